@@ -1,0 +1,138 @@
+#pragma once
+// The shared connection: one interface over two engines.
+//  - SQL Server through Qt's ODBC driver (production). Statement texts are sent as built.
+//  - An embedded SQLite file (demo database and tests). Statement texts are the same T-SQL;
+//    the engine translates them (db/tsql_translate.h) before running them.
+// Every failure surfaces as db::DbError carrying the database's own error text.
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace db {
+
+// A failure reported by the database (or the driver). what() is the database's text (UTF-8).
+class DbError : public std::runtime_error {
+ public:
+  explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+  QString text() const { return text_; }
+
+ private:
+  QString text_;
+};
+
+// Puts a text value between single quotes and doubles every single quote inside it.
+// sqlQuote("O'Neil") == "'O''Neil'"; for text without a quote it is just '...'.
+// Every value that the tool inserts into a statement goes through this function.
+QString sqlQuote(const QString& value);
+
+// Field list for record edits, in the order the fields are written.
+using Fields = QList<QPair<QString, QVariant>>;
+
+class Engine;
+
+// A forward-only, read-only result, read once from first to last row.
+// Fields are read by column name (case-insensitive); Null is visible as a null QVariant.
+class Recordset {
+ public:
+  Recordset();
+  ~Recordset();
+  Recordset(Recordset&&) noexcept;
+  Recordset& operator=(Recordset&&) noexcept;
+
+  bool eof() const;                                // no current row
+  void moveNext();                                 // throws DbError (a failure on a later row surfaces here)
+  QVariant field(const QString& name) const;       // null QVariant for Null; throws DbError for an unknown column
+  bool isNull(const QString& name) const;
+  // The field as text; nullText when it is Null (the spec's "fixed default when read").
+  QString text(const QString& name, const QString& nullText = QString()) const;
+  QStringList columns() const;
+
+  struct Impl;
+  explicit Recordset(std::unique_ptr<Impl> impl);
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+enum class EngineKind { None, SqlServer, Sqlite };
+
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // The one shared connection of the process.
+  static Database& shared();
+
+  // Opens SQL Server through ODBC with the first installed SQL Server driver (FreeTDS on Linux).
+  // Values are brace-quoted; a login time-out of 30 s applies. On failure returns false and
+  // puts the driver's description into *error.
+  bool openSqlServer(const QString& uid, const QString& pwd, const QString& dbName, const QString& server,
+                     QString* error);
+  // Opens (never creates) the SQLite database file at path. On failure returns false with *error.
+  bool openSqlite(const QString& path, QString* error);
+  // Creates a new, empty SQLite file (used by the demo generator and the test harness) and opens it.
+  bool createSqlite(const QString& path, QString* error);
+  void close();
+  bool isOpen() const;
+  EngineKind kind() const;
+
+  // Runs a query and returns its rows. Throws DbError.
+  Recordset open(const QString& sql);
+  // Executes a text of one or more statements (" Update a set ... Update b set ..."), in order.
+  // A failure in any statement throws DbError; statements before it stay applied unless a
+  // transaction is rolled back.
+  void execute(const QString& sql);
+  // Executes a script whose batches are separated by lines holding only "go" (any case).
+  // Each batch is logged and sent on its own, in order. Throws DbError at the first failing batch.
+  void executeScript(const QString& script);
+  // Splits a script into its batches as SQL Server's command-line client does.
+  static QStringList splitBatches(const QString& script);
+
+  // Record edits (the rule window's recordset edits). openSql is the statement that opens the
+  // record (e.g. "SELECT ... From t Where ID=0"); it is logged and run first. The write itself
+  // is a parameterised INSERT/UPDATE of the given fields. addRecord returns the new ID.
+  qint64 addRecord(const QString& openSql, const QString& table, const Fields& fields);
+  void updateRecord(const QString& openSql, const QString& table, qint64 id, const Fields& fields);
+
+  // Transactions, on both engines. Nested begin() is not supported.
+  void begin();
+  void commit();
+  void rollback();
+  bool inTransaction() const;
+
+  // Statement log: every statement text sent, exactly as built (before any translation), in order.
+  QStringList statementLog() const;
+  void clearStatementLog();
+
+  // The underlying Qt connection name (for tests and tools).
+  QString connectionName() const;
+
+ private:
+  std::unique_ptr<Engine> engine_;
+  QStringList log_;
+  bool inTransaction_ = false;
+  void logStatement(const QString& sql);
+  Engine& engine();
+};
+
+// Begins a transaction; rolls back on destruction unless commit() was called.
+class Transaction {
+ public:
+  explicit Transaction(Database& db);
+  ~Transaction();
+  void commit();
+
+ private:
+  Database& db_;
+  bool done_ = false;
+};
+
+}  // namespace db

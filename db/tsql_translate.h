@@ -1,0 +1,13 @@
+#pragma once
+// Translation of the T-SQL this tool sends into SQLite statements, done with a tokenizer
+// (never by text search over raw SQL: literals may hold any word).
+#include <QString>
+#include <QStringList>
+
+namespace db {
+
+// Translates one T-SQL text (one or more statements, possibly without separators between them)
+// into single SQLite statements, in order. Throws DbError for a construct it cannot translate.
+QStringList translateTsqlToSqlite(const QString& tsql);
+
+}  // namespace db

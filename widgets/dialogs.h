@@ -1,0 +1,72 @@
+#pragma once
+// Every message box, Yes/No question, file dialog and modal show of the tool goes through
+// this interface: QMessageBox/QFileDialog in production, a scripted stand-in in tests.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace ui {
+
+enum class Icon { None, Information, Warning, Critical, Question };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A notice with an OK button only.
+  virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+  // A question with Yes and No buttons; true for Yes.
+  virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
+  // A file dialog; returns the chosen path, "" when cancelled.
+  virtual QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) = 0;
+  // Shows window modally and returns when it has been closed.
+  virtual void showModal(QWidget* window) = 0;
+
+  // The installed dialogs (production ones unless a test installed others).
+  static Dialogs& current();
+  static void install(std::unique_ptr<Dialogs> dialogs);
+};
+
+// Shorthands used by the windows.
+// A notice with no icon and the application's title.
+void msg(QWidget* parent, const QString& text);
+// A notice with the given title and icon.
+void msg(QWidget* parent, const QString& text, const QString& title, Icon icon);
+// A Yes/No question with the application's title.
+bool ask(QWidget* parent, const QString& text);
+// Shows the database's error text (a failed statement) with the application's title.
+void dbError(QWidget* parent, const QString& databaseText);
+
+// Production dialogs: QMessageBox, QFileDialog, a modal window loop.
+class QtDialogs : public Dialogs {
+ public:
+  void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+  bool question(QWidget* parent, const QString& text, const QString& title) override;
+  QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+  void showModal(QWidget* window) override;
+};
+
+// Scripted dialogs for tests: record everything, answer from queues.
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Shown {
+    QString text, title;
+    Icon icon;
+    bool isQuestion;
+  };
+  void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+  bool question(QWidget* parent, const QString& text, const QString& title) override;
+  QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+  // Runs the next queued modal action on the window (if any), then closes it when it is still open.
+  void showModal(QWidget* window) override;
+
+  QList<Shown> shown;                                  // every message and question, in order
+  QList<bool> answers;                                 // next answers (unqueued question: Yes)
+  QStringList files;                                   // next file dialog results (unqueued: "")
+  QStringList fileDialogDirs, fileDialogFilters;       // what each file dialog was given
+  QList<std::function<void(QWidget*)>> modalActions;   // next modal shows
+};
+
+}  // namespace ui
