@@ -1,0 +1,164 @@
+#include "renumber_single/single_logic.h"
+
+#include "app/host_tables.h"
+#include "db/database.h"
+
+namespace single {
+
+namespace {
+
+// The select list and joins both searches share.
+QString searchHead() {
+  return QStringLiteral(
+             "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.性别, 员工档案.员工类别, 员工档案.身份证号码, "
+             "员工档案.岗位编号, 员工档案.ID") +
+         QStringLiteral(", 岗位信息New.岗位名称, 职能部门new.职能部门编号, 职能部门new.职能部门名称, 岗位信息New.岗位类别代号") +
+         QStringLiteral(" From 员工档案 Left Join 岗位信息New On 员工档案.岗位编号=岗位信息New.岗位代号") +
+         QStringLiteral(" Left Join 职能部门new On 岗位信息New.职能部门代号=职能部门new.职能部门编号");
+}
+
+// One Like criterion: column Like '%value%', the value quoted.
+QString likeCriterion(const QString& column, const QString& value) {
+  return column + QStringLiteral(" Like ") + db::sqlQuote(QStringLiteral("%") + value + QStringLiteral("%"));
+}
+
+}  // namespace
+
+QString textSearchCondition(const QString& number, const QString& name, const QString& idCard) {
+  const QPair<QString, QString> criteria[] = {
+      {QStringLiteral("员工档案.工号"), number},
+      {QStringLiteral("员工档案.姓名"), name},
+      {QStringLiteral("员工档案.身份证号码"), idCard},
+  };
+  QString c;
+  for (const auto& [column, value] : criteria) {
+    if (value.isEmpty()) continue;
+    if (!c.isEmpty()) c += QStringLiteral(" Or ");
+    c += likeCriterion(column, value);
+  }
+  return c;
+}
+
+QString textSearchStatement(const QString& condition) {
+  return searchHead() + QStringLiteral(" Where ") + condition;
+}
+
+QString equalNumbersStatement() {
+  return searchHead() + QStringLiteral(" Where ") + QStringLiteral("Convert(int,员工档案.工号) In(") +
+         QStringLiteral("SELECT CONVERT(int, 工号) AS SZGH") + QStringLiteral(" From 员工档案") +
+         QStringLiteral(" GROUP BY CONVERT(int, 工号)") + QStringLiteral(" HAVING (COUNT(*) > 1)") +
+         QStringLiteral(")") + QStringLiteral(" Order By CONVERT(int, 员工档案.工号)");
+}
+
+QString codeBeforeBlank(const QString& text) {
+  const qsizetype blank = text.indexOf(QLatin1Char(' '));
+  return blank < 0 ? text : text.left(blank);
+}
+
+QString codeAndName(const QString& code, const QString& name, bool nameIsNull) {
+  return nameIsNull ? QString() : code + QStringLiteral(" ") + name;
+}
+
+QString employeeInfoCaption(const QString& number, const QString& name, const QString& idCard,
+                            const QString& department, const QString& position) {
+  return QStringLiteral("员工信息：工号 ") + number + QStringLiteral(" 姓名 ") + name +
+         QStringLiteral(" 身份证 ") + idCard + QStringLiteral(" 所在部门 ") + department +
+         QStringLiteral(" 、") + position;
+}
+
+QString ruleQuery(const QString& categoryName) {
+  return QStringLiteral(
+             "SELECT 员工工号编码规则名称.类别码, 员工工号编码规则名称.编码类别名称, 员工工号编码规则名称.编码规则, "
+             "员工工号编码规则名称.流水号位数, ") +
+         QStringLiteral("员工类别.类别编号, 员工类别.类别名称") +
+         QStringLiteral(" FROM 员工类别 LEFT OUTER JOIN 员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码") +
+         QStringLiteral(" WHERE (员工类别.类别名称 = N") + db::sqlQuote(categoryName) + QStringLiteral(")");
+}
+
+bool ruleNeedsDepartment(int ruleCode) { return ruleCode >= 3 && ruleCode <= 6; }
+
+std::optional<QString> ruleRowCondition(int ruleCode, const QString& department,
+                                        const QString& positionCategory, const QString& categoryCode) {
+  const QString noDepartment = QStringLiteral("部门编号 Is Null AND ");
+  const QString byDepartment = QStringLiteral("部门编号 =") + db::sqlQuote(department) + QStringLiteral(" AND ");
+  const QString noPosition = QStringLiteral("岗位类别 Is Null AND ");
+  const QString byPosition = QStringLiteral("岗位类别 =") + db::sqlQuote(positionCategory) + QStringLiteral(" AND ");
+  const QString byCategory = QStringLiteral("类别代码=") + db::sqlQuote(categoryCode);
+  switch (ruleCode) {
+    case 0:
+    case 1: return noDepartment + noPosition + byCategory;
+    case 2: return noDepartment + byPosition + byCategory;
+    case 3:
+    case 6: return byDepartment + noPosition + byCategory;
+    case 4:
+    case 5: return byDepartment + byPosition + byCategory;
+    default: return std::nullopt;
+  }
+}
+
+QString ruleRowQuery(const QString& condition) {
+  return QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号") +
+         QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" Where ") + condition;
+}
+
+QString formatSerial(qint64 serial, const QString& pattern) {
+  const QString digits = QString::number(serial < 0 ? -serial : serial);
+  const QString padded = digits.rightJustified(pattern.size(), QLatin1Char('0'));
+  return serial < 0 ? QStringLiteral("-") + padded : padded;
+}
+
+QString numberPrefix(int ruleCode, const QString& categoryCode, const QString& departmentCode,
+                     const QString& positionCode) {
+  switch (ruleCode) {
+    case 1: return categoryCode;
+    case 2: return categoryCode + positionCode;
+    case 3: return departmentCode;
+    case 4: return departmentCode + positionCode;
+    case 5: return departmentCode + categoryCode + positionCode;
+    case 6: return departmentCode + categoryCode;
+    default: return QString();
+  }
+}
+
+std::optional<Proposal> propose(const RuleValues& rule) {
+  Proposal p;
+  p.prefix = numberPrefix(rule.ruleCode, rule.categoryCode, rule.departmentCode, rule.positionCode);
+  // Every rule code but 0 puts a code in front of the serial; a row that yields none would
+  // hand out bare serials that clash with the numbers of other rules.
+  if (rule.ruleCode != 0 && p.prefix.isEmpty()) return std::nullopt;
+  p.serial = static_cast<qint32>(rule.lastSerial.value_or(0) + 1);
+  p.number = p.prefix + formatSerial(p.serial, rule.serialPattern);
+  return p;
+}
+
+QString existsQuery(const QString& number) {
+  return QStringLiteral("Select * From 员工档案 Where 工号=") + db::sqlQuote(number);
+}
+
+QString renumberBatch(const QString& oldNumber, const QString& newNumber) {
+  const QString n = db::sqlQuote(newNumber), o = db::sqlQuote(oldNumber);
+  QString batch;
+  for (const host::RefColumn& ref : host::kSingleCascade) {
+    if (!batch.isEmpty()) batch += QStringLiteral(" ");
+    const QString column = ref.columnName();
+    batch += QStringLiteral("Update ") + ref.tableName() + QStringLiteral(" set ") + column + QStringLiteral("=") + n +
+             QStringLiteral(" Where ") + column + QStringLiteral("=") + o + ref.extraCondition();
+  }
+  return batch;
+}
+
+QString serialStatement(qint32 serial, const QString& ruleRowId) {
+  return QStringLiteral(" Update 员工工号编码规则 Set 流水号=") + QString::number(serial) + QStringLiteral(" Where ID=") +
+         ruleRowId;
+}
+
+QString noCriterionMessage() { return QStringLiteral("请输入检索条件"); }
+QString notFoundMessage() { return QStringLiteral("未找到符合条件的员工"); }
+QString noRuleMessage() { return QStringLiteral("该员工的员工类别没有设置过工号编号规则，不能采用自动编号"); }
+QString noNewNumberMessage() { return QStringLiteral("请输入新工号"); }
+QString numberTakenMessage(const QString& number) { return number + QStringLiteral("已经存在，请输入另外的工号"); }
+QString successMessage(const QString& name, const QString& newNumber) {
+  return QStringLiteral("修改成功") + QStringLiteral("请通知") + name + QStringLiteral(" 工号已经改成") + newNumber;
+}
+
+}  // namespace single

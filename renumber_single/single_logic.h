@@ -1,0 +1,90 @@
+#pragma once
+// Statement texts, number composition and messages of the single-employee renumbering window,
+// as plain functions (no window, no database access).
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+namespace single {
+
+// ---- Employee search -------------------------------------------------------------------------
+
+// The Or-joined Like condition over number, name and identity-card number. A box counts as
+// filled when its text is not empty (spaces count); the texts are quoted, "%" and "_" stay
+// wildcards. Empty when no box is filled.
+QString textSearchCondition(const QString& number, const QString& name, const QString& idCard);
+// The text search: the joined select over register, positions and departments + " Where " + condition.
+QString textSearchStatement(const QString& condition);
+// Every employee whose number, read as a whole number, is shared with another employee.
+QString equalNumbersStatement();
+
+// The text before the first blank of a pick-list text ("D01 综合部" -> "D01"); the whole text
+// when it holds no blank.
+QString codeBeforeBlank(const QString& text);
+// A list cell joining code and name: code + " " + name, empty when the name is Null.
+QString codeAndName(const QString& code, const QString& name, bool nameIsNull);
+
+// The employee info caption shown after a selection.
+QString employeeInfoCaption(const QString& number, const QString& name, const QString& idCard,
+                            const QString& department, const QString& position);
+
+// ---- Composition of a new number -------------------------------------------------------------
+
+// The numbering rule of a category, looked up by the category's name.
+QString ruleQuery(const QString& categoryName);
+
+// Rule codes 3 to 6 put a department code into the number, so they need the department.
+bool ruleNeedsDepartment(int ruleCode);
+
+// The condition that finds the specific rule row for a rule code; nullopt for a code outside 0 to 6.
+// department is the department number, positionCategory the position category number.
+std::optional<QString> ruleRowCondition(int ruleCode, const QString& department,
+                                        const QString& positionCategory, const QString& categoryCode);
+// The specific-rule query for a condition.
+QString ruleRowQuery(const QString& condition);
+
+// A serial written in decimal, padded on the left with "0" to the length of the pattern; a serial
+// with more digits than the pattern is written in full.
+QString formatSerial(qint64 serial, const QString& pattern);
+
+// The code part of a number: rule code 0 nothing; 1 category code; 2 category + position code;
+// 3 department code; 4 department + position code; 5 department + category + position code;
+// 6 department + category code. A Null code (empty text) contributes nothing.
+QString numberPrefix(int ruleCode, const QString& categoryCode, const QString& departmentCode,
+                     const QString& positionCode);
+
+// What a numbering rule with its matched specific rule row proposes.
+struct Proposal {
+  QString prefix;
+  qint32 serial = 0;   // the row's last serial + 1
+  QString number;      // prefix + serial formatted with the pattern
+};
+struct RuleValues {
+  int ruleCode = 0;
+  QString serialPattern;             // the numbering rule's pattern (Null read as "0000")
+  QString categoryCode;              // the numbering rule's category code (Null read as "")
+  QString departmentCode;            // the rule row's department code (Null read as "")
+  QString positionCode;              // the rule row's position code (Null read as "")
+  std::optional<qint64> lastSerial;  // the rule row's last serial; nullopt for Null
+};
+// The proposal; nullopt when the rule puts a code into numbers but the row yields none at all.
+std::optional<Proposal> propose(const RuleValues& rule);
+
+// ---- Renumber --------------------------------------------------------------------------------
+
+// Whether a number is held by an employee.
+QString existsQuery(const QString& number);
+// The 66 Update statements that move every reference from oldNumber to newNumber, as one text.
+QString renumberBatch(const QString& oldNumber, const QString& newNumber);
+// The statement that stores the serial handed out into its specific rule row.
+QString serialStatement(qint32 serial, const QString& ruleRowId);
+
+// Messages.
+QString noCriterionMessage();
+QString notFoundMessage();
+QString noRuleMessage();
+QString noNewNumberMessage();
+QString numberTakenMessage(const QString& number);
+QString successMessage(const QString& name, const QString& newNumber);
+
+}  // namespace single
