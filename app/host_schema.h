@@ -2,6 +2,7 @@
 // The host database's tables as this tool uses them: the core tables, the rule tables and
 // every reference table of the renumbering cascades (app/host_tables.h), each with an ID,
 // its employee-number column(s) and an index on every employee-number column.
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -19,5 +20,28 @@ QString tsqlSchema();
 void createSchema(db::Database& database);
 // Every table of the schema, in creation order.
 QStringList allTables();
+
+// The schema as data (what the DDL above is built from).
+enum class ColumnKind { Text, Integer, Date, Money };
+
+struct Column {
+  QString name;
+  ColumnKind kind = ColumnKind::Text;
+  bool employeeNumber = false;  // holds an employee number (a column of the renumbering lists)
+  bool indexed = false;         // has an index of its own
+};
+
+struct Table {
+  QString name;
+  QList<Column> columns;  // without ID, which every table has
+  bool reference = false; // a reference table of the renumbering lists (not a core or rule table)
+  const Column* column(const QString& name) const;  // case-insensitive; nullptr when missing
+};
+
+// Every table in creation order: core tables, rule tables, then the reference tables in the
+// order they first appear in the single cascade, the batch apply list and the staging list.
+const QList<Table>& tables();
+// The table of that name (case-insensitive), nullptr when it is not part of the schema.
+const Table* findTable(const QString& name);
 
 }  // namespace host

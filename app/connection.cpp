@@ -1,0 +1,58 @@
+#include "app/connection.h"
+
+#include <QSettings>
+#include <memory>
+
+#include "db/database.h"
+#include "widgets/dialogs.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Connection {
+
+namespace {
+
+// The host system's own per-user settings of application Tarnholm.
+std::unique_ptr<QSettings> hostSettings() {
+#ifdef Q_OS_WIN
+  return std::make_unique<QSettings>(u"HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarnholm"_s,
+                                     QSettings::NativeFormat);
+#else
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, u"Tarnholm"_s);
+#endif
+}
+
+const QString kSqlitePrefix = u"sqlite:"_s;
+
+}  // namespace
+
+Settings ReadSettings(QStringList* order) {
+  std::unique_ptr<QSettings> store = hostSettings();
+  store->beginGroup(u"DBConfig"_s);
+  auto get = [&](const QString& key) {
+    if (order) order->append(key);
+    const QVariant v = store->value(key, QString());
+    // An unquoted ini value holding commas ("127.0.0.1,1433") reads as a list: take it back as typed.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(u',');
+    return v.toString();
+  };
+  Settings s;
+  s.Svr = get(u"Svr"_s);
+  s.UID = get(u"UID"_s);
+  s.PWD = get(u"PWD"_s);
+  s.DBname = get(u"DBname"_s);
+  return s;
+}
+
+bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr) {
+  db::Database& database = db::Database::shared();
+  database.close();
+  QString error;
+  const bool ok = Svr.startsWith(kSqlitePrefix)
+                      ? database.openSqlite(Svr.mid(kSqlitePrefix.size()), &error)
+                      : database.openSqlServer(UID, PWD, DBname, Svr, &error);
+  if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Information);
+  return ok;
+}
+
+}  // namespace Connection

@@ -1,0 +1,124 @@
+// The program: start-up procedure of module Connection, plus a few options for trying the tool.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+
+#include "app/connection.h"
+#include "app/host_schema.h"
+#include "app/menu/menu_window.h"
+#include "db/database.h"
+#include "demo/demo_data.h"
+#include "widgets/app_info.h"
+#include "widgets/shared_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString usage() {
+  return u"Usage: %1 [option]\n"
+         u"Changes employee numbers in the database named by the settings of application Tarnholm,\n"
+         u"section DBConfig (Svr, UID, PWD, DBname; Svr \"sqlite:<file>\" opens an embedded database).\n"
+         u"\n"
+         u"Options:\n"
+         u"  --enable-batch         enable the main menu's button of the batch window (工号统一修改)\n"
+         u"  --print-schema         print the host tables as a T-SQL script and exit\n"
+         u"  --create-demo <file>   create an embedded demo database at <file> and exit\n"
+         u"      --employees <n>          employees of the demo database (default 240)\n"
+         u"      --rows-per-employee <n>  reference rows per employee and table (default 1)\n"
+         u"  --help                 show this text and exit\n"_s.arg(app_info::exeName());
+}
+
+void print(FILE* to, const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+  std::fflush(to);
+}
+
+int fail(const QString& text) {
+  print(stderr, text + u"\n\n"_s + usage());
+  return 2;
+}
+
+struct Options {
+  bool help = false, printSchema = false, enableBatch = false;
+  QString demoPath;
+  demo::Scale scale;
+  QString error;
+};
+
+Options parse(const QStringList& args) {
+  Options o;
+  auto number = [&](qsizetype& i, int& into) {
+    bool ok = false;
+    const int v = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
+    if (!ok || v < 1) o.error = u"%1 needs a positive number"_s.arg(args[i]);
+    into = v;
+  };
+  for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
+    const QString& a = args[i];
+    if (a == u"--help"_s || a == u"-h"_s) {
+      o.help = true;
+    } else if (a == u"--print-schema"_s) {
+      o.printSchema = true;
+    } else if (a == u"--enable-batch"_s) {
+      o.enableBatch = true;
+    } else if (a == u"--create-demo"_s) {
+      if (i + 1 >= args.size()) o.error = u"--create-demo needs a file name"_s;
+      else o.demoPath = args[++i];
+    } else if (a == u"--employees"_s) {
+      number(i, o.scale.employees);
+    } else if (a == u"--rows-per-employee"_s) {
+      number(i, o.scale.referenceRowsPerEmployee);
+    } else {
+      o.error = u"Unknown option: "_s + a;
+    }
+  }
+  return o;
+}
+
+int createDemo(const Options& o) {
+  QString error;
+  if (!demo::createDatabase(db::Database::shared(), o.demoPath, o.scale, &error)) {
+    print(stderr, u"Cannot create the demo database: "_s + error + u'\n');
+    return 1;
+  }
+  db::Database::shared().close();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  const Options o = parse(args);
+  if (!o.error.isEmpty()) return fail(o.error);
+  if (o.help) {
+    print(stdout, usage());
+    return 0;
+  }
+  if (o.printSchema) {
+    print(stdout, host::tsqlSchema());
+    return 0;
+  }
+  if (!o.demoPath.isEmpty()) {
+    QCoreApplication app(argc, argv);
+    return createDemo(o);
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(app_info::exeName());
+  QApplication::setQuitOnLastWindowClosed(true);
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+  // Standard buttons of message boxes and dialogs in Chinese (是/否, 确定).
+  QTranslator qtbase;
+  if (qtbase.load(u"qtbase_zh_CN"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtbase);
+
+  if (const int code = Connection::Main(); code != 0) return code;
+  if (o.enableBatch) shared_window::instance<frm协调>().enableBatch(true);
+  return QApplication::exec();
+}

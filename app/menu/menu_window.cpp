@@ -1,0 +1,38 @@
+#include "app/menu/menu_window.h"
+
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+frm协调::frm协调(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(u"协调"_s);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(12, 12, 12, 12);
+  layout->setSpacing(8);
+  auto button = [&](const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setMinimumSize(220, 44);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(b, 1);
+    return b;
+  };
+  Command1 = button(u"Kestrune"_s);
+  Command4 = button(u"工号统一修改"_s);
+  Command2 = button(u"规则设置"_s);
+  Command3 = button(u"退出系统"_s);
+  Command4->setEnabled(false);
+
+  setTabOrder(Command1, Command2);
+  setTabOrder(Command2, Command3);
+  setTabOrder(Command3, Command4);
+
+  auto call = [](const std::function<void()>& open) {
+    if (open) open();
+  };
+  QObject::connect(Command1, &QPushButton::clicked, this, [this, call] { call(openSingle); });
+  QObject::connect(Command4, &QPushButton::clicked, this, [this, call] { call(openBatch); });
+  QObject::connect(Command2, &QPushButton::clicked, this, [this, call] { call(openRules); });
+  QObject::connect(Command3, &QPushButton::clicked, this, [] { terminate(0); });
+}
+
+void frm协调::enableBatch(bool enabled) { Command4->setEnabled(enabled); }
