@@ -1,0 +1,329 @@
+#include "renumber_batch/batch_logic.h"
+
+#include <QHash>
+#include <set>
+
+#include "app/host_tables.h"
+#include "db/database.h"
+
+namespace batch {
+
+using db::sqlQuote;
+
+// ---- Rule entries ---------------------------------------------------------------------------
+
+QString categoryCode(const QString& entry) {
+  const qsizetype blank = entry.indexOf(u' ');
+  return blank < 0 ? entry : entry.left(blank);
+}
+
+QString numberPrefix(const QString& entry) { return entry.left(1); }
+
+// ---- Statements -----------------------------------------------------------------------------
+
+QString ruleListSql() {
+  return QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数") +
+         QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Order By 类别码");
+}
+
+QString listingSql(const QString& code) {
+  const QString categories = QStringLiteral("Select 类别名称 From 员工类别 Where 类别码=") + sqlQuote(code);
+  return QStringLiteral(
+             "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
+             "职能部门new.职能部门编号, ") +
+         QStringLiteral("职能部门new.职能部门名称") +
+         QStringLiteral(" FROM 员工档案 INNER JOIN 岗位信息new ON 员工档案.岗位编号 = 岗位信息new.岗位代号") +
+         QStringLiteral(" INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = 职能部门new.职能部门编号") +
+         QStringLiteral(" WHERE (员工档案.员工类别 IN (") + categories + QStringLiteral("))") +
+         QStringLiteral(" ORDER BY len(员工档案.工号),员工档案.工号");
+}
+
+QString registerLookupSql(const QString& number) {
+  return QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别") + QStringLiteral(" FROM 员工档案 ") +
+         QStringLiteral(" WHERE (员工档案.工号=") + sqlQuote(number) + QStringLiteral(")");
+}
+
+QString noPositionCountSql() {
+  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null");
+}
+
+QStringList applyStatements(const QString& oldNo, const QString& newNo) {
+  QStringList out;
+  out.reserve(int(host::kBatchApply.size()));
+  for (std::size_t k = 0; k < host::kBatchApply.size(); ++k) {
+    const host::RefColumn& ref = host::kBatchApply[k];
+    // The last statement has always been sent with two blanks after "Update".
+    const QString update = k + 1 == host::kBatchApply.size() ? QStringLiteral(" Update  ") : QStringLiteral(" Update ");
+    const QString column = ref.columnName();
+    out << update + ref.tableName() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
+               QStringLiteral(" Where ") + column + u'=' + sqlQuote(oldNo) + ref.extraCondition();
+  }
+  return out;
+}
+
+QString applyBatch(const QString& oldNo, const QString& newNo) { return applyStatements(oldNo, newNo).join(QString()); }
+
+QStringList stagingStatements() {
+  const QString noPosition = QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null");
+  const QString goLine = QStringLiteral("\r\ngo\r\n");
+  const std::size_t n = host::kStaging.size();
+  QStringList out;
+  for (std::size_t k = 0; k < n; ++k) {
+    const host::RefColumn& ref = host::kStaging[k];
+    const QString t = ref.tableName(), c = ref.columnName();
+    const QString in = QStringLiteral(" In(") + noPosition + u')';
+    if (k + 1 == n) {  // the register itself, last: every statement above reads its old numbers
+      out << QStringLiteral(" Update ") + t + QStringLiteral(" Set ") + c + QStringLiteral("='9'+") + c +
+                 QStringLiteral(" Where ") + c + in;
+      break;
+    }
+    const QString plus = k + 2 == n ? QStringLiteral("='9' + ") : QStringLiteral("='9' +");
+    QString terminator = ref.extraCondition() + u';';
+    if (k == 0 || !ref.extraCondition().isEmpty()) terminator += u' ';
+    out << QStringLiteral(" Update ") + t + QStringLiteral(" set ") + c + plus + c + QStringLiteral(" Where ") + c + in +
+               terminator + goLine;
+  }
+  return out;
+}
+
+QString stagingScript() { return stagingStatements().join(QString()); }
+
+// ---- Proposal -------------------------------------------------------------------------------
+
+namespace {
+bool isDigits(const QString& s) {
+  if (s.isEmpty()) return false;
+  for (QChar ch : s)
+    if (ch < u'0' || ch > u'9') return false;
+  return true;
+}
+}  // namespace
+
+QString proposal(const QString& prefix, const QString& oldNo) {
+  if (oldNo.size() >= 5) return prefix + oldNo.right(4);
+  if (!isDigits(oldNo)) return prefix + oldNo;
+  return prefix + QString::number(oldNo.toInt()).rightJustified(4, u'0');
+}
+
+// ---- Messages -------------------------------------------------------------------------------
+
+QString duplicateMessage(int gridRow, const QString& department, const QString& position, const QString& name) {
+  return QStringLiteral("新工号有重复 在第") + QString::number(gridRow) + QStringLiteral(" 行 ") + department + u' ' +
+         position + u' ' + name;
+}
+
+QString takenMessage(const QString& holderName) {
+  return QStringLiteral("新工号数据库中已经存在，同") + holderName + QStringLiteral("重复");
+}
+
+QString emptyMessage(int gridRow) {
+  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行新工号不能为空");
+}
+
+QString stagingQuestion(qint64 count) {
+  return QStringLiteral("共有") + QString::number(count) + QStringLiteral("名无岗位员工，工号前将加9，是否继续？");
+}
+
+// ---- Checks ---------------------------------------------------------------------------------
+
+std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
+  std::vector<Mark> out(rowCount, Mark::None);
+  for (int r : outcome.repairs) out[std::size_t(r)] = Mark::Duplicate;
+  switch (outcome.status) {
+    case Status::Passed:
+      break;
+    case Status::Duplicate:
+      out[std::size_t(outcome.row)] = Mark::Duplicate;
+      out[std::size_t(outcome.otherRow)] = Mark::Duplicate;
+      break;
+    case Status::Empty:
+    case Status::Taken:
+      out[std::size_t(outcome.row)] = Mark::Taken;
+      break;
+  }
+  return out;
+}
+
+QColor duplicateColour() { return QColor(237, 235, 247); }
+QColor takenColour() { return QColor(255, 210, 182); }
+
+qint64 leadingValue(const QString& number) {
+  constexpr qint64 kMax = 999'999'999'999'999'999;
+  qint64 v = 0;
+  for (QChar ch : number) {
+    if (ch < u'0' || ch > u'9') break;
+    v = v > (kMax - 9) / 10 ? kMax : v * 10 + (ch.unicode() - u'0');
+  }
+  return v;
+}
+
+namespace {
+
+// The list's numbers, by exact text (rows in order) and by numeric value (how many rows).
+class NumberIndex {
+ public:
+  explicit NumberIndex(const Rows& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) add(int(i), rows[i].newNo);
+  }
+  void add(int row, const QString& number) {
+    byText_[number].insert(row);
+    ++byValue_[leadingValue(number)];
+  }
+  void remove(int row, const QString& number) {
+    auto t = byText_.find(number);
+    t->erase(row);
+    if (t->empty()) byText_.erase(t);
+    auto v = byValue_.find(leadingValue(number));
+    if (--*v == 0) byValue_.erase(v);
+  }
+  // The first row other than row that carries number, or -1.
+  int firstTwin(const QString& number, int row) const {
+    auto t = byText_.constFind(number);
+    if (t == byText_.cend()) return -1;
+    for (int r : *t)
+      if (r != row) return r;
+    return -1;
+  }
+  bool valueUsed(qint64 value) const { return byValue_.contains(value); }
+
+ private:
+  QHash<QString, std::set<int>> byText_;
+  QHash<qint64, int> byValue_;
+};
+
+// The register asked once per distinct number.
+class CachedRegister {
+ public:
+  explicit CachedRegister(const RegisterLookup& lookup) : lookup_(lookup) {}
+  const std::optional<QString>& holder(const QString& number) {
+    auto it = cache_.constFind(number);
+    if (it == cache_.cend()) it = cache_.insert(number, lookup_(number));
+    return *it;
+  }
+  bool taken(const QString& number) { return holder(number).has_value(); }
+
+ private:
+  const RegisterLookup& lookup_;
+  QHash<QString, std::optional<QString>> cache_;
+};
+
+}  // namespace
+
+Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup) {
+  NumberIndex index(rows);
+  Outcome out;
+  for (std::size_t j = 0; j < rows.size(); ++j) {
+    const Row& row = rows[j];
+    out.row = int(j);
+    if (row.newNo.isEmpty()) {
+      out.status = Status::Empty;
+      return out;
+    }
+    if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
+      out.status = Status::Duplicate;
+      out.otherRow = d;
+      return out;
+    }
+    if (row.oldNo != row.newNo) {
+      if (std::optional<QString> holder = lookup(row.newNo)) {
+        out.status = Status::Taken;
+        out.holderName = *holder;
+        return out;
+      }
+    }
+  }
+  return Outcome{};
+}
+
+Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
+  NumberIndex index(rows);
+  CachedRegister reg(lookup);
+  Outcome out;
+  auto repair = [&](int r) {
+    QString& number = rows[std::size_t(r)].newNo;
+    qint64 candidate = leadingValue(number) + 1;
+    while (index.valueUsed(candidate) || reg.taken(QString::number(candidate))) ++candidate;
+    index.remove(r, number);
+    number = QString::number(candidate);
+    index.add(r, number);
+    out.repairs.push_back(r);
+  };
+  // A repair gives a row a number that no row and no register entry holds, so rows before the
+  // one that needed it stay sound: the scan goes on from that row instead of the first.
+  for (std::size_t j = 0; j < rows.size();) {
+    const Row& row = rows[j];
+    if (row.newNo.isEmpty()) {
+      out.status = Status::Empty;
+      out.row = int(j);
+      return out;
+    }
+    if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
+      repair(d);
+    } else if (row.oldNo != row.newNo && reg.taken(row.newNo)) {
+      repair(int(j));
+    } else {
+      ++j;
+    }
+  }
+  return out;
+}
+
+namespace literal {
+
+int firstTwin(const Rows& rows, const QString& number, int row) {
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (int(i) != row && rows[i].newNo == number) return int(i);
+  return -1;
+}
+
+bool candidateFree(const Rows& rows, qint64 candidate, const std::function<bool(const QString&)>& taken) {
+  for (const Row& r : rows)
+    if (leadingValue(r.newNo) == candidate) return false;
+  return !taken(QString::number(candidate));
+}
+
+QString nextFree(const Rows& rows, const QString& number, const std::function<bool(const QString&)>& taken) {
+  qint64 candidate = leadingValue(number) + 1;
+  while (!candidateFree(rows, candidate, taken)) ++candidate;
+  return QString::number(candidate);
+}
+
+Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
+  const std::function<bool(const QString&)> taken = [&](const QString& n) { return lookup(n).has_value(); };
+  // Each row's number also as a hash next to the others, so that the full scan for a twin
+  // compares words and looks at the text only where the hashes agree.
+  std::vector<std::size_t> keys;
+  for (const Row& r : rows) keys.push_back(qHash(r.newNo));
+  auto twin = [&](std::size_t j) {
+    const std::size_t key = keys[j];
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (keys[i] == key && i != j && rows[i].newNo == rows[j].newNo) return int(i);
+    return -1;
+  };
+  Outcome out;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (std::size_t j = 0; j < rows.size() && !changed; ++j) {
+      const Row& row = rows[j];
+      if (row.newNo.isEmpty()) {
+        out.status = Status::Empty;
+        out.row = int(j);
+        return out;
+      }
+      int fix = twin(j);
+      if (fix < 0 && row.oldNo != row.newNo && taken(row.newNo)) fix = int(j);
+      if (fix >= 0) {
+        QString& number = rows[std::size_t(fix)].newNo;
+        number = nextFree(rows, number, taken);
+        keys[std::size_t(fix)] = qHash(number);
+        out.repairs.push_back(fix);
+        changed = true;
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace literal
+
+}  // namespace batch
