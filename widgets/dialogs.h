@@ -39,6 +39,10 @@ bool ask(QWidget* parent, const QString& text);
 // Shows the database's error text (a failed statement) with the application's title.
 void dbError(QWidget* parent, const QString& databaseText);
 
+// A VB-style file filter ("Excel Flie *.xls|*.xls|All flie *.*|*.*": description and
+// patterns alternating) in Qt's form ("Excel Flie *.xls (*.xls);;All flie *.* (*.*)").
+QString qtFileFilter(const QString& vbFilter);
+
 // Production dialogs: QMessageBox, QFileDialog, a modal window loop.
 class QtDialogs : public Dialogs {
  public:
@@ -67,6 +71,7 @@ class ScriptedDialogs : public Dialogs {
   QStringList files;                                   // next file dialog results (unqueued: "")
   QStringList fileDialogDirs, fileDialogFilters;       // what each file dialog was given
   QList<std::function<void(QWidget*)>> modalActions;   // next modal shows
+  int modalShows = 0;                                  // how many windows were shown modally
 };
 
 }  // namespace ui

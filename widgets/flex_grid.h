@@ -30,6 +30,9 @@ class FlexGrid : public QTableWidget {
   void setColWidth(int col, int width);  // 0 hides the column
   // Alignment of a whole column: 1 left, 4 centre, 7 right (MSFlexGrid's codes), as Qt flags.
   void setColAlignment(int col, Qt::Alignment alignment);
+  // The column's alignment; 0 when it has none of its own (MSFlexGrid's "general": numbers to
+  // the right, other text to the left).
+  Qt::Alignment ColAlignment(int col) const;
 
   QColor CellBackColor(int row, int col) const;  // invalid QColor = the grid's default
   void setCellBackColor(int row, int col, const QColor& color);  // invalid = back to default
@@ -44,6 +47,11 @@ class FlexGrid : public QTableWidget {
   void clickCell(int row, int col);
   void dblClickCell(int row, int col);
 
+  // Fixed cells (the header row and the fixed columns) are drawn like header sections.
+  bool isFixedCell(int row, int col) const;
+  // The alignment a cell is drawn with (the column's, or "general" for its text).
+  Qt::Alignment cellAlignment(int row, int col) const;
+
  signals:
   void Click();
   void DblClick();
@@ -52,4 +60,24 @@ class FlexGrid : public QTableWidget {
  private:
   int row_ = 0, col_ = 0, fixedCols_ = 0;
   void syncRowCount();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  bool fixedColsSet_ = false;       // setFixedCols was called: the format string leaves it alone
+  int pressRow_ = -1, pressCol_ = -1;
+  QList<Qt::Alignment> colAlign_;   // per column; 0 = general
+  QWidget* frozenHeader_ = nullptr;  // row 0 kept in view while the rows are scrolled
+  bool inRange(int row, int col) const;
+  QTableWidgetItem* cell(int row, int col);
+  void setCurrent(int row, int col);
+  bool moveCurrentForClick(int row, int col);
+  void updateFrozenHeader();
+  friend class FlexGridFrozenHeader;
 };
