@@ -76,6 +76,9 @@ class Database {
   // puts the driver's description into *error.
   bool openSqlServer(const QString& uid, const QString& pwd, const QString& dbName, const QString& server,
                      QString* error);
+  // Opens SQL Server with a ready ODBC connection string (see db/odbc_connection.h) and the given
+  // login time-out. Used by openSqlServer, and by tests and tools that name the driver themselves.
+  bool openOdbc(const QString& connectionString, int loginTimeoutSeconds, QString* error);
   // Opens (never creates) the SQLite database file at path. On failure returns false with *error.
   bool openSqlite(const QString& path, QString* error);
   // Creates a new, empty SQLite file (used by the demo generator and the test harness) and opens it.
@@ -94,11 +97,20 @@ class Database {
   // Each batch is logged and sent on its own, in order. Throws DbError at the first failing batch.
   void executeScript(const QString& script);
   // Splits a script into its batches as SQL Server's command-line client does.
+  // A go line is a line holding only "go" in any case, with any blanks or tabs around it; a "go"
+  // inside a literal, a quoted name or a block comment is not one. Line breaks are CR LF, LF or CR.
+  // A batch is the text before the first go line, between two go lines, or after the last one,
+  // exactly as written, except that the line break that ends the line before a go line and the
+  // line break that ends the go line belong to no batch (nor do the go line's own blanks).
+  // So " a; \r\ngo\r\n b" gives " a; " and " b". Batches holding only white space are dropped.
   static QStringList splitBatches(const QString& script);
 
   // Record edits (the rule window's recordset edits). openSql is the statement that opens the
   // record (e.g. "SELECT ... From t Where ID=0"); it is logged and run first. The write itself
   // is a parameterised INSERT/UPDATE of the given fields. addRecord returns the new ID.
+  // Both texts are logged; the write is logged as "INSERT INTO t (a, b) VALUES (?, ?)" or
+  // "UPDATE t SET a=?, b=? WHERE ID=7" (no fields: "INSERT INTO t DEFAULT VALUES"; an update
+  // without fields writes nothing). Table and field names must be plain names.
   qint64 addRecord(const QString& openSql, const QString& table, const Fields& fields);
   void updateRecord(const QString& openSql, const QString& table, qint64 id, const Fields& fields);
 

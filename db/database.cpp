@@ -1,0 +1,267 @@
+#include "db/database.h"
+
+#include "db/engine.h"
+#include "db/odbc_connection.h"
+#include "db/tsql_tokens.h"
+
+namespace db {
+
+QString sqlQuote(const QString& value) {
+  QString s = value;
+  s.replace(u'\'', QStringLiteral("''"));
+  return u'\'' + s + u'\'';
+}
+
+// ---- Recordset --------------------------------------------------------------------------------
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+Recordset::Recordset(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+bool Recordset::eof() const { return !impl_ || impl_->eof; }
+
+void Recordset::moveNext() {
+  if (eof()) throw DbError(QStringLiteral("There is no current record: the end of the result was reached."));
+  impl_->fetch();
+}
+
+QVariant Recordset::field(const QString& name) const {
+  if (eof()) throw DbError(QStringLiteral("There is no current record: the end of the result was reached."));
+  qsizetype i = impl_->columns.indexOf(name, Qt::CaseInsensitive);
+  if (i < 0 && name.contains(u'.')) {  // "员工档案.工号" is read as "工号"
+    i = impl_->columns.indexOf(name.section(u'.', -1), Qt::CaseInsensitive);
+  }
+  if (i < 0) throw DbError(QStringLiteral("The result has no column named '%1'.").arg(name));
+  const QVariant& v = impl_->row.at(i);
+  return v.isNull() ? QVariant() : v;
+}
+
+bool Recordset::isNull(const QString& name) const { return field(name).isNull(); }
+
+QString Recordset::text(const QString& name, const QString& nullText) const {
+  const QVariant v = field(name);
+  return v.isNull() ? nullText : v.toString();
+}
+
+QStringList Recordset::columns() const { return impl_ ? impl_->columns : QStringList(); }
+
+// ---- Database ---------------------------------------------------------------------------------
+
+Database::Database() = default;
+Database::~Database() { close(); }
+
+Database& Database::shared() {
+  // Never destroyed: Qt's SQL plugins may be unloaded before static objects are destroyed.
+  static Database* const instance = new Database;
+  return *instance;
+}
+
+namespace {
+bool failed(QString* error, const QString& text) {
+  if (error) *error = text;
+  return false;
+}
+}  // namespace
+
+bool Database::openSqlServer(const QString& uid, const QString& pwd, const QString& dbName, const QString& server,
+                             QString* error) {
+  close();
+  const QString driver = odbc::chooseSqlServerDriver(odbc::installedDrivers());
+  if (driver.isEmpty()) return failed(error, QStringLiteral("No SQL Server ODBC driver is installed."));
+  QString refusal;
+  const QString connectionString = odbc::connectionString(driver, uid, pwd, dbName, server, &refusal);
+  if (connectionString.isEmpty()) return failed(error, refusal);
+  return openOdbc(connectionString, odbc::kLoginTimeoutSeconds, error);
+}
+
+bool Database::openOdbc(const QString& connectionString, int loginTimeoutSeconds, QString* error) {
+  close();
+  QString text;
+  engine_ = openOdbcEngine(connectionString, loginTimeoutSeconds, &text);
+  return engine_ ? true : failed(error, text);
+}
+
+bool Database::openSqlite(const QString& path, QString* error) {
+  close();
+  QString text;
+  engine_ = openSqliteEngine(path, false, &text);
+  return engine_ ? true : failed(error, text);
+}
+
+bool Database::createSqlite(const QString& path, QString* error) {
+  close();
+  QString text;
+  engine_ = openSqliteEngine(path, true, &text);
+  return engine_ ? true : failed(error, text);
+}
+
+void Database::close() {
+  engine_.reset();
+  inTransaction_ = false;
+}
+
+bool Database::isOpen() const { return engine_ != nullptr; }
+EngineKind Database::kind() const { return engine_ ? engine_->kind() : EngineKind::None; }
+QString Database::connectionName() const { return engine_ ? engine_->connectionName() : QString(); }
+
+Engine& Database::engine() {
+  if (!engine_) throw DbError(QStringLiteral("The database connection is not open."));
+  return *engine_;
+}
+
+void Database::logStatement(const QString& sql) { log_ << sql; }
+QStringList Database::statementLog() const { return log_; }
+void Database::clearStatementLog() { log_.clear(); }
+
+Recordset Database::open(const QString& sql) {
+  logStatement(sql);
+  return engine().open(sql);
+}
+
+void Database::execute(const QString& sql) {
+  logStatement(sql);
+  engine().execute(sql);
+}
+
+void Database::executeScript(const QString& script) {
+  for (const QString& batch : splitBatches(script)) execute(batch);
+}
+
+QStringList Database::splitBatches(const QString& script) {
+  using tsql::Kind;
+  const auto tokens = tsql::tokenize(script, false);
+  const auto n = qsizetype(tokens.size());
+  // Offset of the last line break in a run of blanks, and the offset just after its first one.
+  const auto lastBreak = [](const tsql::Token& t) {
+    const qsizetype k = std::max(t.text.lastIndexOf(u'\n'), t.text.lastIndexOf(u'\r'));
+    if (k < 0) return qsizetype(-1);
+    return t.pos + (t.text[k] == u'\n' && k > 0 && t.text[k - 1] == u'\r' ? k - 1 : k);
+  };
+  const auto afterFirstBreak = [](const tsql::Token& t) {
+    qsizetype k = 0;
+    while (k < t.text.size() && t.text[k] != u'\n' && t.text[k] != u'\r') ++k;
+    if (k == t.text.size()) return qsizetype(-1);
+    return t.pos + k + (t.text[k] == u'\r' && k + 1 < t.text.size() && t.text[k + 1] == u'\n' ? 2 : 1);
+  };
+
+  QStringList batches;
+  qsizetype batchStart = 0;
+  const auto add = [&](qsizetype end) {
+    const QString batch = script.mid(batchStart, end - batchStart);
+    if (!batch.trimmed().isEmpty()) batches << batch;
+  };
+  for (qsizetype i = 0; i < n; ++i) {
+    if (!tokens[i].isWord(u"GO")) continue;
+    // The go line starts at the text's start or after a line break...
+    qsizetype end = -1;
+    if (i == 0) {
+      end = 0;
+    } else if (tokens[i - 1].kind == Kind::Space) {
+      end = lastBreak(tokens[i - 1]);
+      if (end < 0 && i == 1) end = 0;
+    }
+    if (end < 0) continue;
+    // ...and ends at the text's end or with a line break.
+    qsizetype next = -1;
+    if (i + 1 == n) {
+      next = script.size();
+    } else if (tokens[i + 1].kind == Kind::Space) {
+      next = afterFirstBreak(tokens[i + 1]);
+      if (next < 0 && i + 2 == n) next = script.size();
+    }
+    if (next < 0) continue;
+    add(end);
+    batchStart = next;
+  }
+  add(script.size());
+  return batches;
+}
+
+namespace {
+
+// A table or field name as written into a record edit: one plain or bracketed name.
+QString checkedName(const QString& name) {
+  const auto tokens = tsql::tokenize(name, false);
+  if (tokens.size() != 1 || (tokens[0].kind != tsql::Kind::Word && tokens[0].kind != tsql::Kind::QuotedName)) {
+    throw DbError(QStringLiteral("'%1' is not a valid table or column name.").arg(name));
+  }
+  return name;
+}
+
+QVariantList valuesOf(const Fields& fields) {
+  QVariantList values;
+  for (const auto& f : fields) values << f.second;
+  return values;
+}
+
+}  // namespace
+
+qint64 Database::addRecord(const QString& openSql, const QString& table, const Fields& fields) {
+  open(openSql);
+  QString sql = QStringLiteral("INSERT INTO ") + checkedName(table);
+  if (fields.isEmpty()) {
+    sql += QStringLiteral(" DEFAULT VALUES");
+  } else {
+    QStringList names, marks;
+    for (const auto& f : fields) {
+      names << checkedName(f.first);
+      marks << QStringLiteral("?");
+    }
+    sql += QStringLiteral(" (%1) VALUES (%2)").arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+  }
+  logStatement(sql);
+  return engine().insert(sql, valuesOf(fields));
+}
+
+void Database::updateRecord(const QString& openSql, const QString& table, qint64 id, const Fields& fields) {
+  open(openSql);
+  if (fields.isEmpty()) return;
+  QStringList sets;
+  for (const auto& f : fields) sets << checkedName(f.first) + QStringLiteral("=?");
+  const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE ID=%3")
+                          .arg(checkedName(table), sets.join(QStringLiteral(", ")), QString::number(id));
+  logStatement(sql);
+  engine().update(sql, valuesOf(fields));
+}
+
+void Database::begin() {
+  if (inTransaction_) throw DbError(QStringLiteral("A transaction is already active; transactions do not nest."));
+  engine().begin();
+  inTransaction_ = true;
+}
+
+void Database::commit() {
+  if (!inTransaction_) throw DbError(QStringLiteral("There is no active transaction to commit."));
+  engine().commit();  // on failure the transaction stays active, to be rolled back
+  inTransaction_ = false;
+}
+
+void Database::rollback() {
+  if (!inTransaction_) return;
+  inTransaction_ = false;
+  engine().rollback();
+}
+
+bool Database::inTransaction() const { return inTransaction_; }
+
+// ---- Transaction ------------------------------------------------------------------------------
+
+Transaction::Transaction(Database& db) : db_(db) { db_.begin(); }
+
+Transaction::~Transaction() {
+  if (done_) return;
+  try {
+    db_.rollback();
+  } catch (const DbError&) {
+    // Nothing more can be done here; the connection rolls back what is left when it closes.
+  }
+}
+
+void Transaction::commit() {
+  db_.commit();
+  done_ = true;
+}
+
+}  // namespace db

@@ -1,0 +1,98 @@
+#include "db/engine.h"
+
+#include <QAtomicInt>
+#include <QSqlRecord>
+
+namespace db {
+
+QString errorText(const QSqlError& e) {
+  const QString text = e.databaseText().trimmed();
+  return text.isEmpty() ? e.text().trimmed() : text;
+}
+
+void fail(const QSqlError& e) { throw DbError(errorText(e)); }
+
+QString newConnectionName() {
+  static QAtomicInt counter;
+  return QStringLiteral("renumber-db-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+// ---- cursors ----------------------------------------------------------------------------------
+
+namespace {
+QVariant valueAt(const QSqlQuery& q, int i) {
+  const QVariant v = q.value(i);
+  return v.isNull() ? QVariant() : v;
+}
+}  // namespace
+
+QueryCursor::QueryCursor(SharedQuery q) : query(std::move(q)) {
+  const QSqlRecord r = (*query)->record();
+  for (int i = 0; i < r.count(); ++i) columns << r.fieldName(i);
+}
+
+void QueryCursor::fetch() {
+  row.clear();
+  if (!query->has_value()) {  // the connection has closed
+    eof = true;
+    return;
+  }
+  QSqlQuery& q = **query;
+  if (!q.next()) {
+    eof = true;
+    if (q.lastError().isValid()) fail(q.lastError());
+    q.finish();
+    return;
+  }
+  eof = false;
+  for (int i = 0; i < columns.size(); ++i) row << valueAt(q, i);
+}
+
+void BufferedRows::fetch() {
+  eof = next >= rows.size();
+  row = eof ? QVariantList() : rows[next++];
+}
+
+// ---- Engine -----------------------------------------------------------------------------------
+
+Engine::Engine(EngineKind kind, QString connectionName) : kind_(kind), name_(std::move(connectionName)) {}
+
+Engine::~Engine() {
+  for (auto& w : queries_) {
+    if (auto q = w.lock()) q->reset();
+  }
+  if (QSqlDatabase::contains(name_)) {
+    {
+      QSqlDatabase d = QSqlDatabase::database(name_, false);
+      d.close();
+    }
+    QSqlDatabase::removeDatabase(name_);
+  }
+}
+
+QSqlDatabase Engine::connection() const { return QSqlDatabase::database(name_, false); }
+
+SharedQuery Engine::newQuery() {
+  std::erase_if(queries_, [](const auto& w) { return w.expired(); });
+  auto q = std::make_shared<std::optional<QSqlQuery>>(std::in_place, connection());
+  (*q)->setForwardOnly(true);
+  queries_.push_back(q);
+  return q;
+}
+
+void Engine::begin() {
+  QSqlDatabase d = connection();
+  if (!d.transaction()) fail(d.lastError());
+}
+
+void Engine::commit() {
+  QSqlDatabase d = connection();
+  if (!d.commit()) fail(d.lastError());
+}
+
+void Engine::rollback() {
+  QSqlDatabase d = connection();
+  if (!d.rollback()) fail(d.lastError());
+}
+
+}  // namespace db

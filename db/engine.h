@@ -1,0 +1,84 @@
+#pragma once
+// Inside the shared connection: the engine behind db::Database, and the two kinds of cursor
+// behind db::Recordset. Not for use outside db/.
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariantList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "db/database.h"
+
+namespace db {
+
+// The database's own text of a Qt SQL error (the driver's summary when the database gave none).
+QString errorText(const QSqlError& e);
+[[noreturn]] void fail(const QSqlError& e);
+
+struct Recordset::Impl {
+  virtual ~Impl() = default;
+  // Moves to the next row: sets row, or eof when there is none. Throws DbError.
+  virtual void fetch() = 0;
+
+  QStringList columns;
+  QVariantList row;  // the current row; Null fields are null QVariants
+  bool eof = true;
+};
+
+// A query that its engine can empty when the connection closes.
+using SharedQuery = std::shared_ptr<std::optional<QSqlQuery>>;
+
+// Rows read one by one from a live query: a failure on a later row surfaces when it is reached.
+// A cursor whose connection has closed reads as ended.
+struct QueryCursor : Recordset::Impl {
+  explicit QueryCursor(SharedQuery q);
+  void fetch() override;
+  SharedQuery query;
+};
+
+// Rows read in full when the recordset was opened.
+struct BufferedRows : Recordset::Impl {
+  void fetch() override;
+  std::vector<QVariantList> rows;
+  size_t next = 0;
+};
+
+// One open connection. Database logs and checks; the engine runs.
+class Engine {
+ public:
+  Engine(EngineKind kind, QString connectionName);
+  virtual ~Engine();
+  EngineKind kind() const { return kind_; }
+  QString connectionName() const { return name_; }
+  QSqlDatabase connection() const;
+
+  virtual Recordset open(const QString& sql) = 0;
+  virtual void execute(const QString& sql) = 0;
+  // insertSql / updateSql carry one ? per value, in order.
+  virtual qint64 insert(const QString& insertSql, const QVariantList& values) = 0;
+  virtual void update(const QString& updateSql, const QVariantList& values) = 0;
+
+  virtual void begin();
+  virtual void commit();
+  virtual void rollback();
+
+ protected:
+  // A forward-only query on this connection; it is emptied when the connection closes, so a
+  // recordset that outlives the connection reads as ended instead of touching a closed handle.
+  SharedQuery newQuery();
+
+ private:
+  EngineKind kind_;
+  QString name_;
+  std::vector<std::weak_ptr<std::optional<QSqlQuery>>> queries_;
+};
+
+// A new unique Qt connection name.
+QString newConnectionName();
+
+std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QString* error);
+std::unique_ptr<Engine> openOdbcEngine(const QString& connectionString, int loginTimeoutSeconds, QString* error);
+
+}  // namespace db

@@ -1,0 +1,189 @@
+// The SQL Server engine: Qt's ODBC driver, connected without a data source name. Texts are sent
+// as built. A text may hold several statements: every result of the batch is read, so that a
+// failing later statement is reported. Reads are read in full when opened, so that no pending
+// result blocks the next statement on the connection.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <QSqlRecord>
+
+#include "db/engine.h"
+#include "db/odbc_connection.h"
+
+namespace db {
+namespace odbc {
+
+QStringList installedDrivers() {
+  QStringList names;
+  SQLHENV env = SQL_NULL_HENV;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return names;
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLCHAR description[512];
+  SQLCHAR attributes[2048];
+  SQLSMALLINT descriptionLength = 0, attributesLength = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  while (SQL_SUCCEEDED(SQLDrivers(env, direction, description, sizeof description, &descriptionLength, attributes,
+                                 sizeof attributes, &attributesLength))) {
+    names << QString::fromLocal8Bit(reinterpret_cast<const char*>(description));
+    direction = SQL_FETCH_NEXT;
+  }
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  return names;
+}
+
+bool isFreeTds(const QString& driver) { return driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive); }
+
+QString chooseSqlServerDriver(const QStringList& installed) {
+#ifdef _WIN32
+  const QStringList preferred = {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
+                                 "SQL Server Native Client 11.0", "SQL Server"};
+#else
+  const QStringList preferred = {"FreeTDS", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"};
+#endif
+  for (const QString& name : preferred) {
+    for (const QString& driver : installed) {
+      if (driver.compare(name, Qt::CaseInsensitive) == 0) return driver;
+    }
+  }
+  for (const QString& part : {QStringLiteral("FreeTDS"), QStringLiteral("SQL Server")}) {
+    for (const QString& driver : installed) {
+      if (driver.contains(part, Qt::CaseInsensitive)) return driver;
+    }
+  }
+  return {};
+}
+
+QString connectionString(const QString& driver, const QString& uid, const QString& pwd, const QString& dbName,
+                         const QString& server, QString* refusal) {
+  const bool freeTds = isFreeTds(driver);
+  const struct {
+    const char* key;
+    const QString& value;
+    const char* what;
+  } items[] = {{"DRIVER", driver, "driver name"},
+               {"SERVER", server, "server (Svr)"},
+               {"UID", uid, "login name (UID)"},
+               {"PWD", pwd, "password (PWD)"},
+               {"DATABASE", dbName, "database name (DBname)"}};
+  QString text;
+  for (const auto& item : items) {
+    QString value = item.value;
+    if (freeTds && value.contains(QStringLiteral("};"))) {
+      if (refusal) {
+        *refusal = QStringLiteral("The %1 holds \"};\", which the FreeTDS ODBC driver cannot take in a connection string.")
+                       .arg(QLatin1String(item.what));
+      }
+      return {};
+    }
+    if (!freeTds) value.replace(u'}', QStringLiteral("}}"));
+    text += QStringLiteral("%1={%2};").arg(QLatin1String(item.key), value);
+  }
+  if (freeTds) text += QStringLiteral("ClientCharset=UTF-8;");
+  return text;
+}
+
+}  // namespace odbc
+
+namespace {
+
+class OdbcEngine : public Engine {
+ public:
+  explicit OdbcEngine(const QString& name) : Engine(EngineKind::SqlServer, name) {}
+
+  Recordset open(const QString& sql) override {
+    QSqlQuery q = query();
+    if (!q.exec(sql)) fail(q.lastError());
+    auto rows = std::make_unique<BufferedRows>();
+    bool read = false;
+    walkResults(q, [&] {
+      if (read) return;  // the rows are the first result set's
+      read = true;
+      const QSqlRecord r = q.record();
+      for (int i = 0; i < r.count(); ++i) rows->columns << r.fieldName(i);
+      while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < r.count(); ++i) row << (q.value(i).isNull() ? QVariant() : q.value(i));
+        rows->rows.push_back(row);
+      }
+    });
+    rows->fetch();
+    return Recordset(std::move(rows));
+  }
+
+  void execute(const QString& sql) override {
+    if (sql.trimmed().isEmpty()) return;
+    QSqlQuery q = query();
+    if (!q.exec(sql)) fail(q.lastError());
+    walkResults(q, [] {});
+  }
+
+  qint64 insert(const QString& insertSql, const QVariantList& values) override {
+    QSqlQuery q = prepared(insertSql + QStringLiteral("; SELECT CAST(SCOPE_IDENTITY() AS bigint)"), values);
+    std::optional<qint64> id;
+    walkResults(q, [&] {
+      if (!id && q.next()) id = q.value(0).toLongLong();
+    });
+    if (!id) throw DbError(QStringLiteral("The database gave no ID for the new record."));
+    return *id;
+  }
+
+  void update(const QString& updateSql, const QVariantList& values) override {
+    QSqlQuery q = prepared(updateSql, values);
+    walkResults(q, [] {});
+  }
+
+ private:
+  QSqlQuery query() {
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    return q;
+  }
+
+  QSqlQuery prepared(const QString& sql, const QVariantList& values) {
+    QSqlQuery q = query();
+    if (!q.prepare(sql)) fail(q.lastError());
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec()) fail(q.lastError());
+    return q;
+  }
+
+  // Reads every result of an executed batch, calling onRows for each result set; the first
+  // failure, wherever it comes, is thrown.
+  template <class F>
+  static void walkResults(QSqlQuery& q, F onRows) {
+    do {
+      if (q.isSelect()) onRows();
+      if (q.lastError().isValid()) fail(q.lastError());
+    } while (q.nextResult());
+    if (q.lastError().isValid()) fail(q.lastError());
+  }
+};
+
+// Opens the engine's connection; returns the failure's text, empty on success.
+QString connect(const OdbcEngine& engine, const QString& connectionString, int loginTimeoutSeconds) {
+  if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC"))) {
+    return QStringLiteral("Qt's ODBC driver (QODBC) is not installed.");
+  }
+  QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), engine.connectionName());
+  // The connection string alone carries login and password: Qt would append user name and
+  // password set apart unquoted.
+  d.setDatabaseName(connectionString);
+  d.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeoutSeconds));
+  if (!d.open()) return errorText(d.lastError());
+  return {};
+}
+
+}  // namespace
+
+std::unique_ptr<Engine> openOdbcEngine(const QString& connectionString, int loginTimeoutSeconds, QString* error) {
+  auto engine = std::make_unique<OdbcEngine>(newConnectionName());
+  const QString failure = connect(*engine, connectionString, loginTimeoutSeconds);
+  if (failure.isEmpty()) return engine;
+  *error = failure;
+  return nullptr;
+}
+
+}  // namespace db

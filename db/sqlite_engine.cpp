@@ -1,0 +1,213 @@
+// The embedded engine: a SQLite file through Qt's QSQLITE driver. Every text is translated from
+// T-SQL (db/tsql_translate.h) into single statements, which run one by one.
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QUrl>
+#include <limits>
+
+#include "db/engine.h"
+#include "db/tsql_translate.h"
+
+namespace db {
+namespace {
+
+// ---- SQL Server's conversions as SQL functions ------------------------------------------------
+
+QString textOf(sqlite3_value* v) {
+  const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return QString::fromUtf8(t, sqlite3_value_bytes(v));
+}
+
+void resultError(sqlite3_context* ctx, const QString& message) {
+  const QByteArray utf8 = message.toUtf8();
+  sqlite3_result_error(ctx, utf8.constData(), int(utf8.size()));
+}
+
+bool inIntRange(double d) {
+  return d >= double(std::numeric_limits<int>::min()) && d <= double(std::numeric_limits<int>::max());
+}
+
+// CONVERT(int, x) as SQL Server does it: Null stays Null; text must be a whole number with an
+// optional sign and blanks around it (the empty text gives 0); a number is cut to its whole part.
+void tsqlInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      sqlite3_result_null(ctx);
+      return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_value_double(v);
+      if (!inIntRange(d)) return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type int."));
+      sqlite3_result_int64(ctx, sqlite3_int64(d));
+      return;
+    }
+    default: {
+      const QString text = textOf(v);
+      qsizetype from = 0, to = text.size();
+      while (from < to && text[from] == u' ') ++from;
+      while (to > from && text[to - 1] == u' ') --to;
+      const QString trimmed = text.mid(from, to - from);
+      if (trimmed.isEmpty()) return sqlite3_result_int(ctx, 0);
+      qsizetype i = (trimmed[0] == u'+' || trimmed[0] == u'-') ? 1 : 0;
+      bool digits = i < trimmed.size();
+      for (; i < trimmed.size(); ++i) digits = digits && trimmed[i] >= u'0' && trimmed[i] <= u'9';
+      if (!digits) {
+        return resultError(
+            ctx, QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(text));
+      }
+      bool ok = false;
+      const qlonglong n = trimmed.toLongLong(&ok);
+      if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) {
+        return resultError(ctx, QStringLiteral("The conversion of the varchar value '%1' overflowed an int column.").arg(text));
+      }
+      sqlite3_result_int64(ctx, n);
+    }
+  }
+}
+
+// LEN(x): the number of characters without trailing blanks; Null stays Null.
+void tsqlLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  QString text = textOf(argv[0]);
+  while (text.endsWith(u' ')) text.chop(1);
+  sqlite3_result_int64(ctx, text.toUcs4().size());
+}
+
+bool registerFunctions(const QSqlDatabase& d, QString* error) {
+  const QVariant handle = d.driver()->handle();
+  if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+    *error = QStringLiteral("The SQLite driver gave no database handle.");
+    return false;
+  }
+  sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+  const struct {
+    const char* name;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  } functions[] = {{"tsql_int", tsqlInt}, {"tsql_len", tsqlLen}};
+  for (const auto& f : functions) {
+    if (sqlite3_create_function(h, f.name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr, nullptr) !=
+        SQLITE_OK) {
+      *error = QString::fromUtf8(sqlite3_errmsg(h));
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- the engine -------------------------------------------------------------------------------
+
+class SqliteEngine : public Engine {
+ public:
+  explicit SqliteEngine(const QString& name) : Engine(EngineKind::Sqlite, name) {}
+
+  Recordset open(const QString& sql) override {
+    const QStringList statements = translateTsqlToSqlite(sql);
+    if (statements.isEmpty()) throw DbError(QStringLiteral("The statement text is empty."));
+    for (qsizetype i = 0; i + 1 < statements.size(); ++i) run(statements[i]);  // the rows are the last one's
+    SharedQuery q = newQuery();
+    if (!(*q)->exec(statements.last())) fail((*q)->lastError());
+    auto cursor = std::make_unique<QueryCursor>(q);
+    cursor->fetch();
+    return Recordset(std::move(cursor));
+  }
+
+  void execute(const QString& sql) override {
+    for (const QString& statement : translateTsqlToSqlite(sql)) run(statement);
+  }
+
+  qint64 insert(const QString& insertSql, const QVariantList& values) override {
+    QSqlQuery q = prepared(insertSql + QStringLiteral(" RETURNING ID"), values);
+    if (!q.next()) fail(q.lastError());
+    const qint64 id = q.value(0).toLongLong();
+    q.finish();
+    return id;
+  }
+
+  void update(const QString& updateSql, const QVariantList& values) override { prepared(updateSql, values); }
+
+  void rollback() override {
+    if (sqlite3_get_autocommit(handle())) return;  // already rolled back (RAISE(ROLLBACK) in a trigger)
+    Engine::rollback();
+  }
+
+  sqlite3* handle() const { return *static_cast<sqlite3* const*>(connection().driver()->handle().constData()); }
+
+ private:
+  // Runs one statement to its end, so that a failure on any row is reported.
+  void run(const QString& statement) {
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.exec(statement)) fail(q.lastError());
+    while (q.isSelect() && q.next()) {
+    }
+    if (q.lastError().isValid()) fail(q.lastError());
+  }
+
+  QSqlQuery prepared(const QString& sql, const QVariantList& values) {
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) fail(q.lastError());
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec()) fail(q.lastError());
+    return q;
+  }
+};
+
+// Opens the engine's connection; returns the failure's text, empty on success.
+QString connect(const SqliteEngine& engine, const QString& absolutePath, bool create) {
+  QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), engine.connectionName());
+  // mode=rw never creates a file, even if it vanished since it was checked.
+  d.setDatabaseName(QUrl::fromLocalFile(absolutePath).toString(QUrl::FullyEncoded) +
+                    (create ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw")));
+  d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+  if (!d.open()) return errorText(d.lastError());
+  QSqlQuery check(d);
+  // Reading the schema tells a database from any other file; foreign keys stay off as on the host.
+  if (!check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) ||
+      !check.exec(QStringLiteral("PRAGMA foreign_keys = OFF"))) {
+    return errorText(check.lastError());
+  }
+  QString text;
+  registerFunctions(d, &text);
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QString* error) {
+  const QFileInfo file(path);
+  const QString prefix = QStringLiteral("Cannot open the database file \"%1\": ").arg(QDir::toNativeSeparators(path));
+  if (path.isEmpty()) {
+    *error = QStringLiteral("No database file is named.");
+    return nullptr;
+  }
+  if (!create && !file.exists()) {
+    *error = prefix + QStringLiteral("the file does not exist.");
+    return nullptr;
+  }
+  if (file.isDir()) {
+    *error = prefix + QStringLiteral("it is a folder.");
+    return nullptr;
+  }
+  if (!create && !file.isReadable()) {
+    *error = prefix + QStringLiteral("the file cannot be read.");
+    return nullptr;
+  }
+  if (create && file.exists() && file.size() > 0) {
+    *error = QStringLiteral("Cannot create the database file \"%1\": the file already exists.")
+                 .arg(QDir::toNativeSeparators(path));
+    return nullptr;
+  }
+
+  auto engine = std::make_unique<SqliteEngine>(newConnectionName());
+  const QString failure = connect(*engine, file.absoluteFilePath(), create);
+  if (failure.isEmpty()) return engine;
+  *error = prefix + failure;
+  return nullptr;  // the engine removes its connection
+}
+
+}  // namespace db
