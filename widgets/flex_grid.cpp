@@ -1,12 +1,12 @@
 #include "widgets/flex_grid.h"
 
 #include <QHeaderView>
-#include <algorithm>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +14,9 @@ constexpr int kCellPadding = 4;  // pixels left and right of a cell's text
 
 // Draws one fixed cell (header row, fixed columns) as a header section.
 void paintFixedCell(const FlexGrid* grid, QPainter* painter, const QRect& rect, int row, int col) {
+  // The style's header drawing leaves clipping and pens behind: the cells painted after it need
+  // the painter as it was.
+  painter->save();
   QStyleOptionHeader option;
   option.initFrom(grid);
   option.rect = rect;
@@ -30,6 +33,22 @@ void paintFixedCell(const FlexGrid* grid, QPainter* painter, const QRect& rect, 
   } else {
     grid->style()->drawControl(QStyle::CE_Header, &option, painter, grid);
   }
+  painter->restore();
+}
+
+// The width of a header text with its blanks, measured as the host system's font measures it:
+// in half-width units, a blank, digit or letter one unit and a Chinese character two, a unit
+// being the width of a digit. The blanks were counted to make room for the column's content
+// ("身份证" and 12 blanks hold an 18-digit identity number).
+int headerWidth(const QFontMetrics& metrics, const QString& text) {
+  int units = 0;
+  for (const QChar ch : text) {
+    const char16_t u = ch.unicode();
+    const bool wide = u >= 0x2E80 && !(u >= 0xFF61 && u <= 0xFFDC);
+    units += wide ? 2 : 1;
+  }
+  const int unit = metrics.horizontalAdvance(QLatin1Char('0'));
+  return std::max(units * unit, metrics.horizontalAdvance(text)) + 2 * kCellPadding + 1;
 }
 
 class FlexGridDelegate : public QStyledItemDelegate {
@@ -83,6 +102,7 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->hide();
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(8);
+  horizontalHeader()->setMinimumSectionSize(2 * kCellPadding);  // widths follow the header texts
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -283,7 +303,7 @@ void FlexGrid::setFormatString(const QString& format) {
     colAlign_[c] = alignment;
     setTextMatrix(0, c, text);
     setColumnHidden(c, false);
-    setColumnWidth(c, metrics.horizontalAdvance(text) + 2 * kCellPadding + 1);
+    setColumnWidth(c, headerWidth(metrics, text));
   }
   viewport()->update();
 }
