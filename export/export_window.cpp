@@ -1,0 +1,190 @@
+#include "export/export_window.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <exception>
+#include <system_error>
+
+#include "export/calc_engine.h"
+#include "export/sheet_name.h"
+#include "widgets/app_info.h"
+#include "widgets/dialogs.h"
+
+namespace {
+
+// The wait cursor for the length of an export.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void reportEngineError(const QString& text) {
+  std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("输出到Excel文件"));
+
+  const char* captions[4] = {"Excel文件路径/文件名", "标题1", "Excel表名", "标题2"};
+  for (int i = 0; i < 4; ++i) {
+    Label1[i] = new QLabel(QString::fromUtf8(captions[i]), this);
+    Text1[i] = new QLineEdit(this);
+    Label1[i]->setBuddy(Text1[i]);
+  }
+  Command1 = new QPushButton(this);
+  Command1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  Command1->setToolTip(QStringLiteral("..."));
+  Command1->setFixedWidth(Command1->sizeHint().height() + 4);
+
+  Grid1 = new FlexGrid(this);
+  Grid1->setRows(2);
+  Grid1->setCols(6);
+  Grid1->setMinimumHeight(Grid1->rowHeight(0) * 2 + 4);
+  Grid1->setMaximumHeight(Grid1->rowHeight(0) * 2 + 4);
+  Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  Check1 = new QCheckBox(QStringLiteral("启动Excel"), this);
+  Check1->setChecked(true);
+  Command2 = new QPushButton(QStringLiteral("输出"), this);
+  Command3 = new QPushButton(QStringLiteral("取消"), this);
+  StatusBar1 = new QStatusBar(this);
+
+  // Path with its browse button, then title 1, title 2 and the sheet name.
+  auto* boxes = new QGridLayout;
+  const int order[4] = {0, 1, 3, 2};
+  for (int r = 0; r < 4; ++r) {
+    const int i = order[r];
+    boxes->addWidget(Label1[i], r, 0);
+    boxes->addWidget(Text1[i], r, 1);
+  }
+  boxes->addWidget(Command1, 0, 2);
+  boxes->setColumnStretch(1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Check1);
+  buttons->addStretch(1);
+  buttons->addWidget(Command2);
+  buttons->addWidget(Command3);
+
+  auto* main = new QVBoxLayout(this);
+  main->addLayout(boxes);
+  main->addWidget(Grid1);
+  main->addLayout(buttons);
+  main->addWidget(StatusBar1);
+  resize(520, sizeHint().height());
+
+  connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
+  connect(Command2, &QPushButton::clicked, this, [this] {
+    if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
+      close();
+    } else {
+      ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::exeName(), ui::Icon::None);
+    }
+  });
+  connect(Command3, &QPushButton::clicked, this, [this] { close(); });
+  connect(Grid1, &FlexGrid::Click, this, [this] {
+    Grid1->setTextMatrix(1, Grid1->Col(), QStringLiteral("√"));
+    Grid1->setColAlignment(Grid1->Col(), Qt::AlignCenter);
+  });
+  connect(Grid1, &FlexGrid::DblClick, this, [this] { Grid1->setTextMatrix(1, Grid1->Col(), QString()); });
+}
+
+void frm输出到Excel文件::browse() {
+  try {
+    const QString file = ui::Dialogs::current().chooseFile(this, QCoreApplication::applicationDirPath(),
+                                                           QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
+    if (!file.isEmpty()) Text1[0]->setText(file);
+  } catch (const std::system_error& e) {
+    ui::msg(this, QString::number(e.code().value()) + " " + QString::fromLocal8Bit(e.what()), app_info::exeName(),
+            ui::Icon::Information);
+  } catch (const std::exception& e) {
+    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::exeName(), ui::Icon::Information);
+  }
+}
+
+bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, const QString& sheet) {
+  // The boxes are what is written; the Output button hands the same texts over.
+  Q_UNUSED(title);
+  Q_UNUSED(sheet);
+  if (Text1[0]->text().isEmpty()) {
+    ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::exeName(), ui::Icon::None);
+    return false;
+  }
+  try {
+    WaitCursor wait;
+    return exportGrid(grid);
+  } catch (const calc::EngineError& e) {
+    reportEngineError(e.text());
+  } catch (const std::exception& e) {
+    reportEngineError(QString::fromLocal8Bit(e.what()));
+  }
+  return false;
+}
+
+// The steps of the export, one engine call each. The table is written as text cells, so numbers
+// such as "0012" keep their leading zeros without a marker character appended to each cell.
+bool frm输出到Excel文件::exportGrid(FlexGrid* grid) {
+  const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
+  const QString sheetName = Text1[2]->text();
+  if (!grid) throw calc::EngineError("no grid to export");
+  const QString nameProblem = calc::sheetNameProblem(sheetName);
+  if (!nameProblem.isEmpty()) throw calc::EngineError(nameProblem);
+  const int rowCount = grid->Rows();
+  const int colCount = grid->Cols();
+  if (colCount < 1) throw calc::EngineError("the grid has no columns");
+  if (QFileInfo(path).isDir()) throw calc::EngineError(path + " is a folder");
+
+  QList<QStringList> table;
+  table.reserve(rowCount);
+  for (int i = 0; i < rowCount; ++i) {
+    QStringList row;
+    row.reserve(colCount);
+    for (int j = 0; j < colCount; ++j) row.append(grid->TextMatrix(i, j));
+    table.append(row);
+  }
+  const calc::CellRange tableRange{3, 1, rowCount + 2, colCount};
+
+  calc::Engine& engine = calc::Engine::shared();
+  if (!QFileInfo::exists(path)) engine.createWorkbook(path);
+  std::unique_ptr<calc::Workbook> book = engine.open(path);
+  int sheet = book->findSheet(sheetName);
+  if (sheet < 0) sheet = book->addSheetAfterLast(sheetName);
+  book->showSheet(sheet);
+  book->clearUsedArea(sheet);
+  book->setCellText(sheet, 1, 1, Text1[1]->text());
+  book->setCellText(sheet, 2, 1, Text1[3]->text());
+  book->writeTextTable(sheet, 3, table);
+  book->merge(sheet, {1, 1, 1, colCount});
+  book->merge(sheet, {2, 1, 2, colCount});
+  book->centreRows(sheet, 1, 2);
+  book->drawBorders(sheet, tableRange);
+  book->setRowFontSize(sheet, 1, 18);
+  book->setRowFontSize(sheet, 2, 12);
+  book->setFontSize(sheet, tableRange, 10.5);
+  book->fitColumns(sheet, 1, colCount);
+  book->save();
+  book->close();
+
+  if (Check1->isChecked()) {
+    if (openWorkbook)
+      openWorkbook(path);
+    else
+      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  }
+  return true;
+}

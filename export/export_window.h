@@ -1,0 +1,47 @@
+#pragma once
+// The export window: writes a whole grid into one worksheet of an Excel workbook under two title
+// lines. A caller sets SourceGrid and fills the four boxes, then shows the window modally.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "widgets/flex_grid.h"
+
+class frm输出到Excel文件 : public QWidget {
+ public:
+  explicit frm输出到Excel文件(QWidget* parent = nullptr);
+
+  // Label1[0] "Excel文件路径/文件名", Label1[1] "标题1", Label1[2] "Excel表名", Label1[3] "标题2".
+  std::array<QLabel*, 4> Label1{};
+  // Text1[0] workbook path, Text1[1] title 1 (cell A1), Text1[2] sheet name, Text1[3] title 2 (A2).
+  std::array<QLineEdit*, 4> Text1{};
+  QPushButton* Command1 = nullptr;  // browse for the workbook file
+  QCheckBox* Check1 = nullptr;      // "启动Excel": show the workbook after the export
+  QPushButton* Command2 = nullptr;  // "输出"
+  QPushButton* Command3 = nullptr;  // "取消"
+  FlexGrid* Grid1 = nullptr;        // check marks only; the export does not read it
+  QStatusBar* StatusBar1 = nullptr;
+
+  // The grid to export, set by the caller before the window is shown.
+  FlexGrid* SourceGrid = nullptr;
+
+  // Writes grid into the workbook named by Text1[0], into the sheet named by Text1[2], under the
+  // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
+  // Output button passes Text1[1] and Text1[2] as title and sheet). True when the workbook was
+  // saved. Reports a missing file name itself; any other failure returns false with the engine's
+  // error text on the standard error stream.
+  bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
+
+  // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked). A test
+  // sets it to watch instead of launching anything; unset, the desktop opens the file.
+  static inline std::function<void(const QString& path)> openWorkbook;
+
+ private:
+  void browse();
+  bool exportGrid(FlexGrid* grid);
+};
