@@ -31,10 +31,10 @@ Settings ReadSettings(QStringList* order) {
   store->beginGroup(u"DBConfig"_s);
   auto get = [&](const QString& key) {
     if (order) order->append(key);
-    const QVariant v = store->value(key, QString());
+    const QVariant v = store->value(key);
     // An unquoted ini value holding commas ("127.0.0.1,1433") reads as a list: take it back as typed.
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(u',');
-    return v.toString();
+    const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
+    return text.isNull() ? QString::fromLatin1("") : text;
   };
   Settings s;
   s.Svr = get(u"Svr"_s);

@@ -1,0 +1,121 @@
+// Start-up: settings of application Tarnholm, the shared connection, the two failure messages
+// and the main menu.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+
+#include "app/connection.h"
+#include "app/menu/menu_window.h"
+#include "db/database.h"
+#include "tests/support/harness.h"
+#include "widgets/dialogs.h"
+#include "widgets/shared_window.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class Startup : public ::testing::Test {
+ protected:
+  Harness h;
+
+  QString settingsFile() const {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, u"Tarnholm"_s).fileName();
+  }
+  // Writes the settings file as a text, so values stand in it exactly as given.
+  void writeSettings(const QString& body) {
+    QFile f(settingsFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write((u"[DBConfig]\n"_s + body).toUtf8());
+  }
+  void TearDown() override { QFile::remove(settingsFile()); }
+
+  // The two messages of a failed start-up, with their titles and icons.
+  void expectConnectionFailure(int code, const QString& driverText = QString()) {
+    EXPECT_NE(code, 0);
+    ASSERT_EQ(h.messages().size(), 2) << h.messages().join(u" | "_s).toStdString();
+    EXPECT_TRUE(h.messages()[0].startsWith(u"错误信息："_s));
+    EXPECT_GT(h.messages()[0].size(), u"错误信息："_s.size()) << "the driver's description is missing";
+    EXPECT_TRUE(h.messages()[0].contains(driverText)) << h.messages()[0].toStdString();
+    EXPECT_EQ(h.messages()[1], u"数据库连接失败!"_s);
+    EXPECT_EQ(h.titles(), (QStringList{u"信息文本"_s, u"连接提示"_s}));
+    for (const auto& shown : h.dialogs().shown) EXPECT_EQ(shown.icon, ui::Icon::Information);
+    EXPECT_FALSE(shared_window::exists<frm协调>());
+  }
+};
+
+TEST_F(Startup, SettingsAreReadInOrderSvrUidPwdDbnameAsTyped) {
+  writeSettings(u"DBname=物业库\nPWD=\"p;w'1\"\nUID=sa\nSvr=127.0.0.1,1433\n"_s);
+  QStringList order;
+  const Connection::Settings s = Connection::ReadSettings(&order);
+  EXPECT_EQ(order, (QStringList{u"Svr"_s, u"UID"_s, u"PWD"_s, u"DBname"_s}));
+  EXPECT_EQ(s.Svr, u"127.0.0.1,1433"_s);  // commas do not split the value
+  EXPECT_EQ(s.UID, u"sa"_s);
+  EXPECT_EQ(s.PWD, u"p;w'1"_s);
+  EXPECT_EQ(s.DBname, u"物业库"_s);
+}
+
+TEST_F(Startup, MissingSettingsReadAsEmptyTexts) {
+  writeSettings(u"UID=sa\n"_s);
+  const Connection::Settings s = Connection::ReadSettings();
+  EXPECT_EQ(s.UID, u"sa"_s);
+  EXPECT_TRUE(s.Svr.isEmpty() && s.PWD.isEmpty() && s.DBname.isEmpty());
+  EXPECT_FALSE(s.Svr.isNull());
+}
+
+TEST_F(Startup, EmbeddedSettingOpensTheConnectionAndShowsOneMenu) {
+  writeSettings(u"Svr=\"sqlite:"_s + h.databasePath() + u"\"\n"_s);
+  EXPECT_EQ(Connection::Main(), 0);
+  EXPECT_TRUE(h.messages().isEmpty());
+  EXPECT_EQ(db::Database::shared().kind(), db::EngineKind::Sqlite);
+  EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM 员工档案"_s), u"0"_s);
+  ASSERT_TRUE(shared_window::exists<frm协调>());
+  frm协调* menu = &shared_window::instance<frm协调>();
+  EXPECT_TRUE(menu->isVisible());
+  EXPECT_EQ(menu->parentWidget(), nullptr);
+  EXPECT_FALSE(menu->isModal());
+  EXPECT_EQ(Connection::Main(), 0);  // a second start finds the same menu
+  EXPECT_EQ(&shared_window::instance<frm协调>(), menu);
+}
+
+TEST_F(Startup, MissingEmbeddedFileGivesBothMessages) {
+  writeSettings(u"Svr=\"sqlite:"_s + h.dir() + u"/absent.db\"\n"_s);
+  expectConnectionFailure(Connection::Main(), u"absent.db"_s);
+  EXPECT_FALSE(QFile::exists(h.dir() + u"/absent.db"_s)) << "opening must not create the file";
+}
+
+TEST_F(Startup, UnreadableEmbeddedFileGivesBothMessages) {
+  const QString path = h.dir() + u"/garbage.db"_s;
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray(4096, 'x'));
+  f.close();
+  writeSettings(u"Svr=\"sqlite:"_s + path + u"\"\n"_s);
+  expectConnectionFailure(Connection::Main());
+}
+
+TEST_F(Startup, MissingServerSettingFailsThroughTheOdbcDriver) {
+  writeSettings(u"UID=sa\nPWD=secret\nDBname=Tarnholm\n"_s);
+  QElapsedTimer clock;
+  clock.start();
+  expectConnectionFailure(Connection::Main(), u"SQL Server"_s);
+  EXPECT_LT(clock.elapsed(), 40000);
+}
+
+TEST_F(Startup, UnreachableServerFailsThroughTheOdbcDriver) {
+  // Nothing listens on port 1 of the local host.
+  writeSettings(u"Svr=127.0.0.1,1\nUID=sa\nPWD=secret\nDBname=Tarnholm\n"_s);
+  QElapsedTimer clock;
+  clock.start();
+  expectConnectionFailure(Connection::Main(), u"SQL Server"_s);
+  EXPECT_LT(clock.elapsed(), 40000) << "the login time-out must end the attempt";
+}
+
+TEST_F(Startup, NoSettingsAtAllFailWithBothMessages) {
+  QFile::remove(settingsFile());
+  expectConnectionFailure(Connection::Main());
+}
+
+}  // namespace
