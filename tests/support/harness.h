@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/qt_print.h"
 #include "widgets/shared_window.h"
 
 namespace ui {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "tests/support/qt_print.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 

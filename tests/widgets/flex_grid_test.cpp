@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "tests/support/qt_print.h"
+
 namespace {
 
 const QString kSingleFormat = QStringLiteral(

@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "tests/support/qt_print.h"
+
 namespace {
 
 // Departments 1 (with 101, which has 10101, and 102) and 2, added in the order a department

@@ -1,0 +1,116 @@
+#include "tests/support/harness.h"
+
+#include <QVariant>
+#include <stdexcept>
+
+#include "app/host_schema.h"
+#include "db/database.h"
+#include "demo/demo_data.h"
+#include "widgets/dialogs.h"
+
+// The statement log is cleared after the schema is made and after seedDemo(), so statements()
+// holds only what the test itself caused; clearStatements() clears it in between.
+
+namespace {
+
+db::Database& shared() { return db::Database::shared(); }
+
+[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+
+// Runs a read; a database failure becomes std::runtime_error with the database's text.
+template <class F>
+void read(const QString& tsql, F&& perRow) {
+  try {
+    db::Recordset rs = shared().open(tsql);
+    const QStringList columns = rs.columns();
+    if (columns.isEmpty()) return;
+    for (; !rs.eof(); rs.moveNext()) perRow(rs.text(columns.first()));
+  } catch (const db::DbError& e) {
+    fail(e.text());
+  }
+}
+
+}  // namespace
+
+Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
+  if (!dir_->isValid()) fail(QStringLiteral("cannot make a temporary folder: ") + dir_->errorString());
+  shared().close();
+  QString error;
+  if (!shared().createSqlite(databasePath(), &error)) fail(error);
+  try {
+    host::createSchema(shared());
+  } catch (const db::DbError& e) {
+    fail(e.text());
+  }
+  auto dialogs = std::make_unique<ui::ScriptedDialogs>();
+  dialogs_ = dialogs.get();
+  ui::Dialogs::install(std::move(dialogs));
+  shared().clearStatementLog();
+}
+
+Harness::~Harness() {
+  shared_window::closeAll();  // still with the scripted dialogs: close handlers may ask
+  shared().close();
+  ui::Dialogs::install(nullptr);  // the production dialogs again
+}
+
+void Harness::seedDemo() {
+  try {
+    demo::generate(shared());
+  } catch (const db::DbError& e) {
+    fail(e.text());
+  }
+  shared().clearStatementLog();
+}
+
+void Harness::exec(const QString& tsql) {
+  try {
+    shared().execute(tsql);
+  } catch (const db::DbError& e) {
+    fail(e.text());
+  }
+}
+
+QString Harness::value(const QString& tsql) {
+  QString result;
+  bool first = true;
+  read(tsql, [&](const QString& v) {
+    if (first) result = v;
+    first = false;
+  });
+  return result;
+}
+
+QStringList Harness::column(const QString& tsql) {
+  QStringList result;
+  read(tsql, [&](const QString& v) { result.append(v); });
+  return result;
+}
+
+QStringList Harness::statements() const { return shared().statementLog(); }
+
+void Harness::clearStatements() { shared().clearStatementLog(); }
+
+QStringList Harness::messages() const {
+  QStringList result;
+  for (const ui::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.text);
+  return result;
+}
+
+QStringList Harness::titles() const {
+  QStringList result;
+  for (const ui::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.title);
+  return result;
+}
+
+void Harness::answer(bool yes) { dialogs_->answers.append(yes); }
+
+void Harness::chooseFile(const QString& path) { dialogs_->files.append(path); }
+
+void Harness::onModal(std::function<void(QWidget*)> action) { dialogs_->modalActions.append(std::move(action)); }
+
+QString Harness::databasePath() const { return dir_->filePath(QStringLiteral("host.db")); }
+
+QString Harness::dir() const { return dir_->path(); }
+
+ui::ScriptedDialogs& Harness::dialogs() { return *dialogs_; }
