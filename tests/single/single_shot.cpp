@@ -1,0 +1,61 @@
+// Pictures of the single-employee window on a fresh demo database:
+//   single_shot <list.png> [<selected.png>]
+// The first shows the result list after a name search, the second a selected employee with an
+// automatically composed number.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "db/database.h"
+#include "demo/demo_data.h"
+#include "renumber_single/single_window.h"
+#include "widgets/dialogs.h"
+#include "widgets/flex_grid.h"
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool save(QWidget& w, const QString& path) {
+  settle();
+  return w.grab().save(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QTextStream err(stderr);
+  const QStringList args = app.arguments();
+  if (args.size() < 2) {
+    err << "usage: single_shot <list.png> [<selected.png>]\n";
+    return 2;
+  }
+  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
+  QTemporaryDir dir;
+  QString error;
+  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
+    err << error << '\n';
+    return 1;
+  }
+
+  frm员工Kestrune w;
+  w.show();
+  settle();
+  w.Text2->setText(QStringLiteral("王"));
+  w.Command1->click();
+  w.Command2->click();
+  if (!save(w, args[1])) return 1;
+
+  if (args.size() > 2) {
+    w.MSFlexGrid1->clickCell(2, 2);
+    w.Check1->setChecked(true);
+    if (!save(w, args[2])) return 1;
+  }
+  return 0;
+}
