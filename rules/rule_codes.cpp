@@ -1,0 +1,110 @@
+#include "rules/rule_codes.h"
+
+namespace rules {
+
+QString codeCaption(int code) {
+  switch (code) {
+    case 0: return QStringLiteral("按流水号");
+    case 1: return QStringLiteral("按类别码 + 流水号");
+    case 2: return QStringLiteral("按类别码 + 岗位类别码 + 流水号");
+    case 3: return QStringLiteral("按部门代码 + 流水号");
+    case 4: return QStringLiteral("按部门代码 + 岗位类别码 + 流水号");
+    case 5: return QStringLiteral("按部门代码 + 类别码 + 岗位类别码 + 流水号");
+    case 6: return QStringLiteral("按部门代码 + 类别码 + 流水号");
+    default: return QString();
+  }
+}
+
+bool hasDepartment(int code) { return code == 3 || code == 4 || code == 5 || code == 6; }
+bool hasCategory(int code) { return code == 1 || code == 2 || code == 5 || code == 6; }
+bool hasPosition(int code) { return code == 2 || code == 4 || code == 5; }
+
+QString noPart() { return QStringLiteral("无"); }
+
+SampleBoxes sampleBoxes(int code) {
+  return {hasDepartment(code) ? QString::fromLatin1(kSampleDepartment) : noPart(),
+          hasCategory(code) ? QString::fromLatin1(kSampleCategory) : noPart(),
+          hasPosition(code) ? QString::fromLatin1(kSamplePosition) : noPart()};
+}
+
+QString sampleCodePart(int code) {
+  QString part;
+  if (hasDepartment(code)) part += QString::fromLatin1(kSampleDepartment);
+  if (hasCategory(code)) part += QString::fromLatin1(kSampleCategory);
+  if (hasPosition(code)) part += QString::fromLatin1(kSamplePosition);
+  return part;
+}
+
+QString formatSerial(qint64 serial, const QString& pattern) {
+  return QString::number(serial).rightJustified(pattern.size(), QLatin1Char('0'));
+}
+
+QString sampleSerial(const QString& pattern) { return formatSerial(kSampleSerial, pattern); }
+
+QString sampleNumber(int code, const QString& pattern) { return sampleCodePart(code) + sampleSerial(pattern); }
+
+QString rowSampleNumber(const QString& departmentCode, const QString& categoryCode, const QString& positionCode,
+                        const QString& pattern) {
+  QString number;
+  for (const QString& box : {departmentCode, categoryCode, positionCode}) {
+    if (!box.isEmpty() && box != noPart()) number += box;
+  }
+  return number + sampleSerial(pattern);
+}
+
+QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode,
+                        const QString& position, const QString& positionCode) {
+  const bool departmentSet = !department.isEmpty() && !departmentCode.isEmpty();
+  const bool positionSet = !position.isEmpty() && !positionCode.isEmpty();
+  switch (layout) {
+    case 2:
+      return positionSet ? QString() : QStringLiteral("请设置岗位代码");
+    case 3:
+    case 6:
+      return departmentSet ? QString() : QStringLiteral("请设置部门代码");
+    case 4:
+    case 5:
+      return departmentSet && positionSet ? QString() : QStringLiteral("请设置部门代码及岗位代码");
+    default:
+      return QString();
+  }
+}
+
+bool cellEditable(int column, int layout) {
+  if (column == ColDepartmentCode) return layout >= 3;
+  if (column == ColPositionCode) return hasPosition(layout);
+  return true;
+}
+
+bool cellEditorAccepts(int column, int layout, QChar ch) {
+  return cellEditable(column, layout) && ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
+
+QString itemNumber(const QString& itemText) {
+  const qsizetype blank = itemText.indexOf(QLatin1Char(' '));
+  return blank < 0 ? itemText : itemText.left(blank);
+}
+
+QString keepDigits(const QString& text) {
+  QString digits;
+  for (QChar ch : text) {
+    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) digits += ch;
+  }
+  return digits;
+}
+
+QString keepZeros(const QString& text) {
+  QString zeros;
+  for (QChar ch : text) {
+    if (ch == QLatin1Char('0')) zeros += ch;
+  }
+  return zeros;
+}
+
+bool isSerialPattern(const QString& text) { return !text.isEmpty() && keepZeros(text) == text; }
+
+QString patternDigitsCaption(const QString& pattern) {
+  return QString::number(pattern.size()) + QStringLiteral("位数");
+}
+
+}  // namespace rules

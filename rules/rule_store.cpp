@@ -1,0 +1,167 @@
+#include "rules/rule_store.h"
+
+#include "db/database.h"
+
+namespace rules {
+
+using db::sqlQuote;
+
+namespace {
+
+const QString kRuleRowColumns = QStringLiteral(
+    "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
+
+// Looks up a rule by its category code (Null when the code is empty).
+QString sqlRuleWithCode(const QString& categoryCode) {
+  return QStringLiteral("SELECT ID From 员工工号编码规则名称") +
+         (categoryCode.isEmpty() ? QStringLiteral(" Where 类别码 Is Null")
+                                 : QStringLiteral(" Where 类别码=") + sqlQuote(categoryCode));
+}
+
+}  // namespace
+
+QString sqlListRules() {
+  return QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数") +
+         QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Order By 类别码");
+}
+
+QString sqlOpenRule(qint64 id) {
+  return QStringLiteral("SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数") +
+         QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Where ID=") + QString::number(id);
+}
+
+QString sqlEnsureDefaultRow(const QString& categoryCode) {
+  return QStringLiteral("if not exists (select * from 员工工号编码规则 where 类别代码 =") + sqlQuote(categoryCode) +
+         QStringLiteral(") ") + QStringLiteral(" INSERT INTO 员工工号编码规则 (类别代码)") +
+         QStringLiteral(" VALUES (") + sqlQuote(categoryCode) + QStringLiteral(")");
+}
+
+QString sqlDeleteRuleRows(const QString& categoryCode) {
+  return QStringLiteral("Delete From 员工工号编码规则 Where 类别代码=") + sqlQuote(categoryCode);
+}
+
+QString sqlSetRuleCode(int code, qint64 ruleId) {
+  return QStringLiteral("Update 员工工号编码规则名称 Set 编码规则=") + QString::number(code) +
+         QStringLiteral(" Where ID=") + QString::number(ruleId);
+}
+
+QString sqlDeleteRule(const QString& categoryCode) {
+  return QStringLiteral("Update 员工类别 Set 类别码=Null Where 类别码=") + sqlQuote(categoryCode) +
+         QStringLiteral(" Delete From 员工工号编码规则 Where  类别代码=") + sqlQuote(categoryCode) +
+         QStringLiteral(" Delete From 员工工号编码规则名称 Where 类别码=") + sqlQuote(categoryCode);
+}
+
+QString sqlFreeCategories() {
+  return QStringLiteral("SELECT 类别编号, 类别名称, 类别码") + QStringLiteral(" From 员工类别") +
+         QStringLiteral(" Where 类别码 Is Null") + QStringLiteral(" Order By 类别编号");
+}
+
+QString sqlRuleCategories(const QString& categoryCode) {
+  return QStringLiteral(" SELECT 类别编号, 类别名称, 类别码") + QStringLiteral(" From 员工类别") +
+         QStringLiteral(" WHERE (类别码 = N") + sqlQuote(categoryCode) + QStringLiteral(")") +
+         QStringLiteral(" ORDER BY 类别编号");
+}
+
+QString sqlAttachCategory(const QString& categoryCode, const QString& categoryNumber) {
+  return QStringLiteral("Update 员工类别 Set 类别码=") + sqlQuote(categoryCode) +
+         QStringLiteral(" Where 类别编号=") + sqlQuote(categoryNumber);
+}
+
+QString sqlReleaseCategory(const QString& categoryNumber) {
+  return QStringLiteral("Update 员工类别 Set 类别码=Null Where 类别编号=") + sqlQuote(categoryNumber);
+}
+
+QString sqlListRuleRows(const QString& categoryCode) {
+  return kRuleRowColumns + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE (类别代码 = N") +
+         sqlQuote(categoryCode) + QStringLiteral(")") + QStringLiteral(" ORDER BY 部门编号, 岗位类别");
+}
+
+QString sqlOpenRuleRow(qint64 id) {
+  return kRuleRowColumns + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE ID=") +
+         QString::number(id);
+}
+
+QString sqlDeleteRuleRow(qint64 id) {
+  return QStringLiteral("Delete From 员工工号编码规则 Where ID=") + QString::number(id);
+}
+
+QString sqlPositionCategories() {
+  return QStringLiteral("SELECT 岗位类别编号, 岗位类别名称") + QStringLiteral(" From 岗位类别") +
+         QStringLiteral(" ORDER BY 岗位类别编号");
+}
+
+QString sqlCurrentDepartments() {
+  return QStringLiteral(
+             " select 职能部门new.职能部门编号,职能部门new.职能部门名称,table2.上级部门编号 from 职能部门new left join") +
+         QStringLiteral(" (select 上级部门new.职能部门编号,上级部门new.上级部门编号 from 上级部门new,") +
+         QStringLiteral(" (select 职能部门编号,max(起始日期) as 设置日期 from 上级部门new group by 职能部门编号) as table1") +
+         QStringLiteral(
+             " where 上级部门new.职能部门编号 = table1.职能部门编号 and 上级部门new.起始日期 = table1.设置日期) as table2") +
+         QStringLiteral(" on 职能部门new.职能部门编号 = table2.职能部门编号 where 职能部门new.终止日期 is null") +
+         QStringLiteral(" order by len(职能部门new.职能部门编号),职能部门new.职能部门编号");
+}
+
+QString ruleTable() { return QStringLiteral("员工工号编码规则名称"); }
+QString ruleRowTable() { return QStringLiteral("员工工号编码规则"); }
+
+QVariant textOrNull(const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); }
+
+qint64 addRule(db::Database& database, const QString& name, const QString& categoryCode, int code,
+               const QString& pattern) {
+  db::Transaction transaction(database);
+  const qint64 id = database.addRecord(sqlOpenRule(0), ruleTable(),
+                                       {{QStringLiteral("编码类别名称"), QVariant(name)},
+                                        {QStringLiteral("类别码"), textOrNull(categoryCode)},
+                                        {QStringLiteral("编码规则"), QVariant(code)},
+                                        {QStringLiteral("流水号位数"), QVariant(pattern)}});
+  if (code < 2) database.execute(sqlEnsureDefaultRow(categoryCode));
+  transaction.commit();
+  return id;
+}
+
+void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
+  database.updateRecord(sqlOpenRule(ruleId), ruleTable(), ruleId,
+                        {{QStringLiteral("编码规则"), QVariant(code)}, {QStringLiteral("流水号位数"), QVariant(pattern)}});
+}
+
+bool categoryCodeUsed(db::Database& database, const QString& categoryCode) {
+  return !database.open(sqlRuleWithCode(categoryCode)).eof();
+}
+
+void changeRuleCode(db::Database& database, qint64 ruleId, const QString& categoryCode, int code, bool dropRows) {
+  db::Transaction transaction(database);
+  if (dropRows) database.execute(sqlDeleteRuleRows(categoryCode));
+  database.execute(sqlSetRuleCode(code, ruleId));
+  transaction.commit();
+}
+
+QString sqlDeleteRuleById(qint64 ruleId) {
+  return QStringLiteral("Delete From 员工工号编码规则名称 Where ID=") + QString::number(ruleId);
+}
+
+void deleteRule(db::Database& database, const QString& categoryCode, qint64 nullCodeRuleId) {
+  db::Transaction transaction(database);
+  database.execute(sqlDeleteRule(categoryCode));
+  if (nullCodeRuleId != 0) database.execute(sqlDeleteRuleById(nullCodeRuleId));
+  transaction.commit();
+}
+
+namespace {
+db::Fields ruleRowFields(const RuleRowValues& row) {
+  return {{QStringLiteral("类别代码"), textOrNull(row.categoryCode)},
+          {QStringLiteral("部门编号"), textOrNull(row.department)},
+          {QStringLiteral("部门代码"), textOrNull(row.departmentCode)},
+          {QStringLiteral("岗位类别"), textOrNull(row.position)},
+          {QStringLiteral("岗位代码"), textOrNull(row.positionCode)}};
+}
+}  // namespace
+
+qint64 addRuleRow(db::Database& database, const RuleRowValues& row) {
+  return database.addRecord(sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row));
+}
+
+void updateRuleRow(db::Database& database, qint64 id, const RuleRowValues& row) {
+  database.updateRecord(sqlOpenRuleRow(id), ruleRowTable(), id, ruleRowFields(row));
+}
+
+}  // namespace rules
