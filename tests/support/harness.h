@@ -1,6 +1,9 @@
 #pragma once
 // Test harness: a fresh embedded database with the whole host schema as the shared
 // connection, scripted dialogs, and the shared window instances.
+// The statement log is emptied once the schema is made and again after seedDemo(), so
+// statements() holds only what the test itself caused; clearStatements() empties it between
+// steps. Reads through value() and column() are statements too and appear in the log.
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
