@@ -3,6 +3,8 @@
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
@@ -409,6 +411,17 @@ class LoEngine : public Engine {
 };
 
 }  // namespace
+
+int office::openDocumentCount() {
+  if (!office::running()) return 0;
+  return step("count the open documents", [] {
+    Reference<css::container::XEnumeration> all =
+        office::connect().desktop->getComponents()->createEnumeration();
+    int n = 0;
+    for (; all->hasMoreElements(); all->nextElement()) ++n;
+    return n;
+  });
+}
 
 Engine& Engine::shared() {
   static LoEngine* engine = new LoEngine;  // the office behind it ends through office::shutdown()
