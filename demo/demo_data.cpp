@@ -482,6 +482,12 @@ qint64 expectedReferenceRows(const Scale& scale) {
 void generate(db::Database& database, const Scale& scale) {
   Rng rng(scale.seed);
   QSqlDatabase handle = QSqlDatabase::database(database.connectionName(), false);
+  // A large page cache keeps the number indexes in memory while millions of rows go in.
+  QSqlQuery pragma(handle);
+  const bool embedded = database.kind() == db::EngineKind::Sqlite;
+  QVariant cacheSize;
+  if (embedded && pragma.exec(u"PRAGMA cache_size"_s) && pragma.next()) cacheSize = pragma.value(0);
+  if (cacheSize.isValid()) pragma.exec(u"PRAGMA cache_size=-262144"_s);
   db::Transaction transaction(database);
 
   QHash<QString, QString> departmentCode;
@@ -505,6 +511,7 @@ void generate(db::Database& database, const Scale& scale) {
       if (t.reference) fillReferenceTable(handle, t, scale, rng, staff);
 
   transaction.commit();
+  if (cacheSize.isValid()) pragma.exec(u"PRAGMA cache_size="_s + cacheSize.toString());
 }
 
 bool createDatabase(db::Database& database, const QString& path, const Scale& scale, QString* error) {
