@@ -41,6 +41,7 @@ frm员工Kestrune::frm员工Kestrune(QWidget* parent) : QWidget(parent) {
   connect(Command1, &QPushButton::clicked, this, [this] { textSearch(); });
   connect(Command5, &QPushButton::clicked, this, [this] { equalNumbersSearch(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
+    placeListPanel();
     Picture1->show();
     Picture1->raise();
   });
@@ -130,6 +131,7 @@ void frm员工Kestrune::buildControls() {
 }
 
 void frm员工Kestrune::placeListPanel() {
+  layout()->activate();  // step one grows when the several-hits notice is shown
   const int top = Frame2->geometry().top();
   Picture1->setGeometry(Frame2->geometry().left(), top, Frame2->width(), height() - top - 8);
 }
@@ -253,43 +255,44 @@ void frm员工Kestrune::composeFailed() {
   ruleRowId_.clear();
 }
 
-void frm员工Kestrune::compose() {
+std::optional<single::Proposal> frm员工Kestrune::lookUpProposal(QString* rowId) {
   const FlexGrid* g = MSFlexGrid1;
   const int r = g->Row();
   const QString category = g->TextMatrix(r, g->Cols() - 3);
   const QString department = single::codeBeforeBlank(g->TextMatrix(r, kColDepartment));
   const QString positionCategory = g->TextMatrix(r, g->Cols() - 2);
   db::Database& database = db::Database::shared();
+  {
+    // Each result is let go before the next query is sent on the connection.
+    db::Recordset rule = database.open(single::ruleQuery(category));
+    if (rule.eof()) return std::nullopt;
+    ruleCode_ = static_cast<qint16>(rule.field(QStringLiteral("编码规则")).toInt());
+    serialPattern_ = rule.text(QStringLiteral("流水号位数"), QStringLiteral("0000"));
+    categoryCode_ = rule.text(QStringLiteral("类别码"));
+  }
+  // Under rule codes 3 to 6 an employee without a department has no rule row to look up.
+  if (single::ruleNeedsDepartment(ruleCode_) && department.isEmpty()) return std::nullopt;
+  const std::optional<QString> condition =
+      single::ruleRowCondition(ruleCode_, department, positionCategory, categoryCode_);
+  if (!condition) return std::nullopt;
+
+  db::Recordset row = database.open(single::ruleRowQuery(*condition));
+  if (row.eof()) return std::nullopt;
+  single::RuleValues values;
+  values.ruleCode = ruleCode_;
+  values.serialPattern = serialPattern_;
+  values.categoryCode = categoryCode_;
+  values.departmentCode = row.text(QStringLiteral("部门代码"));
+  values.positionCode = row.text(QStringLiteral("岗位代码"));
+  if (!row.isNull(QStringLiteral("流水号"))) values.lastSerial = row.field(QStringLiteral("流水号")).toLongLong();
+  *rowId = QString::number(row.field(QStringLiteral("ID")).toLongLong());
+  return single::propose(values);
+}
+
+void frm员工Kestrune::compose() {
   try {
-    std::optional<single::Proposal> proposal;
     QString rowId;
-    {
-      db::Recordset rule = database.open(single::ruleQuery(category));
-      if (!rule.eof()) {
-        ruleCode_ = static_cast<qint16>(rule.field(QStringLiteral("编码规则")).toInt());
-        serialPattern_ = rule.text(QStringLiteral("流水号位数"), QStringLiteral("0000"));
-        categoryCode_ = rule.text(QStringLiteral("类别码"));
-      }
-      const bool ruleFound = !rule.eof();
-      const std::optional<QString> condition =
-          single::ruleRowCondition(ruleCode_, department, positionCategory, categoryCode_);
-      // Under rule codes 3 to 6 an employee without a department has no rule row to look up.
-      if (ruleFound && condition && !(single::ruleNeedsDepartment(ruleCode_) && department.isEmpty())) {
-        db::Recordset row = database.open(single::ruleRowQuery(*condition));
-        if (!row.eof()) {
-          single::RuleValues values;
-          values.ruleCode = ruleCode_;
-          values.serialPattern = serialPattern_;
-          values.categoryCode = categoryCode_;
-          values.departmentCode = row.text(QStringLiteral("部门代码"));
-          values.positionCode = row.text(QStringLiteral("岗位代码"));
-          if (!row.isNull(QStringLiteral("流水号")))
-            values.lastSerial = row.field(QStringLiteral("流水号")).toLongLong();
-          proposal = single::propose(values);
-          rowId = QString::number(row.field(QStringLiteral("ID")).toLongLong());
-        }
-      }
-    }
+    const std::optional<single::Proposal> proposal = lookUpProposal(&rowId);
     if (!proposal) {
       ui::msg(this, single::noRuleMessage());
       composeFailed();

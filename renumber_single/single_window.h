@@ -4,6 +4,9 @@
 #include <QWidget>
 #include <QtGlobal>
 #include <array>
+#include <optional>
+
+#include "renumber_single/single_logic.h"
 
 class QCheckBox;
 class QFrame;
@@ -78,6 +81,9 @@ class frm员工Kestrune : public QWidget {
   // Composition.
   void check1Click();
   void compose();
+  // The number the employee's numbering rule proposes, with the ID of the specific rule row it
+  // comes from; nullopt when there is no rule or row to compose from (or the row yields no code).
+  std::optional<single::Proposal> lookUpProposal(QString* rowId);
   void composeFailed();
   void untick();
 

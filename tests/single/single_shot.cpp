@@ -1,6 +1,6 @@
 // Pictures of the single-employee window on a fresh demo database:
 //   single_shot <list.png> [<selected.png>]
-// The first shows the result list after a name search, the second a selected employee with an
+// The first shows the result list after a number search, the second a selected employee with an
 // automatically composed number.
 #include <QApplication>
 #include <QCheckBox>
@@ -47,13 +47,13 @@ int main(int argc, char** argv) {
   frm员工Kestrune w;
   w.show();
   settle();
-  w.Text2->setText(QStringLiteral("王"));
+  w.Text1->setText(QStringLiteral("12"));
   w.Command1->click();
   w.Command2->click();
   if (!save(w, args[1])) return 1;
 
   if (args.size() > 2) {
-    w.MSFlexGrid1->clickCell(2, 2);
+    w.MSFlexGrid1->clickCell(std::min(4, w.MSFlexGrid1->Rows() - 1), 2);
     w.Check1->setChecked(true);
     if (!save(w, args[2])) return 1;
   }

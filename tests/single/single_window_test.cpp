@@ -197,6 +197,9 @@ TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
 
   w->Command2->click();
   EXPECT_TRUE(w->Picture1->isVisible());
+  // The panel lies over step two and leaves step one, with its notice, in view.
+  EXPECT_GE(w->Picture1->geometry().top(), w->Frame1->geometry().bottom());
+  EXPECT_TRUE(w->Picture1->geometry().intersects(w->Frame2->geometry()));
   // A click on the header row selects nobody.
   w->MSFlexGrid1->clickCell(0, 2);
   EXPECT_FALSE(w->Frame2->isEnabled());
@@ -294,7 +297,6 @@ TEST_F(SingleWindow, CommandsTwoAndFour) {
   search("000");
   w->Command2->click();
   EXPECT_TRUE(w->Picture1->isVisible());
-  EXPECT_EQ(w->childAt(w->Picture1->geometry().center()) != nullptr, true);
   QPointer<frm员工Kestrune> alive(w);
   w->Command4->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
