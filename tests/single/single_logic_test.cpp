@@ -243,12 +243,3 @@ TEST(SingleRenumberText, SerialStatementAndQuotes) {
   EXPECT_EQ(existsQuery("0012"), u("Select * From 员工档案 Where 工号='0012'"));
   EXPECT_EQ(existsQuery("0'12"), u("Select * From 员工档案 Where 工号='0''12'"));
 }
-
-TEST(SingleMessages, Texts) {
-  EXPECT_EQ(noCriterionMessage(), u("请输入检索条件"));
-  EXPECT_EQ(notFoundMessage(), u("未找到符合条件的员工"));
-  EXPECT_EQ(noRuleMessage(), u("该员工的员工类别没有设置过工号编号规则，不能采用自动编号"));
-  EXPECT_EQ(noNewNumberMessage(), u("请输入新工号"));
-  EXPECT_EQ(numberTakenMessage("0012"), u("0012已经存在，请输入另外的工号"));
-  EXPECT_EQ(successMessage(u("张三"), "0012"), u("修改成功请通知张三 工号已经改成0012"));
-}
