@@ -79,7 +79,7 @@ bool isPrintable(const QString& text) { return !text.isEmpty() && text.at(0).isP
 
 frm工号规则设置::frm工号规则设置(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("工号编号规则设置"));
-  setFixedSize(960, 620);
+  setFixedSize(1000, 620);
   buildLeftFrame();
   buildRightFrame();
   buildPanels();
@@ -120,7 +120,7 @@ void frm工号规则设置::buildLeftFrame() {
 
 void frm工号规则设置::buildRightFrame() {
   Frame1 = new QGroupBox(QStringLiteral("编号规则明细"), this);
-  Frame1->setGeometry(326, 8, 626, 604);
+  Frame1->setGeometry(326, 8, 666, 604);
   Frame1->setEnabled(false);
 
   for (int position = 0; position < rules::kRuleCodes; ++position) {
@@ -131,7 +131,7 @@ void frm工号规则设置::buildRightFrame() {
   buildSample(Frame1, 30);
 
   MSFlexGrid1 = new FlexGrid(Frame1);
-  MSFlexGrid1->setGeometry(12, 206, 602, 340);
+  MSFlexGrid1->setGeometry(12, 206, 642, 340);
   MSFlexGrid1->setFormatString(QStringLiteral("序 |<部门") + QString(27, QLatin1Char(' ')) +
                                QStringLiteral("|^部门码|<岗位类别") + QString(19, QLatin1Char(' ')) +
                                QStringLiteral("|^岗位码|"));
@@ -154,16 +154,16 @@ void frm工号规则设置::buildRightFrame() {
   List1->setFocusPolicy(Qt::NoFocus);
   List1->hide();
 
-  Command2 = makeButton(Frame1, QStringLiteral("添加"), QRect(334, 560, 90, 28));
-  Command3 = makeButton(Frame1, QStringLiteral("删除"), QRect(429, 560, 90, 28));
-  Command4 = makeButton(Frame1, QStringLiteral("确定"), QRect(524, 560, 90, 28));
+  Command2 = makeButton(Frame1, QStringLiteral("添加"), QRect(374, 560, 90, 28));
+  Command3 = makeButton(Frame1, QStringLiteral("删除"), QRect(469, 560, 90, 28));
+  Command4 = makeButton(Frame1, QStringLiteral("确定"), QRect(564, 560, 90, 28));
   Command3->setEnabled(false);
 }
 
 void frm工号规则设置::buildSample(QWidget* frame, int top) {
   // "例" with the boxes department, category, position, serial joined by lines to their
   // headings, and below them the whole sample number.
-  const int left = 380, width = 54, step = 60;
+  const int left = 420, width = 54, step = 60;
   Label1[5] = makeLabel(frame, QStringLiteral("例"), QRect(left - 28, top, 24, 24));
   for (int box = 0; box < 4; ++box) {
     const int x = left + box * step;
@@ -195,7 +195,7 @@ void frm工号规则设置::buildPanels() {
   Command9 = makeButton(Picture2, QStringLiteral("添加确定"), QRect(60, 342, 100, 28));
   Command8 = makeButton(Picture2, QStringLiteral("取消"), QRect(170, 342, 100, 28));
 
-  Picture1 = makePanel(this, QRect(560, 180, 320, 400));
+  Picture1 = makePanel(this, QRect(600, 180, 320, 400));
   Label1[15] = makeLabel(Picture1, QStringLiteral("请选择部门"), QRect(10, 8, 300, 20));
   TreeView2 = makeTree(Picture1, QRect(10, 32, 300, 320));
   Command5 = makeButton(Picture1, QStringLiteral("选择确定"), QRect(100, 362, 100, 28));
