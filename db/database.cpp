@@ -29,10 +29,14 @@ void Recordset::moveNext() {
 
 QVariant Recordset::field(const QString& name) const {
   if (eof()) throw DbError(QStringLiteral("There is no current record: the end of the result was reached."));
-  qsizetype i = impl_->columns.indexOf(name, Qt::CaseInsensitive);
-  if (i < 0 && name.contains(u'.')) {  // "员工档案.工号" is read as "工号"
-    i = impl_->columns.indexOf(name.section(u'.', -1), Qt::CaseInsensitive);
-  }
+  const auto indexOf = [&](const QString& column) {
+    for (qsizetype k = 0; k < impl_->columns.size(); ++k) {
+      if (impl_->columns[k].compare(column, Qt::CaseInsensitive) == 0) return k;
+    }
+    return qsizetype(-1);
+  };
+  qsizetype i = indexOf(name);
+  if (i < 0 && name.contains(u'.')) i = indexOf(name.section(u'.', -1));  // "员工档案.工号" reads "工号"
   if (i < 0) throw DbError(QStringLiteral("The result has no column named '%1'.").arg(name));
   const QVariant& v = impl_->row.at(i);
   return v.isNull() ? QVariant() : v;

@@ -81,7 +81,9 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
     if (!freeTds) value.replace(u'}', QStringLiteral("}}"));
     text += QStringLiteral("%1={%2};").arg(QLatin1String(item.key), value);
   }
-  if (freeTds) text += QStringLiteral("ClientCharset=UTF-8;");
+  // TDS 7.4 names SQL Server's protocol: left to choose, FreeTDS retries a timed-out login with
+  // Sybase's protocol and then waits without limit for the server to confirm the logout.
+  if (freeTds) text += QStringLiteral("ClientCharset=UTF-8;TDS_Version=7.4;");
   return text;
 }
 

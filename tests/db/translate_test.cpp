@@ -1,0 +1,121 @@
+// Translation of the tool's T-SQL texts into single SQLite statements, checked as exact texts.
+#include <gtest/gtest.h>
+
+#include "db/database.h"
+#include "tests/support/qt_print.h"
+#include "db/tsql_tokens.h"
+#include "db/tsql_translate.h"
+
+using db::translateTsqlToSqlite;
+
+namespace {
+
+QStringList tr(const QString& sql) { return translateTsqlToSqlite(sql); }
+
+}  // namespace
+
+TEST(Tokenizer, JoinsBackToTheTextAndKeepsLiteralsWhole) {
+  const QString sql = QStringLiteral(
+      "SELECT N'it''s Update' + [a b], \"q\"\"x\", 1.5e3, .5, 0x1F -- go\n/* c /* nested */ d */x<>y>=z||w");
+  const auto tokens = db::tsql::tokenize(sql);
+  QString joined;
+  for (const auto& t : tokens) joined += t.text;
+  EXPECT_EQ(joined, sql);
+
+  QStringList strings, words;
+  for (const auto& t : tokens) {
+    if (t.kind == db::tsql::Kind::String) strings << t.text + (t.unicode ? "(N)" : "");
+    if (t.kind == db::tsql::Kind::Word) words << t.text;
+  }
+  EXPECT_EQ(strings, QStringList{"N'it''s Update'(N)"});
+  EXPECT_EQ(words, (QStringList{"SELECT", "x", "y", "z", "w"}));
+  EXPECT_EQ(db::tsql::tokenize(QStringLiteral("员工档案temp.工号_2"))[0].text, QStringLiteral("员工档案temp"));
+}
+
+TEST(Tokenizer, UnclosedLiteralOrCommentFailsLikeTheServer) {
+  try {
+    db::tsql::tokenize(QStringLiteral("Select 1 Where a='O"));
+    FAIL() << "no error";
+  } catch (const db::DbError& e) {
+    EXPECT_EQ(e.text(), QStringLiteral("Unclosed quotation mark after the character string 'O'."));
+  }
+  EXPECT_THROW(db::tsql::tokenize(QStringLiteral("Select 1 /* open")), db::DbError);
+  EXPECT_NO_THROW(db::tsql::tokenize(QStringLiteral("Select 'open"), false));
+}
+
+TEST(Translate, UnicodeLiteralsConvertAndLen) {
+  EXPECT_EQ(tr(" SELECT 类别编号, 类别名称, 类别码 From 员工类别 WHERE (类别码 = N'A1') ORDER BY 类别编号"),
+            QStringList{"SELECT 类别编号, 类别名称, 类别码 From 员工类别 WHERE (类别码 = 'A1') ORDER BY 类别编号"});
+  EXPECT_EQ(tr("SELECT a From t Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS SZGH From 员工档案 "
+               "GROUP BY CONVERT ( INT ,工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, 员工档案.工号)"),
+            QStringList{"SELECT a From t Where tsql_int(员工档案.工号) In(SELECT tsql_int(工号) AS SZGH From 员工档案 "
+                        "GROUP BY tsql_int (工号) HAVING (COUNT(*) > 1)) Order By tsql_int(员工档案.工号)"});
+  EXPECT_EQ(tr("select x from t order by len(职能部门new.职能部门编号),LEN(a), Len (b), len"),
+            QStringList{"select x from t order by tsql_len(职能部门new.职能部门编号),tsql_len(a), tsql_len (b), len"});
+}
+
+TEST(Translate, IfNotExistsInsertBecomesGuardedInsertSelect) {
+  EXPECT_EQ(tr("if not exists (select * from 员工工号编码规则 where 类别代码 ='18')  INSERT INTO 员工工号编码规则 "
+               "(类别代码) VALUES ('18')"),
+            QStringList{"INSERT INTO 员工工号编码规则 (类别代码) SELECT '18' WHERE not exists (select * from "
+                        "员工工号编码规则 where 类别代码 ='18')"});
+  EXPECT_EQ(tr("IF EXISTS(SELECT 1 FROM t WHERE a=N'x') INSERT INTO u (a, b) VALUES (N'x', 2); Update u set b=3"),
+            (QStringList{"INSERT INTO u (a, b) SELECT 'x', 2 WHERE EXISTS(SELECT 1 FROM t WHERE a='x')",
+                         "Update u set b=3"}));
+}
+
+TEST(Translate, PlusNextToAStringConcatenatesAndStaysAnAdditionWithNumbers) {
+  EXPECT_EQ(tr(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where 岗位编号 Is "
+               "Null); "),
+            QStringList{"Update XZ文件流转情况 set 查阅人='9' ||查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where "
+                        "岗位编号 Is Null)"});
+  EXPECT_EQ(tr("Update 员工档案 Set 工号='9'+工号"), QStringList{"Update 员工档案 Set 工号='9'||工号"});
+  EXPECT_EQ(tr("select 工号+'x', a + b, a+1, '9' + 5, N'a' + t.b + c, 'a' + f(x) + y, +'z'"),
+            QStringList{"select 工号||'x', a + b, a+1, '9' + 5, 'a' || t.b || c, 'a' || f(x) || y, +'z'"});
+}
+
+TEST(Translate, StatementsWithoutSeparatorsAreSplitAtTopLevelKeywords) {
+  EXPECT_EQ(tr(" Update a set x='1' Where x='2' Update b set y='1' Where y='2' Delete From c Where z='3' Update d "
+               "set w=1"),
+            (QStringList{"Update a set x='1' Where x='2'", "Update b set y='1' Where y='2'", "Delete From c Where z='3'",
+                         "Update d set w=1"}));
+  // S6: three statements, the second with two blanks after Where.
+  EXPECT_EQ(tr("Update 员工类别 Set 类别码=Null Where 类别码='18' Delete From 员工工号编码规则 Where  类别代码='18' "
+               "Delete From 员工工号编码规则名称 Where 类别码='18'"),
+            (QStringList{"Update 员工类别 Set 类别码=Null Where 类别码='18'",
+                         "Delete From 员工工号编码规则 Where  类别代码='18'",
+                         "Delete From 员工工号编码规则名称 Where 类别码='18'"}));
+  // Not new statements: SELECT in parentheses, INSERT ... SELECT, UNION / EXCEPT SELECT, AS SELECT.
+  EXPECT_EQ(tr("INSERT INTO t (a) SELECT a FROM u WHERE a IN (SELECT a FROM v) UNION ALL SELECT 1 EXCEPT SELECT 2 "
+               "SELECT 3"),
+            (QStringList{"INSERT INTO t (a) SELECT a FROM u WHERE a IN (SELECT a FROM v) UNION ALL SELECT 1 EXCEPT "
+                         "SELECT 2",
+                         "SELECT 3"}));
+  EXPECT_EQ(tr("INSERT INTO t (a) VALUES (1) SELECT a FROM t;;CREATE VIEW v AS SELECT 1 DROP TABLE IF EXISTS x"),
+            (QStringList{"INSERT INTO t (a) VALUES (1)", "SELECT a FROM t", "CREATE VIEW v AS SELECT 1",
+                         "DROP TABLE IF EXISTS x"}));
+  // A trigger body keeps its own statements and semicolons.
+  EXPECT_EQ(tr("CREATE TRIGGER f BEFORE UPDATE OF x ON t BEGIN SELECT CASE WHEN 1 THEN RAISE(ABORT,'no') END; "
+               "DELETE FROM u; END; UPDATE t SET x=1"),
+            (QStringList{"CREATE TRIGGER f BEFORE UPDATE OF x ON t BEGIN SELECT CASE WHEN 1 THEN RAISE(ABORT,'no') "
+                         "END; DELETE FROM u; END",
+                         "UPDATE t SET x=1"}));
+}
+
+TEST(Translate, LiteralsHoldingKeywordsAreUntouched) {
+  EXPECT_EQ(tr("Update t set x='Update go + N''y'' Delete; len(a) CONVERT(int, b)' Where y=N'select + ' + 'if'"),
+            QStringList{"Update t set x='Update go + N''y'' Delete; len(a) CONVERT(int, b)' Where y='select + ' || "
+                        "'if'"});
+  EXPECT_EQ(tr("select [Update], \"delete\" from [select] -- Update x\n where a=1"),
+            QStringList{"select [Update], \"delete\" from [select] -- Update x\n where a=1"});
+}
+
+TEST(Translate, WhatCannotBeTranslatedFailsInsteadOfGuessing) {
+  EXPECT_THROW(tr("SELECT CONVERT(varchar(10), 工号) FROM 员工档案"), db::DbError);
+  EXPECT_THROW(tr("IF 1=1 UPDATE t SET a=1"), db::DbError);
+  EXPECT_THROW(tr("IF NOT EXISTS (SELECT 1) UPDATE t SET a=1"), db::DbError);
+  EXPECT_THROW(tr("IF NOT EXISTS (SELECT 1) INSERT INTO t (a) VALUES (1), (2)"), db::DbError);
+  EXPECT_THROW(tr("SELECT (a FROM t"), db::DbError);
+  EXPECT_THROW(tr("SELECT a) FROM t"), db::DbError);
+  EXPECT_TRUE(tr("  -- nothing\n ; ").isEmpty());
+}
