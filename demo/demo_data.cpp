@@ -239,19 +239,24 @@ class NumberPool {
   explicit NumberPool(Rng& rng) : rng_(rng) {}
   void reserve(int value) { used_.insert(value); }
   QString next() {
-    // Older numbers have four digits with leading zeros, newer ones five digits.
+    // Older numbers have four digits with leading zeros, newer ones five digits; when a range
+    // runs full (very large scales), numbers go on with six digits and more.
     const bool old = rng_.chance(30);
-    for (;;) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
       const int value = old ? rng_.between(100, 9999) : rng_.between(10000, 99999);
       if (used_.contains(value)) continue;
       used_.insert(value);
       return old ? QString::number(value).rightJustified(4, u'0') : QString::number(value);
     }
+    while (used_.contains(overflow_)) ++overflow_;
+    used_.insert(overflow_);
+    return QString::number(overflow_);
   }
 
  private:
   Rng& rng_;
   QSet<int> used_;
+  int overflow_ = 100000;
 };
 
 // Numbers that are numerically equal to each other, as old data entry left them.
@@ -308,7 +313,7 @@ void fillReferenceTable(const QSqlDatabase& handle, const host::Table& table, co
   Inserter insert(handle, table.name, names);
   const qint64 total = rowsFor(table, scale);
   const qint64 count = staff.size();
-  const bool monthly = table.column(u"项目名称"_s) != nullptr;  // one row per pay item and month
+  const bool itemised = table.column(u"项目名称"_s) != nullptr;  // one row per pay item and month
   for (qint64 i = 0; i < total; ++i) {
     // Tables with at least one row per employee cover every employee, period after period;
     // smaller ones cover employees picked at random.
@@ -320,7 +325,7 @@ void fillReferenceTable(const QSqlDatabase& handle, const host::Table& table, co
       if (c.employeeNumber) {
         values << ((firstNumber || rng.chance(25)) ? who.number : rng.pick(staff).number);
         firstNumber = false;
-      } else if (monthly && c.name == u"年月"_s) {
+      } else if (itemised && c.name == u"年月"_s) {
         values << payload(c, period / kPayItems.size(), rng, staff);
       } else {
         values << payload(c, period, rng, staff);

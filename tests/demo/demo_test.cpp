@@ -228,4 +228,14 @@ TEST(DemoData, TheHarnessDemoIsTheDefaultScale) {
   EXPECT_GE(demo::Scale().employees, 200);
 }
 
+TEST(DemoData, NumbersStayUniqueWhenTheFourAndFiveDigitRangesRunFull) {
+  Harness h;
+  const demo::Scale scale{101000, 0, 3};
+  demo::generate(db::Database::shared(), scale);
+  EXPECT_EQ(count(h, u"员工档案"_s), scale.employees);
+  EXPECT_EQ(h.value(u"SELECT COUNT(DISTINCT 工号) FROM 员工档案"_s).toInt(), scale.employees);
+  EXPECT_GT(count(h, u"员工档案"_s, u"LEN(工号) > 5"_s), 0);
+  EXPECT_EQ(demo::expectedReferenceRows(scale), 0);
+}
+
 }  // namespace
