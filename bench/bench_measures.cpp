@@ -1,0 +1,509 @@
+#include "bench/bench_measures.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QSysInfo>
+#include <QThread>
+#include <algorithm>
+#include <random>
+#include <sqlite3.h>
+#include <stdexcept>
+
+#include "app/host_tables.h"
+#include "bench/bench_host.h"
+#include "db/database.h"
+#include "renumber_batch/batch_logic.h"
+#include "renumber_batch/batch_window.h"
+#include "renumber_single/single_window.h"
+#include "widgets/dialogs.h"
+#include "widgets/flex_grid.h"
+
+namespace bench {
+
+namespace {
+
+[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+
+template <class F>
+double timed(F&& work) {
+  QElapsedTimer timer;
+  timer.start();
+  work();
+  return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The scripted dialogs that answer the windows' messages and questions (Yes unless queued).
+ui::ScriptedDialogs& dialogs() {
+  auto* scripted = dynamic_cast<ui::ScriptedDialogs*>(&ui::Dialogs::current());
+  if (!scripted) {
+    auto installed = std::make_unique<ui::ScriptedDialogs>();
+    scripted = installed.get();
+    ui::Dialogs::install(std::move(installed));
+  }
+  return *scripted;
+}
+
+QString lastMessage() {
+  const auto& shown = dialogs().shown;
+  return shown.isEmpty() ? QString() : shown.last().text;
+}
+
+int count(const QString& sql) { return scalar(sql).toInt(); }
+
+// n values spread evenly over a list.
+QStringList spread(const QStringList& all, int n) {
+  if (n > all.size()) fail(QStringLiteral("the database holds too few employees (%1) for %2").arg(all.size()).arg(n));
+  QStringList out;
+  for (int i = 0; i < n; ++i) out << all[int(qint64(i) * all.size() / n)];
+  return out;
+}
+
+QStringList renameAll(const QStringList& from, const QStringList& to, int count) {
+  QStringList out;
+  for (int i = 0; i < count; ++i) out << renameStatements(host::kBatchApply, from[i], to[i]);
+  return out;
+}
+
+QString employeesNote(int n) { return QStringLiteral("%1 employees").arg(n); }
+
+// ---- 1: single renumber ------------------------------------------------------------------------
+
+// Finds the employee with the single window's text search and selects it (a click on its row when
+// the search finds several).
+void selectEmployee(frm员工Kestrune& w, const QString& number) {
+  w.Text1->setText(number);
+  w.Text2->clear();
+  w.Text3->clear();
+  w.Command1->click();
+  FlexGrid* g = w.MSFlexGrid1;
+  if (g->Rows() > 2)
+    for (int r = 1; r < g->Rows(); ++r)
+      if (g->TextMatrix(r, 1) == number) {
+        g->clickCell(r, 1);
+        break;
+      }
+  if (!w.Frame2->isEnabled() || w.Label1[4]->property("Tag").toString() != number)
+    fail(QStringLiteral("the single window could not select employee ") + number + QStringLiteral(": ") + lastMessage());
+}
+
+}  // namespace
+
+Line measureSingle(const Context& cx) {
+  const Plan& p = cx.plan;
+  // Five-digit numbers: a search for one finds few other employees.
+  const QStringList numbers = spread(column(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE length(工号)=5 ORDER BY ID")), p.runs);
+  frm员工Kestrune w;
+  w.show();
+  std::vector<double> tool, bareTx, autocommit;
+  for (int r = 0; r < p.runs; ++r) {
+    const QString o = numbers[r], n = QString::number(9100000 + r), warm = QString::number(9200000 + r);
+    const QString holdsNew = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号=") + db::sqlQuote(n);
+    const QString holdsOld = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号=") + db::sqlQuote(o);
+    // A round trip first, so that every timed step finds the employee's rows in memory.
+    runBare(renameStatements(host::kSingleCascade, o, warm), true);
+    runBare(renameStatements(host::kSingleCascade, warm, o), true);
+
+    selectEmployee(w, o);
+    w.Text4->setText(n);
+    dialogs().shown.clear();
+    tool.push_back(timed([&] { w.Command3->click(); }));
+    if (!lastMessage().startsWith(QStringLiteral("修改成功")) || count(holdsNew) != 1 || count(holdsOld) != 0)
+      fail(QStringLiteral("the single renumber of ") + o + QStringLiteral(" did not happen: ") + lastMessage());
+
+    bareTx.push_back(timed([&] { runBare(renameStatements(host::kSingleCascade, n, o), true); }));
+    if (count(holdsOld) != 1) fail(QStringLiteral("the bare statements did not rename ") + n);
+    autocommit.push_back(timed([&] { runBare(renameStatements(host::kSingleCascade, o, n), false); }));
+    if (count(holdsNew) != 1) fail(QStringLiteral("the autocommit statements did not rename ") + o);
+    runBare(renameStatements(host::kSingleCascade, n, o), true);
+    cx.progress(QStringLiteral("  single run %1: window %2, bare %3, autocommit %4")
+                    .arg(r + 1)
+                    .arg(duration(tool.back()), duration(bareTx.back()), duration(autocommit.back())));
+  }
+  Line line;
+  line.id = QStringLiteral("1");
+  line.measure = QStringLiteral("single renumber: window search, Text4, Command3 (66 updates)");
+  line.toolMs = median(tool);
+  line.against.push_back({QStringLiteral("the 66 updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
+  line.against.push_back({QStringLiteral("the 66 updates, autocommit"), median(autocommit), Comparison::Kind::Slower, {}});
+  line.target = QStringLiteral("<= 1.5x one transaction");
+  line.holds = line.against[0].factor(line.toolMs) <= 1.5;
+  return line;
+}
+
+// ---- 2: batch apply ----------------------------------------------------------------------------
+
+Line measureBatch(const Context& cx) {
+  const Plan& p = cx.plan;
+  const int b = p.batchEmployees, sample = p.autocommitSample;
+  const QStringList olds = spread(column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID")), b);
+  QStringList news, warms;
+  for (int i = 0; i < b; ++i) {
+    news << QString::number(8100000 + i);
+    warms << QString::number(8200000 + i);
+  }
+  const QString holdNew = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号 IN (") + quotedList(news) + u')';
+  const QString holdOld = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号 IN (") + quotedList(olds) + u')';
+  if (count(holdOld) != b) fail(QStringLiteral("the batch's employees are not in the register"));
+
+  frm员工工号统一修改 w;
+  w.show();
+  FlexGrid* g = w.MSFlexGrid1;
+  g->setRows(b + 1);
+  for (int i = 0; i < b; ++i) {
+    g->setTextMatrix(i + 1, 0, QString::number(i + 1));
+    g->setTextMatrix(i + 1, 1, olds[i]);
+    g->setTextMatrix(i + 1, 2, news[i]);
+  }
+  // A round trip first, so that the timed steps find the rows in memory.
+  runBare(renameAll(olds, warms, b), true);
+  runBare(renameAll(warms, olds, b), true);
+
+  std::vector<double> tool, bareTx, autocommit;
+  for (int r = 0; r < p.runs; ++r) {
+    dialogs().shown.clear();
+    w.Command3->setEnabled(true);  // as after a passed check and the export of the old/new table
+    tool.push_back(timed([&] { w.Command3->click(); }));
+    if (lastMessage() != QStringLiteral("修改完成") || count(holdNew) != b)
+      fail(QStringLiteral("the batch apply did not happen: ") + lastMessage());
+
+    bareTx.push_back(timed([&] { runBare(renameAll(news, olds, b), true); }));
+    if (count(holdOld) != b) fail(QStringLiteral("the bare batch did not rename every employee"));
+    // Autocommit costs one commit per statement: sent for a sample and scaled up.
+    const double sampleMs = timed([&] { runBare(renameAll(olds, news, sample), false); });
+    autocommit.push_back(sampleMs * b / sample);
+    runBare(renameAll(news, olds, sample), true);
+    if (count(holdOld) != b) fail(QStringLiteral("the autocommit sample was not restored"));
+    cx.progress(QStringLiteral("  batch run %1: window %2, bare %3, autocommit %4 (scaled)")
+                    .arg(r + 1)
+                    .arg(duration(tool.back()), duration(bareTx.back()), duration(autocommit.back())));
+  }
+  Line line;
+  line.id = QStringLiteral("2");
+  line.measure = QStringLiteral("batch apply of %1 employees: Command3 (check, then %2 updates in one transaction)")
+                     .arg(b)
+                     .arg(66 * b);
+  line.toolMs = median(tool);
+  line.against.push_back({QStringLiteral("the same updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
+  line.against.push_back({QStringLiteral("the same updates, autocommit"), median(autocommit), Comparison::Kind::Slower,
+                          sample == b ? QString()
+                                      : QStringLiteral("sent for %1 employees, scaled x%2").arg(sample).arg(double(b) / sample)});
+  line.target = QStringLiteral("<= 2x one transaction; >= 20x faster than autocommit");
+  line.holds = line.against[0].factor(line.toolMs) <= 2 && line.against[1].factor(line.toolMs) >= 20;
+  return line;
+}
+
+// ---- 3: listing and search ---------------------------------------------------------------------
+
+Line measureListing(const Context& cx) {
+  const Plan& p = cx.plan;
+  const int employees = count(QStringLiteral("SELECT count(*) FROM 员工档案"));
+  // For this measurement only (rolled back): every category belongs to rule 1 and every employee
+  // holds a position, so that the rule lists the whole register.
+  runBare(QStringLiteral("BEGIN"));
+  Line line;
+  try {
+    runBare(QStringLiteral("UPDATE 员工类别 SET 类别码='1'"));
+    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE 岗位编号 IS NULL OR "
+                           "岗位编号 NOT IN (SELECT 岗位代号 FROM 岗位信息new)"));
+    frm员工工号统一修改 w;
+    w.show();
+    QApplication::processEvents();
+    int index = -1;
+    for (int i = 0; i < w.Combo1->count(); ++i)
+      if (w.Combo1->itemText(i).startsWith(QStringLiteral("1 "))) index = i;
+    if (index < 0) fail(QStringLiteral("the batch window offers no rule 1"));
+    {
+      const QSignalBlocker quiet(w.Combo1);
+      w.Combo1->setCurrentIndex(index);
+    }
+    std::vector<double> times;
+    for (int r = 0; r < p.runs; ++r) {
+      times.push_back(timed([&] {
+        w.列表();
+        QApplication::processEvents();  // the grid painted
+      }));
+      if (w.MSFlexGrid1->Rows() - 1 != employees)
+        fail(QStringLiteral("the listing shows %1 employees, not %2").arg(w.MSFlexGrid1->Rows() - 1).arg(employees));
+      cx.progress(QStringLiteral("  listing run %1: %2").arg(r + 1).arg(duration(times.back())));
+    }
+    line.id = QStringLiteral("3a");
+    line.measure = QStringLiteral("listing of a rule with %1 employees into the batch window's grid").arg(employees);
+    line.toolMs = median(times);
+    line.target = QStringLiteral("< 2 s");
+    line.holds = line.toolMs < 2000;
+  } catch (...) {
+    runBare(QStringLiteral("ROLLBACK"));
+    throw;
+  }
+  runBare(QStringLiteral("ROLLBACK"));
+  return line;
+}
+
+Line measureSearch(const Context& cx) {
+  const Plan& p = cx.plan;
+  const QString text = QStringLiteral("王");
+  const int employees = count(QStringLiteral("SELECT count(*) FROM 员工档案"));
+  const int expected = count(QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 姓名 LIKE '%王%'"));
+  frm员工Kestrune w;
+  w.show();
+  w.Text2->setText(text);
+  std::vector<double> times;
+  for (int r = 0; r < p.runs; ++r) {
+    dialogs().shown.clear();
+    times.push_back(timed([&] {
+      w.Command1->click();
+      QApplication::processEvents();
+    }));
+    if (w.MSFlexGrid1->Rows() - 1 != expected)
+      fail(QStringLiteral("the search found %1 employees, not %2").arg(w.MSFlexGrid1->Rows() - 1).arg(expected));
+    cx.progress(QStringLiteral("  search run %1: %2").arg(r + 1).arg(duration(times.back())));
+  }
+  Line line;
+  line.id = QStringLiteral("3b");
+  line.measure = QStringLiteral("text search over %1 employees: name \"%2\", Command1").arg(employees).arg(text);
+  line.toolMs = median(times);
+  line.toolNote = QStringLiteral("%1 hits").arg(expected);
+  return line;
+}
+
+// ---- 4: automatic check ------------------------------------------------------------------------
+
+namespace {
+
+// A work list of n rows with k conflicts: half of them a number that another row of the list
+// proposes too, half a number that an employee of the register holds. The other numbers are
+// free five-digit numbers below 32767, drawn at random, so repairs run into each other.
+batch::Rows checkList(int n, int k) {
+  const QStringList registerNumbers = column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
+  const QSet<QString> taken(registerNumbers.begin(), registerNumbers.end());
+  std::mt19937 rng(20261208);
+  QStringList free, held;
+  for (int v = 10000; v < 32767; ++v) (taken.contains(QString::number(v)) ? held : free) << QString::number(v);
+  std::shuffle(free.begin(), free.end(), rng);
+  std::shuffle(held.begin(), held.end(), rng);
+  const int twins = k / 2, inRegister = k - twins;
+  if (free.size() < n - k || held.size() < inRegister)
+    fail(QStringLiteral("the register leaves too few numbers for a list of %1 rows").arg(n));
+
+  QStringList numbers = free.mid(0, n - k);
+  for (int i = 0; i < inRegister; ++i) numbers << held[i];
+  for (int i = 0; i < twins; ++i) numbers << numbers[int(rng() % quint32(n - k))];
+  std::shuffle(numbers.begin(), numbers.end(), rng);
+
+  batch::Rows rows;
+  rows.reserve(std::size_t(n));
+  for (int i = 0; i < n; ++i) {
+    QString old = registerNumbers[i % registerNumbers.size()];
+    if (old == numbers[i]) old = registerNumbers[(i + 1) % registerNumbers.size()];
+    rows.push_back({old, numbers[i]});
+  }
+  return rows;
+}
+
+}  // namespace
+
+Line measureCheck(const Context& cx) {
+  const Plan& p = cx.plan;
+  const batch::Rows list = checkList(p.checkRows, p.checkConflicts);
+  db::Database& database = db::Database::shared();
+
+  frm员工工号统一修改 w;
+  w.show();
+  w.Check2->setChecked(true);
+  FlexGrid* g = w.MSFlexGrid1;
+  g->setRows(int(list.size()) + 1);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    g->setTextMatrix(int(i) + 1, 0, QString::number(i + 1));
+    g->setTextMatrix(int(i) + 1, 1, list[i].oldNo);
+  }
+
+  std::vector<double> fast, literal;
+  qsizetype fastQueries = 0, literalQueries = 0;
+  std::size_t repairs = 0;
+  // The literal algorithm takes minutes at full size: at most three runs.
+  const int literalRuns = std::min(p.runs, 3);
+  for (int r = 0; r < p.runs; ++r) {
+    for (std::size_t i = 0; i < list.size(); ++i) g->setTextMatrix(int(i) + 1, 2, list[i].newNo);
+    w.Command2->setEnabled(true);  // as after a proposal
+    w.Command4->setEnabled(false);
+    database.clearStatementLog();
+    fast.push_back(timed([&] { w.Command2->click(); }));
+    fastQueries = database.statementLog().size();
+    if (!w.Command4->isEnabled() || !w.Label2->text().isEmpty())
+      fail(QStringLiteral("the automatic check did not pass: ") + w.Label2->text());
+
+    if (r < literalRuns) {
+      batch::Rows rows = list;
+      database.clearStatementLog();
+      batch::Outcome outcome;
+      const batch::RegisterLookup lookup = [&](const QString& number) -> std::optional<QString> {
+        db::Recordset rs = database.open(batch::registerLookupSql(number));
+        if (rs.eof()) return std::nullopt;
+        return rs.text(QStringLiteral("姓名"));
+      };
+      literal.push_back(timed([&] { outcome = batch::literal::autoResolve(rows, lookup); }));
+      literalQueries = database.statementLog().size();
+      // The same final grid: the same numbers and the same rows coloured.
+      const std::vector<batch::Mark> marks = batch::marks(rows.size(), outcome);
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int gr = int(i) + 1;
+        const bool coloured = g->CellBackColor(gr, 1) == batch::duplicateColour();
+        if (g->TextMatrix(gr, 2) != rows[i].newNo || coloured != (marks[i] == batch::Mark::Duplicate))
+          fail(QStringLiteral("row %1: the window's check gives %2, the literal algorithm %3")
+                   .arg(gr)
+                   .arg(g->TextMatrix(gr, 2), rows[i].newNo));
+      }
+      repairs = outcome.repairs.size();
+    }
+    database.clearStatementLog();
+    cx.progress(QStringLiteral("  check run %1: window %2, literal %3")
+                    .arg(r + 1)
+                    .arg(duration(fast.back()), r < literalRuns ? duration(literal.back()) : QStringLiteral("-")));
+  }
+  Line line;
+  line.id = QStringLiteral("4");
+  line.measure = QStringLiteral("automatic check of %1 rows with %2 conflicts: Command2 (%3 repairs)")
+                     .arg(p.checkRows)
+                     .arg(p.checkConflicts)
+                     .arg(repairs);
+  line.toolMs = median(fast);
+  line.toolNote = QStringLiteral("%1 queries").arg(fastQueries);
+  QString literalNote = QStringLiteral("%1 queries, %2x more").arg(literalQueries).arg(
+      fastQueries > 0 ? QString::number(double(literalQueries) / double(fastQueries), 'f', 0) : QStringLiteral("-"));
+  if (literalRuns < p.runs) literalNote += QStringLiteral("; median of %1 runs").arg(literalRuns);
+  line.against.push_back({QStringLiteral("the literal algorithm, same end grid"), median(literal), Comparison::Kind::Slower,
+                          literalNote});
+  line.target = QStringLiteral("< 2 s; >= 100x faster, >= 100x fewer queries");
+  line.holds = line.toolMs < 2000 && line.against[0].factor(line.toolMs) >= 100 &&
+               literalQueries >= 100 * std::max<qsizetype>(fastQueries, 1);
+  return line;
+}
+
+// ---- 5: staging ---------------------------------------------------------------------------------
+
+Line measureStaging(const Context& cx) {
+  const Plan& p = cx.plan;
+  const int wanted = p.stageEmployees;
+  // A base copy whose register has exactly the wanted number of employees without a position.
+  const QString base = QDir(cx.workDir).filePath(QStringLiteral("stage-base.db"));
+  const QString copy = QDir(cx.workDir).filePath(QStringLiteral("stage-run.db"));
+  openCopy(cx.cacheFile, base);
+  const int have = count(QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 岗位编号 IS NULL"));
+  if (have < wanted)
+    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=NULL WHERE ID IN (SELECT ID FROM 员工档案 WHERE 岗位编号 IS NOT NULL "
+                           "ORDER BY (ID * 7919) % 10007 LIMIT %1)")
+                .arg(wanted - have));
+  if (have > wanted)
+    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE ID IN (SELECT ID FROM "
+                           "员工档案 WHERE 岗位编号 IS NULL ORDER BY ID LIMIT %1)")
+                .arg(have - wanted));
+  closeShared();
+
+  const QString noPosition = QStringLiteral("SELECT 工号 FROM 员工档案 WHERE 岗位编号 IS NULL ORDER BY ID");
+  std::vector<double> times;
+  for (int r = 0; r < p.runs; ++r) {
+    openCopy(base, copy);
+    const QStringList before = column(noPosition);
+    if (before.size() != wanted) fail(QStringLiteral("%1 employees without a position, not %2").arg(before.size()).arg(wanted));
+    {
+      frm员工工号统一修改 w;
+      w.show();
+      dialogs().shown.clear();
+      times.push_back(timed([&] { w.Command5->click(); }));
+    }
+    const QStringList after = column(noPosition);
+    bool staged = after.size() == before.size();
+    for (qsizetype i = 0; staged && i < after.size(); ++i) staged = after[i] == u'9' + before[i];
+    if (!staged) fail(QStringLiteral("the staging script did not put 9 in front of every number: ") + lastMessage());
+    closeShared();
+    cx.progress(QStringLiteral("  staging run %1: %2").arg(r + 1).arg(duration(times.back())));
+  }
+  QFile::remove(copy);
+  QFile::remove(base);
+  Line line;
+  line.id = QStringLiteral("5");
+  line.measure = QStringLiteral("staging script over %1 employees without a position: Command5 (87 batches)").arg(wanted);
+  line.toolMs = median(times);
+  return line;
+}
+
+// ---- all ----------------------------------------------------------------------------------------
+
+std::vector<Line> runAll(const Context& cx, QStringList* failures) {
+  const Plan& p = cx.plan;
+  dialogs();
+  QDir().mkpath(cx.workDir);
+  const QString scratch = QDir(cx.workDir).filePath(QStringLiteral("scratch.db"));
+  struct Step {
+    QString name, id, measure;
+    Line (*run)(const Context&);
+  };
+  // Staging runs last: it replaces the shared connection with copies of its own.
+  const Step steps[] = {
+      {QStringLiteral("single"), QStringLiteral("1"), QStringLiteral("single renumber"), measureSingle},
+      {QStringLiteral("batch"), QStringLiteral("2"), QStringLiteral("batch apply"), measureBatch},
+      {QStringLiteral("listing"), QStringLiteral("3a"), QStringLiteral("listing"), measureListing},
+      {QStringLiteral("search"), QStringLiteral("3b"), QStringLiteral("text search"), measureSearch},
+      {QStringLiteral("check"), QStringLiteral("4"), QStringLiteral("automatic check"), measureCheck},
+      {QStringLiteral("export"), QStringLiteral("6"), QStringLiteral("export"), measureExport},
+      {QStringLiteral("staging"), QStringLiteral("5"), QStringLiteral("staging script"), measureStaging},
+  };
+  std::vector<Line> lines;
+  bool scratchOpen = false;
+  for (const Step& step : steps) {
+    if (!p.wants(step.name)) continue;
+    cx.progress(QStringLiteral("measuring: ") + step.name);
+    try {
+      if (step.name != QStringLiteral("staging") && !scratchOpen) {
+        openCopy(cx.cacheFile, scratch);
+        scratchOpen = true;
+      }
+      lines.push_back(step.run(cx));
+    } catch (const std::exception& e) {
+      Line failed;
+      failed.id = step.id;
+      failed.measure = step.measure;
+      failed.skipped = QStringLiteral("failed: ") + QString::fromUtf8(e.what());
+      lines.push_back(failed);
+      failures->append(step.name + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+      // The scratch copy may be in any state now: the next step starts from a fresh one.
+      scratchOpen = false;
+    }
+  }
+  closeShared();
+  QFile::remove(scratch);
+  std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.id < b.id; });
+  return lines;
+}
+
+QString machineSummary() {
+  QString cpu;
+  QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+  if (cpuinfo.open(QIODevice::ReadOnly))
+    for (const QByteArray& l : cpuinfo.readAll().split('\n'))
+      if (l.startsWith("model name")) {
+        cpu = QString::fromUtf8(l.mid(l.indexOf(':') + 1)).trimmed();
+        break;
+      }
+  double memoryGb = 0;
+  QFile meminfo(QStringLiteral("/proc/meminfo"));
+  if (meminfo.open(QIODevice::ReadOnly))
+    for (const QByteArray& l : meminfo.readAll().split('\n'))
+      if (l.startsWith("MemTotal:")) memoryGb = l.mid(9).trimmed().split(' ').first().toDouble() / (1024.0 * 1024.0);
+  return QStringLiteral("%1 cores (nproc), CPU %2, %3 GB memory; %4; Qt %5, SQLite %6")
+      .arg(QThread::idealThreadCount())
+      .arg(cpu.isEmpty() ? QStringLiteral("unknown") : cpu)
+      .arg(memoryGb, 0, 'f', 1)
+      .arg(QSysInfo::prettyProductName(), QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()));
+}
+
+}  // namespace bench

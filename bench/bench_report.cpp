@@ -1,0 +1,78 @@
+#include "bench/bench_report.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace bench {
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+namespace {
+
+QString withSeparators(qint64 n) {
+  QString digits = QString::number(n);
+  for (qsizetype i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, u',');
+  return digits;
+}
+
+}  // namespace
+
+QString duration(double ms) {
+  if (ms < 10) return QString::number(ms, 'f', 2) + QStringLiteral(" ms");
+  if (ms < 1000) return QString::number(ms, 'f', 1) + QStringLiteral(" ms");
+  if (ms < 60000) return QString::number(ms / 1000, 'f', 2) + QStringLiteral(" s");
+  const qint64 s = std::llround(ms / 1000);
+  return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+}
+
+QString ratio(double value) {
+  if (!std::isfinite(value)) return QStringLiteral("-");
+  if (value < 10) return QString::number(value, 'f', 2) + u'x';
+  if (value < 100) return QString::number(value, 'f', 1) + u'x';
+  return withSeparators(std::llround(value)) + u'x';
+}
+
+double Comparison::factor(double toolMs) const {
+  if (kind == Kind::Floor) return ms > 0 ? toolMs / ms : INFINITY;
+  return toolMs > 0 ? ms / toolMs : INFINITY;
+}
+
+QString Comparison::ratioText(double toolMs) const {
+  const QString r = ratio(factor(toolMs));
+  return kind == Kind::Floor ? r + QStringLiteral(" of it") : r + QStringLiteral(" faster");
+}
+
+QString table(const std::vector<Line>& lines) {
+  QStringList out;
+  out << QStringLiteral("| # | measure | this tool | compared with | its time | ratio | target | met |");
+  out << QStringLiteral("|---|---|---:|---|---:|---:|---|---|");
+  auto cell = [](const QString& main, const QString& note) {
+    return note.isEmpty() ? main : main + QStringLiteral(" (") + note + u')';
+  };
+  for (const Line& l : lines) {
+    if (!l.skipped.isEmpty()) {
+      out << QStringLiteral("| %1 | %2 | not measured: %3 |  |  |  | %4 |  |").arg(l.id, l.measure, l.skipped, l.target);
+      continue;
+    }
+    const QString met = !l.holds ? QString() : *l.holds ? QStringLiteral("yes") : QStringLiteral("**NO**");
+    const QString tool = cell(duration(l.toolMs), l.toolNote);
+    if (l.against.empty()) {
+      out << QStringLiteral("| %1 | %2 | %3 |  |  |  | %4 | %5 |").arg(l.id, l.measure, tool, l.target, met);
+      continue;
+    }
+    for (std::size_t i = 0; i < l.against.size(); ++i) {
+      const Comparison& c = l.against[i];
+      const QString head = i == 0 ? QStringLiteral("| %1 | %2 | %3 ").arg(l.id, l.measure, tool) : QStringLiteral("|  |  |  ");
+      const QString tail = i == 0 ? QStringLiteral("| %1 | %2 |").arg(l.target, met) : QStringLiteral("|  |  |");
+      out << head + QStringLiteral("| %1 | %2 | %3 ").arg(c.what, cell(duration(c.ms), c.note), c.ratioText(l.toolMs)) + tail;
+    }
+  }
+  return out.join(u'\n') + u'\n';
+}
+
+}  // namespace bench

@@ -1,0 +1,47 @@
+#pragma once
+// Figures of the measurements and the table that shows them side by side.
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace bench {
+
+// The median of a set of times (the mean of the two middle ones for an even count); 0 for none.
+double median(std::vector<double> values);
+
+// A time in milliseconds as a short text: "0.84 ms", "12.3 ms", "1.52 s", "2 min 5 s".
+QString duration(double ms);
+// A ratio as "1.37x", "48x", "2,300x".
+QString ratio(double value);
+
+// What the tool's time is compared with.
+struct Comparison {
+  enum class Kind {
+    Floor,   // the least the work can cost (bare statements): ratio = tool / this, "1.37x"
+    Slower,  // a slower way to do it (autocommit, the literal algorithm): ratio = this / tool, "48x faster"
+  };
+  QString what;
+  double ms = 0;
+  Kind kind = Kind::Floor;
+  QString note;  // e.g. how it was measured ("100 employees, scaled x10"), number of queries
+  double factor(double toolMs) const;  // the ratio as a number
+  QString ratioText(double toolMs) const;
+};
+
+// One measurement: one line of the table, with a further line per further comparison.
+struct Line {
+  QString id;       // "1", "2", "3a"
+  QString measure;  // what was measured, with its size
+  double toolMs = 0;
+  QString toolNote; // e.g. number of queries or hits
+  std::vector<Comparison> against;
+  QString target;              // "<= 1.5x bare, one transaction"; empty for none
+  std::optional<bool> holds;   // whether the target is met; nullopt without a target
+  QString skipped;             // set when the measurement could not run (why)
+};
+
+// The whole table in Markdown: # | measure | this tool | compared with | time | ratio | target | met.
+QString table(const std::vector<Line>& lines);
+
+}  // namespace bench
