@@ -2,6 +2,7 @@
 #include "export/calc_engine.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -43,7 +44,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 #include <functional>
+#include <map>
 
 #include "export/office_process.h"
 
@@ -73,6 +76,8 @@ constexpr WorkbookFilter kWorkbookFilters[] = {
     {"Calc Office Open XML", true},  {"calc8", true},
 };
 const char kLegacyExcelFilter[] = "MS Excel 97";
+constexpr sal_Int32 kProvisionalRowHeight = 500;  // 1/100 mm, until the rows are fitted before the save
+constexpr int kSampledRows = 100;                 // rows measured to fit the height of all table rows
 
 Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::PropertyValue> list) {
   return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
@@ -228,6 +233,7 @@ class LoWorkbook : public Workbook {
       }
       Reference<css::table::XCellRange> range =
           cells(sheet, CellRange{firstRow, 1, firstRow + int(rows.size()) - 1, int(cols)});
+      fixTableRows(sheet, firstRow, firstRow + int(rows.size()) - 1);
       Reference<css::beans::XPropertySet>(range, UNO_QUERY_THROW)->setPropertyValue("NumberFormat", Any(textFormat()));
       Reference<css::sheet::XCellRangeData>(range, UNO_QUERY_THROW)->setDataArray(data);
     });
@@ -285,6 +291,7 @@ class LoWorkbook : public Workbook {
 
   void save() override {
     step("save the workbook", [&] {
+      fitTableRowHeights();
       Reference<css::frame::XStorable> storable(doc_, UNO_QUERY_THROW);
       if (savesAsLoaded()) {
         storable->store();
@@ -306,7 +313,38 @@ class LoWorkbook : public Workbook {
   Reference<css::lang::XComponent> doc_;
   QString path_;
   QString filter_;
+  std::map<int, std::pair<int, int>> tableRows_;  // sheet -> first and last row of the table written
   sal_Int32 textFormat_ = -1;
+
+  // The table's rows get a fixed height while the table is written and formatted: the engine
+  // would otherwise measure every row again after each change, which for Chinese text costs
+  // seconds on a large table. Before the save the rows get the height the first rows need.
+  void fixTableRows(int sheet, int firstRow, int lastRow) {
+    tableRows_[sheet] = {firstRow, lastRow};
+    rowsOf(sheet, firstRow, lastRow)->setPropertyValue("Height", Any(sal_Int32(kProvisionalRowHeight)));
+  }
+  void fitTableRowHeights() {
+    for (const auto& [sheet, rows] : tableRows_) {
+      const auto [first, last] = rows;
+      const int sampleLast = std::min(last, first + kSampledRows - 1);
+      rowsOf(sheet, first, sampleLast)->setPropertyValue("OptimalHeight", Any(true));
+      Reference<css::table::XTableRows> sample =
+          Reference<css::table::XColumnRowRange>(cells(sheet, CellRange{first, 1, sampleLast, 1}), UNO_QUERY_THROW)
+              ->getRows();
+      sal_Int32 height = 0;
+      for (sal_Int32 i = 0; i < sample->getCount(); ++i) {
+        sal_Int32 h = 0;
+        Reference<css::beans::XPropertySet>(sample->getByIndex(i), UNO_QUERY_THROW)->getPropertyValue("Height") >>= h;
+        height = std::max(height, h);
+      }
+      if (height > 0) rowsOf(sheet, first, last)->setPropertyValue("Height", Any(height));
+    }
+    tableRows_.clear();
+  }
+  Reference<css::beans::XPropertySet> rowsOf(int sheet, int firstRow, int lastRow) {
+    Reference<css::table::XColumnRowRange> range(cells(sheet, CellRange{firstRow, 1, lastRow, 1}), UNO_QUERY_THROW);
+    return Reference<css::beans::XPropertySet>(range->getRows(), UNO_QUERY_THROW);
+  }
 
   Reference<css::sheet::XSpreadsheetDocument> document() {
     if (!doc_.is()) throw EngineError("the workbook is closed");
@@ -325,12 +363,14 @@ class LoWorkbook : public Workbook {
     Reference<css::table::XColumnRowRange> rows(spreadsheet(sheet), UNO_QUERY_THROW);
     return Reference<css::beans::XPropertySet>(rows->getRows()->getByIndex(row - 1), UNO_QUERY_THROW);
   }
+  // Chinese text takes the Asian font's height; the other two cover Latin and complex scripts.
+  // All three in one call: the engine lays the cells out again after each call.
   static void setCharHeight(const Reference<css::beans::XPropertySet>& target, double points) {
     const Any height(static_cast<float>(points));
-    // Chinese text takes the Asian font's height; the other two cover Latin and complex scripts.
-    target->setPropertyValue("CharHeight", height);
-    target->setPropertyValue("CharHeightAsian", height);
-    target->setPropertyValue("CharHeightComplex", height);
+    const rtl::OUString names[] = {"CharHeight", "CharHeightAsian", "CharHeightComplex"};
+    const Any values[] = {height, height, height};
+    Reference<css::beans::XMultiPropertySet>(target, UNO_QUERY_THROW)
+        ->setPropertyValues(Sequence<rtl::OUString>(names, 3), Sequence<Any>(values, 3));
   }
   sal_Int32 textFormat() {
     if (textFormat_ < 0) {

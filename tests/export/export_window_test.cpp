@@ -214,6 +214,12 @@ TEST_F(ExportWindow, WritesTitlesAndTheWholeGridAsTextIntoANewWorkbook) {
   }
   // Fitted widths: the wide department header makes its column wider than the "序" column.
   EXPECT_GT(s.columnWidths[4], s.columnWidths[0]);
+  // Row heights follow the font sizes; the table rows all have the height of 10.5-point text.
+  EXPECT_GT(s.rowHeights[0], s.rowHeights[1]);
+  EXPECT_GT(s.rowHeights[1], s.rowHeights[2]);
+  EXPECT_GE(s.rowHeights[2], 10.5);
+  EXPECT_EQ(s.rowHeights[3], s.rowHeights[2]);
+  EXPECT_EQ(s.rowHeights[4], s.rowHeights[2]);
   EXPECT_TRUE(lockFiles(h.dir()).isEmpty());
   EXPECT_EQ(calc::office::openDocumentCount(), 0);
 }

@@ -31,7 +31,8 @@ for sh in book.sheets():
         rows.append(row)
     out.append({"name": sh.name, "rows": sh.nrows, "cols": sh.ncols, "cells": rows,
                 "merges": [list(m) for m in sh.merged_cells],
-                "widths": [sh.computed_column_width(c) for c in range(sh.ncols)]})
+                "widths": [sh.computed_column_width(c) for c in range(sh.ncols)],
+                "heights": [sh.rowinfo_map[r].height / 20.0 if r in sh.rowinfo_map else 0 for r in range(sh.nrows)]})
 print(json.dumps(out))
 )";
 
@@ -79,8 +80,10 @@ Book read(const QString& path) {
       sheet.merges.append(Merge{a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt()});
     }
     for (const QJsonValue& w : o["widths"].toArray()) sheet.columnWidths.append(w.toInt());
+    for (const QJsonValue& h : o["heights"].toArray()) sheet.rowHeights.append(h.toDouble());
     QJsonObject withoutWidths = o;
     withoutWidths.remove("widths");
+    withoutWidths.remove("heights");
     sheet.dump = QString::fromUtf8(QJsonDocument(withoutWidths).toJson(QJsonDocument::Compact));
     book.sheets.append(sheet);
   }

@@ -27,7 +27,8 @@ struct Sheet {
   QList<QList<Cell>> cells;  // [row][col], from 0
   QList<Merge> merges;
   QList<int> columnWidths;
-  QString dump;  // all of it but the column widths as text, to compare whole sheets
+  QList<double> rowHeights;  // points; 0 = the sheet's default height
+  QString dump;  // all of it but widths and heights as text, to compare whole sheets
   const Cell& at(int row, int col) const { return cells[row - 1][col - 1]; }  // sheet row/column from 1
 };
 
