@@ -53,6 +53,8 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
   Grid1 = new FlexGrid(this);
   Grid1->setRows(2);
   Grid1->setCols(6);
+  Grid1->setFixedCols(0);
+  for (int c = 0; c < 6; ++c) Grid1->setColWidth(c, 80);
   Grid1->setMinimumHeight(Grid1->rowHeight(0) * 2 + 4);
   Grid1->setMaximumHeight(Grid1->rowHeight(0) * 2 + 4);
   Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
