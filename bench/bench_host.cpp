@@ -129,6 +129,17 @@ QStringList renameStatements(const host::RefColumn* first, std::size_t count, co
   return out;
 }
 
+QStringList stagingStatements() {
+  const QString noPosition = QStringLiteral(" IN (SELECT 工号 FROM 员工档案 WHERE 岗位编号 IS NULL)");
+  QStringList out;
+  for (const host::RefColumn& ref : host::kStaging) {
+    const QString t = u'"' + ref.tableName() + u'"', c = u'"' + ref.columnName() + u'"';
+    out << QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + c + QStringLiteral("='9'||") + c +
+               QStringLiteral(" WHERE ") + c + noPosition + ref.extraCondition();
+  }
+  return out;
+}
+
 QString quotedList(const QStringList& values) {
   QStringList quoted;
   quoted.reserve(values.size());

@@ -47,6 +47,10 @@ QStringList renameStatements(const std::array<host::RefColumn, N>& cascade, cons
   return renameStatements(cascade.data(), N, oldNo, newNo);
 }
 
+// The plain SQLite statements of the staging script: "9" put in front of every number held by an
+// employee without a position, table by table, the register last.
+QStringList stagingStatements();
+
 // A text list for "In (...)": every value quoted, joined by commas.
 QString quotedList(const QStringList& values);
 

@@ -80,6 +80,26 @@ TEST(BenchBare, RenameStatementsDoWhatTheToolsBatchesDo) {
   EXPECT_EQ(contents(), batchAfter);
 }
 
+TEST(BenchBare, StagingStatementsDoWhatTheStagingScriptDoes) {
+  QString byTool, byBare, before;
+  {
+    Harness h;
+    h.seedDemo();
+    before = contents();
+    db::Database::shared().executeScript(batch::stagingScript());
+    byTool = contents();
+  }
+  {
+    Harness h;
+    h.seedDemo();
+    ASSERT_EQ(contents(), before);  // the demo data are the same every time
+    runBare(stagingStatements(), true);
+    byBare = contents();
+  }
+  EXPECT_NE(byTool, before);
+  EXPECT_EQ(byBare, byTool);
+}
+
 TEST(BenchBare, OneTransactionIsAllOrNothingAutocommitIsNot) {
   Harness h;
   h.seedDemo();
