@@ -1,0 +1,36 @@
+#include "renumber_batch/old_new_export.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QVariant>
+
+#include "export/export_window.h"
+#include "renumber_batch/batch_window.h"
+#include "widgets/dialogs.h"
+#include "widgets/shared_window.h"
+
+OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& folder, const QDate& today) {
+  const QString n = ruleEntry.mid(2);
+  return {folder + QDir::separator() + n + QStringLiteral("类员工新旧工号对照表.XLS"),
+          n + QStringLiteral("类员工新旧工号对照表"), today.toString(QStringLiteral("yyyy-MM-dd")), n};
+}
+
+void connectOldNewExport(frm员工工号统一修改& w) {
+  const char* wired = "oldNewExportWired";
+  if (w.Command4->property(wired).toBool()) return;
+  w.Command4->setProperty(wired, true);
+  QObject::connect(w.Command4, &QPushButton::clicked, &w, [&w] {
+    auto& x = shared_window::instance<frm输出到Excel文件>();
+    x.SourceGrid = w.MSFlexGrid1;
+    const OldNewExportFields f =
+        oldNewExportFields(w.Combo1->currentText(), QCoreApplication::applicationDirPath(), QDate::currentDate());
+    x.Text1[0]->setText(f.path);
+    x.Text1[1]->setText(f.title1);
+    x.Text1[3]->setText(f.title2);
+    x.Text1[2]->setText(f.sheet);
+    ui::Dialogs::current().showModal(&x);
+    w.Command3->setEnabled(true);
+  });
+}
