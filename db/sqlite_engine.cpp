@@ -77,11 +77,11 @@ void tsqlLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, text.toUcs4().size());
 }
 
-bool registerFunctions(const QSqlDatabase& d, QString* error) {
+// Adds tsql_int and tsql_len to the connection; returns the failure's text, empty on success.
+QString registerFunctions(const QSqlDatabase& d) {
   const QVariant handle = d.driver()->handle();
   if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-    *error = QStringLiteral("The SQLite driver gave no database handle.");
-    return false;
+    return QStringLiteral("The SQLite driver gave no database handle.");
   }
   sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
   const struct {
@@ -91,11 +91,10 @@ bool registerFunctions(const QSqlDatabase& d, QString* error) {
   for (const auto& f : functions) {
     if (sqlite3_create_function(h, f.name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr, nullptr) !=
         SQLITE_OK) {
-      *error = QString::fromUtf8(sqlite3_errmsg(h));
-      return false;
+      return QString::fromUtf8(sqlite3_errmsg(h));
     }
   }
-  return true;
+  return {};
 }
 
 // ---- the engine -------------------------------------------------------------------------------
@@ -171,9 +170,7 @@ QString connect(const SqliteEngine& engine, const QString& absolutePath, bool cr
       !check.exec(QStringLiteral("PRAGMA foreign_keys = OFF"))) {
     return errorText(check.lastError());
   }
-  QString text;
-  registerFunctions(d, &text);
-  return text;
+  return registerFunctions(d);
 }
 
 }  // namespace

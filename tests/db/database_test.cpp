@@ -337,3 +337,23 @@ TEST_F(EmbeddedDb, ARecordsetOutlivingItsConnectionReadsAsEnded) {
   rs.moveNext();
   EXPECT_TRUE(rs.eof());
 }
+
+TEST_F(EmbeddedDb, WritesWhileAReadIsOpenAndCommitBeforeItEnds) {
+  addEmployees({"1", "2", "3"});
+  db::Transaction transaction(db_);
+  db::Recordset rs = db_.open("SELECT 工号 FROM 员工档案 ORDER BY ID");
+  QStringList seen;
+  for (int i = 0; i < 2; ++i, rs.moveNext()) {
+    seen << rs.text("工号");
+    run("INSERT INTO SKOperator (OperatorNum) VALUES (" + db::sqlQuote(rs.text("工号")) + ")");
+  }
+  transaction.commit();  // the read is still open
+  seen << rs.text("工号");
+  rs.moveNext();
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(seen, (QStringList{"1", "2", "3"}));
+  db_.close();
+  QString error;
+  ASSERT_TRUE(db_.openSqlite(path(), &error)) << error.toStdString();
+  EXPECT_EQ(column("SELECT OperatorNum FROM SKOperator ORDER BY ID"), (QStringList{"1", "2"}));
+}
