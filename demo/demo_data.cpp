@@ -359,12 +359,6 @@ void writeOrganisation(const QSqlDatabase& handle, QHash<QString, QString>& depa
   for (const Rule& r : rules()) rule.row({r.code, r.name, r.layout, r.pattern});
 }
 
-const Rule* ruleOf(const QString& code) {
-  for (const Rule& r : rules())
-    if (r.code == code) return &r;
-  return nullptr;
-}
-
 // The specific rule rows, each with the last serial handed out so far.
 void writeRuleRows(const QSqlDatabase& handle, const QHash<QString, QString>& departmentCode,
                    const QList<Employee>& staff, const QList<Position>& positions) {
