@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <iterator>
 #include <exception>
 #include <system_error>
 
@@ -89,6 +90,10 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
   main->addLayout(buttons);
   main->addWidget(StatusBar1);
   resize(520, sizeHint().height());
+
+  // The keyboard visits the boxes in the order they are shown.
+  QWidget* tabOrder[] = {Text1[0], Command1, Text1[1], Text1[3], Text1[2], Grid1, Check1, Command2, Command3};
+  for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
   connect(Command2, &QPushButton::clicked, this, [this] {

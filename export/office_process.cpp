@@ -59,11 +59,14 @@ const QString kProgramDir = QStringLiteral("/usr/lib/libreoffice/program");
 constexpr auto kStartTimeout = std::chrono::seconds(60);
 constexpr auto kEndTimeout = std::chrono::seconds(10);
 
+// Whether a started office had to record the profile's last-seen version (see below).
+enum class Version { Recorded, WasRecorded, Unknown };
+
 struct State {
   pid_t pid = 0;
   QString profile;
   QString pipe;
-  bool versionRecorded = false;
+  Version version = Version::Unknown;
   Connection conn;
 };
 
@@ -203,8 +206,9 @@ int endGroup(pid_t pid, bool alreadyAsked) {
 }
 
 // A headless office does not store the version it last ran as; without it every start on this
-// profile repeats the work of a first start after an update.
-bool recordLastSeenVersion(const Reference<css::uno::XComponentContext>& ctx) {
+// profile repeats the work of a first start after an update. Returns whether the version had to
+// be recorded (a fresh profile, or a seed from another version of the office).
+Version recordLastSeenVersion(const Reference<css::uno::XComponentContext>& ctx) {
   Reference<css::lang::XMultiServiceFactory> provider = css::configuration::theDefaultProvider::get(ctx);
   css::beans::NamedValue path;
   path.Name = "nodepath";
@@ -217,15 +221,16 @@ bool recordLastSeenVersion(const Reference<css::uno::XComponentContext>& ctx) {
   rtl::OUString version, lastSeen;
   product->getByName("ooSetupVersion") >>= version;
   product->getByName("ooSetupLastVersion") >>= lastSeen;
-  if (version.isEmpty()) return false;
-  if (lastSeen != version) {
+  if (version.isEmpty()) return Version::Unknown;
+  if (lastSeen == version) return Version::WasRecorded;
+  {
     Reference<css::container::XNameReplace>(product, UNO_QUERY_THROW)->replaceByName("ooSetupLastVersion",
                                                                                      css::uno::Any(version));
     Reference<css::util::XChangesBatch>(product, UNO_QUERY_THROW)->commitChanges();
     Reference<css::util::XFlushable> flush(provider, UNO_QUERY);
     if (flush.is()) flush->flush();
   }
-  return true;
+  return Version::Recorded;
 }
 
 void forget() {
@@ -233,7 +238,7 @@ void forget() {
   s.conn = Connection{};
   s.pid = 0;
   s.pipe.clear();
-  s.versionRecorded = false;
+  s.version = Version::Unknown;
   if (!s.profile.isEmpty()) QDir(s.profile).removeRecursively();
   s.profile.clear();
 }
@@ -315,7 +320,7 @@ Connection& connect() {
   try {
     s.conn.context = ctx;
     s.conn.desktop = css::frame::Desktop::create(ctx);
-    s.versionRecorded = recordLastSeenVersion(ctx);
+    s.version = recordLastSeenVersion(ctx);
   } catch (const css::uno::Exception& e) {
     const QString text = toQ(e.Message);
     endGroup(s.pid, false);
@@ -363,11 +368,16 @@ void shutdown() {
   const int status = endGroup(s.pid, asked);
   const bool clean = status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   s.pid = 0;
-  // The first cleanly ended profile with its version recorded becomes the seed of later offices.
+  // A cleanly ended profile whose version had to be recorded becomes the seed of later offices
+  // when there is none yet or the seed is of another version of the office.
   const QString seed = seedDir();
-  if (clean && s.versionRecorded && !QFileInfo::exists(seed)) {
+  const bool seedMissing = !usableSeed(seed);
+  if (clean && s.version == Version::Recorded && (seedMissing || QFileInfo(seed).ownerId() == getuid())) {
     QFile::remove(s.profile + "/.lock");
+    const QString old = s.profile + "-old-seed";
+    const bool replace = QFileInfo::exists(seed) && QDir().rename(seed, old);
     if (QDir().rename(s.profile, seed)) s.profile.clear();
+    if (replace) QDir(old).removeRecursively();
   }
   forget();
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 #include <cerrno>
@@ -387,9 +389,10 @@ struct ChildOffice {
   QString profile;
 };
 
-ChildOffice startChild(QProcess& child, bool stay) {
+ChildOffice startChild(QProcess& child, bool stay, const QString& tempDir = QString()) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   if (stay) env.insert("RENUMBER_TEST_STAY", "1");
+  if (!tempDir.isEmpty()) env.insert("TMPDIR", tempDir);
   child.setProcessEnvironment(env);
   child.start(QCoreApplication::applicationFilePath(),
               {"--gtest_also_run_disabled_tests", "--gtest_filter=ExportWindow.DISABLED_ExportOnceAndReportTheOffice"});
@@ -414,13 +417,19 @@ bool waitGone(long pid) {
 
 TEST(ExportOffice, TheOfficeEndsWhenTheToolEndsOrDies) {
   {
+    // In a temporary folder of its own the office starts on a fresh profile; when it has ended,
+    // that profile, with the office's version recorded, is kept as the seed of later profiles.
+    QTemporaryDir temp;
     QProcess child;
-    const ChildOffice office = startChild(child, false);
+    const ChildOffice office = startChild(child, false, temp.path());
     ASSERT_GT(office.pid, 0);
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_TRUE(processGone(office.pid)) << "ended with the tool";
     EXPECT_FALSE(QFileInfo::exists(office.profile)) << "its private profile removed";
+    const QString seed = "renumber-office-seed-" + QString::number(getuid());
+    EXPECT_THAT(QDir(temp.path()).entryList({"renumber-office*"}, QDir::Dirs), ElementsAre(seed));
+    EXPECT_TRUE(contents(temp.filePath(seed + "/user/registrymodifications.xcu")).contains("ooSetupLastVersion"));
   }
   {
     QProcess child;
