@@ -146,11 +146,11 @@ void closeDocument(const Reference<css::lang::XComponent>& doc, const QString& p
   if (!path.isEmpty()) removeStaleLock(path);
 }
 
-Reference<css::lang::XComponent> load(const rtl::OUString& url, bool hidden) {
+Reference<css::lang::XComponent> load(const rtl::OUString& url) {
   office::Connection& c = office::connect();
   Reference<css::frame::XComponentLoader> loader(c.desktop, UNO_QUERY_THROW);
   const Sequence<css::beans::PropertyValue> args = props({
-      prop("Hidden", Any(hidden)),
+      prop("Hidden", Any(true)),  // a headless office cannot show a document window
       prop("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
       prop("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
       prop("PickListEntry", Any(false)),
@@ -397,7 +397,7 @@ class LoEngine : public Engine {
         // The engine would create a missing folder; a mistyped folder must not come into being.
         if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
           throw EngineError("create the workbook: the folder of " + path + " does not exist");
-        doc = load("private:factory/scalc", true);
+        doc = load("private:factory/scalc");
         if (!doc.is()) throw EngineError("create the workbook: the engine made no document");
         Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
         const Sequence<css::beans::PropertyValue> args =
@@ -417,7 +417,7 @@ class LoEngine : public Engine {
     try {
       return step("open the workbook", [&]() -> std::unique_ptr<Workbook> {
         if (QFileInfo(path).size() == 0) throw EngineError("open the workbook: " + path + " is empty, not a workbook");
-        doc = load(fileUrl(path), true);
+        doc = load(fileUrl(path));
         if (!doc.is()) throw EngineError("open the workbook: the engine cannot load " + path);
         if (!Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY).is())
           throw EngineError("open the workbook: " + path + " is not a workbook");

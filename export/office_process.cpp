@@ -24,6 +24,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,13 +112,15 @@ QString makeProfile() {
   if (usableSeed(seed) && !copyTree(seed, dir)) {
     // A half-copied profile is worse than a fresh one.
     QDir(dir).removeRecursively();
-    QDir().mkpath(dir);
+    mkdir(tmpl.constData(), 0700);
   }
   return dir;
 }
 
 Reference<css::uno::XComponentContext> localContext() {
-  static Reference<css::uno::XComponentContext> local;  // kept for the whole run
+  // Kept for the whole run and never released: at exit the UNO libraries may be gone before it.
+  static auto* holder = new Reference<css::uno::XComponentContext>;
+  Reference<css::uno::XComponentContext>& local = *holder;
   if (!local.is()) {
     // The client side of UNO reads the office's bootstrap file; without it the first call fails hard.
     const QByteArray rc = "vnd.sun.star.pathname:" + QFile::encodeName(kProgramDir) + "/fundamentalrc";
