@@ -2,6 +2,11 @@
 
 #include <QVBoxLayout>
 
+#include "renumber_batch/batch_window.h"
+#include "renumber_single/single_window.h"
+#include "rules/rules_window.h"
+#include "widgets/shared_window.h"
+
 using namespace Qt::StringLiterals;
 
 frm协调::frm协调(QWidget* parent) : QWidget(parent) {
@@ -25,6 +30,11 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   setTabOrder(Command1, Command2);
   setTabOrder(Command2, Command3);
   setTabOrder(Command3, Command4);
+
+  // Each button shows the shared instance of its window, created on first use.
+  openSingle = [] { shared_window::show<frm员工Kestrune>(); };
+  openBatch = [] { shared_window::show<frm员工工号统一修改>(); };
+  openRules = [] { shared_window::show<frm工号规则设置>(); };
 
   auto call = [](const std::function<void()>& open) {
     if (open) open();

@@ -4,8 +4,12 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLayout>
+#include <QLineEdit>
 
 #include "app/menu/menu_window.h"
+#include "renumber_batch/batch_window.h"
+#include "renumber_single/single_window.h"
+#include "rules/rules_window.h"
 #include "tests/support/harness.h"
 #include "widgets/shared_window.h"
 
@@ -79,6 +83,32 @@ TEST(Menu, ButtonsOpenTheirWindows) {
   m.Command1->click();
   EXPECT_EQ(opened.calls, (QStringList{u"single"_s, u"rules"_s, u"single"_s}));
   EXPECT_TRUE(spy.codes.isEmpty());
+}
+
+TEST(Menu, ButtonsShowOneSharedInstanceOfEachWorkingWindow) {
+  Harness h;
+  h.seedDemo();
+  frm协调& m = h.open<frm协调>();
+  m.Command1->click();
+  ASSERT_TRUE(shared_window::exists<frm员工Kestrune>());
+  frm员工Kestrune* single = &shared_window::instance<frm员工Kestrune>();
+  EXPECT_TRUE(single->isVisible());
+  single->Text2->setText(u"王"_s);
+  m.Command1->click();  // the same window, with what was typed
+  EXPECT_EQ(&shared_window::instance<frm员工Kestrune>(), single);
+  EXPECT_EQ(single->Text2->text(), u"王"_s);
+
+  m.Command2->click();
+  ASSERT_TRUE(shared_window::exists<frm工号规则设置>());
+  EXPECT_TRUE(shared_window::instance<frm工号规则设置>().isVisible());
+
+  m.Command4->click();  // disabled: nothing opens
+  EXPECT_FALSE(shared_window::exists<frm员工工号统一修改>());
+  m.enableBatch(true);
+  m.Command4->click();
+  ASSERT_TRUE(shared_window::exists<frm员工工号统一修改>());
+  EXPECT_TRUE(shared_window::instance<frm员工工号统一修改>().isVisible());
+  EXPECT_TRUE(h.messages().isEmpty());
 }
 
 TEST(Menu, ExitEndsTheProgramAtOnceWithoutAskingOpenWindows) {
