@@ -88,6 +88,10 @@ class Database {
   EngineKind kind() const;
 
   // Runs a query and returns its rows. Throws DbError.
+  // On the embedded engine rows are read as they are needed, so a failure on a later row (a
+  // conversion, say) is thrown by Recordset::moveNext; SQL Server's rows are read when the query
+  // is opened. A text of several statements runs them all; the rows are the first result set's
+  // on SQL Server and the last statement's on the embedded engine (the tool's reads hold one).
   Recordset open(const QString& sql);
   // Executes a text of one or more statements (" Update a set ... Update b set ..."), in order.
   // A failure in any statement throws DbError; statements before it stay applied unless a
