@@ -1,0 +1,371 @@
+// Fault injection: every statement of every change the windows make is made to fail in turn (a
+// trigger raises an error on exactly that statement), and so is the start of each change on a
+// database locked by another connection or made read-only. Each time the database must be
+// exactly as before, the user must have seen the database's text, and the window must carry on.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <functional>
+#include <memory>
+
+#include "app/host_tables.h"
+#include "db/database.h"
+#include "renumber_batch/batch_logic.h"
+#include "renumber_batch/batch_window.h"
+#include "renumber_single/single_logic.h"
+#include "renumber_single/single_window.h"
+#include "rules/rule_store.h"
+#include "rules/rules_window.h"
+#include "tests/robustness/robust_support.h"
+#include "widgets/flex_grid.h"
+#include "widgets/keyed_tree.h"
+
+using namespace robust;
+
+namespace {
+
+// What went wrong in one case; empty when the case held.
+struct Problems {
+  QStringList list;
+  void expect(bool ok, const QString& what) {
+    if (!ok) list << what;
+  }
+  void same(const QString& expected, const QString& actual, const QString& what) {
+    expect(expected == actual, what + u(": expected \"") + expected + u("\" but got \"") + actual + u("\""));
+  }
+};
+
+// A change one window makes, ready to be made on a fresh database of its own.
+class Operation {
+ public:
+  Harness h;
+  virtual ~Operation() = default;
+  // "" when the window is ready for the change (the set-up did what the case relies on).
+  virtual QString ready() = 0;
+  // The user's action; questions are answered with Yes.
+  virtual void act() = 0;
+  // The statement texts the action must have sent for the change itself.
+  virtual QStringList changeStatements() = 0;
+  // The database after a successful change, from the database before it.
+  virtual Snapshot changed(const Snapshot& before) = 0;
+  // The messages a successful action shows.
+  virtual QStringList successMessages() = 0;
+  // Problems with the window's state after a failed change (it must be as before the action).
+  virtual void checkUnchangedWindow(Problems& p) = 0;
+};
+
+// ---- The four changes ------------------------------------------------------------------------
+
+// The single-employee window renumbers 0007 to the composed number 18001: the 66 cascade
+// statements and the serial statement.
+class SingleRenumber : public Operation {
+ public:
+  frm员工Kestrune* w = nullptr;
+  QString ruleRowId;
+  SingleRenumber() {
+    organisation(h);
+    addEmployee(h, u("0007"), u("张三"), u("管理人员"), u("P01"));
+    addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
+    referenceRows(h, host::kSingleCascade, u("0007"));
+    referenceRows(h, host::kSingleCascade, u("0008"));
+    ruleRowId = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
+    w = &h.open<frm员工Kestrune>();
+    w->Text1->setText(u("0007"));
+    w->Command1->click();
+    w->Check1->setChecked(true);
+  }
+  QString ready() override {
+    if (!w->Frame2->isEnabled()) return u("no employee selected");
+    return w->Text4->text() == u("18001") ? QString() : u("proposal ") + w->Text4->text();
+  }
+  void act() override { w->Command3->click(); }
+  QStringList changeStatements() override {
+    return {single::renumberBatch(u("0007"), u("18001")) + single::serialStatement(1, ruleRowId)};
+  }
+  Snapshot changed(const Snapshot& before) override {
+    const Snapshot s = renamed(before, host::kSingleCascade, u("0007"), u("18001"));
+    return renamedColumn(s, u("员工工号编码规则"), u("流水号"), u("NULL"), u("1"), u("ID=") + ruleRowId);
+  }
+  QStringList successMessages() override { return {single::successMessage(u("张三"), u("18001"))}; }
+  void checkUnchangedWindow(Problems& p) override {
+    p.same(u("18001"), w->Text4->text(), u("new number box"));
+    p.same(u("0007"), w->MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
+    p.same(u("0007"), w->Label1[4]->property("Tag").toString(), u("selected number"));
+    p.expect(w->Frame2->isEnabled() && w->Command3->isEnabled() && w->Check1->isChecked(), u("step two usable"));
+    p.expect(w->nextSerial() == 1, u("serial moved on"));
+  }
+};
+
+// The batch window applies its checked list of three rows: 2001, 2002, 2003 to 12001, 12002, 12003.
+class BatchApply : public Operation {
+ public:
+  frm员工工号统一修改* w = nullptr;
+  const QStringList olds{u("2001"), u("2002"), u("2003")};
+  const QStringList news{u("12001"), u("12002"), u("12003")};
+  BatchApply() {
+    organisation(h);
+    for (const QString& n : olds) addEmployee(h, n, u("员工") + n, u("保安"), u("P01"));
+    addEmployee(h, u("4004"), u("别人"), u("管理人员"), u("P02"));
+    for (const QString& n : olds + QStringList{u("4004")}) referenceRows(h, host::kBatchApply, n);
+    w = &h.open<frm员工工号统一修改>();
+    w->Combo1->setCurrentIndex(w->Combo1->findText(u("1 保安类")));
+    w->Command1->click();
+    w->Command2->click();
+    if (w->Command4->isEnabled()) w->Command3->setEnabled(true);  // as after the export window
+  }
+  QStringList column(int c) const {
+    QStringList texts;
+    for (int r = 1; r < w->MSFlexGrid1->Rows(); ++r) texts << w->MSFlexGrid1->TextMatrix(r, c);
+    return texts;
+  }
+  QString ready() override {
+    if (column(1) != olds || column(2) != news) return u("list ") + column(1).join(u(",")) + u(" / ") + column(2).join(u(","));
+    return w->Command3->isEnabled() ? QString() : u("the check did not pass");
+  }
+  void act() override { w->Command3->click(); }
+  QStringList changeStatements() override {
+    QStringList texts;
+    for (int i = 0; i < olds.size(); ++i) texts << batch::applyBatch(olds[i], news[i]);
+    return texts;
+  }
+  Snapshot changed(const Snapshot& before) override {
+    Snapshot s = before;
+    for (int i = 0; i < olds.size(); ++i) s = renamed(s, host::kBatchApply, olds[i], news[i]);
+    return s;
+  }
+  QStringList successMessages() override { return {u("修改完成")}; }
+  void checkUnchangedWindow(Problems& p) override {
+    p.same(olds.join(u(",")), column(1).join(u(",")), u("old numbers"));
+    p.same(news.join(u(",")), column(2).join(u(",")), u("new numbers"));
+    p.expect(w->MSFlexGrid1->isVisible() && w->Command3->isEnabled(), u("list and apply button usable"));
+    p.expect(QApplication::overrideCursor() == nullptr, u("wait cursor left on"));
+  }
+};
+
+// The batch window stages the employees without a position, 12 and 13 (34 has a position).
+class Staging : public Operation {
+ public:
+  frm员工工号统一修改* w = nullptr;
+  Staging() {
+    organisation(h);
+    addEmployee(h, u("12"), u("无岗甲"), u("保安"), QString());
+    addEmployee(h, u("13"), u("无岗乙"), u("保安"), QString());
+    addEmployee(h, u("34"), u("有岗"), u("保安"), u("P01"));
+    for (const QString& n : {u("12"), u("13"), u("34")}) referenceRows(h, host::kStaging, n);
+    w = &h.open<frm员工工号统一修改>();
+  }
+  QString ready() override { return w->Command5->isEnabled() ? QString() : u("staging button disabled"); }
+  void act() override {
+    h.answer(true);
+    w->Command5->click();
+  }
+  QStringList changeStatements() override { return db::Database::splitBatches(batch::stagingScript()); }
+  Snapshot changed(const Snapshot& before) override {
+    return renamed(renamed(before, host::kStaging, u("12"), u("912")), host::kStaging, u("13"), u("913"));
+  }
+  QStringList successMessages() override { return {batch::stagingQuestion(2)}; }
+  void checkUnchangedWindow(Problems& p) override {
+    p.expect(w->Command5->isEnabled(), u("staging button usable"));
+    p.expect(QApplication::overrideCursor() == nullptr, u("wait cursor left on"));
+  }
+};
+
+// The rule window deletes rule 7 (layout 5, two specific rows, two categories); rule 8 stays.
+class RuleDeletion : public Operation {
+ public:
+  frm工号规则设置* w = nullptr;
+  RuleDeletion() {
+    organisation(h);
+    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 5, '000')"));
+    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('8', '正式工', 3, '000')"));
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D01', '12', '01', '1')"));
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D02', '13', '02', '2')"));
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码) VALUES ('8', 'D02', '13')"));
+    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('04', '合同工', '7')"));
+    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('05', '外包工', '7')"));
+    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('06', '正式工', '8')"));
+    w = &h.open<frm工号规则设置>();
+    w->TreeView3->clickNode(u("LB7"));
+  }
+  QString ready() override {
+    if (!w->Command11->isEnabled()) return u("no rule shown");
+    return w->MSFlexGrid1->Rows() == 3 ? QString() : u("specific rows not listed");
+  }
+  void act() override {
+    h.answer(true);
+    w->Command11->click();
+  }
+  QStringList changeStatements() override { return {rules::sqlDeleteRule(u("7"))}; }
+  Snapshot changed(const Snapshot& before) override {
+    Snapshot s = renamedColumn(before, u("员工类别"), u("类别码"), u("'7'"), u("NULL"));
+    s = withoutRows(s, u("员工工号编码规则"), u("类别代码='7'"));
+    return withoutRows(s, u("员工工号编码规则名称"), u("类别码='7'"));
+  }
+  QStringList successMessages() override { return {u("是否要删除合同工?")}; }
+  void checkUnchangedWindow(Problems& p) override {
+    p.same(u("LB1,LB18,LB7,LB8"), w->TreeView3->keys().join(u(",")), u("rule list"));
+    p.same(u("合同工"), w->Text2->text(), u("rule name"));
+    p.same(u("7"), w->Text3->text(), u("rule code"));
+    p.expect(w->Command11->isEnabled() && w->Command12->isEnabled() && w->Frame1->isEnabled(), u("rule still shown"));
+    p.expect(w->MSFlexGrid1->Rows() == 3, u("specific rows still listed"));
+    p.same(u("04 合同工,05 外包工"), w->TreeView4->texts().join(u(",")), u("categories of the rule"));
+  }
+};
+
+template <class Op>
+std::unique_ptr<Operation> make() {
+  return std::make_unique<Op>();
+}
+using Factory = std::function<std::unique_ptr<Operation>()>;
+
+// ---- One case --------------------------------------------------------------------------------
+
+// Makes the change with a failure in place (set up by fail, taken away by heal), then checks
+// that nothing changed, that the database's text was shown, and that the same change succeeds
+// once the failure is gone. Returns the problems, each prefixed with the case's name.
+QStringList failAndRecover(Operation& op, const QString& name, const std::function<void()>& fail,
+                           const std::function<void()>& heal, const QString& failureText,
+                           const std::function<void(Problems&, const QStringList& log)>& extraChecks = nullptr) {
+  Problems p;
+  const QString notReady = op.ready();
+  if (!notReady.isEmpty()) return {name + u(": set-up: ") + notReady};
+
+  fail();
+  const Snapshot before = snapshot();
+  const QByteArray fileBefore = fileBytes(op.h.databasePath());
+  const qsizetype shown = op.h.messages().size();
+  op.h.clearStatements();
+  op.act();
+  const QStringList log = op.h.statements();
+  // The file itself is as it was (read before the failure is taken away, which writes to it).
+  p.expect(fileBytes(op.h.databasePath()) == fileBefore, u("database file changed"));
+  heal();
+
+  // The user saw the database's own text, and no success.
+  const QStringList messages = op.h.messages().mid(shown);
+  p.expect(!messages.isEmpty() && messages.last().contains(failureText),
+           u("the failure's text was not shown: ") + messages.join(u(" / ")));
+  for (const QString& m : op.successMessages().mid(op.successMessages().size() - 1))
+    p.expect(m.isEmpty() || messages.last() != m, u("success reported"));
+  if (extraChecks) extraChecks(p, log);
+  // Every table as before, value for value.
+  const QString diff = difference(before, snapshot());
+  p.expect(diff.isEmpty(), u("database changed: ") + diff);
+  op.checkUnchangedWindow(p);
+
+  // The window carries on: the same change now goes through.
+  const qsizetype shownBefore = op.h.messages().size();
+  op.h.clearStatements();
+  op.act();
+  const QStringList log2 = op.h.statements();
+  p.same(op.successMessages().join(u(" / ")), op.h.messages().mid(shownBefore).join(u(" / ")), u("retry messages"));
+  for (const QString& s : op.changeStatements()) p.expect(log2.contains(s), u("retry did not send ") + s.left(80));
+  const QString diff2 = difference(op.changed(before), snapshot());
+  p.expect(diff2.isEmpty(), u("retry left: ") + diff2);
+
+  QStringList out;
+  for (const QString& s : p.list) out << name + u(": ") + s;
+  return out;
+}
+
+// The statement log must hold the change statements up to the failing one and none after it;
+// failingIndex counts from 0 in changeStatements().
+void checkSentUpTo(Problems& p, const QStringList& log, const QStringList& change, int failingIndex) {
+  int sent = 0;
+  for (const QString& s : change) sent += log.contains(s) ? 1 : 0;
+  p.expect(sent == failingIndex + 1, u("%1 change statements sent, expected %2").arg(sent).arg(failingIndex + 1));
+  p.expect(log.contains(change.value(failingIndex)), u("the failing statement was not sent"));
+}
+
+// The trigger event of a cascade column (a column of its own: the register temp table and the
+// document table each hold two employee columns or share a table).
+QString updateOf(const host::RefColumn& ref) { return u("UPDATE OF ") + ref.columnName(); }
+
+// ---- Every statement -------------------------------------------------------------------------
+
+TEST(FaultInjection, EveryStatementOfTheSingleRenumber) {
+  QStringList problems;
+  int held = 0;
+  for (int k = 1; k <= 67; ++k) {
+    SingleRenumber op;
+    const bool serial = k == 67;
+    const QString table = serial ? u("员工工号编码规则") : host::kSingleCascade[k - 1].tableName();
+    const QString event = serial ? u("UPDATE OF 流水号") : updateOf(host::kSingleCascade[k - 1]);
+    const QStringList found = failAndRecover(
+        op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
+        [] { removeInjectedFailure(); }, injectedText(k));
+    problems += found;
+    held += found.isEmpty() ? 1 : 0;
+  }
+  EXPECT_EQ(held, 67) << "of 67:\n" << problems.join(u("\n")).toStdString();
+}
+
+TEST(FaultInjection, EveryStatementOfTheBatchApplyOnItsThirdRow) {
+  QStringList problems;
+  int held = 0;
+  for (int k = 1; k <= 66; ++k) {
+    BatchApply op;
+    const host::RefColumn& ref = host::kBatchApply[k - 1];
+    // The third row fails: rows one and two, and statements 1 to k - 1 of row three, ran first.
+    const QStringList found = failAndRecover(
+        op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
+        [&] { injectFailure(ref.tableName(), updateOf(ref), injectedText(k), ref.columnName(), u("2003")); },
+        [] { removeInjectedFailure(); }, injectedText(k));
+    problems += found;
+    held += found.isEmpty() ? 1 : 0;
+  }
+  EXPECT_EQ(held, 66) << "of 66:\n" << problems.join(u("\n")).toStdString();
+}
+
+TEST(FaultInjection, EveryStatementOfTheStagingScript) {
+  QStringList problems;
+  int held = 0;
+  for (int k = 1; k <= 87; ++k) {
+    Staging op;
+    const host::RefColumn& ref = host::kStaging[k - 1];
+    const QStringList found = failAndRecover(
+        op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
+        [&] { injectFailure(ref.tableName(), updateOf(ref), injectedText(k)); }, [] { removeInjectedFailure(); },
+        injectedText(k), [&](Problems& p, const QStringList& log) {
+          // Each statement is a batch of its own: the failure stopped the script at k.
+          checkSentUpTo(p, log, op.changeStatements(), k - 1);
+        });
+    problems += found;
+    held += found.isEmpty() ? 1 : 0;
+  }
+  EXPECT_EQ(held, 87) << "of 87:\n" << problems.join(u("\n")).toStdString();
+}
+
+TEST(FaultInjection, EveryStatementOfARuleDeletion) {
+  const struct {
+    const char* table;
+    const char* event;
+  } statements[] = {{"员工类别", "UPDATE OF 类别码"}, {"员工工号编码规则", "DELETE"}, {"员工工号编码规则名称", "DELETE"}};
+  QStringList problems;
+  int held = 0;
+  for (int k = 1; k <= 3; ++k) {
+    RuleDeletion op;
+    const QString table = u(statements[k - 1].table), event = u(statements[k - 1].event);
+    const QStringList found = failAndRecover(
+        op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
+        [] { removeInjectedFailure(); }, injectedText(k));
+    problems += found;
+    held += found.isEmpty() ? 1 : 0;
+  }
+  EXPECT_EQ(held, 3) << "of 3:\n" << problems.join(u("\n")).toStdString();
+}
+
+}  // namespace

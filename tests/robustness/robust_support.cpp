@@ -1,0 +1,180 @@
+#include "tests/robustness/robust_support.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <stdexcept>
+
+#include "app/host_schema.h"
+#include "db/database.h"
+
+namespace robust {
+namespace {
+
+QSqlDatabase connection() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
+
+[[noreturn]] void fail(const QString& what, const QSqlQuery& q) {
+  throw std::runtime_error((what + u(": ") + q.lastError().text()).toStdString());
+}
+
+QString identifier(const QString& name) { return u("\"") + QString(name).replace(u("\""), u("\"\"")) + u("\""); }
+
+QStringList columnsOf(const QString& table) {
+  QSqlQuery q(connection());
+  if (!q.exec(u("PRAGMA table_info(") + identifier(table) + u(")"))) fail(table, q);
+  QStringList columns;
+  while (q.next()) columns << q.value(1).toString();
+  return columns;
+}
+
+// The rows of a query whose every field is a literal, each as "column=literal".
+QList<QStringList> literalRows(const QString& sql, const QStringList& columns) {
+  QSqlQuery q(connection());
+  q.setForwardOnly(true);
+  if (!q.exec(sql)) fail(sql, q);
+  QList<QStringList> rows;
+  while (q.next()) {
+    QStringList row;
+    for (int i = 0; i < columns.size(); ++i) row << columns[i] + u("=") + q.value(i).toString();
+    rows << row;
+  }
+  return rows;
+}
+
+QList<QStringList> tableRows(const QString& table, const QString& order) {
+  const QStringList columns = columnsOf(table);
+  QStringList literals;
+  for (const QString& c : columns) literals << u("quote(") + identifier(c) + u(")");
+  return literalRows(u("SELECT ") + literals.join(u(", ")) + u(" FROM ") + identifier(table) + u(" ORDER BY ") + order,
+                     columns);
+}
+
+QString rowText(const QStringList& row) { return row.join(u(" | ")); }
+
+}  // namespace
+
+QString literal(const QString& text) { return db::sqlQuote(text); }
+
+Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding) {
+  for (auto it = s.begin(); it != s.end(); ++it)
+    if (it.key().compare(table, Qt::CaseInsensitive) == 0)
+      it.value().removeIf([&](const QStringList& row) { return row.contains(holding); });
+  return s;
+}
+
+
+Snapshot snapshot() {
+  Snapshot s;
+  for (const QString& table : host::allTables()) s.insert(table, tableRows(table, u("ID")));
+  s.insert(u("sqlite_sequence"), tableRows(u("sqlite_sequence"), u("name")));
+  return s;
+}
+
+QString difference(const Snapshot& expected, const Snapshot& actual) {
+  if (expected.keys() != actual.keys()) {
+    return u("tables differ: expected ") + expected.keys().join(u(",")) + u(" but got ") + actual.keys().join(u(","));
+  }
+  for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+    const QList<QStringList>& want = it.value();
+    const QList<QStringList>& got = actual[it.key()];
+    for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i) {
+      const QString w = i < want.size() ? rowText(want[i]) : u("<no row>");
+      const QString g = i < got.size() ? rowText(got[i]) : u("<no row>");
+      if (w != g) return it.key() + u(" row ") + QString::number(i + 1) + u(": expected ") + w + u(" but got ") + g;
+    }
+  }
+  return QString();
+}
+
+Snapshot renamedColumn(Snapshot s, const QString& table, const QString& column, const QString& fromLiteral,
+                       const QString& toLiteral, const QString& alsoHolding) {
+  for (auto it = s.begin(); it != s.end(); ++it) {
+    if (it.key().compare(table, Qt::CaseInsensitive) != 0) continue;
+    for (QStringList& row : it.value()) {
+      if (!alsoHolding.isEmpty() && !row.contains(alsoHolding)) continue;
+      for (QString& field : row) {
+        const qsizetype eq = field.indexOf(u'=');
+        if (field.left(eq).compare(column, Qt::CaseInsensitive) == 0 && field.mid(eq + 1) == fromLiteral)
+          field = field.left(eq + 1) + toLiteral;
+      }
+    }
+  }
+  return s;
+}
+
+Snapshot renamed(Snapshot s, std::span<const host::RefColumn> list, const QString& from, const QString& to) {
+  for (const host::RefColumn& ref : list) {
+    const QString extra = ref.extraCondition().isEmpty() ? QString() : u("类型='档案信息修改'");
+    s = renamedColumn(std::move(s), ref.tableName(), ref.columnName(), literal(from), literal(to), extra);
+  }
+  return s;
+}
+
+void rawExec(const QString& sql) {
+  QSqlQuery q(connection());
+  if (!q.exec(sql)) fail(sql, q);
+}
+
+void injectFailure(const QString& table, const QString& event, const QString& text, const QString& column,
+                   const QString& onlyWhen) {
+  QString sql = u("CREATE TRIGGER injected_failure BEFORE ") + event + u(" ON ") + identifier(table);
+  if (!onlyWhen.isNull()) sql += u(" WHEN OLD.") + identifier(column) + u("=") + literal(onlyWhen);
+  rawExec(sql + u(" BEGIN SELECT RAISE(ABORT, ") + literal(text) + u("); END"));
+}
+
+void removeInjectedFailure() { rawExec(u("DROP TRIGGER IF EXISTS injected_failure")); }
+
+QString injectedText(int k) { return u("injected failure [%1]").arg(k); }
+
+void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QString& number) {
+  QMap<QString, QStringList> columnsByTable;
+  for (const host::RefColumn& ref : list) columnsByTable[ref.tableName()] << ref.columnName();
+  db::Transaction transaction(db::Database::shared());
+  for (auto it = columnsByTable.cbegin(); it != columnsByTable.cend(); ++it) {
+    if (it.key() == u("员工档案")) continue;
+    QStringList columns = it.value(), values;
+    for (qsizetype i = 0; i < columns.size(); ++i) values << literal(number);
+    if (it.key() == u("员工档案temp")) {
+      columns << u("类型");
+      values << u("'档案信息修改'");
+    }
+    rawExec(u("INSERT INTO ") + identifier(it.key()) + u(" (") + columns.join(u(", ")) + u(") VALUES (") +
+            values.join(u(", ")) + u(")"));
+  }
+  transaction.commit();
+  (void)h;
+}
+
+void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
+                 const QString& position) {
+  h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(number) + u(", ") +
+         literal(name) + u(", '男', '110101199001011234', ") + literal(category) + u(", ") +
+         (position.isEmpty() ? u("NULL") : literal(position)) + u(")"));
+}
+
+void organisation(Harness& h) {
+  // These databases live for one case: no need to wait for the disk on every commit.
+  rawExec(u("PRAGMA synchronous = OFF"));
+  h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '综合部')"));
+  h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D02', '工程部')"));
+  h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('01', '管理岗')"));
+  h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('02', '技术岗')"));
+  h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01')"));
+  h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')"));
+  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '保安', '1')"));
+  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '管理人员', '18')"));
+  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', '临时工', NULL)"));
+  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 1, '0000')"));
+  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('18', '管理编号', 1, '000')"));
+  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('1')"));
+  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('18')"));
+}
+
+QByteArray fileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace robust

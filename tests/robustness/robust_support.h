@@ -1,0 +1,71 @@
+#pragma once
+// Tools of the fault-injection and hostile-input tests: whole-database snapshots, statement
+// failures injected by triggers, reference rows for a number in every table of a list, and the
+// small organisations the windows work on.
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <span>
+
+#include "app/host_tables.h"
+#include "tests/support/harness.h"
+
+namespace robust {
+
+inline QString u(const char* s) { return QString::fromUtf8(s); }
+
+// ---- Snapshots -------------------------------------------------------------------------------
+
+// Every table of the host schema (and SQLite's identity counters), each row as "column=literal"
+// for all its columns, the literal as SQLite's quote() writes it (type and bytes exact), rows
+// ordered by ID. Read past the statement log.
+using Snapshot = QMap<QString, QList<QStringList>>;
+Snapshot snapshot();
+// "" when a and b are equal; otherwise the first difference, readable.
+QString difference(const Snapshot& expected, const Snapshot& actual);
+// The snapshot after every column of list that held from (and satisfies the list's extra
+// condition) was set to to; values are SQL literals as snapshot() writes them.
+Snapshot renamed(Snapshot s, std::span<const host::RefColumn> list, const QString& from, const QString& to);
+// The snapshot with column set to the literal toLiteral in the rows of table where it holds
+// fromLiteral (and that also hold the field alsoHolding, "column=literal", when given).
+Snapshot renamedColumn(Snapshot s, const QString& table, const QString& column, const QString& fromLiteral,
+                       const QString& toLiteral, const QString& alsoHolding = QString());
+// The snapshot without the rows of table that hold the field holding ("column=literal").
+Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding);
+// The literal quote() writes for a text value.
+QString literal(const QString& text);
+
+// ---- Straight to the embedded engine ------------------------------------------------------
+
+// Runs a statement on the shared connection without the tool's translation or log.
+void rawExec(const QString& sql);
+
+// Makes the next statement that changes column of table (rows whose column holds onlyWhen, when
+// given) fail with text; event is "UPDATE OF <column>" or "DELETE". One injected failure at a time.
+void injectFailure(const QString& table, const QString& event, const QString& text,
+                   const QString& column = QString(), const QString& onlyWhen = QString());
+void removeInjectedFailure();
+// The text an injected failure of statement k raises.
+QString injectedText(int k);
+
+// ---- Data ---------------------------------------------------------------------------------
+
+// One row holding number in every column the list names, in each table of the list but the
+// register (员工档案temp rows are of the type the cascades rename).
+void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QString& number);
+// An employee of the register.
+void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
+                 const QString& position);
+
+// A small organisation: departments D01 综合部 and D02 工程部, position categories 01 and 02,
+// positions P01 主管 (D01, 01) and P02 技工 (D02, 02); rule 1 保安类 (code 1, pattern "0000") with
+// the category 保安, rule 18 管理编号 (code 1, pattern "000", default row without a serial yet)
+// with the category 管理人员, and the category 临时工 of no rule.
+void organisation(Harness& h);
+
+// Reads the file's bytes ("" when it cannot be read).
+QByteArray fileBytes(const QString& path);
+
+}  // namespace robust
