@@ -20,7 +20,8 @@ QString chooseSqlServerDriver(const QStringList& installed);
 bool isFreeTds(const QString& driver);
 
 // "DRIVER={d};SERVER={s};UID={u};PWD={p};DATABASE={n};", for FreeTDS followed by
-// "ClientCharset=UTF-8;TDS_Version=7.4;". Every value stands between braces, so ";", "=", quotes and blanks reach the server as
+// "ClientCharset=UTF-8;TDS_Version=7.4;" and, when the server names neither ",port" nor
+// "\\instance", "Port=1433;". Every value stands between braces, so ";", "=", quotes and blanks reach the server as
 // typed. Other drivers read "}}" inside a value as "}"; FreeTDS keeps "}}" as it is and ends a
 // value at "};", so for FreeTDS a "}" is written once and a value holding "};" cannot be carried:
 // then the result is empty and *refusal says which setting it is. The string ends with ";".

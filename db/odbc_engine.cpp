@@ -84,6 +84,9 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
   // TDS 7.4 names SQL Server's protocol: left to choose, FreeTDS retries a timed-out login with
   // Sybase's protocol and then waits without limit for the server to confirm the logout.
   if (freeTds) text += QStringLiteral("ClientCharset=UTF-8;TDS_Version=7.4;");
+  // FreeTDS takes a port from "host,port" or an instance from "host\instance"; a plain host name
+  // has no port of its own there ("invalid port number"), so it gets SQL Server's usual one.
+  if (freeTds && !server.contains(u',') && !server.contains(u'\\')) text += QStringLiteral("Port=1433;");
   return text;
 }
 

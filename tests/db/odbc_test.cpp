@@ -18,10 +18,16 @@ TEST(OdbcConnectionString, BracesEveryValueAndAddsUtf8ForFreeTds) {
             QStringLiteral("DRIVER={FreeTDS};SERVER={db.local\\HR};UID={sa};PWD={p;w=1 'x};DATABASE={人事'库};"
                            "ClientCharset=UTF-8;TDS_Version=7.4;"));
   EXPECT_EQ(odbc::connectionString("FreeTDS", "", "", "", "", &refusal),
-            QStringLiteral("DRIVER={FreeTDS};SERVER={};UID={};PWD={};DATABASE={};ClientCharset=UTF-8;TDS_Version=7.4;"));
+            QStringLiteral("DRIVER={FreeTDS};SERVER={};UID={};PWD={};DATABASE={};ClientCharset=UTF-8;TDS_Version=7.4;"
+                           "Port=1433;"));
+  // "host,port" names its own port; a plain host name gets SQL Server's usual one.
+  EXPECT_EQ(odbc::connectionString("FreeTDS", "u", "p", "d", "10.1.2.3,14330", &refusal),
+            QStringLiteral("DRIVER={FreeTDS};SERVER={10.1.2.3,14330};UID={u};PWD={p};DATABASE={d};"
+                           "ClientCharset=UTF-8;TDS_Version=7.4;"));
   // FreeTDS takes "}" as it stands; other drivers read "}}" as "}".
   EXPECT_EQ(odbc::connectionString("FreeTDS", "u", "a}b}", "d", "s", &refusal),
-            QStringLiteral("DRIVER={FreeTDS};SERVER={s};UID={u};PWD={a}b}};DATABASE={d};ClientCharset=UTF-8;TDS_Version=7.4;"));
+            QStringLiteral("DRIVER={FreeTDS};SERVER={s};UID={u};PWD={a}b}};DATABASE={d};ClientCharset=UTF-8;TDS_Version=7.4;"
+                           "Port=1433;"));
   EXPECT_EQ(odbc::connectionString("ODBC Driver 18 for SQL Server", "u", "a}b};c", "d", "s", &refusal),
             QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={s};UID={u};PWD={a}}b}};c};DATABASE={d};"));
   EXPECT_TRUE(refusal.isEmpty());
@@ -85,6 +91,18 @@ TEST(OdbcLogin, ClosedPortFailsQuicklyWithTheDriversDescription) {
   EXPECT_LT(timer.elapsed(), 15000);
   EXPECT_FALSE(database.isOpen());
   EXPECT_TRUE(error.contains("FreeTDS")) << error.toStdString();  // the driver's own text
+}
+
+TEST(OdbcLogin, APlainHostNameIsReachedOnPort1433) {
+  if (freeTds().isEmpty()) GTEST_SKIP() << "no FreeTDS ODBC driver is registered";
+  QTcpServer server;  // stands where SQL Server usually listens; it never answers
+  if (!server.listen(QHostAddress::LocalHost, 1433)) GTEST_SKIP() << "port 1433 is in use here";
+  const QString connection = odbc::connectionString(freeTds(), "sa", "secret", "db", "127.0.0.1", nullptr);
+  db::Database database;
+  QString error;
+  EXPECT_FALSE(database.openOdbc(connection, 1, &error));
+  EXPECT_TRUE(server.hasPendingConnections() || server.waitForNewConnection(100));
+  EXPECT_FALSE(error.contains("port")) << error.toStdString();
 }
 
 TEST(OdbcLogin, AServerThatNeverAnswersEndsAtTheLoginTimeOut) {
