@@ -1,5 +1,11 @@
 #include "tests/robustness/robust_support.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QAtomicInt>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -127,6 +133,50 @@ void injectFailure(const QString& table, const QString& event, const QString& te
 void removeInjectedFailure() { rawExec(u("DROP TRIGGER IF EXISTS injected_failure")); }
 
 QString injectedText(int k) { return u("injected failure [%1]").arg(k); }
+
+OtherConnection::OtherConnection(const QString& path) {
+  static QAtomicInt counter;
+  name_ = u("robust-other-%1").arg(counter.fetchAndAddRelaxed(1));
+  QSqlDatabase d = QSqlDatabase::addDatabase(u("QSQLITE"), name_);
+  d.setDatabaseName(path);
+  if (!d.open()) throw std::runtime_error(d.lastError().text().toStdString());
+}
+
+OtherConnection::~OtherConnection() {
+  {
+    QSqlDatabase d = QSqlDatabase::database(name_, false);
+    if (d.isOpen()) QSqlQuery(d).exec(u("ROLLBACK"));
+    d.close();
+  }
+  QSqlDatabase::removeDatabase(name_);
+}
+
+void OtherConnection::lock(const QString& kind) {
+  QSqlQuery q(QSqlDatabase::database(name_, false));
+  if (!q.exec(u("BEGIN ") + kind)) fail(u("BEGIN ") + kind, q);
+}
+
+void OtherConnection::release() {
+  QSqlQuery q(QSqlDatabase::database(name_, false));
+  if (!q.exec(u("ROLLBACK"))) fail(u("ROLLBACK"), q);
+}
+
+void lockWait(int milliseconds) { rawExec(u("PRAGMA busy_timeout = %1").arg(milliseconds)); }
+
+void readOnlyConnection(bool readOnly) { rawExec(u("PRAGMA query_only = ") + (readOnly ? u("ON") : u("OFF"))); }
+
+bool immutableFile(const QString& path, bool immutable) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (ok) {
+    flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return ok;
+}
 
 void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QString& number) {
   QMap<QString, QStringList> columnsByTable;

@@ -50,6 +50,29 @@ void removeInjectedFailure();
 // The text an injected failure of statement k raises.
 QString injectedText(int k);
 
+// Another connection to the database file, which can hold a lock on it.
+class OtherConnection {
+ public:
+  explicit OtherConnection(const QString& path);
+  ~OtherConnection();
+  OtherConnection(const OtherConnection&) = delete;
+  OtherConnection& operator=(const OtherConnection&) = delete;
+  // Begins a transaction of that kind: "EXCLUSIVE" (nobody else reads or writes), "IMMEDIATE"
+  // (others read but do not write).
+  void lock(const QString& kind);
+  void release();
+
+ private:
+  QString name_;
+};
+// How long the shared connection waits for a lock before it gives up (it usually waits 5 s).
+void lockWait(int milliseconds);
+// The shared connection refuses to write (SQLite's read-only connection mode) or writes again.
+void readOnlyConnection(bool readOnly);
+// Makes the file immutable (nobody, not even root, may write it) or writable again; false when
+// the file system or the process's privileges do not allow it.
+bool immutableFile(const QString& path, bool immutable);
+
 // ---- Data ---------------------------------------------------------------------------------
 
 // One row holding number in every column the list names, in each table of the list but the
