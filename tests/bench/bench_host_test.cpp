@@ -2,7 +2,6 @@
 // compare like with like; the cache is generated once and never changed by a measurement.
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -16,6 +15,7 @@
 #include "db/database.h"
 #include "renumber_batch/batch_logic.h"
 #include "renumber_single/single_logic.h"
+#include "tests/bench/file_hash.h"
 #include "tests/support/harness.h"
 
 using namespace bench;
@@ -40,14 +40,6 @@ QString contents() {
 // The employee with the most reference rows in the batch apply's tables.
 QString busiestEmployee(Harness& h) {
   return h.value(QStringLiteral("SELECT 员工编号 FROM 工资单项目明细 GROUP BY 员工编号 ORDER BY count(*) DESC, 员工编号 LIMIT 1"));
-}
-
-QByteArray fileHash(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(&f);
-  return hash.result();
 }
 
 }  // namespace

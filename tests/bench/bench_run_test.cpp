@@ -2,7 +2,6 @@
 // the tool's code path instead of a time.
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,18 +9,11 @@
 #include "bench/bench_host.h"
 #include "bench/bench_measures.h"
 #include "db/database.h"
+#include "tests/bench/file_hash.h"
 
 using namespace bench;
 
 namespace {
-
-QByteArray fileHash(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QCryptographicHash hash(QCryptographicHash::Sha1);
-  hash.addData(&f);
-  return hash.result();
-}
 
 Context tinyContext(const QTemporaryDir& dir, const QSet<QString>& measures) {
   Options o;
