@@ -84,6 +84,11 @@ QString noCriterionMessage();
 QString notFoundMessage();
 QString noRuleMessage();
 QString noNewNumberMessage();
+// A new number with blanks (or other white space) at either end, blanks only included: SQL Server
+// ignores trailing blanks when it compares texts, so such a number could not be told from the
+// number without them; the window refuses it.
+bool paddedNumber(const QString& number);
+QString paddedNumberMessage();
 QString numberTakenMessage(const QString& number);
 QString successMessage(const QString& name, const QString& newNumber);
 

@@ -324,6 +324,10 @@ void frm员工Kestrune::renumber() {
     ui::msg(this, single::noNewNumberMessage());
     return;
   }
+  if (single::paddedNumber(newNumber)) {
+    ui::msg(this, single::paddedNumberMessage());
+    return;
+  }
   const bool automatic = Check1->isChecked();
   const QString oldNumber = Label1[4]->property("Tag").toString();
   db::Database& database = db::Database::shared();

@@ -34,17 +34,6 @@ using namespace robust;
 
 namespace {
 
-// What went wrong in one case; empty when the case held.
-struct Problems {
-  QStringList list;
-  void expect(bool ok, const QString& what) {
-    if (!ok) list << what;
-  }
-  void same(const QString& expected, const QString& actual, const QString& what) {
-    expect(expected == actual, what + u(": expected \"") + expected + u("\" but got \"") + actual + u("\""));
-  }
-};
-
 // A change one window makes, ready to be made on a fresh database of its own.
 class Operation {
  public:

@@ -7,6 +7,8 @@
 
 #include <QAtomicInt>
 #include <QFile>
+#include <QLineEdit>
+#include <QTest>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -133,6 +135,54 @@ void injectFailure(const QString& table, const QString& event, const QString& te
 void removeInjectedFailure() { rawExec(u("DROP TRIGGER IF EXISTS injected_failure")); }
 
 QString injectedText(int k) { return u("injected failure [%1]").arg(k); }
+
+const QList<Hostile>& corpus() {
+  static const QList<Hostile> list{
+      {"a quote", u("'")},
+      {"two quotes", u("''")},
+      {"a quote and a comment", u("';--")},
+      {"an always-true condition", u("1' OR '1'='1")},
+      {"a percent sign", u("%")},
+      {"an underscore", u("_")},
+      {"a bracket", u("[")},
+      {"a backslash", u("\\")},
+      {"10,000 characters", u("1234567890").repeated(1000)},
+      {"blanks only", u("   ")},
+      {"blanks around a number", u(" 0012 ")},
+      {"Chinese", u("王五")},
+      {"an emoji", u("😀")},
+      {"an emoji inside a number", u("1😀234")},
+      {"no number", u("12a")},
+      {"a second statement", u("1; DELETE FROM 员工档案")},
+      {"a bracketed table name", u("[员工档案]")},
+  };
+  return list;
+}
+
+bool paddedWithBlanks(const QString& text) { return text != text.trimmed(); }
+
+void typeText(QWidget* widget, const QString& text) {
+  for (char32_t c : text.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    const Qt::Key key = c < 128 ? Qt::Key(QChar(c).toUpper().unicode()) : Qt::Key_unknown;
+    QTest::sendKeyEvent(QTest::Press, widget, key, one, Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, widget, key, one, Qt::NoModifier);
+  }
+}
+
+void enter(QLineEdit* box, const QString& text, Entry how) {
+  if (box->isReadOnly()) return;  // a locked box takes neither keys nor pastes
+  box->selectAll();
+  box->del();
+  if (how == Entry::Typed) {
+    typeText(box, text);
+  } else {
+    box->selectAll();
+    box->insert(text);  // what a paste does
+  }
+}
+
+const char* entryName(Entry how) { return how == Entry::Typed ? "typed" : "pasted"; }
 
 OtherConnection::OtherConnection(const QString& path) {
   static QAtomicInt counter;

@@ -10,11 +10,30 @@
 #include <span>
 
 #include "app/host_tables.h"
+
+class QLineEdit;
+class QWidget;
 #include "tests/support/harness.h"
+#include "tests/support/qt_print.h"
 
 namespace robust {
 
 inline QString u(const char* s) { return QString::fromUtf8(s); }
+
+// What went wrong in one case of a series; empty when the case held.
+struct Problems {
+  QStringList list;
+  void expect(bool ok, const QString& what) {
+    if (!ok) list << what;
+  }
+  void same(const QString& expected, const QString& actual, const QString& what) {
+    expect(expected == actual, what + u(": expected \"") + shown(expected) + u("\" but got \"") + shown(actual) + u("\""));
+  }
+  // Long texts cut for the report.
+  static QString shown(const QString& text) {
+    return text.size() > 120 ? text.left(100) + u("...(%1 characters)").arg(text.size()) : text;
+  }
+};
 
 // ---- Snapshots -------------------------------------------------------------------------------
 
@@ -72,6 +91,28 @@ void readOnlyConnection(bool readOnly);
 // Makes the file immutable (nobody, not even root, may write it) or writable again; false when
 // the file system or the process's privileges do not allow it.
 bool immutableFile(const QString& path, bool immutable);
+
+// ---- Hostile texts ------------------------------------------------------------------------
+
+struct Hostile {
+  const char* name;
+  QString text;
+};
+// Quotes, a comment, an always-true condition, LIKE wildcards, a bracket, a backslash, 10,000
+// characters, blanks only, blanks around a number, Chinese, emoji, text that is no number, a
+// second statement, a bracketed table name.
+const QList<Hostile>& corpus();
+// Blanks (or other white space) at either end of the text.
+bool paddedWithBlanks(const QString& text);
+
+// Types text into a widget key by key, one key event per character (the whole character, also
+// beyond the 16-bit range), as a keyboard or an input method delivers it.
+void typeText(QWidget* widget, const QString& text);
+enum class Entry { Typed, Pasted };
+// Empties box and enters text: typed key by key, or pasted over the whole text. A locked box
+// (read-only) is left as it is.
+void enter(QLineEdit* box, const QString& text, Entry how);
+const char* entryName(Entry how);
 
 // ---- Data ---------------------------------------------------------------------------------
 
