@@ -1,5 +1,7 @@
 #include "renumber_batch/batch_window.h"
 
+#include "renumber_batch/old_new_export.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -102,7 +104,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   connect(Command2, &QPushButton::clicked, this, [this] { check(); });
   connect(Command3, &QPushButton::clicked, this, [this] { apply(); });
   connect(Command5, &QPushButton::clicked, this, [this] { stage(); });
-  // Command4 (export of the old/new table) is wired by the export side.
+  connectOldNewExport(*this);  // Command4: the old/new table goes to the export window
 }
 
 // ---- Rules and listing --------------------------------------------------------------------

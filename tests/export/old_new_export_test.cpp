@@ -53,7 +53,7 @@ class OldNewExport : public ::testing::Test {
     for (const char* n : {"0012", "0013", "0107"})
       h.exec(QString("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('%1', '员工%1', '工程类', 'P01')").arg(n));
     w = &h.open<frm员工工号统一修改>();
-    connectOldNewExport(*w);  // the window's own wiring and this one connect the button once
+    // Command4 is wired by the window itself.
     const int index = w->Combo1->findText("1 工程");
     ASSERT_GE(index, 0);
     w->Combo1->setCurrentIndex(index);
