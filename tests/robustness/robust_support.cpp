@@ -65,6 +65,20 @@ QString rowText(const QStringList& row) { return row.join(u(" | ")); }
 
 QString literal(const QString& text) { return db::sqlQuote(text); }
 
+QString differenceBesides(Snapshot expected, Snapshot actual, const QStringList& tables) {
+  for (const QString& t : tables) {
+    expected.remove(t);
+    actual.remove(t);
+  }
+  return difference(expected, actual);
+}
+
+QList<QStringList> addedRows(const Snapshot& before, const Snapshot& after, const QString& table, QString* problem) {
+  const QList<QStringList> was = before.value(table), is = after.value(table);
+  *problem = is.mid(0, was.size()) == was ? QString() : table + u(": rows that were there changed");
+  return is.mid(was.size());
+}
+
 Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding) {
   for (auto it = s.begin(); it != s.end(); ++it)
     if (it.key().compare(table, Qt::CaseInsensitive) == 0)
@@ -183,6 +197,8 @@ void enter(QLineEdit* box, const QString& text, Entry how) {
 }
 
 const char* entryName(Entry how) { return how == Entry::Typed ? "typed" : "pasted"; }
+
+bool longTyping(const QString& text, Entry how) { return how == Entry::Typed && text.size() > 1000; }
 
 OtherConnection::OtherConnection(const QString& path) {
   static QAtomicInt counter;

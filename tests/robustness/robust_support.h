@@ -51,6 +51,11 @@ Snapshot renamed(Snapshot s, std::span<const host::RefColumn> list, const QStrin
 // fromLiteral (and that also hold the field alsoHolding, "column=literal", when given).
 Snapshot renamedColumn(Snapshot s, const QString& table, const QString& column, const QString& fromLiteral,
                        const QString& toLiteral, const QString& alsoHolding = QString());
+// "" when every table but the ones named is equal in both snapshots; otherwise the first difference.
+QString differenceBesides(Snapshot expected, Snapshot actual, const QStringList& tables);
+// The rows of table in after that come after the rows it had in before; "" in *problem when the
+// rows of before are still there, unchanged, in front of them.
+QList<QStringList> addedRows(const Snapshot& before, const Snapshot& after, const QString& table, QString* problem);
 // The snapshot without the rows of table that hold the field holding ("column=literal").
 Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding);
 // The literal quote() writes for a text value.
@@ -113,6 +118,9 @@ enum class Entry { Typed, Pasted };
 // (read-only) is left as it is.
 void enter(QLineEdit* box, const QString& text, Entry how);
 const char* entryName(Entry how);
+// Typing 10,000 keys takes long; it is done once (the single window's number box) and pasted
+// everywhere else.
+bool longTyping(const QString& text, Entry how);
 
 // ---- Data ---------------------------------------------------------------------------------
 
