@@ -110,7 +110,7 @@ class BatchApply : public Operation {
     w->Combo1->setCurrentIndex(w->Combo1->findText(u("1 保安类")));
     w->Command1->click();
     w->Command2->click();
-    if (w->Command4->isEnabled()) w->Command3->setEnabled(true);  // as after the export window
+    if (w->Command4->isEnabled()) w->Command4->click();  // the export window, closed at once
   }
   QStringList column(int c) const {
     QStringList texts;
