@@ -102,6 +102,18 @@ TEST(HostileInput, SingleWindowSearchBoxes) {
   EXPECT_EQ(difference(before, snapshot()), QString()) << "a search changed the database";
 }
 
+TEST(HostileInput, NewNumbersPaddedWithBlanks) {
+  EXPECT_FALSE(single::paddedNumber(QString()));  // empty has its own message
+  EXPECT_FALSE(single::paddedNumber(u("0012")));
+  EXPECT_FALSE(single::paddedNumber(u("00 12")));  // a blank inside is kept as typed
+  EXPECT_TRUE(single::paddedNumber(u(" 0012")));
+  EXPECT_TRUE(single::paddedNumber(u("0012 ")));
+  EXPECT_TRUE(single::paddedNumber(u("   ")));
+  EXPECT_TRUE(single::paddedNumber(u("\t0012")));
+  EXPECT_TRUE(single::paddedNumber(u("0012\u3000")));  // an ideographic blank
+  EXPECT_EQ(single::paddedNumberMessage(), u("新工号前后不能有空格"));
+}
+
 // A new number is taken as typed, quoted into every statement; one with blanks at either end can't
 // be told from the number without them by the host database and is refused.
 TEST(HostileInput, SingleWindowNewNumberBox) {
