@@ -26,6 +26,7 @@
 #include "renumber_single/single_window.h"
 #include "rules/rule_store.h"
 #include "rules/rules_window.h"
+#include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"
@@ -98,27 +99,18 @@ class SingleRenumber : public Operation {
 // The batch window applies its checked list of three rows: 2001, 2002, 2003 to 12001, 12002, 12003.
 class BatchApply : public Operation {
  public:
-  frm员工工号统一修改* w = nullptr;
-  const QStringList olds{u("2001"), u("2002"), u("2003")};
+  ListedBatch list{h};
+  frm员工工号统一修改* w = list.w;
+  const QStringList olds = list.olds;
   const QStringList news{u("12001"), u("12002"), u("12003")};
   BatchApply() {
-    organisation(h);
-    for (const QString& n : olds) addEmployee(h, n, u("员工") + n, u("保安"), u("P01"));
-    addEmployee(h, u("4004"), u("别人"), u("管理人员"), u("P02"));
-    for (const QString& n : olds + QStringList{u("4004")}) referenceRows(h, host::kBatchApply, n);
-    w = &h.open<frm员工工号统一修改>();
-    w->Combo1->setCurrentIndex(w->Combo1->findText(u("1 保安类")));
-    w->Command1->click();
     w->Command2->click();
     if (w->Command4->isEnabled()) w->Command4->click();  // the export window, closed at once
   }
-  QStringList column(int c) const {
-    QStringList texts;
-    for (int r = 1; r < w->MSFlexGrid1->Rows(); ++r) texts << w->MSFlexGrid1->TextMatrix(r, c);
-    return texts;
-  }
+  QStringList column(int c) const { return list.column(c); }
   QString ready() override {
-    if (column(1) != olds || column(2) != news) return u("list ") + column(1).join(u(",")) + u(" / ") + column(2).join(u(","));
+    if (column(1) != olds || column(2) != news)
+      return u("list ") + column(1).join(u(",")) + u(" / ") + column(2).join(u(","));
     return w->Command3->isEnabled() ? QString() : u("the check did not pass");
   }
   void act() override { w->Command3->click(); }
@@ -175,10 +167,18 @@ class RuleDeletion : public Operation {
   frm工号规则设置* w = nullptr;
   RuleDeletion() {
     organisation(h);
-    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 5, '000')"));
-    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('8', '正式工', 3, '000')"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D01', '12', '01', '1')"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D02', '13', '02', '2')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 5, "
+          "'000')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('8', '正式工', 3, "
+          "'000')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D01', '12', "
+          "'01', '1')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D02', '13', "
+          "'02', '2')"));
     h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码) VALUES ('8', 'D02', '13')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('04', '合同工', '7')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('05', '外包工', '7')"));
@@ -221,13 +221,13 @@ using Factory = std::function<std::unique_ptr<Operation>()>;
 
 // Makes the change with a failure in place (set up by fail, taken away by heal), then checks
 // that nothing changed, that the database's text was shown, and that the same change succeeds
-// once the failure is gone. Returns the problems, each prefixed with the case's name.
-QStringList failAndRecover(Operation& op, const QString& name, const std::function<void()>& fail,
-                           const std::function<void()>& heal, const QString& failureText,
-                           const std::function<void(Problems&, const QStringList& log)>& extraChecks = nullptr) {
-  Problems p;
+// once the failure is gone. Adds the case to series.
+void failAndRecover(Series& series, Operation& op, const QString& name, const std::function<void()>& fail,
+                    const std::function<void()>& heal, const QString& failureText,
+                    const std::function<void(Problems&, const QStringList& log)>& extraChecks = nullptr) {
   const QString notReady = op.ready();
-  if (!notReady.isEmpty()) return {name + u(": set-up: ") + notReady};
+  if (!notReady.isEmpty()) return series.add(name, {u("set-up: ") + notReady});
+  Problems p;
 
   const Snapshot before = snapshot();  // before the failure: a locked database can't be read
   fail();
@@ -244,8 +244,7 @@ QStringList failAndRecover(Operation& op, const QString& name, const std::functi
   const QStringList messages = op.h.messages().mid(shown);
   p.expect(!messages.isEmpty() && messages.last().contains(failureText),
            u("the failure's text was not shown: ") + messages.join(u(" / ")));
-  for (const QString& m : op.successMessages().mid(op.successMessages().size() - 1))
-    p.expect(m.isEmpty() || messages.last() != m, u("success reported"));
+  p.expect(messages != op.successMessages(), u("success reported"));
   if (extraChecks) extraChecks(p, log);
   // Every table as before, value for value.
   const QString diff = difference(before, snapshot());
@@ -262,9 +261,7 @@ QStringList failAndRecover(Operation& op, const QString& name, const std::functi
   const QString diff2 = difference(op.changed(before), snapshot());
   p.expect(diff2.isEmpty(), u("retry left: ") + diff2);
 
-  QStringList out;
-  for (const QString& s : p.list) out << name + u(": ") + s;
-  return out;
+  series.add(name, p.list);
 }
 
 // The statement log must hold the change statements up to the failing one and none after it;
@@ -283,75 +280,69 @@ QString updateOf(const host::RefColumn& ref) { return u("UPDATE OF ") + ref.colu
 // ---- Every statement -------------------------------------------------------------------------
 
 TEST(FaultInjection, EveryStatementOfTheSingleRenumber) {
-  QStringList problems;
-  int held = 0;
+  Series series(u("single renumber"));
   for (int k = 1; k <= 67; ++k) {
     SingleRenumber op;
     const bool serial = k == 67;
     const QString table = serial ? u("员工工号编码规则") : host::kSingleCascade[k - 1].tableName();
     const QString event = serial ? u("UPDATE OF 流水号") : updateOf(host::kSingleCascade[k - 1]);
-    const QStringList found = failAndRecover(
-        op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
+    failAndRecover(
+        series, op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
         [] { removeInjectedFailure(); }, injectedText(k));
-    problems += found;
-    held += found.isEmpty() ? 1 : 0;
   }
-  EXPECT_EQ(held, 67) << "of 67:\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
+  EXPECT_EQ(series.cases(), 67);
 }
 
 TEST(FaultInjection, EveryStatementOfTheBatchApplyOnItsThirdRow) {
-  QStringList problems;
-  int held = 0;
+  Series series(u("batch apply"));
   for (int k = 1; k <= 66; ++k) {
     BatchApply op;
     const host::RefColumn& ref = host::kBatchApply[k - 1];
     // The third row fails: rows one and two, and statements 1 to k - 1 of row three, ran first.
-    const QStringList found = failAndRecover(
-        op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
+    failAndRecover(
+        series, op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
         [&] { injectFailure(ref.tableName(), updateOf(ref), injectedText(k), ref.columnName(), u("2003")); },
         [] { removeInjectedFailure(); }, injectedText(k));
-    problems += found;
-    held += found.isEmpty() ? 1 : 0;
   }
-  EXPECT_EQ(held, 66) << "of 66:\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
+  EXPECT_EQ(series.cases(), 66);
 }
 
 TEST(FaultInjection, EveryStatementOfTheStagingScript) {
-  QStringList problems;
-  int held = 0;
+  Series series(u("staging script"));
   for (int k = 1; k <= 87; ++k) {
     Staging op;
     const host::RefColumn& ref = host::kStaging[k - 1];
-    const QStringList found = failAndRecover(
-        op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
+    failAndRecover(
+        series, op, u("statement %1 (%2)").arg(k).arg(ref.tableName()),
         [&] { injectFailure(ref.tableName(), updateOf(ref), injectedText(k)); }, [] { removeInjectedFailure(); },
-        injectedText(k), [&](Problems& p, const QStringList& log) {
+        injectedText(k),
+        [&](Problems& p, const QStringList& log) {
           // Each statement is a batch of its own: the failure stopped the script at k.
           checkSentUpTo(p, log, op.changeStatements(), k - 1);
         });
-    problems += found;
-    held += found.isEmpty() ? 1 : 0;
   }
-  EXPECT_EQ(held, 87) << "of 87:\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
+  EXPECT_EQ(series.cases(), 87);
 }
 
 TEST(FaultInjection, EveryStatementOfARuleDeletion) {
   const struct {
     const char* table;
     const char* event;
-  } statements[] = {{"员工类别", "UPDATE OF 类别码"}, {"员工工号编码规则", "DELETE"}, {"员工工号编码规则名称", "DELETE"}};
-  QStringList problems;
-  int held = 0;
+  } statements[] = {
+      {"员工类别", "UPDATE OF 类别码"}, {"员工工号编码规则", "DELETE"}, {"员工工号编码规则名称", "DELETE"}};
+  Series series(u("rule deletion"));
   for (int k = 1; k <= 3; ++k) {
     RuleDeletion op;
     const QString table = u(statements[k - 1].table), event = u(statements[k - 1].event);
-    const QStringList found = failAndRecover(
-        op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
+    failAndRecover(
+        series, op, u("statement %1 (%2)").arg(k).arg(table), [&] { injectFailure(table, event, injectedText(k)); },
         [] { removeInjectedFailure(); }, injectedText(k));
-    problems += found;
-    held += found.isEmpty() ? 1 : 0;
   }
-  EXPECT_EQ(held, 3) << "of 3:\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
+  EXPECT_EQ(series.cases(), 3);
 }
 
 // ---- Locked and read-only databases -----------------------------------------------------------
@@ -365,8 +356,7 @@ const std::vector<std::pair<QString, Factory>>& operations() {
 }
 
 TEST(FaultInjection, ADatabaseLockedByAnotherConnection) {
-  QStringList problems;
-  int held = 0, cases = 0;
+  Series series(u("locked database"));
   for (const auto& [name, factory] : operations()) {
     // EXCLUSIVE: not even the checks before the change can read; IMMEDIATE: they read, the
     // change itself can't write.
@@ -374,29 +364,24 @@ TEST(FaultInjection, ADatabaseLockedByAnotherConnection) {
       std::unique_ptr<Operation> op = factory();
       OtherConnection other(op->h.databasePath());
       lockWait(200);
-      const QStringList found = failAndRecover(
-          *op, name + u(", ") + kind, [&] { other.lock(kind); }, [&] { other.release(); }, u("database is locked"));
-      problems += found;
-      held += found.isEmpty() ? 1 : 0;
-      ++cases;
+      failAndRecover(
+          series, *op, name + u(", ") + kind, [&] { other.lock(kind); }, [&] { other.release(); },
+          u("database is locked"));
     }
   }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
+  EXPECT_EQ(series.cases(), 8);
 }
 
 TEST(FaultInjection, ADatabaseThatBecameReadOnly) {
-  QStringList problems;
-  int held = 0, cases = 0;
+  Series series(u("read-only database"));
   for (const auto& [name, factory] : operations()) {
     // The connection switched to read-only.
     {
       std::unique_ptr<Operation> op = factory();
-      const QStringList found =
-          failAndRecover(*op, name + u(", read-only connection"), [] { readOnlyConnection(true); },
-                         [] { readOnlyConnection(false); }, u("attempt to write a readonly database"));
-      problems += found;
-      held += found.isEmpty() ? 1 : 0;
-      ++cases;
+      failAndRecover(
+          series, *op, name + u(", read-only connection"), [] { readOnlyConnection(true); },
+          [] { readOnlyConnection(false); }, u("attempt to write a readonly database"));
     }
     // The file itself made immutable: even root can't write it.
     {
@@ -406,16 +391,13 @@ TEST(FaultInjection, ADatabaseThatBecameReadOnly) {
         std::cout << "left out: " << name.toStdString() << " on an immutable file (not allowed here)\n";
         continue;
       }
-      const QStringList found = failAndRecover(
-          *op, name + u(", immutable file"), [&] { immutableFile(path, true); }, [&] { immutableFile(path, false); },
-          u("disk I/O error"));
+      failAndRecover(
+          series, *op, name + u(", immutable file"), [&] { immutableFile(path, true); },
+          [&] { immutableFile(path, false); }, u("disk I/O error"));
       immutableFile(path, false);
-      problems += found;
-      held += found.isEmpty() ? 1 : 0;
-      ++cases;
     }
   }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+  series.expectAllHeld();
 }
 
 }  // namespace

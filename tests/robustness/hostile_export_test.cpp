@@ -21,7 +21,8 @@ namespace {
 
 std::unique_ptr<FlexGrid> oldNewTable() {
   auto grid = std::make_unique<FlexGrid>();
-  const QList<QStringList> rows{{u("序"), u("原工号"), u("新工号"), u("姓名")}, {u("1"), u("0012"), u("10012"), u("张三")}};
+  const QList<QStringList> rows{{u("序"), u("原工号"), u("新工号"), u("姓名")},
+                                {u("1"), u("0012"), u("10012"), u("张三")}};
   grid->setCols(4);
   grid->setRows(2);
   for (int i = 0; i < 2; ++i)
@@ -61,41 +62,31 @@ class HostileExport : public ::testing::Test {
 // it exactly, or the export is refused with its message and leaves no file.
 TEST_F(HostileExport, EveryBoxAtOnce) {
   auto grid = oldNewTable();
-  QStringList problems;
-  int cases = 0, held = 0;
-  for (const Hostile& hostile : corpus()) {
+  forCorpusEntries(u("every box"), [&](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
-    for (Entry how : {Entry::Typed, Entry::Pasted}) {
-      if (longTyping(v, how)) continue;
-      Problems p;
-      const QString path = h.dir() + u("/") + v + u(".xls");
-      h.dialogs().shown.clear();
-      const bool done = output(grid.get(), path, v, v + u("2"), v, how);
-      // A file name longer than the file system takes, or a sheet name Excel refuses, can't be used.
-      const bool usable = calc::sheetNameProblem(v).isEmpty() && QFileInfo(path).fileName().toUtf8().size() <= 255;
-      if (usable) {
-        p.expect(done, u("not exported: ") + h.messages().join(u(" / ")));
-        const xls::Book book = xls::read(path);
-        p.same(QString(), book.error, u("reading back"));
-        const xls::Sheet* s = book.sheet(v);
-        p.expect(s != nullptr, u("no sheet of that name among ") + book.names().join(u(",")));
-        if (s) {
-          p.same(v, s->at(1, 1).value, u("title 1"));
-          p.same(v + u("2"), s->at(2, 1).value, u("title 2"));
-          p.same(u("10012"), s->at(4, 3).value, u("table"));
-        }
-      } else {
-        p.expect(!done, u("the window closed"));
-        p.same(u("输出到Execl失败"), h.messages().join(u(" / ")), u("messages"));
-        p.expect(!QFileInfo::exists(path), u("a file was left"));
+    const QString path = h.dir() + u("/") + v + u(".xls");
+    h.dialogs().shown.clear();
+    const bool done = output(grid.get(), path, v, v + u("2"), v, how);
+    // A file name longer than the file system takes, or a sheet name Excel refuses, can't be used.
+    const bool usable = calc::sheetNameProblem(v).isEmpty() && QFileInfo(path).fileName().toUtf8().size() <= 255;
+    if (usable) {
+      p.expect(done, u("not exported: ") + h.messages().join(u(" / ")));
+      const xls::Book book = xls::read(path);
+      p.same(QString(), book.error, u("reading back"));
+      const xls::Sheet* s = book.sheet(v);
+      p.expect(s != nullptr, u("no sheet of that name among ") + book.names().join(u(",")));
+      if (s) {
+        p.same(v, s->at(1, 1).value, u("title 1"));
+        p.same(v + u("2"), s->at(2, 1).value, u("title 2"));
+        p.same(u("10012"), s->at(4, 3).value, u("table"));
       }
-      h.open<frm输出到Excel文件>().close();
-      ++cases;
-      if (p.list.isEmpty()) ++held;
-      for (const QString& s : p.list) problems << u("%1 %2: ").arg(u(hostile.name), u(entryName(how))) + Problems::shown(s);
+    } else {
+      p.expect(!done, u("the window closed"));
+      p.same(u("输出到Execl失败"), h.messages().join(u(" / ")), u("messages"));
+      p.expect(!QFileInfo::exists(path), u("a file was left"));
     }
-  }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+    h.open<frm输出到Excel文件>().close();
+  });
   EXPECT_EQ(QDir(h.dir()).entryList(QDir::Files | QDir::Hidden).filter(u(".~lock")), QStringList());
 }
 
@@ -112,8 +103,8 @@ TEST_F(HostileExport, APathOfBlanksOnly) {
     GTEST_SKIP() << "known defect: a path of blanks only is taken as a relative file name: the export makes "
                     "\"   \" in the working folder and fails later, leaving it (export/export_window.cpp, To_Execl: "
                     "treat a path that is empty after trimming as empty, \"请确定输出的文件名\"); left: "
-                 << (left.isDir() ? "a folder" : "a file of ") << left.size() << " bytes; messages: "
-                 << h.messages().join(u(" / ")).toStdString();
+                 << (left.isDir() ? "a folder" : "a file of ") << left.size()
+                 << " bytes; messages: " << h.messages().join(u(" / ")).toStdString();
   }
   EXPECT_EQ(h.messages(), (QStringList{u("请确定输出的文件名"), u("输出到Execl失败")}));
 }

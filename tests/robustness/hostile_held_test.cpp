@@ -16,6 +16,7 @@
 #include "renumber_single/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
+#include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"
@@ -24,15 +25,10 @@ using namespace robust;
 
 namespace {
 
-QStringList gridColumn(const FlexGrid* g, int c) {
-  QStringList texts;
-  for (int r = 1; r < g->Rows(); ++r) texts << g->TextMatrix(r, c);
-  return texts;
-}
-
 // Only reads were sent.
 void onlyReads(Problems& p, const QStringList& log) {
-  for (const QString& s : log) p.expect(s.trimmed().startsWith(u("SELECT"), Qt::CaseInsensitive), u("sent ") + s.left(80));
+  for (const QString& s : log)
+    p.expect(s.trimmed().startsWith(u("SELECT"), Qt::CaseInsensitive), u("sent ") + s.left(80));
 }
 
 // Single window: select the only employee found by text in box (1 number, 2 name), then
@@ -70,24 +66,11 @@ QStringList batchListing(Harness& h, const QString& entry) {
   return gridColumn(w.MSFlexGrid1, 1);
 }
 
-template <class Case>
-void runCorpus(const char* what, Case&& oneCase, QStringList* defects = nullptr) {
-  QStringList problems;
-  int cases = 0, held = 0;
-  for (const Hostile& hostile : corpus()) {
-    Problems p;
-    oneCase(hostile.text, p, defects ? *defects : problems);
-    ++cases;
-    if (p.list.isEmpty()) ++held;
-    for (const QString& s : p.list) problems << u("%1: ").arg(u(hostile.name)) + Problems::shown(s);
-  }
-  EXPECT_EQ(held, cases) << what << ", " << held << " of " << cases << ":\n" << problems.join(u("\n")).toStdString();
-}
-
 // ---- Employee numbers --------------------------------------------------------------------------
 
 TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
-  runCorpus("single window", [](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("single window"), [](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     organisation(h);
     addEmployee(h, v, u("甲"), u("管理人员"), u("P01"));
@@ -102,13 +85,13 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     onlyReads(p, h.statements());
     p.expect(h.messages().size() <= 1, u("messages: ") + h.messages().join(u(" / ")));
     p.expect(!w.Frame2->isEnabled(), u("equal-numbers search selected someone"));
-    singleRenumber(p, h, 2, u("甲"), false, u("5555"), u("甲"), [&](const Snapshot& s) {
-      return renamed(s, host::kSingleCascade, v, u("5555"));
-    });
+    singleRenumber(p, h, 2, u("甲"), false, u("5555"), u("甲"),
+                   [&](const Snapshot& s) { return renamed(s, host::kSingleCascade, v, u("5555")); });
   });
 
   QStringList defects;
-  runCorpus("batch apply", [&defects](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("batch apply"), [&defects](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     organisation(h);
     addEmployee(h, v, u("甲"), u("保安"), u("P01"));
@@ -139,7 +122,8 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     }
   });
 
-  runCorpus("staging", [](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("staging"), [](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     organisation(h);
     addEmployee(h, v, u("无岗"), u("保安"), QString());
@@ -176,17 +160,19 @@ void dangerousRule(Harness& h, const QString& v) {
 }
 
 TEST(HostileInput, RuleCodesHeldInTheDatabase) {
-  runCorpus("single window", [](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("single window"), [](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     dangerousRule(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码=") + literal(v));
     singleRenumber(p, h, 1, u("3001"), true, v + u("001"), u("丙"), [&](const Snapshot& s) {
-      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + u("001")), u("员工工号编码规则"), u("流水号"),
-                           u("NULL"), u("1"), u("ID=") + row);
+      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + u("001")), u("员工工号编码规则"),
+                           u("流水号"), u("NULL"), u("1"), u("ID=") + row);
     });
   });
 
-  runCorpus("rule window", [](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("rule window"), [](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     dangerousRule(h, v);
     auto& w = h.open<frm工号规则设置>();
@@ -206,19 +192,17 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
   });
 
   QStringList defects;
-  runCorpus(
-      "batch listing",
-      [](const QString& v, Problems& p, QStringList& defects) {
-        Harness h;
-        dangerousRule(h, v);
-        h.clearStatements();
-        const QStringList listed = batchListing(h, v + u(" 危险规则"));
-        onlyReads(p, h.statements());
-        if (listed != QStringList{u("3001")}) {
-          defects << u("code \"%1\": listed %2").arg(Problems::shown(v), listed.join(u(",")));
-        }
-      },
-      &defects);
+  forCorpus(u("batch listing"), [&defects](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
+    Harness h;
+    dangerousRule(h, v);
+    h.clearStatements();
+    const QStringList listed = batchListing(h, v + u(" 危险规则"));
+    onlyReads(p, h.statements());
+    if (listed != QStringList{u("3001")}) {
+      defects << u("code \"%1\": listed %2").arg(Problems::shown(v), listed.join(u(",")));
+    }
+  });
   if (!defects.isEmpty()) {
     GTEST_SKIP() << "known defect: the batch window reads a rule's code back from the entry's text up to its first "
                     "blank, so a code holding a blank lists another rule's employees (renumber_batch/batch_window.cpp, "
@@ -236,7 +220,8 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
     addEmployee(h, u("3001"), u("丙"), v, u("P01"));
     referenceRows(h, host::kSingleCascade, u("3001"));
   };
-  runCorpus("single window", [&](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("single window"), [&](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     withCategory(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
@@ -245,7 +230,8 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
                            u("NULL"), u("1"), u("ID=") + row);
     });
   });
-  runCorpus("rule window", [&](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("rule window"), [&](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     withCategory(h, v);
     auto& w = h.open<frm工号规则设置>();
@@ -255,12 +241,14 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
     w.TreeView4->clickNode(u("LB09"));
     h.answer(true);
     w.Command14->click();
-    p.same(QString(), difference(renamedColumn(before, u("员工类别"), u("类别码"), u("'18'"), u("NULL"), u("类别编号='09'")),
-                                 snapshot()),
+    p.same(QString(),
+           difference(renamedColumn(before, u("员工类别"), u("类别码"), u("'18'"), u("NULL"), u("类别编号='09'")),
+                      snapshot()),
            u("releasing the category"));
     p.expect(w.TreeView1->texts().contains(u("09 ") + v), u("released category not offered again"));
   });
-  runCorpus("batch listing", [&](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("batch listing"), [&](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     withCategory(h, v);
     p.same(u("3001"), batchListing(h, u("18 管理编号")).join(u(",")), u("listed"));
@@ -274,21 +262,23 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   const auto withCodes = [](Harness& h, const QString& v) {
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', 'D01', ") + literal(v) +
-           u(", '01', ") + literal(v) + u(")"));
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', 'D01', ") +
+           literal(v) + u(", '01', ") + literal(v) + u(")"));
     addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P01"));
     referenceRows(h, host::kSingleCascade, u("3001"));
   };
-  runCorpus("codes, single window", [&](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("codes, single window"), [&](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     withCodes(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 部门编号='D01'"));
     singleRenumber(p, h, 1, u("3001"), true, v + v + u("001"), u("丙"), [&](const Snapshot& s) {
-      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + v + u("001")), u("员工工号编码规则"), u("流水号"),
-                           u("NULL"), u("1"), u("ID=") + row);
+      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + v + u("001")), u("员工工号编码规则"),
+                           u("流水号"), u("NULL"), u("1"), u("ID=") + row);
     });
   });
-  runCorpus("codes, rule window", [&](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("codes, rule window"), [&](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     withCodes(h, v);
     auto& w = h.open<frm工号规则设置>();
@@ -307,16 +297,17 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   // A department number and a position category number of their own: the position category is
   // read straight from the list; the department number is read back from the list's text up to its
   // first blank, so one holding a blank finds no rule row and the window says so.
-  runCorpus("numbers, single window", [](const QString& v, Problems& p, QStringList&) {
+  forCorpus(u("numbers, single window"), [](const Hostile& hostile, Problems& p) {
+    const QString& v = hostile.text;
     Harness h;
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
     h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES (") + literal(v) + u(", '危险部')"));
     h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES (") + literal(v) + u(", '危险岗类')"));
-    h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P09', '危险岗', ") + literal(v) +
-           u(", ") + literal(v) + u(")"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', ") + literal(v) +
-           u(", '77', ") + literal(v) + u(", '88')"));
+    h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P09', '危险岗', ") +
+           literal(v) + u(", ") + literal(v) + u(")"));
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', ") +
+           literal(v) + u(", '77', ") + literal(v) + u(", '88')"));
     addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P09"));
     auto& w = h.open<frm员工Kestrune>();
     w.Text1->setText(u("3001"));

@@ -33,157 +33,130 @@ QString field(const QStringList& row, const QString& column) {
 // A new rule: name, category code and serial pattern typed or pasted; only digits stay in the
 // code box and only zeros in the pattern box, and what is saved is exactly what the boxes show.
 TEST(HostileInput, RuleWindowNewRuleBoxes) {
-  QStringList problems;
-  int cases = 0, held = 0;
-  for (const Hostile& hostile : corpus()) {
+  forCorpusEntries(u("new rule boxes"), [](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
-    for (Entry how : {Entry::Typed, Entry::Pasted}) {
-      if (longTyping(v, how)) continue;
-      Problems p;
-      Harness h;
-      organisation(h);
-      auto& w = h.open<frm工号规则设置>();
-      w.Command10->click();
-      enter(w.Text2, v, how);
-      enter(w.Text3, v, how);
-      enter(w.Text1, v, how);
-      const QString code = rules::keepDigits(v), pattern = rules::keepZeros(v);
-      p.same(v, w.Text2->text(), u("name box"));
-      p.same(code, w.Text3->text(), u("code box keeps the digits"));
-      p.same(pattern, w.Text1->text(), u("pattern box keeps the zeros"));
-      const Snapshot before = snapshot();
-      h.clearStatements();
-      w.Command12->click();
-      const Snapshot after = snapshot();
-      const QStringList messages = h.messages();
-      if (pattern.isEmpty()) {
-        p.same(u("请输入流水号位数  提示用0的数量表示"), messages.join(u(" / ")), u("messages"));
-        p.same(QString(), difference(before, after), u("database"));
-      } else if (code == u("1") || code == u("18")) {
-        p.same(u("类别代码") + code + u("已被其他编码类别使用，请输入另一个类别代码"), messages.join(u(" / ")), u("messages"));
-        p.same(QString(), difference(before, after), u("database"));
+    Harness h;
+    organisation(h);
+    auto& w = h.open<frm工号规则设置>();
+    w.Command10->click();
+    enter(w.Text2, v, how);
+    enter(w.Text3, v, how);
+    enter(w.Text1, v, how);
+    const QString code = rules::keepDigits(v), pattern = rules::keepZeros(v);
+    p.same(v, w.Text2->text(), u("name box"));
+    p.same(code, w.Text3->text(), u("code box keeps the digits"));
+    p.same(pattern, w.Text1->text(), u("pattern box keeps the zeros"));
+    const Snapshot before = snapshot();
+    h.clearStatements();
+    w.Command12->click();
+    const Snapshot after = snapshot();
+    const QStringList messages = h.messages();
+    if (pattern.isEmpty()) {
+      p.same(u("请输入流水号位数  提示用0的数量表示"), messages.join(u(" / ")), u("messages"));
+      p.same(QString(), difference(before, after), u("database"));
+    } else if (code == u("1") || code == u("18")) {
+      p.same(u("类别代码") + code + u("已被其他编码类别使用，请输入另一个类别代码"), messages.join(u(" / ")),
+             u("messages"));
+      p.same(QString(), difference(before, after), u("database"));
+    } else {
+      p.same(QString(), messages.join(u(" / ")), u("messages"));
+      p.same(QString(), differenceBesides(before, after, {kRules, kRows, u("sqlite_sequence")}), u("other tables"));
+      QString problem;
+      const QList<QStringList> rule = addedRows(before, after, kRules, &problem);
+      p.same(QString(), problem, u("rules"));
+      const QList<QStringList> row = addedRows(before, after, kRows, &problem);
+      p.same(QString(), problem, u("rule rows"));
+      const QString codeLiteral = code.isEmpty() ? u("NULL") : literal(code);
+      if (rule.size() == 1) {
+        p.same(literal(v), field(rule[0], u("编码类别名称")), u("stored name"));
+        p.same(codeLiteral, field(rule[0], u("类别码")), u("stored code"));
+        p.same(u("0"), field(rule[0], u("编码规则")), u("stored layout"));
+        p.same(literal(pattern), field(rule[0], u("流水号位数")), u("stored pattern"));
       } else {
-        p.same(QString(), messages.join(u(" / ")), u("messages"));
-        p.same(QString(), differenceBesides(before, after, {kRules, kRows, u("sqlite_sequence")}), u("other tables"));
-        QString problem;
-        const QList<QStringList> rule = addedRows(before, after, kRules, &problem);
-        p.same(QString(), problem, u("rules"));
-        const QList<QStringList> row = addedRows(before, after, kRows, &problem);
-        p.same(QString(), problem, u("rule rows"));
-        const QString codeLiteral = code.isEmpty() ? u("NULL") : literal(code);
-        if (rule.size() == 1) {
-          p.same(literal(v), field(rule[0], u("编码类别名称")), u("stored name"));
-          p.same(codeLiteral, field(rule[0], u("类别码")), u("stored code"));
-          p.same(u("0"), field(rule[0], u("编码规则")), u("stored layout"));
-          p.same(literal(pattern), field(rule[0], u("流水号位数")), u("stored pattern"));
-        } else {
-          p.expect(false, u("%1 rules added").arg(rule.size()));
-        }
-        // Layout 0 has its default row, holding only the code (the empty code for a rule without one).
-        p.expect(row.size() == 1 && field(row.value(0), u("类别代码")) == literal(code),
-                 u("default row: ") + (row.isEmpty() ? QString() : row[0].join(u(" | "))));
-        p.same(code + u(" ") + v, w.TreeView3->selectedText(), u("rule node"));
+        p.expect(false, u("%1 rules added").arg(rule.size()));
       }
-      ++cases;
-      if (p.list.isEmpty()) ++held;
-      for (const QString& s : p.list) problems << u("%1 %2: ").arg(u(hostile.name), u(entryName(how))) + Problems::shown(s);
+      // Layout 0 has its default row, holding only the code (the empty code for a rule without one).
+      p.expect(row.size() == 1 && field(row.value(0), u("类别代码")) == literal(code),
+               u("default row: ") + (row.isEmpty() ? QString() : row[0].join(u(" | "))));
+      p.same(code + u(" ") + v, w.TreeView3->selectedText(), u("rule node"));
     }
-  }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+  });
 }
 
 // A shown rule: its name and code boxes are locked, keys change neither; the pattern box keeps
 // only zeros, and saving stores only the layout and the pattern.
 TEST(HostileInput, RuleWindowShownRuleBoxes) {
-  QStringList problems;
-  int cases = 0, held = 0;
-  for (const Hostile& hostile : corpus()) {
+  forCorpusEntries(u("shown rule boxes"), [](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
-    for (Entry how : {Entry::Typed, Entry::Pasted}) {
-      if (longTyping(v, how)) continue;
-      Problems p;
-      Harness h;
-      organisation(h);
-      auto& w = h.open<frm工号规则设置>();
-      w.TreeView3->clickNode(u("LB18"));
-      const QString id = h.value(u("SELECT ID FROM 员工工号编码规则名称 WHERE 类别码='18'"));
-      typeText(w.Text2, v);
-      typeText(w.Text3, v);
-      p.same(u("管理编号"), w.Text2->text(), u("locked name box"));
-      p.same(u("18"), w.Text3->text(), u("locked code box"));
-      enter(w.Text1, u("00") + v, how);
-      const QString pattern = u("00") + rules::keepZeros(v);
-      p.same(pattern, w.Text1->text(), u("pattern box"));
-      const Snapshot before = snapshot();
-      w.Command12->click();
-      p.same(QString(), h.messages().join(u(" / ")), u("messages"));
-      const Snapshot expected =
-          renamedColumn(before, kRules, u("流水号位数"), u("'000'"), literal(pattern), u("ID=") + id);
-      p.same(QString(), difference(expected, snapshot()), u("database"));
-      ++cases;
-      if (p.list.isEmpty()) ++held;
-      for (const QString& s : p.list) problems << u("%1 %2: ").arg(u(hostile.name), u(entryName(how))) + Problems::shown(s);
-    }
-  }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+    Harness h;
+    organisation(h);
+    auto& w = h.open<frm工号规则设置>();
+    w.TreeView3->clickNode(u("LB18"));
+    const QString id = h.value(u("SELECT ID FROM 员工工号编码规则名称 WHERE 类别码='18'"));
+    typeText(w.Text2, v);
+    typeText(w.Text3, v);
+    p.same(u("管理编号"), w.Text2->text(), u("locked name box"));
+    p.same(u("18"), w.Text3->text(), u("locked code box"));
+    enter(w.Text1, u("00") + v, how);
+    const QString pattern = u("00") + rules::keepZeros(v);
+    p.same(pattern, w.Text1->text(), u("pattern box"));
+    const Snapshot before = snapshot();
+    w.Command12->click();
+    p.same(QString(), h.messages().join(u(" / ")), u("messages"));
+    const Snapshot expected =
+        renamedColumn(before, kRules, u("流水号位数"), u("'000'"), literal(pattern), u("ID=") + id);
+    p.same(QString(), difference(expected, snapshot()), u("database"));
+  });
 }
 
 // The cell editor of the specific rows takes only digits, typed or pasted; a row whose codes come
 // to nothing is refused with the layout's message.
 TEST(HostileInput, RuleWindowCellEditor) {
-  QStringList problems;
-  int cases = 0, held = 0;
-  for (const Hostile& hostile : corpus()) {
+  forCorpusEntries(u("cell editor"), [](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
-    for (Entry how : {Entry::Typed, Entry::Pasted}) {
-      if (longTyping(v, how)) continue;
-      Problems p;
-      Harness h;
-      organisation(h);
-      h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 4, '000')"));
-      auto& w = h.open<frm工号规则设置>();
-      w.TreeView3->clickNode(u("LB7"));
-      w.Command2->click();  // a new row, department column
-      const int row = w.MSFlexGrid1->Rows() - 1;
-      w.Command1->click();
-      w.TreeView2->clickNode(u("$D01"));
-      w.Command5->click();
-      w.MSFlexGrid1->clickCell(row, 2);
-      enter(w.Text4, v, how);
-      const QString digits = rules::keepDigits(v);
-      p.same(digits, w.Text4->text(), u("department code editor"));
-      QTest::keyClick(w.Text4, Qt::Key_Return);  // on to the position category
-      w.Command6->click();
-      w.List1->setCurrentRow(0);
-      w.MSFlexGrid1->clickCell(row, 4);
-      enter(w.Text4, v, how);
-      p.same(digits, w.Text4->text(), u("position code editor"));
-      const Snapshot before = snapshot();
-      QTest::keyClick(w.Text4, Qt::Key_Return);  // saves the row
-      const Snapshot after = snapshot();
-      if (digits.isEmpty()) {
-        p.same(u("请设置部门代码及岗位代码"), h.messages().join(u(" / ")), u("messages"));
-        p.same(QString(), difference(before, after), u("database"));
-      } else {
-        p.same(QString(), h.messages().join(u(" / ")), u("messages"));
-        p.same(QString(), differenceBesides(before, after, {kRows, u("sqlite_sequence")}), u("other tables"));
-        QString problem;
-        const QList<QStringList> added = addedRows(before, after, kRows, &problem);
-        p.same(QString(), problem, u("rule rows"));
-        const QStringList r = added.value(0);
-        p.expect(added.size() == 1, u("%1 rows added").arg(added.size()));
-        p.same(u("'7' 'D01' ") + literal(digits) + u(" '01' ") + literal(digits),
-               QStringList({field(r, u("类别代码")), field(r, u("部门编号")), field(r, u("部门代码")), field(r, u("岗位类别")),
-                            field(r, u("岗位代码"))})
-                   .join(u(" ")),
-               u("stored row"));
-      }
-      ++cases;
-      if (p.list.isEmpty()) ++held;
-      for (const QString& s : p.list) problems << u("%1 %2: ").arg(u(hostile.name), u(entryName(how))) + Problems::shown(s);
+    Harness h;
+    organisation(h);
+    h.exec(
+        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 4, "
+          "'000')"));
+    auto& w = h.open<frm工号规则设置>();
+    w.TreeView3->clickNode(u("LB7"));
+    w.Command2->click();  // a new row, department column
+    const int row = w.MSFlexGrid1->Rows() - 1;
+    w.Command1->click();
+    w.TreeView2->clickNode(u("$D01"));
+    w.Command5->click();
+    w.MSFlexGrid1->clickCell(row, 2);
+    enter(w.Text4, v, how);
+    const QString digits = rules::keepDigits(v);
+    p.same(digits, w.Text4->text(), u("department code editor"));
+    QTest::keyClick(w.Text4, Qt::Key_Return);  // on to the position category
+    w.Command6->click();
+    w.List1->setCurrentRow(0);
+    w.MSFlexGrid1->clickCell(row, 4);
+    enter(w.Text4, v, how);
+    p.same(digits, w.Text4->text(), u("position code editor"));
+    const Snapshot before = snapshot();
+    QTest::keyClick(w.Text4, Qt::Key_Return);  // saves the row
+    const Snapshot after = snapshot();
+    if (digits.isEmpty()) {
+      p.same(u("请设置部门代码及岗位代码"), h.messages().join(u(" / ")), u("messages"));
+      p.same(QString(), difference(before, after), u("database"));
+    } else {
+      p.same(QString(), h.messages().join(u(" / ")), u("messages"));
+      p.same(QString(), differenceBesides(before, after, {kRows, u("sqlite_sequence")}), u("other tables"));
+      QString problem;
+      const QList<QStringList> added = addedRows(before, after, kRows, &problem);
+      p.same(QString(), problem, u("rule rows"));
+      const QStringList r = added.value(0);
+      p.expect(added.size() == 1, u("%1 rows added").arg(added.size()));
+      p.same(u("'7' 'D01' ") + literal(digits) + u(" '01' ") + literal(digits),
+             QStringList({field(r, u("类别代码")), field(r, u("部门编号")), field(r, u("部门代码")),
+                          field(r, u("岗位类别")), field(r, u("岗位代码"))})
+                 .join(u(" ")),
+             u("stored row"));
     }
-  }
-  EXPECT_EQ(held, cases) << "of " << cases << ":\n" << problems.join(u("\n")).toStdString();
+  });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/robustness/robust_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -8,11 +9,11 @@
 #include <QAtomicInt>
 #include <QFile>
 #include <QLineEdit>
-#include <QTest>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTest>
 #include <stdexcept>
 
 #include "app/host_schema.h"
@@ -86,6 +87,16 @@ Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding) {
   return s;
 }
 
+void Series::add(const QString& name, const QStringList& problems) {
+  ++cases_;
+  if (problems.isEmpty()) ++held_;
+  for (const QString& p : problems) problems_ << name + u(": ") + Problems::shown(p);
+}
+
+void Series::expectAllHeld() const {
+  EXPECT_EQ(held_, cases_) << what_.toStdString() << ", " << held_ << " of " << cases_ << " held:\n"
+                           << problems_.join(u("\n")).toStdString();
+}
 
 Snapshot snapshot() {
   Snapshot s;
@@ -200,6 +211,29 @@ const char* entryName(Entry how) { return how == Entry::Typed ? "typed" : "paste
 
 bool longTyping(const QString& text, Entry how) { return how == Entry::Typed && text.size() > 1000; }
 
+void forCorpusEntries(const QString& what, const std::function<void(const Hostile&, Entry, Problems&)>& oneCase) {
+  Series series(what);
+  for (const Hostile& hostile : corpus()) {
+    for (Entry how : {Entry::Typed, Entry::Pasted}) {
+      if (longTyping(hostile.text, how)) continue;
+      Problems p;
+      oneCase(hostile, how, p);
+      series.add(u(hostile.name) + u(" ") + u(entryName(how)), p.list);
+    }
+  }
+  series.expectAllHeld();
+}
+
+void forCorpus(const QString& what, const std::function<void(const Hostile&, Problems&)>& oneCase) {
+  Series series(what);
+  for (const Hostile& hostile : corpus()) {
+    Problems p;
+    oneCase(hostile, p);
+    series.add(u(hostile.name), p.list);
+  }
+  series.expectAllHeld();
+}
+
 OtherConnection::OtherConnection(const QString& path) {
   static QAtomicInt counter;
   name_ = u("robust-other-%1").arg(counter.fetchAndAddRelaxed(1));
@@ -265,8 +299,8 @@ void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QStr
 
 void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
                  const QString& position) {
-  h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(number) + u(", ") +
-         literal(name) + u(", '男', '110101199001011234', ") + literal(category) + u(", ") +
+  h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(number) +
+         u(", ") + literal(name) + u(", '男', '110101199001011234', ") + literal(category) + u(", ") +
          (position.isEmpty() ? u("NULL") : literal(position)) + u(")"));
 }
 
@@ -277,13 +311,19 @@ void organisation(Harness& h) {
   h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D02', '工程部')"));
   h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('01', '管理岗')"));
   h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('02', '技术岗')"));
-  h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01')"));
-  h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')"));
+  h.exec(u(
+      "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01')"));
+  h.exec(u(
+      "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')"));
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '保安', '1')"));
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '管理人员', '18')"));
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', '临时工', NULL)"));
-  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 1, '0000')"));
-  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('18', '管理编号', 1, '000')"));
+  h.exec(
+      u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 1, "
+        "'0000')"));
+  h.exec(
+      u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('18', '管理编号', 1, "
+        "'000')"));
   h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('1')"));
   h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('18')"));
 }

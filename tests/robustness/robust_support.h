@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <span>
 
 #include "app/host_tables.h"
@@ -27,12 +28,29 @@ struct Problems {
     if (!ok) list << what;
   }
   void same(const QString& expected, const QString& actual, const QString& what) {
-    expect(expected == actual, what + u(": expected \"") + shown(expected) + u("\" but got \"") + shown(actual) + u("\""));
+    expect(expected == actual,
+           what + u(": expected \"") + shown(expected) + u("\" but got \"") + shown(actual) + u("\""));
   }
   // Long texts cut for the report.
   static QString shown(const QString& text) {
     return text.size() > 120 ? text.left(100) + u("...(%1 characters)").arg(text.size()) : text;
   }
+};
+
+// A series of cases: counts the cases and the ones that held, and keeps the others' problems.
+class Series {
+ public:
+  explicit Series(QString what) : what_(std::move(what)) {}
+  // Adds a case; each problem is reported with the case's name.
+  void add(const QString& name, const QStringList& problems);
+  // Expects every case to have held ("n of n"), listing the problems otherwise.
+  void expectAllHeld() const;
+  int cases() const { return cases_; }
+
+ private:
+  QString what_;
+  QStringList problems_;
+  int cases_ = 0, held_ = 0;
 };
 
 // ---- Snapshots -------------------------------------------------------------------------------
@@ -68,8 +86,8 @@ void rawExec(const QString& sql);
 
 // Makes the next statement that changes column of table (rows whose column holds onlyWhen, when
 // given) fail with text; event is "UPDATE OF <column>" or "DELETE". One injected failure at a time.
-void injectFailure(const QString& table, const QString& event, const QString& text,
-                   const QString& column = QString(), const QString& onlyWhen = QString());
+void injectFailure(const QString& table, const QString& event, const QString& text, const QString& column = QString(),
+                   const QString& onlyWhen = QString());
 void removeInjectedFailure();
 // The text an injected failure of statement k raises.
 QString injectedText(int k);
@@ -121,6 +139,11 @@ const char* entryName(Entry how);
 // Typing 10,000 keys takes long; it is done once (the single window's number box) and pasted
 // everywhere else.
 bool longTyping(const QString& text, Entry how);
+// Runs oneCase for every text of the corpus, typed and pasted (the long text pasted only), as one
+// series named what.
+void forCorpusEntries(const QString& what, const std::function<void(const Hostile&, Entry, Problems&)>& oneCase);
+// Runs oneCase for every text of the corpus as one series named what.
+void forCorpus(const QString& what, const std::function<void(const Hostile&, Problems&)>& oneCase);
 
 // ---- Data ---------------------------------------------------------------------------------
 
