@@ -66,8 +66,8 @@ class SingleRenumber : public Operation {
     organisation(h);
     addEmployee(h, u("0007"), u("张三"), u("管理人员"), u("P01"));
     addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(h, host::kSingleCascade, u("0007"));
-    referenceRows(h, host::kSingleCascade, u("0008"));
+    referenceRows(host::kSingleCascade, u("0007"));
+    referenceRows(host::kSingleCascade, u("0008"));
     ruleRowId = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
     w = &h.open<frm员工Kestrune>();
     w->Text1->setText(u("0007"));
@@ -142,7 +142,7 @@ class Staging : public Operation {
     addEmployee(h, u("12"), u("无岗甲"), u("保安"), QString());
     addEmployee(h, u("13"), u("无岗乙"), u("保安"), QString());
     addEmployee(h, u("34"), u("有岗"), u("保安"), u("P01"));
-    for (const QString& n : {u("12"), u("13"), u("34")}) referenceRows(h, host::kStaging, n);
+    for (const QString& n : {u("12"), u("13"), u("34")}) referenceRows(host::kStaging, n);
     w = &h.open<frm员工工号统一修改>();
   }
   QString ready() override { return w->Command5->isEnabled() ? QString() : u("staging button disabled"); }
@@ -167,19 +167,11 @@ class RuleDeletion : public Operation {
   frm工号规则设置* w = nullptr;
   RuleDeletion() {
     organisation(h);
-    h.exec(
-        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 5, "
-          "'000')"));
-    h.exec(
-        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('8', '正式工', 3, "
-          "'000')"));
-    h.exec(
-        u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D01', '12', "
-          "'01', '1')"));
-    h.exec(
-        u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('7', 'D02', '13', "
-          "'02', '2')"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码) VALUES ('8', 'D02', '13')"));
+    addRule(h, u("7"), u("合同工"), 5, u("000"));
+    addRule(h, u("8"), u("正式工"), 3, u("000"));
+    addRuleRow(h, u("7"), u("D01"), u("12"), u("01"), u("1"));
+    addRuleRow(h, u("7"), u("D02"), u("13"), u("02"), u("2"));
+    addRuleRow(h, u("8"), u("D02"), u("13"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('04', '合同工', '7')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('05', '外包工', '7')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('06', '正式工', '8')"));

@@ -75,8 +75,8 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     organisation(h);
     addEmployee(h, v, u("甲"), u("管理人员"), u("P01"));
     addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(h, host::kSingleCascade, v);
-    referenceRows(h, host::kSingleCascade, u("0008"));
+    referenceRows(host::kSingleCascade, v);
+    referenceRows(host::kSingleCascade, u("0008"));
     // The equal-numbers search reads the numbers as whole numbers: one that is none is reported
     // with the database's text, and nothing is written.
     auto& w = h.open<frm员工Kestrune>();
@@ -96,8 +96,8 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     organisation(h);
     addEmployee(h, v, u("甲"), u("保安"), u("P01"));
     addEmployee(h, u("2001"), u("乙"), u("保安"), u("P01"));
-    referenceRows(h, host::kBatchApply, v);
-    referenceRows(h, host::kBatchApply, u("2001"));
+    referenceRows(host::kBatchApply, v);
+    referenceRows(host::kBatchApply, u("2001"));
     const QStringList olds = batchListing(h, u("1 保安类"));
     auto& w = h.open<frm员工工号统一修改>();
     p.expect(olds.contains(v) && olds.contains(u("2001")) && olds.size() == 2, u("listed ") + olds.join(u(",")));
@@ -128,8 +128,8 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     organisation(h);
     addEmployee(h, v, u("无岗"), u("保安"), QString());
     addEmployee(h, u("34"), u("有岗"), u("保安"), u("P01"));
-    referenceRows(h, host::kStaging, v);
-    referenceRows(h, host::kStaging, u("34"));
+    referenceRows(host::kStaging, v);
+    referenceRows(host::kStaging, u("34"));
     auto& w = h.open<frm员工工号统一修改>();
     const Snapshot before = snapshot();
     h.answer(true);
@@ -151,12 +151,11 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
 // employee 3001 has a row in every table of the single cascade.
 void dangerousRule(Harness& h, const QString& v) {
   organisation(h);
-  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (") + literal(v) +
-         u(", '危险规则', 1, '000')"));
-  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES (") + literal(v) + u(")"));
+  addRule(h, v, u("危险规则"), 1, u("000"));
+  addRuleRow(h, v);
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('09', '危险类', ") + literal(v) + u(")"));
   addEmployee(h, u("3001"), u("丙"), u("危险类"), u("P01"));
-  referenceRows(h, host::kSingleCascade, u("3001"));
+  referenceRows(host::kSingleCascade, u("3001"));
 }
 
 TEST(HostileInput, RuleCodesHeldInTheDatabase) {
@@ -218,7 +217,7 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
     organisation(h);
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('09', ") + literal(v) + u(", '18')"));
     addEmployee(h, u("3001"), u("丙"), v, u("P01"));
-    referenceRows(h, host::kSingleCascade, u("3001"));
+    referenceRows(host::kSingleCascade, u("3001"));
   };
   forCorpus(u("single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
@@ -262,10 +261,9 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   const auto withCodes = [](Harness& h, const QString& v) {
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', 'D01', ") +
-           literal(v) + u(", '01', ") + literal(v) + u(")"));
+    addRuleRow(h, u("18"), u("D01"), v, u("01"), v);
     addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P01"));
-    referenceRows(h, host::kSingleCascade, u("3001"));
+    referenceRows(host::kSingleCascade, u("3001"));
   };
   forCorpus(u("codes, single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
@@ -306,8 +304,7 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
     h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES (") + literal(v) + u(", '危险岗类')"));
     h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P09', '危险岗', ") +
            literal(v) + u(", ") + literal(v) + u(")"));
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES ('18', ") +
-           literal(v) + u(", '77', ") + literal(v) + u(", '88')"));
+    addRuleRow(h, u("18"), v, u("77"), v, u("88"));
     addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P09"));
     auto& w = h.open<frm员工Kestrune>();
     w.Text1->setText(u("3001"));

@@ -116,9 +116,7 @@ TEST(HostileInput, RuleWindowCellEditor) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    h.exec(
-        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '合同工', 4, "
-          "'000')"));
+    addRule(h, u("7"), u("合同工"), 4, u("000"));
     auto& w = h.open<frm工号规则设置>();
     w.TreeView3->clickNode(u("LB7"));
     w.Command2->click();  // a new row, department column

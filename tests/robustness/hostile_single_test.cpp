@@ -120,8 +120,8 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
     organisation(h);
     addEmployee(h, u("0007"), u("张三"), u("管理人员"), u("P01"));
     addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(h, host::kSingleCascade, u("0007"));
-    referenceRows(h, host::kSingleCascade, u("0008"));
+    referenceRows(host::kSingleCascade, u("0007"));
+    referenceRows(host::kSingleCascade, u("0008"));
     auto& w = h.open<frm员工Kestrune>();
     w.Text1->setText(u("0007"));
     w.Command1->click();

@@ -278,7 +278,7 @@ bool immutableFile(const QString& path, bool immutable) {
   return ok;
 }
 
-void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QString& number) {
+void referenceRows(std::span<const host::RefColumn> list, const QString& number) {
   QMap<QString, QStringList> columnsByTable;
   for (const host::RefColumn& ref : list) columnsByTable[ref.tableName()] << ref.columnName();
   db::Transaction transaction(db::Database::shared());
@@ -294,7 +294,6 @@ void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QStr
             values.join(u(", ")) + u(")"));
   }
   transaction.commit();
-  (void)h;
 }
 
 void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
@@ -302,6 +301,19 @@ void addEmployee(Harness& h, const QString& number, const QString& name, const Q
   h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(number) +
          u(", ") + literal(name) + u(", '男', '110101199001011234', ") + literal(category) + u(", ") +
          (position.isEmpty() ? u("NULL") : literal(position)) + u(")"));
+}
+
+void addRule(Harness& h, const QString& code, const QString& name, int ruleCode, const QString& pattern) {
+  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (") + literal(code) +
+         u(", ") + literal(name) + u(", ") + QString::number(ruleCode) + u(", ") + literal(pattern) + u(")"));
+}
+
+void addRuleRow(Harness& h, const QString& code, const QString& department, const QString& departmentCode,
+                const QString& position, const QString& positionCode) {
+  const auto value = [](const QString& v) { return v.isEmpty() ? u("NULL") : literal(v); };
+  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES (") + literal(code) +
+         u(", ") + value(department) + u(", ") + value(departmentCode) + u(", ") + value(position) + u(", ") +
+         value(positionCode) + u(")"));
 }
 
 void organisation(Harness& h) {
@@ -318,14 +330,10 @@ void organisation(Harness& h) {
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '保安', '1')"));
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '管理人员', '18')"));
   h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', '临时工', NULL)"));
-  h.exec(
-      u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 1, "
-        "'0000')"));
-  h.exec(
-      u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('18', '管理编号', 1, "
-        "'000')"));
-  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('1')"));
-  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('18')"));
+  addRule(h, u("1"), u("保安类"), 1, u("0000"));
+  addRule(h, u("18"), u("管理编号"), 1, u("000"));
+  addRuleRow(h, u("1"));
+  addRuleRow(h, u("18"));
 }
 
 QByteArray fileBytes(const QString& path) {

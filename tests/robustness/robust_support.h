@@ -149,11 +149,17 @@ void forCorpus(const QString& what, const std::function<void(const Hostile&, Pro
 
 // One row holding number in every column the list names, in each table of the list but the
 // register (员工档案temp rows are of the type the cascades rename).
-void referenceRows(Harness& h, std::span<const host::RefColumn> list, const QString& number);
+void referenceRows(std::span<const host::RefColumn> list, const QString& number);
 // An employee of the register.
 void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
                  const QString& position);
 
+// A numbering rule (category code, name, rule code, serial pattern).
+void addRule(Harness& h, const QString& code, const QString& name, int ruleCode, const QString& pattern);
+// A specific rule row of the rule with that code; an empty value is Null.
+void addRuleRow(Harness& h, const QString& code, const QString& department = QString(),
+                const QString& departmentCode = QString(), const QString& position = QString(),
+                const QString& positionCode = QString());
 // A small organisation: departments D01 综合部 and D02 工程部, position categories 01 and 02,
 // positions P01 主管 (D01, 01) and P02 技工 (D02, 02); rule 1 保安类 (code 1, pattern "0000") with
 // the category 保安, rule 18 管理编号 (code 1, pattern "000", default row without a serial yet)
