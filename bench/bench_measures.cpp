@@ -130,7 +130,7 @@ Line measureSingle(const Context& cx) {
   }
   Line line;
   line.id = QStringLiteral("1");
-  line.measure = QStringLiteral("single renumber: window search, Text4, Command3 (66 updates)");
+  line.measure = QStringLiteral("single renumber: Command3 of the single window (existence check, 66 updates, message)");
   line.toolMs = median(tool);
   line.against.push_back({QStringLiteral("the 66 updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
   line.against.push_back({QStringLiteral("the 66 updates, autocommit"), median(autocommit), Comparison::Kind::Slower, {}});
