@@ -11,11 +11,11 @@
 #include <span>
 
 #include "app/host_tables.h"
+#include "tests/support/harness.h"
+#include "tests/support/qt_print.h"
 
 class QLineEdit;
 class QWidget;
-#include "tests/support/harness.h"
-#include "tests/support/qt_print.h"
 
 namespace robust {
 
