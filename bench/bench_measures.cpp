@@ -73,8 +73,6 @@ QStringList renameAll(const QStringList& from, const QStringList& to, int count)
   return out;
 }
 
-QString employeesNote(int n) { return QStringLiteral("%1 employees").arg(n); }
-
 // ---- 1: single renumber ------------------------------------------------------------------------
 
 // Finds the employee with the single window's text search and selects it (a click on its row when
