@@ -128,7 +128,7 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   // The boxes are what is written; the Output button hands the same texts over.
   Q_UNUSED(title);
   Q_UNUSED(sheet);
-  if (Text1[0]->text().isEmpty()) {
+  if (Text1[0]->text().trimmed().isEmpty()) {  // blanks only name no file either
     ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::exeName(), ui::Icon::None);
     return false;
   }

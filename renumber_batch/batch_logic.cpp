@@ -12,11 +12,6 @@ using db::sqlQuote;
 
 // ---- Rule entries ---------------------------------------------------------------------------
 
-QString categoryCode(const QString& entry) {
-  const qsizetype blank = entry.indexOf(u' ');
-  return blank < 0 ? entry : entry.left(blank);
-}
-
 QString numberPrefix(const QString& entry) { return entry.left(1); }
 
 // ---- Statements -----------------------------------------------------------------------------
@@ -100,7 +95,12 @@ bool isDigits(const QString& s) {
 }  // namespace
 
 QString proposal(const QString& prefix, const QString& oldNo) {
-  if (oldNo.size() >= 5) return prefix + oldNo.right(4);
+  // Lengths and the last four are counted in characters, never in halves of one.
+  const QList<uint> chars = oldNo.toUcs4();
+  if (chars.size() >= 5) {
+    const QList<uint> last = chars.mid(chars.size() - 4);
+    return prefix + QString::fromUcs4(reinterpret_cast<const char32_t*>(last.constData()), last.size());
+  }
   if (!isDigits(oldNo)) return prefix + oldNo;
   return prefix + QString::number(oldNo.toInt()).rightJustified(4, u'0');
 }

@@ -14,8 +14,6 @@ namespace batch {
 
 // ---- Rule entries of the rule combo ("类别码 名称") --------------------------------------------
 
-// The category code: the text before the first blank (the whole text when it holds none).
-QString categoryCode(const QString& entry);
 // The number prefix: the first character of the entry.
 QString numberPrefix(const QString& entry);
 

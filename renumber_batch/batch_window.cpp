@@ -73,6 +73,13 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   Text1->hide();
   Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
   Text1->installEventFilter(this);
+  // Pasted text keeps only its digits, as typed text does.
+  QObject::connect(Text1, &QLineEdit::textEdited, Text1, [this](const QString& text) {
+    QString digits;
+    for (QChar ch : text)
+      if (ch >= u'0' && ch <= u'9') digits += ch;
+    if (digits != text) Text1->setText(digits);
+  });
 
   auto* top = new QHBoxLayout;
   top->addWidget(Label1);
@@ -114,7 +121,10 @@ void frm员工工号统一修改::fillRules() {
   try {
     db::Recordset rs = db::Database::shared().open(ruleListSql());
     for (; !rs.eof(); rs.moveNext())
-      Combo1->addItem(rs.text(QStringLiteral("类别码")) + u' ' + rs.text(QStringLiteral("编码类别名称")));
+      // The entry keeps the rule's own code beside its text, so a code holding a blank still
+      // lists that rule's employees.
+      Combo1->addItem(rs.text(QStringLiteral("类别码")) + u' ' + rs.text(QStringLiteral("编码类别名称")),
+                      rs.text(QStringLiteral("类别码")));
   } catch (const db::DbError& e) {
     ui::dbError(this, e.text());
   }
@@ -129,7 +139,7 @@ void frm员工工号统一修改::列表() {
   std::vector<Listed> listed;
   const bool once = Check1->isChecked();
   try {
-    db::Recordset rs = db::Database::shared().open(listingSql(categoryCode(Combo1->currentText())));
+    db::Recordset rs = db::Database::shared().open(listingSql(Combo1->currentData().toString()));
     // A Null number never counts as the same employee as the row before it.
     std::optional<QString> previous;
     for (; !rs.eof(); rs.moveNext()) {

@@ -83,7 +83,7 @@ TEST(HostileInput, BatchWindowEditor) {
     b.checkAndApply(p);
   });
   if (!defects.isEmpty()) {
-    GTEST_SKIP() << "known defect: the batch window's editor takes pasted text without dropping what is no digit "
+    ADD_FAILURE() << "the batch window's editor takes pasted text without dropping what is no digit "
                     "(renumber_batch/batch_window.cpp: filter Text1 on textEdited as its keys are filtered):\n"
                  << defects.join(u("\n")).toStdString();
   }
