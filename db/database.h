@@ -48,7 +48,7 @@ class Recordset {
   void moveNext();                                 // throws DbError (a failure on a later row surfaces here)
   QVariant field(const QString& name) const;       // null QVariant for Null; throws DbError for an unknown column
   bool isNull(const QString& name) const;
-  // The field as text; nullText when it is Null (the spec's "fixed default when read").
+  // The field as text; nullText when it is Null (each read names its own default for Null).
   QString text(const QString& name, const QString& nullText = QString()) const;
   QStringList columns() const;
 

@@ -18,6 +18,7 @@
 #include "db/database.h"
 #include "renumber_batch/batch_logic.h"
 #include "renumber_batch/batch_window.h"
+#include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
 #include "widgets/flex_grid.h"
 
@@ -25,32 +26,8 @@ namespace {
 
 QString u(const char* s) { return QString::fromUtf8(s); }
 
-// Every table as text rows ("<null>" for Null), ordered by ID.
-using Snapshot = QMap<QString, QList<QStringList>>;
-Snapshot snapshot() {
-  Snapshot s;
-  for (const QString& table : host::allTables()) {
-    QList<QStringList>& rows = s[table];
-    try {
-      db::Recordset rs = db::Database::shared().open(u("SELECT * FROM ") + table + u(" ORDER BY ID"));
-      const QStringList columns = rs.columns();
-      for (; !rs.eof(); rs.moveNext()) {
-        QStringList row;
-        for (const QString& c : columns) row << c + u("=") + (rs.isNull(c) ? u("<null>") : rs.text(c));
-        rows << row;
-      }
-    } catch (const db::DbError&) {
-      rows << QStringList{u("<missing>")};  // a table a test dropped
-    }
-  }
-  return s;
-}
-
-// Straight to the embedded engine (triggers are no statement of the tool).
-void sqliteExec(const QString& sql) {
-  QSqlQuery q(QSqlDatabase::database(db::Database::shared().connectionName(), false));
-  ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-}
+using testdb::snapshot;
+using testdb::Snapshot;
 
 // Each table with every column the given list names in it (and the extra condition's column).
 template <std::size_t N>
@@ -486,7 +463,7 @@ TEST_F(BatchApply, EveryReferenceColumnRenamedForEveryRow) {
 }
 
 TEST_F(BatchApply, AFailingRowLeavesTheWholeDatabaseAsItWas) {
-  sqliteExec(u("CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='11003' "
+  testdb::rawExec(u("CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='11003' "
                "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"));
   const Snapshot before = snapshot();
   h.clearStatements();
@@ -496,7 +473,7 @@ TEST_F(BatchApply, AFailingRowLeavesTheWholeDatabaseAsItWas) {
   EXPECT_TRUE(h.messages()[0].contains(u("photo locked"))) << h.messages()[0].toStdString();
   EXPECT_TRUE(h.messages()[0].contains(u("1003"))) << h.messages()[0].toStdString();
   EXPECT_TRUE(h.messages()[0].contains(u("11003"))) << h.messages()[0].toStdString();
-  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(sent, 3);  // rows 1 and 2 were sent, and rolled back with row 3
   expectUsable();
 
@@ -506,7 +483,7 @@ TEST_F(BatchApply, AFailingRowLeavesTheWholeDatabaseAsItWas) {
   w->Command3->click();
   ASSERT_EQ(h.messages().size(), 2);
   EXPECT_TRUE(h.messages()[1].contains(u("票据领用记录"))) << h.messages()[1].toStdString();
-  EXPECT_EQ(snapshot(), before2);
+  EXPECT_EQ(testdb::difference(before2, snapshot()), QString());
   expectUsable();
 }
 
@@ -583,14 +560,14 @@ TEST_F(BatchStaging, AskedFirstAndNothingToDo) {
 }
 
 TEST_F(BatchStaging, AFailingBatchRollsEverythingBack) {
-  sqliteExec(u("CREATE TRIGGER attendance_locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"));
+  testdb::rawExec(u("CREATE TRIGGER attendance_locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"));
   const Snapshot before = snapshot();
   h.clearStatements();
   w->Command5->click();
   const int sent = int(updates().size());
   ASSERT_EQ(h.messages().size(), 2);
   EXPECT_TRUE(h.messages()[1].contains(u("attendance locked"))) << h.messages()[1].toStdString();
-  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(sent, 55);  // statement 55 failed; none after it was sent
   expectUsable();
 }

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "app/host_tables.h"
+#include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
 #include "tests/support/qt_print.h"
 
@@ -55,20 +56,16 @@ class Series {
 
 // ---- Snapshots -------------------------------------------------------------------------------
 
-// Every table of the host schema (and SQLite's identity counters), each row as "column=literal"
-// for all its columns, the literal as SQLite's quote() writes it (type and bytes exact), rows
-// ordered by ID. Read past the statement log.
-using Snapshot = QMap<QString, QList<QStringList>>;
-Snapshot snapshot();
-// "" when a and b are equal; otherwise the first difference, readable.
-QString difference(const Snapshot& expected, const Snapshot& actual);
-// The snapshot after every column of list that held from (and satisfies the list's extra
-// condition) was set to to; values are SQL literals as snapshot() writes them.
-Snapshot renamed(Snapshot s, std::span<const host::RefColumn> list, const QString& from, const QString& to);
-// The snapshot with column set to the literal toLiteral in the rows of table where it holds
-// fromLiteral (and that also hold the field alsoHolding, "column=literal", when given).
-Snapshot renamedColumn(Snapshot s, const QString& table, const QString& column, const QString& fromLiteral,
-                       const QString& toLiteral, const QString& alsoHolding = QString());
+// Whole-database snapshots and straight statements come from the test support library.
+using testdb::difference;
+using testdb::identifier;
+using testdb::literal;
+using testdb::rawExec;
+using testdb::renamed;
+using testdb::renamedColumn;
+using testdb::Snapshot;
+using testdb::snapshot;
+
 // "" when every table but the ones named is equal in both snapshots; otherwise the first difference.
 QString differenceBesides(Snapshot expected, Snapshot actual, const QStringList& tables);
 // The rows of table in after that come after the rows it had in before; "" in *problem when the
@@ -76,13 +73,8 @@ QString differenceBesides(Snapshot expected, Snapshot actual, const QStringList&
 QList<QStringList> addedRows(const Snapshot& before, const Snapshot& after, const QString& table, QString* problem);
 // The snapshot without the rows of table that hold the field holding ("column=literal").
 Snapshot withoutRows(Snapshot s, const QString& table, const QString& holding);
-// The literal quote() writes for a text value.
-QString literal(const QString& text);
 
 // ---- Straight to the embedded engine ------------------------------------------------------
-
-// Runs a statement on the shared connection without the tool's translation or log.
-void rawExec(const QString& sql);
 
 // Makes the next statement that changes column of table (rows whose column holds onlyWhen, when
 // given) fail with text; event is "UPDATE OF <column>" or "DELETE". One injected failure at a time.

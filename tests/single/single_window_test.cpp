@@ -23,6 +23,7 @@
 #include "db/database.h"
 #include "renumber_single/single_logic.h"
 #include "renumber_single/single_window.h"
+#include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
 #include "widgets/app_info.h"
 #include "widgets/flex_grid.h"
@@ -31,45 +32,13 @@ namespace {
 
 QString u(const char* s) { return QString::fromUtf8(s); }
 
-// Every table as text rows ("<null>" for Null), ordered by ID; a table a test dropped is left out.
-using Snapshot = QMap<QString, QList<QStringList>>;
-
-Snapshot snapshot(const QString& dropped = QString()) {
-  Snapshot s;
-  for (const QString& table : host::allTables()) {
-    if (table == dropped) continue;
-    db::Recordset rs = db::Database::shared().open(u("SELECT * FROM ") + table + u(" ORDER BY ID"));
-    const QStringList columns = rs.columns();
-    QList<QStringList>& rows = s[table];
-    for (; !rs.eof(); rs.moveNext()) {
-      QStringList row;
-      for (const QString& c : columns) row << c + u("=") + (rs.isNull(c) ? u("<null>") : rs.text(c));
-      rows << row;
-    }
-  }
-  return s;
-}
+using testdb::snapshot;
+using testdb::Snapshot;
 
 // What a renumber from oldNumber to newNumber must leave: every cascade column that held the old
 // number holds the new one; nothing else differs.
-Snapshot renumbered(Snapshot s, const QString& oldNumber, const QString& newNumber) {
-  for (const host::RefColumn& ref : host::kSingleCascade) {
-    for (auto it = s.begin(); it != s.end(); ++it) {
-      if (it.key().compare(ref.tableName(), Qt::CaseInsensitive) != 0) continue;
-      for (QStringList& row : it.value()) {
-        if (!ref.extraCondition().isEmpty() && !row.contains(u("类型=档案信息修改"))) continue;
-        const qsizetype i = row.indexOf(ref.columnName() + u("=") + oldNumber);
-        if (i >= 0) row[i] = ref.columnName() + u("=") + newNumber;
-      }
-    }
-  }
-  return s;
-}
-
-// Runs a statement directly on the embedded engine (for triggers, which are not T-SQL of the tool).
-void sqliteExec(const QString& sql) {
-  QSqlQuery q(QSqlDatabase::database(db::Database::shared().connectionName(), false));
-  ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+Snapshot renumbered(const Snapshot& s, const QString& oldNumber, const QString& newNumber) {
+  return testdb::renamed(s, host::kSingleCascade, oldNumber, newNumber);
 }
 
 class SingleWindow : public ::testing::Test {
@@ -653,7 +622,7 @@ TEST_F(SingleRenumber, TakenNumberWithTheBoxUnticked) {
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{u("0099已经存在，请输入另外的工号")});
   EXPECT_EQ(h.statements(), QStringList{single::existsQuery("0099")});
-  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(tag(), "0007");
 }
 
@@ -671,7 +640,7 @@ TEST_F(SingleRenumber, EveryReferenceMovesAndNothingElse) {
   EXPECT_FALSE(batch.contains(u("流水号")));
 
   const Snapshot after = snapshot();
-  EXPECT_EQ(after, renumbered(before, "0007", "0012"));
+  EXPECT_EQ(testdb::difference(renumbered(before, "0007", "0012"), after), QString());
   EXPECT_NE(after, before);
   // Spot checks of the end state.
   EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM XZ文件记录 WHERE 拟稿人='0012' AND 盖章人='0012'")), "1");
@@ -711,7 +680,7 @@ TEST_F(SingleRenumber, TickedBoxMovesPastTakenNumbersAndStoresTheSerial) {
   Snapshot expected = renumbered(before, "0007", "0005");
   for (QStringList& r : expected[u("员工工号编码规则")])
     if (r.contains(u("ID=") + rowId)) r.replaceInStrings(QRegularExpression(u("^流水号=.*$")), u("流水号=5"));
-  EXPECT_EQ(snapshot(), expected);
+  EXPECT_EQ(testdb::difference(expected, snapshot()), QString());
   EXPECT_EQ(h.value(u("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=") + rowId), "5");
 
   // The next composition proposes the serial after the one stored.
@@ -734,12 +703,12 @@ TEST_F(SingleRenumber, FailureInTheFortiethStatementLeavesEverythingAsItWas) {
   h.exec(u("DROP TABLE ") + dropped);
   tickUnderRuleZero("2");
   const QString proposal = w->Text4->text();
-  const Snapshot before = snapshot(dropped);
+  const Snapshot before = snapshot();
   w->Command3->click();
   ASSERT_EQ(h.messages().size(), 1);
   EXPECT_TRUE(h.messages().first().contains(u("工资事务处理人设置"))) << h.messages().first().toStdString();
   EXPECT_FALSE(h.messages().first().contains(u("修改成功")));
-  EXPECT_EQ(snapshot(dropped), before);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(cell(1, 1), "0007");
   EXPECT_EQ(tag(), "0007");
   EXPECT_EQ(proposal, "0003");
@@ -750,12 +719,12 @@ TEST_F(SingleRenumber, FailureInTheFortiethStatementLeavesEverythingAsItWas) {
 
 TEST_F(SingleRenumber, FailingSerialStatementUndoesTheWholeBatch) {
   tickUnderRuleZero("2");
-  sqliteExec(u("CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
+  testdb::rawExec(u("CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
                "BEGIN SELECT RAISE(ABORT, 'serial locked'); END"));
   const Snapshot before = snapshot();
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{u("serial locked")});
-  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(tag(), "0007");
   EXPECT_EQ(cell(1, 1), "0007");
 }
