@@ -310,14 +310,10 @@ void FlexGrid::setFormatString(const QString& format) {
 
 // A click on a cell as MSFlexGrid takes it: a non-fixed cell becomes the current cell; a click
 // in a fixed column selects that row (its first non-fixed cell). The header row is not a cell
-// of the list: a click there changes nothing and raises no event, unless big selection is
-// allowed, which makes the column's first data row current. Returns whether the click counts.
+// of the list: a click there changes nothing and raises no event. Returns whether the click counts.
 bool FlexGrid::moveCurrentForClick(int row, int col) {
   if (!inRange(row, col)) return false;
-  if (row == 0) {
-    if (!allowBigSelection_ || rowCount() < 2) return false;
-    row = 1;
-  }
+  if (row == 0) return false;
   if (col < fixedCols_) {
     for (int c = fixedCols_; c < columnCount(); ++c) {
       if (!isColumnHidden(c)) {

@@ -45,12 +45,9 @@ class FlexGrid : public QTableWidget {
 
   // As a user's click: makes the cell current, then raises the click event.
   // A click in a fixed column picks that row (its first visible non-fixed cell). A click on the
-  // header row is no cell of the list and raises nothing, unless AllowBigSelection is set: then,
-  // as in MSFlexGrid, it selects the column, making (1, col) current, and raises the event.
+  // header row is no cell of the list and raises nothing.
   void clickCell(int row, int col);
   void dblClickCell(int row, int col);
-  bool AllowBigSelection() const { return allowBigSelection_; }
-  void setAllowBigSelection(bool allow) { allowBigSelection_ = allow; }
 
   // Fixed cells (the header row and the fixed columns) are drawn like header sections.
   bool isFixedCell(int row, int col) const;
@@ -75,8 +72,7 @@ class FlexGrid : public QTableWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  bool fixedColsSet_ = false;
-  bool allowBigSelection_ = false;       // setFixedCols was called: the format string leaves it alone
+  bool fixedColsSet_ = false;  // setFixedCols was called: the format string leaves it alone
   int pressRow_ = -1, pressCol_ = -1;
   QList<Qt::Alignment> colAlign_;   // per column; 0 = general
   QWidget* frozenHeader_ = nullptr;  // row 0 kept in view while the rows are scrolled

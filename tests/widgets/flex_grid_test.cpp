@@ -243,16 +243,6 @@ TEST(FlexGridClicks, ClickMakesTheCellCurrentBeforeTheEvent) {
   grid.setFixedCols(0);
   grid.clickCell(1, 0);
   EXPECT_EQ(clicks.last(), (QPair<int, int>{1, 0}));
-
-  // With big selection a header click selects its column: the first data row becomes current.
-  grid.setAllowBigSelection(true);
-  grid.clickCell(0, 3);
-  EXPECT_EQ(clicks.last(), (QPair<int, int>{1, 3}));
-  EXPECT_EQ(clicks.size(), 4);
-  grid.setRows(1);
-  grid.clickCell(0, 2);  // no data row: nothing to select
-  EXPECT_EQ(clicks.size(), 4);
-  EXPECT_EQ(grid.Row(), 0);
 }
 
 TEST(FlexGridClicks, MouseClicksRaiseClickAndDblClick) {
