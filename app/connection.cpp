@@ -48,9 +48,8 @@ bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString&
   db::Database& database = db::Database::shared();
   database.close();
   QString error;
-  const bool ok = Svr.startsWith(kSqlitePrefix)
-                      ? database.openSqlite(Svr.mid(kSqlitePrefix.size()), &error)
-                      : database.openSqlServer(UID, PWD, DBname, Svr, &error);
+  const bool ok = Svr.startsWith(kSqlitePrefix) ? database.openSqlite(Svr.mid(kSqlitePrefix.size()), &error)
+                                                : database.openSqlServer(UID, PWD, DBname, Svr, &error);
   if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Information);
   return ok;
 }

@@ -35,8 +35,8 @@ QList<Table> coreTables() {
       {u"员工工号编码规则名称"_s,
        {text(u"类别码"_s, true), text(u"编码类别名称"_s), integer(u"编码规则"_s), text(u"流水号位数"_s)}},
       {u"员工工号编码规则"_s,
-       {text(u"员工类别"_s), text(u"类别代码"_s, true), text(u"部门编号"_s), text(u"部门代码"_s),
-        text(u"岗位类别"_s), text(u"岗位代码"_s), text(u"流水号位数"_s), integer(u"流水号"_s)}},
+       {text(u"员工类别"_s), text(u"类别代码"_s, true), text(u"部门编号"_s), text(u"部门代码"_s), text(u"岗位类别"_s),
+        text(u"岗位代码"_s), text(u"流水号位数"_s), integer(u"流水号"_s)}},
   };
 }
 
@@ -125,8 +125,7 @@ QStringList statements(const QString& idColumn, Quote quote, Type type) {
     out << u"CREATE TABLE "_s + quote(t.name) + u" ("_s + cols.join(u", "_s) + u')';
     for (const Column& c : t.columns)
       if (c.indexed)
-        out << u"CREATE INDEX "_s + quote(indexName(t, c)) + u" ON "_s + quote(t.name) + u" ("_s +
-                   quote(c.name) + u')';
+        out << u"CREATE INDEX "_s + quote(indexName(t, c)) + u" ON "_s + quote(t.name) + u" ("_s + quote(c.name) + u')';
   }
   return out;
 }

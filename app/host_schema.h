@@ -28,13 +28,13 @@ struct Column {
   QString name;
   ColumnKind kind = ColumnKind::Text;
   bool employeeNumber = false;  // holds an employee number (a column of the renumbering lists)
-  bool indexed = false;         // has an index of its own
+  bool indexed = false;  // has an index of its own
 };
 
 struct Table {
   QString name;
   QList<Column> columns;  // without ID, which every table has
-  bool reference = false; // a reference table of the renumbering lists (not a core or rule table)
+  bool reference = false;  // a reference table of the renumbering lists (not a core or rule table)
   const Column* column(const QString& name) const;  // case-insensitive; nullptr when missing
 };
 

@@ -8,9 +8,9 @@
 namespace host {
 
 struct RefColumn {
-  const char8_t* table;   // table name as the statements spell it
+  const char8_t* table;  // table name as the statements spell it
   const char8_t* column;  // the column holding an employee number
-  const char8_t* extra;   // extra condition after the closing quote ("" for none)
+  const char8_t* extra;  // extra condition after the closing quote ("" for none)
   QString tableName() const { return QString::fromUtf8(reinterpret_cast<const char*>(table)); }
   QString columnName() const { return QString::fromUtf8(reinterpret_cast<const char*>(column)); }
   QString extraCondition() const { return QString::fromUtf8(reinterpret_cast<const char*>(extra)); }

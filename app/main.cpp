@@ -66,8 +66,10 @@ Options parse(const QStringList& args) {
     } else if (a == u"--enable-batch"_s) {
       o.enableBatch = true;
     } else if (a == u"--create-demo"_s) {
-      if (i + 1 >= args.size()) o.error = u"--create-demo needs a file name"_s;
-      else o.demoPath = args[++i];
+      if (i + 1 >= args.size())
+        o.error = u"--create-demo needs a file name"_s;
+      else
+        o.demoPath = args[++i];
     } else if (a == u"--employees"_s) {
       number(i, o.scale.employees);
     } else if (a == u"--rows-per-employee"_s) {

@@ -75,13 +75,16 @@ Line measureExport(const Context& cx) {
     calc::office::shutdown();
     cold.push_back(exportOnce());
     warm.push_back(exportOnce());
-    cx.progress(QStringLiteral("  export run %1: cold %2, warm %3").arg(r + 1).arg(duration(cold.back()), duration(warm.back())));
+    cx.progress(QStringLiteral("  export run %1: cold %2, warm %3")
+                    .arg(r + 1)
+                    .arg(duration(cold.back()), duration(warm.back())));
   }
   calc::office::shutdown();
   QFile::remove(path);
   line.measure += QStringLiteral(", office running (warm)");
   line.toolMs = median(warm);
-  line.against.push_back({QStringLiteral("office not running (cold, it starts)"), median(cold), Comparison::Kind::Slower, {}});
+  line.against.push_back(
+      {QStringLiteral("office not running (cold, it starts)"), median(cold), Comparison::Kind::Slower, {}});
   return line;
 #endif
 }

@@ -37,8 +37,7 @@ QStringList column(const QString& sql);
 
 // The plain SQLite statements that rename oldNo to newNo along a cascade, one per column.
 template <std::size_t N>
-QStringList renameStatements(const std::array<host::RefColumn, N>& cascade, const QString& oldNo,
-                             const QString& newNo);
+QStringList renameStatements(const std::array<host::RefColumn, N>& cascade, const QString& oldNo, const QString& newNo);
 QStringList renameStatements(const host::RefColumn* first, std::size_t count, const QString& oldNo,
                              const QString& newNo);
 template <std::size_t N>

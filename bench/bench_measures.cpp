@@ -90,7 +90,8 @@ void selectEmployee(frm员工Kestrune& w, const QString& number) {
         break;
       }
   if (!w.Frame2->isEnabled() || w.Label1[4]->property("Tag").toString() != number)
-    fail(QStringLiteral("the single window could not select employee ") + number + QStringLiteral(": ") + lastMessage());
+    fail(QStringLiteral("the single window could not select employee ") + number + QStringLiteral(": ") +
+         lastMessage());
 }
 
 }  // namespace
@@ -98,7 +99,8 @@ void selectEmployee(frm员工Kestrune& w, const QString& number) {
 Line measureSingle(const Context& cx) {
   const Plan& p = cx.plan;
   // Five-digit numbers: a search for one finds few other employees.
-  const QStringList numbers = spread(column(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE length(工号)=5 ORDER BY ID")), p.runs);
+  const QStringList numbers =
+      spread(column(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE length(工号)=5 ORDER BY ID")), p.runs);
   frm员工Kestrune w;
   w.show();
   std::vector<double> tool, bareTx, autocommit;
@@ -128,10 +130,13 @@ Line measureSingle(const Context& cx) {
   }
   Line line;
   line.id = QStringLiteral("1");
-  line.measure = QStringLiteral("single renumber: Command3 of the single window (existence check, 66 updates, message)");
+  line.measure =
+      QStringLiteral("single renumber: Command3 of the single window (existence check, 66 updates, message)");
   line.toolMs = median(tool);
-  line.against.push_back({QStringLiteral("the 66 updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
-  line.against.push_back({QStringLiteral("the 66 updates, autocommit"), median(autocommit), Comparison::Kind::Slower, {}});
+  line.against.push_back(
+      {QStringLiteral("the 66 updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
+  line.against.push_back(
+      {QStringLiteral("the 66 updates, autocommit"), median(autocommit), Comparison::Kind::Slower, {}});
   line.target = QStringLiteral("<= 1.5x one transaction");
   line.holds = line.against[0].factor(line.toolMs) <= 1.5;
   return line;
@@ -190,10 +195,12 @@ Line measureBatch(const Context& cx) {
                      .arg(b)
                      .arg(66 * b);
   line.toolMs = median(tool);
-  line.against.push_back({QStringLiteral("the same updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
-  line.against.push_back({QStringLiteral("the same updates, autocommit"), median(autocommit), Comparison::Kind::Slower,
-                          sample == b ? QString()
-                                      : QStringLiteral("sent for %1 employees, scaled x%2").arg(sample).arg(double(b) / sample)});
+  line.against.push_back(
+      {QStringLiteral("the same updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
+  line.against.push_back(
+      {QStringLiteral("the same updates, autocommit"), median(autocommit), Comparison::Kind::Slower,
+       sample == b ? QString()
+                   : QStringLiteral("sent for %1 employees, scaled x%2").arg(sample).arg(double(b) / sample)});
   line.target = QStringLiteral("<= 2x one transaction; >= 20x faster than autocommit");
   line.holds = line.against[0].factor(line.toolMs) <= 2 && line.against[1].factor(line.toolMs) >= 20;
   return line;
@@ -210,8 +217,9 @@ Line measureListing(const Context& cx) {
   Line line;
   try {
     runBare(QStringLiteral("UPDATE 员工类别 SET 类别码='1'"));
-    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE 岗位编号 IS NULL OR "
-                           "岗位编号 NOT IN (SELECT 岗位代号 FROM 岗位信息new)"));
+    runBare(
+        QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE 岗位编号 IS NULL OR "
+                       "岗位编号 NOT IN (SELECT 岗位代号 FROM 岗位信息new)"));
     frm员工工号统一修改 w;
     w.show();
     QApplication::processEvents();
@@ -375,11 +383,13 @@ Line measureCheck(const Context& cx) {
                      .arg(repairs);
   line.toolMs = median(fast);
   line.toolNote = QStringLiteral("%1 queries").arg(fastQueries);
-  QString literalNote = QStringLiteral("%1 queries, %2x more").arg(literalQueries).arg(
-      fastQueries > 0 ? QString::number(double(literalQueries) / double(fastQueries), 'f', 0) : QStringLiteral("-"));
+  QString literalNote = QStringLiteral("%1 queries, %2x more")
+                            .arg(literalQueries)
+                            .arg(fastQueries > 0 ? QString::number(double(literalQueries) / double(fastQueries), 'f', 0)
+                                                 : QStringLiteral("-"));
   if (literalRuns < p.runs) literalNote += QStringLiteral("; median of %1 runs").arg(literalRuns);
-  line.against.push_back({QStringLiteral("the literal algorithm, same end grid"), median(literal), Comparison::Kind::Slower,
-                          literalNote});
+  line.against.push_back(
+      {QStringLiteral("the literal algorithm, same end grid"), median(literal), Comparison::Kind::Slower, literalNote});
   line.target = QStringLiteral("< 2 s; >= 100x faster, >= 100x fewer queries");
   line.holds = line.toolMs < 2000 && line.against[0].factor(line.toolMs) >= 100 &&
                literalQueries >= 100 * std::max<qsizetype>(fastQueries, 1);
@@ -397,12 +407,14 @@ Line measureStaging(const Context& cx) {
   openCopy(cx.cacheFile, base);
   const int have = count(QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 岗位编号 IS NULL"));
   if (have < wanted)
-    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=NULL WHERE ID IN (SELECT ID FROM 员工档案 WHERE 岗位编号 IS NOT NULL "
-                           "ORDER BY (ID * 7919) % 10007 LIMIT %1)")
+    runBare(QStringLiteral(
+                "UPDATE 员工档案 SET 岗位编号=NULL WHERE ID IN (SELECT ID FROM 员工档案 WHERE 岗位编号 IS NOT NULL "
+                "ORDER BY (ID * 7919) % 10007 LIMIT %1)")
                 .arg(wanted - have));
   if (have > wanted)
-    runBare(QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE ID IN (SELECT ID FROM "
-                           "员工档案 WHERE 岗位编号 IS NULL ORDER BY ID LIMIT %1)")
+    runBare(QStringLiteral(
+                "UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE ID IN (SELECT ID FROM "
+                "员工档案 WHERE 岗位编号 IS NULL ORDER BY ID LIMIT %1)")
                 .arg(have - wanted));
   closeShared();
 
@@ -418,7 +430,8 @@ Line measureStaging(const Context& cx) {
   for (int r = 0; r < p.runs; ++r) {
     openCopy(base, copy);
     const QStringList before = column(noPosition);
-    if (before.size() != wanted) fail(QStringLiteral("%1 employees without a position, not %2").arg(before.size()).arg(wanted));
+    if (before.size() != wanted)
+      fail(QStringLiteral("%1 employees without a position, not %2").arg(before.size()).arg(wanted));
     {
       frm员工工号统一修改 w;
       w.show();
@@ -431,15 +444,19 @@ Line measureStaging(const Context& cx) {
     bare.push_back(timed([&] { runBare(stagingStatements(), true); }));
     checkStaged(before, QStringLiteral("the bare staging statements"));
     closeShared();
-    cx.progress(QStringLiteral("  staging run %1: window %2, bare %3").arg(r + 1).arg(duration(times.back()), duration(bare.back())));
+    cx.progress(QStringLiteral("  staging run %1: window %2, bare %3")
+                    .arg(r + 1)
+                    .arg(duration(times.back()), duration(bare.back())));
   }
   QFile::remove(copy);
   QFile::remove(base);
   Line line;
   line.id = QStringLiteral("5");
-  line.measure = QStringLiteral("staging script over %1 employees without a position: Command5 (87 batches)").arg(wanted);
+  line.measure =
+      QStringLiteral("staging script over %1 employees without a position: Command5 (87 batches)").arg(wanted);
   line.toolMs = median(times);
-  line.against.push_back({QStringLiteral("the 87 statements, one transaction"), median(bare), Comparison::Kind::Floor, {}});
+  line.against.push_back(
+      {QStringLiteral("the 87 statements, one transaction"), median(bare), Comparison::Kind::Floor, {}});
   return line;
 }
 

@@ -14,7 +14,7 @@ namespace bench {
 struct Context {
   Plan plan;
   QString cacheFile;  // the generated host database, never changed
-  QString workDir;    // scratch copies
+  QString workDir;  // scratch copies
   std::function<void(const QString&)> progress = [](const QString&) {};
 };
 

@@ -9,9 +9,13 @@ namespace {
 
 // The measurement names a word of --only stands for: a name, or the number of its table line.
 QStringList measuresOf(const QString& word) {
-  static const QStringList byNumber[] = {
-      {}, {QStringLiteral("single")}, {QStringLiteral("batch")}, {QStringLiteral("listing"), QStringLiteral("search")},
-      {QStringLiteral("check")}, {QStringLiteral("staging")}, {QStringLiteral("export")}};
+  static const QStringList byNumber[] = {{},
+                                         {QStringLiteral("single")},
+                                         {QStringLiteral("batch")},
+                                         {QStringLiteral("listing"), QStringLiteral("search")},
+                                         {QStringLiteral("check")},
+                                         {QStringLiteral("staging")},
+                                         {QStringLiteral("export")}};
   bool isNumber = false;
   const int n = word.toInt(&isNumber);
   if (isNumber) return n >= 1 && n <= 6 ? byNumber[n] : QStringList();

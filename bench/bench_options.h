@@ -8,23 +8,23 @@
 namespace bench {
 
 // The measurements, in table order.
-inline const QStringList kMeasures{QStringLiteral("single"),  QStringLiteral("batch"),   QStringLiteral("listing"),
-                                   QStringLiteral("search"),  QStringLiteral("check"),   QStringLiteral("staging"),
+inline const QStringList kMeasures{QStringLiteral("single"), QStringLiteral("batch"), QStringLiteral("listing"),
+                                   QStringLiteral("search"), QStringLiteral("check"), QStringLiteral("staging"),
                                    QStringLiteral("export")};
 
 struct Options {
   int employees = 20000;
   int rowsPerEmployee = 0;  // 0: the scale that gives about five million reference rows at 20,000 employees
   int runs = 5;
-  QSet<QString> only;       // names of kMeasures; empty: all
-  QString cacheDir;         // empty: bench-cache beside the executable
+  QSet<QString> only;  // names of kMeasures; empty: all
+  QString cacheDir;  // empty: bench-cache beside the executable
   // Sizes; 0 means the default scaled by employees / 20,000 (see plan()).
-  int batchEmployees = 0;   // rows of the batch apply (1,000)
-  int autocommitSample = 0; // employees of the batch apply sent in autocommit (100), scaled up to batchEmployees
-  int checkRows = 0;        // rows of the automatic check (5,000)
-  int checkConflicts = 0;   // conflicts among them (500)
-  int stageEmployees = 0;   // employees without a position for the staging script (2,000)
-  int exportRows = 0;       // grid rows of the export (5,000)
+  int batchEmployees = 0;  // rows of the batch apply (1,000)
+  int autocommitSample = 0;  // employees of the batch apply sent in autocommit (100), scaled up to batchEmployees
+  int checkRows = 0;  // rows of the automatic check (5,000)
+  int checkConflicts = 0;  // conflicts among them (500)
+  int stageEmployees = 0;  // employees without a position for the staging script (2,000)
+  int exportRows = 0;  // grid rows of the export (5,000)
 };
 
 // Parses the arguments after the program name. nullopt with *error on a bad argument;

@@ -56,7 +56,8 @@ QString table(const std::vector<Line>& lines) {
   };
   for (const Line& l : lines) {
     if (!l.skipped.isEmpty()) {
-      out << QStringLiteral("| %1 | %2 | not measured: %3 |  |  |  | %4 |  |").arg(l.id, l.measure, l.skipped, l.target);
+      out << QStringLiteral("| %1 | %2 | not measured: %3 |  |  |  | %4 |  |")
+                 .arg(l.id, l.measure, l.skipped, l.target);
       continue;
     }
     const QString met = !l.holds ? QString() : *l.holds ? QStringLiteral("yes") : QStringLiteral("**NO**");
@@ -67,9 +68,11 @@ QString table(const std::vector<Line>& lines) {
     }
     for (std::size_t i = 0; i < l.against.size(); ++i) {
       const Comparison& c = l.against[i];
-      const QString head = i == 0 ? QStringLiteral("| %1 | %2 | %3 ").arg(l.id, l.measure, tool) : QStringLiteral("|  |  |  ");
+      const QString head =
+          i == 0 ? QStringLiteral("| %1 | %2 | %3 ").arg(l.id, l.measure, tool) : QStringLiteral("|  |  |  ");
       const QString tail = i == 0 ? QStringLiteral("| %1 | %2 |").arg(l.target, met) : QStringLiteral("|  |  |");
-      out << head + QStringLiteral("| %1 | %2 | %3 ").arg(c.what, cell(duration(c.ms), c.note), c.ratioText(l.toolMs)) + tail;
+      out << head + QStringLiteral("| %1 | %2 | %3 ").arg(c.what, cell(duration(c.ms), c.note), c.ratioText(l.toolMs)) +
+                 tail;
     }
   }
   return out.join(u'\n') + u'\n';

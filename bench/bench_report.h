@@ -18,7 +18,7 @@ QString ratio(double value);
 // What the tool's time is compared with.
 struct Comparison {
   enum class Kind {
-    Floor,   // the least the work can cost (bare statements): ratio = tool / this, "1.37x"
+    Floor,  // the least the work can cost (bare statements): ratio = tool / this, "1.37x"
     Slower,  // a slower way to do it (autocommit, the literal algorithm): ratio = this / tool, "48x faster"
   };
   QString what;
@@ -31,14 +31,14 @@ struct Comparison {
 
 // One measurement: one line of the table, with a further line per further comparison.
 struct Line {
-  QString id;       // "1", "2", "3a"
+  QString id;  // "1", "2", "3a"
   QString measure;  // what was measured, with its size
   double toolMs = 0;
-  QString toolNote; // e.g. number of queries or hits
+  QString toolNote;  // e.g. number of queries or hits
   std::vector<Comparison> against;
-  QString target;              // "<= 1.5x bare, one transaction"; empty for none
-  std::optional<bool> holds;   // whether the target is met; nullopt without a target
-  QString skipped;             // set when the measurement could not run (why)
+  QString target;  // "<= 1.5x bare, one transaction"; empty for none
+  std::optional<bool> holds;  // whether the target is met; nullopt without a target
+  QString skipped;  // set when the measurement could not run (why)
 };
 
 // The whole table in Markdown: # | measure | this tool | compared with | time | ratio | target | met.

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
   try {
     cx.cacheFile = bench::ensureCache(cacheDir, cx.plan.employees, cx.plan.rowsPerEmployee, cx.progress);
   } catch (const std::exception& e) {
-    print(stderr, QStringLiteral("renumber-bench: cannot build the host database: ") + QString::fromUtf8(e.what()) + u'\n');
+    print(stderr,
+          QStringLiteral("renumber-bench: cannot build the host database: ") + QString::fromUtf8(e.what()) + u'\n');
     return 1;
   }
 

@@ -44,9 +44,9 @@ class Recordset {
   Recordset(Recordset&&) noexcept;
   Recordset& operator=(Recordset&&) noexcept;
 
-  bool eof() const;                                // no current row
-  void moveNext();                                 // throws DbError (a failure on a later row surfaces here)
-  QVariant field(const QString& name) const;       // null QVariant for Null; throws DbError for an unknown column
+  bool eof() const;  // no current row
+  void moveNext();  // throws DbError (a failure on a later row surfaces here)
+  QVariant field(const QString& name) const;  // null QVariant for Null; throws DbError for an unknown column
   bool isNull(const QString& name) const;
   // The field as text; nullText when it is Null (each read names its own default for Null).
   QString text(const QString& name, const QString& nullText = QString()) const;

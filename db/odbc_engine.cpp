@@ -26,7 +26,7 @@ QStringList installedDrivers() {
   SQLSMALLINT descriptionLength = 0, attributesLength = 0;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
   while (SQL_SUCCEEDED(SQLDrivers(env, direction, description, sizeof description, &descriptionLength, attributes,
-                                 sizeof attributes, &attributesLength))) {
+                                  sizeof attributes, &attributesLength))) {
     names << QString::fromLocal8Bit(reinterpret_cast<const char*>(description));
     direction = SQL_FETCH_NEXT;
   }
@@ -73,8 +73,9 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
     QString value = item.value;
     if (freeTds && value.contains(QStringLiteral("};"))) {
       if (refusal) {
-        *refusal = QStringLiteral("The %1 holds \"};\", which the FreeTDS ODBC driver cannot take in a connection string.")
-                       .arg(QLatin1String(item.what));
+        *refusal =
+            QStringLiteral("The %1 holds \"};\", which the FreeTDS ODBC driver cannot take in a connection string.")
+                .arg(QLatin1String(item.what));
       }
       return {};
     }

@@ -35,13 +35,12 @@ bool inIntRange(double d) {
 void tsqlInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
   switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-      sqlite3_result_null(ctx);
-      return;
+    case SQLITE_NULL: sqlite3_result_null(ctx); return;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT: {
       const double d = sqlite3_value_double(v);
-      if (!inIntRange(d)) return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type int."));
+      if (!inIntRange(d))
+        return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type int."));
       sqlite3_result_int64(ctx, sqlite3_int64(d));
       return;
     }
@@ -57,12 +56,14 @@ void tsqlInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
       for (; i < trimmed.size(); ++i) digits = digits && trimmed[i] >= u'0' && trimmed[i] <= u'9';
       if (!digits) {
         return resultError(
-            ctx, QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(text));
+            ctx,
+            QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(text));
       }
       bool ok = false;
       const qlonglong n = trimmed.toLongLong(&ok);
       if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) {
-        return resultError(ctx, QStringLiteral("The conversion of the varchar value '%1' overflowed an int column.").arg(text));
+        return resultError(
+            ctx, QStringLiteral("The conversion of the varchar value '%1' overflowed an int column.").arg(text));
       }
       sqlite3_result_int64(ctx, n);
     }
@@ -141,8 +142,7 @@ class SqliteEngine : public Engine {
     QSqlQuery q(connection());
     q.setForwardOnly(true);
     if (!q.exec(statement)) fail(q.lastError());
-    while (q.isSelect() && q.next()) {
-    }
+    while (q.isSelect() && q.next()) {}
     if (q.lastError().isValid()) fail(q.lastError());
   }
 

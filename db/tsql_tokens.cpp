@@ -5,13 +5,9 @@
 namespace db::tsql {
 namespace {
 
-bool isBlank(QChar c) {
-  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\v';
-}
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f' || c == u'\v'; }
 
-bool isWordStart(QChar c) {
-  return c.isLetter() || c == u'_' || c == u'@' || c == u'#' || c.isSurrogate();
-}
+bool isWordStart(QChar c) { return c.isLetter() || c == u'_' || c == u'@' || c == u'#' || c.isSurrogate(); }
 
 bool isWordChar(QChar c) { return isWordStart(c) || c.isDigit() || c == u'$' || c.isMark(); }
 
@@ -101,8 +97,7 @@ class Scanner {
       ++i_;
     }
     if (strict_) {
-      throw DbError(QStringLiteral("Unclosed quotation mark after the character string '%1'.")
-                        .arg(s_.mid(start + 1)));
+      throw DbError(QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(s_.mid(start + 1)));
     }
   }
 

@@ -7,21 +7,21 @@
 namespace db::tsql {
 
 enum class Kind {
-  Space,        // blanks, tabs, line breaks
-  Comment,      // -- to the end of the line (line break not included), or /* ... */ (nests)
-  Word,         // identifier or keyword: letters (CJK included), digits, _ @ # $; not starting with a digit
-  QuotedName,   // [name] or "name" (]] and "" inside)
-  String,       // '...' or N'...' ('' inside)
-  Number,       // 12, 1.5, .5, 1e3, 0x1F
-  Punct,        // ( ) , ; .
-  Operator,     // + - * / % = < > <= >= <> != !< !> & | ^ ~ ||
-  Other         // any other character
+  Space,  // blanks, tabs, line breaks
+  Comment,  // -- to the end of the line (line break not included), or /* ... */ (nests)
+  Word,  // identifier or keyword: letters (CJK included), digits, _ @ # $; not starting with a digit
+  QuotedName,  // [name] or "name" (]] and "" inside)
+  String,  // '...' or N'...' ('' inside)
+  Number,  // 12, 1.5, .5, 1e3, 0x1F
+  Punct,  // ( ) , ; .
+  Operator,  // + - * / % = < > <= >= <> != !< !> & | ^ ~ ||
+  Other  // any other character
 };
 
 struct Token {
   Kind kind;
-  QString text;        // exactly as written
-  qsizetype pos = 0;   // offset in the source text
+  QString text;  // exactly as written
+  qsizetype pos = 0;  // offset in the source text
   bool unicode = false;  // a String written N'...'
 
   bool is(Kind k, QStringView t) const { return kind == k && text == t; }

@@ -195,7 +195,7 @@ Tokens rewriteIf(const Tokens& s) {
   out.push_back({Kind::Word, QStringLiteral("WHERE")});
   out.push_back({Kind::Space, QStringLiteral(" ")});
   if (notAt >= 0) out.insert(out.end(), s.begin() + notAt, s.begin() + existsAt);  // NOT<blank>
-  out.insert(out.end(), s.begin() + existsAt, s.begin() + close + 1);               // EXISTS (...)
+  out.insert(out.end(), s.begin() + existsAt, s.begin() + close + 1);  // EXISTS (...)
   return out;
 }
 

@@ -36,7 +36,9 @@ class Rng {
   int between(int lo, int hi) { return lo + below(hi - lo + 1); }
   bool chance(int percent) { return below(100) < percent; }
   template <class T>
-  const T& pick(const QList<T>& list) { return list[below(int(list.size()))]; }
+  const T& pick(const QList<T>& list) {
+    return list[below(int(list.size()))];
+  }
 
  private:
   quint64 state_;
@@ -51,8 +53,8 @@ class Inserter {
       quoted << u'"' + c + u'"';
       marks << u"?"_s;
     }
-    const QString sql = u"INSERT INTO \""_s + table + u"\" ("_s + quoted.join(u", "_s) + u") VALUES ("_s +
-                        marks.join(u", "_s) + u')';
+    const QString sql =
+        u"INSERT INTO \""_s + table + u"\" ("_s + quoted.join(u", "_s) + u") VALUES ("_s + marks.join(u", "_s) + u')';
     if (!query_.prepare(sql)) throw db::DbError(query_.lastError().text());
   }
   void row(const QVariantList& values) {
@@ -73,7 +75,7 @@ QVariant orNull(const QString& s) { return s.isEmpty() ? kNull : QVariant(s); }
 
 struct Department {
   QString number, name, parent;
-  QString code;        // department code that numbers of rules 3 and 5 start with
+  QString code;  // department code that numbers of rules 3 and 5 start with
   QString terminated;  // end date, "" while current
 };
 
@@ -152,7 +154,7 @@ const QList<PositionTemplate>& positionTemplates() {
 
 struct Category {
   QString number, name, ruleCode;  // ruleCode: 类别码 of its numbering rule, "" for none
-  int share;                       // per cent of the employees
+  int share;  // per cent of the employees
   QStringList positionCategories;  // where its employees work
 };
 
@@ -185,16 +187,16 @@ const QList<Rule>& rules() {
 // ---------------------------------------------------------------------------------------------
 // People.
 
-const QStringList kSurnames = QString(
-    u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢"
-    u"姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"_s)
-                                  .split(QString(), Qt::SkipEmptyParts);
+const QStringList kSurnames =
+    QString(
+        u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢"
+        u"姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"_s)
+        .split(QString(), Qt::SkipEmptyParts);
 const QStringList kMaleGiven =
     QString(u"伟强磊军勇杰涛明超刚平辉鹏华飞鑫波斌宇浩凯健俊帆帅旭宁龙林阳建国志文斌海峰永成东亮晨"_s)
         .split(QString(), Qt::SkipEmptyParts);
-const QStringList kFemaleGiven =
-    QString(u"芳娜敏静丽艳娟霞秀玲桂英华红梅琳燕萍雪琴兰云莉婷慧颖倩洁月凤丹瑶佳欣怡晶"_s)
-        .split(QString(), Qt::SkipEmptyParts);
+const QStringList kFemaleGiven = QString(u"芳娜敏静丽艳娟霞秀玲桂英华红梅琳燕萍雪琴兰云莉婷慧颖倩洁月凤丹瑶佳欣怡晶"_s)
+                                     .split(QString(), Qt::SkipEmptyParts);
 
 QString personName(Rng& rng, bool male) {
   const QStringList& given = male ? kMaleGiven : kFemaleGiven;
@@ -220,8 +222,8 @@ QChar identityCheckCharacter(const QString& first17) {
 QString identityNumber(Rng& rng, bool male) {
   const QDate birth = QDate(1962, 1, 1).addDays(rng.below(QDate(1962, 1, 1).daysTo(QDate(2004, 12, 31))));
   int sequence = rng.between(0, 499) * 2 + (male ? 1 : 0);  // odd for men, even for women
-  const QString first17 = rng.pick(kRegions) + birth.toString(u"yyyyMMdd"_s) +
-                          QString::number(sequence).rightJustified(3, u'0');
+  const QString first17 =
+      rng.pick(kRegions) + birth.toString(u"yyyyMMdd"_s) + QString::number(sequence).rightJustified(3, u'0');
   return first17 + identityCheckCharacter(first17);
 }
 
@@ -271,14 +273,18 @@ const QList<QStringList> kEqualNumbers{
 
 double tableWeight(const QString& table) {
   static const QHash<QString, double> weights{
-      {u"考勤表详细"_s, 20},      {u"考勤上下班时间记录"_s, 20}, {u"工资单项目明细"_s, 12},
-      {u"月考勤记录"_s, 6},       {u"工资单明细"_s, 6},          {u"员工个人所得税"_s, 6},
-      {u"工资支付入卡表"_s, 6},   {u"出勤"_s, 6},                {u"KQ考勤信息"_s, 6},
-      {u"月考勤审核记录"_s, 3},   {u"工资审核记录"_s, 3},        {u"工资支付划账表"_s, 3},
-      {u"奖金发放记录"_s, 3},     {u"奖金单详细"_s, 3},          {u"工资支付现金表"_s, 1},
-      {u"月考勤记录_temp"_s, 1},  {u"员工照片"_s, 1},            {u"银行卡设置"_s, 1},
-      {u"员工考勤卡信息"_s, 1},   {u"员工考勤部门设置"_s, 1},    {u"员工考勤方式设置"_s, 1},
-      {u"员工合同信息"_s, 1},     {u"个性化设置"_s, 1},          {u"工资单类型对应员工"_s, 1},
+      {u"考勤表详细"_s, 20},      {u"考勤上下班时间记录"_s, 20},
+      {u"工资单项目明细"_s, 12},  {u"月考勤记录"_s, 6},
+      {u"工资单明细"_s, 6},       {u"员工个人所得税"_s, 6},
+      {u"工资支付入卡表"_s, 6},   {u"出勤"_s, 6},
+      {u"KQ考勤信息"_s, 6},       {u"月考勤审核记录"_s, 3},
+      {u"工资审核记录"_s, 3},     {u"工资支付划账表"_s, 3},
+      {u"奖金发放记录"_s, 3},     {u"奖金单详细"_s, 3},
+      {u"工资支付现金表"_s, 1},   {u"月考勤记录_temp"_s, 1},
+      {u"员工照片"_s, 1},         {u"银行卡设置"_s, 1},
+      {u"员工考勤卡信息"_s, 1},   {u"员工考勤部门设置"_s, 1},
+      {u"员工考勤方式设置"_s, 1}, {u"员工合同信息"_s, 1},
+      {u"个性化设置"_s, 1},       {u"工资单类型对应员工"_s, 1},
       {u"员工工资结构明细"_s, 1}, {u"履历表"_s, 1},
   };
   return weights.value(table, 0.5);
@@ -289,8 +295,9 @@ qint64 rowsFor(const host::Table& table, const Scale& scale) {
 }
 
 const QStringList kShifts{u"早班"_s, u"中班"_s, u"夜班"_s, u"正常班"_s};
-const QStringList kPayItems{u"基本工资"_s, u"岗位工资"_s, u"绩效奖金"_s, u"加班费"_s,   u"餐费补贴"_s, u"交通补贴"_s,
-                            u"社保扣款"_s, u"公积金扣款"_s, u"个人所得税"_s, u"通讯补贴"_s, u"高温补贴"_s, u"全勤奖"_s};
+const QStringList kPayItems{u"基本工资"_s,   u"岗位工资"_s, u"绩效奖金"_s, u"加班费"_s,
+                            u"餐费补贴"_s,   u"交通补贴"_s, u"社保扣款"_s, u"公积金扣款"_s,
+                            u"个人所得税"_s, u"通讯补贴"_s, u"高温补贴"_s, u"全勤奖"_s};
 
 // The value of a payload column for period k of a row (k counts months or days back from the newest).
 QVariant payload(const host::Column& column, qint64 period, Rng& rng, const QList<Employee>& staff) {
@@ -380,8 +387,9 @@ void writeRuleRows(const QSqlDatabase& handle, const QHash<QString, QString>& de
   QHash<QString, QString> categoryCode;
   for (const PositionCategory& c : positionCategories()) categoryCode.insert(c.number, c.code);
 
-  Inserter row(handle, u"员工工号编码规则"_s,
-               {u"类别代码"_s, u"部门编号"_s, u"部门代码"_s, u"岗位类别"_s, u"岗位代码"_s, u"流水号位数"_s, u"流水号"_s});
+  Inserter row(
+      handle, u"员工工号编码规则"_s,
+      {u"类别代码"_s, u"部门编号"_s, u"部门代码"_s, u"岗位类别"_s, u"岗位代码"_s, u"流水号位数"_s, u"流水号"_s});
   for (const Rule& r : rules()) {
     if (r.layout == 1) {  // the default row holds only the rule's code
       row.row({r.code, kNull, kNull, kNull, kNull, r.pattern, served.value(r.code)});
@@ -495,7 +503,8 @@ void generate(db::Database& database, const Scale& scale) {
   QList<Position> positions = makePositions();
   const QList<Employee> staff = makeStaff(scale, rng, positions);
 
-  Inserter position(handle, u"岗位信息New"_s, {u"岗位代号"_s, u"岗位名称"_s, u"职能部门代号"_s, u"岗位类别代号"_s, u"工号"_s});
+  Inserter position(handle, u"岗位信息New"_s,
+                    {u"岗位代号"_s, u"岗位名称"_s, u"职能部门代号"_s, u"岗位类别代号"_s, u"工号"_s});
   for (const Position& p : positions) position.row({p.code, p.name, p.department, p.category, orNull(p.holder)});
 
   Inserter employee(handle, u"员工档案"_s,

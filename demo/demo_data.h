@@ -11,7 +11,7 @@ class Database;
 namespace demo {
 
 struct Scale {
-  int employees = 240;          // at least 200 for the demo
+  int employees = 240;  // at least 200 for the demo
   // Reference rows, per employee, for each reference table, spread by the table's kind: with 1, a
   // daily attendance table holds 20 rows per employee, a monthly payroll table 6, a per-employee
   // setting 1 and a minor table one row for about every second employee.

@@ -68,16 +68,22 @@ struct WorkbookFilter {
   bool saveAsLoaded;
 };
 constexpr WorkbookFilter kWorkbookFilters[] = {
-    {"MS Excel 97", true},           {"MS Excel 97 Vorlage/Template", false},
-    {"MS Excel 95", false},          {"MS Excel 95 Vorlage/Template", false},
-    {"MS Excel 5.0/95", false},      {"MS Excel 5.0/95 Vorlage/Template", false},
-    {"MS Excel 4.0", false},         {"MS Excel 4.0 Vorlage/Template", false},
-    {"Calc MS Excel 2007 XML", true}, {"Calc MS Excel 2007 VBA XML", true},
-    {"Calc Office Open XML", true},  {"calc8", true},
+    {"MS Excel 97", true},
+    {"MS Excel 97 Vorlage/Template", false},
+    {"MS Excel 95", false},
+    {"MS Excel 95 Vorlage/Template", false},
+    {"MS Excel 5.0/95", false},
+    {"MS Excel 5.0/95 Vorlage/Template", false},
+    {"MS Excel 4.0", false},
+    {"MS Excel 4.0 Vorlage/Template", false},
+    {"Calc MS Excel 2007 XML", true},
+    {"Calc MS Excel 2007 VBA XML", true},
+    {"Calc Office Open XML", true},
+    {"calc8", true},
 };
 const char kLegacyExcelFilter[] = "MS Excel 97";
 constexpr sal_Int32 kProvisionalRowHeight = 500;  // 1/100 mm, until the rows are fitted before the save
-constexpr int kSampledRows = 100;                 // rows measured to fit the height of all table rows
+constexpr int kSampledRows = 100;  // rows measured to fit the height of all table rows
 
 Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::PropertyValue> list) {
   return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
@@ -193,7 +199,8 @@ class LoWorkbook : public Workbook {
 
   void showSheet(int sheet) override {
     step("show the sheet", [&] {
-      Reference<css::beans::XPropertySet>(spreadsheet(sheet), UNO_QUERY_THROW)->setPropertyValue("IsVisible", Any(true));
+      Reference<css::beans::XPropertySet>(spreadsheet(sheet), UNO_QUERY_THROW)
+          ->setPropertyValue("IsVisible", Any(true));
     });
   }
 
@@ -275,9 +282,8 @@ class LoWorkbook : public Workbook {
   }
 
   void setFontSize(int sheet, const CellRange& range, double points) override {
-    step("set the font size", [&] {
-      setCharHeight(Reference<css::beans::XPropertySet>(cells(sheet, range), UNO_QUERY_THROW), points);
-    });
+    step("set the font size",
+         [&] { setCharHeight(Reference<css::beans::XPropertySet>(cells(sheet, range), UNO_QUERY_THROW), points); });
   }
 
   void fitColumns(int sheet, int firstCol, int lastCol) override {
@@ -455,8 +461,7 @@ class LoEngine : public Engine {
 int office::openDocumentCount() {
   if (!office::running()) return 0;
   return step("count the open documents", [] {
-    Reference<css::container::XEnumeration> all =
-        office::connect().desktop->getComponents()->createEnumeration();
+    Reference<css::container::XEnumeration> all = office::connect().desktop->getComponents()->createEnumeration();
     int n = 0;
     for (; all->hasMoreElements(); all->nextElement()) ++n;
     return n;

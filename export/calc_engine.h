@@ -77,9 +77,9 @@ class Engine {
 namespace office {
 // The headless office behind the shared engine.
 bool running();
-long processId();           // 0 when not running
-QString profileDir();       // its private profile folder; "" when not running
-int openDocumentCount();    // documents the office holds open now (0 when not running)
+long processId();  // 0 when not running
+QString profileDir();  // its private profile folder; "" when not running
+int openDocumentCount();  // documents the office holds open now (0 when not running)
 // Ends the office (desktop terminate, wait, kill when needed) and removes its profile. The
 // next engine call starts a new one. Called automatically when the tool exits.
 void shutdown();

@@ -21,10 +21,10 @@ class frm输出到Excel文件 : public QWidget {
   // Text1[0] workbook path, Text1[1] title 1 (cell A1), Text1[2] sheet name, Text1[3] title 2 (A2).
   std::array<QLineEdit*, 4> Text1{};
   QPushButton* Command1 = nullptr;  // browse for the workbook file
-  QCheckBox* Check1 = nullptr;      // "启动Excel": show the workbook after the export
+  QCheckBox* Check1 = nullptr;  // "启动Excel": show the workbook after the export
   QPushButton* Command2 = nullptr;  // "输出"
   QPushButton* Command3 = nullptr;  // "取消"
-  FlexGrid* Grid1 = nullptr;        // check marks only; the export does not read it
+  FlexGrid* Grid1 = nullptr;  // check marks only; the export does not read it
   QStatusBar* StatusBar1 = nullptr;
 
   // The grid to export, set by the caller before the window is shown.

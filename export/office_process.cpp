@@ -81,8 +81,7 @@ QString seedDir() { return QDir::tempPath() + "/renumber-office-seed-" + QString
 
 bool usableSeed(const QString& dir) {
   QFileInfo info(dir);
-  return info.isDir() && info.ownerId() == getuid() &&
-         QFileInfo::exists(dir + "/user/registrymodifications.xcu");
+  return info.isDir() && info.ownerId() == getuid() && QFileInfo::exists(dir + "/user/registrymodifications.xcu");
 }
 
 // Copies a profile folder; the profile's lock file is not copied.
@@ -143,7 +142,13 @@ pid_t spawn(const QString& profile, const QString& pipe) {
   const QString bin = kProgramDir + "/soffice.bin";
   if (!QFileInfo(bin).isExecutable()) throw EngineError("LibreOffice is not installed (" + bin + " is missing)");
   std::vector<std::string> args = {
-      bin.toStdString(), "--headless", "--invisible", "--nologo", "--norestore", "--nodefault", "--nolockcheck",
+      bin.toStdString(),
+      "--headless",
+      "--invisible",
+      "--nologo",
+      "--norestore",
+      "--nodefault",
+      "--nolockcheck",
       ("-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded)).toStdString(),
       ("--accept=pipe,name=" + pipe + ";urp;").toStdString()};
   std::vector<std::string> env;
@@ -227,8 +232,8 @@ Version recordLastSeenVersion(const Reference<css::uno::XComponentContext>& ctx)
   if (version.isEmpty()) return Version::Unknown;
   if (lastSeen == version) return Version::WasRecorded;
   {
-    Reference<css::container::XNameReplace>(product, UNO_QUERY_THROW)->replaceByName("ooSetupLastVersion",
-                                                                                     css::uno::Any(version));
+    Reference<css::container::XNameReplace>(product, UNO_QUERY_THROW)
+        ->replaceByName("ooSetupLastVersion", css::uno::Any(version));
     Reference<css::util::XChangesBatch>(product, UNO_QUERY_THROW)->commitChanges();
     Reference<css::util::XFlushable> flush(provider, UNO_QUERY);
     if (flush.is()) flush->flush();
@@ -260,9 +265,7 @@ QString toQ(const rtl::OUString& s) {
   return QString::fromUtf16(reinterpret_cast<const char16_t*>(s.getStr()), s.getLength());
 }
 
-rtl::OUString toU(const QString& s) {
-  return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size());
-}
+rtl::OUString toU(const QString& s) { return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size()); }
 
 Connection& connect() {
   State& s = state();
@@ -364,8 +367,7 @@ void shutdown() {
       asked = s.conn.desktop->terminate();
     } catch (const css::lang::DisposedException&) {
       asked = true;  // the connection went down with the office
-    } catch (const css::uno::Exception&) {
-    }
+    } catch (const css::uno::Exception&) {}
   }
   s.conn = Connection{};
   const int status = endGroup(s.pid, asked);

@@ -38,9 +38,7 @@ QString registerLookupSql(const QString& number) {
          QStringLiteral(" WHERE (员工档案.工号=") + sqlQuote(number) + QStringLiteral(")");
 }
 
-QString noPositionCountSql() {
-  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null");
-}
+QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
 QStringList applyStatements(const QString& oldNo, const QString& newNo) {
   QStringList out;
@@ -75,8 +73,8 @@ QStringList stagingStatements() {
     const QString plus = k + 2 == n ? QStringLiteral("='9' + ") : QStringLiteral("='9' +");
     QString terminator = ref.extraCondition() + u';';
     if (k == 0 || !ref.extraCondition().isEmpty()) terminator += u' ';
-    out << QStringLiteral(" Update ") + t + QStringLiteral(" set ") + c + plus + c + QStringLiteral(" Where ") + c + in +
-               terminator + goLine;
+    out << QStringLiteral(" Update ") + t + QStringLiteral(" set ") + c + plus + c + QStringLiteral(" Where ") + c +
+               in + terminator + goLine;
   }
   return out;
 }
@@ -130,16 +128,13 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
   std::vector<Mark> out(rowCount, Mark::None);
   for (int r : outcome.repairs) out[std::size_t(r)] = Mark::Duplicate;
   switch (outcome.status) {
-    case Status::Passed:
-      break;
+    case Status::Passed: break;
     case Status::Duplicate:
       out[std::size_t(outcome.row)] = Mark::Duplicate;
       out[std::size_t(outcome.otherRow)] = Mark::Duplicate;
       break;
     case Status::Empty:
-    case Status::Taken:
-      out[std::size_t(outcome.row)] = Mark::Taken;
-      break;
+    case Status::Taken: out[std::size_t(outcome.row)] = Mark::Taken; break;
   }
   return out;
 }

@@ -77,9 +77,9 @@ enum class Status { Passed, Empty, Duplicate, Taken };
 
 struct Outcome {
   Status status = Status::Passed;
-  int row = -1;          // Empty/Duplicate/Taken: the row where the check stopped
-  int otherRow = -1;     // Duplicate (manual check): the later row with the same number
-  QString holderName;    // Taken (manual check): the register's name for the number
+  int row = -1;  // Empty/Duplicate/Taken: the row where the check stopped
+  int otherRow = -1;  // Duplicate (manual check): the later row with the same number
+  QString holderName;  // Taken (manual check): the register's name for the number
   std::vector<int> repairs;  // automatic resolution: rows whose number was replaced, in order
 
   bool operator==(const Outcome&) const = default;
@@ -91,7 +91,7 @@ enum class Mark { None, Duplicate, Taken };
 // is taken in the register, or empty, takes the taken colour.
 std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome);
 QColor duplicateColour();  // RGB 237, 235, 247
-QColor takenColour();      // RGB 255, 210, 182
+QColor takenColour();  // RGB 255, 210, 182
 
 // The numeric value of a number's leading digits (0 when it starts with no digit); saturates
 // at 18 nines, far above any employee number.

@@ -228,7 +228,8 @@ void frm员工工号统一修改::propose() {
 Rows frm员工工号统一修改::gridRows() const {
   Rows rows;
   rows.reserve(std::size_t(std::max(0, MSFlexGrid1->Rows() - 1)));
-  for (int i = 1; i < MSFlexGrid1->Rows(); ++i) rows.push_back({MSFlexGrid1->TextMatrix(i, 1), MSFlexGrid1->TextMatrix(i, 2)});
+  for (int i = 1; i < MSFlexGrid1->Rows(); ++i)
+    rows.push_back({MSFlexGrid1->TextMatrix(i, 1), MSFlexGrid1->TextMatrix(i, 2)});
   return rows;
 }
 
@@ -249,20 +250,15 @@ void frm员工工号统一修改::showOutcome(const Outcome& outcome) {
     colourRow(r, m[i] == Mark::Duplicate ? duplicateColour() : m[i] == Mark::Taken ? takenColour() : QColor());
   }
   switch (outcome.status) {
-    case Status::Passed:
-      break;
+    case Status::Passed: break;
     case Status::Duplicate: {
       const int d = outcome.otherRow + 1;
       Label2->setText(duplicateMessage(d, MSFlexGrid1->TextMatrix(d, 4), MSFlexGrid1->TextMatrix(d, 5),
                                        MSFlexGrid1->TextMatrix(d, 3)));
       break;
     }
-    case Status::Taken:
-      Label2->setText(takenMessage(outcome.holderName));
-      break;
-    case Status::Empty:
-      Label2->setText(emptyMessage(outcome.row + 1));
-      break;
+    case Status::Taken: Label2->setText(takenMessage(outcome.holderName)); break;
+    case Status::Empty: Label2->setText(emptyMessage(outcome.row + 1)); break;
   }
 }
 

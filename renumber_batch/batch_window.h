@@ -18,13 +18,13 @@ class frm员工工号统一修改 : public QWidget {
  public:
   explicit frm员工工号统一修改(QWidget* parent = nullptr);
 
-  QLabel* Label1 = nullptr;         // caption of the rule combo
-  QComboBox* Combo1 = nullptr;      // numbering rule: "类别码 编码类别名称"
+  QLabel* Label1 = nullptr;  // caption of the rule combo
+  QComboBox* Combo1 = nullptr;  // numbering rule: "类别码 编码类别名称"
   FlexGrid* MSFlexGrid1 = nullptr;  // the work list
-  QLineEdit* Text1 = nullptr;       // in-place editor of the new-number column
-  QLabel* Label2 = nullptr;         // message line of the checks
-  QCheckBox* Check1 = nullptr;      // list each employee number once
-  QCheckBox* Check2 = nullptr;      // resolve conflicts automatically
+  QLineEdit* Text1 = nullptr;  // in-place editor of the new-number column
+  QLabel* Label2 = nullptr;  // message line of the checks
+  QCheckBox* Check1 = nullptr;  // list each employee number once
+  QCheckBox* Check2 = nullptr;  // resolve conflicts automatically
   QPushButton* Command1 = nullptr;  // propose new numbers
   QPushButton* Command2 = nullptr;  // check the new numbers
   QPushButton* Command4 = nullptr;  // export the old/new table

@@ -12,7 +12,8 @@ QString searchHead() {
   return QStringLiteral(
              "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.性别, 员工档案.员工类别, 员工档案.身份证号码, "
              "员工档案.岗位编号, 员工档案.ID") +
-         QStringLiteral(", 岗位信息New.岗位名称, 职能部门new.职能部门编号, 职能部门new.职能部门名称, 岗位信息New.岗位类别代号") +
+         QStringLiteral(
+             ", 岗位信息New.岗位名称, 职能部门new.职能部门编号, 职能部门new.职能部门名称, 岗位信息New.岗位类别代号") +
          QStringLiteral(" From 员工档案 Left Join 岗位信息New On 员工档案.岗位编号=岗位信息New.岗位代号") +
          QStringLiteral(" Left Join 职能部门new On 岗位信息New.职能部门代号=职能部门new.职能部门编号");
 }
@@ -39,9 +40,7 @@ QString textSearchCondition(const QString& number, const QString& name, const QS
   return c;
 }
 
-QString textSearchStatement(const QString& condition) {
-  return searchHead() + QStringLiteral(" Where ") + condition;
-}
+QString textSearchStatement(const QString& condition) { return searchHead() + QStringLiteral(" Where ") + condition; }
 
 QString equalNumbersStatement() {
   return searchHead() + QStringLiteral(" Where ") + QStringLiteral("Convert(int,员工档案.工号) In(") +
@@ -61,9 +60,8 @@ QString codeAndName(const QString& code, const QString& name, bool nameIsNull) {
 
 QString employeeInfoCaption(const QString& number, const QString& name, const QString& idCard,
                             const QString& department, const QString& position) {
-  return QStringLiteral("员工信息：工号 ") + number + QStringLiteral(" 姓名 ") + name +
-         QStringLiteral(" 身份证 ") + idCard + QStringLiteral(" 所在部门 ") + department +
-         QStringLiteral(" 、") + position;
+  return QStringLiteral("员工信息：工号 ") + number + QStringLiteral(" 姓名 ") + name + QStringLiteral(" 身份证 ") +
+         idCard + QStringLiteral(" 所在部门 ") + department + QStringLiteral(" 、") + position;
 }
 
 QString ruleQuery(const QString& categoryName) {
@@ -71,14 +69,15 @@ QString ruleQuery(const QString& categoryName) {
              "SELECT 员工工号编码规则名称.类别码, 员工工号编码规则名称.编码类别名称, 员工工号编码规则名称.编码规则, "
              "员工工号编码规则名称.流水号位数, ") +
          QStringLiteral("员工类别.类别编号, 员工类别.类别名称") +
-         QStringLiteral(" FROM 员工类别 LEFT OUTER JOIN 员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码") +
+         QStringLiteral(
+             " FROM 员工类别 LEFT OUTER JOIN 员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码") +
          QStringLiteral(" WHERE (员工类别.类别名称 = N") + db::sqlQuote(categoryName) + QStringLiteral(")");
 }
 
 bool ruleNeedsDepartment(int ruleCode) { return ruleCode >= 3 && ruleCode <= 6; }
 
-std::optional<QString> ruleRowCondition(int ruleCode, const QString& department,
-                                        const QString& positionCategory, const QString& categoryCode) {
+std::optional<QString> ruleRowCondition(int ruleCode, const QString& department, const QString& positionCategory,
+                                        const QString& categoryCode) {
   const QString noDepartment = QStringLiteral("部门编号 Is Null AND ");
   const QString byDepartment = QStringLiteral("部门编号 =") + db::sqlQuote(department) + QStringLiteral(" AND ");
   const QString noPosition = QStringLiteral("岗位类别 Is Null AND ");
@@ -148,8 +147,8 @@ QString renumberBatch(const QString& oldNumber, const QString& newNumber) {
 }
 
 QString serialStatement(qint32 serial, const QString& ruleRowId) {
-  return QStringLiteral(" Update 员工工号编码规则 Set 流水号=") + QString::number(serial) + QStringLiteral(" Where ID=") +
-         ruleRowId;
+  return QStringLiteral(" Update 员工工号编码规则 Set 流水号=") + QString::number(serial) +
+         QStringLiteral(" Where ID=") + ruleRowId;
 }
 
 QString noCriterionMessage() { return QStringLiteral("请输入检索条件"); }

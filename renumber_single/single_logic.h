@@ -38,8 +38,8 @@ bool ruleNeedsDepartment(int ruleCode);
 
 // The condition that finds the specific rule row for a rule code; nullopt for a code outside 0 to 6.
 // department is the department number, positionCategory the position category number.
-std::optional<QString> ruleRowCondition(int ruleCode, const QString& department,
-                                        const QString& positionCategory, const QString& categoryCode);
+std::optional<QString> ruleRowCondition(int ruleCode, const QString& department, const QString& positionCategory,
+                                        const QString& categoryCode);
 // The specific-rule query for a condition.
 QString ruleRowQuery(const QString& condition);
 
@@ -56,15 +56,15 @@ QString numberPrefix(int ruleCode, const QString& categoryCode, const QString& d
 // What a numbering rule with its matched specific rule row proposes.
 struct Proposal {
   QString prefix;
-  qint32 serial = 0;   // the row's last serial + 1
-  QString number;      // prefix + serial formatted with the pattern
+  qint32 serial = 0;  // the row's last serial + 1
+  QString number;  // prefix + serial formatted with the pattern
 };
 struct RuleValues {
   int ruleCode = 0;
-  QString serialPattern;             // the numbering rule's pattern (Null read as "0000")
-  QString categoryCode;              // the numbering rule's category code (Null read as "")
-  QString departmentCode;            // the rule row's department code (Null read as "")
-  QString positionCode;              // the rule row's position code (Null read as "")
+  QString serialPattern;  // the numbering rule's pattern (Null read as "0000")
+  QString categoryCode;  // the numbering rule's category code (Null read as "")
+  QString departmentCode;  // the rule row's department code (Null read as "")
+  QString positionCode;  // the rule row's position code (Null read as "")
   std::optional<qint64> lastSerial;  // the rule row's last serial; nullopt for Null
 };
 // The proposal; nullopt when the rule puts a code into numbers but the row yields none at all.

@@ -184,9 +184,10 @@ bool frm员工Kestrune::fillList(const QString& sql) {
       g->setTextMatrix(r, kColName, rs.text(QStringLiteral("姓名")));
       g->setTextMatrix(r, kColSex, rs.text(QStringLiteral("性别")));
       g->setTextMatrix(r, kColIdCard, rs.text(QStringLiteral("身份证号码")));
-      g->setTextMatrix(r, kColDepartment,
-                       single::codeAndName(rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
-                                           rs.isNull(QStringLiteral("职能部门名称"))));
+      g->setTextMatrix(
+          r, kColDepartment,
+          single::codeAndName(rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
+                              rs.isNull(QStringLiteral("职能部门名称"))));
       g->setTextMatrix(r, kColPosition,
                        single::codeAndName(rs.text(QStringLiteral("岗位编号")), rs.text(QStringLiteral("岗位名称")),
                                            rs.isNull(QStringLiteral("岗位名称"))));

@@ -34,8 +34,8 @@ class frm员工Kestrune : public QWidget {
 
   // Step two: new number.
   QGroupBox* Frame2 = nullptr;
-  QLineEdit* Text4 = nullptr;     // new number
-  QCheckBox* Check1 = nullptr;    // automatic numbering
+  QLineEdit* Text4 = nullptr;  // new number
+  QCheckBox* Check1 = nullptr;  // automatic numbering
   QPushButton* Command3 = nullptr;  // renumber
   QPushButton* Command4 = nullptr;  // close
 

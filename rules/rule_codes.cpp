@@ -52,21 +52,17 @@ QString rowSampleNumber(const QString& departmentCode, const QString& categoryCo
   return number + sampleSerial(pattern);
 }
 
-QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode,
-                        const QString& position, const QString& positionCode) {
+QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode, const QString& position,
+                        const QString& positionCode) {
   const bool departmentSet = !department.isEmpty() && !departmentCode.isEmpty();
   const bool positionSet = !position.isEmpty() && !positionCode.isEmpty();
   switch (layout) {
-    case 2:
-      return positionSet ? QString() : QStringLiteral("请设置岗位代码");
+    case 2: return positionSet ? QString() : QStringLiteral("请设置岗位代码");
     case 3:
-    case 6:
-      return departmentSet ? QString() : QStringLiteral("请设置部门代码");
+    case 6: return departmentSet ? QString() : QStringLiteral("请设置部门代码");
     case 4:
-    case 5:
-      return departmentSet && positionSet ? QString() : QStringLiteral("请设置部门代码及岗位代码");
-    default:
-      return QString();
+    case 5: return departmentSet && positionSet ? QString() : QStringLiteral("请设置部门代码及岗位代码");
+    default: return QString();
   }
 }
 

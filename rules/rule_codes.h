@@ -25,8 +25,8 @@ QString codeCaption(int code);
 
 // Which parts a code puts in front of the serial.
 bool hasDepartment(int code);  // codes 3, 4, 5, 6
-bool hasCategory(int code);    // codes 1, 2, 5, 6
-bool hasPosition(int code);    // codes 2, 4, 5
+bool hasCategory(int code);  // codes 1, 2, 5, 6
+bool hasPosition(int code);  // codes 2, 4, 5
 
 // The text shown in a sample box for a part that is missing.
 QString noPart();  // "无"
@@ -59,11 +59,18 @@ QString rowSampleNumber(const QString& departmentCode, const QString& categoryCo
 // cells are the grid's department, department code, position category and position code.
 // Returns "" when the row may be saved, otherwise the message to show:
 // layout 2 "请设置岗位代码", 3 and 6 "请设置部门代码", 4 and 5 "请设置部门代码及岗位代码".
-QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode,
-                        const QString& position, const QString& positionCode);
+QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode, const QString& position,
+                        const QString& positionCode);
 
 // Grid columns of the specific rules grid.
-enum GridColumn { ColNumber = 0, ColDepartment = 1, ColDepartmentCode = 2, ColPosition = 3, ColPositionCode = 4, ColId = 5 };
+enum GridColumn {
+  ColNumber = 0,
+  ColDepartment = 1,
+  ColDepartmentCode = 2,
+  ColPosition = 3,
+  ColPositionCode = 4,
+  ColId = 5
+};
 
 // Whether the cell editor accepts a typed character in the given grid column under a layout:
 // nothing in the department code column when the layout has no department part (below 3),

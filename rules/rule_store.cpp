@@ -8,8 +8,8 @@ using db::sqlQuote;
 
 namespace {
 
-const QString kRuleRowColumns = QStringLiteral(
-    "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
+const QString kRuleRowColumns =
+    QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
 
 // Looks up a rule by its category code (Null when the code is empty).
 QString sqlRuleWithCode(const QString& categoryCode) {
@@ -63,8 +63,8 @@ QString sqlRuleCategories(const QString& categoryCode) {
 }
 
 QString sqlAttachCategory(const QString& categoryCode, const QString& categoryNumber) {
-  return QStringLiteral("Update 员工类别 Set 类别码=") + sqlQuote(categoryCode) +
-         QStringLiteral(" Where 类别编号=") + sqlQuote(categoryNumber);
+  return QStringLiteral("Update 员工类别 Set 类别码=") + sqlQuote(categoryCode) + QStringLiteral(" Where 类别编号=") +
+         sqlQuote(categoryNumber);
 }
 
 QString sqlReleaseCategory(const QString& categoryNumber) {
@@ -92,11 +92,14 @@ QString sqlPositionCategories() {
 
 QString sqlCurrentDepartments() {
   return QStringLiteral(
-             " select 职能部门new.职能部门编号,职能部门new.职能部门名称,table2.上级部门编号 from 职能部门new left join") +
+             " select 职能部门new.职能部门编号,职能部门new.职能部门名称,table2.上级部门编号 from 职能部门new left "
+             "join") +
          QStringLiteral(" (select 上级部门new.职能部门编号,上级部门new.上级部门编号 from 上级部门new,") +
-         QStringLiteral(" (select 职能部门编号,max(起始日期) as 设置日期 from 上级部门new group by 职能部门编号) as table1") +
          QStringLiteral(
-             " where 上级部门new.职能部门编号 = table1.职能部门编号 and 上级部门new.起始日期 = table1.设置日期) as table2") +
+             " (select 职能部门编号,max(起始日期) as 设置日期 from 上级部门new group by 职能部门编号) as table1") +
+         QStringLiteral(
+             " where 上级部门new.职能部门编号 = table1.职能部门编号 and 上级部门new.起始日期 = table1.设置日期) as "
+             "table2") +
          QStringLiteral(" on 职能部门new.职能部门编号 = table2.职能部门编号 where 职能部门new.终止日期 is null") +
          QStringLiteral(" order by len(职能部门new.职能部门编号),职能部门new.职能部门编号");
 }
@@ -120,8 +123,9 @@ qint64 addRule(db::Database& database, const QString& name, const QString& categ
 }
 
 void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
-  database.updateRecord(sqlOpenRule(ruleId), ruleTable(), ruleId,
-                        {{QStringLiteral("编码规则"), QVariant(code)}, {QStringLiteral("流水号位数"), QVariant(pattern)}});
+  database.updateRecord(
+      sqlOpenRule(ruleId), ruleTable(), ruleId,
+      {{QStringLiteral("编码规则"), QVariant(code)}, {QStringLiteral("流水号位数"), QVariant(pattern)}});
 }
 
 bool categoryCodeUsed(db::Database& database, const QString& categoryCode) {

@@ -48,7 +48,7 @@ QString sqlCurrentDepartments();
 
 // ---- Writes -----------------------------------------------------------------------------
 // Table names of the two record edits.
-QString ruleTable();     // 员工工号编码规则名称
+QString ruleTable();  // 员工工号编码规则名称
 QString ruleRowTable();  // 员工工号编码规则
 
 // A value for a text column: Null when the text is empty.
@@ -74,11 +74,11 @@ void deleteRule(db::Database& database, const QString& categoryCode, qint64 null
 
 // One specific rule row as the grid holds it.
 struct RuleRowValues {
-  QString categoryCode;    // 类别代码: the rule's code
-  QString department;      // 部门编号
+  QString categoryCode;  // 类别代码: the rule's code
+  QString department;  // 部门编号
   QString departmentCode;  // 部门代码
-  QString position;        // 岗位类别
-  QString positionCode;    // 岗位代码
+  QString position;  // 岗位类别
+  QString positionCode;  // 岗位代码
 };
 // Adds a specific row; returns its new ID. Empty values are stored as Null. Throws db::DbError.
 qint64 addRuleRow(db::Database& database, const RuleRowValues& row);

@@ -83,20 +83,15 @@ void frm工号规则设置::gridClick() {
     Label1[7]->setText(boxText(Text3->text()));
     Label1[8]->setText(boxText(MSFlexGrid1->TextMatrix(row, ColPositionCode)));
     Label1[9]->setText(rules::sampleSerial(Text1->text()));
-    Label1[10]->setText(
-        rules::rowSampleNumber(Label1[6]->text(), Label1[7]->text(), Label1[8]->text(), Text1->text()));
+    Label1[10]->setText(rules::rowSampleNumber(Label1[6]->text(), Label1[7]->text(), Label1[8]->text(), Text1->text()));
     Command3->setEnabled(true);
   } else {
     Command3->setEnabled(false);
   }
   Command4->setEnabled(true);
   switch (MSFlexGrid1->Col()) {
-    case ColDepartment:
-      placeOverCell(Command1, true);
-      break;
-    case ColPosition:
-      placeOverCell(Command6, true);
-      break;
+    case ColDepartment: placeOverCell(Command1, true); break;
+    case ColPosition: placeOverCell(Command6, true); break;
     case ColDepartmentCode:
     case ColPositionCode:
       Text4->setText(MSFlexGrid1->Text());
@@ -105,8 +100,7 @@ void frm工号规则设置::gridClick() {
       placeOverCell(Text4, false);
       Text4->setFocus();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -267,8 +267,8 @@ bool frm工号规则设置::eventFilter(QObject* watched, QEvent* event) {
     return isPrintable(key->text()) && rules::keepDigits(key->text()) != key->text();
   }
   if (watched == Text4) {
-    if (!backspace && key->key() != Qt::Key_Delete && !isPrintable(key->text()) &&
-        key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) {
+    if (!backspace && key->key() != Qt::Key_Delete && !isPrintable(key->text()) && key->key() != Qt::Key_Return &&
+        key->key() != Qt::Key_Enter) {
       return false;
     }
     return cellEditorKey(key->key(), key->text());

@@ -27,13 +27,13 @@ class frm工号规则设置 : public QWidget {
   // ---- Controls ----
   QGroupBox* Frame2 = nullptr;  // "编码类别": rules and categories
   KeyedTree* TreeView3 = nullptr;  // rules
-  QLineEdit* Text2 = nullptr;      // rule name
-  QLineEdit* Text3 = nullptr;      // category code
-  QLineEdit* Text1 = nullptr;      // serial pattern (zeros)
+  QLineEdit* Text2 = nullptr;  // rule name
+  QLineEdit* Text3 = nullptr;  // category code
+  QLineEdit* Text1 = nullptr;  // serial pattern (zeros)
   QPushButton* Command10 = nullptr;  // "添加" new rule
   QPushButton* Command11 = nullptr;  // "删除" delete rule
   QPushButton* Command12 = nullptr;  // "确定" save rule
-  KeyedTree* TreeView4 = nullptr;    // categories of the shown rule
+  KeyedTree* TreeView4 = nullptr;  // categories of the shown rule
   QPushButton* Command13 = nullptr;  // "添加" attach a category
   QPushButton* Command14 = nullptr;  // "删除" release a category
 
@@ -47,8 +47,8 @@ class frm工号规则设置 : public QWidget {
   QPushButton* Command2 = nullptr;  // "添加" new row
   QPushButton* Command3 = nullptr;  // "删除" delete row
   QPushButton* Command4 = nullptr;  // "确定" save row
-  QLineEdit* Text4 = nullptr;       // cell editor
-  QListWidget* List1 = nullptr;     // position categories
+  QLineEdit* Text4 = nullptr;  // cell editor
+  QListWidget* List1 = nullptr;  // position categories
 
   QFrame* Picture2 = nullptr;  // category chooser
   KeyedTree* TreeView1 = nullptr;
@@ -142,6 +142,6 @@ class frm工号规则设置 : public QWidget {
   void loadPositionList();
   void addCategoryNodes(KeyedTree* tree, const QString& sql);
 
-  QString shownKey_;           // node key of the shown rule, "" when none
+  QString shownKey_;  // node key of the shown rule, "" when none
   bool choosingPosition_ = false;  // List1's selection is being reset by the window
 };

@@ -20,16 +20,11 @@ std::unique_ptr<Dialogs>& installed() {
 
 QMessageBox::Icon boxIcon(Icon icon) {
   switch (icon) {
-    case Icon::Information:
-      return QMessageBox::Information;
-    case Icon::Warning:
-      return QMessageBox::Warning;
-    case Icon::Critical:
-      return QMessageBox::Critical;
-    case Icon::Question:
-      return QMessageBox::Question;
-    case Icon::None:
-      break;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Critical: return QMessageBox::Critical;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::None: break;
   }
   return QMessageBox::NoIcon;
 }
@@ -76,7 +71,9 @@ Dialogs& Dialogs::current() {
 
 void Dialogs::install(std::unique_ptr<Dialogs> dialogs) { installed() = std::move(dialogs); }
 
-void msg(QWidget* parent, const QString& text) { Dialogs::current().message(parent, text, app_info::title(), Icon::None); }
+void msg(QWidget* parent, const QString& text) {
+  Dialogs::current().message(parent, text, app_info::title(), Icon::None);
+}
 
 void msg(QWidget* parent, const QString& text, const QString& title, Icon icon) {
   Dialogs::current().message(parent, text, title, icon);

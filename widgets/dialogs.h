@@ -66,12 +66,12 @@ class ScriptedDialogs : public Dialogs {
   // Runs the next queued modal action on the window (if any), then closes it when it is still open.
   void showModal(QWidget* window) override;
 
-  QList<Shown> shown;                                  // every message and question, in order
-  QList<bool> answers;                                 // next answers (unqueued question: Yes)
-  QStringList files;                                   // next file dialog results (unqueued: "")
-  QStringList fileDialogDirs, fileDialogFilters;       // what each file dialog was given
-  QList<std::function<void(QWidget*)>> modalActions;   // next modal shows
-  int modalShows = 0;                                  // how many windows were shown modally
+  QList<Shown> shown;  // every message and question, in order
+  QList<bool> answers;  // next answers (unqueued question: Yes)
+  QStringList files;  // next file dialog results (unqueued: "")
+  QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given
+  QList<std::function<void(QWidget*)>> modalActions;  // next modal shows
+  int modalShows = 0;  // how many windows were shown modally
 };
 
 }  // namespace ui

@@ -74,7 +74,7 @@ class FlexGrid : public QTableWidget {
  private:
   bool fixedColsSet_ = false;  // setFixedCols was called: the format string leaves it alone
   int pressRow_ = -1, pressCol_ = -1;
-  QList<Qt::Alignment> colAlign_;   // per column; 0 = general
+  QList<Qt::Alignment> colAlign_;  // per column; 0 = general
   QWidget* frozenHeader_ = nullptr;  // row 0 kept in view while the rows are scrolled
   bool inRange(int row, int col) const;
   QTableWidgetItem* cell(int row, int col);

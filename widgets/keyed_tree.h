@@ -16,11 +16,11 @@ class KeyedTree : public QTreeWidget {
   bool exists(const QString& key) const;
   QTreeWidgetItem* node(const QString& key) const;
   QString keyOf(const QTreeWidgetItem* item) const;
-  QString selectedKey() const;        // "" when no node is selected
+  QString selectedKey() const;  // "" when no node is selected
   QString selectedText() const;
   void selectNode(const QString& key);
-  QStringList texts() const;          // every node's text, depth first, in order
-  QStringList keys() const;           // every node's key, depth first, in order
+  QStringList texts() const;  // every node's text, depth first, in order
+  QStringList keys() const;  // every node's key, depth first, in order
   int count() const;
 
   // As a user's click on that node: selects it, then raises NodeClick.

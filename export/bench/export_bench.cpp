@@ -113,9 +113,10 @@ int main(int argc, char** argv) {
     warmNew.push_back(n.wall);
     warmExisting.push_back(e.wall);
   }
-  std::printf("median wall time: cold %.0f ms, warm new workbook %.0f ms, warm existing sheet %.0f ms; "
-              "workbook %lld bytes\n",
-              median(cold), median(warmNew), median(warmExisting), QFileInfo(dir.filePath("warm0.xls")).size());
+  std::printf(
+      "median wall time: cold %.0f ms, warm new workbook %.0f ms, warm existing sheet %.0f ms; "
+      "workbook %lld bytes\n",
+      median(cold), median(warmNew), median(warmExisting), QFileInfo(dir.filePath("warm0.xls")).size());
   calc::office::shutdown();
   return 0;
 }

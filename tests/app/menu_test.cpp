@@ -31,7 +31,9 @@ struct Opened {
 struct TerminateSpy {
   QList<int> codes;
   std::function<void(int)> saved = frm协调::terminate;
-  TerminateSpy() { frm协调::terminate = [this](int code) { codes << code; }; }
+  TerminateSpy() {
+    frm协调::terminate = [this](int code) { codes << code; };
+  }
   ~TerminateSpy() { frm协调::terminate = saved; }
 };
 

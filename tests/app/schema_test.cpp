@@ -78,7 +78,8 @@ TEST(HostSchema, CoreAndRuleTablesHaveTheirColumnsAndIndexes) {
   };
   for (const auto& [table, columns] : expected) {
     const QSet<QString> have = columnsOf(table);
-    for (const QString& c : columns) EXPECT_TRUE(have.contains(c.toLower())) << table.toStdString() << "." << c.toStdString();
+    for (const QString& c : columns)
+      EXPECT_TRUE(have.contains(c.toLower())) << table.toStdString() << "." << c.toStdString();
   }
   EXPECT_TRUE(indexedColumnsOf(u"员工档案"_s).contains(u"工号"_s));
   EXPECT_TRUE(indexedColumnsOf(u"岗位信息new"_s).contains(u"岗位代号"_s));
@@ -93,8 +94,14 @@ TEST(HostSchema, NamesThatDifferOnlyInLetterCaseAreOneTable) {
   for (const QString& t : host::allTables()) folded.insert(t.toLower());
 
   // Eight core and rule tables plus every table the lists name, once each.
-  QSet<QString> expected{u"员工档案"_s, u"员工类别"_s, u"岗位类别"_s, u"岗位信息new"_s, u"职能部门new"_s,
-                         u"上级部门new"_s, u"员工工号编码规则名称"_s, u"员工工号编码规则"_s};
+  QSet<QString> expected{u"员工档案"_s,
+                         u"员工类别"_s,
+                         u"岗位类别"_s,
+                         u"岗位信息new"_s,
+                         u"职能部门new"_s,
+                         u"上级部门new"_s,
+                         u"员工工号编码规则名称"_s,
+                         u"员工工号编码规则"_s};
   for (const auto& r : host::kSingleCascade) expected.insert(r.tableName().toLower());
   for (const auto& r : host::kBatchApply) expected.insert(r.tableName().toLower());
   for (const auto& r : host::kStaging) expected.insert(r.tableName().toLower());

@@ -83,16 +83,19 @@ TEST(BatchStatements, StagingScriptTextsAndLineBreaks) {
 
 TEST(BatchStatements, QueriesOfTheWindow) {
   EXPECT_EQ(ruleListSql(),
-            QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数 From 员工工号编码规则名称 Order By 类别码"));
+            QStringLiteral(
+                "SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数 From 员工工号编码规则名称 Order By 类别码"));
   EXPECT_EQ(listingSql(QStringLiteral("1")),
-            QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
-                           "职能部门new.职能部门编号, 职能部门new.职能部门名称 FROM 员工档案 INNER JOIN 岗位信息new ON "
-                           "员工档案.岗位编号 = 岗位信息new.岗位代号 INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
-                           "职能部门new.职能部门编号 WHERE (员工档案.员工类别 IN (Select 类别名称 From 员工类别 Where "
-                           "类别码='1')) ORDER BY len(员工档案.工号),员工档案.工号"));
+            QStringLiteral(
+                "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
+                "职能部门new.职能部门编号, 职能部门new.职能部门名称 FROM 员工档案 INNER JOIN 岗位信息new ON "
+                "员工档案.岗位编号 = 岗位信息new.岗位代号 INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
+                "职能部门new.职能部门编号 WHERE (员工档案.员工类别 IN (Select 类别名称 From 员工类别 Where "
+                "类别码='1')) ORDER BY len(员工档案.工号),员工档案.工号"));
   EXPECT_TRUE(listingSql(QStringLiteral("a'b")).contains(QStringLiteral("类别码='a''b'))")));
   EXPECT_EQ(registerLookupSql(QStringLiteral("10023")),
-            QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));
+            QStringLiteral(
+                "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));
   EXPECT_EQ(numberPrefix(QStringLiteral("7 工程")), QStringLiteral("7"));
 }
 
@@ -131,8 +134,13 @@ TEST(BatchManualCheck, StopsAtTheFirstProblemInRowOrder) {
   reg.holders[QStringLiteral("10009")] = QStringLiteral("赵六");
   reg.holders[QStringLiteral("10002")] = QStringLiteral("本人");
   // Rows 3 and 7 (indexes 2 and 6) share 10005; row 5 is taken but comes later than row 3.
-  Rows rows = makeRows({{"1", "10001"}, {"10002", "10002"}, {"3", "10005"}, {"4", "10004"},
-                        {"5", "10009"}, {"6", "10006"}, {"7", "10005"}});
+  Rows rows = makeRows({{"1", "10001"},
+                        {"10002", "10002"},
+                        {"3", "10005"},
+                        {"4", "10004"},
+                        {"5", "10009"},
+                        {"6", "10006"},
+                        {"7", "10005"}});
   Outcome o = manualCheck(rows, reg.lookup());
   EXPECT_EQ(o.status, Status::Duplicate);
   EXPECT_EQ(o.row, 2);
@@ -179,8 +187,8 @@ static Outcome resolveBoth(Rows& rows, FakeRegister& reg, qint64* literalCalls =
 TEST(BatchAutoResolve, RepairsTheLaterTwinAndTakenNumbers) {
   FakeRegister reg;
   reg.holders[QStringLiteral("10006")] = QStringLiteral("甲");
-  Rows rows = makeRows({{"1", "10001"}, {"2", "10002"}, {"3", "10005"}, {"4", "10004"},
-                        {"5", "10008"}, {"6", "10007"}, {"7", "10005"}});
+  Rows rows = makeRows(
+      {{"1", "10001"}, {"2", "10002"}, {"3", "10005"}, {"4", "10004"}, {"5", "10008"}, {"6", "10007"}, {"7", "10005"}});
   Outcome o = resolveBoth(rows, reg);
   EXPECT_EQ(o.status, Status::Passed);
   EXPECT_EQ(o.repairs, std::vector<int>{6});
@@ -226,7 +234,7 @@ TEST(BatchAutoResolve, FastEqualsLiteralOnGeneratedLists) {
     auto number = [&] {
       QString s = QString::number(base + pick(0, span));
       if (pick(0, 9) == 0) s.prepend(QString(pick(1, 2), u'0'));  // leading zeros
-      if (pick(0, 60) == 0) s = QStringLiteral("X") + s;           // no leading digits
+      if (pick(0, 60) == 0) s = QStringLiteral("X") + s;  // no leading digits
       return s;
     };
     FakeRegister reg;

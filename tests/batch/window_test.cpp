@@ -49,14 +49,16 @@ void referenceRows(Harness& h, const std::array<host::RefColumn, N>& list, const
       cols << u("类型");
       values << u("'档案信息修改'");
     }
-    h.exec(u("INSERT INTO ") + it.key() + u(" (") + cols.join(u(", ")) + u(") VALUES (") + values.join(u(", ")) + u(")"));
+    h.exec(u("INSERT INTO ") + it.key() + u(" (") + cols.join(u(", ")) + u(") VALUES (") + values.join(u(", ")) +
+           u(")"));
   }
 }
 
 // How many rows hold number in the given reference column.
 qint64 holding(Harness& h, const host::RefColumn& ref, const QString& number) {
-  return h.value(u("SELECT COUNT(*) FROM ") + ref.tableName() + u(" WHERE ") + ref.columnName() + u("=") +
-                 db::sqlQuote(number))
+  return h
+      .value(u("SELECT COUNT(*) FROM ") + ref.tableName() + u(" WHERE ") + ref.columnName() + u("=") +
+             db::sqlQuote(number))
       .toLongLong();
 }
 
@@ -74,8 +76,12 @@ class BatchWindow : public ::testing::Test {
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '保安', '1')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '保洁', '1')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', '工程', '2')"));
-    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('2', '工程类', 0, '0000')"));
-    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 0, '0000')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('2', '工程类', 0, "
+          "'0000')"));
+    h.exec(
+        u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '保安类', 0, "
+          "'0000')"));
   }
 
   void add(const QString& number, const QString& name, const QString& category, const QString& position) {
@@ -145,8 +151,13 @@ TEST_F(BatchWindow, StartStateControlsAndRuleList) {
   FlexGrid* g = w->MSFlexGrid1;
   ASSERT_EQ(g->Cols(), 7);
   EXPECT_EQ(g->Rows(), 2);
-  const QStringList headers{u("序 "), u("原工号    "), u("新工号     "), u("姓名         "),
-                            u("部门                           "), u("岗位                            "), QString()};
+  const QStringList headers{u("序 "),
+                            u("原工号    "),
+                            u("新工号     "),
+                            u("姓名         "),
+                            u("部门                           "),
+                            u("岗位                            "),
+                            QString()};
   for (int c = 0; c < 7; ++c) {
     EXPECT_EQ(g->TextMatrix(0, c), headers[c]) << c;
     EXPECT_EQ(g->TextMatrix(1, c), QString()) << c;
@@ -186,10 +197,10 @@ TEST_F(BatchWindow, ListingTextOrderAndWhoIsListed) {
   add(u("1001"), u("张三"), u("保安"), u("P01"));
   add(u("999"), u("李四"), u("保洁"), u("P02"));
   add(u("1000"), u("王五"), u("保安"), u("P02"));
-  add(u("998"), u("赵六"), u("工程"), u("P01"));    // another rule
-  add(u("12"), u("无岗"), u("保安"), QString());    // no position
-  add(u("13"), u("撤岗"), u("保安"), u("P09"));     // position of a missing department
-  add(u("14"), u("错岗"), u("保安"), u("P77"));     // missing position
+  add(u("998"), u("赵六"), u("工程"), u("P01"));  // another rule
+  add(u("12"), u("无岗"), u("保安"), QString());  // no position
+  add(u("13"), u("撤岗"), u("保安"), u("P09"));  // position of a missing department
+  add(u("14"), u("错岗"), u("保安"), u("P77"));  // missing position
   open();
   h.clearStatements();
   chooseRule(u("1 保安类"));
@@ -350,7 +361,8 @@ TEST_F(BatchCheck, AutomaticCheckMovesTheLaterRowToTheNextFreeNumber) {
   setNew(7, u("10008"));
   setNew(4, u("10010"));
   w->Command2->click();
-  EXPECT_EQ(column(2), (QStringList{u("10101"), u("10102"), u("10008"), u("10010"), u("10105"), u("10106"), u("10011")}));
+  EXPECT_EQ(column(2),
+            (QStringList{u("10101"), u("10102"), u("10008"), u("10010"), u("10105"), u("10106"), u("10011")}));
   EXPECT_EQ(rowColours(), (QStringList{u("default"), u("default"), u("default"), u("default"), u("default"),
                                        u("default"), u("duplicate")}));
   EXPECT_EQ(w->Label2->text(), QString());
@@ -364,7 +376,8 @@ TEST_F(BatchCheck, AutomaticCheckMovesTheLaterRowToTheNextFreeNumber) {
   setNew(6, u("10200"));  // an unlisted employee's number
   h.exec(u("UPDATE 员工档案 SET 工号='01005' WHERE 工号='10009'"));
   w->Command2->click();
-  EXPECT_EQ(column(2), (QStringList{u("1006"), u("50123"), u("10008"), u("10010"), u("50124"), u("10201"), u("10011")}));
+  EXPECT_EQ(column(2),
+            (QStringList{u("1006"), u("50123"), u("10008"), u("10010"), u("50124"), u("10201"), u("10011")}));
   EXPECT_EQ(rowColours(), (QStringList{u("duplicate"), u("default"), u("default"), u("default"), u("duplicate"),
                                        u("duplicate"), u("default")}));
   EXPECT_EQ(w->Label2->text(), QString());
@@ -463,8 +476,9 @@ TEST_F(BatchApply, EveryReferenceColumnRenamedForEveryRow) {
 }
 
 TEST_F(BatchApply, AFailingRowLeavesTheWholeDatabaseAsItWas) {
-  testdb::rawExec(u("CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='11003' "
-               "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"));
+  testdb::rawExec(
+      u("CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='11003' "
+        "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"));
   const Snapshot before = snapshot();
   h.clearStatements();
   w->Command3->click();
@@ -560,7 +574,8 @@ TEST_F(BatchStaging, AskedFirstAndNothingToDo) {
 }
 
 TEST_F(BatchStaging, AFailingBatchRollsEverythingBack) {
-  testdb::rawExec(u("CREATE TRIGGER attendance_locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"));
+  testdb::rawExec(
+      u("CREATE TRIGGER attendance_locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"));
   const Snapshot before = snapshot();
   h.clearStatements();
   w->Command5->click();

@@ -39,7 +39,8 @@ QString contents() {
 
 // The employee with the most reference rows in the batch apply's tables.
 QString busiestEmployee(Harness& h) {
-  return h.value(QStringLiteral("SELECT 员工编号 FROM 工资单项目明细 GROUP BY 员工编号 ORDER BY count(*) DESC, 员工编号 LIMIT 1"));
+  return h.value(
+      QStringLiteral("SELECT 员工编号 FROM 工资单项目明细 GROUP BY 员工编号 ORDER BY count(*) DESC, 员工编号 LIMIT 1"));
 }
 
 }  // namespace
@@ -96,7 +97,8 @@ TEST(BenchBare, OneTransactionIsAllOrNothingAutocommitIsNot) {
   Harness h;
   h.seedDemo();
   const QString o = busiestEmployee(h), n = QStringLiteral("9100002");
-  h.exec(QStringLiteral("CREATE TRIGGER stop BEFORE UPDATE ON 工资单明细 BEGIN SELECT RAISE(ABORT, '工资单明细 is locked'); END"));
+  h.exec(QStringLiteral(
+      "CREATE TRIGGER stop BEFORE UPDATE ON 工资单明细 BEGIN SELECT RAISE(ABORT, '工资单明细 is locked'); END"));
   const QString before = contents();
   const QString inRegister = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号='%1'");
 
@@ -116,8 +118,10 @@ TEST(BenchBare, OneTransactionIsAllOrNothingAutocommitIsNot) {
 TEST(BenchBare, QueriesAndQuotedLists) {
   Harness h;
   h.seedDemo();
-  EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM 员工档案")), h.value(QStringLiteral("SELECT count(*) FROM 员工档案")));
-  EXPECT_EQ(column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID")), h.column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID")));
+  EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM 员工档案")),
+            h.value(QStringLiteral("SELECT count(*) FROM 员工档案")));
+  EXPECT_EQ(column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID")),
+            h.column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID")));
   EXPECT_EQ(scalar(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE 0")), "");
   EXPECT_EQ(quotedList({"0012", "O'Neil"}), "'0012','O''Neil'");
   EXPECT_THROW(scalar(QStringLiteral("SELECT nothing FROM nowhere")), std::runtime_error);

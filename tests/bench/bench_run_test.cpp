@@ -76,8 +76,9 @@ TEST(BenchRun, AFailingRenumberIsReportedWithTheDatabasesTextNotTimed) {
   // single renumber, 81xxxxx for the batch), while the warm-up round trips pass.
   const QString faulty = dir.filePath("faulty.db");
   openCopy(cx.cacheFile, faulty);
-  runBare(QStringLiteral("CREATE TRIGGER stop BEFORE UPDATE ON 工资单明细 WHEN NEW.员工编号 = '9100000' OR NEW.员工编号 LIKE "
-                         "'81_____' BEGIN SELECT RAISE(ABORT, '工资单明细 is locked'); END"));
+  runBare(QStringLiteral(
+      "CREATE TRIGGER stop BEFORE UPDATE ON 工资单明细 WHEN NEW.员工编号 = '9100000' OR NEW.员工编号 LIKE "
+      "'81_____' BEGIN SELECT RAISE(ABORT, '工资单明细 is locked'); END"));
   closeShared();
   cx.cacheFile = faulty;
 

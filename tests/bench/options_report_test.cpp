@@ -89,10 +89,10 @@ TEST(BenchPlan, FullScaleDefaultsAndProportionalShrinking) {
 TEST(BenchPlan, GivenSizesAreKeptWithinWhatTheRegisterHolds) {
   Options o;
   o.employees = 50;
-  o.batchEmployees = 80;     // more than there are employees
+  o.batchEmployees = 80;  // more than there are employees
   o.autocommitSample = 500;  // more than the batch
   o.checkRows = 30;
-  o.checkConflicts = 20;     // at most half the rows
+  o.checkConflicts = 20;  // at most half the rows
   const Plan p = plan(o);
   EXPECT_EQ(p.batchEmployees, 50);
   EXPECT_EQ(p.autocommitSample, 50);

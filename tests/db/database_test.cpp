@@ -156,16 +156,18 @@ TEST_F(EmbeddedDb, LenIgnoresTrailingBlanks) {
 
 TEST_F(EmbeddedDb, EqualNumbersSearchRunsAsTheToolSendsIt) {
   addEmployees({"0012", "7", "12", "008", "012", "8", "9"});
-  EXPECT_EQ(column("SELECT 员工档案.工号, 员工档案.ID From 员工档案 Left Join 岗位信息New On "
-                   "员工档案.岗位编号=岗位信息New.岗位代号 Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS "
-                   "SZGH From 员工档案 GROUP BY CONVERT(int, 工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, "
-                   "员工档案.工号), 员工档案.ID"),
-            (QStringList{"008", "8", "0012", "12", "012"}));
+  EXPECT_EQ(
+      column("SELECT 员工档案.工号, 员工档案.ID From 员工档案 Left Join 岗位信息New On "
+             "员工档案.岗位编号=岗位信息New.岗位代号 Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS "
+             "SZGH From 员工档案 GROUP BY CONVERT(int, 工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, "
+             "员工档案.工号), 员工档案.ID"),
+      (QStringList{"008", "8", "0012", "12", "012"}));
 }
 
 TEST_F(EmbeddedDb, IfNotExistsInsertsOnce) {
-  const QString s3 = "if not exists (select * from 员工工号编码规则 where 类别代码 ='18')  INSERT INTO 员工工号编码规则 "
-                     "(类别代码) VALUES ('18')";
+  const QString s3 =
+      "if not exists (select * from 员工工号编码规则 where 类别代码 ='18')  INSERT INTO 员工工号编码规则 "
+      "(类别代码) VALUES ('18')";
   run(s3);
   run(s3);
   run("if exists (select * from 员工工号编码规则 where 类别代码 ='18') INSERT INTO 员工工号编码规则 (类别代码) VALUES "
@@ -214,8 +216,9 @@ TEST_F(EmbeddedDb, FailingThirdStatementOfABatch) {
   run("INSERT INTO 岗位信息New (岗位代号, 工号) VALUES ('p1', '0001')");
   run("INSERT INTO SKOperator (OperatorNum) VALUES ('0001')");
   run("CREATE TRIGGER refuse BEFORE UPDATE ON SKOperator BEGIN SELECT RAISE(ABORT, 'SKOperator is locked'); END");
-  const QString batch = "Update 员工档案 set 工号='0002' Where 工号='0001' Update 岗位信息new set 工号='0002' Where "
-                        "工号='0001' Update skoperator set OperatorNum='0002' Where OperatorNum='0001'";
+  const QString batch =
+      "Update 员工档案 set 工号='0002' Where 工号='0001' Update 岗位信息new set 工号='0002' Where "
+      "工号='0001' Update skoperator set OperatorNum='0002' Where OperatorNum='0001'";
   const auto numbers = [&] {
     return QStringList{value("SELECT 工号 FROM 员工档案"), value("SELECT 工号 FROM 岗位信息New"),
                        value("SELECT OperatorNum FROM SKOperator")};
@@ -264,20 +267,24 @@ TEST_F(EmbeddedDb, Transactions) {
 
 TEST_F(EmbeddedDb, AddAndUpdateRecordsWithTheirLog) {
   const db::Fields fields = {{"类别代码", "A'1"}, {"流水号", QVariant()}};
-  const qint64 first = db_.addRecord("SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0", "员工工号编码规则", fields);
-  const qint64 second = db_.addRecord("SELECT ID From 员工工号编码规则 Where ID=0", "员工工号编码规则", {{"流水号", 5}});
+  const qint64 first =
+      db_.addRecord("SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0", "员工工号编码规则", fields);
+  const qint64 second =
+      db_.addRecord("SELECT ID From 员工工号编码规则 Where ID=0", "员工工号编码规则", {{"流水号", 5}});
   EXPECT_GT(first, 0);
   EXPECT_EQ(second, first + 1);
   db_.updateRecord("SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first), "员工工号编码规则",
                    first, {{"流水号", 7}, {"类别代码", "B"}});
-  EXPECT_EQ(db_.statementLog(),
-            (QStringList{"SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0",
-                         "INSERT INTO 员工工号编码规则 (类别代码, 流水号) VALUES (?, ?)",
-                         "SELECT ID From 员工工号编码规则 Where ID=0", "INSERT INTO 员工工号编码规则 (流水号) VALUES (?)",
-                         "SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first),
-                         "UPDATE 员工工号编码规则 SET 流水号=?, 类别代码=? WHERE ID=" + QString::number(first)}));
-  EXPECT_EQ(column("SELECT ifnull(类别代码, 'NULL') || ':' || ifnull(流水号, 'NULL') FROM 员工工号编码规则 ORDER BY ID"),
-            (QStringList{"B:7", "NULL:5"}));
+  EXPECT_EQ(
+      db_.statementLog(),
+      (QStringList{"SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0",
+                   "INSERT INTO 员工工号编码规则 (类别代码, 流水号) VALUES (?, ?)",
+                   "SELECT ID From 员工工号编码规则 Where ID=0", "INSERT INTO 员工工号编码规则 (流水号) VALUES (?)",
+                   "SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first),
+                   "UPDATE 员工工号编码规则 SET 流水号=?, 类别代码=? WHERE ID=" + QString::number(first)}));
+  EXPECT_EQ(
+      column("SELECT ifnull(类别代码, 'NULL') || ':' || ifnull(流水号, 'NULL') FROM 员工工号编码规则 ORDER BY ID"),
+      (QStringList{"B:7", "NULL:5"}));
   EXPECT_THROW(db_.addRecord("SELECT ID From 员工工号编码规则 Where ID=0", "员工工号编码规则", {{"a; DROP", 1}}),
                DbError);
   EXPECT_THROW(db_.addRecord("SELECT ID From nowhere Where ID=0", "员工工号编码规则", {{"流水号", 1}}), DbError);
@@ -298,10 +305,11 @@ TEST_F(EmbeddedDb, LogHoldsEveryTextAsBuiltBeforeTranslation) {
 }
 
 TEST(SplitBatches, GoLinesInAnyCaseSeparateBatches) {
-  const QString script = " Update a set x='9' +x Where x In(Select 1); \r\ngo\r\n"
-                         " Update b set y='9' +y;\r\n  Go \t\r\n"
-                         "Update c set z='\ngo\n' -- go\n/* \ngo\n */\nGO\n\r\ngo\n"
-                         " Update d Set w='9'+w";
+  const QString script =
+      " Update a set x='9' +x Where x In(Select 1); \r\ngo\r\n"
+      " Update b set y='9' +y;\r\n  Go \t\r\n"
+      "Update c set z='\ngo\n' -- go\n/* \ngo\n */\nGO\n\r\ngo\n"
+      " Update d Set w='9'+w";
   EXPECT_EQ(Database::splitBatches(script),
             (QStringList{" Update a set x='9' +x Where x In(Select 1); ", " Update b set y='9' +y;",
                          "Update c set z='\ngo\n' -- go\n/* \ngo\n */", " Update d Set w='9'+w"}));
@@ -316,14 +324,16 @@ TEST_F(EmbeddedDb, ScriptRunsBatchByBatchAndStopsAtTheFirstFailure) {
   addEmployees({"1", "2"});
   run("Update 员工档案 set 岗位编号='P' Where 工号='2'");
   run("INSERT INTO 岗位信息New (岗位代号, 工号) VALUES ('p', '1')");
-  db_.executeScript(" Update 岗位信息new set 工号='9' +工号 Where 工号 In(Select 工号 From 员工档案 Where 岗位编号 Is "
-                    "Null); \r\ngo\r\n Update 员工档案 Set 工号='9'+工号 Where 工号 In(Select 工号 From 员工档案 Where "
-                    "岗位编号 Is Null)");
+  db_.executeScript(
+      " Update 岗位信息new set 工号='9' +工号 Where 工号 In(Select 工号 From 员工档案 Where 岗位编号 Is "
+      "Null); \r\ngo\r\n Update 员工档案 Set 工号='9'+工号 Where 工号 In(Select 工号 From 员工档案 Where "
+      "岗位编号 Is Null)");
   EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"91", "2"}));
   EXPECT_EQ(value("SELECT 工号 FROM 岗位信息New"), "91");
   db_.clearStatementLog();
-  EXPECT_THROW(db_.executeScript("Update 员工档案 set 姓名='a'\ngo\nUpdate nowhere set a=1\ngo\nUpdate 员工档案 set 姓名='c'"),
-               DbError);
+  EXPECT_THROW(
+      db_.executeScript("Update 员工档案 set 姓名='a'\ngo\nUpdate nowhere set a=1\ngo\nUpdate 员工档案 set 姓名='c'"),
+      DbError);
   EXPECT_EQ(db_.statementLog(), (QStringList{"Update 员工档案 set 姓名='a'", "Update nowhere set a=1"}));
   EXPECT_EQ(column("SELECT DISTINCT 姓名 FROM 员工档案"), QStringList{"a"});
 }

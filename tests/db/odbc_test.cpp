@@ -25,9 +25,10 @@ TEST(OdbcConnectionString, BracesEveryValueAndAddsUtf8ForFreeTds) {
             QStringLiteral("DRIVER={FreeTDS};SERVER={10.1.2.3,14330};UID={u};PWD={p};DATABASE={d};"
                            "ClientCharset=UTF-8;TDS_Version=7.4;"));
   // FreeTDS takes "}" as it stands; other drivers read "}}" as "}".
-  EXPECT_EQ(odbc::connectionString("FreeTDS", "u", "a}b}", "d", "s", &refusal),
-            QStringLiteral("DRIVER={FreeTDS};SERVER={s};UID={u};PWD={a}b}};DATABASE={d};ClientCharset=UTF-8;TDS_Version=7.4;"
-                           "Port=1433;"));
+  EXPECT_EQ(
+      odbc::connectionString("FreeTDS", "u", "a}b}", "d", "s", &refusal),
+      QStringLiteral("DRIVER={FreeTDS};SERVER={s};UID={u};PWD={a}b}};DATABASE={d};ClientCharset=UTF-8;TDS_Version=7.4;"
+                     "Port=1433;"));
   EXPECT_EQ(odbc::connectionString("ODBC Driver 18 for SQL Server", "u", "a}b};c", "d", "s", &refusal),
             QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={s};UID={u};PWD={a}}b}};c};DATABASE={d};"));
   EXPECT_TRUE(refusal.isEmpty());
@@ -87,7 +88,8 @@ TEST(OdbcLogin, ClosedPortFailsQuicklyWithTheDriversDescription) {
   QString error;
   QElapsedTimer timer;
   timer.start();
-  EXPECT_FALSE(database.openSqlServer("sa", "secret", "人事", QStringLiteral("127.0.0.1,%1").arg(closedPort()), &error));
+  EXPECT_FALSE(
+      database.openSqlServer("sa", "secret", "人事", QStringLiteral("127.0.0.1,%1").arg(closedPort()), &error));
   EXPECT_LT(timer.elapsed(), 15000);
   EXPECT_FALSE(database.isOpen());
   EXPECT_TRUE(error.contains("FreeTDS")) << error.toStdString();  // the driver's own text

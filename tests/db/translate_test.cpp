@@ -65,10 +65,11 @@ TEST(Translate, IfNotExistsInsertBecomesGuardedInsertSelect) {
 }
 
 TEST(Translate, PlusNextToAStringConcatenatesAndStaysAnAdditionWithNumbers) {
-  EXPECT_EQ(tr(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where 岗位编号 Is "
-               "Null); "),
-            QStringList{"Update XZ文件流转情况 set 查阅人='9' ||查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where "
-                        "岗位编号 Is Null)"});
+  EXPECT_EQ(
+      tr(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where 岗位编号 Is "
+         "Null); "),
+      QStringList{"Update XZ文件流转情况 set 查阅人='9' ||查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where "
+                  "岗位编号 Is Null)"});
   EXPECT_EQ(tr("Update 员工档案 Set 工号='9'+工号"), QStringList{"Update 员工档案 Set 工号='9'||工号"});
   EXPECT_EQ(tr("select 工号+'x', a + b, a+1, '9' + 5, N'a' + t.b + c, 'a' + f(x) + y, +'z'"),
             QStringList{"select 工号||'x', a + b, a+1, '9' + 5, 'a' || t.b || c, 'a' || f(x) || y, +'z'"});
@@ -77,8 +78,8 @@ TEST(Translate, PlusNextToAStringConcatenatesAndStaysAnAdditionWithNumbers) {
 TEST(Translate, StatementsWithoutSeparatorsAreSplitAtTopLevelKeywords) {
   EXPECT_EQ(tr(" Update a set x='1' Where x='2' Update b set y='1' Where y='2' Delete From c Where z='3' Update d "
                "set w=1"),
-            (QStringList{"Update a set x='1' Where x='2'", "Update b set y='1' Where y='2'", "Delete From c Where z='3'",
-                         "Update d set w=1"}));
+            (QStringList{"Update a set x='1' Where x='2'", "Update b set y='1' Where y='2'",
+                         "Delete From c Where z='3'", "Update d set w=1"}));
   // S6: three statements, the second with two blanks after Where.
   EXPECT_EQ(tr("Update 员工类别 Set 类别码=Null Where 类别码='18' Delete From 员工工号编码规则 Where  类别代码='18' "
                "Delete From 员工工号编码规则名称 Where 类别码='18'"),

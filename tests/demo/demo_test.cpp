@@ -36,7 +36,8 @@ QStringList dump() {
 }
 
 qint64 count(Harness& h, const QString& table, const QString& where = QString()) {
-  return h.value(u"SELECT COUNT(*) FROM "_s + table + (where.isEmpty() ? QString() : u" WHERE "_s + where)).toLongLong();
+  return h.value(u"SELECT COUNT(*) FROM "_s + table + (where.isEmpty() ? QString() : u" WHERE "_s + where))
+      .toLongLong();
 }
 
 // The check of an 18-character identity number: region, a real birth date, and the
@@ -119,7 +120,8 @@ TEST(DemoData, OrganisationHasATreeWithHistoryCategoriesPositionsAndRules) {
   EXPECT_EQ(count(h, u"员工类别"_s, u"类别码 IS NULL"_s), 2);
   EXPECT_EQ(h.column(u"SELECT 编码规则 FROM 员工工号编码规则名称 ORDER BY 编码规则"_s),
             (QStringList{u"1"_s, u"3"_s, u"5"_s}));
-  EXPECT_EQ(count(h, u"员工类别"_s, u"类别码 IS NOT NULL AND 类别码 NOT IN (SELECT 类别码 FROM 员工工号编码规则名称)"_s), 0);
+  EXPECT_EQ(
+      count(h, u"员工类别"_s, u"类别码 IS NOT NULL AND 类别码 NOT IN (SELECT 类别码 FROM 员工工号编码规则名称)"_s), 0);
   for (const QString& pattern : h.column(u"SELECT 流水号位数 FROM 员工工号编码规则名称"_s))
     EXPECT_TRUE(pattern == u"000"_s || pattern == u"0000"_s) << pattern.toStdString();
 
@@ -141,7 +143,9 @@ TEST(DemoData, OrganisationHasATreeWithHistoryCategoriesPositionsAndRules) {
                   u"类别代码='"_s + code5 +
                       u"' AND (部门编号 IS NULL OR 部门代码 IS NULL OR 岗位类别 IS NULL OR 岗位代码 IS NULL)"_s),
             0);
-  EXPECT_EQ(count(h, u"员工工号编码规则"_s, u"部门编号 IS NOT NULL AND 部门编号 NOT IN (SELECT 职能部门编号 FROM 职能部门new)"_s), 0);
+  EXPECT_EQ(count(h, u"员工工号编码规则"_s,
+                  u"部门编号 IS NOT NULL AND 部门编号 NOT IN (SELECT 职能部门编号 FROM 职能部门new)"_s),
+            0);
 }
 
 TEST(DemoData, EmployeesHaveNamesIdentityNumbersPositionsAndEqualNumbers) {
@@ -167,8 +171,10 @@ TEST(DemoData, EmployeesHaveNamesIdentityNumbersPositionsAndEqualNumbers) {
     if (number.size() < 4 || number.size() > 5) ++shortOrLong;
     EXPECT_TRUE(chinese.match(q.value(1).toString()).hasMatch()) << q.value(1).toString().toStdString();
     EXPECT_TRUE(q.value(2).toString() == u"男"_s || q.value(2).toString() == u"女"_s);
-    if (q.isNull(3)) ++withoutIdentity;
-    else EXPECT_TRUE(validIdentity(q.value(3).toString(), q.value(2).toString())) << q.value(3).toString().toStdString();
+    if (q.isNull(3))
+      ++withoutIdentity;
+    else
+      EXPECT_TRUE(validIdentity(q.value(3).toString(), q.value(2).toString())) << q.value(3).toString().toStdString();
     if (q.isNull(5)) ++withoutPosition;
   }
   EXPECT_LT(withoutIdentity, scale.employees / 10);

@@ -74,7 +74,7 @@ class ExportWindow : public ::testing::Test {
 
   // The shared window with its boxes filled as a caller fills them.
   frm输出到Excel文件& window(FlexGrid* grid, const QString& path, const QString& sheet,
-                          const QString& title1 = "工程类员工新旧工号对照表", const QString& title2 = "2024-03-07") {
+                             const QString& title1 = "工程类员工新旧工号对照表", const QString& title2 = "2024-03-07") {
     auto& w = h.open<frm输出到Excel文件>();
     w.SourceGrid = grid;
     w.Text1[0]->setText(path);
@@ -195,7 +195,7 @@ TEST_F(ExportWindow, WritesTitlesAndTheWholeGridAsTextIntoANewWorkbook) {
   for (int col = 1; col <= 6; ++col) {
     for (int row = 1; row <= 2; ++row) {
       EXPECT_EQ(s.at(row, col).horizontal, 2) << row << "," << col;  // centre
-      EXPECT_EQ(s.at(row, col).vertical, 1) << row << "," << col;    // middle
+      EXPECT_EQ(s.at(row, col).vertical, 1) << row << "," << col;  // middle
       EXPECT_EQ(s.at(row, col).top + s.at(row, col).left, 0) << "titles have no borders";
     }
     EXPECT_EQ(s.at(1, col).fontPoints, 18);
@@ -309,9 +309,8 @@ TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
       {"a sheet name of 32 characters", book, QString(32, QChar(u'工'))},
       {"a sheet name beginning with an apostrophe", book, "'工程"},
       {"an empty sheet name", book, ""},
-      {"a sheet of that name in other letter case", book, firstSheet.toUpper() == firstSheet
-                                                               ? firstSheet.toLower()
-                                                               : firstSheet.toUpper()},
+      {"a sheet of that name in other letter case", book,
+       firstSheet.toUpper() == firstSheet ? firstSheet.toLower() : firstSheet.toUpper()},
       {"a file that is not a workbook", text, "工程"},
       {"an empty file", empty, "工程"},
       {"a workbook locked by another program", locked, "工程"},
@@ -350,8 +349,7 @@ TEST_F(ExportWindow, ALockLeftByAnOfficeOfThisToolThatIsGoneDoesNotBlockTheExpor
     QFile f(lock);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write((",root,host,07.03.2024 09:00," +
-             QUrl::fromLocalFile(QDir::tempPath() + "/renumber-office-gone00").toString(QUrl::FullyEncoded) +
-             ";")
+             QUrl::fromLocalFile(QDir::tempPath() + "/renumber-office-gone00").toString(QUrl::FullyEncoded) + ";")
                 .toUtf8());
   }
   EXPECT_TRUE(exportGrid(kTable, path, "工程"));

@@ -49,9 +49,12 @@ class OldNewExport : public ::testing::Test {
     h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '工程部')");
     h.exec("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号) VALUES ('P01', '电工', 'D01')");
     h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '工程类', '1')");
-    h.exec("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '工程', 0, '0000')");
+    h.exec(
+        "INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '工程', 0, "
+        "'0000')");
     for (const char* n : {"0012", "0013", "0107"})
-      h.exec(QString("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('%1', '员工%1', '工程类', 'P01')").arg(n));
+      h.exec(QString("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('%1', '员工%1', '工程类', 'P01')")
+                 .arg(n));
     w = &h.open<frm员工工号统一修改>();
     // Command4 is wired by the window itself.
     const int index = w->Combo1->findText("1 工程");
@@ -87,8 +90,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
   const QDate after = QDate::currentDate();
 
   EXPECT_EQ(h.dialogs().modalShows, 1);
-  EXPECT_EQ(seen.path,
-            QCoreApplication::applicationDirPath() + QDir::separator() + "工程类员工新旧工号对照表.XLS");
+  EXPECT_EQ(seen.path, QCoreApplication::applicationDirPath() + QDir::separator() + "工程类员工新旧工号对照表.XLS");
   EXPECT_EQ(seen.title1, "工程类员工新旧工号对照表");
   EXPECT_EQ(seen.sheet, "工程");
   EXPECT_TRUE(seen.title2 == before.toString("yyyy-MM-dd") || seen.title2 == after.toString("yyyy-MM-dd"))

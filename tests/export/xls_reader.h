@@ -12,8 +12,8 @@ struct Cell {
   QString value;
   double fontPoints = 0;
   int top = 0, bottom = 0, left = 0, right = 0;  // border line styles (0 none, 1 thin)
-  int horizontal = 0, vertical = 0;              // alignment codes (2 centre; vertical 1 centre)
-  QString format;                                // number format text ("@" = text)
+  int horizontal = 0, vertical = 0;  // alignment codes (2 centre; vertical 1 centre)
+  QString format;  // number format text ("@" = text)
 };
 
 struct Merge {

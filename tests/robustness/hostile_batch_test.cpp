@@ -84,8 +84,8 @@ TEST(HostileInput, BatchWindowEditor) {
   });
   if (!defects.isEmpty()) {
     ADD_FAILURE() << "the batch window's editor takes pasted text without dropping what is no digit "
-                    "(renumber_batch/batch_window.cpp: filter Text1 on textEdited as its keys are filtered):\n"
-                 << defects.join(u("\n")).toStdString();
+                     "(renumber_batch/batch_window.cpp: filter Text1 on textEdited as its keys are filtered):\n"
+                  << defects.join(u("\n")).toStdString();
   }
 }
 

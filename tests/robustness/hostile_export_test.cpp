@@ -101,10 +101,10 @@ TEST_F(HostileExport, APathOfBlanksOnly) {
   if (after != before) {
     const QFileInfo left(h.dir() + u("/   "));
     ADD_FAILURE() << "a path of blanks only is taken as a relative file name: the export makes "
-                    "\"   \" in the working folder and fails later, leaving it (export/export_window.cpp, To_Execl: "
-                    "treat a path that is empty after trimming as empty, \"请确定输出的文件名\"); left: "
-                 << (left.isDir() ? "a folder" : "a file of ") << left.size()
-                 << " bytes; messages: " << h.messages().join(u(" / ")).toStdString();
+                     "\"   \" in the working folder and fails later, leaving it (export/export_window.cpp, To_Execl: "
+                     "treat a path that is empty after trimming as empty, \"请确定输出的文件名\"); left: "
+                  << (left.isDir() ? "a folder" : "a file of ") << left.size()
+                  << " bytes; messages: " << h.messages().join(u(" / ")).toStdString();
   }
   EXPECT_EQ(h.messages(), (QStringList{u("请确定输出的文件名"), u("输出到Execl失败")}));
 }

@@ -139,9 +139,9 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
   });
   if (!defects.isEmpty()) {
     ADD_FAILURE() << "the proposal takes the last four UTF-16 code units of a long old number and can cut "
-                    "a character in two; the check then fails with the database's \"not an error\" "
-                    "(renumber_batch/batch_logic.cpp, proposal: take the last four characters by code point):\n"
-                 << defects.join(u("\n")).toStdString();
+                     "a character in two; the check then fails with the database's \"not an error\" "
+                     "(renumber_batch/batch_logic.cpp, proposal: take the last four characters by code point):\n"
+                  << defects.join(u("\n")).toStdString();
   }
 }
 
@@ -203,10 +203,11 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
     }
   });
   if (!defects.isEmpty()) {
-    ADD_FAILURE() << "the batch window reads a rule's code back from the entry's text up to its first "
-                    "blank, so a code holding a blank lists another rule's employees (renumber_batch/batch_window.cpp, "
-                    "列表: keep each rule's 类别码 as the Combo1 item's data and list by it):\n"
-                 << defects.join(u("\n")).toStdString();
+    ADD_FAILURE()
+        << "the batch window reads a rule's code back from the entry's text up to its first "
+           "blank, so a code holding a blank lists another rule's employees (renumber_batch/batch_window.cpp, "
+           "列表: keep each rule's 类别码 as the Combo1 item's data and list by it):\n"
+        << defects.join(u("\n")).toStdString();
   }
 }
 

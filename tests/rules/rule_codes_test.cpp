@@ -13,8 +13,7 @@ TEST(RuleCodes, CaptionsInOptionOrder) {
   for (int code : kOptionOrder) captions << codeCaption(code);
   EXPECT_EQ(captions, (QStringList{"按流水号", "按类别码 + 流水号", "按类别码 + 岗位类别码 + 流水号",
                                    "按部门代码 + 流水号", "按部门代码 + 类别码 + 流水号",
-                                   "按部门代码 + 岗位类别码 + 流水号",
-                                   "按部门代码 + 类别码 + 岗位类别码 + 流水号"}));
+                                   "按部门代码 + 岗位类别码 + 流水号", "按部门代码 + 类别码 + 岗位类别码 + 流水号"}));
   EXPECT_EQ(codeCaption(7), "");
   EXPECT_EQ(codeCaption(-1), "");
 }

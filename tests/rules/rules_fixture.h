@@ -42,8 +42,8 @@ class RulesWindowTest : public ::testing::Test {
 
   // A stored rule; returns its ID.
   QString addRule(const QString& code, const QString& name, int layout, const QString& pattern = "000") {
-    h.exec("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('" + code + "', '" + name +
-           "', " + QString::number(layout) + ", '" + pattern + "')");
+    h.exec("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('" + code + "', '" +
+           name + "', " + QString::number(layout) + ", '" + pattern + "')");
     return h.value("SELECT ID From 员工工号编码规则名称 Where 类别码='" + code + "'");
   }
 

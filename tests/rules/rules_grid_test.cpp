@@ -234,7 +234,8 @@ TEST_F(RulesWindowTest, FailingRowSaveKeepsTheRowUnsaved) {
   seedSmall();
   addRule("7", "合同工", 3);
   Window& w = openRule("7");
-  h.exec("CREATE TRIGGER no_rows BEFORE INSERT ON 员工工号编码规则 BEGIN SELECT RAISE(ABORT, 'rows are read only'); END");
+  h.exec(
+      "CREATE TRIGGER no_rows BEFORE INSERT ON 员工工号编码规则 BEGIN SELECT RAISE(ABORT, 'rows are read only'); END");
   w.Command2->click();
   w.TreeView2->clickNode("$01");
   w.Command5->click();
@@ -260,7 +261,8 @@ TEST_F(RulesWindowTest, PositionListOpensAboveTheButtonNearTheBottom) {
   EXPECT_EQ(w.List1->y(), w.Command6->y() + w.Command6->height());
   w.Command6->click();
   int low = 1;  // the lowest row fully in view
-  while (low + 1 < w.MSFlexGrid1->Rows() && w.MSFlexGrid1->cellRect(low + 1, 3).bottom() < w.MSFlexGrid1->height() - 20) {
+  while (low + 1 < w.MSFlexGrid1->Rows() &&
+         w.MSFlexGrid1->cellRect(low + 1, 3).bottom() < w.MSFlexGrid1->height() - 20) {
     ++low;
   }
   w.MSFlexGrid1->clickCell(low, 3);

@@ -27,20 +27,21 @@ TEST_F(RulesWindowTest, StartState) {
   EXPECT_FALSE(w.Text3->isReadOnly());
   EXPECT_EQ(w.Text1->text(), "000");
   EXPECT_EQ(w.Label1[2]->text(), "3 位数");
-  for (QWidget* hidden : {static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command6),
-                          static_cast<QWidget*>(w.Text4), static_cast<QWidget*>(w.List1),
-                          static_cast<QWidget*>(w.Picture1), static_cast<QWidget*>(w.Picture2)}) {
+  for (QWidget* hidden :
+       {static_cast<QWidget*>(w.Command1), static_cast<QWidget*>(w.Command6), static_cast<QWidget*>(w.Text4),
+        static_cast<QWidget*>(w.List1), static_cast<QWidget*>(w.Picture1), static_cast<QWidget*>(w.Picture2)}) {
     EXPECT_FALSE(hidden->isVisible());
   }
-  const QStringList captions{"对应员工类别", "流水号位数", "3 位数", "编码类别", "类别代码", "例", "无", "无", "无",
-                             "008", "008", "部门码", "类别码", "岗位码", "流水号", "请选择部门", "员工类别选择",
-                             "【只显示没有设置的员工类别】"};
+  const QStringList captions{
+      "对应员工类别", "流水号位数", "3 位数", "编码类别",   "类别代码",     "例",
+      "无",           "无",         "无",     "008",        "008",          "部门码",
+      "类别码",       "岗位码",     "流水号", "请选择部门", "员工类别选择", "【只显示没有设置的员工类别】"};
   for (int i = 0; i < 18; ++i) EXPECT_EQ(w.Label1[i]->text(), captions[i]) << i;
   for (int i : {11, 12, 13}) EXPECT_FALSE(w.Label1[i]->isEnabled()) << i;
   const QList<QPair<QPushButton*, QString>> buttons{
-      {w.Command10, "添加"}, {w.Command11, "删除"}, {w.Command12, "确定"},     {w.Command13, "添加"},
-      {w.Command14, "删除"}, {w.Command2, "添加"},  {w.Command3, "删除"},      {w.Command4, "确定"},
-      {w.Command9, "添加确定"}, {w.Command8, "取消"}, {w.Command5, "选择确定"}, {w.Command7, "取消"}};
+      {w.Command10, "添加"},    {w.Command11, "删除"}, {w.Command12, "确定"},    {w.Command13, "添加"},
+      {w.Command14, "删除"},    {w.Command2, "添加"},  {w.Command3, "删除"},     {w.Command4, "确定"},
+      {w.Command9, "添加确定"}, {w.Command8, "取消"},  {w.Command5, "选择确定"}, {w.Command7, "取消"}};
   for (const auto& [button, caption] : buttons) EXPECT_EQ(button->text(), caption);
   // Layout buttons: none selected, top to bottom in the order 0, 1, 2, 3, 6, 4, 5.
   QList<int> byTop{0, 1, 2, 3, 4, 5, 6};
@@ -128,8 +129,10 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   // Window load: departments, free categories, rules, position categories.
   EXPECT_EQ(h.statements(),
             (QStringList{sqlCurrentDepartments(), sqlFreeCategories(), sqlListRules(), sqlPositionCategories()}));
-  EXPECT_EQ(h.statements()[1], "SELECT 类别编号, 类别名称, 类别码 From 员工类别 Where 类别码 Is Null Order By 类别编号");
-  EXPECT_EQ(h.statements()[2], "SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数 From 员工工号编码规则名称 Order By 类别码");
+  EXPECT_EQ(h.statements()[1],
+            "SELECT 类别编号, 类别名称, 类别码 From 员工类别 Where 类别码 Is Null Order By 类别编号");
+  EXPECT_EQ(h.statements()[2],
+            "SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数 From 员工工号编码规则名称 Order By 类别码");
   EXPECT_EQ(h.statements()[3], "SELECT 岗位类别编号, 岗位类别名称 From 岗位类别 ORDER BY 岗位类别编号");
 
   // New rule 7 with layout 1 chosen before: S2 with a new record, then S3.
@@ -143,12 +146,13 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   const QStringList saved = h.statements();
   const QString id = h.value("SELECT ID From 员工工号编码规则名称 Where 类别码='7'");
   ASSERT_FALSE(id.isEmpty());
-  EXPECT_EQ(saved,
-            (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='7'",
-                         "SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数 From 员工工号编码规则名称 Where ID=0",
-                         "INSERT INTO 员工工号编码规则名称 (编码类别名称, 类别码, 编码规则, 流水号位数) VALUES (?, ?, ?, ?)",
-                         "if not exists (select * from 员工工号编码规则 where 类别代码 ='7')  INSERT INTO 员工工号编码规则 "
-                         "(类别代码) VALUES ('7')"}));
+  EXPECT_EQ(
+      saved,
+      (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='7'",
+                   "SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数 From 员工工号编码规则名称 Where ID=0",
+                   "INSERT INTO 员工工号编码规则名称 (编码类别名称, 类别码, 编码规则, 流水号位数) VALUES (?, ?, ?, ?)",
+                   "if not exists (select * from 员工工号编码规则 where 类别代码 ='7')  INSERT INTO 员工工号编码规则 "
+                   "(类别代码) VALUES ('7')"}));
 
   // Showing it: S8, then (code 1) S3.
   h.clearStatements();
@@ -160,9 +164,10 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   // Saving it again: S2 by ID.
   h.clearStatements();
   w.Command12->click();
-  EXPECT_EQ(h.statements(),
-            (QStringList{"SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数 From 员工工号编码规则名称 Where ID=" + id,
-                         "UPDATE 员工工号编码规则名称 SET 编码规则=?, 流水号位数=? WHERE ID=" + id}));
+  EXPECT_EQ(
+      h.statements(),
+      (QStringList{"SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数 From 员工工号编码规则名称 Where ID=" + id,
+                   "UPDATE 员工工号编码规则名称 SET 编码规则=?, 流水号位数=? WHERE ID=" + id}));
 
   // Attaching category 02: S9. Releasing it: S10, then S7.
   h.clearStatements();
@@ -173,16 +178,16 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   h.clearStatements();
   w.TreeView4->clickNode("LB02");
   w.Command14->click();
-  EXPECT_EQ(h.statements(),
-            (QStringList{"Update 员工类别 Set 类别码=Null Where 类别编号='02'", sqlFreeCategories()}));
+  EXPECT_EQ(h.statements(), (QStringList{"Update 员工类别 Set 类别码=Null Where 类别编号='02'", sqlFreeCategories()}));
 
   // Layout 4 on a rule whose grid is empty: S5, then S11 to list.
   h.clearStatements();
   w.Option1[4]->click();
-  EXPECT_EQ(h.statements(),
-            (QStringList{"Update 员工工号编码规则名称 Set 编码规则=4 Where ID=" + id,
-                         "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 From "
-                         "员工工号编码规则 WHERE (类别代码 = N'7') ORDER BY 部门编号, 岗位类别"}));
+  EXPECT_EQ(
+      h.statements(),
+      (QStringList{"Update 员工工号编码规则名称 Set 编码规则=4 Where ID=" + id,
+                   "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 From "
+                   "员工工号编码规则 WHERE (类别代码 = N'7') ORDER BY 部门编号, 岗位类别"}));
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 2);  // the default row made for layout 1 is listed
   const QString defaultRow = w.MSFlexGrid1->TextMatrix(1, 5);
 
@@ -198,17 +203,21 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   typeIntoCell(w, 2, 4, "3");
   const QString rowId = w.MSFlexGrid1->TextMatrix(2, 5);
   ASSERT_FALSE(rowId.isEmpty());
-  const QString s12 = "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 From 员工工号编码规则";
-  EXPECT_EQ(h.statements(),
-            (QStringList{s12 + " WHERE ID=0",
-                         "INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES (?, ?, ?, ?, ?)"}));
+  const QString s12 =
+      "SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 From 员工工号编码规则";
+  EXPECT_EQ(
+      h.statements(),
+      (QStringList{
+          s12 + " WHERE ID=0",
+          "INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES (?, ?, ?, ?, ?)"}));
   h.clearStatements();
   w.MSFlexGrid1->clickCell(2, 0);
   w.Command4->click();
-  EXPECT_EQ(h.statements(),
-            (QStringList{s12 + " WHERE ID=" + rowId,
-                         "UPDATE 员工工号编码规则 SET 类别代码=?, 部门编号=?, 部门代码=?, 岗位类别=?, 岗位代码=? WHERE ID=" +
-                             rowId}));
+  EXPECT_EQ(
+      h.statements(),
+      (QStringList{
+          s12 + " WHERE ID=" + rowId,
+          "UPDATE 员工工号编码规则 SET 类别代码=?, 部门编号=?, 部门代码=?, 岗位类别=?, 岗位代码=? WHERE ID=" + rowId}));
   h.clearStatements();
   w.MSFlexGrid1->clickCell(1, 0);
   w.Command3->click();
@@ -217,16 +226,18 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   // Layout 2 on a rule with rows: S4, S5, S11.
   h.clearStatements();
   w.Option1[2]->click();
-  EXPECT_EQ(h.statements(), (QStringList{"Delete From 员工工号编码规则 Where 类别代码='7'",
-                                         "Update 员工工号编码规则名称 Set 编码规则=2 Where ID=" + id, sqlListRuleRows("7")}));
+  EXPECT_EQ(h.statements(),
+            (QStringList{"Delete From 员工工号编码规则 Where 类别代码='7'",
+                         "Update 员工工号编码规则名称 Set 编码规则=2 Where ID=" + id, sqlListRuleRows("7")}));
 
   // Deleting the rule: S6 in one text, then S7.
   h.clearStatements();
   w.Command11->click();
-  EXPECT_EQ(h.statements(),
-            (QStringList{"Update 员工类别 Set 类别码=Null Where 类别码='7' Delete From 员工工号编码规则 Where  类别代码='7' "
-                         "Delete From 员工工号编码规则名称 Where 类别码='7'",
-                         sqlFreeCategories()}));
+  EXPECT_EQ(
+      h.statements(),
+      (QStringList{"Update 员工类别 Set 类别码=Null Where 类别码='7' Delete From 员工工号编码规则 Where  类别代码='7' "
+                   "Delete From 员工工号编码规则名称 Where 类别码='7'",
+                   sqlFreeCategories()}));
 }
 
 TEST_F(RulesWindowTest, NewRuleWithoutLayoutThenCodeThree) {
@@ -298,7 +309,8 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   h.answer(false);
   w.Option1[6]->click();
   ASSERT_EQ(h.messages().size(), 3);
-  EXPECT_EQ(h.messages()[2], kRowsQuestion + "按部门代码 + 类别码 + 流水号?\n【提醒】如果选择[是]系统将自动删除已设置的具体规则");
+  EXPECT_EQ(h.messages()[2],
+            kRowsQuestion + "按部门代码 + 类别码 + 流水号?\n【提醒】如果选择[是]系统将自动删除已设置的具体规则");
   EXPECT_TRUE(w.Option1[3]->isChecked());
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "3");
   EXPECT_EQ(count("员工工号编码规则"), "1");
@@ -339,7 +351,8 @@ TEST_F(RulesWindowTest, LayoutChangeFailureLeavesRuleAsItWas) {
   addRule("7", "合同工", 3);
   addRow("7", "0101", "12", "", "");
   Window& w = openRule("7");
-  h.exec("CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code is locked'); END");
+  h.exec(
+      "CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code is locked'); END");
   w.Option1[6]->click();
   ASSERT_EQ(h.messages().size(), 3);
   EXPECT_TRUE(h.messages()[2].contains("code is locked"));
@@ -364,8 +377,9 @@ TEST_F(RulesWindowTest, SavingChecksBoxesAndCodes) {
   w.Text2->setText("重复");
   w.Text3->setText("7");
   w.Command12->click();  // code 7 is taken
-  EXPECT_EQ(h.messages(), (QStringList{"请输入流水号位数  提示用0的数量表示", "流水号位数只能由0组成  提示用0的数量表示",
-                                       "请输入名称", "类别代码7已被其他编码类别使用，请输入另一个类别代码"}));
+  EXPECT_EQ(h.messages(),
+            (QStringList{"请输入流水号位数  提示用0的数量表示", "流水号位数只能由0组成  提示用0的数量表示",
+                         "请输入名称", "类别代码7已被其他编码类别使用，请输入另一个类别代码"}));
   EXPECT_EQ(h.titles().first(), app_info::title());
   EXPECT_EQ(count("员工工号编码规则名称"), "1");
   EXPECT_TRUE(h.statements().filter("Where ID=0").isEmpty());

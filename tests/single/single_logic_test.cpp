@@ -97,7 +97,8 @@ QStringList statementsOf(const QString& batch) {
 TEST(SingleSearchText, ConditionJoinsFilledBoxesWithOr) {
   EXPECT_EQ(textSearchCondition("", "", "110"), u("员工档案.身份证号码 Like '%110%'"));
   EXPECT_EQ(textSearchCondition("12", u("王"), ""), u("员工档案.工号 Like '%12%' Or 员工档案.姓名 Like '%王%'"));
-  EXPECT_EQ(textSearchCondition("", u("王"), "110"), u("员工档案.姓名 Like '%王%' Or 员工档案.身份证号码 Like '%110%'"));
+  EXPECT_EQ(textSearchCondition("", u("王"), "110"),
+            u("员工档案.姓名 Like '%王%' Or 员工档案.身份证号码 Like '%110%'"));
   EXPECT_EQ(textSearchCondition("12", u("王"), "110"),
             u("员工档案.工号 Like '%12%' Or 员工档案.姓名 Like '%王%' Or 员工档案.身份证号码 Like '%110%'"));
   EXPECT_EQ(textSearchCondition("", "", ""), QString());
@@ -110,9 +111,10 @@ TEST(SingleSearchText, ConditionJoinsFilledBoxesWithOr) {
 TEST(SingleSearchText, Statements) {
   EXPECT_EQ(textSearchStatement(u("员工档案.身份证号码 Like '%110%'")),
             u(kSearchHead) + u(" Where 员工档案.身份证号码 Like '%110%'"));
-  EXPECT_EQ(equalNumbersStatement(),
-            u(kSearchHead) + u(" Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS SZGH From 员工档案 "
-                               "GROUP BY CONVERT(int, 工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, 员工档案.工号)"));
+  EXPECT_EQ(
+      equalNumbersStatement(),
+      u(kSearchHead) + u(" Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS SZGH From 员工档案 "
+                         "GROUP BY CONVERT(int, 工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, 员工档案.工号)"));
 }
 
 TEST(SingleSearchText, ListCellsAndCaption) {
@@ -127,10 +129,10 @@ TEST(SingleSearchText, ListCellsAndCaption) {
 }
 
 TEST(SingleComposeText, RuleQueryQuotesTheCategoryName) {
-  const QString head = u(
-      "SELECT 员工工号编码规则名称.类别码, 员工工号编码规则名称.编码类别名称, 员工工号编码规则名称.编码规则, "
-      "员工工号编码规则名称.流水号位数, 员工类别.类别编号, 员工类别.类别名称 FROM 员工类别 LEFT OUTER JOIN "
-      "员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码 WHERE (员工类别.类别名称 = N'");
+  const QString head =
+      u("SELECT 员工工号编码规则名称.类别码, 员工工号编码规则名称.编码类别名称, 员工工号编码规则名称.编码规则, "
+        "员工工号编码规则名称.流水号位数, 员工类别.类别编号, 员工类别.类别名称 FROM 员工类别 LEFT OUTER JOIN "
+        "员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码 WHERE (员工类别.类别名称 = N'");
   EXPECT_EQ(ruleQuery(u("合同工")), head + u("合同工')"));
   EXPECT_EQ(ruleQuery(u("O'Brien")), head + u("O''Brien')"));
 }
@@ -151,7 +153,8 @@ TEST(SingleComposeText, RuleRowConditionPerRuleCode) {
   EXPECT_EQ(ruleRowCondition(4, "D'1", "0'2", "1'8"), u("部门编号 ='D''1' AND 岗位类别 ='0''2' AND 类别代码='1''8'"));
   EXPECT_EQ(ruleRowQuery(defaultRow),
             u("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 From "
-              "员工工号编码规则 Where ") + defaultRow);
+              "员工工号编码规则 Where ") +
+                defaultRow);
 }
 
 TEST(SingleCompose, SerialFormatting) {
@@ -213,8 +216,9 @@ TEST(SingleRenumberText, WholeBatchForOneEmployee) {
   const QString batch = renumberBatch("0007", "0012");
   const QStringList statements = statementsOf(batch);
   ASSERT_EQ(statements.size(), 66);
-  EXPECT_TRUE(batch.startsWith(u("Update 员工档案 set 工号='0012' Where 工号='0007' "
-                                 "Update 岗位信息new set 工号='0012' Where 工号='0007' Update ")));
+  EXPECT_TRUE(
+      batch.startsWith(u("Update 员工档案 set 工号='0012' Where 工号='0007' "
+                         "Update 岗位信息new set 工号='0012' Where 工号='0007' Update ")));
   EXPECT_EQ(statements[8], u("Update 员工档案temp set 工号='0012' Where 工号='0007' AND 类型='档案信息修改'"));
   EXPECT_EQ(statements[4], u("Update XZ文件记录 set 拟稿人='0012' Where 拟稿人='0007'"));
   EXPECT_EQ(statements[5], u("Update XZ文件记录 set 盖章人='0012' Where 盖章人='0007'"));

@@ -52,8 +52,12 @@ class SingleWindow : public ::testing::Test {
     h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D02', '工程部')"));
     h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('01', '管理岗')"));
     h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('02', '技术岗')"));
-    h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01')"));
-    h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')"));
+    h.exec(
+        u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', "
+          "'01')"));
+    h.exec(
+        u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', "
+          "'02')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '管理人员', '18')"));
     h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '临时工', NULL)"));
     w = &h.open<frm员工Kestrune>();
@@ -61,18 +65,19 @@ class SingleWindow : public ::testing::Test {
 
   void addEmployee(const QString& number, const QString& name, const QString& category = u("管理人员"),
                    const QString& position = u("P01"), const QString& idCard = u("110101199001011234")) {
-    h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + db::sqlQuote(number) +
-           u(", ") + db::sqlQuote(name) + u(", '男', ") + db::sqlQuote(idCard) + u(", ") + db::sqlQuote(category) +
-           u(", ") + (position.isEmpty() ? u("NULL") : db::sqlQuote(position)) + u(")"));
+    h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") +
+           db::sqlQuote(number) + u(", ") + db::sqlQuote(name) + u(", '男', ") + db::sqlQuote(idCard) + u(", ") +
+           db::sqlQuote(category) + u(", ") + (position.isEmpty() ? u("NULL") : db::sqlQuote(position)) + u(")"));
   }
   void addRule(int ruleCode, const QString& pattern = u("'000'"), const QString& code = u("18")) {
-    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (") + db::sqlQuote(code) +
-           u(", '管理编号', ") + QString::number(ruleCode) + u(", ") + pattern + u(")"));
+    h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (") +
+           db::sqlQuote(code) + u(", '管理编号', ") + QString::number(ruleCode) + u(", ") + pattern + u(")"));
   }
   // A specific rule row: values given as SQL literals (NULL or '...').
   QString addRuleRow(const QString& dept, const QString& deptCode, const QString& posCat, const QString& posCode,
                      const QString& serial, const QString& code = u("'18'")) {
-    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号) VALUES (") +
+    h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号) "
+             "VALUES (") +
            code + u(", ") + dept + u(", ") + deptCode + u(", ") + posCat + u(", ") + posCode + u(", '00000', ") +
            serial + u(")"));
     return h.value(u("SELECT MAX(ID) FROM 员工工号编码规则"));
@@ -110,8 +115,13 @@ TEST_F(SingleWindow, StartStateAndControls) {
   EXPECT_EQ(w->Command4->text(), u("退出"));
   EXPECT_EQ(w->Command5->text(), u("检索数值相同员工"));
   EXPECT_EQ(w->Check1->text(), u("采用自动编号"));
-  const char* labels[] = {"当前工号", "姓名", "身份证", "检索结果有多个符合检索条件的员工，你可以从列表中选择",
-                          "员工信息：", "新工号", "符合检索条件的员工列表"};
+  const char* labels[] = {"当前工号",
+                          "姓名",
+                          "身份证",
+                          "检索结果有多个符合检索条件的员工，你可以从列表中选择",
+                          "员工信息：",
+                          "新工号",
+                          "符合检索条件的员工列表"};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(w->Label1[i]->text(), u(labels[i])) << i;
   EXPECT_TRUE(inSearchStartState());
   EXPECT_FALSE(w->Check1->isChecked());
@@ -140,14 +150,15 @@ TEST_F(SingleWindow, OneHitSelectsAtOnce) {
   ASSERT_EQ(w->MSFlexGrid1->Rows(), 2);
   EXPECT_EQ(w->MSFlexGrid1->Row(), 1);
   const QString id = h.value(u("SELECT ID FROM 员工档案 WHERE 工号='0007'"));
-  const QStringList expected{"1", "0007", u("张三"), u("男"), "110101199001011234", u("D01 综合部"), u("P01 主管"),
-                             u("管理人员"), "01", id};
+  const QStringList expected{"1",           "0007",        u("张三"), u("男"), "110101199001011234", u("D01 综合部"),
+                             u("P01 主管"), u("管理人员"), "01",      id};
   for (int c = 0; c < 10; ++c) EXPECT_EQ(cell(1, c), expected[c]) << c;
   EXPECT_FALSE(w->Picture1->isVisible());
   EXPECT_TRUE(w->Frame2->isEnabled());
   EXPECT_FALSE(w->Check1->isChecked());
   EXPECT_EQ(tag(), "0007");
-  EXPECT_EQ(w->Label1[4]->text(), u("员工信息：工号 0007 姓名 张三 身份证 110101199001011234 所在部门 D01 综合部 、P01 主管"));
+  EXPECT_EQ(w->Label1[4]->text(),
+            u("员工信息：工号 0007 姓名 张三 身份证 110101199001011234 所在部门 D01 综合部 、P01 主管"));
 }
 
 TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
@@ -181,7 +192,8 @@ TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
   EXPECT_FALSE(w->Picture1->isVisible());
   EXPECT_TRUE(w->Frame2->isEnabled());
   EXPECT_EQ(tag(), "0120");
-  EXPECT_EQ(w->Label1[4]->text(), u("员工信息：工号 0120 姓名 李四 身份证 110101199001011234 所在部门 D02 工程部 、P02 技工"));
+  EXPECT_EQ(w->Label1[4]->text(),
+            u("员工信息：工号 0120 姓名 李四 身份证 110101199001011234 所在部门 D02 工程部 、P02 技工"));
 
   // A second search disables step two again, even when the same employee is among the hits.
   search("12", u("王"));
@@ -252,7 +264,8 @@ TEST_F(SingleWindow, FailedSearchShowsTheDatabaseTextAndStaysAtSearchStart) {
   h.exec(u("DROP TABLE 职能部门new"));
   search(u("0007"));
   ASSERT_EQ(h.messages().size(), 1);
-  EXPECT_TRUE(h.messages().first().contains(u("职能部门new"), Qt::CaseInsensitive)) << h.messages().first().toStdString();
+  EXPECT_TRUE(h.messages().first().contains(u("职能部门new"), Qt::CaseInsensitive))
+      << h.messages().first().toStdString();
   EXPECT_TRUE(inSearchStartState());
   EXPECT_EQ(w->MSFlexGrid1->Rows(), 1);
   w->Command5->click();
@@ -291,17 +304,21 @@ TEST_F(SingleWindow, ComposesForEveryRuleCode) {
   row["both"] = addRuleRow("'D01'", "'68'", "'01'", "'28'", "12");
   addRuleRow("'D02'", "'69'", "'01'", "'29'", "50");  // another department's row
   const RuleCase cases[] = {
-      {0, "001", "", "default", 1},           {1, "18001", "18", "default", 1},
-      {2, "1828005", "1828", "position", 5},  {3, "68008", "68", "department", 8},
-      {4, "6828013", "6828", "both", 13},     {5, "681828013", "681828", "both", 13},
+      {0, "001", "", "default", 1},
+      {1, "18001", "18", "default", 1},
+      {2, "1828005", "1828", "position", 5},
+      {3, "68008", "68", "department", 8},
+      {4, "6828013", "6828", "both", 13},
+      {5, "681828013", "681828", "both", 13},
       {6, "6818008", "6818", "department", 8},
   };
   const QString ruleQuery = u(
       "SELECT 员工工号编码规则名称.类别码, 员工工号编码规则名称.编码类别名称, 员工工号编码规则名称.编码规则, "
       "员工工号编码规则名称.流水号位数, 员工类别.类别编号, 员工类别.类别名称 FROM 员工类别 LEFT OUTER JOIN "
       "员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码 WHERE (员工类别.类别名称 = N'管理人员')");
-  const QString rowQuery = u("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 "
-                             "From 员工工号编码规则 Where ");
+  const QString rowQuery =
+      u("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号 "
+        "From 员工工号编码规则 Where ");
   const QString conditions[] = {
       u("部门编号 Is Null AND 岗位类别 Is Null AND 类别代码='18'"),
       u("部门编号 Is Null AND 岗位类别 Is Null AND 类别代码='18'"),
@@ -394,10 +411,10 @@ TEST_F(SingleWindow, QuoteInTheCategoryName) {
 }
 
 TEST_F(SingleWindow, NoRuleUnticksTheBox) {
-  addEmployee("0001", u("临时甲"), u("临时工"));                // category without a rule
-  addEmployee("0002", u("无类乙"), u("不存在的类别"));          // category that does not exist
-  addEmployee("0003", u("无岗丙"), u("管理人员"), "");          // no department under a department rule
-  addEmployee("0004", u("工程丁"), u("管理人员"), "P02");       // no row for department D02
+  addEmployee("0001", u("临时甲"), u("临时工"));  // category without a rule
+  addEmployee("0002", u("无类乙"), u("不存在的类别"));  // category that does not exist
+  addEmployee("0003", u("无岗丙"), u("管理人员"), "");  // no department under a department rule
+  addEmployee("0004", u("工程丁"), u("管理人员"), "P02");  // no row for department D02
   addEmployee("0005", u("综合戊"), u("管理人员"), "P01");
   addRule(3);
   addRuleRow("'D01'", "NULL", "NULL", "NULL", "3");  // a department row without a department code
@@ -408,8 +425,8 @@ TEST_F(SingleWindow, NoRuleUnticksTheBox) {
     int ruleCode;
     int queries;  // statements sent by the composition
   };
-  const Case cases[] = {{"0001", 3, 2}, {"0002", 3, 1}, {"0003", 3, 1}, {"0004", 3, 2}, {"0005", 3, 2},
-                        {"0005", 4, 2}, {"0005", 7, 1}};
+  const Case cases[] = {{"0001", 3, 2}, {"0002", 3, 1}, {"0003", 3, 1}, {"0004", 3, 2},
+                        {"0005", 3, 2}, {"0005", 4, 2}, {"0005", 7, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.number) + " rule code " + std::to_string(c.ruleCode));
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=") + QString::number(c.ruleCode));
@@ -484,7 +501,9 @@ class SingleDemo : public ::testing::Test {
     p.lastSerial = rs.field(u("流水号")).toLongLong();
     return p;
   }
-  static QString serial(qint64 last, int width) { return QStringLiteral("%1").arg(last + 1, width, 10, QLatin1Char('0')); }
+  static QString serial(qint64 last, int width) {
+    return QStringLiteral("%1").arg(last + 1, width, 10, QLatin1Char('0'));
+  }
 
   void expectComposed(const Pick& p, int ruleCode, const QString& number) {
     SCOPED_TRACE(ruleCode);
@@ -504,7 +523,8 @@ TEST_F(SingleDemo, ComposesUnderEveryRuleCode) {
   const QString byDepartment = u("r.部门编号=p.职能部门代号 AND r.岗位类别 Is Null");
   const QString byPair = u("r.部门编号=p.职能部门代号 AND r.岗位类别=p.岗位类别代号");
   auto setRule = [&](const QString& key, int code) {
-    h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=") + QString::number(code) + u(" WHERE 类别码=") + db::sqlQuote(key));
+    h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=") + QString::number(code) + u(" WHERE 类别码=") +
+           db::sqlQuote(key));
   };
 
   // The demo's own rules: managers by category code (1), technicians by department (3),
@@ -645,7 +665,7 @@ TEST_F(SingleRenumber, EveryReferenceMovesAndNothingElse) {
   // Spot checks of the end state.
   EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM XZ文件记录 WHERE 拟稿人='0012' AND 盖章人='0012'")), "1");
   EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM 员工档案temp WHERE 工号='0007'")), "1");  // another kind of record
-  EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0007'")), "1");    // not in this cascade
+  EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0007'")), "1");  // not in this cascade
   EXPECT_EQ(h.value(u("SELECT 工号 FROM 岗位信息New WHERE 岗位代号='P01'")), "0012");
   EXPECT_EQ(h.value(u("SELECT COUNT(*) FROM skoperator WHERE OperatorNum='0012'")), "1");
 
@@ -674,7 +694,8 @@ TEST_F(SingleRenumber, TickedBoxMovesPastTakenNumbersAndStoresTheSerial) {
   EXPECT_TRUE(sent.contains(single::existsQuery("0003")));
   EXPECT_TRUE(sent.contains(single::existsQuery("0004")));
   EXPECT_TRUE(sent.contains(single::existsQuery("0005")));
-  const QString batch = single::renumberBatch("0007", "0005") + u(" Update 员工工号编码规则 Set 流水号=5 Where ID=") + rowId;
+  const QString batch =
+      single::renumberBatch("0007", "0005") + u(" Update 员工工号编码规则 Set 流水号=5 Where ID=") + rowId;
   EXPECT_TRUE(sent.contains(batch));
 
   Snapshot expected = renumbered(before, "0007", "0005");
@@ -719,8 +740,9 @@ TEST_F(SingleRenumber, FailureInTheFortiethStatementLeavesEverythingAsItWas) {
 
 TEST_F(SingleRenumber, FailingSerialStatementUndoesTheWholeBatch) {
   tickUnderRuleZero("2");
-  testdb::rawExec(u("CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
-               "BEGIN SELECT RAISE(ABORT, 'serial locked'); END"));
+  testdb::rawExec(
+      u("CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
+        "BEGIN SELECT RAISE(ABORT, 'serial locked'); END"));
   const Snapshot before = snapshot();
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{u("serial locked")});

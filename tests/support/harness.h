@@ -18,26 +18,27 @@ class ScriptedDialogs;
 }
 
 struct Harness {
-  Harness();   // fresh embedded database file with the whole host schema, empty tables; made the shared connection; scripted dialogs installed
+  Harness();  // fresh embedded database file with the whole host schema, empty tables; made the shared connection; scripted dialogs installed
   ~Harness();  // closes every shared window and the connection
-  void seedDemo();                          // fill it with the demo data set
-  void exec(const QString& tsql);           // run T-SQL (may hold several statements) on the shared connection
-  QString value(const QString& tsql);       // first field of the first row as text; "" for Null or no row
+  void seedDemo();  // fill it with the demo data set
+  void exec(const QString& tsql);  // run T-SQL (may hold several statements) on the shared connection
+  QString value(const QString& tsql);  // first field of the first row as text; "" for Null or no row
   QStringList column(const QString& tsql);  // first field of every row as text ("" for Null)
-  QStringList statements() const;           // every statement text sent since construction or clearStatements()
+  QStringList statements() const;  // every statement text sent since construction or clearStatements()
   void clearStatements();
-  QStringList messages() const;             // text of every message box and question shown, in order
-  QStringList titles() const;               // their titles, same order
-  void answer(bool yes);                    // queue the answer of the next question; an unqueued question gets Yes
-  void chooseFile(const QString& path);     // queue the path the next file dialog returns ("" = cancelled)
-  void onModal(std::function<void(QWidget*)> action);  // queue what happens in the next modal show (default: closed at once)
+  QStringList messages() const;  // text of every message box and question shown, in order
+  QStringList titles() const;  // their titles, same order
+  void answer(bool yes);  // queue the answer of the next question; an unqueued question gets Yes
+  void chooseFile(const QString& path);  // queue the path the next file dialog returns ("" = cancelled)
+  void onModal(
+      std::function<void(QWidget*)> action);  // queue what happens in the next modal show (default: closed at once)
   template <class W>
-  W& open() {                               // the shared instance of window class W on this connection, shown
+  W& open() {  // the shared instance of window class W on this connection, shown
     return shared_window::show<W>();
   }
 
-  QString databasePath() const;             // the embedded database file
-  QString dir() const;                      // a temporary folder for the test's files
+  QString databasePath() const;  // the embedded database file
+  QString dir() const;  // a temporary folder for the test's files
   ui::ScriptedDialogs& dialogs();
 
  private:

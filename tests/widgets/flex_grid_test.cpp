@@ -14,8 +14,9 @@ const QString kSingleFormat = QStringLiteral(
     "序|<工号   |<姓名     |<性别|<身份证            |<部门                      |<岗位                       |||");
 const QString kBatchFormat = QStringLiteral(
     "序 |<原工号    |<新工号     |<姓名         |<部门                           |<岗位                            |");
-const QString kRulesFormat = QStringLiteral("序 |<部门") + QString(27, QLatin1Char(' ')) + QStringLiteral("|^部门码|<岗位类别") +
-                             QString(19, QLatin1Char(' ')) + QStringLiteral("|^岗位码|");
+const QString kRulesFormat = QStringLiteral("序 |<部门") + QString(27, QLatin1Char(' ')) +
+                             QStringLiteral("|^部门码|<岗位类别") + QString(19, QLatin1Char(' ')) +
+                             QStringLiteral("|^岗位码|");
 
 QStringList headers(const FlexGrid& grid) {
   QStringList result;
@@ -58,7 +59,8 @@ TEST(FlexGridFormat, ColumnsHeadersAndAlignmentOfTheThreeLists) {
   rules.setFixedCols(0);  // the rules list has no fixed column; the format string keeps that
   rules.setFormatString(kRulesFormat);
   EXPECT_EQ(rules.Cols(), 6);
-  EXPECT_EQ(headers(rules), (QStringList{"序 ", "部门" + QString(27, ' '), "部门码", "岗位类别" + QString(19, ' '), "岗位码", ""}));
+  EXPECT_EQ(headers(rules),
+            (QStringList{"序 ", "部门" + QString(27, ' '), "部门码", "岗位类别" + QString(19, ' '), "岗位码", ""}));
   EXPECT_EQ(rules.ColAlignment(1), kLeft);
   EXPECT_EQ(rules.ColAlignment(2), kCentre);
   EXPECT_EQ(rules.ColAlignment(4), kCentre);
@@ -134,7 +136,7 @@ TEST(FlexGridCells, RowsColsAndTheCurrentCell) {
   grid.setText("x");
   EXPECT_EQ(grid.TextMatrix(5, 3), "x");
 
-  grid.setRow(6);   // out of range: ignored
+  grid.setRow(6);  // out of range: ignored
   grid.setCol(-1);
   EXPECT_EQ(grid.Row(), 5);
   EXPECT_EQ(grid.Col(), 3);
@@ -230,9 +232,9 @@ TEST(FlexGridClicks, ClickMakesTheCellCurrentBeforeTheEvent) {
   QObject::connect(&grid, &FlexGrid::DblClick, [&] { dblClicks.append({grid.Row(), grid.Col()}); });
 
   grid.clickCell(3, 2);
-  grid.clickCell(2, 0);    // fixed column: selects its row
-  grid.clickCell(0, 3);    // header row: not a list cell, nothing happens
-  grid.clickCell(9, 1);    // outside
+  grid.clickCell(2, 0);  // fixed column: selects its row
+  grid.clickCell(0, 3);  // header row: not a list cell, nothing happens
+  grid.clickCell(9, 1);  // outside
   grid.dblClickCell(4, 3);
   EXPECT_EQ(clicks, (QList<QPair<int, int>>{{3, 2}, {2, 1}}));
   EXPECT_EQ(dblClicks, (QList<QPair<int, int>>{{4, 3}}));

@@ -42,16 +42,15 @@ TEST(Harness, FreshDatabaseWithTheSchemaAndTheStatementLog) {
   h.exec(insert);
   EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='12'"), "赵六");
   EXPECT_EQ(h.value("SELECT 性别 FROM 员工档案 WHERE 工号='0012'"), "");  // Null
-  EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='99'"), "");    // no row
+  EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='99'"), "");  // no row
   EXPECT_EQ(h.column("SELECT 工号 FROM 员工档案 ORDER BY 工号"), (QStringList{"0012", "12"}));
   EXPECT_EQ(h.column("SELECT 性别 FROM 员工档案 ORDER BY 工号"), (QStringList{"", ""}));
   EXPECT_TRUE(h.column("SELECT 工号 FROM 员工档案 WHERE 1=0").isEmpty());
-  EXPECT_EQ(h.statements(), (QStringList{"SELECT COUNT(*) FROM 员工档案", insert, "SELECT 姓名 FROM 员工档案 WHERE 工号='12'",
-                                         "SELECT 性别 FROM 员工档案 WHERE 工号='0012'",
-                                         "SELECT 姓名 FROM 员工档案 WHERE 工号='99'",
-                                         "SELECT 工号 FROM 员工档案 ORDER BY 工号",
-                                         "SELECT 性别 FROM 员工档案 ORDER BY 工号",
-                                         "SELECT 工号 FROM 员工档案 WHERE 1=0"}));
+  EXPECT_EQ(h.statements(),
+            (QStringList{"SELECT COUNT(*) FROM 员工档案", insert, "SELECT 姓名 FROM 员工档案 WHERE 工号='12'",
+                         "SELECT 性别 FROM 员工档案 WHERE 工号='0012'", "SELECT 姓名 FROM 员工档案 WHERE 工号='99'",
+                         "SELECT 工号 FROM 员工档案 ORDER BY 工号", "SELECT 性别 FROM 员工档案 ORDER BY 工号",
+                         "SELECT 工号 FROM 员工档案 WHERE 1=0"}));
   h.clearStatements();
   EXPECT_TRUE(h.statements().isEmpty());
 }
