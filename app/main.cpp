@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/connection.h"
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "demo/demo_data.h"

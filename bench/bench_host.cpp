@@ -81,7 +81,6 @@ void openCopy(const QString& source, const QString& target) {
   QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   QString error;
   if (!shared.openSqlite(target, &error)) fail(error);
-  shared.clearStatementLog();
 }
 
 void closeShared() { db::Database::shared().close(); }

@@ -7,7 +7,7 @@
 #include <array>
 #include <functional>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 
 namespace bench {
 

@@ -115,9 +115,10 @@ Engine& Database::engine() {
   return *engine_;
 }
 
-void Database::logStatement(const QString& sql) { log_ << sql; }
-QStringList Database::statementLog() const { return log_; }
-void Database::clearStatementLog() { log_.clear(); }
+void Database::logStatement(const QString& sql) {
+  if (observer_) observer_(sql);
+}
+void Database::setStatementObserver(StatementObserver observer) { observer_ = std::move(observer); }
 
 Recordset Database::open(const QString& sql) {
   logStatement(sql);

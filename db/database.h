@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -124,16 +125,17 @@ class Database {
   void rollback();
   bool inTransaction() const;
 
-  // Statement log: every statement text sent, exactly as built (before any translation), in order.
-  QStringList statementLog() const;
-  void clearStatementLog();
+  // An optional observer of every statement text sent, exactly as built (before any
+  // translation), in order: tests and the benchmark install one to read or count them.
+  using StatementObserver = std::function<void(const QString& sql)>;
+  void setStatementObserver(StatementObserver observer);  // an empty one removes it
 
   // The underlying Qt connection name (for tests and tools).
   QString connectionName() const;
 
  private:
   std::unique_ptr<Engine> engine_;
-  QStringList log_;
+  StatementObserver observer_;
   bool inTransaction_ = false;
   void logStatement(const QString& sql);
   Engine& engine();

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "db/database.h"
 
 using namespace Qt::StringLiterals;

@@ -1,6 +1,5 @@
 #include "renumber_batch/batch_window.h"
 
-#include "renumber_batch/old_new_export.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +110,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   connect(Command2, &QPushButton::clicked, this, [this] { check(); });
   connect(Command3, &QPushButton::clicked, this, [this] { apply(); });
   connect(Command5, &QPushButton::clicked, this, [this] { stage(); });
-  connectOldNewExport(*this);  // Command4: the old/new table goes to the export window
+  // Command4 (the old/new table to the export window) is wired by the start-up: see app/.
 }
 
 // ---- Rules and listing --------------------------------------------------------------------

@@ -1,11 +1,12 @@
 #pragma once
 // The batch renumbering window: list the employees of one numbering rule, propose and check new
 // numbers, apply them across the database, and stage the numbers of employees without a position.
+#include <QColor>
 #include <QString>
 #include <QWidget>
 #include <optional>
 
-#include "renumber_batch/batch_logic.h"
+#include "ops/batch_logic.h"
 
 class QCheckBox;
 class QComboBox;
@@ -13,6 +14,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class FlexGrid;
+
+namespace batch {
+// Cell colours of the checks: rows in conflict within the list, and repaired rows; a row whose
+// number the register holds.
+inline QColor duplicateColour() { return QColor(237, 235, 247); }
+inline QColor takenColour() { return QColor(255, 210, 182); }
+}  // namespace batch
 
 class frm员工工号统一修改 : public QWidget {
  public:

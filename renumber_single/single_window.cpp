@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "db/database.h"
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 

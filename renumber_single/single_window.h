@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 
 class QCheckBox;
 class QFrame;

@@ -8,8 +8,8 @@
 #include <QPushButton>
 
 #include "db/database.h"
-#include "rules/rule_codes.h"
-#include "rules/rule_store.h"
+#include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"

@@ -3,8 +3,8 @@
 #include <QSet>
 
 #include "db/database.h"
-#include "rules/rule_codes.h"
-#include "rules/rule_store.h"
+#include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyed_tree.h"

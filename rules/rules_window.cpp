@@ -13,8 +13,8 @@
 #include <QStyle>
 
 #include "db/database.h"
-#include "rules/rule_codes.h"
-#include "rules/rule_store.h"
+#include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <stdexcept>
 
 #include "widgets/app_info.h"
 
@@ -81,8 +82,22 @@ void msg(QWidget* parent, const QString& text, const QString& title, Icon icon) 
 
 bool ask(QWidget* parent, const QString& text) { return Dialogs::current().question(parent, text, app_info::title()); }
 
+bool askDefaultNo(QWidget* parent, const QString& text) {
+  return Dialogs::current().cautiousQuestion(parent, text, app_info::title());
+}
+
 void dbError(QWidget* parent, const QString& databaseText) {
   Dialogs::current().message(parent, databaseText, app_info::title(), Icon::Critical);
+}
+
+bool guarded(QWidget* parent, const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const std::runtime_error& e) {
+    dbError(parent, QString::fromUtf8(e.what()));
+    return false;
+  }
 }
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
@@ -94,6 +109,13 @@ void QtDialogs::message(QWidget* parent, const QString& text, const QString& tit
 bool QtDialogs::question(QWidget* parent, const QString& text, const QString& title) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::cautiousQuestion(QWidget* parent, const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
@@ -123,35 +145,6 @@ void QtDialogs::showModal(QWidget* window) {
     guard->removeEventFilter(&watcher);
     guard->setWindowModality(Qt::NonModal);
   }
-}
-
-void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon) {
-  shown.append({text, title, icon, false});
-}
-
-bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title) {
-  shown.append({text, title, Icon::None, true});
-  return answers.isEmpty() ? true : answers.takeFirst();
-}
-
-QString ScriptedDialogs::chooseFile(QWidget*, const QString& initialDir, const QString& filter) {
-  fileDialogDirs.append(initialDir);
-  fileDialogFilters.append(filter);
-  return files.isEmpty() ? QString() : files.takeFirst();
-}
-
-void ScriptedDialogs::showModal(QWidget* window) {
-  if (!window) return;
-  QPointer<QWidget> guard(window);
-  ++modalShows;
-  window->show();
-  if (!modalActions.isEmpty()) {
-    const std::function<void(QWidget*)> action = modalActions.takeFirst();
-    if (action) action(window);
-  }
-  if (guard && guard->isVisible()) guard->close();
-  // A window that refuses to close ends its modal show all the same.
-  if (guard && guard->isVisible()) guard->hide();
 }
 
 }  // namespace ui

@@ -19,6 +19,11 @@ class Dialogs {
   virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
   // A question with Yes and No buttons; true for Yes.
   virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
+  // The same with No as the default button (Enter answers No): before a change that may not be
+  // wanted. Answered like question() where a stand-in does not tell the two apart.
+  virtual bool cautiousQuestion(QWidget* parent, const QString& text, const QString& title) {
+    return question(parent, text, title);
+  }
   // A file dialog; returns the chosen path, "" when cancelled.
   virtual QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) = 0;
   // Shows window modally and returns when it has been closed.
@@ -36,8 +41,14 @@ void msg(QWidget* parent, const QString& text);
 void msg(QWidget* parent, const QString& text, const QString& title, Icon icon);
 // A Yes/No question with the application's title.
 bool ask(QWidget* parent, const QString& text);
+// A Yes/No question with the application's title and No as the default button.
+bool askDefaultNo(QWidget* parent, const QString& text);
 // Shows the database's error text (a failed statement) with the application's title.
 void dbError(QWidget* parent, const QString& databaseText);
+// Runs work. When it fails (a database error: every error the operations throw is a
+// std::runtime_error carrying the database's text), the text is shown with dbError and false is
+// returned. The one place where a window reports a failed operation.
+bool guarded(QWidget* parent, const std::function<void()>& work);
 
 // A VB-style file filter ("Excel Flie *.xls|*.xls|All flie *.*|*.*": description and
 // patterns alternating) in Qt's form ("Excel Flie *.xls (*.xls);;All flie *.* (*.*)").
@@ -48,30 +59,9 @@ class QtDialogs : public Dialogs {
  public:
   void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
   bool question(QWidget* parent, const QString& text, const QString& title) override;
+  bool cautiousQuestion(QWidget* parent, const QString& text, const QString& title) override;
   QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
   void showModal(QWidget* window) override;
-};
-
-// Scripted dialogs for tests: record everything, answer from queues.
-class ScriptedDialogs : public Dialogs {
- public:
-  struct Shown {
-    QString text, title;
-    Icon icon;
-    bool isQuestion;
-  };
-  void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
-  bool question(QWidget* parent, const QString& text, const QString& title) override;
-  QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
-  // Runs the next queued modal action on the window (if any), then closes it when it is still open.
-  void showModal(QWidget* window) override;
-
-  QList<Shown> shown;  // every message and question, in order
-  QList<bool> answers;  // next answers (unqueued question: Yes)
-  QStringList files;  // next file dialog results (unqueued: "")
-  QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given
-  QList<std::function<void(QWidget*)>> modalActions;  // next modal shows
-  int modalShows = 0;  // how many windows were shown modally
 };
 
 }  // namespace ui

@@ -19,6 +19,14 @@ QPointer<W>& slot() {
   return instance;
 }
 
+// What is done with every new instance of W right after it is made: the start-up wires features
+// that meet in one window here (a window never includes another feature's window).
+template <class W>
+std::function<void(W&)>& created() {
+  static std::function<void(W&)> wire;
+  return wire;
+}
+
 // The shared instance, created when missing (not shown).
 template <class W>
 W& instance() {
@@ -27,6 +35,7 @@ W& instance() {
     p = new W();
     p->setAttribute(Qt::WA_DeleteOnClose);
     track(p);
+    if (created<W>()) created<W>()(*p);
   }
   return *p;
 }

@@ -16,7 +16,7 @@
 
 #include "export/calc_engine.h"
 #include "export/export_window.h"
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

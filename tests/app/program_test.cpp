@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "db/database.h"
 
 using namespace Qt::StringLiterals;

@@ -6,8 +6,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include "app/host_schema.h"
-#include "app/host_tables.h"
+#include "host/host_schema.h"
+#include "host/host_tables.h"
 #include "db/database.h"
 #include "tests/support/harness.h"
 

@@ -11,7 +11,7 @@
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "renumber_batch/batch_window.h"
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
 
 namespace {

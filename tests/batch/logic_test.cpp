@@ -6,8 +6,8 @@
 #include <chrono>
 #include <random>
 
-#include "app/host_tables.h"
-#include "renumber_batch/batch_logic.h"
+#include "host/host_tables.h"
+#include "ops/batch_logic.h"
 
 using namespace batch;
 

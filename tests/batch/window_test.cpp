@@ -13,10 +13,10 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "app/host_schema.h"
-#include "app/host_tables.h"
+#include "host/host_schema.h"
+#include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_batch/batch_logic.h"
+#include "ops/batch_logic.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"

@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "bench/bench_host.h"
 #include "db/database.h"
-#include "renumber_batch/batch_logic.h"
-#include "renumber_single/single_logic.h"
+#include "ops/batch_logic.h"
+#include "ops/single_logic.h"
 #include "tests/bench/file_hash.h"
 #include "tests/support/harness.h"
 

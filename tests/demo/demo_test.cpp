@@ -9,7 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "tests/support/harness.h"

@@ -24,7 +24,7 @@
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"
 #include "widgets/app_info.h"
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 using ::testing::ElementsAre;
 

@@ -12,13 +12,16 @@
 
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
-#include "renumber_batch/old_new_export.h"
+#include "app/old_new_export.h"
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 
 namespace {
+
+// Every batch window made in these tests gets its old/new export, as at start-up.
+const bool kWired = (wireFeatures(), true);
 
 TEST(OldNewExportFields, ComeFromTheRuleEntryTheProgramFolderAndTheDate) {
   const OldNewExportFields f = oldNewExportFields("1 工程", "/opt/renumber", QDate(2024, 3, 7));
@@ -56,7 +59,7 @@ class OldNewExport : public ::testing::Test {
       h.exec(QString("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('%1', '员工%1', '工程类', 'P01')")
                  .arg(n));
     w = &h.open<frm员工工号统一修改>();
-    // Command4 is wired by the window itself.
+    // Command4 is wired by the start-up (wireFeatures above).
     const int index = w->Combo1->findText("1 工程");
     ASSERT_GE(index, 0);
     w->Combo1->setCurrentIndex(index);

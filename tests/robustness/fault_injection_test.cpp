@@ -18,13 +18,13 @@
 #include <iostream>
 #include <memory>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_batch/batch_logic.h"
+#include "ops/batch_logic.h"
 #include "renumber_batch/batch_window.h"
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
-#include "rules/rule_store.h"
+#include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_batch/batch_logic.h"
+#include "ops/batch_logic.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"

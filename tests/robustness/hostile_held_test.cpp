@@ -10,10 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
 #include "renumber_batch/batch_window.h"
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/listed_batch.h"

@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "db/database.h"
-#include "rules/rule_codes.h"
+#include "ops/rule_codes.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"

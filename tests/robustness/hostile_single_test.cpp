@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QSet>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"

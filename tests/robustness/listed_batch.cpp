@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"
 

@@ -16,10 +16,16 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "app/host_schema.h"
+#include "app/old_new_export.h"
 #include "db/database.h"
+#include "host/host_schema.h"
 
 namespace robust {
+namespace {
+// Every batch window made in these tests gets its old/new export, as at start-up.
+const bool kWired = (wireFeatures(), true);
+}  // namespace
+
 namespace {
 
 QSqlDatabase connection() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }

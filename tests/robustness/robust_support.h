@@ -10,7 +10,7 @@
 #include <functional>
 #include <span>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
 #include "tests/support/qt_print.h"

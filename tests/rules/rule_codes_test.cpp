@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "tests/support/qt_print.h"
-#include "rules/rule_codes.h"
+#include "ops/rule_codes.h"
 
 using namespace rules;
 

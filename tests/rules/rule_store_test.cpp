@@ -3,7 +3,7 @@
 
 #include "db/database.h"
 #include "tests/support/qt_print.h"
-#include "rules/rule_store.h"
+#include "ops/rule_store.h"
 #include "tests/support/harness.h"
 
 using namespace rules;

@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "tests/support/qt_print.h"
-#include "rules/rule_codes.h"
-#include "rules/rule_store.h"
+#include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "tests/support/harness.h"
 #include "widgets/app_info.h"

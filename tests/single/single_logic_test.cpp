@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 
 using namespace single;
 

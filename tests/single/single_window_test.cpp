@@ -18,10 +18,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include "app/host_schema.h"
-#include "app/host_tables.h"
+#include "host/host_schema.h"
+#include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "db/database.h"
 
 namespace testdb {

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <span>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 
 namespace testdb {
 

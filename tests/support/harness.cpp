@@ -3,10 +3,10 @@
 #include <QVariant>
 #include <stdexcept>
 
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 // The statement log is cleared after the schema is made and after seedDemo(), so statements()
 // holds only what the test itself caused; clearStatements() clears it in between.
@@ -45,11 +45,12 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
   auto dialogs = std::make_unique<ui::ScriptedDialogs>();
   dialogs_ = dialogs.get();
   ui::Dialogs::install(std::move(dialogs));
-  shared().clearStatementLog();
+  shared().setStatementObserver([log = statements_](const QString& sql) { log->append(sql); });
 }
 
 Harness::~Harness() {
   shared_window::closeAll();  // still with the scripted dialogs: close handlers may ask
+  shared().setStatementObserver({});
   shared().close();
   ui::Dialogs::install(nullptr);  // the production dialogs again
 }
@@ -60,7 +61,7 @@ void Harness::seedDemo() {
   } catch (const db::DbError& e) {
     fail(e.text());
   }
-  shared().clearStatementLog();
+  statements_->clear();
 }
 
 void Harness::exec(const QString& tsql) {
@@ -87,9 +88,9 @@ QStringList Harness::column(const QString& tsql) {
   return result;
 }
 
-QStringList Harness::statements() const { return shared().statementLog(); }
+QStringList Harness::statements() const { return *statements_; }
 
-void Harness::clearStatements() { shared().clearStatementLog(); }
+void Harness::clearStatements() { statements_->clear(); }
 
 QStringList Harness::messages() const {
   QStringList result;

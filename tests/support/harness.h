@@ -43,5 +43,6 @@ struct Harness {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
+  std::shared_ptr<QStringList> statements_ = std::make_shared<QStringList>();
   ui::ScriptedDialogs* dialogs_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 

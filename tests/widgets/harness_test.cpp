@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <stdexcept>
 
-#include "widgets/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "renumber_batch/batch_logic.h"
+#include "ops/batch_logic.h"
 
 #include <QHash>
 #include <set>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
 
 namespace batch {
@@ -139,8 +139,6 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
   return out;
 }
 
-QColor duplicateColour() { return QColor(237, 235, 247); }
-QColor takenColour() { return QColor(255, 210, 182); }
 
 qint64 leadingValue(const QString& number) {
   constexpr qint64 kMax = 999'999'999'999'999'999;

@@ -3,7 +3,6 @@
 // numbers, and the checks of a work list (manual check, automatic resolution).
 //
 // Rows of a work list are indexed from 0 here; grid row = index + 1.
-#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -90,8 +89,6 @@ enum class Mark { None, Duplicate, Taken };
 // Duplicate rows (both of them) and repaired rows take the duplicate colour; a row whose number
 // is taken in the register, or empty, takes the taken colour.
 std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome);
-QColor duplicateColour();  // RGB 237, 235, 247
-QColor takenColour();  // RGB 255, 210, 182
 
 // The numeric value of a number's leading digits (0 when it starts with no digit); saturates
 // at 18 nines, far above any employee number.

@@ -41,7 +41,8 @@ SampleBoxes sampleBoxes(int code);
 QString sampleCodePart(int code);
 
 // A serial zero-filled to the length of the pattern (a text of zeros); a longer serial is not cut.
-// formatSerial(8, "000") == "008"; formatSerial(12345, "000") == "12345"; an empty pattern gives "8".
+// formatSerial(8, "000") == "008"; formatSerial(12345, "000") == "12345"; an empty pattern gives "8";
+// formatSerial(-5, "000") == "-005".
 QString formatSerial(qint64 serial, const QString& pattern);
 
 // The sample serial for a pattern: formatSerial(8, pattern).

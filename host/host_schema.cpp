@@ -1,10 +1,10 @@
-#include "app/host_schema.h"
+#include "host/host_schema.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
 
 using namespace Qt::StringLiterals;
@@ -110,7 +110,7 @@ QString tsqlType(ColumnKind kind) {
     case ColumnKind::Money: return u"decimal(12, 2)"_s;
     case ColumnKind::Text: break;
   }
-  return u"nvarchar(50)"_s;
+  return u"nvarchar("_s + QString::number(kTextLength) + u')';
 }
 
 QString indexName(const Table& t, const Column& c) { return u"IX_"_s + t.name + u'_' + c.name; }
@@ -132,9 +132,9 @@ QStringList statements(const QString& idColumn, Quote quote, Type type) {
 
 }  // namespace
 
-const Column* Table::column(const QString& name) const {
+const Column* Table::column(const QString& columnName) const {
   for (const Column& c : columns)
-    if (c.name.compare(name, Qt::CaseInsensitive) == 0) return &c;
+    if (c.name.compare(columnName, Qt::CaseInsensitive) == 0) return &c;
   return nullptr;
 }
 

@@ -247,4 +247,43 @@ inline constexpr std::array<RefColumn, 87> kStaging{{
     {u8"员工档案", u8"工号", u8""},  // 87
 }};
 
+// Two entries name the same column when table and column are equal without regard to case
+// (SQL Server compares names so: "skoperator" and "SKOperator" are one table).
+inline bool sameColumn(const RefColumn& a, const RefColumn& b) {
+  return a.tableName().compare(b.tableName(), Qt::CaseInsensitive) == 0 &&
+         a.columnName().compare(b.columnName(), Qt::CaseInsensitive) == 0;
+}
+
+template <class List>
+bool names(const List& list, const RefColumn& column) {
+  for (const RefColumn& c : list)
+    if (sameColumn(c, column)) return true;
+  return false;
+}
+
+// Every column that stores an employee number, once: the single cascade's columns in its order,
+// then those only the batch apply names, then those only the staging script names (92 with
+// the register's own 员工档案.工号).
+inline std::vector<RefColumn> allColumns() {
+  std::vector<RefColumn> out;
+  const auto add = [&out](const auto& list) {
+    for (const RefColumn& c : list)
+      if (!names(out, c)) out.push_back(c);
+  };
+  add(kSingleCascade);
+  add(kBatchApply);
+  add(kStaging);
+  return out;
+}
+
+// The columns of allColumns() that a list does not name, in allColumns() order: a renumber
+// rewrites them after its own list, so that no record stays under the old number.
+template <class List>
+std::vector<RefColumn> missingFrom(const List& list) {
+  std::vector<RefColumn> out;
+  for (const RefColumn& c : allColumns())
+    if (!names(list, c)) out.push_back(c);
+  return out;
+}
+
 }  // namespace host

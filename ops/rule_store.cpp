@@ -1,4 +1,4 @@
-#include "rules/rule_store.h"
+#include "ops/rule_store.h"
 
 #include "db/database.h"
 
@@ -6,10 +6,11 @@ namespace rules {
 
 using db::sqlQuote;
 
-namespace {
+QString sqlRuleRowSelect() {
+  return QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
+}
 
-const QString kRuleRowColumns =
-    QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
+namespace {
 
 // Looks up a rule by its category code (Null when the code is empty).
 QString sqlRuleWithCode(const QString& categoryCode) {
@@ -23,6 +24,23 @@ QString sqlRuleWithCode(const QString& categoryCode) {
 QString sqlListRules() {
   return QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数") +
          QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Order By 类别码");
+}
+
+std::vector<RuleListEntry> listRules(db::Database& database) {
+  std::vector<RuleListEntry> out;
+  for (db::Recordset rs = database.open(sqlListRules()); !rs.eof(); rs.moveNext()) {
+    RuleListEntry e;
+    e.id = rs.field(QStringLiteral("ID")).toLongLong();
+    e.name = rs.text(QStringLiteral("编码类别名称"));
+    e.codeIsNull = rs.isNull(QStringLiteral("类别码"));
+    e.categoryCode = rs.text(QStringLiteral("类别码"));
+    e.ruleCode = rs.field(QStringLiteral("编码规则")).toInt();
+    e.ruleCodeIsNull = rs.isNull(QStringLiteral("编码规则"));
+    e.pattern = rs.text(QStringLiteral("流水号位数"));
+    e.patternIsNull = rs.isNull(QStringLiteral("流水号位数"));
+    out.push_back(e);
+  }
+  return out;
 }
 
 QString sqlOpenRule(qint64 id) {
@@ -72,12 +90,12 @@ QString sqlReleaseCategory(const QString& categoryNumber) {
 }
 
 QString sqlListRuleRows(const QString& categoryCode) {
-  return kRuleRowColumns + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE (类别代码 = N") +
+  return sqlRuleRowSelect() + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE (类别代码 = N") +
          sqlQuote(categoryCode) + QStringLiteral(")") + QStringLiteral(" ORDER BY 部门编号, 岗位类别");
 }
 
 QString sqlOpenRuleRow(qint64 id) {
-  return kRuleRowColumns + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE ID=") +
+  return sqlRuleRowSelect() + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE ID=") +
          QString::number(id);
 }
 

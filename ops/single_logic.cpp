@@ -1,6 +1,6 @@
-#include "renumber_single/single_logic.h"
+#include "ops/single_logic.h"
 
-#include "app/host_tables.h"
+#include "host/host_tables.h"
 #include "db/database.h"
 
 namespace single {

@@ -1,4 +1,4 @@
-#include "rules/rule_codes.h"
+#include "ops/rule_codes.h"
 
 namespace rules {
 
@@ -36,7 +36,8 @@ QString sampleCodePart(int code) {
 }
 
 QString formatSerial(qint64 serial, const QString& pattern) {
-  return QString::number(serial).rightJustified(pattern.size(), QLatin1Char('0'));
+  const QString digits = QString::number(serial < 0 ? -serial : serial).rightJustified(pattern.size(), u'0');
+  return serial < 0 ? u'-' + digits : digits;  // a sign goes before the zero fill
 }
 
 QString sampleSerial(const QString& pattern) { return formatSerial(kSampleSerial, pattern); }

@@ -21,6 +21,10 @@ void createSchema(db::Database& database);
 // Every table of the schema, in creation order.
 QStringList allTables();
 
+// Every text column of the schema holds at most this many characters (nvarchar(50)); the
+// windows' text boxes accept no more.
+inline constexpr int kTextLength = 50;
+
 // The schema as data (what the DDL above is built from).
 enum class ColumnKind { Text, Integer, Date, Money };
 

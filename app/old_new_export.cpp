@@ -1,4 +1,4 @@
-#include "renumber_batch/old_new_export.h"
+#include "app/old_new_export.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -34,3 +34,5 @@ void connectOldNewExport(frm员工工号统一修改& w) {
     w.Command3->setEnabled(true);
   });
 }
+
+void wireFeatures() { shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); }; }

@@ -8,6 +8,7 @@
 // belongs to, Null for none).
 #include <QString>
 #include <QVariant>
+#include <vector>
 
 namespace db {
 class Database;
@@ -18,6 +19,9 @@ namespace rules {
 // ---- Statement texts -------------------------------------------------------------------
 // List rules, ordered by 类别码.
 QString sqlListRules();
+// The select list of a specific rule row ("SELECT ID, 员工类别, ... 流水号"), shared by every
+// read of 员工工号编码规则.
+QString sqlRuleRowSelect();
 // Open a rule for its record edit: by ID, or with " Where ID=0" for a new rule (id 0).
 QString sqlOpenRule(qint64 id);
 // Ensure the default row (only 类别代码) of a rule exists.
@@ -45,6 +49,21 @@ QString sqlDeleteRuleRow(qint64 id);
 QString sqlPositionCategories();
 // Current departments with their latest parent, by length of the number, then the number.
 QString sqlCurrentDepartments();
+
+// ---- Reads ------------------------------------------------------------------------------
+// A rule as the rule list (sqlListRules) returns it; Null values are flagged, the texts are "".
+struct RuleListEntry {
+  qint64 id = 0;
+  QString name;          // 编码类别名称
+  QString categoryCode;  // 类别码
+  bool codeIsNull = false;
+  int ruleCode = 0;      // 编码规则
+  bool ruleCodeIsNull = false;
+  QString pattern;       // 流水号位数
+  bool patternIsNull = false;
+};
+// Every rule, in the order of the rule list. Throws db::DbError.
+std::vector<RuleListEntry> listRules(db::Database& database);
 
 // ---- Writes -----------------------------------------------------------------------------
 // Table names of the two record edits.

@@ -1,0 +1,51 @@
+#include "ops/holders.h"
+
+#include <QHash>
+
+#include "db/database.h"
+
+namespace ops {
+
+namespace {
+constexpr qsizetype kSlice = 500;  // numbers per statement
+}
+
+QString holdersSql(const host::RefColumn& column, const QStringList& numbers) {
+  QStringList quoted;
+  quoted.reserve(numbers.size());
+  for (const QString& n : numbers) quoted << db::sqlQuote(n);
+  const QString c = column.columnName();
+  return QStringLiteral("SELECT ") + c + QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + column.tableName() +
+         QStringLiteral(" WHERE ") + c + QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) +
+         QStringLiteral(") GROUP BY ") + c;
+}
+
+std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
+                              const QStringList& numbers) {
+  std::vector<Holding> out;
+  if (numbers.isEmpty()) return out;
+  QStringList distinct;
+  for (const QString& n : numbers)
+    if (!distinct.contains(n)) distinct << n;
+  for (const host::RefColumn& column : columns) {
+    QHash<QString, qint64> counts;  // by the number's case-folded text: the database compares so
+    for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
+      db::Recordset rs = database.open(holdersSql(column, distinct.mid(from, kSlice)));
+      for (; !rs.eof(); rs.moveNext())
+        counts[rs.text(QStringLiteral("工号")).toCaseFolded()] += rs.field(QStringLiteral("行数")).toLongLong();
+    }
+    for (const QString& n : distinct)
+      if (const qint64 rows = counts.value(n.toCaseFolded()); rows > 0)
+        out.push_back({n, column.tableName(), column.columnName(), rows});
+  }
+  return out;
+}
+
+QString holdingsText(const std::vector<Holding>& holdings, const QString& number) {
+  QStringList parts;
+  for (const Holding& h : holdings)
+    if (h.number == number) parts << h.table + QStringLiteral(" ") + QString::number(h.rows) + QStringLiteral("行");
+  return parts.join(QStringLiteral("，"));
+}
+
+}  // namespace ops

@@ -1,0 +1,35 @@
+#pragma once
+// Who already holds employee numbers: for every column that stores one, how many rows carry
+// each of the given numbers. One query per column for all numbers together (in slices of at
+// most 500 numbers), so a list of a thousand numbers costs one round trip per column.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "host/host_tables.h"
+
+namespace db {
+class Database;
+}
+
+namespace ops {
+
+struct Holding {
+  QString number;  // one of the numbers asked for
+  QString table;   // as the column list spells it
+  QString column;
+  qint64 rows = 0;  // rows of that column holding the number (never 0 in a result)
+};
+
+// The statement that counts, per number, the rows of one column holding any of the numbers.
+QString holdersSql(const host::RefColumn& column, const QStringList& numbers);
+
+// Every (number, column) pair with rows, in the order of columns, then of numbers as given.
+// Throws db::DbError.
+std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
+                              const QStringList& numbers);
+
+// The holdings of one number, "工资单明细 3行，考勤表详细 12行" (tables joined by "，").
+QString holdingsText(const std::vector<Holding>& holdings, const QString& number);
+
+}  // namespace ops

@@ -1,0 +1,34 @@
+#pragma once
+// Dialogs for tests: every message and question is recorded and answered from queues.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "widgets/dialogs.h"
+
+namespace ui {
+
+// Scripted dialogs for tests: record everything, answer from queues.
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Shown {
+    QString text, title;
+    Icon icon;
+    bool isQuestion;
+  };
+  void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+  bool question(QWidget* parent, const QString& text, const QString& title) override;
+  QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+  // Runs the next queued modal action on the window (if any), then closes it when it is still open.
+  void showModal(QWidget* window) override;
+
+  QList<Shown> shown;  // every message and question, in order
+  QList<bool> answers;  // next answers (unqueued question: Yes)
+  QStringList files;  // next file dialog results (unqueued: "")
+  QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given
+  QList<std::function<void(QWidget*)>> modalActions;  // next modal shows
+  int modalShows = 0;  // how many windows were shown modally
+};
+
+}  // namespace ui
