@@ -117,9 +117,9 @@ QString indexName(const Table& t, const Column& c) { return u"IX_"_s + t.name + 
 
 // CREATE TABLE and CREATE INDEX statements; quote() wraps an identifier, type() names a column type.
 template <class Quote, class Type>
-QStringList statements(const QString& idColumn, Quote quote, Type type) {
+QStringList statements(const QList<Table>& list, const QString& idColumn, Quote quote, Type type) {
   QStringList out;
-  for (const Table& t : tables()) {
+  for (const Table& t : list) {
     QStringList cols{quote(u"ID"_s) + u' ' + idColumn};
     for (const Column& c : t.columns) cols << quote(c.name) + u' ' + type(c.kind);
     out << u"CREATE TABLE "_s + quote(t.name) + u" ("_s + cols.join(u", "_s) + u')';
@@ -155,15 +155,17 @@ QStringList allTables() {
   return names;
 }
 
-QStringList sqliteSchema() {
+QStringList sqliteSchema() { return sqliteSchema(tables()); }
+
+QStringList sqliteSchema(const QList<Table>& list) {
   return statements(
-      u"INTEGER PRIMARY KEY AUTOINCREMENT"_s,
+      list, u"INTEGER PRIMARY KEY AUTOINCREMENT"_s,
       [](const QString& id) { return u'"' + QString(id).replace(u'"', u"\"\""_s) + u'"'; }, sqliteType);
 }
 
 QString tsqlSchema() {
   const QStringList list = statements(
-      u"int IDENTITY(1,1) PRIMARY KEY"_s,
+      tables(), u"int IDENTITY(1,1) PRIMARY KEY"_s,
       [](const QString& id) { return u'[' + QString(id).replace(u']', u"]]"_s) + u']'; }, tsqlType);
   QString script;
   for (const QString& s : list) script += s + u"\ngo\n"_s;
@@ -175,9 +177,13 @@ void createSchema(db::Database& database) {
     database.executeScript(tsqlSchema());
     return;
   }
+  createSqliteSchema(database, tables());
+}
+
+void createSqliteSchema(db::Database& database, const QList<Table>& list) {
   QSqlDatabase handle = QSqlDatabase::database(database.connectionName(), false);
   db::Transaction transaction(database);
-  for (const QString& statement : sqliteSchema()) {
+  for (const QString& statement : sqliteSchema(list)) {
     QSqlQuery q(handle);
     if (!q.exec(statement)) throw db::DbError(q.lastError().text());
   }

@@ -42,6 +42,11 @@ struct Table {
   const Column* column(const QString& name) const;  // case-insensitive; nullptr when missing
 };
 
+// The SQLite DDL of other tables than the schema's own (a test's), and their creation in an
+// embedded database, in one transaction. Throws db::DbError.
+QStringList sqliteSchema(const QList<Table>& tables);
+void createSqliteSchema(db::Database& database, const QList<Table>& tables);
+
 // Every table in creation order: core tables, rule tables, then the reference tables in the
 // order they first appear in the single cascade, the batch apply list and the staging list.
 const QList<Table>& tables();

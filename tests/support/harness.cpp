@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "host/host_schema.h"
+#include "tests/support/pinned_columns.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "tests/support/scripted_dialogs.h"
@@ -38,7 +39,7 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
   QString error;
   if (!shared().createSqlite(databasePath(), &error)) fail(error);
   try {
-    host::createSchema(shared());
+    pinned::createTestSchema(shared());
   } catch (const db::DbError& e) {
     fail(e.text());
   }

@@ -1,0 +1,128 @@
+// The columns every renumber rewrites, compared entry by entry with the lists written out by hand
+// in tests/support/pinned_columns: the tool's own lists, and the Update statements each operation
+// really sends through its window. The test databases' reference tables come from the written-out
+// lists, so a misspelled table in the tool's lists also fails the statement that names it.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include "app/old_new_export.h"
+#include "db/database.h"
+#include "host/host_tables.h"
+#include "renumber_batch/batch_window.h"
+#include "renumber_single/single_window.h"
+#include "tests/support/harness.h"
+#include "tests/support/pinned_columns.h"
+
+namespace {
+
+const bool kWired = (wireFeatures(), true);
+
+using Pairs = std::vector<std::pair<QString, QString>>;
+
+template <class List>
+Pairs pairsOf(const List& list) {
+  Pairs out;
+  for (const auto& c : list) out.emplace_back(c.tableName(), c.columnName());
+  return out;
+}
+
+// (table, column) of every Update statement in the texts, in order; the rule tables aside.
+Pairs updated(const QStringList& texts) {
+  static const QRegularExpression update(QStringLiteral(R"(Update\s+(\S+)\s+set\s+([^=\s]+)\s*=)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+  Pairs out;
+  for (const QString& text : texts)
+    for (auto it = update.globalMatch(text); it.hasNext();) {
+      const auto m = it.next();
+      if (!m.captured(1).startsWith(QStringLiteral("员工工号编码规则"))) out.emplace_back(m.captured(1), m.captured(2));
+    }
+  return out;
+}
+
+// Written-out list, then the columns it misses; for the staging those go before the register,
+// which must stay last.
+Pairs expected(const std::vector<pinned::PinnedColumn>& list, bool registerLast) {
+  Pairs own = pairsOf(list), added = pairsOf(pinned::missingFrom(list));
+  if (!registerLast) {
+    own.insert(own.end(), added.begin(), added.end());
+    return own;
+  }
+  const auto reg = own.back();
+  own.pop_back();
+  own.insert(own.end(), added.begin(), added.end());
+  own.push_back(reg);
+  return own;
+}
+
+void expectSame(const Pairs& actual, const Pairs& wanted) {
+  ASSERT_EQ(actual.size(), wanted.size());
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    EXPECT_EQ(actual[i].first, wanted[i].first) << "entry " << i + 1;
+    EXPECT_EQ(actual[i].second, wanted[i].second) << "entry " << i + 1;
+  }
+}
+
+TEST(ColumnLists, TheToolsListsAreTheWrittenOutOnes) {
+  expectSame(pairsOf(host::kSingleCascade), pairsOf(pinned::singleList()));
+  expectSame(pairsOf(host::kBatchApply), pairsOf(pinned::applyList()));
+  expectSame(pairsOf(host::kStaging), pairsOf(pinned::stagingList()));
+  expectSame(pairsOf(host::allColumns()), pairsOf(pinned::allColumns()));
+  EXPECT_EQ(host::allColumns().size(), 92u);  // the register and 91 reference columns
+  EXPECT_EQ(host::missingFrom(host::kSingleCascade).size(), 26u);
+  EXPECT_EQ(host::missingFrom(host::kBatchApply).size(), 26u);
+  EXPECT_EQ(host::missingFrom(host::kStaging).size(), 5u);
+}
+
+class Sent : public ::testing::Test {
+ protected:
+  Harness h;
+  void SetUp() override {
+    h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '综合部')");
+    h.exec("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号) VALUES ('P01', '主管', 'D01')");
+    h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '管理人员', '7')");
+    h.exec("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '管理', 1, '000')");
+    h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('3001', '甲', '管理人员', 'P01')");
+    h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('3002', '乙', '管理人员', NULL)");
+    h.clearStatements();
+  }
+};
+
+TEST_F(Sent, SingleRenumberUpdatesItsListThenEveryColumnItMisses) {
+  auto& w = h.open<frm员工Kestrune>();
+  w.Text1->setText("3001");
+  w.Command1->click();
+  w.Text4->setText("3999");
+  h.clearStatements();
+  w.Command3->click();
+  expectSame(updated(h.statements()), expected(pinned::singleList(), false));
+  EXPECT_EQ(h.value("SELECT 工号 FROM 员工档案 WHERE 姓名='甲'"), "3999");
+}
+
+TEST_F(Sent, BatchApplyUpdatesItsListThenEveryColumnItMisses) {
+  auto& w = h.open<frm员工工号统一修改>();
+  w.Combo1->setCurrentIndex(w.Combo1->findData("7"));
+  w.Command1->click();  // proposes 7 + 3001's last four
+  w.Command2->click();
+  ASSERT_TRUE(w.Command4->isEnabled());
+  w.Command4->click();  // the export window, closed at once
+  ASSERT_TRUE(w.Command3->isEnabled());
+  h.clearStatements();
+  w.Command3->click();
+  expectSame(updated(h.statements()), expected(pinned::applyList(), false));
+  EXPECT_EQ(h.value("SELECT 工号 FROM 员工档案 WHERE 姓名='甲'"), "73001");
+}
+
+TEST_F(Sent, StagingUpdatesItsListAndEveryColumnItMissesBeforeTheRegister) {
+  auto& w = h.open<frm员工工号统一修改>();
+  h.clearStatements();
+  w.Command5->click();  // asks first; an unqueued question is answered Yes
+  expectSame(updated(h.statements()), expected(pinned::stagingList(), true));
+  EXPECT_EQ(h.value("SELECT 工号 FROM 员工档案 WHERE 姓名='乙'"), "93002");
+}
+
+}  // namespace
