@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "db/database.h"
+#include "ops/added_columns.h"
 #include "widgets/dialogs.h"
 
 using namespace Qt::StringLiterals;
@@ -44,12 +45,20 @@ Settings ReadSettings(QStringList* order) {
   return s;
 }
 
-bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr) {
+bool OpenQuietly(const Settings& s, QString* error) {
   db::Database& database = db::Database::shared();
   database.close();
+  const bool embedded = s.Svr.startsWith(kSqlitePrefix);
+  const bool ok = embedded ? database.openSqlite(s.Svr.mid(kSqlitePrefix.size()), error)
+                           : database.openSqlServer(s.UID, s.PWD, s.DBname, s.Svr, error);
+  // The columns the administrator added to the renumber belong to this server and database.
+  if (ok) added::setCurrent(QString(), embedded ? s.Svr : s.Svr + u'/' + s.DBname);
+  return ok;
+}
+
+bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr) {
   QString error;
-  const bool ok = Svr.startsWith(kSqlitePrefix) ? database.openSqlite(Svr.mid(kSqlitePrefix.size()), &error)
-                                                : database.openSqlServer(UID, PWD, DBname, Svr, &error);
+  const bool ok = OpenQuietly({Svr, UID, PWD, DBname}, &error);
   if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Information);
   return ok;
 }

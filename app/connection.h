@@ -19,6 +19,10 @@ Settings ReadSettings(QStringList* order = nullptr);
 // On failure shows "错误信息：" + description (title "信息文本", information icon) and returns false.
 bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr);
 
+// Opens the shared connection without a word to the user; on failure returns false with the
+// driver's description in *error (the command-line options report it themselves).
+bool OpenQuietly(const Settings& settings, QString* error);
+
 // The start-up procedure: settings, connection, main menu. Returns the process exit code
 // to use when start-up failed (non-zero), or 0 when the menu is shown and the event loop should run.
 int Main();

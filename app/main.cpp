@@ -10,6 +10,7 @@
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "ops/db_check.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 
@@ -25,6 +26,8 @@ QString usage() {
          u"Options:\n"
          u"  --enable-batch         enable the main menu's button of the batch window (工号统一修改)\n"
          u"  --print-schema         print the host tables as a T-SQL script and exit\n"
+         u"  --check-database       check the database of the settings against the columns the tool rewrites;\n"
+         u"                         exit code 0: nothing found, 1: problems found, 2: no connection\n"
          u"  --create-demo <file>   create an embedded demo database at <file> and exit\n"
          u"      --employees <n>          employees of the demo database (default 240)\n"
          u"      --rows-per-employee <n>  reference rows per employee and table (default 1)\n"
@@ -43,7 +46,7 @@ int fail(const QString& text) {
 }
 
 struct Options {
-  bool help = false, printSchema = false, enableBatch = false;
+  bool help = false, printSchema = false, enableBatch = false, checkDatabase = false;
   QString demoPath;
   demo::Scale scale;
   QString error;
@@ -63,6 +66,8 @@ Options parse(const QStringList& args) {
       o.help = true;
     } else if (a == u"--print-schema"_s) {
       o.printSchema = true;
+    } else if (a == u"--check-database"_s) {
+      o.checkDatabase = true;
     } else if (a == u"--enable-batch"_s) {
       o.enableBatch = true;
     } else if (a == u"--create-demo"_s) {
@@ -91,6 +96,23 @@ int createDemo(const Options& o) {
   return 0;
 }
 
+// --check-database: the check of the database against the column lists, on standard output.
+int checkDatabase() {
+  QString error;
+  if (!Connection::OpenQuietly(Connection::ReadSettings(), &error)) {
+    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    return 2;
+  }
+  try {
+    const dbcheck::Report report = dbcheck::check(db::Database::shared());
+    print(stdout, report.text());
+    return report.ok() ? 0 : 1;
+  } catch (const db::DbError& e) {
+    print(stderr, u"数据库检查失败：%1\n"_s.arg(e.text()));
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +127,10 @@ int main(int argc, char** argv) {
   if (o.printSchema) {
     print(stdout, host::tsqlSchema());
     return 0;
+  }
+  if (o.checkDatabase) {
+    QCoreApplication app(argc, argv);
+    return checkDatabase();
   }
   if (!o.demoPath.isEmpty()) {
     QCoreApplication app(argc, argv);

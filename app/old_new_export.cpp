@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVariant>
 
+#include "app/check_export.h"
+#include "dbcheck/check_window.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "widgets/dialogs.h"
@@ -35,4 +37,7 @@ void connectOldNewExport(frm员工工号统一修改& w) {
   });
 }
 
-void wireFeatures() { shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); }; }
+void wireFeatures() {
+  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); };
+  shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
+}

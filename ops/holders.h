@@ -16,7 +16,7 @@ namespace ops {
 
 struct Holding {
   QString number;  // one of the numbers asked for
-  QString table;   // as the column list spells it
+  QString table;  // as the column list spells it
   QString column;
   qint64 rows = 0;  // rows of that column holding the number (never 0 in a result)
 };

@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "dbcheck/check_window.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
@@ -24,17 +25,23 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   Command1 = button(u"Kestrune"_s);
   Command4 = button(u"工号统一修改"_s);
   Command2 = button(u"规则设置"_s);
+  Command5 = button(u"数据库检查"_s);
   Command3 = button(u"退出系统"_s);
   Command4->setEnabled(false);
 
   setTabOrder(Command1, Command2);
   setTabOrder(Command2, Command3);
   setTabOrder(Command3, Command4);
+  setTabOrder(Command4, Command5);
 
   // Each button shows the shared instance of its window, created on first use.
   openSingle = [] { shared_window::show<frm员工Kestrune>(); };
   openBatch = [] { shared_window::show<frm员工工号统一修改>(); };
   openRules = [] { shared_window::show<frm工号规则设置>(); };
+  openCheck = [] {
+    auto& w = shared_window::show<frm数据库检查>();
+    w.检查();
+  };
 
   auto call = [](const std::function<void()>& open) {
     if (open) open();
@@ -42,6 +49,7 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   QObject::connect(Command1, &QPushButton::clicked, this, [this, call] { call(openSingle); });
   QObject::connect(Command4, &QPushButton::clicked, this, [this, call] { call(openBatch); });
   QObject::connect(Command2, &QPushButton::clicked, this, [this, call] { call(openRules); });
+  QObject::connect(Command5, &QPushButton::clicked, this, [this, call] { call(openCheck); });
   QObject::connect(Command3, &QPushButton::clicked, this, [] { terminate(0); });
 }
 

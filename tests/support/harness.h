@@ -11,11 +11,8 @@
 #include <memory>
 
 #include "tests/support/qt_print.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/shared_window.h"
-
-namespace ui {
-class ScriptedDialogs;
-}
 
 struct Harness {
   Harness();  // fresh embedded database file with the whole host schema, empty tables; made the shared connection; scripted dialogs installed

@@ -1,0 +1,126 @@
+#include "dbcheck/check_window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ops/connection.h"
+#include "widgets/dialogs.h"
+#include "widgets/flex_grid.h"
+#include "widgets/wait_cursor.h"
+
+namespace {
+const QString kGridFormat = QStringLiteral(
+    "序  |<类别          |<表                        |<列                  |<说明                                      "
+    "       "
+    "  |");
+}
+
+frm数据库检查::frm数据库检查(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("数据库检查"));
+  Label1 = new QLabel(QStringLiteral("检查数据库中本工具改写的表和列，以及可能存放工号但未被改写的列。"), this);
+  Label1->setWordWrap(true);
+  MSFlexGrid1 = new FlexGrid(this);
+  MSFlexGrid1->setFormatString(kGridFormat);
+  Command1 = new QPushButton(QStringLiteral("检查"), this);
+  Command2 = new QPushButton(QStringLiteral("导出"), this);
+  Command3 = new QPushButton(QStringLiteral("加入修改列表"), this);
+  Command4 = new QPushButton(QStringLiteral("移出修改列表"), this);
+  Command5 = new QPushButton(QStringLiteral("关闭"), this);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {Command1, Command2, Command3, Command4}) buttons->addWidget(b);
+  buttons->addStretch();
+  buttons->addWidget(Command5);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Label1);
+  layout->addWidget(MSFlexGrid1, 1);
+  layout->addLayout(buttons);
+  resize(900, 520);
+  updateButtons();
+
+  connect(Command1, &QPushButton::clicked, this, [this] { 检查(); });
+  connect(Command3, &QPushButton::clicked, this, [this] { addSelected(); });
+  connect(Command4, &QPushButton::clicked, this, [this] { removeSelected(); });
+  connect(Command5, &QPushButton::clicked, this, [this] { close(); });
+  connect(MSFlexGrid1, &FlexGrid::Click, this, [this] { updateButtons(); });
+}
+
+bool frm数据库检查::检查() {
+  dbcheck::Report report;
+  std::vector<added::AddedColumn> addedColumns;
+  const bool ok = ui::guarded(this, [&] {
+    WaitCursor wait;
+    addedColumns = added::current();
+    report = dbcheck::check(ops::sharedConnection(), addedColumns);
+  });
+  if (!ok) return false;
+  list(report, addedColumns);
+  return true;
+}
+
+void frm数据库检查::list(const dbcheck::Report& report, const std::vector<added::AddedColumn>& addedColumns) {
+  lines_.clear();
+  FlexGrid* g = MSFlexGrid1;
+  g->setRows(1);
+  const auto add = [&](Kind kind, const QString& caption, const QString& table, const QString& column,
+                       const QString& note) {
+    lines_.push_back({kind, table, column});
+    const int r = g->Rows();
+    g->setRows(r + 1);
+    g->setTextMatrix(r, 0, QString::number(r));
+    g->setTextMatrix(r, 1, caption);
+    g->setTextMatrix(r, 2, table);
+    g->setTextMatrix(r, 3, column.isEmpty() ? QStringLiteral("（整张表）") : column);
+    g->setTextMatrix(r, 4, note);
+  };
+  for (const dbcheck::Missing& m : report.missing)
+    add(Kind::Missing, QStringLiteral("缺少"), m.table, m.column,
+        QStringLiteral("修改工号时会出错并回滚；影响：") + m.operations.join(QStringLiteral("、")));
+  for (const dbcheck::Suspect& s : report.suspects)
+    add(Kind::Suspect, QStringLiteral("可能遗漏"), s.table, s.column,
+        s.reason() + QStringLiteral("（%1个值是员工档案中的工号）").arg(s.registerValues));
+  for (const added::AddedColumn& a : addedColumns)
+    add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
+  g->setRow(g->Rows() > 1 ? 1 : 0);
+  Label1->setText(
+      report.ok()
+          ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)
+          : QStringLiteral("检查完毕：缺少%1处，可能遗漏%2列（内容检查对每列抽样最多%3个不同的值）。")
+                .arg(report.missing.size())
+                .arg(report.suspects.size())
+                .arg(report.sampleSize));
+  updateButtons();
+}
+
+const frm数据库检查::Line* frm数据库检查::selectedLine() const {
+  const int r = MSFlexGrid1->Row();
+  if (r < 1 || r > int(lines_.size())) return nullptr;
+  return &lines_[std::size_t(r - 1)];
+}
+
+void frm数据库检查::updateButtons() {
+  const Line* line = selectedLine();
+  Command2->setEnabled(!lines_.empty());
+  Command3->setEnabled(line && line->kind == Kind::Suspect);
+  Command4->setEnabled(line && line->kind == Kind::Added);
+}
+
+void frm数据库检查::addSelected() {
+  const Line* line = selectedLine();
+  if (!line || line->kind != Kind::Suspect) return;
+  added::Store store(added::currentSettingsFile(), added::currentDatabaseKey());
+  if (const QString why = store.add({line->table, line->column}); !why.isEmpty()) {
+    ui::msg(this, why);
+    return;
+  }
+  检查();
+}
+
+void frm数据库检查::removeSelected() {
+  const Line* line = selectedLine();
+  if (!line || line->kind != Kind::Added) return;
+  if (!ui::ask(this, QStringLiteral("是否要把%1.%2移出修改列表？").arg(line->table, line->column))) return;
+  added::Store(added::currentSettingsFile(), added::currentDatabaseKey()).remove({line->table, line->column});
+  检查();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Columns the administrator added to the renumber (found by the database check): kept in the tool's
+// own settings (never in the host system's DBConfig), one list per server and database, and rewritten
+// by every renumber after the built-in statements.
+#include <QString>
+#include <vector>
+
+namespace added {
+
+struct AddedColumn {
+  QString table;
+  QString column;
+  bool operator==(const AddedColumn& o) const {
+    return table.compare(o.table, Qt::CaseInsensitive) == 0 && column.compare(o.column, Qt::CaseInsensitive) == 0;
+  }
+};
+
+// A plain name: letters (any script), digits and "_" only. A name with brackets, quotes,
+// semicolons, blanks or any other sign is refused: it is put into statements as it is.
+bool plainName(const QString& name);
+// Why a column cannot be added ("" when it can).
+QString refusal(const AddedColumn& column);
+
+// The settings of the added columns. The file is the tool's own settings (settingsFile empty: the
+// user's settings of application "renumber"); databaseKey names the server and database.
+class Store {
+ public:
+  Store(QString settingsFile, QString databaseKey);
+  std::vector<AddedColumn> columns() const;
+  // Adds a column (a second time changes nothing); returns the refusal, "" when added.
+  QString add(const AddedColumn& column);
+  void remove(const AddedColumn& column);
+
+ private:
+  QString file_, key_;
+  void save(const std::vector<AddedColumn>& list);
+};
+
+// The store of the connected database, set at start-up once the connection is open; the renumber
+// operations read it. Until set, or set with an empty key, it holds no columns.
+void setCurrent(QString settingsFile, QString databaseKey);
+std::vector<AddedColumn> current();
+QString currentDatabaseKey();
+QString currentSettingsFile();
+
+}  // namespace added

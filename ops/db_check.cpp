@@ -1,0 +1,170 @@
+#include "ops/db_check.h"
+
+#include <QHash>
+#include <QSet>
+
+#include "db/database.h"
+#include "host/host_schema.h"
+
+namespace dbcheck {
+
+namespace {
+
+struct CatalogueColumn {
+  QString name, type;
+};
+// Tables by case-folded name: the name as the database spells it, and its columns.
+struct CatalogueTable {
+  QString name;
+  std::vector<CatalogueColumn> columns;
+  bool has(const QString& column) const {
+    for (const CatalogueColumn& c : columns)
+      if (c.name.compare(column, Qt::CaseInsensitive) == 0) return true;
+    return false;
+  }
+};
+using Catalogue = QHash<QString, CatalogueTable>;
+
+Catalogue readCatalogue(db::Database& database) {
+  Catalogue out;
+  for (db::Recordset rs = database.open(catalogueSql(database)); !rs.eof(); rs.moveNext()) {
+    const QString table = rs.text(QStringLiteral("TABLE_NAME"));
+    CatalogueTable& t = out[table.toCaseFolded()];
+    t.name = table;
+    t.columns.push_back({rs.text(QStringLiteral("COLUMN_NAME")), rs.text(QStringLiteral("DATA_TYPE"))});
+  }
+  return out;
+}
+
+QString bracketed(const QString& name) { return u'[' + QString(name).replace(u']', QStringLiteral("]]")) + u']'; }
+
+bool characterType(const QString& type) {
+  const QString t = type.toLower();
+  return t.contains(QStringLiteral("char")) || t.contains(QStringLiteral("text"));
+}
+
+// The condition column of an extra condition such as " AND 类型='档案信息修改'".
+QString conditionColumn(const QString& extra) {
+  QString s = extra.trimmed();
+  if (s.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) s = s.mid(4).trimmed();
+  const qsizetype eq = s.indexOf(u'=');
+  return eq > 0 ? s.left(eq).trimmed() : QString();
+}
+
+// Every renumber rewrites every column of the lists (its own list's first, then those it misses), so
+// a missing column makes each of them fail.
+QStringList allOperations() {
+  return {QStringLiteral("单个修改"), QStringLiteral("批量上传"), QStringLiteral("无岗位处理")};
+}
+
+// How many of a column's sampled distinct values are numbers of the register.
+QString contentSql(db::Database& database, const QString& table, const QString& column) {
+  const QString c = bracketed(column), t = bracketed(table);
+  const QString sample =
+      database.kind() == db::EngineKind::SqlServer
+          ? QStringLiteral("SELECT DISTINCT TOP %1 %2 AS v FROM %3 WHERE %2 IS NOT NULL").arg(kSampleSize).arg(c, t)
+          : QStringLiteral("SELECT DISTINCT %2 AS v FROM %3 WHERE %2 IS NOT NULL LIMIT %1").arg(kSampleSize).arg(c, t);
+  return QStringLiteral("SELECT COUNT(*) AS n FROM (") + sample +
+         QStringLiteral(") AS s WHERE s.v IN (SELECT 工号 FROM 员工档案)");
+}
+
+}  // namespace
+
+QString Suspect::reason() const {
+  return byName ? QStringLiteral("列名与工号列相同")
+                : QStringLiteral("内容：%1个值是员工档案中的工号").arg(registerValues);
+}
+
+QString catalogueSql(db::Database& database) {
+  if (database.kind() == db::EngineKind::SqlServer)
+    return QStringLiteral(
+        "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME, "
+        "ORDINAL_POSITION");
+  // The embedded engine's own catalogue.
+  return QStringLiteral(
+      "SELECT m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.type AS DATA_TYPE FROM sqlite_master AS m JOIN "
+      "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, p.cid");
+}
+
+Report check(db::Database& database) { return check(database, added::current()); }
+
+Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns) {
+  const Catalogue catalogue = readCatalogue(database);
+  Report report;
+  report.sampleSize = kSampleSize;
+
+  // Missing: every column a renumber rewrites (with the column of an extra condition).
+  const std::vector<host::RefColumn> columns = host::allColumns();
+  QSet<QString> listedTables, numberColumnNames;
+  QSet<QString> reportedTables;
+  for (const host::RefColumn& c : columns) {
+    listedTables << c.tableName().toCaseFolded();
+    numberColumnNames << c.columnName().toCaseFolded();
+    const auto table = catalogue.constFind(c.tableName().toCaseFolded());
+    if (table == catalogue.cend()) {
+      if (!reportedTables.contains(c.tableName().toCaseFolded())) {
+        reportedTables << c.tableName().toCaseFolded();
+        report.missing.push_back({c.tableName(), QString(), allOperations()});
+      }
+      continue;
+    }
+    for (const QString& column : {c.columnName(), conditionColumn(c.extraCondition())})
+      if (!column.isEmpty() && !table->has(column)) report.missing.push_back({c.tableName(), column, allOperations()});
+  }
+
+  // The added columns are rewritten too: they must exist, and they are no suspects.
+  QSet<QString> addedKeys;
+  for (const added::AddedColumn& a : addedColumns) {
+    addedKeys << a.table.toCaseFolded() + u'.' + a.column.toCaseFolded();
+    const auto table = catalogue.constFind(a.table.toCaseFolded());
+    if (table == catalogue.cend() || !table->has(a.column))
+      report.missing.push_back({a.table, a.column, allOperations()});
+  }
+
+  // Possibly missed: tables the tool knows nothing of.
+  QSet<QString> known;
+  for (const host::Table& t : host::tables()) known << t.name.toCaseFolded();
+  QStringList names = catalogue.keys();
+  names.sort();
+  for (const QString& key : names) {
+    if (listedTables.contains(key) || known.contains(key)) continue;
+    const CatalogueTable& t = catalogue[key];
+    for (const CatalogueColumn& c : t.columns) {
+      if (addedKeys.contains(key + u'.' + c.name.toCaseFolded())) continue;
+      Suspect s{t.name, c.name, numberColumnNames.contains(c.name.toCaseFolded()), 0};
+      if (characterType(c.type) || s.byName) {
+        db::Recordset rs = database.open(contentSql(database, t.name, c.name));
+        s.registerValues = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
+      }
+      if (s.byName || s.registerValues >= kContentThreshold) report.suspects.push_back(s);
+    }
+  }
+  return report;
+}
+
+QString Report::text() const {
+  QString out;
+  if (missing.empty()) {
+    out += QStringLiteral("缺少的表或列：无\n");
+  } else {
+    out += QStringLiteral("缺少的表或列（修改工号时会出错并回滚）：\n");
+    for (const Missing& m : missing)
+      out += QStringLiteral("  %1%2  影响：%3\n")
+                 .arg(m.table, m.column.isEmpty() ? QStringLiteral("（整张表）") : u'.' + m.column,
+                      m.operations.join(QStringLiteral("、")));
+  }
+  if (suspects.empty()) {
+    out += QStringLiteral("可能遗漏的工号列：无\n");
+  } else {
+    out += QStringLiteral("可能遗漏的工号列（本工具不修改）：\n");
+    for (const Suspect& s : suspects) {
+      QString why = s.reason();
+      if (s.byName) why += QStringLiteral("；%1个值是员工档案中的工号").arg(s.registerValues);
+      out += QStringLiteral("  %1.%2  %3\n").arg(s.table, s.column, why);
+    }
+  }
+  out += QStringLiteral("（内容检查对每列抽样最多%1个不同的值）\n").arg(sampleSize);
+  return out;
+}
+
+}  // namespace dbcheck

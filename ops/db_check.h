@@ -1,0 +1,56 @@
+#pragma once
+// A check of the connected database against the tool's column lists: the columns a renumber
+// rewrites that the database lacks (a renumber would fail and roll back), and the columns the
+// tool does not rewrite that may hold employee numbers (a renumber would leave them behind).
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "host/host_tables.h"
+#include "ops/added_columns.h"
+
+namespace db {
+class Database;
+}
+
+namespace dbcheck {
+
+// A table or column the tool rewrites that the database lacks.
+struct Missing {
+  QString table;
+  QString column;  // empty when the whole table is missing
+  QStringList operations;  // "单个修改", "批量上传", "无岗位处理"
+};
+
+// A column the tool does not rewrite that may hold employee numbers.
+struct Suspect {
+  QString table;
+  QString column;
+  bool byName = false;  // its name is one the lists use for employee numbers
+  qint64 registerValues = 0;  // distinct values (of the sample) that are numbers of the register
+  QString reason() const;  // "列名与工号列相同" / "内容：N个值是员工档案中的工号"
+};
+
+struct Report {
+  std::vector<Missing> missing;
+  std::vector<Suspect> suspects;
+  int sampleSize = 0;  // distinct values sampled per column for the content check
+  bool ok() const { return missing.empty() && suspects.empty(); }
+  // The report as text, one finding a line.
+  QString text() const;
+};
+
+// A character column of a table the tool does not know counts as a suspect when at least this many
+// of its sampled distinct values are numbers of the register.
+inline constexpr int kContentThreshold = 20;
+inline constexpr int kSampleSize = 1000;
+
+// The catalogue query of the engine: every table's columns with their types.
+QString catalogueSql(db::Database& database);
+
+// Checks the database against every column the tool rewrites: host::allColumns() and the columns
+// the administrator added (added::current()). Throws db::DbError.
+Report check(db::Database& database);
+Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns);
+
+}  // namespace dbcheck

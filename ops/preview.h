@@ -1,0 +1,65 @@
+#pragma once
+// See before you change: what a renumber will touch (rows holding the old and the new numbers in
+// every column it rewrites), and the exact statements it will send as a T-SQL script a DBA can run.
+// Nothing here changes the database.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+#include "ops/holders.h"
+
+namespace db {
+class Database;
+}
+
+namespace preview {
+
+// A column a renumber rewrites.
+struct Column {
+  QString table;
+  QString column;
+  bool added = false;  // added by the administrator (database check), not one of the built-in lists
+};
+
+struct ColumnImpact {
+  Column column;
+  qint64 oldRows = 0;  // rows holding an old number: they move to the new number
+  qint64 newRows = 0;  // rows already holding a new number: they would be merged
+};
+
+struct EmployeeImpact {
+  QString oldNo, newNo;
+  qint64 rowsMoved = 0;  // rows under the old number, all columns together
+  qint64 newRows = 0;  // rows already under the new number
+};
+
+struct Impact {
+  std::vector<ColumnImpact> columns;  // in the renumber's order
+  std::vector<EmployeeImpact> employees;  // one per pair, in the given order
+  qint64 totalOld = 0, totalNew = 0;
+};
+
+using Pair = std::pair<QString, QString>;  // old number, new number
+
+// Counts, for every column, the rows holding the old and the new numbers of the pairs: one
+// statement per column for all numbers together (in slices of 500). A pair whose numbers are equal
+// moves nothing and merges nothing. Throws db::DbError.
+Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs);
+
+// Where and by whom a script is made, for its header.
+struct ScriptHeader {
+  QString server, database, login;
+  QDateTime time;
+  QString operation;  // e.g. "修改工号 0012 -> 3001"
+};
+
+// The T-SQL script of a change: a header comment (database, time, login, the impact counts),
+// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution exactly as the tool sends it with a "go"
+// line after each (the tool sends each as one batch), COMMIT TRANSACTION. Lines end in CR LF.
+QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
+// The script as a file's bytes: UTF-8 with a byte-order mark (what SQL Server's editor reads).
+QByteArray scriptFile(const QString& script);
+
+}  // namespace preview

@@ -1,0 +1,53 @@
+// The database check window: findings listed, a found column added to the renumber and removed.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "dbcheck/check_window.h"
+#include "ops/added_columns.h"
+#include "tests/support/harness.h"
+#include "widgets/flex_grid.h"
+
+namespace {
+
+TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
+  Harness h;
+  QTemporaryDir dir;
+  added::setCurrent(dir.filePath("renumber.ini"), "test");
+  h.exec("DROP TABLE 出勤");
+  h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
+  h.exec("CREATE TABLE [门禁;卡] (ID INTEGER PRIMARY KEY, 工号 TEXT)");
+  auto& w = h.open<frm数据库检查>();
+  w.Command1->click();
+  FlexGrid* g = w.MSFlexGrid1;
+  ASSERT_EQ(g->Rows(), 4);
+  EXPECT_EQ(g->TextMatrix(1, 1), "缺少");
+  EXPECT_EQ(g->TextMatrix(1, 2), "出勤");
+  EXPECT_EQ(g->TextMatrix(2, 1), "可能遗漏");
+  EXPECT_EQ(g->TextMatrix(2, 2), "外包人员");
+  EXPECT_EQ(g->TextMatrix(3, 2), "门禁;卡");
+  EXPECT_TRUE(w.Label1->text().contains("缺少1处，可能遗漏2列"));
+
+  g->clickCell(1, 2);
+  EXPECT_FALSE(w.Command3->isEnabled());  // a missing table cannot be added
+  g->clickCell(3, 2);
+  w.Command3->click();  // a name that is not plain is refused
+  EXPECT_TRUE(h.messages().last().contains("不是普通名称"));
+  g->clickCell(2, 2);
+  w.Command3->click();
+  EXPECT_EQ(added::current(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
+  ASSERT_EQ(g->Rows(), 4);  // checked again: the column is now an added one, no suspect
+  EXPECT_EQ(g->TextMatrix(3, 1), "已加入修改列表");
+  EXPECT_EQ(g->TextMatrix(3, 2), "外包人员");
+
+  g->clickCell(3, 2);
+  h.answer(true);
+  w.Command4->click();
+  EXPECT_TRUE(added::current().empty());
+  EXPECT_EQ(g->TextMatrix(3, 1), "可能遗漏");
+  added::setCurrent(QString(), QString());
+}
+
+}  // namespace

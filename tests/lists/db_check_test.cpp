@@ -1,0 +1,151 @@
+// The check of a database against the columns the tool rewrites: what is missing, and what may hold
+// employee numbers without being rewritten; in the operations module and as `--check-database`.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include "db/database.h"
+#include "ops/added_columns.h"
+#include "ops/db_check.h"
+#include "tests/support/harness.h"
+
+namespace {
+
+class DbCheck : public ::testing::Test {
+ protected:
+  Harness h;
+  void SetUp() override {
+    for (int i = 1; i <= 30; ++i)
+      h.exec(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('%1', '员工%1')").arg(5000 + i));
+  }
+  dbcheck::Report check() { return dbcheck::check(db::Database::shared()); }
+};
+
+TEST_F(DbCheck, AnUntouchedHostSchemaHasNothingToReport) {
+  const dbcheck::Report r = check();
+  EXPECT_TRUE(r.missing.empty());
+  EXPECT_TRUE(r.suspects.empty());
+  EXPECT_TRUE(r.ok());
+}
+
+TEST_F(DbCheck, FindsMissingTablesAndColumnsWithTheOperationsTheyBreak) {
+  h.exec("DROP TABLE 出勤");
+  h.exec("DROP TABLE 员工记录");
+  h.exec("CREATE TABLE 员工记录 (ID INTEGER PRIMARY KEY, 备注 TEXT)");  // the table without its 工号
+  const dbcheck::Report r = check();
+  ASSERT_EQ(r.missing.size(), 2u);
+  EXPECT_EQ(r.missing[0].table, "员工记录");
+  EXPECT_EQ(r.missing[0].column, "工号");
+  // Every renumber rewrites every column, so each of them would fail.
+  const QStringList all{"单个修改", "批量上传", "无岗位处理"};
+  EXPECT_EQ(r.missing[0].operations, all);
+  EXPECT_EQ(r.missing[1].table, "出勤");
+  EXPECT_TRUE(r.missing[1].column.isEmpty());
+  EXPECT_EQ(r.missing[1].operations, all);
+  EXPECT_FALSE(r.ok());
+  EXPECT_TRUE(r.text().contains("员工记录.工号  影响：单个修改、批量上传、无岗位处理"));
+  EXPECT_TRUE(r.text().contains("出勤（整张表）  影响：单个修改、批量上传、无岗位处理"));
+}
+
+TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
+  h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT, 姓名 TEXT)");
+  h.exec("INSERT INTO 外包人员 (员工编号, 姓名) VALUES ('5001', '甲')");
+  h.exec("CREATE TABLE 门禁卡 (ID INTEGER PRIMARY KEY, 持卡人 TEXT, 卡号 TEXT, 次数 INTEGER)");
+  for (int i = 1; i <= 30; ++i)  // 持卡人: 22 register numbers; 卡号: 19 of them, one short
+    h.exec(QStringLiteral("INSERT INTO 门禁卡 (持卡人, 卡号, 次数) VALUES ('%1', '%2', %3)")
+               .arg(i <= 22 ? 5000 + i : 9000 + i)
+               .arg(i <= 19 ? 5000 + i : 8000 + i)
+               .arg(5000 + i));
+  const dbcheck::Report r = check();
+  EXPECT_TRUE(r.missing.empty());
+  ASSERT_EQ(r.suspects.size(), 2u);
+  EXPECT_EQ(r.suspects[0].table, "外包人员");
+  EXPECT_EQ(r.suspects[0].column, "员工编号");
+  EXPECT_TRUE(r.suspects[0].byName);
+  EXPECT_EQ(r.suspects[0].registerValues, 1);
+  EXPECT_EQ(r.suspects[1].table, "门禁卡");
+  EXPECT_EQ(r.suspects[1].column, "持卡人");
+  EXPECT_FALSE(r.suspects[1].byName);
+  EXPECT_EQ(r.suspects[1].registerValues, 22);
+  EXPECT_TRUE(r.text().contains("门禁卡.持卡人  内容：22个值是员工档案中的工号"));
+  EXPECT_TRUE(r.text().contains("抽样"));
+}
+
+// The executable with its settings in a folder of the test's own.
+struct Ran {
+  int code = -1;
+  QString out, err;
+};
+Ran checkDatabase(const QString& svr) {
+  QTemporaryDir config;
+  QFile ini(config.filePath("Tarnholm.ini"));
+  EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[DBConfig]\nSvr=" + svr + "\n").toUtf8());
+  ini.close();
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", config.path());
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(RENUMBER_EXE), {"--check-database"});
+  Ran r;
+  if (!p.waitForFinished(120000)) {
+    p.kill();
+    p.waitForFinished();
+    return r;
+  }
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = QString::fromUtf8(p.readAllStandardOutput());
+  r.err = QString::fromUtf8(p.readAllStandardError());
+  return r;
+}
+
+TEST_F(DbCheck, CommandLineExitCodesSayWhatWasFound) {
+  const Ran clean = checkDatabase("sqlite:" + h.databasePath());
+  EXPECT_EQ(clean.code, 0) << clean.err.toStdString();
+  EXPECT_TRUE(clean.out.contains("缺少的表或列：无"));
+  h.exec("DROP TABLE 出勤");
+  const Ran found = checkDatabase("sqlite:" + h.databasePath());
+  EXPECT_EQ(found.code, 1);
+  EXPECT_TRUE(found.out.contains("出勤（整张表）"));
+  const Ran none = checkDatabase("sqlite:" + h.dir() + "/nowhere.db");
+  EXPECT_EQ(none.code, 2);
+  EXPECT_TRUE(none.err.contains("数据库连接失败"));
+  EXPECT_TRUE(none.out.isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AddedColumns, AreKeptPerDatabaseSurviveARestartAndRefuseNamesThatAreNotPlain) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("renumber.ini");
+  {
+    added::Store store(file, "sqlite:/a.db");
+    EXPECT_EQ(store.add({"门禁卡", "持卡人"}), "");
+    EXPECT_EQ(store.add({"门禁卡", "持卡人"}), "");  // a second time changes nothing
+    EXPECT_EQ(store.add({"外包人员", "员工编号"}), "");
+    for (const added::AddedColumn& bad : std::vector<added::AddedColumn>{
+             {"门禁[卡", "持卡人"}, {"门禁卡", "持卡人'"}, {"a;DROP", "b"}, {"门禁 卡", "x"}, {"", "x"}})
+      EXPECT_FALSE(added::Store(file, "sqlite:/a.db").add(bad).isEmpty()) << bad.table.toStdString();
+  }
+  added::Store again(file, "sqlite:/a.db");  // as after a restart
+  EXPECT_EQ(again.columns(), (std::vector<added::AddedColumn>{{"门禁卡", "持卡人"}, {"外包人员", "员工编号"}}));
+  EXPECT_TRUE(added::Store(file, "server/other").columns().empty());  // another database has its own list
+  again.remove({"门禁卡", "持卡人"});
+  EXPECT_EQ(added::Store(file, "sqlite:/a.db").columns(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
+}
+
+TEST_F(DbCheck, AnAddedColumnIsCheckedForPresenceAndIsNoLongerASuspect) {
+  h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
+  const dbcheck::Report r = dbcheck::check(db::Database::shared(), {{"外包人员", "员工编号"}, {"门禁卡", "持卡人"}});
+  EXPECT_TRUE(r.suspects.empty());
+  ASSERT_EQ(r.missing.size(), 1u);
+  EXPECT_EQ(r.missing[0].table, "门禁卡");
+  EXPECT_EQ(r.missing[0].column, "持卡人");
+}
+
+}  // namespace
