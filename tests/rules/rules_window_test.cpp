@@ -98,6 +98,11 @@ TEST_F(RulesWindowTest, RuleListAndEntries) {
   EXPECT_EQ(w.Text3->text(), "7");
   EXPECT_TRUE(w.Text2->isReadOnly());
   EXPECT_TRUE(w.Text3->isReadOnly());
+  // Locked boxes look it: the frame's background instead of a box's.
+  const QColor greyed = w.Frame2->palette().color(QPalette::Window);
+  EXPECT_EQ(w.Text2->palette().color(QPalette::Base), greyed);
+  EXPECT_EQ(w.Text3->palette().color(QPalette::Base), greyed);
+  EXPECT_NE(w.Text1->palette().color(QPalette::Base), greyed);
   EXPECT_TRUE(w.Option1[5]->isChecked());
   EXPECT_FALSE(w.suppressLayoutPrompt);
   EXPECT_TRUE(w.Frame1->isEnabled());
@@ -390,12 +395,21 @@ TEST_F(RulesWindowTest, SavingChecksBoxesAndCodes) {
   w.Text3->clear();
   w.Command12->click();
   EXPECT_EQ(count("员工工号编码规则名称 Where 类别码 Is Null"), "1");
-  EXPECT_EQ(count("员工工号编码规则 Where 类别代码=''"), "1");  // no layout selected: code 0 and its default row
-  w.Command10->click();
-  w.Text2->setText("又一个");
-  w.Command12->click();
-  EXPECT_EQ(h.messages().last(), "已经有一个类别代码为空的编码类别，请输入类别代码");
+  // No layout selected: code 0 and its default row, under "0" as the rule acts on it.
+  EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则"), QStringList{"0"});
+  EXPECT_EQ(w.Text3->text(), "0");
+  EXPECT_EQ(w.Text3->palette().color(QPalette::Base), w.Frame2->palette().color(QPalette::Window));  // locked
+  // Null and "0" are one code: neither an empty code nor "0" is taken again.
+  for (const QString code : {"", "0"}) {
+    w.Command10->click();
+    EXPECT_EQ(w.Text2->palette().color(QPalette::Base), w.Text1->palette().color(QPalette::Base));
+    w.Text2->setText("又一个");
+    w.Text3->setText(code);
+    w.Command12->click();
+    EXPECT_EQ(h.messages().last(), "已经有一个类别代码为空的编码类别，请输入类别代码");
+  }
   EXPECT_EQ(count("员工工号编码规则名称"), "2");
+  EXPECT_EQ(count("员工工号编码规则"), "1");
 }
 
 TEST_F(RulesWindowTest, SavingAShownRuleChangesOnlyLayoutAndPattern) {
@@ -435,6 +449,18 @@ TEST_F(RulesWindowTest, KeyFiltersAndPastedText) {
 
   QTest::keyClicks(w.Text2, "ab 1-");  // the name box takes anything
   EXPECT_EQ(w.Text2->text(), "ab 1-");
+
+  // Each box holds what its column holds (50 characters), the pattern at most 9 zeros.
+  const QString long60 = QString("名").repeated(60);
+  w.Text2->insert(long60);
+  EXPECT_EQ(w.Text2->text().size(), 50);
+  w.Text3->clear();
+  w.Text3->insert(QString("1").repeated(60));
+  EXPECT_EQ(w.Text3->text(), QString("1").repeated(50));
+  QTest::keyClicks(w.Text1, "000000000");
+  EXPECT_EQ(w.Text1->text(), "000000000");
+  EXPECT_EQ(w.Label1[2]->text(), "9位数");
+  EXPECT_EQ(w.Text4->maxLength(), 50);
 }
 
 TEST_F(RulesWindowTest, AttachAndReleaseCategories) {
@@ -450,9 +476,14 @@ TEST_F(RulesWindowTest, AttachAndReleaseCategories) {
   EXPECT_TRUE(w.TreeView4->keys().isEmpty());
   w.Command13->click();
   EXPECT_TRUE(w.Picture2->isVisible());
+  EXPECT_FALSE(w.Command9->isEnabled());  // nothing picked yet
   w.TreeView1->clickNode("LB03");
   EXPECT_TRUE(w.Command9->isEnabled());
   w.Command9->click();
+  // The selection moved on to 02, which nobody picked: the button waits for a pick.
+  EXPECT_FALSE(w.Command9->isEnabled());
+  w.Command9->click();
+  EXPECT_EQ(w.TreeView1->keys(), QStringList{"LB02"});
   w.TreeView1->clickNode("LB02");
   w.Command9->click();
   EXPECT_TRUE(w.Picture2->isVisible());  // stays open for more
@@ -548,6 +579,33 @@ TEST_F(RulesWindowTest, DeletingARuleWithoutCode) {
   w.Command11->click();
   EXPECT_EQ(count("员工工号编码规则名称"), "0");
   EXPECT_TRUE(w.TreeView3->keys().isEmpty());
+}
+
+// Beside rule "0" a rule without a code shows none of rule 0's rows or categories, takes none, and
+// its delete leaves rule 0 whole and says so.
+TEST_F(RulesWindowTest, RuleWithoutCodeBesideRuleZero) {
+  seedSmall();
+  addRule("0", "零", 3);
+  addRow("0", "01", "11", "", "");
+  h.exec("UPDATE 员工类别 SET 类别码='0' WHERE 类别编号='01'");
+  h.exec("INSERT INTO 员工工号编码规则名称 (编码类别名称, 编码规则, 流水号位数) VALUES ('无码', 3, '000')");
+  Window& w = openRule("");
+  EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
+  EXPECT_TRUE(w.TreeView4->keys().isEmpty());
+  EXPECT_FALSE(w.Command2->isEnabled());
+  EXPECT_FALSE(w.Command13->isEnabled());
+  w.Option1[0]->click();  // code 0 makes no default row under rule 0's code
+  EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称 Where 类别码 Is Null"), "0");
+  EXPECT_EQ(count("员工工号编码规则"), "1");
+  w.Command11->click();
+  EXPECT_EQ(h.messages().last(), "该编码类别没有类别代码，只删除了规则本身，类别代码为0的规则及其明细未受影响");
+  EXPECT_EQ(h.column("SELECT 编码类别名称 From 员工工号编码规则名称"), QStringList{"零"});
+  EXPECT_EQ(count("员工工号编码规则 Where 类别代码='0' And 部门编号='01'"), "1");
+  EXPECT_EQ(count("员工类别 Where 类别码='0'"), "1");
+  EXPECT_EQ(w.TreeView3->keys(), QStringList{"LB0"});
+  w.TreeView3->clickNode("LB0");
+  EXPECT_EQ(w.MSFlexGrid1->Rows(), 2);
+  EXPECT_EQ(w.TreeView4->keys(), QStringList{"LB01"});
 }
 
 TEST_F(RulesWindowTest, ScreenshotOfARuleWithCodeFive) {
