@@ -18,9 +18,12 @@
 
 namespace {
 
-// A locked box takes no typing and looks it: the background of the frame around it.
+// A locked box takes no typing and looks it: the background of the frame around it. It shows a
+// stored value whole; an unlocked one takes at most what the column holds.
 void lockBox(QLineEdit* box, bool locked) {
   box->setReadOnly(locked);
+  constexpr int kWhole = 32767;  // QLineEdit's own limit
+  box->setMaxLength(locked ? kWhole : rules::kTextLength);
   QPalette palette = box->palette();
   const QPalette around = box->parentWidget()->palette();
   palette.setColor(QPalette::Base, around.color(locked ? QPalette::Window : QPalette::Base));
@@ -97,10 +100,10 @@ void frm工号规则设置::ruleNodeClick(const QString& key) {
   suppressLayoutPrompt = true;
   Command12->setEnabled(true);
   shownKey_ = key;
+  lockRuleBoxes(true);
   Text1->setText(entry.流水号位数);
   Text2->setText(entry.编码类别名称);
   Text3->setText(entry.类别码);
-  lockRuleBoxes(true);
 
   bool validCode = false;
   int code = entry.编码规则.toInt(&validCode);
@@ -191,8 +194,8 @@ void frm工号规则设置::saveRule() {
   shownKey_ = key;
   sharesCode_ = false;
   // The rule is now shown in edit mode: its name and code are not changed any more.
-  Text3->setText(entry.类别码);
   lockRuleBoxes(true);
+  Text3->setText(entry.类别码);
   Frame1->setEnabled(true);
   Command13->setEnabled(true);
   Command11->setEnabled(true);
