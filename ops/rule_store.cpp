@@ -1,6 +1,7 @@
 #include "ops/rule_store.h"
 
 #include "db/database.h"
+#include "ops/rule_codes.h"
 
 namespace rules {
 
@@ -190,7 +191,7 @@ bool sharesCode(db::Database& database, const RuleRef& rule) {
 }
 
 std::vector<RuleRow> layoutRows(db::Database& database, const RuleRef& rule, int layout) {
-  if (layout < 0 || layout > 6 || sharesCode(database, rule)) return {};
+  if (layout < 0 || layout >= kRuleCodes || sharesCode(database, rule)) return {};
   const QString code = actingCode(rule.code);
   if (layout < 2) {
     database.execute(sqlEnsureDefaultRow(code));

@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "ops/connection.h"
 #include "ops/rule_codes.h"
@@ -101,6 +102,8 @@ void frm工号规则设置::ruleNodeClick(const QString& key) {
   Command12->setEnabled(true);
   shownKey_ = key;
   lockRuleBoxes(true);
+  // A stored pattern longer than a new one may be is shown (and saved again) whole.
+  Text1->setMaxLength(std::max(rules::kPatternLength, static_cast<int>(entry.流水号位数.size())));
   Text1->setText(entry.流水号位数);
   Text2->setText(entry.编码类别名称);
   Text3->setText(entry.类别码);
@@ -134,6 +137,7 @@ void frm工号规则设置::newRule() {
   Text2->clear();
   Text3->clear();
   lockRuleBoxes(false);
+  Text1->setMaxLength(rules::kPatternLength);
   Text2->setFocus();
   Command11->setEnabled(false);
   Command12->setEnabled(true);

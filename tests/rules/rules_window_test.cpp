@@ -387,7 +387,7 @@ TEST_F(RulesWindowTest, SavingAShownRuleChangesOnlyLayoutAndPattern) {
 
 TEST_F(RulesWindowTest, KeyFiltersAndPastedText) {
   seedSmall();
-  addRule("9", QString("名").repeated(60), 3);
+  addRule("9", QString("名").repeated(60), 3, QString(12, '0'));
   Window& w = open();
   w.Text1->clear();
   QTest::keyClicks(w.Text1, "0a0 1-0");
@@ -419,10 +419,14 @@ TEST_F(RulesWindowTest, KeyFiltersAndPastedText) {
   EXPECT_EQ(w.Text1->text(), "000000000");
   EXPECT_EQ(w.Label1[2]->text(), "9位数");
   EXPECT_EQ(w.Text4->maxLength(), 50);
-  // A locked box shows a stored value whole; unlocked again it takes 50.
+  // A locked box shows a stored value whole, and a stored pattern is saved again whole; unlocked
+  // again the boxes take 50 characters and 9 zeros.
   w.TreeView3->clickNode("LB9");
   EXPECT_EQ(w.Text2->text().size(), 60);
+  w.Command12->click();
+  EXPECT_EQ(h.value("SELECT 流水号位数 From 员工工号编码规则名称 Where 类别码='9'"), QString(12, '0'));
   w.Command10->click();
+  EXPECT_EQ(w.Text1->text(), QString(9, '0'));
   w.Text2->insert(QString("名").repeated(60));
   EXPECT_EQ(w.Text2->text().size(), 50);
 }
