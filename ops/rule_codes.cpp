@@ -1,5 +1,7 @@
 #include "ops/rule_codes.h"
 
+#include <algorithm>
+
 namespace rules {
 
 QString codeCaption(int code) {
@@ -82,23 +84,9 @@ QString itemNumber(const QString& itemText) {
   return blank < 0 ? itemText : itemText.left(blank);
 }
 
-QString keepDigits(const QString& text) {
-  QString digits;
-  for (QChar ch : text) {
-    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) digits += ch;
-  }
-  return digits;
+bool isSerialPattern(const QString& text) {
+  return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar ch) { return ch == QLatin1Char('0'); });
 }
-
-QString keepZeros(const QString& text) {
-  QString zeros;
-  for (QChar ch : text) {
-    if (ch == QLatin1Char('0')) zeros += ch;
-  }
-  return zeros;
-}
-
-bool isSerialPattern(const QString& text) { return !text.isEmpty() && keepZeros(text) == text; }
 
 QString patternDigitsCaption(const QString& pattern) {
   return QString::number(pattern.size()) + QStringLiteral("位数");

@@ -84,10 +84,6 @@ bool cellEditable(int column, int layout);
 // A pick-list item is number + " " + name; the number is the text up to the first blank.
 QString itemNumber(const QString& itemText);
 
-// Text with every character but the digits 0 to 9 removed (pasted text in code boxes).
-QString keepDigits(const QString& text);
-// Text with every character but "0" removed (pasted text in the serial pattern box).
-QString keepZeros(const QString& text);
 // Whether text is a non-empty run of "0" only (a valid serial pattern).
 bool isSerialPattern(const QString& text);
 

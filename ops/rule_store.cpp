@@ -1,6 +1,7 @@
 #include "ops/rule_store.h"
 
 #include "db/database.h"
+#include "ops/rule_codes.h"
 
 namespace rules {
 
@@ -10,37 +11,9 @@ QString sqlRuleRowSelect() {
   return QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号");
 }
 
-namespace {
-
-// Looks up a rule by its category code (Null when the code is empty).
-QString sqlRuleWithCode(const QString& categoryCode) {
-  return QStringLiteral("SELECT ID From 员工工号编码规则名称") +
-         (categoryCode.isEmpty() ? QStringLiteral(" Where 类别码 Is Null")
-                                 : QStringLiteral(" Where 类别码=") + sqlQuote(categoryCode));
-}
-
-}  // namespace
-
 QString sqlListRules() {
   return QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数") +
          QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Order By 类别码");
-}
-
-std::vector<RuleListEntry> listRules(db::Database& database) {
-  std::vector<RuleListEntry> out;
-  for (db::Recordset rs = database.open(sqlListRules()); !rs.eof(); rs.moveNext()) {
-    RuleListEntry e;
-    e.id = rs.field(QStringLiteral("ID")).toLongLong();
-    e.name = rs.text(QStringLiteral("编码类别名称"));
-    e.codeIsNull = rs.isNull(QStringLiteral("类别码"));
-    e.categoryCode = rs.text(QStringLiteral("类别码"));
-    e.ruleCode = rs.field(QStringLiteral("编码规则")).toInt();
-    e.ruleCodeIsNull = rs.isNull(QStringLiteral("编码规则"));
-    e.pattern = rs.text(QStringLiteral("流水号位数"));
-    e.patternIsNull = rs.isNull(QStringLiteral("流水号位数"));
-    out.push_back(e);
-  }
-  return out;
 }
 
 QString sqlOpenRule(qint64 id) {
@@ -122,22 +95,152 @@ QString sqlCurrentDepartments() {
          QStringLiteral(" order by len(职能部门new.职能部门编号),职能部门new.职能部门编号");
 }
 
+QString sqlDeleteRuleById(qint64 ruleId) {
+  return QStringLiteral("Delete From 员工工号编码规则名称 Where ID=") + QString::number(ruleId);
+}
+
+namespace {
+
+// Looks up a rule by its category code (Null when the code is empty).
+QString sqlRuleWithCode(const QString& categoryCode) {
+  return QStringLiteral("SELECT ID From 员工工号编码规则名称") +
+         (categoryCode.isEmpty() ? QStringLiteral(" Where 类别码 Is Null")
+                                 : QStringLiteral(" Where 类别码=") + sqlQuote(categoryCode));
+}
+
+bool exists(db::Database& database, const QString& sql) { return !database.open(sql).eof(); }
+
+QString noCode() { return QString::fromLatin1(kNoCode); }
+
+}  // namespace
+
+QString actingCode(const QString& code) { return code.isEmpty() ? noCode() : code; }
+
+// ---- Reads ------------------------------------------------------------------------------
+
+std::vector<RuleListEntry> listRules(db::Database& database) {
+  std::vector<RuleListEntry> out;
+  for (db::Recordset rs = database.open(sqlListRules()); !rs.eof(); rs.moveNext()) {
+    RuleListEntry e;
+    e.id = rs.field(QStringLiteral("ID")).toLongLong();
+    e.name = rs.text(QStringLiteral("编码类别名称"));
+    e.codeIsNull = rs.isNull(QStringLiteral("类别码"));
+    e.categoryCode = rs.text(QStringLiteral("类别码"));
+    e.ruleCode = rs.field(QStringLiteral("编码规则")).toInt();
+    e.ruleCodeIsNull = rs.isNull(QStringLiteral("编码规则"));
+    e.pattern = rs.text(QStringLiteral("流水号位数"));
+    e.patternIsNull = rs.isNull(QStringLiteral("流水号位数"));
+    out.push_back(e);
+  }
+  return out;
+}
+
+namespace {
+std::vector<NumberedName> numberedNames(db::Database& database, const QString& sql, const QString& numberColumn,
+                                        const QString& nameColumn) {
+  std::vector<NumberedName> out;
+  for (db::Recordset rs = database.open(sql); !rs.eof(); rs.moveNext()) {
+    out.push_back({rs.text(numberColumn), rs.text(nameColumn)});
+  }
+  return out;
+}
+
+std::vector<NumberedName> categories(db::Database& database, const QString& sql) {
+  return numberedNames(database, sql, QStringLiteral("类别编号"), QStringLiteral("类别名称"));
+}
+}  // namespace
+
+std::vector<NumberedName> freeCategories(db::Database& database) { return categories(database, sqlFreeCategories()); }
+
+std::vector<NumberedName> positionCategories(db::Database& database) {
+  return numberedNames(database, sqlPositionCategories(), QStringLiteral("岗位类别编号"),
+                       QStringLiteral("岗位类别名称"));
+}
+
+std::vector<Department> currentDepartments(db::Database& database) {
+  std::vector<Department> out;
+  QStringList seen;
+  for (db::Recordset rs = database.open(sqlCurrentDepartments()); !rs.eof(); rs.moveNext()) {
+    Department row{rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
+                   rs.text(QStringLiteral("上级部门编号"))};
+    if (seen.contains(row.number)) continue;
+    seen << row.number;
+    out.push_back(row);
+  }
+  return out;
+}
+
+std::vector<RuleRow> listRuleRows(db::Database& database, const QString& categoryCode) {
+  std::vector<RuleRow> out;
+  for (db::Recordset rs = database.open(sqlListRuleRows(categoryCode)); !rs.eof(); rs.moveNext()) {
+    RuleRow row;
+    row.id = rs.field(QStringLiteral("ID")).toLongLong();
+    row.department = rs.text(QStringLiteral("部门编号"));
+    row.departmentIsNull = rs.isNull(QStringLiteral("部门编号"));
+    row.departmentCode = rs.text(QStringLiteral("部门代码"));
+    row.position = rs.text(QStringLiteral("岗位类别"));
+    row.positionIsNull = rs.isNull(QStringLiteral("岗位类别"));
+    row.positionCode = rs.text(QStringLiteral("岗位代码"));
+    out.push_back(row);
+  }
+  return out;
+}
+
+bool sharesCode(db::Database& database, const RuleRef& rule) {
+  return rule.code.isEmpty() && exists(database, sqlRuleWithCode(noCode()));
+}
+
+std::vector<RuleRow> layoutRows(db::Database& database, const RuleRef& rule, int layout) {
+  if (layout < 0 || layout >= kRuleCodes || sharesCode(database, rule)) return {};
+  const QString code = actingCode(rule.code);
+  if (layout < 2) {
+    database.execute(sqlEnsureDefaultRow(code));
+    return {};
+  }
+  return listRuleRows(database, code);
+}
+
+RuleView showRule(db::Database& database, const RuleRef& rule, int layout) {
+  RuleView view;
+  view.sharesCode = sharesCode(database, rule);
+  if (view.sharesCode) return view;
+  view.categories = categories(database, sqlRuleCategories(actingCode(rule.code)));
+  view.rows = layoutRows(database, rule, layout);
+  return view;
+}
+
+// ---- Writes -----------------------------------------------------------------------------
+
 QString ruleTable() { return QStringLiteral("员工工号编码规则名称"); }
 QString ruleRowTable() { return QStringLiteral("员工工号编码规则"); }
 
 QVariant textOrNull(const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); }
 
-qint64 addRule(db::Database& database, const QString& name, const QString& categoryCode, int code,
-               const QString& pattern) {
+CodeHolder codeHolder(db::Database& database, const QString& code) {
+  CodeHolder holder;
+  if (exists(database, sqlRuleWithCode(code))) {
+    holder = {true, code.isEmpty(), code};
+  } else if (code.isEmpty() || code == noCode()) {
+    // "" and "0" are one code: the other spelling holds it as well.
+    const QString other = code.isEmpty() ? noCode() : QString();
+    if (exists(database, sqlRuleWithCode(other))) holder = {true, other.isEmpty(), other};
+  }
+  return holder;
+}
+
+AddedRule addRule(db::Database& database, const NewRule& rule) {
   db::Transaction transaction(database);
-  const qint64 id = database.addRecord(sqlOpenRule(0), ruleTable(),
-                                       {{QStringLiteral("编码类别名称"), QVariant(name)},
-                                        {QStringLiteral("类别码"), textOrNull(categoryCode)},
-                                        {QStringLiteral("编码规则"), QVariant(code)},
-                                        {QStringLiteral("流水号位数"), QVariant(pattern)}});
-  if (code < 2) database.execute(sqlEnsureDefaultRow(categoryCode));
+  AddedRule added;
+  added.holder = codeHolder(database, rule.code);
+  if (added.holder.exists) return added;
+  added.id = database.addRecord(sqlOpenRule(0), ruleTable(),
+                                {{QStringLiteral("编码类别名称"), QVariant(rule.name)},
+                                 {QStringLiteral("类别码"), textOrNull(rule.code)},
+                                 {QStringLiteral("编码规则"), QVariant(rule.layout)},
+                                 {QStringLiteral("流水号位数"), QVariant(rule.pattern)}});
+  if (rule.layout < 2) database.execute(sqlEnsureDefaultRow(actingCode(rule.code)));
   transaction.commit();
-  return id;
+  return added;
 }
 
 void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
@@ -146,26 +249,39 @@ void updateRule(db::Database& database, qint64 ruleId, int code, const QString& 
       {{QStringLiteral("编码规则"), QVariant(code)}, {QStringLiteral("流水号位数"), QVariant(pattern)}});
 }
 
-bool categoryCodeUsed(db::Database& database, const QString& categoryCode) {
-  return !database.open(sqlRuleWithCode(categoryCode)).eof();
-}
-
-void changeRuleCode(db::Database& database, qint64 ruleId, const QString& categoryCode, int code, bool dropRows) {
+void changeRuleCode(db::Database& database, const RuleRef& rule, int code, bool dropRows) {
   db::Transaction transaction(database);
-  if (dropRows) database.execute(sqlDeleteRuleRows(categoryCode));
-  database.execute(sqlSetRuleCode(code, ruleId));
+  if (dropRows && !sharesCode(database, rule)) database.execute(sqlDeleteRuleRows(actingCode(rule.code)));
+  database.execute(sqlSetRuleCode(code, rule.id));
   transaction.commit();
 }
 
-QString sqlDeleteRuleById(qint64 ruleId) {
-  return QStringLiteral("Delete From 员工工号编码规则名称 Where ID=") + QString::number(ruleId);
+Deleted deleteRule(db::Database& database, const RuleRef& rule) {
+  db::Transaction transaction(database);
+  Deleted deleted = Deleted::Whole;
+  if (sharesCode(database, rule)) {
+    database.execute(sqlDeleteRuleById(rule.id));
+    deleted = Deleted::RuleOnly;
+  } else {
+    database.execute(sqlDeleteRule(actingCode(rule.code)));
+    if (rule.code.isEmpty()) {
+      // Matched by no code: by its ID; rows an older save left under the empty code go with it.
+      database.execute(sqlDeleteRuleById(rule.id));
+      database.execute(sqlDeleteRuleRows(QString()));
+    }
+  }
+  transaction.commit();
+  return deleted;
 }
 
-void deleteRule(db::Database& database, const QString& categoryCode, qint64 nullCodeRuleId) {
-  db::Transaction transaction(database);
-  database.execute(sqlDeleteRule(categoryCode));
-  if (nullCodeRuleId != 0) database.execute(sqlDeleteRuleById(nullCodeRuleId));
-  transaction.commit();
+bool attachCategory(db::Database& database, const RuleRef& rule, const QString& categoryNumber) {
+  if (sharesCode(database, rule)) return false;
+  database.execute(sqlAttachCategory(actingCode(rule.code), categoryNumber));
+  return true;
+}
+
+void releaseCategory(db::Database& database, const QString& categoryNumber) {
+  database.execute(sqlReleaseCategory(categoryNumber));
 }
 
 namespace {
@@ -185,5 +301,7 @@ qint64 addRuleRow(db::Database& database, const RuleRowValues& row) {
 void updateRuleRow(db::Database& database, qint64 id, const RuleRowValues& row) {
   database.updateRecord(sqlOpenRuleRow(id), ruleRowTable(), id, ruleRowFields(row));
 }
+
+void deleteRuleRow(db::Database& database, qint64 id) { database.execute(sqlDeleteRuleRow(id)); }
 
 }  // namespace rules

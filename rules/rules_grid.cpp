@@ -7,13 +7,14 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "db/database.h"
+#include "ops/connection.h"
 #include "ops/rule_codes.h"
 #include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"
+#include "widgets/text_filters.h"
 
 using rules::ColDepartment;
 using rules::ColDepartmentCode;
@@ -34,27 +35,23 @@ void frm工号规则设置::hideCellControls() {
 }
 
 void frm工号规则设置::列表(const QString& categoryCode) {
-  try {
-    db::Recordset rs = db::Database::shared().open(rules::sqlListRuleRows(categoryCode));
-    emptyGrid();
-    MSFlexGrid1->hide();
-    for (; !rs.eof(); rs.moveNext()) {
-      const int row = MSFlexGrid1->Rows();
-      MSFlexGrid1->setRows(row + 1);
-      MSFlexGrid1->setRow(row);
-      MSFlexGrid1->setTextMatrix(row, ColNumber, QString::number(row));
-      if (!rs.isNull(QStringLiteral("部门编号"))) {
-        MSFlexGrid1->setTextMatrix(row, ColDepartment, 获取部门名称(rs.text(QStringLiteral("部门编号"))));
-      }
-      MSFlexGrid1->setTextMatrix(row, ColDepartmentCode, rs.text(QStringLiteral("部门代码")));
-      if (!rs.isNull(QStringLiteral("岗位类别"))) {
-        MSFlexGrid1->setTextMatrix(row, ColPosition, 获取岗位名称(rs.text(QStringLiteral("岗位类别"))));
-      }
-      MSFlexGrid1->setTextMatrix(row, ColPositionCode, rs.text(QStringLiteral("岗位代码")));
-      MSFlexGrid1->setTextMatrix(row, ColId, rs.text(QStringLiteral("ID")));
-    }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+  std::vector<rules::RuleRow> rows;
+  if (ui::guarded(this, [&] { rows = rules::listRuleRows(ops::sharedConnection(), categoryCode); })) fillGrid(rows);
+}
+
+void frm工号规则设置::fillGrid(const std::vector<rules::RuleRow>& rows) {
+  emptyGrid();
+  MSFlexGrid1->hide();
+  for (const rules::RuleRow& rs : rows) {
+    const int row = MSFlexGrid1->Rows();
+    MSFlexGrid1->setRows(row + 1);
+    MSFlexGrid1->setRow(row);
+    MSFlexGrid1->setTextMatrix(row, ColNumber, QString::number(row));
+    if (!rs.departmentIsNull) MSFlexGrid1->setTextMatrix(row, ColDepartment, 获取部门名称(rs.department));
+    MSFlexGrid1->setTextMatrix(row, ColDepartmentCode, rs.departmentCode);
+    if (!rs.positionIsNull) MSFlexGrid1->setTextMatrix(row, ColPosition, 获取岗位名称(rs.position));
+    MSFlexGrid1->setTextMatrix(row, ColPositionCode, rs.positionCode);
+    MSFlexGrid1->setTextMatrix(row, ColId, QString::number(rs.id));
   }
   MSFlexGrid1->show();
 }
@@ -126,7 +123,7 @@ bool frm工号规则设置::cellEditorKey(int key, const QString& text) {
   }
   if (!rules::cellEditable(MSFlexGrid1->Col(), selectedLayout())) return true;
   if (key == Qt::Key_Backspace || key == Qt::Key_Delete) return false;
-  return rules::keepDigits(text) != text;
+  return ui::keepOnly(text, ui::kDigits) != text;
 }
 
 void frm工号规则设置::saveRow() {
@@ -141,21 +138,21 @@ void frm工号规则设置::saveRow() {
     ui::msg(this, check);
     return;
   }
-  const rules::RuleRowValues values{Text3->text(), rules::itemNumber(department), departmentCode,
+  // A rule sharing its code "0" with rule "0" has no rows of its own to write.
+  if (!shownRule() || sharesCode_) return;
+  const rules::RuleRowValues values{rules::actingCode(shownRef().code), rules::itemNumber(department), departmentCode,
                                     rules::itemNumber(position), positionCode};
   const QString id = MSFlexGrid1->TextMatrix(row, ColId);
-  try {
+  const bool saved = ui::guarded(this, [&] {
     if (id.isEmpty()) {
-      const qint64 newId = rules::addRuleRow(db::Database::shared(), values);
+      const qint64 newId = rules::addRuleRow(ops::sharedConnection(), values);
       MSFlexGrid1->setTextMatrix(row, ColNumber, QString::number(row));
       MSFlexGrid1->setTextMatrix(row, ColId, QString::number(newId));
     } else {
-      rules::updateRuleRow(db::Database::shared(), id.toLongLong(), values);
+      rules::updateRuleRow(ops::sharedConnection(), id.toLongLong(), values);
     }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-    return;
-  }
+  });
+  if (!saved) return;
   Picture1->hide();
   hideCellControls();
 }
@@ -172,14 +169,9 @@ void frm工号规则设置::deleteRow() {
   if (!position.isEmpty()) question += QStringLiteral(" 岗位类别为：") + position;
   question += QStringLiteral(" 的编码规则?");
   if (!ui::ask(this, question)) return;
-  try {
-    db::Database::shared().execute(rules::sqlDeleteRuleRow(id.toLongLong()));
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-    return;
-  }
+  if (!ui::guarded(this, [&] { rules::deleteRuleRow(ops::sharedConnection(), id.toLongLong()); })) return;
   emptyGrid();
-  列表(Text3->text());
+  列表(rules::actingCode(shownRef().code));
   Command3->setEnabled(false);
   Command4->setEnabled(false);
   hideCellControls();

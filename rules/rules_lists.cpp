@@ -1,8 +1,8 @@
 // The rule settings window: the department tree, the category lists and the position list.
 #include <QListWidget>
-#include <QSet>
+#include <QPushButton>
 
-#include "db/database.h"
+#include "ops/connection.h"
 #include "ops/rule_codes.h"
 #include "ops/rule_store.h"
 #include "rules/rules_window.h"
@@ -14,22 +14,7 @@ QString departmentKey(const QString& number) { return QStringLiteral("$") + numb
 }  // namespace
 
 void frm工号规则设置::LoadDepartmentTree() {
-  try {
-    std::vector<DepartmentRow> rows;
-    QSet<QString> seen;
-    for (db::Recordset rs = db::Database::shared().open(rules::sqlCurrentDepartments()); !rs.eof(); rs.moveNext()) {
-      DepartmentRow row{rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
-                        rs.text(QStringLiteral("上级部门编号"))};
-      // Two parent records with the same latest start date return a department twice: the first row stays.
-      if (seen.contains(row.number)) continue;
-      seen.insert(row.number);
-      rows.push_back(row);
-    }
-    departmentRows = std::move(rows);
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-    return;
-  }
+  if (!ui::guarded(this, [&] { departmentRows = rules::currentDepartments(ops::sharedConnection()); })) return;
   TreeView2->clearNodes();
   for (const DepartmentRow& row : departmentRows) {
     if (!row.parent.isEmpty()) continue;
@@ -68,31 +53,25 @@ QString frm工号规则设置::获取岗位名称(const QString& number) const {
   return QString();
 }
 
-void frm工号规则设置::员工类别列表() { addCategoryNodes(TreeView1, rules::sqlFreeCategories()); }
+void frm工号规则设置::员工类别列表() {
+  std::vector<rules::NumberedName> categories;
+  if (!ui::guarded(this, [&] { categories = rules::freeCategories(ops::sharedConnection()); })) return;
+  fillCategoryNodes(TreeView1, categories);
+  Command9->setEnabled(false);  // nothing is picked in the refilled list
+}
 
-void frm工号规则设置::addCategoryNodes(KeyedTree* tree, const QString& sql) {
-  try {
-    db::Recordset rs = db::Database::shared().open(sql);
-    tree->clearNodes();
-    for (; !rs.eof(); rs.moveNext()) {
-      const QString number = rs.text(QStringLiteral("类别编号"));
-      tree->addNode(QString(), QStringLiteral("LB") + number,
-                    number + QLatin1Char(' ') + rs.text(QStringLiteral("类别名称")), 2);
-    }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+void frm工号规则设置::fillCategoryNodes(KeyedTree* tree, const std::vector<rules::NumberedName>& categories) {
+  tree->clearNodes();
+  for (const rules::NumberedName& category : categories) {
+    tree->addNode(QString(), kKeyPrefix + category.number, category.number + QLatin1Char(' ') + category.name, 2);
   }
 }
 
 void frm工号规则设置::loadPositionList() {
-  try {
-    db::Recordset rs = db::Database::shared().open(rules::sqlPositionCategories());
-    List1->clear();
-    for (; !rs.eof(); rs.moveNext()) {
-      List1->addItem(rs.text(QStringLiteral("岗位类别编号")) + QLatin1Char(' ') +
-                     rs.text(QStringLiteral("岗位类别名称")));
-    }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+  std::vector<rules::NumberedName> positions;
+  if (!ui::guarded(this, [&] { positions = rules::positionCategories(ops::sharedConnection()); })) return;
+  List1->clear();
+  for (const rules::NumberedName& position : positions) {
+    List1->addItem(position.number + QLatin1Char(' ') + position.name);
   }
 }

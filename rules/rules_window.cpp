@@ -12,12 +12,11 @@
 #include <QRadioButton>
 #include <QStyle>
 
-#include "db/database.h"
 #include "ops/rule_codes.h"
 #include "ops/rule_store.h"
-#include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"
+#include "widgets/text_filters.h"
 
 namespace {
 
@@ -33,9 +32,11 @@ QPushButton* makeButton(QWidget* parent, const QString& text, const QRect& geome
   return button;
 }
 
-QLineEdit* makeEdit(QWidget* parent, const QRect& geometry) {
+// A text box holding at most maxLength characters.
+QLineEdit* makeEdit(QWidget* parent, const QRect& geometry, int maxLength = rules::kTextLength) {
   auto* edit = new QLineEdit(parent);
   edit->setGeometry(geometry);
+  edit->setMaxLength(maxLength);
   return edit;
 }
 
@@ -75,6 +76,17 @@ QFrame* makePanel(QWidget* parent, const QRect& geometry) {
 
 bool isPrintable(const QString& text) { return !text.isEmpty() && text.at(0).isPrint(); }
 
+// What the serial pattern box keeps: zeros.
+const QString kZeros = QStringLiteral("0");
+
+// Keeps only the allowed characters of what was pasted into a box.
+void filterPasted(QLineEdit* box, const QString& allowed) {
+  QObject::connect(box, &QLineEdit::textEdited, box, [box, allowed](const QString& text) {
+    const QString kept = ui::keepOnly(text, allowed);
+    if (kept != text) box->setText(kept);
+  });
+}
+
 }  // namespace
 
 frm工号规则设置::frm工号规则设置(QWidget* parent) : QWidget(parent) {
@@ -99,7 +111,7 @@ void frm工号规则设置::buildLeftFrame() {
   Label1[4] = makeLabel(Frame2, QStringLiteral("类别代码"), QRect(10, 262, 70, 22));
   Text3 = makeEdit(Frame2, QRect(84, 262, 216, 22));
   Label1[1] = makeLabel(Frame2, QStringLiteral("流水号位数"), QRect(10, 290, 72, 22));
-  Text1 = makeEdit(Frame2, QRect(84, 290, 130, 22));
+  Text1 = makeEdit(Frame2, QRect(84, 290, 130, 22), rules::kPatternLength);
   Text1->setText(QStringLiteral("000"));
   Label1[2] = makeLabel(Frame2, QStringLiteral("3 位数"), QRect(222, 290, 78, 22));
 
@@ -194,6 +206,7 @@ void frm工号规则设置::buildPanels() {
   TreeView1 = makeTree(Picture2, QRect(10, 54, 260, 280));
   Command9 = makeButton(Picture2, QStringLiteral("添加确定"), QRect(60, 342, 100, 28));
   Command8 = makeButton(Picture2, QStringLiteral("取消"), QRect(170, 342, 100, 28));
+  Command9->setEnabled(false);  // until a category is picked
 
   Picture1 = makePanel(this, QRect(600, 180, 320, 400));
   Label1[15] = makeLabel(Picture1, QStringLiteral("请选择部门"), QRect(10, 8, 300, 20));
@@ -215,21 +228,15 @@ void frm工号规则设置::connectHandlers() {
 
   // Serial pattern box: only "0" and Backspace are typed; pasted text keeps only its zeros.
   Text1->installEventFilter(this);
-  QObject::connect(Text1, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (rules::keepZeros(text) != text) Text1->setText(rules::keepZeros(text));
-  });
+  filterPasted(Text1, kZeros);
   QObject::connect(Text1, &QLineEdit::textChanged, this,
                    [this](const QString& text) { Label1[2]->setText(rules::patternDigitsCaption(text)); });
   // Category code box: only digits and Backspace; pasted text keeps only its digits.
   Text3->installEventFilter(this);
-  QObject::connect(Text3, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (rules::keepDigits(text) != text) Text3->setText(rules::keepDigits(text));
-  });
+  filterPasted(Text3, ui::kDigits);
   // Cell editor: Enter writes the cell; digits only (see eventFilter).
   Text4->installEventFilter(this);
-  QObject::connect(Text4, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (rules::keepDigits(text) != text) Text4->setText(rules::keepDigits(text));
-  });
+  filterPasted(Text4, ui::kDigits);
 
   QObject::connect(Command13, &QPushButton::clicked, this, [this] {
     Picture2->show();
@@ -261,10 +268,10 @@ bool frm工号规则设置::eventFilter(QObject* watched, QEvent* event) {
   const bool backspace = key->key() == Qt::Key_Backspace;
   if (watched == Text1) {
     // Only "0" and Backspace; keys without a printable character (moving, shortcuts) pass.
-    return isPrintable(key->text()) && key->text() != QStringLiteral("0");
+    return isPrintable(key->text()) && key->text() != kZeros;
   }
   if (watched == Text3) {
-    return isPrintable(key->text()) && rules::keepDigits(key->text()) != key->text();
+    return isPrintable(key->text()) && ui::keepOnly(key->text(), ui::kDigits) != key->text();
   }
   if (watched == Text4) {
     if (!backspace && key->key() != Qt::Key_Delete && !isPrintable(key->text()) && key->key() != Qt::Key_Return &&
@@ -280,27 +287,7 @@ void frm工号规则设置::loadWindow() {
   // Each list reports its own database failure and the window stays usable.
   LoadDepartmentTree();
   员工类别列表();
-  ruleEntries.clear();
-  TreeView3->clearNodes();
-  try {
-    for (db::Recordset rs = db::Database::shared().open(rules::sqlListRules()); !rs.eof(); rs.moveNext()) {
-      const QString code = rs.text(QStringLiteral("类别码"));
-      const QString key = QStringLiteral("LB") + code;
-      // A second rule with the same code can't be listed (node keys are unique): the first stays.
-      if (!TreeView3->addNode(QString(), key, code + QLatin1Char(' ') + rs.text(QStringLiteral("编码类别名称")), 3)) {
-        continue;
-      }
-      RuleEntry entry;
-      entry.ID = rs.field(QStringLiteral("ID")).toInt();
-      entry.编码类别名称 = rs.text(QStringLiteral("编码类别名称"));
-      entry.类别码 = rs.text(QStringLiteral("类别码"), QStringLiteral("0"));
-      entry.流水号位数 = rs.text(QStringLiteral("流水号位数"), QStringLiteral("0000"));
-      entry.编码规则 = rs.text(QStringLiteral("编码规则"), QStringLiteral("0"));
-      ruleEntries.insert(key, entry);
-    }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-  }
+  loadRules();
   loadPositionList();
   emptyGrid();
   MSFlexGrid1->setColWidth(rules::ColId, 0);

@@ -9,6 +9,8 @@
 
 #include <QWidget>
 
+#include "ops/rule_store.h"
+
 class FlexGrid;
 class KeyedTree;
 class QFrame;
@@ -73,9 +75,7 @@ class frm工号规则设置 : public QWidget {
   // Set while the window itself selects a layout button (showing a rule, undoing a refused change).
   bool suppressLayoutPrompt = false;
 
-  struct DepartmentRow {
-    QString number, name, parent;
-  };
+  using DepartmentRow = rules::Department;
   // Current departments in query order (length of the number, then the number).
   std::vector<DepartmentRow> departmentRows;
 
@@ -96,6 +96,9 @@ class frm工号规则设置 : public QWidget {
   // The layout: index of the selected layout button, 0 when none is selected.
   int selectedLayout() const;
 
+  // Node keys of rules and categories: "LB" + code or number.
+  static inline const QString kKeyPrefix = QStringLiteral("LB");
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -107,6 +110,7 @@ class frm工号规则设置 : public QWidget {
   void buildPanels();
   void connectHandlers();
   void loadWindow();
+  void loadRules();
 
   // Rules, layouts, categories (rules_rules.cpp)
   void ruleNodeClick(const QString& key);
@@ -116,13 +120,16 @@ class frm工号规则设置 : public QWidget {
   void layoutClick(int code);
   void undoLayoutChoice();
   void refreshLayout(int code);
+  void showRows(const std::vector<rules::RuleRow>& rows, int code);
   void showSample(int code);
-  void loadRuleCategories(const QString& categoryCode);
   void attachCategory();
   void releaseCategory();
   void hidePopups();
   const RuleEntry* shownRule() const;
   RuleEntry* shownRule();
+  // The shown rule as the operations address it (ID and stored code).
+  rules::RuleRef shownRef() const;
+  void lockRuleBoxes(bool locked);
 
   // Specific rows grid (rules_grid.cpp)
   void gridClick();
@@ -134,14 +141,16 @@ class frm工号规则设置 : public QWidget {
   void positionChosen(int row);
   bool cellEditorKey(int key, const QString& text);
   void emptyGrid();
+  void fillGrid(const std::vector<rules::RuleRow>& rows);
   void hideCellControls();
   bool onDataRow() const;
   void placeOverCell(QWidget* control, bool atRightEdge);
 
   // Lists (rules_lists.cpp)
   void loadPositionList();
-  void addCategoryNodes(KeyedTree* tree, const QString& sql);
+  void fillCategoryNodes(KeyedTree* tree, const std::vector<rules::NumberedName>& categories);
 
   QString shownKey_;  // node key of the shown rule, "" when none
+  bool sharesCode_ = false;  // the shown rule has no code and rule "0" exists: it has no rows or categories
   bool choosingPosition_ = false;  // List1's selection is being reset by the window
 };

@@ -11,10 +11,12 @@
 
 #include "db/database.h"
 #include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"
+#include "widgets/text_filters.h"
 
 using namespace robust;
 
@@ -31,7 +33,8 @@ QString field(const QStringList& row, const QString& column) {
 }
 
 // A new rule: name, category code and serial pattern typed or pasted; only digits stay in the
-// code box and only zeros in the pattern box, and what is saved is exactly what the boxes show.
+// code box and only zeros in the pattern box, each box holds at most what its column holds (the
+// pattern at most 9 zeros), and what is saved is exactly what the boxes show.
 TEST(HostileInput, RuleWindowNewRuleBoxes) {
   forCorpusEntries(u("new rule boxes"), [](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
@@ -42,8 +45,10 @@ TEST(HostileInput, RuleWindowNewRuleBoxes) {
     enter(w.Text2, v, how);
     enter(w.Text3, v, how);
     enter(w.Text1, v, how);
-    const QString code = rules::keepDigits(v), pattern = rules::keepZeros(v);
-    p.same(v, w.Text2->text(), u("name box"));
+    const QString name = v.left(rules::kTextLength);
+    const QString code = ui::keepOnly(v.left(rules::kTextLength), ui::kDigits);
+    const QString pattern = ui::keepOnly(v.left(rules::kPatternLength), u("0"));
+    p.same(name, w.Text2->text(), u("name box"));
     p.same(code, w.Text3->text(), u("code box keeps the digits"));
     p.same(pattern, w.Text1->text(), u("pattern box keeps the zeros"));
     const Snapshot before = snapshot();
@@ -68,17 +73,17 @@ TEST(HostileInput, RuleWindowNewRuleBoxes) {
       p.same(QString(), problem, u("rule rows"));
       const QString codeLiteral = code.isEmpty() ? u("NULL") : literal(code);
       if (rule.size() == 1) {
-        p.same(literal(v), field(rule[0], u("编码类别名称")), u("stored name"));
+        p.same(literal(name), field(rule[0], u("编码类别名称")), u("stored name"));
         p.same(codeLiteral, field(rule[0], u("类别码")), u("stored code"));
         p.same(u("0"), field(rule[0], u("编码规则")), u("stored layout"));
         p.same(literal(pattern), field(rule[0], u("流水号位数")), u("stored pattern"));
       } else {
         p.expect(false, u("%1 rules added").arg(rule.size()));
       }
-      // Layout 0 has its default row, holding only the code (the empty code for a rule without one).
-      p.expect(row.size() == 1 && field(row.value(0), u("类别代码")) == literal(code),
+      // Layout 0 has its default row, holding only the code ("0" for a rule without one).
+      p.expect(row.size() == 1 && field(row.value(0), u("类别代码")) == literal(rules::actingCode(code)),
                u("default row: ") + (row.isEmpty() ? QString() : row[0].join(u(" | "))));
-      p.same(code + u(" ") + v, w.TreeView3->selectedText(), u("rule node"));
+      p.same(code + u(" ") + name, w.TreeView3->selectedText(), u("rule node"));
     }
   });
 }
@@ -98,7 +103,7 @@ TEST(HostileInput, RuleWindowShownRuleBoxes) {
     p.same(u("管理编号"), w.Text2->text(), u("locked name box"));
     p.same(u("18"), w.Text3->text(), u("locked code box"));
     enter(w.Text1, u("00") + v, how);
-    const QString pattern = u("00") + rules::keepZeros(v);
+    const QString pattern = ui::keepOnly((u("00") + v).left(rules::kPatternLength), u("0"));
     p.same(pattern, w.Text1->text(), u("pattern box"));
     const Snapshot before = snapshot();
     w.Command12->click();
@@ -126,7 +131,7 @@ TEST(HostileInput, RuleWindowCellEditor) {
     w.Command5->click();
     w.MSFlexGrid1->clickCell(row, 2);
     enter(w.Text4, v, how);
-    const QString digits = rules::keepDigits(v);
+    const QString digits = ui::keepOnly(v.left(rules::kTextLength), ui::kDigits);
     p.same(digits, w.Text4->text(), u("department code editor"));
     QTest::keyClick(w.Text4, Qt::Key_Return);  // on to the position category
     w.Command6->click();

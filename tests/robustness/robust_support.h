@@ -13,6 +13,7 @@
 #include "host/host_tables.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/qt_print.h"
 
 class QLineEdit;

@@ -93,55 +93,108 @@ QStringList sent(const Harness& h) {
   return result;
 }
 
+qint64 addRule(const QString& name, const QString& code, int layout, const QString& pattern) {
+  return rules::addRule(db::Database::shared(), {name, code, layout, pattern}).id;
+}
+
 TEST(RuleStoreWrites, AddRuleWritesTheRecordAndTheDefaultRowOnce) {
   Harness h;
-  const qint64 id = addRule(db::Database::shared(), "合同工", "7", 1, "0000");
-  EXPECT_EQ(sent(h).first(), sqlOpenRule(0));
-  EXPECT_EQ(sent(h).last(), sqlEnsureDefaultRow("7"));
+  const qint64 id = addRule("合同工", "7", 1, "0000");
+  EXPECT_EQ(sent(h).last(), sqlEnsureDefaultRow("7"));  // the whole sequence: the window's statement test
   EXPECT_EQ(ruleFields(h, id), (QStringList{"合同工", "7", "1", "0000"}));
   db::Database::shared().execute(sqlEnsureDefaultRow("7"));
-  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7'"), "1");
   EXPECT_EQ(
       h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7' And 部门编号 Is Null And 岗位类别 Is Null"),
       "1");
+  // Code 2 and above make no default row; a code in use is refused without a change.
+  addRule("正式工", "5", 4, "000");
+  const AddedRule refused = rules::addRule(db::Database::shared(), {"重复", "5", 0, "000"});
+  EXPECT_EQ(refused.id, 0);
+  EXPECT_TRUE(refused.holder.exists && !refused.holder.noCode);
+  EXPECT_EQ(refused.holder.code, "5");
+  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "2");
+  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "1");
+  EXPECT_FALSE(codeHolder(db::Database::shared(), "6").exists);
 }
 
-TEST(RuleStoreWrites, RuleWithoutCodeGetsNullAndAnEmptyDefaultRow) {
-  Harness h;
-  const qint64 id = addRule(db::Database::shared(), "临时工", "", 0, "000");
-  EXPECT_TRUE(sent(h).contains(sqlEnsureDefaultRow("")));
-  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称 Where 类别码 Is Null And ID=" + QString::number(id)),
-            "1");
-  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码=''"), "1");
-  EXPECT_TRUE(categoryCodeUsed(db::Database::shared(), ""));
-  EXPECT_FALSE(categoryCodeUsed(db::Database::shared(), "0"));
+// A rule without a code acts on "0": its default row is stored under "0", and no rule with the code
+// "0" can be added beside it (nor the other way round).
+TEST(RuleStoreWrites, NoCodeAndZeroAreOneCode) {
+  for (const QString first : {"", "0"}) {
+    SCOPED_TRACE(first.toStdString());
+    Harness h;
+    const qint64 id = addRule("临时工", first, 0, "000");
+    EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称 Where 类别码 " +
+                      QString(first.isEmpty() ? "Is Null" : "='0'") + " And ID=" + QString::number(id)),
+              "1");
+    EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则"), QStringList{"0"});
+    const QString second = first.isEmpty() ? "0" : "";
+    const AddedRule refused = rules::addRule(db::Database::shared(), {"又一个", second, 1, "000"});
+    EXPECT_EQ(refused.id, 0);
+    EXPECT_EQ(refused.holder.noCode, first.isEmpty());
+    EXPECT_EQ(refused.holder.code, first);
+    EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "1");
+    EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "1");
+  }
 }
 
-TEST(RuleStoreWrites, CodeTwoAndAboveMakeNoDefaultRow) {
+// A database holding a rule without a code and rule "0": everything under "0" is rule 0's; what the
+// window can't ask for (an attach, dropping rows) is refused as well, and a delete is by ID alone.
+TEST(RuleStoreWrites, RuleWithoutCodeBesideRuleZeroTouchesOnlyItsOwnRow) {
   Harness h;
-  addRule(db::Database::shared(), "正式工", "5", 4, "000");
+  addRule("零", "0", 3, "000");
+  h.exec("INSERT INTO 员工工号编码规则名称 (编码类别名称, 编码规则, 流水号位数) VALUES ('无码', 3, '000')");
+  h.exec("INSERT INTO 员工工号编码规则 (类别代码, 部门编号) VALUES ('0', '01')");
+  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称) VALUES ('02', '合同工')");
+  const RuleRef none{h.value("SELECT ID From 员工工号编码规则名称 Where 类别码 Is Null").toLongLong(), ""};
+  db::Database& database = db::Database::shared();
+  EXPECT_TRUE(sharesCode(database, none));
+  EXPECT_TRUE(showRule(database, none, 0).sharesCode);
+  EXPECT_FALSE(attachCategory(database, none, "02"));
+  changeRuleCode(database, none, 1, true);
+  h.clearStatements();
+  EXPECT_EQ(deleteRule(database, none), Deleted::RuleOnly);
+  EXPECT_EQ(sent(h), (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='0'", sqlDeleteRuleById(none.id)}));
+  EXPECT_EQ(h.column("SELECT 编码类别名称 From 员工工号编码规则名称"), QStringList{"零"});
+  EXPECT_EQ(h.column("SELECT 部门编号 From 员工工号编码规则 Where 类别代码='0'"), QStringList{"01"});
+  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 Where 类别码 Is Null"), "1");
+}
+
+// Alone, a rule without a code owns "0": deleting it takes its rows and categories under "0" and
+// rows an older save left under the empty code.
+TEST(RuleStoreWrites, DeletingARuleWithoutCodeLeavesNoOrphans) {
+  Harness h;
+  const RuleRef none{addRule("临时工", "", 1, "000"), ""};
+  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称) VALUES ('01', '临时工')");
+  EXPECT_TRUE(attachCategory(db::Database::shared(), none, "01"));
+  h.exec("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('')");
+  const RuleView view = showRule(db::Database::shared(), none, 1);
+  EXPECT_FALSE(view.sharesCode);
+  ASSERT_EQ(view.categories.size(), 1u);
+  EXPECT_EQ(view.categories[0].name, "临时工");
+  EXPECT_EQ(deleteRule(db::Database::shared(), none), Deleted::Whole);
+  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "0");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "0");
-  EXPECT_TRUE(categoryCodeUsed(db::Database::shared(), "5"));
-  EXPECT_FALSE(categoryCodeUsed(db::Database::shared(), "6"));
+  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 Where 类别码 Is Null"), "1");
 }
 
 TEST(RuleStoreWrites, FailingDefaultRowLeavesNoRule) {
   Harness h;
   h.exec("CREATE TRIGGER no_rows BEFORE INSERT ON 员工工号编码规则 BEGIN SELECT RAISE(ABORT, 'rows locked'); END");
-  EXPECT_THROW(addRule(db::Database::shared(), "合同工", "7", 0, "000"), db::DbError);
+  EXPECT_THROW(addRule("合同工", "7", 0, "000"), db::DbError);
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "0");
 }
 
 TEST(RuleStoreWrites, UpdateRuleChangesOnlyCodeAndPattern) {
   Harness h;
-  const qint64 id = addRule(db::Database::shared(), "合同工", "7", 2, "000");
+  const qint64 id = addRule("合同工", "7", 2, "000");
   h.clearStatements();
   updateRule(db::Database::shared(), id, 6, "00000");
   EXPECT_EQ(sent(h).first(), sqlOpenRule(id));
   EXPECT_EQ(ruleFields(h, id), (QStringList{"合同工", "7", "6", "00000"}));
 }
 
-TEST(RuleStoreWrites, RuleRowsAddUpdateWithNulls) {
+TEST(RuleStoreWrites, RuleRowsAddUpdateListDelete) {
   Harness h;
   const qint64 id = addRuleRow(db::Database::shared(), {"7", "0101", "12", "", ""});
   EXPECT_EQ(sent(h).first(), sqlOpenRuleRow(0));
@@ -157,35 +210,48 @@ TEST(RuleStoreWrites, RuleRowsAddUpdateWithNulls) {
       h.value("SELECT COUNT(*) From 员工工号编码规则 Where 部门编号 Is Null And 部门代码 Is Null And 岗位类别='02' "
               "And 岗位代码='9'"),
       "1");
+  const std::vector<RuleRow> rows = listRuleRows(db::Database::shared(), "7");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].id, id);
+  EXPECT_TRUE(rows[0].departmentIsNull);
+  EXPECT_FALSE(rows[0].positionIsNull);
+  EXPECT_EQ(rows[0].position + rows[0].positionCode, "029");
+  deleteRuleRow(db::Database::shared(), id);
+  EXPECT_TRUE(listRuleRows(db::Database::shared(), "7").empty());
 }
 
+// A layout change drops the rule's rows (another rule's stay) before it stores the code, in one
+// transaction; layout 1 then makes the default row.
 TEST(RuleStoreWrites, ChangeRuleCodeDropsRowsInOneTransaction) {
   Harness h;
-  const qint64 id = addRule(db::Database::shared(), "合同工", "7", 3, "000");
+  const qint64 id = addRule("合同工", "7", 3, "000");
   addRuleRow(db::Database::shared(), {"7", "0101", "12", "", ""});
+  addRuleRow(db::Database::shared(), {"8", "0101", "12", "", ""});
   h.exec("CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code locked'); END");
-  EXPECT_THROW(changeRuleCode(db::Database::shared(), id, "7", 5, true), db::DbError);
+  EXPECT_THROW(changeRuleCode(db::Database::shared(), {id, "7"}, 5, true), db::DbError);
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7'"), "1");  // the delete was undone
   h.exec("DROP TRIGGER no_code");
   h.clearStatements();
-  changeRuleCode(db::Database::shared(), id, "7", 5, true);
+  changeRuleCode(db::Database::shared(), {id, "7"}, 5, true);
   EXPECT_EQ(sent(h), (QStringList{sqlDeleteRuleRows("7"), sqlSetRuleCode(5, id)}));
-  EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7'"), "0");
+  EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则"), QStringList{"8"});
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "5");
+  EXPECT_TRUE(layoutRows(db::Database::shared(), {id, "7"}, 1).empty());
+  EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则 Where 部门编号 Is Null"), QStringList{"7"});
 }
 
 TEST(RuleStoreWrites, DeleteRuleIsAllOrNothing) {
   Harness h;
-  addRule(db::Database::shared(), "合同工", "7", 1, "000");
+  const qint64 id = addRule("合同工", "7", 1, "000");
   h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '合同工', '7')");
   h.exec(
       "CREATE TRIGGER keep_rule BEFORE DELETE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'rule locked'); END");
-  EXPECT_THROW(deleteRule(db::Database::shared(), "7"), db::DbError);
+  EXPECT_THROW(deleteRule(db::Database::shared(), {id, "7"}), db::DbError);
   EXPECT_EQ(h.value("SELECT 类别码 From 员工类别"), "7");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "1");
   h.exec("DROP TRIGGER keep_rule");
   h.clearStatements();
-  deleteRule(db::Database::shared(), "7");
+  EXPECT_EQ(deleteRule(db::Database::shared(), {id, "7"}), Deleted::Whole);
   EXPECT_EQ(sent(h), QStringList{sqlDeleteRule("7")});
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 Where 类别码='7'"), "0");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "0");

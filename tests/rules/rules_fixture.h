@@ -16,6 +16,7 @@
 #include "ops/rule_store.h"
 #include "rules/rules_window.h"
 #include "tests/support/harness.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"

@@ -1,5 +1,6 @@
-// The specific rules grid: listing, adding, editing through the cell editor, saving with each
-// layout's check, deleting, and the department and position choosers.
+// The specific rules grid: listing, adding, editing through the cell editor, saving with the
+// layout's check (each layout's check is on rules::rowCheckMessage), deleting, and the department
+// and position choosers.
 #include "rules_fixture.h"
 
 namespace {
@@ -143,54 +144,6 @@ TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
   EXPECT_FALSE(w.Command3->isEnabled());
   EXPECT_FALSE(w.Command4->isEnabled());
   EXPECT_FALSE(w.Command1->isVisible());
-}
-
-TEST_F(RulesWindowTest, EachLayoutChecksItsOwnColumns) {
-  seedSmall();
-  struct Case {
-    int layout;
-    QString message;
-    bool department, position;
-  };
-  const QList<Case> cases{{2, "请设置岗位代码", false, true},
-                          {3, "请设置部门代码", true, false},
-                          {6, "请设置部门代码", true, false},
-                          {4, "请设置部门代码及岗位代码", true, true},
-                          {5, "请设置部门代码及岗位代码", true, true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.layout);
-    const QString code = QString::number(10 + c.layout);
-    addRule(code, "规则" + code, c.layout);
-  }
-  Window& w = open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.layout);
-    const QString code = QString::number(10 + c.layout);
-    w.TreeView3->clickNode("LB" + code);
-    h.dialogs().shown.clear();
-    w.Command2->click();
-    w.Command4->click();
-    EXPECT_EQ(h.messages(), QStringList{c.message});
-    // Only the layout's parts are given; the row then saves.
-    if (c.department) {
-      w.MSFlexGrid1->clickCell(1, 1);
-      w.TreeView2->clickNode("$02");
-      w.Command5->click();
-      typeIntoCell(w, 1, 2, "21");
-    }
-    if (c.position) {
-      w.MSFlexGrid1->clickCell(1, 3);
-      w.List1->setCurrentRow(0);
-      typeIntoCell(w, 1, 4, "3");
-    } else {
-      w.Command4->click();
-    }
-    EXPECT_EQ(h.messages().size(), 1);
-    EXPECT_EQ(count("员工工号编码规则 Where 类别代码='" + code + "'"), "1");
-    EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='" + code + "' And 部门编号 " +
-                      (c.department ? "='02'" : "Is Null") + " And 岗位类别 " + (c.position ? "='01'" : "Is Null")),
-              "1");
-  }
 }
 
 TEST_F(RulesWindowTest, CodeCellsWithoutTheirPartTakeNoKeys) {
