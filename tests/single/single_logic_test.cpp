@@ -128,16 +128,12 @@ TEST(SingleCompose, ProposalFromRuleValues) {
   EXPECT_EQ(p->serial, 8);
 
   // A serial longer than the pattern is not cut.
-  p = propose({1, "00", "18", "", "", 99});
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->number, "18100");
+  EXPECT_EQ(propose({1, "00", "18", "", "", 99}).value().number, "18100");
 
-  p = propose({6, "000", "18", "68", "", 0});
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->number, "6818001");
+  EXPECT_EQ(propose({6, "000", "18", "68", "", 0}).value().number, "6818001");
   // A negative serial keeps its sign before the zero fill; an empty pattern gives the bare serial.
-  EXPECT_EQ(propose({0, "000", "", "", "", -6})->number, "-005");
-  EXPECT_EQ(propose({0, "", "", "", "", 41})->number, "42");
+  EXPECT_EQ(propose({0, "000", "", "", "", -6}).value().number, "-005");
+  EXPECT_EQ(propose({0, "", "", "", "", 41}).value().number, "42");
 }
 
 TEST(SingleCompose, RowYieldingNoCodeWhereTheRuleNeedsOne) {
