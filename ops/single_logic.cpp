@@ -1,7 +1,9 @@
 #include "ops/single_logic.h"
 
-#include "host/host_tables.h"
 #include "db/database.h"
+#include "host/host_tables.h"
+#include "ops/rule_codes.h"
+#include "ops/rule_store.h"
 
 namespace single {
 
@@ -49,11 +51,6 @@ QString equalNumbersStatement() {
          QStringLiteral(")") + QStringLiteral(" Order By CONVERT(int, 员工档案.工号)");
 }
 
-QString codeBeforeBlank(const QString& text) {
-  const qsizetype blank = text.indexOf(QLatin1Char(' '));
-  return blank < 0 ? text : text.left(blank);
-}
-
 QString codeAndName(const QString& code, const QString& name, bool nameIsNull) {
   return nameIsNull ? QString() : code + QStringLiteral(" ") + name;
 }
@@ -96,14 +93,8 @@ std::optional<QString> ruleRowCondition(int ruleCode, const QString& department,
 }
 
 QString ruleRowQuery(const QString& condition) {
-  return QStringLiteral("SELECT ID, 员工类别, 类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号") +
-         QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" Where ") + condition;
-}
-
-QString formatSerial(qint64 serial, const QString& pattern) {
-  const QString digits = QString::number(serial < 0 ? -serial : serial);
-  const QString padded = digits.rightJustified(pattern.size(), QLatin1Char('0'));
-  return serial < 0 ? QStringLiteral("-") + padded : padded;
+  return rules::sqlRuleRowSelect() + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" Where ") + condition +
+         QStringLiteral(" ORDER BY ID");
 }
 
 QString numberPrefix(int ruleCode, const QString& categoryCode, const QString& departmentCode,
@@ -126,7 +117,7 @@ std::optional<Proposal> propose(const RuleValues& rule) {
   // hand out bare serials that clash with the numbers of other rules.
   if (rule.ruleCode != 0 && p.prefix.isEmpty()) return std::nullopt;
   p.serial = static_cast<qint32>(rule.lastSerial.value_or(0) + 1);
-  p.number = p.prefix + formatSerial(p.serial, rule.serialPattern);
+  p.number = p.prefix + rules::formatSerial(p.serial, rule.serialPattern);
   return p;
 }
 
@@ -137,13 +128,19 @@ QString existsQuery(const QString& number) {
 QString renumberBatch(const QString& oldNumber, const QString& newNumber) {
   const QString n = db::sqlQuote(newNumber), o = db::sqlQuote(oldNumber);
   QString batch;
-  for (const host::RefColumn& ref : host::kSingleCascade) {
+  const auto add = [&](const host::RefColumn& ref) {
     if (!batch.isEmpty()) batch += QStringLiteral(" ");
     const QString column = ref.columnName();
     batch += QStringLiteral("Update ") + ref.tableName() + QStringLiteral(" set ") + column + QStringLiteral("=") + n +
              QStringLiteral(" Where ") + column + QStringLiteral("=") + o + ref.extraCondition();
-  }
+  };
+  for (const host::RefColumn& ref : host::kSingleCascade) add(ref);
+  for (const host::RefColumn& ref : host::missingFrom(host::kSingleCascade)) add(ref);
   return batch;
+}
+
+QString registerCountQuery(const QString& number) {
+  return QStringLiteral("SELECT COUNT(*) AS 行数 FROM 员工档案 WHERE 工号=") + db::sqlQuote(number);
 }
 
 QString serialStatement(qint32 serial, const QString& ruleRowId) {
@@ -160,6 +157,13 @@ QString paddedNumberMessage() { return QStringLiteral("新工号前后不能有�
 QString numberTakenMessage(const QString& number) { return number + QStringLiteral("已经存在，请输入另外的工号"); }
 QString successMessage(const QString& name, const QString& newNumber) {
   return QStringLiteral("修改成功") + QStringLiteral("请通知") + name + QStringLiteral(" 工号已经改成") + newNumber;
+}
+QString mergeQuestion(const QString& newNumber, const QString& held) {
+  return QStringLiteral("新工号") + newNumber + QStringLiteral("在以下表中已有记录：") + held +
+         QStringLiteral("。继续修改将把这些记录并入该员工，是否继续？");
+}
+QString oldNumberGoneMessage(const QString& oldNumber) {
+  return QStringLiteral("原工号") + oldNumber + QStringLiteral("已不存在，可能已被他人修改，请重新检索");
 }
 
 }  // namespace single

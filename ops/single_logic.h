@@ -1,6 +1,6 @@
 #pragma once
-// Statement texts, number composition and messages of the single-employee renumbering window,
-// as plain functions (no window, no database access).
+// Statement texts, number composition and messages of the single-employee renumber, as plain
+// functions (no window, no database access; ops/single_ops.h runs them).
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -18,9 +18,6 @@ QString textSearchStatement(const QString& condition);
 // Every employee whose number, read as a whole number, is shared with another employee.
 QString equalNumbersStatement();
 
-// The text before the first blank of a pick-list text ("D01 综合部" -> "D01"); the whole text
-// when it holds no blank.
-QString codeBeforeBlank(const QString& text);
 // A list cell joining code and name: code + " " + name, empty when the name is Null.
 QString codeAndName(const QString& code, const QString& name, bool nameIsNull);
 
@@ -40,12 +37,9 @@ bool ruleNeedsDepartment(int ruleCode);
 // department is the department number, positionCategory the position category number.
 std::optional<QString> ruleRowCondition(int ruleCode, const QString& department, const QString& positionCategory,
                                         const QString& categoryCode);
-// The specific-rule query for a condition.
+// The specific-rule query for a condition, in the order of ID: when several rows match, the
+// first one is always the same.
 QString ruleRowQuery(const QString& condition);
-
-// A serial written in decimal, padded on the left with "0" to the length of the pattern; a serial
-// with more digits than the pattern is written in full.
-QString formatSerial(qint64 serial, const QString& pattern);
 
 // The code part of a number: rule code 0 nothing; 1 category code; 2 category + position code;
 // 3 department code; 4 department + position code; 5 department + category + position code;
@@ -74,8 +68,12 @@ std::optional<Proposal> propose(const RuleValues& rule);
 
 // Whether a number is held by an employee.
 QString existsQuery(const QString& number);
-// The 66 Update statements that move every reference from oldNumber to newNumber, as one text.
+// The Update statements that move every reference from oldNumber to newNumber, as one text: the
+// 66 of the single renumber's own list (the register first), then one for every other column
+// that stores an employee number (host::missingFrom), so that no record stays under oldNumber.
 QString renumberBatch(const QString& oldNumber, const QString& newNumber);
+// How many employees of the register hold a number (column 行数).
+QString registerCountQuery(const QString& number);
 // The statement that stores the serial handed out into its specific rule row.
 QString serialStatement(qint32 serial, const QString& ruleRowId);
 
@@ -91,5 +89,9 @@ bool paddedNumber(const QString& number);
 QString paddedNumberMessage();
 QString numberTakenMessage(const QString& number);
 QString successMessage(const QString& name, const QString& newNumber);
+// The question before a renumber to a number that records already carry (held as holdingsText gives it).
+QString mergeQuestion(const QString& newNumber, const QString& held);
+// The selected employee no longer holds the old number (someone else changed it meanwhile).
+QString oldNumberGoneMessage(const QString& oldNumber);
 
 }  // namespace single

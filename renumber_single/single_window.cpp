@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "db/database.h"
+#include "ops/connection.h"
+#include "ops/rule_codes.h"
 #include "ops/single_logic.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -39,6 +41,7 @@ frm员工Kestrune::frm员工Kestrune(QWidget* parent) : QWidget(parent) {
   MSFlexGrid1->setColWidth(cols - 3, 0);
 
   connect(Command1, &QPushButton::clicked, this, [this] { textSearch(); });
+  for (QLineEdit* box : {Text1, Text2, Text3}) connect(box, &QLineEdit::returnPressed, this, [this] { textSearch(); });
   connect(Command5, &QPushButton::clicked, this, [this] { equalNumbersSearch(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
     placeListPanel();
@@ -156,57 +159,49 @@ void frm员工Kestrune::searchStart() {
 }
 
 void frm员工Kestrune::textSearch() {
-  const QString c = single::textSearchCondition(Text1->text(), Text2->text(), Text3->text());
-  if (c.isEmpty()) {
+  const QString number = Text1->text(), name = Text2->text(), idCard = Text3->text();
+  if (single::textSearchCondition(number, name, idCard).isEmpty()) {
     ui::msg(this, single::noCriterionMessage());
     return;
   }
   searchStart();
-  if (fillList(single::textSearchStatement(c)) && MSFlexGrid1->Rows() == 1) ui::msg(this, single::notFoundMessage());
+  if (fillList([&] { return single::textSearch(ops::sharedConnection(), number, name, idCard); }) &&
+      MSFlexGrid1->Rows() == 1)
+    ui::msg(this, single::notFoundMessage());
 }
 
 void frm员工Kestrune::equalNumbersSearch() {
   searchStart();
-  if (fillList(single::equalNumbersStatement()) && MSFlexGrid1->Rows() == 1) ui::msg(this, QString());
+  if (fillList([] { return single::equalNumbersSearch(ops::sharedConnection()); }) && MSFlexGrid1->Rows() == 1)
+    ui::msg(this, QString());
 }
 
-bool frm员工Kestrune::fillList(const QString& sql) {
+bool frm员工Kestrune::fillList(const std::function<std::vector<single::EmployeeRow>()>& search) {
   FlexGrid* g = MSFlexGrid1;
   g->setRows(1);
-  try {
-    db::Recordset rs = db::Database::shared().open(sql);
-    while (!rs.eof()) {
-      const int r = g->Rows();
-      g->setRows(r + 1);
-      g->setRow(r);
-      g->setTextMatrix(r, 0, QString::number(r));
-      g->setTextMatrix(r, kColNumber, rs.text(QStringLiteral("工号")));
-      g->setTextMatrix(r, kColName, rs.text(QStringLiteral("姓名")));
-      g->setTextMatrix(r, kColSex, rs.text(QStringLiteral("性别")));
-      g->setTextMatrix(r, kColIdCard, rs.text(QStringLiteral("身份证号码")));
-      g->setTextMatrix(
-          r, kColDepartment,
-          single::codeAndName(rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
-                              rs.isNull(QStringLiteral("职能部门名称"))));
-      g->setTextMatrix(r, kColPosition,
-                       single::codeAndName(rs.text(QStringLiteral("岗位编号")), rs.text(QStringLiteral("岗位名称")),
-                                           rs.isNull(QStringLiteral("岗位名称"))));
-      g->setTextMatrix(r, kColCategory, rs.text(QStringLiteral("员工类别")));
-      g->setTextMatrix(r, kColPositionCategory, rs.text(QStringLiteral("岗位类别代号")));
-      g->setTextMatrix(r, kColId, rs.text(QStringLiteral("ID")));
-      rs.moveNext();
-    }
-  } catch (const db::DbError& e) {
-    g->setRows(1);
-    ui::dbError(this, e.text());
-    return false;
+  std::vector<single::EmployeeRow> rows;
+  if (!ui::guarded(this, [&] { rows = search(); })) return false;
+  for (const single::EmployeeRow& e : rows) {
+    const int r = g->Rows();
+    g->setRows(r + 1);
+    g->setRow(r);
+    g->setTextMatrix(r, 0, QString::number(r));
+    g->setTextMatrix(r, kColNumber, e.number);
+    g->setTextMatrix(r, kColName, e.name);
+    g->setTextMatrix(r, kColSex, e.sex);
+    g->setTextMatrix(r, kColIdCard, e.idCard);
+    g->setTextMatrix(r, kColDepartment, e.department);
+    g->setTextMatrix(r, kColPosition, e.position);
+    g->setTextMatrix(r, kColCategory, e.category);
+    g->setTextMatrix(r, kColPositionCategory, e.positionCategory);
+    g->setTextMatrix(r, kColId, e.id);
   }
 
-  const int rows = g->Rows();
-  if (rows == 2) {
+  const int count = g->Rows();
+  if (count == 2) {
     g->setRow(1);
     selectRow(1);
-  } else if (rows >= 3) {
+  } else if (count >= 3) {
     Label1[3]->show();
     Command2->show();
   }
@@ -224,7 +219,9 @@ void frm员工Kestrune::showSelection(int r) {
 void frm员工Kestrune::selectRow(int r) {
   showSelection(r);
   Frame2->setEnabled(true);
+  // A new employee starts without a number typed or composed for the one before.
   Check1->setChecked(false);
+  Text4->clear();
 }
 
 void frm员工Kestrune::listClicked() {
@@ -256,68 +253,41 @@ void frm员工Kestrune::composeFailed() {
   ruleRowId_.clear();
 }
 
-std::optional<single::Proposal> frm员工Kestrune::lookUpProposal(QString* rowId) {
-  const FlexGrid* g = MSFlexGrid1;
-  const int r = g->Row();
-  const QString category = g->TextMatrix(r, g->Cols() - 3);
-  const QString department = single::codeBeforeBlank(g->TextMatrix(r, kColDepartment));
-  const QString positionCategory = g->TextMatrix(r, g->Cols() - 2);
-  db::Database& database = db::Database::shared();
-  {
-    // Each result is let go before the next query is sent on the connection.
-    db::Recordset rule = database.open(single::ruleQuery(category));
-    if (rule.eof()) return std::nullopt;
-    ruleCode_ = static_cast<qint16>(rule.field(QStringLiteral("编码规则")).toInt());
-    serialPattern_ = rule.text(QStringLiteral("流水号位数"), QStringLiteral("0000"));
-    categoryCode_ = rule.text(QStringLiteral("类别码"));
-  }
-  // Under rule codes 3 to 6 an employee without a department has no rule row to look up.
-  if (single::ruleNeedsDepartment(ruleCode_) && department.isEmpty()) return std::nullopt;
-  const std::optional<QString> condition =
-      single::ruleRowCondition(ruleCode_, department, positionCategory, categoryCode_);
-  if (!condition) return std::nullopt;
-
-  db::Recordset row = database.open(single::ruleRowQuery(*condition));
-  if (row.eof()) return std::nullopt;
-  single::RuleValues values;
-  values.ruleCode = ruleCode_;
-  values.serialPattern = serialPattern_;
-  values.categoryCode = categoryCode_;
-  values.departmentCode = row.text(QStringLiteral("部门代码"));
-  values.positionCode = row.text(QStringLiteral("岗位代码"));
-  if (!row.isNull(QStringLiteral("流水号"))) values.lastSerial = row.field(QStringLiteral("流水号")).toLongLong();
-  *rowId = QString::number(row.field(QStringLiteral("ID")).toLongLong());
-  return single::propose(values);
+void frm员工Kestrune::forgetComposition() {
+  const QSignalBlocker quiet(Check1);  // unticked without the unticking steps: Text4 keeps the number
+  Check1->setChecked(false);
+  numberPrefix_.clear();
+  ruleRowId_.clear();
+  nextSerial_ = 0;
 }
 
 void frm员工Kestrune::compose() {
-  try {
-    QString rowId;
-    const std::optional<single::Proposal> proposal = lookUpProposal(&rowId);
-    if (!proposal) {
-      ui::msg(this, single::noRuleMessage());
-      composeFailed();
-      return;
-    }
-    ruleRowId_ = rowId;
-    numberPrefix_ = proposal->prefix;
-    nextSerial_ = proposal->serial;
-    Text4->setText(proposal->number);
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+  const FlexGrid* g = MSFlexGrid1;
+  const int r = g->Row();
+  const QString category = g->TextMatrix(r, g->Cols() - 3);
+  const QString department = rules::itemNumber(g->TextMatrix(r, kColDepartment));
+  const QString positionCategory = g->TextMatrix(r, g->Cols() - 2);
+  std::optional<single::Composition> c;
+  if (!ui::guarded(this,
+                   [&] { c = single::compose(ops::sharedConnection(), category, department, positionCategory); })) {
     composeFailed();
+    return;
   }
-}
-
-QString frm员工Kestrune::composedNumber() const {
-  return numberPrefix_ + single::formatSerial(nextSerial_, serialPattern_);
+  if (!c) {
+    ui::msg(this, single::noRuleMessage());
+    composeFailed();
+    return;
+  }
+  ruleCode_ = c->ruleCode;
+  serialPattern_ = c->serialPattern;
+  categoryCode_ = c->categoryCode;
+  ruleRowId_ = c->ruleRowId;
+  numberPrefix_ = c->prefix;
+  nextSerial_ = c->serial;
+  Text4->setText(c->number);
 }
 
 // ---- Renumber --------------------------------------------------------------------------------
-
-bool frm员工Kestrune::numberTaken(const QString& number) {
-  return !db::Database::shared().open(single::existsQuery(number)).eof();
-}
 
 void frm员工Kestrune::renumber() {
   QString newNumber = Text4->text();
@@ -331,27 +301,37 @@ void frm员工Kestrune::renumber() {
   }
   const bool automatic = Check1->isChecked();
   const QString oldNumber = Label1[4]->property("Tag").toString();
-  db::Database& database = db::Database::shared();
-  try {
+  auto& database = ops::sharedConnection();
+  bool taken = false;
+  QString held;
+  single::RenumberResult result = single::RenumberResult::Done;
+  const bool ok = ui::guarded(this, [&] {
     if (automatic) {
       // A taken number moves on to the next serial without a word.
-      while (numberTaken(newNumber)) {
-        ++nextSerial_;
-        newNumber = composedNumber();
-        Text4->setText(newNumber);
-      }
-    } else if (numberTaken(newNumber)) {
-      ui::msg(this, single::numberTakenMessage(newNumber));
+      const single::FreeNumber free =
+          single::firstFreeNumber(database, newNumber, numberPrefix_, nextSerial_, serialPattern_);
+      nextSerial_ = free.serial;
+      newNumber = free.number;
+      Text4->setText(newNumber);
+    } else if (single::numberTaken(database, newNumber)) {
+      taken = true;
       return;
     }
+    held = single::recordsHolding(database, newNumber);
+  });
+  if (!ok) return;
+  if (taken) {
+    ui::msg(this, single::numberTakenMessage(newNumber));
+    return;
+  }
+  if (!held.isEmpty() && !ui::askDefaultNo(this, single::mergeQuestion(newNumber, held))) return;
 
-    QString batch = single::renumberBatch(oldNumber, newNumber);
-    if (automatic && !ruleRowId_.isEmpty()) batch += single::serialStatement(nextSerial_, ruleRowId_);
-    db::Transaction transaction(database);
-    database.execute(batch);
-    transaction.commit();
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+  std::optional<single::SerialUpdate> serial;
+  if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
+  if (!ui::guarded(this, [&] { result = single::renumber(database, oldNumber, newNumber, serial); })) return;
+  if (result == single::RenumberResult::OldNumberGone) {
+    ui::msg(this, single::oldNumberGoneMessage(oldNumber));
+    searchStart();
     return;
   }
 
@@ -360,4 +340,5 @@ void frm员工Kestrune::renumber() {
   ui::msg(this, single::successMessage(g->TextMatrix(r, kColName), newNumber));
   g->setTextMatrix(r, kColNumber, newNumber);
   showSelection(r);  // the selection follows the employee to the new number
+  forgetComposition();  // a second press finds the number taken instead of renumbering again
 }

@@ -4,9 +4,10 @@
 #include <QWidget>
 #include <QtGlobal>
 #include <array>
-#include <optional>
+#include <functional>
+#include <vector>
 
-#include "ops/single_logic.h"
+#include "ops/single_ops.h"
 
 class QCheckBox;
 class QFrame;
@@ -70,9 +71,9 @@ class frm员工Kestrune : public QWidget {
   void searchStart();
   void textSearch();
   void equalNumbersSearch();
-  // Fills the list from a search statement and acts on the number of hits; false after a
+  // Fills the list with the rows a search returns and acts on the number of hits; false after a
   // database error (reported, window left in the search-start state).
-  bool fillList(const QString& sql);
+  bool fillList(const std::function<std::vector<single::EmployeeRow>()>& search);
   void selectRow(int row);
   // The info label's caption and Tag from a list row.
   void showSelection(int row);
@@ -81,14 +82,11 @@ class frm员工Kestrune : public QWidget {
   // Composition.
   void check1Click();
   void compose();
-  // The number the employee's numbering rule proposes, with the ID of the specific rule row it
-  // comes from; nullopt when there is no rule or row to compose from (or the row yields no code).
-  std::optional<single::Proposal> lookUpProposal(QString* rowId);
   void composeFailed();
   void untick();
+  // After a renumber: the box unticked with Text4 kept, the serial and rule row forgotten.
+  void forgetComposition();
 
   // Renumber.
   void renumber();
-  bool numberTaken(const QString& number);
-  QString composedNumber() const;
 };

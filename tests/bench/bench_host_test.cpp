@@ -52,15 +52,17 @@ TEST(BenchBare, RenameStatementsDoWhatTheToolsBatchesDo) {
   ASSERT_FALSE(o.isEmpty());
   const QString before = contents();
 
-  // Single cascade: the tool's text forward, the bare statements back, then forward again.
+  // Single renumber (its cascade, then every other employee-number column): the tool's text
+  // forward, the bare statements back, then forward again.
+  const std::vector<host::RefColumn> columns = host::allColumns();
   db::Database::shared().execute(single::renumberBatch(o, n));
   const QString toolAfter = contents();
   ASSERT_NE(toolAfter, before);
-  runBare(renameStatements(host::kSingleCascade, n, o), true);
+  runBare(renameStatements(columns.data(), columns.size(), n, o), true);
   EXPECT_EQ(contents(), before);
-  runBare(renameStatements(host::kSingleCascade, o, n), false);
+  runBare(renameStatements(columns.data(), columns.size(), o, n), false);
   EXPECT_EQ(contents(), toolAfter);
-  runBare(renameStatements(host::kSingleCascade, n, o), true);
+  runBare(renameStatements(columns.data(), columns.size(), n, o), true);
 
   // Batch apply list: the same.
   db::Database::shared().execute(batch::applyBatch(o, n));

@@ -10,6 +10,7 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
+#include "ops/holders.h"
 #include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "tests/robustness/robust_support.h"
@@ -139,8 +140,12 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       p.same(QString(), difference(before, snapshot()), u("database"));
     } else {
       p.same(single::successMessage(u("张三"), v), message, u("message"));
-      p.same(QStringList({single::existsQuery(v), single::renumberBatch(u("0007"), v)}).join(u(" / ")),
-             log.join(u(" / ")), u("statements"));
+      // The existence check, the records under the new number (one query per column), then the
+      // count of the old number and the batch in the renumber's transaction.
+      QStringList sent{single::existsQuery(v)};
+      for (const host::RefColumn& column : host::allColumns()) sent << ops::holdersSql(column, {v});
+      sent << single::registerCountQuery(u("0007")) << single::renumberBatch(u("0007"), v);
+      p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));
       p.same(v, w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
     }

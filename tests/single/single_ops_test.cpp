@@ -1,0 +1,325 @@
+// The single-employee renumber on the embedded database, without a window: the searches, the
+// composition of a new number, the existence checks and the renumber with its transaction.
+#include <gtest/gtest.h>
+
+#include <QMap>
+
+#include "ops/holders.h"
+#include "ops/single_logic.h"
+#include "ops/single_ops.h"
+#include "tests/single/single_fixture.h"
+
+using namespace single;
+using testdb::snapshot;
+using testdb::Snapshot;
+
+namespace {
+
+using SingleOps = SingleOrganisation;
+
+QStringList numbersOf(const std::vector<EmployeeRow>& rows) {
+  QStringList numbers;
+  for (const EmployeeRow& r : rows) numbers << r.number;
+  return numbers;
+}
+
+// ---- Search ----------------------------------------------------------------------------------
+
+TEST_F(SingleOps, TextSearchRows) {
+  addEmployee("0007", "张三");
+  addEmployee("0103", "O'Neil", "管理人员", "");
+  addEmployee("0113", "赵六", "管理人员", "GW999");  // names a post that does not exist
+  addEmployee("0130", "钱七");
+  h.clearStatements();
+  EXPECT_EQ(numbersOf(textSearch(database, "0007", "", "")), QStringList{"0007"});
+  EXPECT_EQ(h.statements(), QStringList{textSearchStatement("员工档案.工号 Like '%0007%'")});
+  // No box filled: nothing is asked.
+  h.clearStatements();
+  EXPECT_TRUE(textSearch(database, "", "", "").empty());
+  EXPECT_TRUE(h.statements().isEmpty());
+  // "_" matches one character; employees without a (known) post have empty post columns.
+  const std::vector<EmployeeRow> rows = textSearch(database, "1_3", "", "");
+  QStringList found = numbersOf(rows);
+  found.sort();
+  EXPECT_EQ(found, (QStringList{"0103", "0113"}));
+  for (const EmployeeRow& e : rows) EXPECT_EQ(e.department + e.position + e.positionCategory, QString());
+  // A quote finds what it says; a blank is a criterion as typed.
+  EXPECT_EQ(numbersOf(textSearch(database, "", "O'Neil", "")), QStringList{"0103"});
+  EXPECT_TRUE(textSearch(database, " ", "", "").empty());
+}
+
+TEST_F(SingleOps, EqualNumbersStandTogether) {
+  for (const char* n : {"0012", "0005", "12", "0007", "5", "012"}) addEmployee(n, QString("员工") + n);
+  h.clearStatements();
+  const QStringList numbers = numbersOf(equalNumbersSearch(database));
+  EXPECT_EQ(h.statements(), QStringList{equalNumbersStatement()});
+  ASSERT_EQ(numbers.size(), 5);
+  QStringList first = numbers.mid(0, 2), second = numbers.mid(2);
+  first.sort();
+  second.sort();
+  EXPECT_EQ(first, (QStringList{"0005", "5"}));
+  EXPECT_EQ(second, (QStringList{"0012", "012", "12"}));
+}
+
+// ---- Composition -----------------------------------------------------------------------------
+
+TEST_F(SingleOps, ComposesForEveryRuleCode) {
+  addRule(0);
+  QMap<QString, QString> row;
+  row["default"] = addRuleRow("NULL", "NULL", "NULL", "NULL", "NULL");
+  row["position"] = addRuleRow("NULL", "NULL", "'01'", "'28'", "4");
+  row["department"] = addRuleRow("'D01'", "'68'", "NULL", "NULL", "7");
+  row["both"] = addRuleRow("'D01'", "'68'", "'01'", "'28'", "12");
+  addRuleRow("'D02'", "'69'", "'01'", "'29'", "50");  // another department's row
+  addRuleRow("'D01'", "'99'", "'01'", "'99'", "90");  // a second row for the pair: the first by ID counts
+  struct Case {
+    QString number, prefix, rowKey;
+    qint32 serial;
+  };
+  const Case cases[] = {{"001", "", "default", 1},           {"18001", "18", "default", 1},
+                        {"1828005", "1828", "position", 5},  {"68008", "68", "department", 8},
+                        {"6828013", "6828", "both", 13},     {"681828013", "681828", "both", 13},
+                        {"6818008", "6818", "department", 8}};
+  for (int code = 0; code <= 6; ++code) {
+    SCOPED_TRACE(code);
+    const Case& c = cases[code];
+    h.exec("UPDATE 员工工号编码规则名称 SET 编码规则=" + QString::number(code));
+    h.clearStatements();
+    const std::optional<Composition> got = compose(database, "管理人员", "D01", "01");
+    // The rule, then its row in the order of ID (the texts per code: single_logic_test.cpp).
+    EXPECT_EQ(h.statements(),
+              (QStringList{ruleQuery("管理人员"), ruleRowQuery(*ruleRowCondition(code, "D01", "01", "18"))}));
+    ASSERT_TRUE(got);
+    // The rule's pattern counts, not the row's.
+    EXPECT_EQ(QStringList({got->number, QString::number(got->ruleCode), got->serialPattern, got->categoryCode,
+                           got->ruleRowId, got->prefix, QString::number(got->serial)}),
+              QStringList(
+                  {c.number, QString::number(code), "000", "18", row[c.rowKey], c.prefix, QString::number(c.serial)}));
+  }
+}
+
+TEST_F(SingleOps, NullsQuotesAndLongSerials) {
+  addRule(1, "'00'");
+  const QString id = addRuleRow("NULL", "NULL", "NULL", "NULL", "99");
+  EXPECT_EQ(compose(database, "管理人员", "", "").value().number, "18100");  // the serial is not cut
+  // A Null pattern reads "0000", a Null serial 0, a Null rule code 0.
+  h.exec("UPDATE 员工工号编码规则名称 SET 编码规则=NULL, 流水号位数=NULL");
+  h.exec("UPDATE 员工工号编码规则 SET 流水号=NULL WHERE ID=" + id);
+  const std::optional<Composition> c = compose(database, "管理人员", "", "");
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->number, "0001");
+  EXPECT_EQ(c->serialPattern, "0000");
+  EXPECT_EQ(c->ruleCode, 0);
+  // Quotes in a category name and a category code.
+  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', 'O''Brien类', 'Q''1')");
+  addRule(1, "'000'", "Q'1");
+  addRuleRow("NULL", "NULL", "NULL", "NULL", "2", "'Q''1'");
+  EXPECT_EQ(compose(database, "O'Brien类", "", "").value().number, "Q'1003");
+}
+
+TEST_F(SingleOps, NoRuleToComposeFrom) {
+  addRule(3);
+  addRuleRow("'D01'", "NULL", "NULL", "NULL", "3");  // a department row without a department code
+  addRuleRow("'D01'", "NULL", "'01'", "NULL", "3");  // a pair row without any code
+  // Rows under the codes a category without a rule would read as ("" and "0") are never used.
+  addRuleRow("NULL", "NULL", "NULL", "NULL", "5", "''");
+  addRuleRow("NULL", "NULL", "NULL", "NULL", "5", "'0'");
+  struct Case {
+    const char *category, *department;
+    int ruleCode, queries;
+  };
+  const Case cases[] = {{"临时工", "D01", 3, 1},  // category without a rule
+                        {"不存在的类别", "D01", 3, 1},  // category that does not exist
+                        {"管理人员", "", 3, 1},  // no department under a department rule
+                        {"管理人员", "D02", 3, 2},  // no row for the department
+                        {"管理人员", "D01", 3, 2},  // a row without the code the rule needs
+                        {"管理人员", "D01", 4, 2},     {"管理人员", "D01", 7, 1}};  // a code no rule may carry
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.category) + " " + c.department + " rule code " + std::to_string(c.ruleCode));
+    h.exec("UPDATE 员工工号编码规则名称 SET 编码规则=" + QString::number(c.ruleCode));
+    h.clearStatements();
+    EXPECT_FALSE(compose(database, c.category, c.department, "01"));
+    EXPECT_EQ(h.statements().size(), c.queries);
+  }
+}
+
+// ---- Existence checks ------------------------------------------------------------------------
+
+TEST_F(SingleOps, FreeNumbers) {
+  addEmployee("0003", "王三");
+  addEmployee("0004", "王四");
+  h.clearStatements();
+  EXPECT_TRUE(numberTaken(database, "0003"));
+  EXPECT_FALSE(numberTaken(database, "0005"));
+  EXPECT_EQ(h.statements(), (QStringList{existsQuery("0003"), existsQuery("0005")}));
+  const auto free = [&](const QString& typed, const QString& prefix, qint32 serial, const QString& pattern) {
+    const FreeNumber f = firstFreeNumber(database, typed, prefix, serial, pattern);
+    return f.number + " " + QString::number(f.serial);
+  };
+  EXPECT_EQ(free("0003", "", 3, "0000"), "0005 5");
+  EXPECT_EQ(free("8000", "", 3, "0000"), "8000 3");  // a free typed number is kept, the serial as given
+  EXPECT_EQ(free("0004", "18", 1, "000"), "18002 2");  // a taken one moves on to the composed numbers
+}
+
+// ---- Renumber --------------------------------------------------------------------------------
+
+class SingleOpsRenumber : public SingleOrganisation {
+ protected:
+  void SetUp() override {
+    SingleOrganisation::SetUp();
+    seedEveryColumn();
+    addRule(0, "'0000'");
+    rowId = addRuleRow("NULL", "NULL", "NULL", "NULL", "2");
+  }
+  QString count(const host::RefColumn& ref, const QString& number) {
+    return h.value("SELECT COUNT(*) FROM " + ref.tableName() + " WHERE " + ref.columnName() + "=" +
+                   db::sqlQuote(number) + ref.extraCondition());
+  }
+  QString rowId;
+};
+
+TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
+  const Snapshot before = snapshot();
+  h.clearStatements();
+  EXPECT_EQ(renumber(database, "0007", "0012", SerialUpdate{rowId, 5}), RenumberResult::Done);
+  // Inside the transaction: the count of the old number, then the whole batch in one execution.
+  EXPECT_EQ(h.statements(),
+            (QStringList{registerCountQuery("0007"), renumberBatch("0007", "0012") + serialStatement(5, rowId)}));
+
+  const std::vector<host::RefColumn> all = host::allColumns();
+  const Snapshot expected = testdb::renamedColumn(testdb::renamed(before, all, "0007", "0012"), "员工工号编码规则",
+                                                  "流水号", "2", "5", "ID=" + rowId);
+  EXPECT_EQ(testdb::difference(expected, snapshot()), QString());
+  for (const host::RefColumn& ref : all) {
+    SCOPED_TRACE((ref.tableName() + "." + ref.columnName()).toStdString());
+    EXPECT_EQ(count(ref, "0007"), "0");
+    EXPECT_NE(count(ref, "0012"), "0");
+  }
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM XZ文件记录 WHERE 拟稿人='0012' AND 盖章人='0012'"), "1");
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案temp WHERE 工号='0007'"), "1");  // another kind of record
+  // Without a serial to store the rule row stays as it was.
+  h.clearStatements();
+  EXPECT_EQ(renumber(database, "0099", "0100", std::nullopt), RenumberResult::Done);
+  EXPECT_EQ(h.statements().last(), renumberBatch("0099", "0100"));
+  EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "5");
+}
+
+TEST_F(SingleOpsRenumber, RecordsHoldingTheNewNumber) {
+  h.clearStatements();
+  EXPECT_EQ(recordsHolding(database, "0345"), QString());
+  const std::vector<host::RefColumn> all = host::allColumns();
+  ASSERT_EQ(h.statements().size(), static_cast<qsizetype>(all.size()));  // one query per column
+  EXPECT_EQ(h.statements().first(), ops::holdersSql(all.front(), {"0345"}));
+  h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('0345') ").repeated(3) +
+         QString("INSERT INTO 考勤表详细 (员工编号) VALUES ('0345') ").repeated(12));
+  EXPECT_EQ(recordsHolding(database, "0345"), "工资单明细 3行，考勤表详细 12行");
+  // The register and the post count too.
+  EXPECT_TRUE(recordsHolding(database, "0099").startsWith("员工档案 1行，岗位信息new 1行，岗位员工new 1行，"));
+}
+
+TEST_F(SingleOpsRenumber, OldNumberNoLongerHeldByOneEmployee) {
+  // Someone else renumbered 0007 meanwhile; and two register rows carry 0099.
+  h.exec("UPDATE 员工档案 SET 工号='0008' WHERE 工号='0007'");
+  addEmployee("0099", "王五");
+  const Snapshot before = snapshot();
+  h.clearStatements();
+  EXPECT_EQ(renumber(database, "0007", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
+  EXPECT_EQ(renumber(database, "0099", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
+  EXPECT_EQ(h.statements(), (QStringList{registerCountQuery("0007"), registerCountQuery("0099")}));
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_FALSE(database.inTransaction());
+}
+
+TEST_F(SingleOpsRenumber, AFailingStatementUndoesEverything) {
+  // The 40th statement of the list, one of the columns after the list, and the serial statement.
+  h.exec("DROP TABLE 工资事务处理人设置");
+  const Snapshot before = snapshot();
+  EXPECT_THROW(renumber(database, "0007", "0012", SerialUpdate{rowId, 3}), db::DbError);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  testdb::rawExec("CREATE TABLE 工资事务处理人设置 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
+  testdb::rawExec("ALTER TABLE 考勤员设置 RENAME TO 考勤员设置_gone");
+  EXPECT_THROW(renumber(database, "0007", "0012", std::nullopt), db::DbError);
+  testdb::rawExec("ALTER TABLE 考勤员设置_gone RENAME TO 考勤员设置");
+  testdb::rawExec(
+      "CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
+      "BEGIN SELECT RAISE(ABORT, 'serial locked'); END");
+  try {
+    renumber(database, "0007", "0012", SerialUpdate{rowId, 3});
+    ADD_FAILURE() << "no error";
+  } catch (const db::DbError& e) {
+    EXPECT_EQ(e.text(), "serial locked");
+  }
+  const Snapshot after = snapshot();
+  for (const char* table : {"员工档案", "员工工号编码规则", "工资单明细", "考勤员设置", "票据核销记录"})
+    EXPECT_EQ(after.value(table), before.value(table)) << table;
+  EXPECT_FALSE(database.inTransaction());
+}
+
+// ---- On the demo data ------------------------------------------------------------------------
+
+class SingleOpsDemo : public ::testing::Test {
+ protected:
+  Harness h;
+  db::Database& database = ops::sharedConnection();
+  void SetUp() override { h.seedDemo(); }
+
+  struct Pick {
+    QString category, department, positionCategory, rowId, departmentCode, positionCode;
+    qint64 lastSerial = 0;
+  };
+  // The first employee of a category whose post matches a specific rule row of ruleKey under the
+  // given condition on the row (r) and the post (p).
+  Pick pick(const QString& category, const QString& ruleKey, const QString& match) {
+    db::Recordset rs = database.open(
+        "SELECT p.职能部门代号, p.岗位类别代号, r.ID, r.部门代码, r.岗位代码, r.流水号 FROM 员工档案 e "
+        "JOIN 岗位信息New p ON e.岗位编号=p.岗位代号 JOIN 员工工号编码规则 r ON r.类别代码=" +
+        db::sqlQuote(ruleKey) + " AND " + match + " WHERE e.员工类别=" + db::sqlQuote(category) + " ORDER BY e.ID");
+    if (rs.eof()) return {};
+    const auto t = [&](const char* column) { return rs.text(column); };
+    return {category,      t("职能部门代号"), t("岗位类别代号"),       t("ID"),
+            t("部门代码"), t("岗位代码"),     t("流水号").toLongLong()};
+  }
+  static QString serial(qint64 last, int width) { return QString("%1").arg(last + 1, width, 10, QLatin1Char('0')); }
+  void expectComposed(const Pick& p, int ruleCode, const QString& number) {
+    SCOPED_TRACE(ruleCode);
+    const std::optional<Composition> c = compose(database, p.category, p.department, p.positionCategory);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(QStringList({QString::number(c->ruleCode), c->ruleRowId, c->number, QString::number(c->serial)}),
+              QStringList({QString::number(ruleCode), p.rowId, number, QString::number(p.lastSerial + 1)}));
+  }
+  void setRule(const QString& key, int code) {
+    h.exec("UPDATE 员工工号编码规则名称 SET 编码规则=" + QString::number(code) + " WHERE 类别码=" + db::sqlQuote(key));
+  }
+};
+
+TEST_F(SingleOpsDemo, ComposesUnderEveryRuleCode) {
+  // The demo's own rules: managers by category code (1), technicians by department (3),
+  // service staff by department, category and position (5).
+  Pick p = pick("管理人员", "1", "r.部门编号 Is Null AND r.岗位类别 Is Null");
+  expectComposed(p, 1, "1" + serial(p.lastSerial, 4));
+  setRule("1", 0);
+  expectComposed(p, 0, serial(p.lastSerial, 4));
+
+  p = pick("专业技术人员", "2", "r.部门编号=p.职能部门代号 AND r.岗位类别 Is Null");
+  expectComposed(p, 3, p.departmentCode + serial(p.lastSerial, 3));
+  setRule("2", 6);
+  expectComposed(p, 6, p.departmentCode + "2" + serial(p.lastSerial, 3));
+
+  p = pick("服务人员", "3", "r.部门编号=p.职能部门代号 AND r.岗位类别=p.岗位类别代号");
+  expectComposed(p, 5, p.departmentCode + "3" + p.positionCode + serial(p.lastSerial, 3));
+  setRule("3", 4);
+  expectComposed(p, 4, p.departmentCode + p.positionCode + serial(p.lastSerial, 3));
+
+  // Code 2 by position category alone, from a new row without a serial; then a serial longer
+  // than the pattern.
+  h.exec("INSERT INTO 员工工号编码规则 (类别代码, 岗位类别, 岗位代码) SELECT '3', 岗位类别编号, '9' FROM 岗位类别");
+  setRule("3", 2);
+  p = pick("服务人员", "3", "r.部门编号 Is Null AND r.岗位类别=p.岗位类别代号");
+  EXPECT_EQ(p.lastSerial, 0);
+  expectComposed(p, 2, "39001");
+  h.exec("UPDATE 员工工号编码规则 SET 流水号=1233 WHERE ID=" + p.rowId);
+  p.lastSerial = 1233;
+  expectComposed(p, 2, "391234");
+}
+
+}  // namespace
