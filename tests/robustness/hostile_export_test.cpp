@@ -12,6 +12,7 @@
 #include "export/sheet_name.h"
 #include "tests/export/xls_reader.h"
 #include "tests/robustness/robust_support.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 
