@@ -463,8 +463,10 @@ Line measureStaging(const Context& cx) {
                      .arg(wanted)
                      .arg(batch::stagingStatements().size());
   line.toolMs = median(times);
-  line.against.push_back(
-      {QStringLiteral("the 87 statements, one transaction"), median(bare), Comparison::Kind::Floor, {}});
+  line.against.push_back({QStringLiteral("the %1 statements, one transaction").arg(stagingStatements().size()),
+                          median(bare),
+                          Comparison::Kind::Floor,
+                          {}});
   return line;
 }
 
