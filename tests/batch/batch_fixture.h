@@ -53,16 +53,12 @@ class BatchData : public ::testing::Test {
     }
     tx.commit();
   }
-  // Rows holding number in a column.
-  qint64 holding(const host::RefColumn& ref, const QString& number) {
-    return h
-        .value(u"SELECT COUNT(*) FROM %1 WHERE %2=%3"_s.arg(ref.tableName(), ref.columnName(), db::sqlQuote(number)))
-        .toLongLong();
-  }
   // Every column of host::allColumns() holds number once (held) or not at all; names the first that does not.
   QString everyColumn(const QString& number, bool held) {
     for (const host::RefColumn& ref : host::allColumns())
-      if (holding(ref, number) != (held ? 1 : 0)) return ref.tableName() + u'.' + ref.columnName();
+      if (h.value(u"SELECT COUNT(*) FROM %1 WHERE %2=%3"_s.arg(ref.tableName(), ref.columnName(),
+                                                               db::sqlQuote(number))) != (held ? u"1"_s : u"0"_s))
+        return ref.tableName() + u'.' + ref.columnName();
     return QString();
   }
 };

@@ -47,19 +47,6 @@ TEST_F(BatchData, RuleEntriesAndTheListingOfARule) {
   EXPECT_EQ(listRule(shared(), u"2"_s, true).unlisted, 1);
 }
 
-TEST_F(BatchData, ChecksAskTheRegister) {
-  add(u"10200"_s, u"无岗位甲"_s, u"保安"_s, QString());
-  Rows rows{{u"1"_s, u"10200"_s}, {u"2"_s, u"10201"_s}};
-  h.clearStatements();
-  Outcome o = checkRows(shared(), rows, false);
-  EXPECT_EQ(o.status, Status::Taken);
-  EXPECT_EQ(o.holderName, u"无岗位甲"_s);
-  EXPECT_EQ(h.statements(), QStringList{registerLookupSql(u"10200"_s)});
-  o = checkRows(shared(), rows, true);
-  EXPECT_EQ(o.repairs, std::vector<int>{0});
-  EXPECT_EQ(rows[0].newNo, u"10202"_s);
-}
-
 // Three listed employees and one of another rule, each with a row in every column storing a number.
 class BatchApplyOps : public BatchData {
  protected:
