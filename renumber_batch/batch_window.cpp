@@ -235,7 +235,7 @@ void frm员工工号统一修改::colourRow(int row, const QColor& colour) {
   for (int c = 1; c < MSFlexGrid1->Cols(); ++c) MSFlexGrid1->setCellBackColor(row, c, colour);
 }
 
-void frm员工工号统一修改::showOutcome(const Outcome& outcome) {
+int frm员工工号统一修改::showOutcome(const Outcome& outcome) {
   const std::vector<Mark> m = marks(std::size_t(MSFlexGrid1->Rows() - 1), outcome);
   for (std::size_t i = 0; i < m.size(); ++i) {
     const int r = int(i) + 1;
@@ -245,7 +245,7 @@ void frm员工工号统一修改::showOutcome(const Outcome& outcome) {
     const qsizetype repaired = QSet<int>(outcome.repairs.begin(), outcome.repairs.end()).size();
     Label2->setText(passedMessage(qint64(m.size()), repaired));
     Command4->setEnabled(true);
-    return;
+    return 0;
   }
   numbersChanged();
   // The row to mend: the later twin of a duplicate, otherwise the row where the check stopped.
@@ -259,23 +259,30 @@ void frm员工工号统一修改::showOutcome(const Outcome& outcome) {
     case Status::Taken: Label2->setText(takenMessage(outcome.holderName)); break;
     case Status::Empty: Label2->setText(emptyMessage(r)); break;
   }
-  MSFlexGrid1->setRow(r);
+  return r;
+}
+
+void frm员工工号统一修改::bringIntoView(int row) {
+  if (row <= 0) return;
+  MSFlexGrid1->setRow(row);
   MSFlexGrid1->setCol(2);
-  MSFlexGrid1->scrollToItem(MSFlexGrid1->item(r, 2));
+  MSFlexGrid1->scrollToItem(MSFlexGrid1->item(row, 2));
 }
 
 void frm员工工号统一修改::check() {
   Label2->clear();
   numbersChanged();  // only a check that passes enables the export and the apply
-  ui::guarded(this, [this] {
+  int conflict = 0;
+  ui::guarded(this, [&] {
     const HiddenWhileRefilled hidden(MSFlexGrid1);
     for (int r = 1; r < MSFlexGrid1->Rows(); ++r) colourRow(r, QColor());  // nothing is known yet
     Rows rows = gridRows();
     WaitCursor wait;
     const Outcome outcome = checkRows(ops::sharedConnection(), rows, Check2->isChecked());
     for (int r : outcome.repairs) MSFlexGrid1->setTextMatrix(r + 1, 2, rows[std::size_t(r)].newNo);
-    showOutcome(outcome);
+    conflict = showOutcome(outcome);
   });
+  bringIntoView(conflict);  // once the grid is shown again
 }
 
 // ---- Apply and staging --------------------------------------------------------------------
@@ -294,7 +301,7 @@ void frm员工工号统一修改::apply() {
     return;
   if (outcome.status != Status::Passed) {
     Label2->clear();
-    showOutcome(outcome);
+    bringIntoView(showOutcome(outcome));
     return;
   }
   if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;

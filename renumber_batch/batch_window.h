@@ -56,9 +56,11 @@ class frm员工工号统一修改 : public QWidget {
 
   // The new numbers changed after a check: only a new check can enable the export and the apply.
   void numbersChanged();
-  // Resets the colours of every data cell, then colours rows as the outcome says; a failed
-  // check sets Label2 and brings the conflicting row into view.
-  void showOutcome(const batch::Outcome& outcome);
+  // Colours every data row as the outcome says and sets Label2 and the buttons; returns the grid
+  // row a failed check stopped at (the later twin of a duplicate), 0 for a passed one.
+  int showOutcome(const batch::Outcome& outcome);
+  // Makes the row's new-number cell current and scrolls it into view (nothing for row 0).
+  void bringIntoView(int row);
   void colourRow(int row, const QColor& colour);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
