@@ -69,8 +69,7 @@ class BatchWindow : public BatchData {
 
 TEST_F(BatchWindow, StartStateControlsAndRuleList) {
   open();
-  EXPECT_EQ(w->windowTitle(), u"员工工号统一修改(Orvale专用)"_s);
-  EXPECT_EQ(w->Label1->text(), u"员工类别"_s);
+  EXPECT_EQ(w->windowTitle() + u'|' + w->Label1->text(), u"员工工号统一修改(Orvale专用)|员工类别"_s);
   ASSERT_EQ(w->Combo1->count(), 3);
   EXPECT_EQ(w->Combo1->itemText(2), u"2 工程类"_s);
   EXPECT_EQ(w->Combo1->currentIndex(), -1);
@@ -84,8 +83,7 @@ TEST_F(BatchWindow, StartStateControlsAndRuleList) {
   for (int c = 0; c < 7; ++c) EXPECT_EQ(g->TextMatrix(0, c), headers.section(u'|', c, c)) << c;
   EXPECT_EQ(g->FixedCols(), 1);
   for (int c = 1; c <= 5; ++c) EXPECT_TRUE(g->ColAlignment(c).testFlag(Qt::AlignLeft)) << c;
-  EXPECT_TRUE(w->Text1->isHidden());
-  EXPECT_EQ(w->Label2->text(), QString());
+  EXPECT_TRUE(w->Text1->isHidden() && w->Label2->text().isEmpty());
   EXPECT_EQ(w->Label2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
   EXPECT_EQ(w->Check1->text() + w->Check2->text(), u"忽略多个岗位情况新工号重复自动生成"_s);
   EXPECT_TRUE(w->Check1->isChecked() && w->Check2->isChecked());
@@ -350,13 +348,11 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   EXPECT_EQ(h.messages(), QStringList{u"共有1名无岗位员工，工号前将加9，是否继续？"_s});
   EXPECT_TRUE(updates().isEmpty());
   w->Command5->click();
-  EXPECT_EQ(h.messages().last(), u"已处理1名无岗位员工"_s);
   EXPECT_EQ(h.value(u"SELECT 工号 FROM 员工档案 WHERE 姓名='无岗'"_s), u"912"_s);
   h.exec(u"UPDATE 员工档案 SET 岗位编号='P02'"_s);
   w->Command5->click();
-  EXPECT_EQ(h.messages().last(), u"没有无岗位员工"_s);
-  EXPECT_EQ(h.messages().size(), 4);
-  expectUsable();
+  EXPECT_EQ(h.messages().mid(2), (QStringList{u"已处理1名无岗位员工"_s, u"没有无岗位员工"_s}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
