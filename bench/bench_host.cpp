@@ -130,8 +130,12 @@ QStringList renameStatements(const host::RefColumn* first, std::size_t count, co
 
 QStringList stagingStatements() {
   const QString noPosition = QStringLiteral(" IN (SELECT 工号 FROM 员工档案 WHERE 岗位编号 IS NULL)");
+  // As the tool's script: the staging list, every further column before the register, the register last.
+  std::vector<host::RefColumn> columns(host::kStaging.begin(), host::kStaging.end() - 1);
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging)) columns.push_back(ref);
+  columns.push_back(host::kStaging.back());
   QStringList out;
-  for (const host::RefColumn& ref : host::kStaging) {
+  for (const host::RefColumn& ref : columns) {
     const QString t = u'"' + ref.tableName() + u'"', c = u'"' + ref.columnName() + u'"';
     out << QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + c + QStringLiteral("='9'||") + c +
                QStringLiteral(" WHERE ") + c + noPosition + ref.extraCondition();

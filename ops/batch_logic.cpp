@@ -10,19 +10,16 @@ namespace batch {
 
 using db::sqlQuote;
 
-// ---- Rule entries ---------------------------------------------------------------------------
-
-QString numberPrefix(const QString& entry) { return entry.left(1); }
-
 // ---- Statements -----------------------------------------------------------------------------
 
-QString ruleListSql() {
-  return QStringLiteral("SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数") +
-         QStringLiteral(" From 员工工号编码规则名称") + QStringLiteral(" Order By 类别码");
+namespace {
+QString categoriesOf(const QString& code) {
+  return QStringLiteral("Select 类别名称 From 员工类别 Where 类别码=") + sqlQuote(code);
 }
+}  // namespace
 
 QString listingSql(const QString& code) {
-  const QString categories = QStringLiteral("Select 类别名称 From 员工类别 Where 类别码=") + sqlQuote(code);
+  const QString categories = categoriesOf(code);
   return QStringLiteral(
              "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
              "职能部门new.职能部门编号, ") +
@@ -38,44 +35,56 @@ QString registerLookupSql(const QString& number) {
          QStringLiteral(" WHERE (员工档案.工号=") + sqlQuote(number) + QStringLiteral(")");
 }
 
+QString unlistedCountSql(const QString& code) {
+  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null And 员工类别 In (") +
+         categoriesOf(code) + u')';
+}
+
+QString registerCountSql(const QString& number) {
+  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 工号=") + sqlQuote(number);
+}
+
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
 QStringList applyStatements(const QString& oldNo, const QString& newNo) {
-  QStringList out;
-  out.reserve(int(host::kBatchApply.size()));
-  for (std::size_t k = 0; k < host::kBatchApply.size(); ++k) {
-    const host::RefColumn& ref = host::kBatchApply[k];
-    // The last statement has always been sent with two blanks after "Update".
-    const QString update = k + 1 == host::kBatchApply.size() ? QStringLiteral(" Update  ") : QStringLiteral(" Update ");
+  const auto rename = [&](const QString& update, const host::RefColumn& ref) {
     const QString column = ref.columnName();
-    out << update + ref.tableName() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
-               QStringLiteral(" Where ") + column + u'=' + sqlQuote(oldNo) + ref.extraCondition();
+    return update + ref.tableName() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
+           QStringLiteral(" Where ") + column + u'=' + sqlQuote(oldNo) + ref.extraCondition();
+  };
+  QStringList out;
+  for (std::size_t k = 0; k < host::kBatchApply.size(); ++k) {
+    // The last statement of the apply list has always been sent with two blanks after "Update".
+    const bool last = k + 1 == host::kBatchApply.size();
+    out << rename(last ? QStringLiteral(" Update  ") : QStringLiteral(" Update "), host::kBatchApply[k]);
   }
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply))
+    out << rename(QStringLiteral(" Update "), ref);
   return out;
 }
 
 QString applyBatch(const QString& oldNo, const QString& newNo) { return applyStatements(oldNo, newNo).join(QString()); }
 
 QStringList stagingStatements() {
-  const QString noPosition = QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null");
-  const QString goLine = QStringLiteral("\r\ngo\r\n");
+  const QString in = QStringLiteral(" In(Select 工号 From 员工档案 Where 岗位编号 Is Null)");
+  const auto staged = [&](const host::RefColumn& ref, const QString& plus, bool blank) {
+    const QString c = ref.columnName();
+    QString terminator = ref.extraCondition() + u';';
+    if (blank || !ref.extraCondition().isEmpty()) terminator += u' ';
+    return QStringLiteral(" Update ") + ref.tableName() + QStringLiteral(" set ") + c + plus + c +
+           QStringLiteral(" Where ") + c + in + terminator + QStringLiteral("\r\ngo\r\n");
+  };
   const std::size_t n = host::kStaging.size();
   QStringList out;
-  for (std::size_t k = 0; k < n; ++k) {
-    const host::RefColumn& ref = host::kStaging[k];
-    const QString t = ref.tableName(), c = ref.columnName();
-    const QString in = QStringLiteral(" In(") + noPosition + u')';
-    if (k + 1 == n) {  // the register itself, last: every statement above reads its old numbers
-      out << QStringLiteral(" Update ") + t + QStringLiteral(" Set ") + c + QStringLiteral("='9'+") + c +
-                 QStringLiteral(" Where ") + c + in;
-      break;
-    }
-    const QString plus = k + 2 == n ? QStringLiteral("='9' + ") : QStringLiteral("='9' +");
-    QString terminator = ref.extraCondition() + u';';
-    if (k == 0 || !ref.extraCondition().isEmpty()) terminator += u' ';
-    out << QStringLiteral(" Update ") + t + QStringLiteral(" set ") + c + plus + c + QStringLiteral(" Where ") + c +
-               in + terminator + goLine;
-  }
+  // The staging list but its last entry; its last but one (WYZJ) has always had a blank after "+".
+  for (std::size_t k = 0; k + 1 < n; ++k)
+    out << staged(host::kStaging[k], k + 2 == n ? QStringLiteral("='9' + ") : QStringLiteral("='9' +"), k == 0);
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging))
+    out << staged(ref, QStringLiteral("='9' +"), false);
+  // The register itself, last: every statement above reads its old numbers.
+  const QString c = host::kStaging[n - 1].columnName();
+  out << QStringLiteral(" Update ") + host::kStaging[n - 1].tableName() + QStringLiteral(" Set ") + c +
+             QStringLiteral("='9'+") + c + QStringLiteral(" Where ") + c + in;
   return out;
 }
 
@@ -122,6 +131,35 @@ QString stagingQuestion(qint64 count) {
   return QStringLiteral("共有") + QString::number(count) + QStringLiteral("名无岗位员工，工号前将加9，是否继续？");
 }
 
+QString stagedMessage(qint64 count) {
+  return QStringLiteral("已处理") + QString::number(count) + QStringLiteral("名无岗位员工");
+}
+
+QString passedMessage(qint64 rowCount, qint64 repaired) {
+  QString text = QStringLiteral("核对通过，共") + QString::number(rowCount) + QStringLiteral("名员工，");
+  if (repaired > 0) text += QStringLiteral("自动调整了") + QString::number(repaired) + QStringLiteral("个新工号，");
+  return text + QStringLiteral("请导出对照表后上传");
+}
+
+QString unlistedMessage(qint64 count) {
+  return QStringLiteral("另有") + QString::number(count) + QStringLiteral("名无岗位员工未列出");
+}
+
+QString staleMessage(int gridRow, const QString& oldNo) {
+  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行 原工号") + oldNo +
+         QStringLiteral("已不存在，可能已被他人修改，请重新列出");
+}
+
+QString heldQuestion(const std::vector<HeldNumber>& held) {
+  constexpr std::size_t kLines = 20;
+  QString text = QStringLiteral("以下新工号在其他表中已有记录：\n");
+  for (std::size_t i = 0; i < held.size() && i < kLines; ++i)
+    text += held[i].number + QStringLiteral("：") + held[i].tables + u'\n';
+  if (held.size() > kLines)
+    text += QStringLiteral("……另有") + QString::number(held.size() - kLines) + QStringLiteral("个新工号\n");
+  return text + QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？");
+}
+
 // ---- Checks ---------------------------------------------------------------------------------
 
 std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
@@ -138,7 +176,6 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
   }
   return out;
 }
-
 
 qint64 leadingValue(const QString& number) {
   constexpr qint64 kMax = 999'999'999'999'999'999;
@@ -260,63 +297,5 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
   }
   return out;
 }
-
-namespace literal {
-
-int firstTwin(const Rows& rows, const QString& number, int row) {
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (int(i) != row && rows[i].newNo == number) return int(i);
-  return -1;
-}
-
-bool candidateFree(const Rows& rows, qint64 candidate, const std::function<bool(const QString&)>& taken) {
-  for (const Row& r : rows)
-    if (leadingValue(r.newNo) == candidate) return false;
-  return !taken(QString::number(candidate));
-}
-
-QString nextFree(const Rows& rows, const QString& number, const std::function<bool(const QString&)>& taken) {
-  qint64 candidate = leadingValue(number) + 1;
-  while (!candidateFree(rows, candidate, taken)) ++candidate;
-  return QString::number(candidate);
-}
-
-Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
-  const std::function<bool(const QString&)> taken = [&](const QString& n) { return lookup(n).has_value(); };
-  // Each row's number also as a hash next to the others, so that the full scan for a twin
-  // compares words and looks at the text only where the hashes agree.
-  std::vector<std::size_t> keys;
-  for (const Row& r : rows) keys.push_back(qHash(r.newNo));
-  auto twin = [&](std::size_t j) {
-    const std::size_t key = keys[j];
-    for (std::size_t i = 0; i < rows.size(); ++i)
-      if (keys[i] == key && i != j && rows[i].newNo == rows[j].newNo) return int(i);
-    return -1;
-  };
-  Outcome out;
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::size_t j = 0; j < rows.size() && !changed; ++j) {
-      const Row& row = rows[j];
-      if (row.newNo.isEmpty()) {
-        out.status = Status::Empty;
-        out.row = int(j);
-        return out;
-      }
-      int fix = twin(j);
-      if (fix < 0 && row.oldNo != row.newNo && taken(row.newNo)) fix = int(j);
-      if (fix >= 0) {
-        QString& number = rows[std::size_t(fix)].newNo;
-        number = nextFree(rows, number, taken);
-        keys[std::size_t(fix)] = qHash(number);
-        out.repairs.push_back(fix);
-        changed = true;
-      }
-    }
-  }
-  return out;
-}
-
-}  // namespace literal
 
 }  // namespace batch

@@ -11,36 +11,38 @@
 
 namespace batch {
 
-// ---- Rule entries of the rule combo ("类别码 名称") --------------------------------------------
-
-// The number prefix: the first character of the entry.
-QString numberPrefix(const QString& entry);
-
 // ---- Statements ---------------------------------------------------------------------------
 
-// The rules of the combo, in code order.
-QString ruleListSql();
 // Employees of every category that carries categoryCode, with position and department, in
 // number order (length first, then text).
 QString listingSql(const QString& categoryCode);
+// Employees of those categories without a position (never listed): their number, as 人数.
+QString unlistedCountSql(const QString& categoryCode);
 // The register lookup of a number: employees holding it.
 QString registerLookupSql(const QString& number);
+// How many employees of the register hold a number, as 人数.
+QString registerCountSql(const QString& number);
 // Number of employees without a position (the ones the staging script renumbers).
 QString noPositionCountSql();
 
-// The 66 statements renaming oldNo to newNo in the register and every reference column.
+// The statements renaming oldNo to newNo: the 66 of the apply list (the register first), then
+// one for each further column that stores an employee number (host::missingFrom), so that no
+// record stays under the old number.
 QStringList applyStatements(const QString& oldNo, const QString& newNo);
 // The same joined into one text, as sent in one execution.
 QString applyBatch(const QString& oldNo, const QString& newNo);
 
-// The 87 statements of the staging script, each with its own terminator, line breaks and "go"
-// line (the last one has none).
+// The statements of the staging script, each with its own terminator, line breaks and "go" line
+// (the last one has none): the first 86 of the staging list, then one for each further column
+// that stores an employee number, then the register's. Every statement reads the old numbers
+// from the register, so the register's own statement stays last.
 QStringList stagingStatements();
 // The whole staging script (the statements joined with nothing between them).
 QString stagingScript();
 
 // ---- Proposal -----------------------------------------------------------------------------
 
+// The prefix is the chosen rule's whole category code.
 // prefix + the old number zero-filled to four digits when it is a digit string shorter than
 // five characters; prefix + its last four characters when it has five or more. Any other
 // short text (empty, letters) follows the prefix as it is.
@@ -55,10 +57,27 @@ QString duplicateMessage(int gridRow, const QString& department, const QString& 
 QString takenMessage(const QString& holderName);
 // Row without a new number (1-based grid row).
 QString emptyMessage(int gridRow);
-// Question before staging.
+// Question before staging, and its report when done.
 QString stagingQuestion(qint64 count);
+QString stagedMessage(qint64 count);
 inline const char16_t* kNoStaging = u"没有无岗位员工";
 inline const char16_t* kApplyDone = u"修改完成";
+// A passed check over rowCount rows, repaired of them replaced automatically.
+QString passedMessage(qint64 rowCount, qint64 repaired);
+// The listing left out employees of the rule without a position.
+QString unlistedMessage(qint64 count);
+// A row's old number no longer held by exactly one employee when the apply reached it.
+QString staleMessage(int gridRow, const QString& oldNo);
+
+// A new number that rows of other tables already hold, with those tables ("工资单明细 3行，...").
+struct HeldNumber {
+  QString number;
+  QString tables;
+  bool operator==(const HeldNumber&) const = default;
+};
+// The question before an apply that would merge such rows into the renumbered employees: one
+// line per number, at most 20, then a line naming how many more there are.
+QString heldQuestion(const std::vector<HeldNumber>& held);
 
 // ---- Checks -------------------------------------------------------------------------------
 
@@ -104,20 +123,5 @@ Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
 // One register lookup per distinct number; an index of the list's numbers kept current as rows
 // are repaired; scanning resumes where it stopped (rows before it cannot go bad by a repair).
 Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);
-
-// The building blocks of the check as the window's procedures define them, one row or one
-// candidate at a time, and the automatic resolution made of them: every repair restarts the pass
-// from the first row, every changed row is looked up again on every pass. Same outcome as
-// autoResolve, at the cost of k*n lookups and k*n*n comparisons; kept as the reference.
-namespace literal {
-// The first row other than row whose new number equals number (exact text), or -1.
-int firstTwin(const Rows& rows, const QString& number, int row);
-// True when no row's new number has the candidate's numeric value and the register does not
-// hold the candidate in plain decimal.
-bool candidateFree(const Rows& rows, qint64 candidate, const std::function<bool(const QString&)>& taken);
-// The next free number above the number's leading digits, in plain decimal.
-QString nextFree(const Rows& rows, const QString& number, const std::function<bool(const QString&)>& taken);
-Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);
-}  // namespace literal
 
 }  // namespace batch

@@ -1,19 +1,22 @@
 #include "renumber_batch/batch_window.h"
 
-
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
+#include <QTimer>
 #include <QVBoxLayout>
 
-#include "db/database.h"
+#include "ops/batch_ops.h"
+#include "ops/connection.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
+#include "widgets/text_filters.h"
+#include "widgets/wait_cursor.h"
 
 using namespace batch;
 
@@ -22,20 +25,17 @@ namespace {
 const QString kGridFormat = QStringLiteral(
     "序 |<原工号    |<新工号     |<姓名         |<部门                           |<岗位                            |");
 
-// The wait cursor for the lifetime of the object.
-class WaitCursor {
+// The grid hidden for the lifetime of the object, so that it is painted once (also when the
+// work fails half-way).
+class HiddenWhileRefilled {
  public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { restore(); }
-  void restore() {
-    if (on_) QGuiApplication::restoreOverrideCursor();
-    on_ = false;
-  }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
+  explicit HiddenWhileRefilled(QWidget* w) : w_(w) { w_->hide(); }
+  ~HiddenWhileRefilled() { w_->show(); }
+  HiddenWhileRefilled(const HiddenWhileRefilled&) = delete;
+  HiddenWhileRefilled& operator=(const HiddenWhileRefilled&) = delete;
 
  private:
-  bool on_ = true;
+  QWidget* w_;
 };
 
 }  // namespace
@@ -74,9 +74,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   Text1->installEventFilter(this);
   // Pasted text keeps only its digits, as typed text does.
   QObject::connect(Text1, &QLineEdit::textEdited, Text1, [this](const QString& text) {
-    QString digits;
-    for (QChar ch : text)
-      if (ch >= u'0' && ch <= u'9') digits += ch;
+    const QString digits = ui::keepOnly(text, ui::kDigits);
     if (digits != text) Text1->setText(digits);
   });
 
@@ -100,8 +98,20 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
 
   fillRules();
 
+  // A changed index lists (also when set by code); an entry chosen by the user lists too, also
+  // the one already shown. The activation that follows a change in the same event lists no twice.
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (index >= 0) 列表();
+    if (index < 0) return;
+    列表();
+    changedToIndex_ = index;
+    QTimer::singleShot(0, this, [this] { changedToIndex_ = -1; });
+  });
+  connect(Combo1, &QComboBox::activated, this, [this](int index) {
+    if (index == changedToIndex_) {
+      changedToIndex_ = -1;
+      return;
+    }
+    列表();
   });
   connect(Check1, &QCheckBox::toggled, this, [this] { 列表(); });
   connect(MSFlexGrid1, &FlexGrid::Click, this, [this] { gridClick(); });
@@ -117,58 +127,37 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
 
 void frm员工工号统一修改::fillRules() {
   const QSignalBlocker block(Combo1);  // filling chooses nothing
-  try {
-    db::Recordset rs = db::Database::shared().open(ruleListSql());
-    for (; !rs.eof(); rs.moveNext())
-      // The entry keeps the rule's own code beside its text, so a code holding a blank still
-      // lists that rule's employees.
-      Combo1->addItem(rs.text(QStringLiteral("类别码")) + u' ' + rs.text(QStringLiteral("编码类别名称")),
-                      rs.text(QStringLiteral("类别码")));
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-  }
+  std::vector<RuleEntry> entries;
+  ui::guarded(this, [&] { entries = ruleEntries(ops::sharedConnection()); });
+  // The entry keeps the rule's own code beside its text: the listing and the proposal use it.
+  for (const RuleEntry& e : entries) Combo1->addItem(e.text, e.code);
   Combo1->setCurrentIndex(-1);
 }
 
 void frm员工工号统一修改::列表() {
   if (Combo1->currentIndex() < 0) return;  // no rule chosen yet: nothing to list
-  struct Listed {
-    QString number, name, department, position;
-  };
-  std::vector<Listed> listed;
-  const bool once = Check1->isChecked();
-  try {
-    db::Recordset rs = db::Database::shared().open(listingSql(Combo1->currentData().toString()));
-    // A Null number never counts as the same employee as the row before it.
-    std::optional<QString> previous;
-    for (; !rs.eof(); rs.moveNext()) {
-      const bool numberNull = rs.isNull(QStringLiteral("工号"));
-      const QString number = rs.text(QStringLiteral("工号"));
-      if (once && !numberNull && previous == number) continue;
-      listed.push_back({number, rs.text(QStringLiteral("姓名")),
-                        rs.text(QStringLiteral("职能部门编号")) + u' ' + rs.text(QStringLiteral("职能部门名称")),
-                        rs.text(QStringLiteral("岗位代号")) + u' ' + rs.text(QStringLiteral("岗位名称"))});
-      if (once) previous = numberNull ? std::nullopt : std::optional<QString>(number);
-    }
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
+  Listing listing;
+  if (!ui::guarded(this, [&] {
+        listing = listRule(ops::sharedConnection(), Combo1->currentData().toString(), Check1->isChecked());
+      }))
     return;  // the list on screen stays as it was
-  }
 
-  // Hidden while refilled, so that it is painted once.
-  MSFlexGrid1->hide();
-  MSFlexGrid1->setRows(1);
-  MSFlexGrid1->setRows(int(listed.size()) + 1);
-  for (std::size_t i = 0; i < listed.size(); ++i) {
-    const int r = int(i) + 1;
-    MSFlexGrid1->setTextMatrix(r, 0, QString::number(r));
-    MSFlexGrid1->setTextMatrix(r, 1, listed[i].number);
-    MSFlexGrid1->setTextMatrix(r, 3, listed[i].name);
-    MSFlexGrid1->setTextMatrix(r, 4, listed[i].department);
-    MSFlexGrid1->setTextMatrix(r, 5, listed[i].position);
+  {
+    const HiddenWhileRefilled hidden(MSFlexGrid1);
+    MSFlexGrid1->setRows(1);
+    MSFlexGrid1->setRows(int(listing.rows.size()) + 1);
+    for (std::size_t i = 0; i < listing.rows.size(); ++i) {
+      const int r = int(i) + 1;
+      MSFlexGrid1->setTextMatrix(r, 0, QString::number(r));
+      MSFlexGrid1->setTextMatrix(r, 1, listing.rows[i].number);
+      MSFlexGrid1->setTextMatrix(r, 3, listing.rows[i].name);
+      MSFlexGrid1->setTextMatrix(r, 4, listing.rows[i].department);
+      MSFlexGrid1->setTextMatrix(r, 5, listing.rows[i].position);
+    }
+    if (!listing.rows.empty()) MSFlexGrid1->setRow(MSFlexGrid1->Rows() - 1);
   }
-  if (!listed.empty()) MSFlexGrid1->setRow(MSFlexGrid1->Rows() - 1);
-  MSFlexGrid1->show();
+  // A message of an earlier list would speak of rows that are gone.
+  Label2->setText(listing.unlisted > 0 ? unlistedMessage(listing.unlisted) : QString());
   Text1->hide();
   Command1->setEnabled(true);
   Command2->setEnabled(false);
@@ -198,7 +187,10 @@ void frm员工工号统一修改::closeEditor() { Text1->hide(); }
 // character is dropped. Keys that type nothing (arrows, Home, End, Delete) edit as usual.
 bool frm员工工号统一修改::editorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    MSFlexGrid1->setText(Text1->text());
+    if (MSFlexGrid1->Text() != Text1->text()) {
+      MSFlexGrid1->setText(Text1->text());
+      numbersChanged();
+    }
     Text1->hide();
     return true;
   }
@@ -215,12 +207,19 @@ bool frm员工工号统一修改::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void frm员工工号统一修改::numbersChanged() {
+  Command4->setEnabled(false);
+  Command3->setEnabled(false);
+}
+
 // ---- Proposal and checks ------------------------------------------------------------------
 
 void frm员工工号统一修改::propose() {
-  const QString prefix = numberPrefix(Combo1->currentText());
+  // The whole category code of the rule, as the listing uses it.
+  const QString prefix = Combo1->currentData().toString();
   for (int i = 1; i < MSFlexGrid1->Rows(); ++i)
     MSFlexGrid1->setTextMatrix(i, 2, proposal(prefix, MSFlexGrid1->TextMatrix(i, 1)));
+  numbersChanged();
   Command2->setEnabled(true);
 }
 
@@ -232,152 +231,106 @@ Rows frm员工工号统一修改::gridRows() const {
   return rows;
 }
 
-std::optional<QString> frm员工工号统一修改::registerHolder(const QString& number) {
-  db::Recordset rs = db::Database::shared().open(registerLookupSql(number));
-  if (rs.eof()) return std::nullopt;
-  return rs.text(QStringLiteral("姓名"));
-}
-
 void frm员工工号统一修改::colourRow(int row, const QColor& colour) {
   for (int c = 1; c < MSFlexGrid1->Cols(); ++c) MSFlexGrid1->setCellBackColor(row, c, colour);
 }
 
-void frm员工工号统一修改::showOutcome(const Outcome& outcome) {
+int frm员工工号统一修改::showOutcome(const Outcome& outcome) {
   const std::vector<Mark> m = marks(std::size_t(MSFlexGrid1->Rows() - 1), outcome);
   for (std::size_t i = 0; i < m.size(); ++i) {
     const int r = int(i) + 1;
     colourRow(r, m[i] == Mark::Duplicate ? duplicateColour() : m[i] == Mark::Taken ? takenColour() : QColor());
   }
+  if (outcome.status == Status::Passed) {
+    const qsizetype repaired = QSet<int>(outcome.repairs.begin(), outcome.repairs.end()).size();
+    Label2->setText(passedMessage(qint64(m.size()), repaired));
+    Command4->setEnabled(true);
+    return 0;
+  }
+  numbersChanged();
+  // The row to mend: the later twin of a duplicate, otherwise the row where the check stopped.
+  const int r = (outcome.status == Status::Duplicate ? outcome.otherRow : outcome.row) + 1;
   switch (outcome.status) {
     case Status::Passed: break;
-    case Status::Duplicate: {
-      const int d = outcome.otherRow + 1;
-      Label2->setText(duplicateMessage(d, MSFlexGrid1->TextMatrix(d, 4), MSFlexGrid1->TextMatrix(d, 5),
-                                       MSFlexGrid1->TextMatrix(d, 3)));
+    case Status::Duplicate:
+      Label2->setText(duplicateMessage(r, MSFlexGrid1->TextMatrix(r, 4), MSFlexGrid1->TextMatrix(r, 5),
+                                       MSFlexGrid1->TextMatrix(r, 3)));
       break;
-    }
     case Status::Taken: Label2->setText(takenMessage(outcome.holderName)); break;
-    case Status::Empty: Label2->setText(emptyMessage(outcome.row + 1)); break;
+    case Status::Empty: Label2->setText(emptyMessage(r)); break;
   }
+  return r;
+}
+
+void frm员工工号统一修改::bringIntoView(int row) {
+  if (row <= 0) return;
+  MSFlexGrid1->setRow(row);
+  MSFlexGrid1->setCol(2);
+  MSFlexGrid1->scrollToItem(MSFlexGrid1->item(row, 2));
 }
 
 void frm员工工号统一修改::check() {
   Label2->clear();
-  MSFlexGrid1->hide();
-  Rows rows = gridRows();
-  const RegisterLookup lookup = [this](const QString& n) { return registerHolder(n); };
-  Outcome outcome;
-  try {
-    if (Check2->isChecked()) {
-      WaitCursor wait;
-      outcome = autoResolve(rows, lookup);
-      for (int r : outcome.repairs) MSFlexGrid1->setTextMatrix(r + 1, 2, rows[std::size_t(r)].newNo);
-    } else {
-      outcome = manualCheck(rows, lookup);
-    }
-  } catch (const db::DbError& e) {
-    showOutcome(Outcome{});  // default colours: nothing was found out
-    MSFlexGrid1->show();
-    ui::dbError(this, e.text());
-    return;
-  }
-  showOutcome(outcome);
-  MSFlexGrid1->show();
-  if (outcome.status == Status::Passed) Command4->setEnabled(true);
-}
-
-bool frm员工工号统一修改::本核(const QString& number, int& conflictRow, int row) const {
-  const int d = literal::firstTwin(gridRows(), number, row - 1);
-  if (d < 0) return true;
-  conflictRow = d + 1;
-  return false;
-}
-
-bool frm员工工号统一修改::数核(const QString& number) {
-  const std::optional<QString> holder = registerHolder(number);
-  if (!holder) return true;
-  if (!Check2->isChecked()) Label2->setText(takenMessage(*holder));
-  return false;
-}
-
-QString frm员工工号统一修改::自动插入(const QString& number) {
-  return literal::nextFree(gridRows(), number, [this](const QString& n) { return !数核(n); });
-}
-
-bool frm员工工号统一修改::自插核对(qint64 candidate) {
-  return literal::candidateFree(gridRows(), candidate, [this](const QString& n) { return !数核(n); });
+  numbersChanged();  // only a check that passes enables the export and the apply
+  int conflict = 0;
+  ui::guarded(this, [&] {
+    const HiddenWhileRefilled hidden(MSFlexGrid1);
+    for (int r = 1; r < MSFlexGrid1->Rows(); ++r) colourRow(r, QColor());  // nothing is known yet
+    Rows rows = gridRows();
+    WaitCursor wait;
+    const Outcome outcome = checkRows(ops::sharedConnection(), rows, Check2->isChecked());
+    for (int r : outcome.repairs) MSFlexGrid1->setTextMatrix(r + 1, 2, rows[std::size_t(r)].newNo);
+    conflict = showOutcome(outcome);
+  });
+  bringIntoView(conflict);  // once the grid is shown again
 }
 
 // ---- Apply and staging --------------------------------------------------------------------
 
-void frm员工工号统一修改::Kestrune(const QString& oldNo, const QString& newNo) {
-  db::Database::shared().execute(applyBatch(oldNo, newNo));
-}
-
 void frm员工工号统一修改::apply() {
-  // The numbers may have been edited since the last check: check the grid as it stands.
   const Rows rows = gridRows();
-  db::Database& db = db::Database::shared();
-  std::optional<QString> failure;
-  {
-    WaitCursor wait;
-    try {
-      const Outcome outcome = manualCheck(rows, [this](const QString& n) { return registerHolder(n); });
-      if (outcome.status != Status::Passed) {
-        wait.restore();
-        Label2->clear();
-        showOutcome(outcome);
-        return;
-      }
-    } catch (const db::DbError& e) {
-      wait.restore();
-      ui::dbError(this, e.text());
-      return;
-    }
-    // Every row or none.
-    std::size_t i = 0;
-    try {
-      db::Transaction tx(db);
-      for (; i < rows.size(); ++i) Kestrune(rows[i].oldNo, rows[i].newNo);
-      tx.commit();
-    } catch (const db::DbError& e) {
-      failure = e.text();
-      if (i < rows.size())
-        *failure += QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(rows[i].oldNo, rows[i].newNo);
-    }
+  // The numbers may have been changed since the last check: check the grid as it stands.
+  Outcome outcome;
+  std::vector<HeldNumber> held;
+  if (!ui::guarded(this, [&] {
+        WaitCursor wait;
+        Rows checked = rows;
+        outcome = checkRows(ops::sharedConnection(), checked, false);
+        if (outcome.status == Status::Passed) held = heldElsewhere(ops::sharedConnection(), rows);
+      }))
+    return;
+  if (outcome.status != Status::Passed) {
+    Label2->clear();
+    bringIntoView(showOutcome(outcome));
+    return;
   }
-  if (failure) {
-    ui::dbError(this, *failure);
+  if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;
+  ApplyResult result;
+  if (!ui::guarded(this, [&] {
+        WaitCursor wait;
+        result = applyRows(ops::sharedConnection(), rows);
+      }))
+    return;
+  if (!result.applied()) {
+    ui::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
     return;
   }
   ui::msg(this, QString::fromUtf16(kApplyDone));
+  列表();  // the new numbers are the employees' numbers now
 }
 
 void frm员工工号统一修改::stage() {
-  db::Database& db = db::Database::shared();
   qint64 count = 0;
-  try {
-    db::Recordset rs = db.open(noPositionCountSql());
-    count = rs.eof() ? 0 : rs.field(QStringLiteral("人数")).toLongLong();
-  } catch (const db::DbError& e) {
-    ui::dbError(this, e.text());
-    return;
-  }
+  if (!ui::guarded(this, [&] { count = noPositionCount(ops::sharedConnection()); })) return;
   if (count == 0) {
     ui::msg(this, QString::fromUtf16(kNoStaging));
     return;
   }
   if (!ui::ask(this, stagingQuestion(count))) return;
-  std::optional<QString> failure;
-  {
-    WaitCursor wait;
-    try {
-      db::Transaction tx(db);
-      db.executeScript(stagingScript());
-      tx.commit();
-    } catch (const db::DbError& e) {
-      failure = e.text();
-    }
-  }
-  if (failure) ui::dbError(this, *failure);
+  if (!ui::guarded(this, [&] {
+        WaitCursor wait;
+        stageNoPosition(ops::sharedConnection());
+      }))
+    return;
+  ui::msg(this, stagedMessage(count));
 }

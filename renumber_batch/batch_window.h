@@ -4,7 +4,6 @@
 #include <QColor>
 #include <QString>
 #include <QWidget>
-#include <optional>
 
 #include "ops/batch_logic.h"
 
@@ -27,10 +26,10 @@ class frm员工工号统一修改 : public QWidget {
   explicit frm员工工号统一修改(QWidget* parent = nullptr);
 
   QLabel* Label1 = nullptr;  // caption of the rule combo
-  QComboBox* Combo1 = nullptr;  // numbering rule: "类别码 编码类别名称"
+  QComboBox* Combo1 = nullptr;  // numbering rule: "类别码 编码类别名称", the code as the entry's data
   FlexGrid* MSFlexGrid1 = nullptr;  // the work list
   QLineEdit* Text1 = nullptr;  // in-place editor of the new-number column
-  QLabel* Label2 = nullptr;  // message line of the checks
+  QLabel* Label2 = nullptr;  // message line of the listing and the checks
   QCheckBox* Check1 = nullptr;  // list each employee number once
   QCheckBox* Check2 = nullptr;  // resolve conflicts automatically
   QPushButton* Command1 = nullptr;  // propose new numbers
@@ -39,24 +38,11 @@ class frm员工工号统一修改 : public QWidget {
   QPushButton* Command3 = nullptr;  // apply the new numbers
   QPushButton* Command5 = nullptr;  // stage employees without a position
 
-  // The checking procedures, one row or one candidate at a time, on the grid as it stands.
-  // 本核: true when no row other than row carries number in the new-number column; otherwise
-  // false with conflictRow set to the first such row.
-  bool 本核(const QString& number, int& conflictRow, int row) const;
-  // 数核: true when no employee of the register has number; on false with Check2 unticked
-  // Label2 names the holder. Throws db::DbError.
-  bool 数核(const QString& number);
-  // 自动插入: the next number above number's leading digits that is free (自插核对).
-  QString 自动插入(const QString& number);
-  // 自插核对: true when no row's new number has the candidate's numeric value and 数核 agrees.
-  bool 自插核对(qint64 candidate);
-
-  // Renames oldNo to newNo in the register and every reference column, in one execution.
-  // Throws db::DbError.
-  void Kestrune(const QString& oldNo, const QString& newNo);
-
-  // Lists the employees of the chosen rule (Combo1 or Check1 clicked).
+  // Lists the employees of the chosen rule (Combo1 chosen, Check1 clicked, after an apply).
   void 列表();
+
+  // The work list as the grid holds it: columns 1 and 2 of every data row.
+  batch::Rows gridRows() const;
 
  private:
   void fillRules();
@@ -68,13 +54,16 @@ class frm员工工号统一修改 : public QWidget {
   void apply();
   void stage();
 
-  batch::Rows gridRows() const;
-  // The holder's name of a number in the register, or nothing when it is free.
-  std::optional<QString> registerHolder(const QString& number);
-  // Resets the colours of every data cell, then colours rows as the outcome says and sets Label2
-  // for a failed manual check.
-  void showOutcome(const batch::Outcome& outcome);
+  // The new numbers changed after a check: only a new check can enable the export and the apply.
+  void numbersChanged();
+  // Colours every data row as the outcome says and sets Label2 and the buttons; returns the grid
+  // row a failed check stopped at (the later twin of a duplicate), 0 for a passed one.
+  int showOutcome(const batch::Outcome& outcome);
+  // Makes the row's new-number cell current and scrolls it into view (nothing for row 0).
+  void bringIntoView(int row);
   void colourRow(int row, const QColor& colour);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+  int changedToIndex_ = -1;  // the entry a change of Combo1's index has just listed
 };

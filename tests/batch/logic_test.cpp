@@ -6,6 +6,7 @@
 #include <chrono>
 #include <random>
 
+#include "bench/batch_literal.h"
 #include "host/host_tables.h"
 #include "ops/batch_logic.h"
 
@@ -43,11 +44,12 @@ QStringList newNumbers(const Rows& rows) {
 
 }  // namespace
 
-TEST(BatchStatements, ApplyBatchHoldsTheSixtySixStatementsInListOrder) {
+TEST(BatchStatements, ApplyRenamesTheApplyListThenEveryFurtherColumn) {
   const QStringList s = applyStatements(QStringLiteral("1001"), QStringLiteral("20001"));
-  ASSERT_EQ(s.size(), 66);
+  const std::vector<host::RefColumn> more = host::missingFrom(host::kBatchApply);
+  ASSERT_EQ(more.size(), 26u);
+  ASSERT_EQ(s.size(), 66 + 26);
   EXPECT_EQ(s[0], QStringLiteral(" Update 员工档案 set 工号='20001' Where 工号='1001'"));
-  EXPECT_EQ(s[1], QStringLiteral(" Update 岗位员工new set 员工代号='20001' Where 员工代号='1001'"));
   EXPECT_EQ(s[7], QStringLiteral(" Update 员工档案temp set 工号='20001' Where 工号='1001' AND 类型='档案信息修改'"));
   EXPECT_EQ(s[62], QStringLiteral(" Update WYZJ set 收款人ID='20001' Where 收款人ID='1001'"));
   EXPECT_EQ(s[63], QStringLiteral(" Update SKOperator set OperatorNum='20001' Where OperatorNum='1001'"));
@@ -58,16 +60,22 @@ TEST(BatchStatements, ApplyBatchHoldsTheSixtySixStatementsInListOrder) {
                 s[int(k)].startsWith(QStringLiteral(" Update  ") + t + u' '))
         << k;
   }
+  for (std::size_t k = 0; k < more.size(); ++k)
+    EXPECT_EQ(
+        s[66 + int(k)],
+        QStringLiteral(" Update %1 set %2='20001' Where %2='1001'").arg(more[k].tableName(), more[k].columnName()));
   EXPECT_EQ(applyBatch(QStringLiteral("1001"), QStringLiteral("20001")), s.join(QString()));
   // A quote inside a number stays inside its literal.
   EXPECT_EQ(applyStatements(QStringLiteral("1'1"), QStringLiteral("2"))[0],
             QStringLiteral(" Update 员工档案 set 工号='2' Where 工号='1''1'"));
 }
 
-TEST(BatchStatements, StagingScriptTextsAndLineBreaks) {
+TEST(BatchStatements, StagingScriptTextsAndLineBreaksTheRegisterLast) {
   const QString s = QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null");
   const QStringList st = stagingStatements();
-  ASSERT_EQ(st.size(), 87);
+  const std::vector<host::RefColumn> more = host::missingFrom(host::kStaging);
+  ASSERT_EQ(more.size(), 5u);
+  ASSERT_EQ(st.size(), 87 + 5);
   EXPECT_EQ(st[0], QStringLiteral(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(") + s +
                        QStringLiteral("); \r\ngo\r\n"));
   EXPECT_EQ(st[1], QStringLiteral(" Update XZ文件记录 set 拟稿人='9' +拟稿人 Where 拟稿人 In(") + s +
@@ -76,15 +84,15 @@ TEST(BatchStatements, StagingScriptTextsAndLineBreaks) {
                        QStringLiteral(") AND 类型='档案信息修改'; \r\ngo\r\n"));
   EXPECT_EQ(st[85], QStringLiteral(" Update WYZJ set 收款人ID='9' + 收款人ID Where 收款人ID In(") + s +
                         QStringLiteral(");\r\ngo\r\n"));
-  EXPECT_EQ(st[86], QStringLiteral(" Update 员工档案 Set 工号='9'+工号 Where 工号 In(") + s + u')');
+  for (std::size_t k = 0; k < more.size(); ++k)
+    EXPECT_EQ(st[86 + int(k)], QStringLiteral(" Update %1 set %2='9' +%2 Where %2 In(%3);\r\ngo\r\n")
+                                   .arg(more[k].tableName(), more[k].columnName(), s));
+  EXPECT_EQ(st[91], QStringLiteral(" Update 员工档案 Set 工号='9'+工号 Where 工号 In(") + s + u')');
   EXPECT_EQ(stagingScript(), st.join(QString()));
-  EXPECT_EQ(stagingScript().count(QStringLiteral("\r\ngo\r\n")), 86);
+  EXPECT_EQ(stagingScript().count(QStringLiteral("\r\ngo\r\n")), 91);
 }
 
-TEST(BatchStatements, QueriesOfTheWindow) {
-  EXPECT_EQ(ruleListSql(),
-            QStringLiteral(
-                "SELECT ID, 编码类别名称, 类别码, 编码规则, 流水号位数 From 员工工号编码规则名称 Order By 类别码"));
+TEST(BatchStatements, Queries) {
   EXPECT_EQ(listingSql(QStringLiteral("1")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
@@ -93,10 +101,14 @@ TEST(BatchStatements, QueriesOfTheWindow) {
                 "职能部门new.职能部门编号 WHERE (员工档案.员工类别 IN (Select 类别名称 From 员工类别 Where "
                 "类别码='1')) ORDER BY len(员工档案.工号),员工档案.工号"));
   EXPECT_TRUE(listingSql(QStringLiteral("a'b")).contains(QStringLiteral("类别码='a''b'))")));
+  EXPECT_EQ(unlistedCountSql(QStringLiteral("1")),
+            QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null And 员工类别 In (Select "
+                           "类别名称 From 员工类别 Where 类别码='1')"));
   EXPECT_EQ(registerLookupSql(QStringLiteral("10023")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));
-  EXPECT_EQ(numberPrefix(QStringLiteral("7 工程")), QStringLiteral("7"));
+  EXPECT_EQ(registerCountSql(QStringLiteral("1'0")),
+            QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 工号='1''0'"));
 }
 
 TEST(BatchProposal, PrefixPlusZeroFilledOrLastFour) {
@@ -115,14 +127,29 @@ TEST(BatchProposal, PrefixPlusZeroFilledOrLastFour) {
   // Short texts that are no digit string follow the prefix unchanged.
   EXPECT_EQ(proposal(p, QString()), QStringLiteral("1"));
   EXPECT_EQ(proposal(p, QStringLiteral("A12")), QStringLiteral("1A12"));
+  EXPECT_EQ(proposal(QStringLiteral("10"), QStringLiteral("23")), QStringLiteral("100023"));
 }
 
-TEST(BatchMessages, Texts) {
+TEST(BatchMessages, TextsAndNumericValues) {
   EXPECT_EQ(duplicateMessage(7, QStringLiteral("01 工程部"), QStringLiteral("0101 电工"), QStringLiteral("王五")),
             QStringLiteral("新工号有重复 在第7 行 01 工程部 0101 电工 王五"));
   EXPECT_EQ(takenMessage(QStringLiteral("李四")), QStringLiteral("新工号数据库中已经存在，同李四重复"));
   EXPECT_EQ(emptyMessage(4), QStringLiteral("第4行新工号不能为空"));
   EXPECT_EQ(stagingQuestion(3), QStringLiteral("共有3名无岗位员工，工号前将加9，是否继续？"));
+  EXPECT_EQ(stagedMessage(3), QStringLiteral("已处理3名无岗位员工"));
+  EXPECT_EQ(passedMessage(7, 0), QStringLiteral("核对通过，共7名员工，请导出对照表后上传"));
+  EXPECT_EQ(passedMessage(7, 2), QStringLiteral("核对通过，共7名员工，自动调整了2个新工号，请导出对照表后上传"));
+  EXPECT_EQ(unlistedMessage(2), QStringLiteral("另有2名无岗位员工未列出"));
+  EXPECT_EQ(staleMessage(3, QStringLiteral("1003")),
+            QStringLiteral("第3行 原工号1003已不存在，可能已被他人修改，请重新列出"));
+  std::vector<HeldNumber> held{{QStringLiteral("0345"), QStringLiteral("工资单明细 3行，考勤表详细 12行")}};
+  EXPECT_EQ(heldQuestion(held), QStringLiteral("以下新工号在其他表中已有记录：\n0345：工资单明细 3行，考勤表详细 12行\n"
+                                               "继续修改将把这些记录并入相应员工，是否继续？"));
+  for (int i = 1; i < 23; ++i) held.push_back({QString::number(i), QStringLiteral("出勤 1行")});
+  const QStringList lines = heldQuestion(held).split(u'\n');
+  ASSERT_EQ(lines.size(), 1 + 20 + 2);
+  EXPECT_EQ(lines[20], QStringLiteral("19：出勤 1行"));
+  EXPECT_EQ(lines[21], QStringLiteral("……另有3个新工号"));
   EXPECT_EQ(leadingValue(QStringLiteral("01005")), 1005);
   EXPECT_EQ(leadingValue(QStringLiteral("12ab3")), 12);
   EXPECT_EQ(leadingValue(QStringLiteral("x1")), 0);

@@ -154,7 +154,7 @@ class Staging : public Operation {
   Snapshot changed(const Snapshot& before) override {
     return renamed(renamed(before, host::kStaging, u("12"), u("912")), host::kStaging, u("13"), u("913"));
   }
-  QStringList successMessages() override { return {batch::stagingQuestion(2)}; }
+  QStringList successMessages() override { return {batch::stagingQuestion(2), batch::stagedMessage(2)}; }
   void checkUnchangedWindow(Problems& p) override {
     p.expect(w->Command5->isEnabled(), u("staging button usable"));
     p.expect(QApplication::overrideCursor() == nullptr, u("wait cursor left on"));
@@ -311,8 +311,10 @@ TEST(FaultInjection, EveryStatementOfTheStagingScript) {
         [&] { injectFailure(ref.tableName(), updateOf(ref), injectedText(k)); }, [] { removeInjectedFailure(); },
         injectedText(k),
         [&](Problems& p, const QStringList& log) {
-          // Each statement is a batch of its own: the failure stopped the script at k.
-          checkSentUpTo(p, log, op.changeStatements(), k - 1);
+          // Each statement is a batch of its own: the failure stopped the script at k (the register's
+          // statement, the last of the list, comes after every further column's).
+          const QStringList change = op.changeStatements();
+          checkSentUpTo(p, log, change, k == 87 ? int(change.size()) - 1 : k - 1);
         });
   }
   series.expectAllHeld();
