@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -113,4 +114,38 @@ TEST(Harness, ScriptedDialogsAndSharedWindows) {
   Harness again;
   again.open<Probe>();
   EXPECT_EQ(Probe::made, 2);
+}
+
+TEST(TestData, BuilderWritesQuotedRowsAndTheSmallOrganisation) {
+  Harness h;
+  testdata::smallOrganisation();
+  EXPECT_EQ(h.column("SELECT 职能部门编号 + '/' + 职能部门名称 FROM 职能部门new ORDER BY ID"),
+            (QStringList{"D01/综合部", "D02/工程部"}));
+  EXPECT_EQ(h.column("SELECT 岗位代号 + '/' + 职能部门代号 + '/' + 岗位类别代号 FROM 岗位信息New ORDER BY ID"),
+            (QStringList{"P01/D01/01", "P02/D02/02"}));
+  EXPECT_EQ(h.column("SELECT 类别名称 + '=' + ISNULL(类别码, 'Null') FROM 员工类别 ORDER BY ID"),
+            (QStringList{"保安=1", "管理人员=18", "临时工=Null"}));
+  EXPECT_EQ(h.column("SELECT 类别码 + '/' + 编码规则 + '/' + 流水号位数 FROM 员工工号编码规则名称 ORDER BY ID"),
+            (QStringList{"1/1/0000", "18/1/000"}));
+  EXPECT_EQ(h.column("SELECT 类别代码 FROM 员工工号编码规则 WHERE 部门编号 Is Null AND 岗位类别 Is Null AND 流水号 Is "
+                     "Null ORDER BY ID"),
+            (QStringList{"1", "18"}));
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案"), "0");
+
+  // Quotes are written as they are; an empty text is Null; IDs come back.
+  testdata::department("D03", "O'Hara部", "D01");
+  EXPECT_EQ(h.value("SELECT 上级部门编号 FROM 上级部门new WHERE 职能部门编号='D03'"), "D01");
+  const qint64 id = testdata::employee({.number = "0'7", .name = "张'三", .category = "管理人员", .position = ""});
+  EXPECT_EQ(h.value("SELECT ID FROM 员工档案 WHERE 工号='0''7' AND 姓名='张''三' AND 岗位编号 Is Null AND 性别='男'"),
+            QString::number(id));
+  const qint64 rowId = testdata::ruleRow({.code = "18", .department = "D01", .serial = 4});
+  EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + QString::number(rowId)), "4");
+
+  // Reference rows: one per table of a list, the number in every column it names there.
+  testdata::references(host::kSingleCascade, "0'7");
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM XZ文件记录 WHERE 拟稿人='0''7' AND 盖章人='0''7'"), "1");
+  EXPECT_EQ(h.value("SELECT 类型 FROM 员工档案temp WHERE 工号='0''7'"), "档案信息修改");
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案"), "1");  // the register is left alone
+  testdata::reference(host::kSingleCascade[58], "0099");
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM TS投诉受理 WHERE 员工工号='0099'"), "1");
 }
