@@ -12,6 +12,7 @@
 #include "export/sheet_name.h"
 #include "tests/export/xls_reader.h"
 #include "tests/robustness/robust_support.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 
@@ -35,7 +36,7 @@ class HostileExport : public ::testing::Test {
   Harness h;
   QString cwd;
   void SetUp() override {
-    frm输出到Excel文件::openWorkbook = [](const QString&) {};
+    frm输出到Excel文件::openWorkbook = [](const QString&) { return true; };
     cwd = QDir::currentPath();
     QDir::setCurrent(h.dir());  // a relative path lands in the test's own folder
   }
