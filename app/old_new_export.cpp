@@ -1,13 +1,13 @@
 #include "app/old_new_export.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QVariant>
 
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
+#include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
@@ -25,7 +25,7 @@ void connectOldNewExport(frm员工工号统一修改& w) {
     auto& x = shared_window::instance<frm输出到Excel文件>();
     x.SourceGrid = w.MSFlexGrid1;
     const OldNewExportFields f =
-        oldNewExportFields(w.Combo1->currentText(), QCoreApplication::applicationDirPath(), QDate::currentDate());
+        oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
     x.Text1[0]->setText(f.path);
     x.Text1[1]->setText(f.title1);
     x.Text1[3]->setText(f.title2);
@@ -35,4 +35,6 @@ void connectOldNewExport(frm员工工号统一修改& w) {
   });
 }
 
-void wireFeatures() { shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); }; }
+void wireFeatures() {
+  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); };
+}
