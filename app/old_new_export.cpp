@@ -1,7 +1,6 @@
 #include "app/old_new_export.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QVariant>
@@ -10,6 +9,7 @@
 #include "dbcheck/check_window.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
+#include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
@@ -27,7 +27,7 @@ void connectOldNewExport(frm员工工号统一修改& w) {
     auto& x = shared_window::instance<frm输出到Excel文件>();
     x.SourceGrid = w.MSFlexGrid1;
     const OldNewExportFields f =
-        oldNewExportFields(w.Combo1->currentText(), QCoreApplication::applicationDirPath(), QDate::currentDate());
+        oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
     x.Text1[0]->setText(f.path);
     x.Text1[1]->setText(f.title1);
     x.Text1[3]->setText(f.title2);

@@ -8,7 +8,7 @@ class frm员工工号统一修改;
 
 // The four boxes of the export window for a rule entry of Combo1 ("类别码 编码类别名称").
 struct OldNewExportFields {
-  QString path;  // Text1(0): folder, separator, N + "类员工新旧工号对照表.XLS"
+  QString path;  // Text1(0): folder (the user's documents), separator, N + "类员工新旧工号对照表.XLS"
   QString title1;  // Text1(1): N + "类员工新旧工号对照表"
   QString title2;  // Text1(3): the date as yyyy-MM-dd
   QString sheet;  // Text1(2): N

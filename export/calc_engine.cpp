@@ -45,10 +45,12 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 
 #include "export/office_process.h"
+#include "export/xls_active_sheet.h"
 
 namespace calc {
 namespace {
@@ -295,6 +297,11 @@ class LoWorkbook : public Workbook {
     });
   }
 
+  void activateSheet(int sheet) override {
+    step("activate the sheet", [&] { spreadsheet(sheet); });  // the sheet exists
+    activeSheet_ = sheet;
+  }
+
   void save() override {
     step("save the workbook", [&] {
       fitTableRowHeights();
@@ -307,6 +314,7 @@ class LoWorkbook : public Workbook {
         storable->storeAsURL(storable->getLocation(), args);
       }
     });
+    if (activeSheet_ >= 0 && savedAsLegacyExcel()) markActiveSheet();
   }
 
   void close() override {
@@ -320,6 +328,7 @@ class LoWorkbook : public Workbook {
   QString path_;
   QString filter_;
   std::map<int, std::pair<int, int>> tableRows_;  // sheet -> first and last row of the table written
+  int activeSheet_ = -1;  // the sheet the saved workbook opens on; -1 leaves it as it was
   sal_Int32 textFormat_ = -1;
 
   // The table's rows get a fixed height while the table is written and formatted: the engine
@@ -386,6 +395,22 @@ class LoWorkbook : public Workbook {
     }
     return textFormat_;
   }
+  bool savedAsLegacyExcel() const { return !savesAsLoaded() || filter_ == QLatin1String(kLegacyExcelFilter); }
+  // The engine saves the tab that was active when the workbook was loaded, and a headless office
+  // has no view to change it through: the saved file gets the active sheet set in its bytes. A
+  // file that cannot be marked stays as the engine saved it.
+  void markActiveSheet() {
+    QFile f(QFileInfo(path_).absoluteFilePath());
+    if (!f.open(QIODevice::ReadWrite)) throw EngineError("activate the sheet: " + f.errorString());
+    QByteArray bytes = f.readAll();
+    QString error;
+    if (!setActiveXlsSheet(bytes, activeSheet_, &error)) {
+      std::fprintf(stderr, "activate the sheet: %s\n", error.toUtf8().constData());
+      return;
+    }
+    if (!f.seek(0) || f.write(bytes) != bytes.size() || !f.flush())
+      throw EngineError("activate the sheet: " + f.errorString());
+  }
   bool savesAsLoaded() const {
     for (const WorkbookFilter& f : kWorkbookFilters)
       if (filter_ == QLatin1String(f.name)) return f.saveAsLoaded;
@@ -395,7 +420,7 @@ class LoWorkbook : public Workbook {
 
 class LoEngine : public Engine {
  public:
-  void createWorkbook(const QString& path) override {
+  void createWorkbook(const QString& path, const QString& sheetName) override {
     Reference<css::lang::XComponent> doc;
     removeStaleLock(path);
     try {
@@ -405,6 +430,7 @@ class LoEngine : public Engine {
           throw EngineError("create the workbook: the folder of " + path + " does not exist");
         doc = load("private:factory/scalc");
         if (!doc.is()) throw EngineError("create the workbook: the engine made no document");
+        onlySheet(doc, sheetName);
         Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
         const Sequence<css::beans::PropertyValue> args =
             props({prop("FilterName", Any(rtl::OUString(kLegacyExcelFilter))), prop("Overwrite", Any(false))});
@@ -445,6 +471,19 @@ class LoEngine : public Engine {
   }
 
  private:
+  // Leaves the new document with one sheet, called name: the others removed, the first renamed.
+  static void onlySheet(const Reference<css::lang::XComponent>& doc, const QString& name) {
+    Reference<css::sheet::XSpreadsheets> sheets =
+        Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY_THROW)->getSheets();
+    Reference<css::container::XIndexAccess> index(sheets, UNO_QUERY_THROW);
+    if (index->getCount() < 1) throw EngineError("create the workbook: the new document has no sheet");
+    while (index->getCount() > 1) {
+      Reference<css::container::XNamed> last(index->getByIndex(index->getCount() - 1), UNO_QUERY_THROW);
+      sheets->removeByName(last->getName());
+    }
+    Reference<css::container::XNamed>(index->getByIndex(0), UNO_QUERY_THROW)->setName(toU(name));
+  }
+
   static QString loadedFilter(const Reference<css::lang::XComponent>& doc) {
     Reference<css::frame::XModel> model(doc, UNO_QUERY_THROW);
     const Sequence<css::beans::PropertyValue> args = model->getArgs();

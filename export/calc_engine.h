@@ -7,17 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <stdexcept>
-#include <string>
+
+#include "export/engine_error.h"
+#include "export/office_control.h"
 
 namespace calc {
-
-// A failed engine step; what() is the engine's own error text (UTF-8).
-class EngineError : public std::runtime_error {
- public:
-  explicit EngineError(const QString& text) : std::runtime_error(text.toStdString()) {}
-  QString text() const { return QString::fromUtf8(what()); }
-};
 
 // A rectangle of cells from (top, left) to (bottom, right), all counted from 1, both corners included.
 struct CellRange {
@@ -53,6 +47,8 @@ class Workbook {
   virtual void setFontSize(int sheet, const CellRange& range, double points) = 0;
   // Fits the widths of columns firstCol..lastCol to their content.
   virtual void fitColumns(int sheet, int firstCol, int lastCol) = 0;
+  // Makes the sheet the one the workbook opens on: the active sheet, the only one selected.
+  virtual void activateSheet(int sheet) = 0;
   // Saves to the file it was opened from, in the format it was opened in.
   virtual void save() = 0;
   // Closes the document (without saving); further calls fail.
@@ -62,9 +58,10 @@ class Workbook {
 class Engine {
  public:
   virtual ~Engine() = default;
-  // Creates a new workbook with the engine's default sheets and saves it at path in the legacy
-  // Excel format ("MS Excel 97"); the document is closed again. Fails when the folder is missing.
-  virtual void createWorkbook(const QString& path) = 0;
+  // Creates a new workbook holding one empty sheet called sheetName and saves it at path in the
+  // legacy Excel format ("MS Excel 97"); the document is closed again. Fails when the folder is
+  // missing.
+  virtual void createWorkbook(const QString& path, const QString& sheetName) = 0;
   // Opens the workbook at path for writing. Fails for a file that is not a workbook (an empty
   // file included) and for a file that another program holds locked (the engine would open it
   // read-only).
@@ -73,16 +70,5 @@ class Engine {
   // The tool's engine: LibreOffice Calc.
   static Engine& shared();
 };
-
-namespace office {
-// The headless office behind the shared engine.
-bool running();
-long processId();  // 0 when not running
-QString profileDir();  // its private profile folder; "" when not running
-int openDocumentCount();  // documents the office holds open now (0 when not running)
-// Ends the office (desktop terminate, wait, kill when needed) and removes its profile. The
-// next engine call starts a new one. Called automatically when the tool exits.
-void shutdown();
-}  // namespace office
 
 }  // namespace calc

@@ -1,7 +1,5 @@
 #include "export/export_window.h"
 
-#include <QApplication>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -18,17 +16,15 @@
 #include "export/sheet_name.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
+#include "widgets/wait_cursor.h"
 
 namespace {
 
-// The wait cursor for the length of an export.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
+// The grid's header texts carry blanks after the caption that set the column widths on screen.
+QString withoutTrailingBlanks(QString text) {
+  while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
+  return text;
+}
 
 void reportEngineError(const QString& text) {
   std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
@@ -100,7 +96,7 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
     if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
       close();
     } else {
-      ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::exeName(), ui::Icon::None);
+      ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::title(), ui::Icon::None);
     }
   });
   connect(Command3, &QPushButton::clicked, this, [this] { close(); });
@@ -113,14 +109,14 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
 
 void frm输出到Excel文件::browse() {
   try {
-    const QString file = ui::Dialogs::current().chooseFile(this, QCoreApplication::applicationDirPath(),
+    const QString file = ui::Dialogs::current().chooseFile(this, app_info::documentsFolder(),
                                                            QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
     if (!file.isEmpty()) Text1[0]->setText(file);
   } catch (const std::system_error& e) {
-    ui::msg(this, QString::number(e.code().value()) + " " + QString::fromLocal8Bit(e.what()), app_info::exeName(),
+    ui::msg(this, QString::number(e.code().value()) + " " + QString::fromLocal8Bit(e.what()), app_info::title(),
             ui::Icon::Information);
   } catch (const std::exception& e) {
-    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::exeName(), ui::Icon::Information);
+    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Information);
   }
 }
 
@@ -129,18 +125,21 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   Q_UNUSED(title);
   Q_UNUSED(sheet);
   if (Text1[0]->text().trimmed().isEmpty()) {  // blanks only name no file either
-    ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::exeName(), ui::Icon::None);
+    ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::title(), ui::Icon::None);
     return false;
   }
   try {
     WaitCursor wait;
-    return exportGrid(grid);
+    if (!exportGrid(grid)) return false;
   } catch (const calc::EngineError& e) {
     reportEngineError(e.text());
+    return false;
   } catch (const std::exception& e) {
     reportEngineError(QString::fromLocal8Bit(e.what()));
+    return false;
   }
-  return false;
+  if (Check1->isChecked()) showWorkbook(QFileInfo(Text1[0]->text()).absoluteFilePath());
+  return true;
 }
 
 // The steps of the export, one engine call each. The table is written as text cells, so numbers
@@ -161,13 +160,14 @@ bool frm输出到Excel文件::exportGrid(FlexGrid* grid) {
   for (int i = 0; i < rowCount; ++i) {
     QStringList row;
     row.reserve(colCount);
-    for (int j = 0; j < colCount; ++j) row.append(grid->TextMatrix(i, j));
+    for (int j = 0; j < colCount; ++j)
+      row.append(i == 0 ? withoutTrailingBlanks(grid->TextMatrix(i, j)) : grid->TextMatrix(i, j));
     table.append(row);
   }
   const calc::CellRange tableRange{3, 1, rowCount + 2, colCount};
 
   calc::Engine& engine = calc::Engine::shared();
-  if (!QFileInfo::exists(path)) engine.createWorkbook(path);
+  if (!QFileInfo::exists(path)) engine.createWorkbook(path, sheetName);
   std::unique_ptr<calc::Workbook> book = engine.open(path);
   int sheet = book->findSheet(sheetName);
   if (sheet < 0) sheet = book->addSheetAfterLast(sheetName);
@@ -184,14 +184,16 @@ bool frm输出到Excel文件::exportGrid(FlexGrid* grid) {
   book->setRowFontSize(sheet, 2, 12);
   book->setFontSize(sheet, tableRange, 10.5);
   book->fitColumns(sheet, 1, colCount);
+  book->activateSheet(sheet);  // the workbook opens on the table
   book->save();
   book->close();
-
-  if (Check1->isChecked()) {
-    if (openWorkbook)
-      openWorkbook(path);
-    else
-      QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-  }
   return true;
+}
+
+// The workbook is written whether or not an application can show it: the export is done.
+void frm输出到Excel文件::showWorkbook(const QString& path) {
+  const bool opened = openWorkbook ? openWorkbook(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  if (!opened)
+    ui::msg(this, QStringLiteral("工作簿已保存，但无法启动电子表格程序打开它：") + path, app_info::title(),
+            ui::Icon::Information);
 }

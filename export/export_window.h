@@ -32,16 +32,20 @@ class frm输出到Excel文件 : public QWidget {
 
   // Writes grid into the workbook named by Text1[0], into the sheet named by Text1[2], under the
   // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
-  // Output button passes Text1[1] and Text1[2] as title and sheet). True when the workbook was
-  // saved. Reports a missing file name itself; any other failure returns false with the engine's
-  // error text on the standard error stream.
+  // Output button passes Text1[1] and Text1[2] as title and sheet). The header row goes without
+  // the blanks that pad it on screen; the workbook is saved with that sheet active, and a new
+  // workbook holds that sheet alone. True when the workbook was saved. Reports a missing file
+  // name itself; any other failure returns false with the engine's error text on the standard
+  // error stream.
   bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
 
-  // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked). A test
-  // sets it to watch instead of launching anything; unset, the desktop opens the file.
-  static inline std::function<void(const QString& path)> openWorkbook;
+  // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked); false
+  // when nothing could open it (the user is told, the export still counts as done). A test sets
+  // it to watch instead of launching anything; unset, the desktop opens the file.
+  static inline std::function<bool(const QString& path)> openWorkbook;
 
  private:
   void browse();
   bool exportGrid(FlexGrid* grid);
+  void showWorkbook(const QString& path);
 };

@@ -44,7 +44,8 @@
 #include <thread>
 #include <vector>
 
-#include "export/calc_engine.h"
+#include "export/engine_error.h"
+#include "export/office_control.h"
 
 extern char** environ;
 

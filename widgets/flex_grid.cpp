@@ -146,6 +146,21 @@ int FlexGrid::Rows() const { return rowCount(); }
 void FlexGrid::setRows(int rows) {
   setRowCount(std::max(1, rows));
   syncRowCount();
+  // Down to the header row: the list is being filled anew. It opens at its top row, whatever
+  // cell the filling code makes current on the way (making a cell current scrolls to it).
+  if (rowCount() == 1) {
+    verticalScrollBar()->setValue(0);
+    if (!topPending_) {
+      topPending_ = true;
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            topPending_ = false;
+            verticalScrollBar()->setValue(0);
+          },
+          Qt::QueuedConnection);
+    }
+  }
 }
 
 int FlexGrid::Cols() const { return columnCount(); }
@@ -214,6 +229,21 @@ void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
   if (!inRange(row, col)) return;
   if (!item(row, col) && text.isEmpty()) return;
   cell(row, col)->setText(text);
+  if (row > 0 && col < fixedCols_) fitFixedCell(col, text);
+}
+
+// A fixed column (the row numbers) widens to show each of its texts whole: its width comes from
+// the header text, which makes room for two digits only.
+void FlexGrid::fitFixedCell(int col, const QString& text) {
+  if (text.isEmpty() || isColumnHidden(col)) return;
+  QStyleOptionHeader option;
+  option.initFrom(this);
+  option.text = text;
+  option.orientation = Qt::Horizontal;
+  const int needed = std::max(style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this).width(),
+                              fontMetrics().horizontalAdvance(text) + 2 * kCellPadding) +
+                     1;
+  if (needed > columnWidth(col)) setColumnWidth(col, needed);
 }
 
 int FlexGrid::ColWidth(int col) const {

@@ -10,7 +10,10 @@ class FlexGrid : public QTableWidget {
   explicit FlexGrid(QWidget* parent = nullptr);
 
   int Rows() const;
-  void setRows(int rows);  // grows with empty rows, shrinks dropping the last rows; never below 1
+  // Grows with empty rows, shrinks dropping the last rows; never below 1. Down to 1 (a refill
+  // begins) the view returns to the top row, and again once the filling code has returned to
+  // the event loop.
+  void setRows(int rows);
   int Cols() const;
   void setCols(int cols);
   int Row() const;
@@ -18,7 +21,9 @@ class FlexGrid : public QTableWidget {
   int Col() const;
   void setCol(int col);
   int FixedCols() const;
-  void setFixedCols(int n);  // columns drawn as fixed (header look); they still hold text
+  // Columns drawn as fixed (header look); they still hold text, and a fixed column widens to
+  // show each text put into its data rows whole (row numbers of three digits and more).
+  void setFixedCols(int n);
 
   QString TextMatrix(int row, int col) const;
   void setTextMatrix(int row, int col, const QString& text);
@@ -73,6 +78,7 @@ class FlexGrid : public QTableWidget {
 
  private:
   bool fixedColsSet_ = false;  // setFixedCols was called: the format string leaves it alone
+  bool topPending_ = false;  // a return to the top row is queued (after a refill)
   int pressRow_ = -1, pressCol_ = -1;
   QList<Qt::Alignment> colAlign_;  // per column; 0 = general
   QWidget* frozenHeader_ = nullptr;  // row 0 kept in view while the rows are scrolled
@@ -81,5 +87,6 @@ class FlexGrid : public QTableWidget {
   void setCurrent(int row, int col);
   bool moveCurrentForClick(int row, int col);
   void updateFrozenHeader();
+  void fitFixedCell(int col, const QString& text);
   friend class FlexGridFrozenHeader;
 };

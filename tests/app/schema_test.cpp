@@ -10,6 +10,7 @@
 #include "host/host_tables.h"
 #include "db/database.h"
 #include "tests/support/harness.h"
+#include "tests/support/test_data.h"
 
 using namespace Qt::StringLiterals;
 
@@ -123,11 +124,8 @@ TEST(HostSchema, EveryRenumberStatementOfTheListsRunsOnTheSchema) {
   Harness h;
   auto run = [&](const host::RefColumn& r) {
     const QString t = r.tableName(), c = r.columnName();
-    const QString extra = r.extraCondition();
-    const QString type = extra.isEmpty() ? QString() : u", 类型"_s;
-    const QString typeValue = extra.isEmpty() ? QString() : u", '档案信息修改'"_s;
-    h.exec(u"INSERT INTO "_s + t + u" ("_s + c + type + u") VALUES ('0007'"_s + typeValue + u')');
-    h.exec(u"Update "_s + t + u" set "_s + c + u"='0012' Where "_s + c + u"='0007'"_s + extra);
+    testdata::reference(r, u"0007"_s);
+    h.exec(u"Update "_s + t + u" set "_s + c + u"='0012' Where "_s + c + u"='0007'"_s + r.extraCondition());
     EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM "_s + t + u" WHERE "_s + c + u"='0012'"_s), u"1"_s)
         << t.toStdString() << "." << c.toStdString();
     h.exec(u"Delete From "_s + t);

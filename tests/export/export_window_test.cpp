@@ -21,6 +21,8 @@
 
 #include "export/calc_engine.h"
 #include "export/export_window.h"
+#include "export/xls_active_sheet.h"
+#include "tests/export/temporary_home.h"
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"
 #include "widgets/app_info.h"
@@ -68,7 +70,10 @@ class ExportWindow : public ::testing::Test {
   QStringList shown;  // workbooks handed to the desktop's spreadsheet application
 
   void SetUp() override {
-    frm输出到Excel文件::openWorkbook = [this](const QString& path) { shown.append(path); };
+    frm输出到Excel文件::openWorkbook = [this](const QString& path) {
+      shown.append(path);
+      return true;
+    };
   }
   void TearDown() override { frm输出到Excel文件::openWorkbook = nullptr; }
 
@@ -130,7 +135,8 @@ TEST_F(ExportWindow, OpensWithItsControlsAndKeepsCheckMarksInItsOwnGrid) {
   EXPECT_TRUE(h.messages().isEmpty());
 }
 
-TEST_F(ExportWindow, BrowseStartsInTheProgramFolderAndTakesTheChosenFile) {
+TEST_F(ExportWindow, BrowseStartsInTheDocumentsFolderAndTakesTheChosenFile) {
+  const TemporaryHome home;
   auto& w = h.open<frm输出到Excel文件>();
   w.Text1[0]->setText("/old/path.xls");
   h.chooseFile(h.dir() + "/选择的.xls");
@@ -139,8 +145,7 @@ TEST_F(ExportWindow, BrowseStartsInTheProgramFolderAndTakesTheChosenFile) {
   h.chooseFile("");  // cancelled
   w.Command1->click();
   EXPECT_EQ(w.Text1[0]->text(), h.dir() + "/选择的.xls");
-  EXPECT_THAT(h.dialogs().fileDialogDirs,
-              ElementsAre(QCoreApplication::applicationDirPath(), QCoreApplication::applicationDirPath()));
+  EXPECT_THAT(h.dialogs().fileDialogDirs, ElementsAre(home.documents(), home.documents()));
   EXPECT_EQ(h.dialogs().fileDialogFilters.value(0), "Excel Flie *.xls|*.xls|All flie *.*|*.*");
   EXPECT_TRUE(h.messages().isEmpty());
 }
@@ -164,7 +169,7 @@ TEST(ExportWindowBrowse, AFailingFileDialogReportsNumberAndDescription) {
               QString("%1 cannot list the folder: %2")
                   .arg(EACCES)
                   .arg(QString::fromStdString(std::make_error_code(std::errc::permission_denied).message())));
-    EXPECT_EQ(seen->shown[0].title, app_info::exeName());
+    EXPECT_EQ(seen->shown[0].title, "员工工号修改");
     EXPECT_EQ(seen->shown[0].icon, ui::Icon::Information);
   }
   ui::Dialogs::install(nullptr);
@@ -180,10 +185,10 @@ TEST_F(ExportWindow, WritesTitlesAndTheWholeGridAsTextIntoANewWorkbook) {
 
   const xls::Book book = xls::read(path);
   ASSERT_EQ(book.error, "");
-  // The new workbook's own sheets come first, the named sheet after them.
-  ASSERT_GE(book.sheets.size(), 2);
-  EXPECT_EQ(book.names().last(), "工程");
-  EXPECT_FALSE(book.names().first().isEmpty());
+  // The new workbook holds the named sheet alone and opens on it.
+  EXPECT_THAT(book.names(), ElementsAre("工程"));
+  EXPECT_EQ(book.activeSheet, 0);
+  EXPECT_TRUE(book.sheets[0].selected);
   const xls::Sheet& s = *book.sheet("工程");
   ASSERT_EQ(s.rows, 5);
   ASSERT_EQ(s.cols, 6);
@@ -205,7 +210,8 @@ TEST_F(ExportWindow, WritesTitlesAndTheWholeGridAsTextIntoANewWorkbook) {
     for (int j = 0; j < 6; ++j) {
       const xls::Cell& c = s.at(i + 3, j + 1);
       EXPECT_EQ(c.type, 1) << i << "," << j;  // text, "0012" keeps its zeros
-      EXPECT_EQ(c.value, kTable[i][j]) << "no character appended";
+      // No character appended; the header without the blanks that pad it on screen.
+      EXPECT_EQ(c.value, i == 0 ? QString(kTable[i][j]).remove(QRegularExpression(" +$")) : kTable[i][j]);
       EXPECT_EQ(c.format, "@");
       EXPECT_EQ(c.fontPoints, 10.5);
       EXPECT_EQ(c.top, 1);
@@ -236,10 +242,12 @@ TEST_F(ExportWindow, AnExistingSheetIsClearedAndTheOtherSheetsStayAsTheyWere) {
   }
   ASSERT_TRUE(exportGrid(big, path, "工程"));
   ASSERT_TRUE(exportGrid({{"甲", "乙"}, {"1", "2"}}, path, "其他"));
+  ASSERT_TRUE(exportGrid({{"丙"}, {"3"}}, path, "第三"));
   const xls::Book before = xls::read(path);
   ASSERT_EQ(before.error, "");
-  ASSERT_EQ(before.sheets.size(), 3);
+  ASSERT_THAT(before.names(), ElementsAre("工程", "其他", "第三"));
   ASSERT_EQ(before.sheet("工程")->rows, 10);
+  EXPECT_EQ(before.activeSheet, 2);  // the sheet added last was written last
 
   shown.clear();
   ASSERT_TRUE(exportGrid(kTable, path, "工程", false));
@@ -247,12 +255,16 @@ TEST_F(ExportWindow, AnExistingSheetIsClearedAndTheOtherSheetsStayAsTheyWere) {
   const xls::Book after = xls::read(path);
   ASSERT_EQ(after.error, "");
   EXPECT_EQ(after.names(), before.names());  // the sheet was found, not added again
+  // It opens on the sheet written, the only one selected.
+  EXPECT_EQ(after.activeSheet, 0);
+  EXPECT_TRUE(after.sheets[0].selected);
+  EXPECT_FALSE(after.sheets[1].selected || after.sheets[2].selected);
   const xls::Sheet& s = *after.sheet("工程");
   EXPECT_EQ(s.rows, 5);  // nothing of the larger old table is left, not even a border
   EXPECT_EQ(s.cols, 6);
   EXPECT_EQ(s.at(5, 2).value, "0013");
   EXPECT_THAT(s.merges, ElementsAre(xls::Merge{0, 1, 0, 6}, xls::Merge{1, 2, 0, 6}));
-  for (const QString& other : {before.names().first(), QString("其他")}) {
+  for (const QString& other : {QString("其他"), QString("第三")}) {
     SCOPED_TRACE(other.toStdString());
     const xls::Sheet& was = *before.sheet(other);
     const xls::Sheet& is = *after.sheet(other);
@@ -262,6 +274,49 @@ TEST_F(ExportWindow, AnExistingSheetIsClearedAndTheOtherSheetsStayAsTheyWere) {
       EXPECT_NEAR(is.columnWidths[c], was.columnWidths[c], 4);
   }
   EXPECT_TRUE(lockFiles(h.dir()).isEmpty());
+
+  // The active sheet is marked in the file's bytes: only those flags change.
+  const QByteArray written = contents(path);
+  QByteArray bytes = written;
+  QString error;
+  ASSERT_TRUE(calc::setActiveXlsSheet(bytes, 1, &error)) << error.toStdString();
+  EXPECT_EQ(bytes.size(), written.size());
+  const QString copy = h.dir() + "/copy.xls";
+  {
+    QFile f(copy);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  const xls::Book switched = xls::read(copy);
+  ASSERT_EQ(switched.error, "");
+  EXPECT_EQ(switched.activeSheet, 1);
+  EXPECT_FALSE(switched.sheets[0].selected);
+  EXPECT_TRUE(switched.sheets[1].selected);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(switched.sheets[k].dump, after.sheets[k].dump) << k;
+  // A sheet the workbook lacks, or bytes of no workbook, are refused and left as they were.
+  bytes = written;
+  EXPECT_FALSE(calc::setActiveXlsSheet(bytes, 3, &error));
+  EXPECT_EQ(bytes, written);
+  EXPECT_EQ(error, "no sheet 3");
+  QByteArray text("序,原工号\n1,0012\n");
+  EXPECT_FALSE(calc::setActiveXlsSheet(text, 0, &error));
+  EXPECT_EQ(text, QByteArray("序,原工号\n1,0012\n"));
+  EXPECT_EQ(error, "not a compound file (no Excel 97 workbook)");
+}
+
+TEST_F(ExportWindow, WithoutASpreadsheetApplicationTheUserIsToldAndTheExportIsDone) {
+  frm输出到Excel文件::openWorkbook = [this](const QString& path) {
+    shown.append(path);
+    return false;  // nothing on the desktop opens .xls files
+  };
+  const QString path = h.dir() + "/对照表.xls";
+  ASSERT_TRUE(exportGrid(kTable, path, "工程"));  // the window closed: done
+  EXPECT_THAT(shown, ElementsAre(path));
+  EXPECT_THAT(h.messages(), ElementsAre("工作簿已保存，但无法启动电子表格程序打开它：" + path));
+  EXPECT_THAT(h.titles(), ElementsAre("员工工号修改"));
+  const xls::Book book = xls::read(path);
+  ASSERT_EQ(book.error, "");
+  EXPECT_EQ(book.sheet("工程")->at(4, 2).value, "0012");
 }
 
 TEST_F(ExportWindow, AnEmptyPathAsksForAFileNameThenReportsTheFailure) {
@@ -269,7 +324,7 @@ TEST_F(ExportWindow, AnEmptyPathAsksForAFileNameThenReportsTheFailure) {
   auto& w = window(grid.get(), "", "工程");
   EXPECT_FALSE(output(w));
   EXPECT_THAT(h.messages(), ElementsAre("请确定输出的文件名", "输出到Execl失败"));
-  EXPECT_THAT(h.titles(), ElementsAre(app_info::exeName(), app_info::exeName()));
+  EXPECT_THAT(h.titles(), ElementsAre("员工工号修改", "员工工号修改"));
   EXPECT_EQ(h.dialogs().shown.value(0).icon, ui::Icon::None);
   EXPECT_EQ(h.dialogs().shown.value(1).icon, ui::Icon::None);
   EXPECT_TRUE(w.isVisible());
@@ -279,7 +334,7 @@ TEST_F(ExportWindow, AnEmptyPathAsksForAFileNameThenReportsTheFailure) {
 TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
   const QString book = h.dir() + "/book.xls";
   ASSERT_TRUE(exportGrid(kTable, book, "工程"));
-  const QString firstSheet = xls::read(book).names().first();  // the new workbook's own sheet
+  ASSERT_TRUE(exportGrid(kTable, book, "Table"));
 
   const QString text = h.dir() + "/text.xls";
   {
@@ -309,8 +364,7 @@ TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
       {"a sheet name of 32 characters", book, QString(32, QChar(u'工'))},
       {"a sheet name beginning with an apostrophe", book, "'工程"},
       {"an empty sheet name", book, ""},
-      {"a sheet of that name in other letter case", book,
-       firstSheet.toUpper() == firstSheet ? firstSheet.toLower() : firstSheet.toUpper()},
+      {"a sheet of that name in other letter case", book, "TABLE"},
       {"a file that is not a workbook", text, "工程"},
       {"an empty file", empty, "工程"},
       {"a workbook locked by another program", locked, "工程"},
@@ -327,7 +381,7 @@ TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
     auto& w = window(grid.get(), c.path, c.sheet);
     EXPECT_FALSE(output(w));
     EXPECT_THAT(h.messages(), ElementsAre("输出到Execl失败"));
-    EXPECT_THAT(h.titles(), ElementsAre(app_info::exeName()));
+    EXPECT_THAT(h.titles(), ElementsAre("员工工号修改"));
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(QFile::exists(c.path), existed);
     EXPECT_EQ(contents(c.path), bytes);

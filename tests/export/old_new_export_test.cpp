@@ -13,9 +13,11 @@
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "app/old_new_export.h"
+#include "tests/export/temporary_home.h"
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_data.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 
@@ -49,16 +51,16 @@ class OldNewExport : public ::testing::Test {
   QStringList shown;
 
   void SetUp() override {
-    frm输出到Excel文件::openWorkbook = [this](const QString& path) { shown.append(path); };
-    h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '工程部')");
-    h.exec("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号) VALUES ('P01', '电工', 'D01')");
-    h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '工程类', '1')");
-    h.exec(
-        "INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('1', '工程', 0, "
-        "'0000')");
-    for (const char* n : {"0012", "0013", "0107"})
-      h.exec(QString("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('%1', '员工%1', '工程类', 'P01')")
-                 .arg(n));
+    frm输出到Excel文件::openWorkbook = [this](const QString& path) {
+      shown.append(path);
+      return true;
+    };
+    testdata::department("D01", "工程部");
+    testdata::position("P01", "电工", "D01");
+    testdata::employeeCategory("01", "工程类", "1");
+    testdata::rule("1", "工程", 0, "0000");
+    for (const QString n : {"0012", "0013", "0107"})
+      testdata::employee({.number = n, .name = "员工" + n, .category = "工程类", .position = "P01"});
     w = &h.open<frm员工工号统一修改>();
     // Command4 is wired by the start-up (wireFeatures above).
     const int index = w->Combo1->findText("1 工程");
@@ -84,6 +86,7 @@ class OldNewExport : public ::testing::Test {
 };
 
 TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
+  const TemporaryHome home;  // the workbook goes to the user's documents folder
   Boxes seen;
   onExportWindow(seen, [](frm输出到Excel文件& x) {
     x.Text1[2]->setText("edited");
@@ -94,7 +97,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
   const QDate after = QDate::currentDate();
 
   EXPECT_EQ(h.dialogs().modalShows, 1);
-  EXPECT_EQ(seen.path, QCoreApplication::applicationDirPath() + QDir::separator() + "工程类员工新旧工号对照表.XLS");
+  EXPECT_EQ(seen.path, home.documents() + QDir::separator() + "工程类员工新旧工号对照表.XLS");
   EXPECT_EQ(seen.title1, "工程类员工新旧工号对照表");
   EXPECT_EQ(seen.sheet, "工程");
   EXPECT_TRUE(seen.title2 == before.toString("yyyy-MM-dd") || seen.title2 == after.toString("yyyy-MM-dd"))
@@ -138,7 +141,10 @@ TEST_F(OldNewExport, WritesTheWorkListAsItStandsWithEditedNumbers) {
   ASSERT_EQ(s->rows, g->Rows() + 2);
   ASSERT_EQ(s->cols, 7);
   EXPECT_EQ(s->at(1, 1).value, "工程类员工新旧工号对照表");
-  for (int i = 0; i < g->Rows(); ++i)
+  // The header row without the blanks that set the widths on screen.
+  for (int j = 0; j < 7; ++j) EXPECT_EQ(s->at(3, j + 1).value, g->TextMatrix(0, j).trimmed()) << j;
+  EXPECT_EQ(s->at(3, 2).value, "原工号");
+  for (int i = 1; i < g->Rows(); ++i)
     for (int j = 0; j < 7; ++j) EXPECT_EQ(s->at(i + 3, j + 1).value, g->TextMatrix(i, j)) << i << "," << j;
   EXPECT_EQ(s->at(5, 3).value, "19999");
   EXPECT_EQ(s->at(4, 2).value, "0012");

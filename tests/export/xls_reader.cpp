@@ -12,8 +12,23 @@ namespace {
 const char kPython[] = "/usr/bin/python3";
 
 const char kScript[] = R"(
-import json, sys, xlrd
+import json, struct, sys, xlrd
+from xlrd import compdoc
 book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+# The sheet the workbook opens on: WINDOW1's itabCur in the workbook globals (xlrd skips it).
+active = -1
+with open(sys.argv[1], "rb") as f:
+    doc = compdoc.CompDoc(f.read())
+mem = doc.get_named_stream("Workbook") or doc.get_named_stream("Book")
+pos = 0
+while pos + 4 <= len(mem):
+    code, size = struct.unpack("<HH", mem[pos:pos + 4])
+    if code == 0x003D:
+        active = struct.unpack("<H", mem[pos + 14:pos + 16])[0]
+        break
+    if code == 0x000A:
+        break
+    pos += 4 + size
 out = []
 for sh in book.sheets():
     rows = []
@@ -29,11 +44,11 @@ for sh in book.sheets():
                         "align": [xf.alignment.hor_align, xf.alignment.vert_align],
                         "format": book.format_map[xf.format_key].format_str})
         rows.append(row)
-    out.append({"name": sh.name, "rows": sh.nrows, "cols": sh.ncols, "cells": rows,
+    out.append({"name": sh.name, "selected": bool(sh.sheet_selected), "rows": sh.nrows, "cols": sh.ncols, "cells": rows,
                 "merges": [list(m) for m in sh.merged_cells],
                 "widths": [sh.computed_column_width(c) for c in range(sh.ncols)],
                 "heights": [sh.rowinfo_map[r].height / 20.0 if r in sh.rowinfo_map else 0 for r in range(sh.nrows)]})
-print(json.dumps(out))
+print(json.dumps({"active": active, "sheets": out}))
 )";
 
 }  // namespace
@@ -59,10 +74,13 @@ Book read(const QString& path) {
     return book;
   }
   const QByteArray json = python.readAllStandardOutput();
-  for (const QJsonValue& s : QJsonDocument::fromJson(json).array()) {
+  const QJsonObject all = QJsonDocument::fromJson(json).object();
+  book.activeSheet = all["active"].toInt(-1);
+  for (const QJsonValue& s : all["sheets"].toArray()) {
     const QJsonObject o = s.toObject();
     Sheet sheet;
     sheet.name = o["name"].toString();
+    sheet.selected = o["selected"].toBool();
     sheet.rows = o["rows"].toInt();
     sheet.cols = o["cols"].toInt();
     for (const QJsonValue& r : o["cells"].toArray()) {
@@ -84,6 +102,7 @@ Book read(const QString& path) {
     QJsonObject withoutWidths = o;
     withoutWidths.remove("widths");
     withoutWidths.remove("heights");
+    withoutWidths.remove("selected");
     sheet.dump = QString::fromUtf8(QJsonDocument(withoutWidths).toJson(QJsonDocument::Compact));
     book.sheets.append(sheet);
   }

@@ -23,18 +23,20 @@ struct Merge {
 
 struct Sheet {
   QString name;
+  bool selected = false;  // its tab is selected
   int rows = 0, cols = 0;
   QList<QList<Cell>> cells;  // [row][col], from 0
   QList<Merge> merges;
   QList<int> columnWidths;
   QList<double> rowHeights;  // points; 0 = the sheet's default height
-  QString dump;  // all of it but widths and heights as text, to compare whole sheets
+  QString dump;  // all of it but widths, heights and selection as text, to compare whole sheets
   const Cell& at(int row, int col) const { return cells[row - 1][col - 1]; }  // sheet row/column from 1
 };
 
 struct Book {
   QString error;  // "" when the file was read
   QList<Sheet> sheets;
+  int activeSheet = -1;  // index of the sheet the workbook opens on; -1 when it does not say
   QStringList names() const;
   const Sheet* sheet(const QString& name) const;
 };

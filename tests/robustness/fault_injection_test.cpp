@@ -64,10 +64,10 @@ class SingleRenumber : public Operation {
   QString ruleRowId;
   SingleRenumber() {
     organisation(h);
-    addEmployee(h, u("0007"), u("张三"), u("管理人员"), u("P01"));
-    addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(host::kSingleCascade, u("0007"));
-    referenceRows(host::kSingleCascade, u("0008"));
+    testdata::employee({.number = "0007", .name = "张三", .category = "管理人员", .position = "P01"});
+    testdata::employee({.number = "0008", .name = "李四", .category = "管理人员", .position = "P02"});
+    testdata::references(host::kSingleCascade, "0007");
+    testdata::references(host::kSingleCascade, "0008");
     ruleRowId = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
     w = &h.open<frm员工Kestrune>();
     w->Text1->setText(u("0007"));
@@ -139,10 +139,10 @@ class Staging : public Operation {
   frm员工工号统一修改* w = nullptr;
   Staging() {
     organisation(h);
-    addEmployee(h, u("12"), u("无岗甲"), u("保安"), QString());
-    addEmployee(h, u("13"), u("无岗乙"), u("保安"), QString());
-    addEmployee(h, u("34"), u("有岗"), u("保安"), u("P01"));
-    for (const QString& n : {u("12"), u("13"), u("34")}) referenceRows(host::kStaging, n);
+    testdata::employee({.number = "12", .name = "无岗甲", .category = "保安"});
+    testdata::employee({.number = "13", .name = "无岗乙", .category = "保安"});
+    testdata::employee({.number = "34", .name = "有岗", .category = "保安", .position = "P01"});
+    for (const QString& n : {u("12"), u("13"), u("34")}) testdata::references(host::kStaging, n);
     w = &h.open<frm员工工号统一修改>();
   }
   QString ready() override { return w->Command5->isEnabled() ? QString() : u("staging button disabled"); }
@@ -167,14 +167,16 @@ class RuleDeletion : public Operation {
   frm工号规则设置* w = nullptr;
   RuleDeletion() {
     organisation(h);
-    addRule(h, u("7"), u("合同工"), 5, u("000"));
-    addRule(h, u("8"), u("正式工"), 3, u("000"));
-    addRuleRow(h, u("7"), u("D01"), u("12"), u("01"), u("1"));
-    addRuleRow(h, u("7"), u("D02"), u("13"), u("02"), u("2"));
-    addRuleRow(h, u("8"), u("D02"), u("13"));
-    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('04', '合同工', '7')"));
-    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('05', '外包工', '7')"));
-    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('06', '正式工', '8')"));
+    testdata::rule("7", "合同工", 5);
+    testdata::rule("8", "正式工", 3);
+    testdata::ruleRow(
+        {.code = "7", .department = "D01", .departmentCode = "12", .positionCategory = "01", .positionCode = "1"});
+    testdata::ruleRow(
+        {.code = "7", .department = "D02", .departmentCode = "13", .positionCategory = "02", .positionCode = "2"});
+    testdata::ruleRow({.code = "8", .department = "D02", .departmentCode = "13"});
+    testdata::employeeCategory("04", "合同工", "7");
+    testdata::employeeCategory("05", "外包工", "7");
+    testdata::employeeCategory("06", "正式工", "8");
     w = &h.open<frm工号规则设置>();
     w->TreeView3->clickNode(u("LB7"));
   }

@@ -36,7 +36,7 @@ class HostileExport : public ::testing::Test {
   Harness h;
   QString cwd;
   void SetUp() override {
-    frm输出到Excel文件::openWorkbook = [](const QString&) {};
+    frm输出到Excel文件::openWorkbook = [](const QString&) { return true; };
     cwd = QDir::currentPath();
     QDir::setCurrent(h.dir());  // a relative path lands in the test's own folder
   }

@@ -73,10 +73,10 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    addEmployee(h, v, u("甲"), u("管理人员"), u("P01"));
-    addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(host::kSingleCascade, v);
-    referenceRows(host::kSingleCascade, u("0008"));
+    testdata::employee({.number = v, .name = "甲", .category = "管理人员", .position = "P01"});
+    testdata::employee({.number = "0008", .name = "李四", .category = "管理人员", .position = "P02"});
+    testdata::references(host::kSingleCascade, v);
+    testdata::references(host::kSingleCascade, "0008");
     // The equal-numbers search reads the numbers as whole numbers: one that is none is reported
     // with the database's text, and nothing is written.
     auto& w = h.open<frm员工Kestrune>();
@@ -94,10 +94,10 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    addEmployee(h, v, u("甲"), u("保安"), u("P01"));
-    addEmployee(h, u("2001"), u("乙"), u("保安"), u("P01"));
-    referenceRows(host::kBatchApply, v);
-    referenceRows(host::kBatchApply, u("2001"));
+    testdata::employee({.number = v, .name = "甲", .category = "保安", .position = "P01"});
+    testdata::employee({.number = "2001", .name = "乙", .category = "保安", .position = "P01"});
+    testdata::references(host::kBatchApply, v);
+    testdata::references(host::kBatchApply, "2001");
     const QStringList olds = batchListing(h, u("1 保安类"));
     auto& w = h.open<frm员工工号统一修改>();
     p.expect(olds.contains(v) && olds.contains(u("2001")) && olds.size() == 2, u("listed ") + olds.join(u(",")));
@@ -126,10 +126,10 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    addEmployee(h, v, u("无岗"), u("保安"), QString());
-    addEmployee(h, u("34"), u("有岗"), u("保安"), u("P01"));
-    referenceRows(host::kStaging, v);
-    referenceRows(host::kStaging, u("34"));
+    testdata::employee({.number = v, .name = "无岗", .category = "保安"});
+    testdata::employee({.number = "34", .name = "有岗", .category = "保安", .position = "P01"});
+    testdata::references(host::kStaging, v);
+    testdata::references(host::kStaging, "34");
     auto& w = h.open<frm员工工号统一修改>();
     const Snapshot before = snapshot();
     h.answer(true);
@@ -152,11 +152,11 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
 // employee 3001 has a row in every table of the single cascade.
 void dangerousRule(Harness& h, const QString& v) {
   organisation(h);
-  addRule(h, v, u("危险规则"), 1, u("000"));
-  addRuleRow(h, v);
-  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('09', '危险类', ") + literal(v) + u(")"));
-  addEmployee(h, u("3001"), u("丙"), u("危险类"), u("P01"));
-  referenceRows(host::kSingleCascade, u("3001"));
+  testdata::rule(v, "危险规则", 1);
+  testdata::ruleRow({.code = v});
+  testdata::employeeCategory("09", "危险类", v);
+  testdata::employee({.number = "3001", .name = "丙", .category = "危险类", .position = "P01"});
+  testdata::references(host::kSingleCascade, "3001");
 }
 
 TEST(HostileInput, RuleCodesHeldInTheDatabase) {
@@ -217,9 +217,9 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
 TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
   const auto withCategory = [](Harness& h, const QString& v) {
     organisation(h);
-    h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('09', ") + literal(v) + u(", '18')"));
-    addEmployee(h, u("3001"), u("丙"), v, u("P01"));
-    referenceRows(host::kSingleCascade, u("3001"));
+    testdata::employeeCategory("09", v, "18");
+    testdata::employee({.number = "3001", .name = "丙", .category = v, .position = "P01"});
+    testdata::references(host::kSingleCascade, "3001");
   };
   forCorpus(u("single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
@@ -263,9 +263,10 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   const auto withCodes = [](Harness& h, const QString& v) {
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
-    addRuleRow(h, u("18"), u("D01"), v, u("01"), v);
-    addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P01"));
-    referenceRows(host::kSingleCascade, u("3001"));
+    testdata::ruleRow(
+        {.code = "18", .department = "D01", .departmentCode = v, .positionCategory = "01", .positionCode = v});
+    testdata::employee({.number = "3001", .name = "丙", .category = "管理人员", .position = "P01"});
+    testdata::references(host::kSingleCascade, "3001");
   };
   forCorpus(u("codes, single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
@@ -302,12 +303,12 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
     Harness h;
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
-    h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES (") + literal(v) + u(", '危险部')"));
-    h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES (") + literal(v) + u(", '危险岗类')"));
-    h.exec(u("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P09', '危险岗', ") +
-           literal(v) + u(", ") + literal(v) + u(")"));
-    addRuleRow(h, u("18"), v, u("77"), v, u("88"));
-    addEmployee(h, u("3001"), u("丙"), u("管理人员"), u("P09"));
+    testdata::department(v, "危险部");
+    testdata::positionCategory(v, "危险岗类");
+    testdata::position("P09", "危险岗", v, v);
+    testdata::ruleRow(
+        {.code = "18", .department = v, .departmentCode = "77", .positionCategory = v, .positionCode = "88"});
+    testdata::employee({.number = "3001", .name = "丙", .category = "管理人员", .position = "P09"});
     auto& w = h.open<frm员工Kestrune>();
     w.Text1->setText(u("3001"));
     w.Command1->click();

@@ -121,7 +121,7 @@ TEST(HostileInput, RuleWindowCellEditor) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    addRule(h, u("7"), u("合同工"), 4, u("000"));
+    testdata::rule("7", "合同工", 4);
     auto& w = h.open<frm工号规则设置>();
     w.TreeView3->clickNode(u("LB7"));
     w.Command2->click();  // a new row, department column

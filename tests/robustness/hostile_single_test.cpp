@@ -44,8 +44,8 @@ TEST(HostileInput, SingleWindowSearchBoxes) {
   Harness h;
   organisation(h);
   for (const Employee& e : staff()) {
-    h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(e.number) +
-           u(", ") + literal(e.name) + u(", ") + literal(e.idCard) + u(", '管理人员', 'P01')"));
+    testdata::employee(
+        {.number = e.number, .name = e.name, .category = "管理人员", .position = "P01", .sex = "", .idCard = e.idCard});
   }
   auto& w = h.open<frm员工Kestrune>();
   const Snapshot before = snapshot();
@@ -119,10 +119,10 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
     const QString& v = hostile.text;
     Harness h;
     organisation(h);
-    addEmployee(h, u("0007"), u("张三"), u("管理人员"), u("P01"));
-    addEmployee(h, u("0008"), u("李四"), u("管理人员"), u("P02"));
-    referenceRows(host::kSingleCascade, u("0007"));
-    referenceRows(host::kSingleCascade, u("0008"));
+    testdata::employee({.number = "0007", .name = "张三", .category = "管理人员", .position = "P01"});
+    testdata::employee({.number = "0008", .name = "李四", .category = "管理人员", .position = "P02"});
+    testdata::references(host::kSingleCascade, "0007");
+    testdata::references(host::kSingleCascade, "0008");
     auto& w = h.open<frm员工Kestrune>();
     w.Text1->setText(u("0007"));
     w.Command1->click();

@@ -17,9 +17,10 @@ QStringList gridColumn(const FlexGrid* grid, int col) {
 
 ListedBatch::ListedBatch(Harness& h) {
   organisation(h);
-  for (const QString& n : olds) addEmployee(h, n, u("员工") + n, u("保安"), u("P01"));
-  addEmployee(h, u("4004"), u("别人"), u("管理人员"), u("P02"));
-  for (const QString& n : olds + QStringList{u("4004")}) referenceRows(host::kBatchApply, n);
+  for (const QString& n : olds)
+    testdata::employee({.number = n, .name = u("员工") + n, .category = "保安", .position = "P01"});
+  testdata::employee({.number = "4004", .name = "别人", .category = "管理人员", .position = "P02"});
+  for (const QString& n : olds + QStringList{u("4004")}) testdata::references(host::kBatchApply, n);
   w = &h.open<frm员工工号统一修改>();
   w->Combo1->setCurrentIndex(w->Combo1->findText(u("1 保安类")));
   w->Command1->click();

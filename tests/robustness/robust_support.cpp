@@ -12,13 +12,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTest>
 #include <stdexcept>
 
 #include "app/old_new_export.h"
-#include "db/database.h"
-#include "host/host_schema.h"
 
 namespace robust {
 namespace {
@@ -194,62 +191,9 @@ bool immutableFile(const QString& path, bool immutable) {
   return ok;
 }
 
-void referenceRows(std::span<const host::RefColumn> list, const QString& number) {
-  QMap<QString, QStringList> columnsByTable;
-  for (const host::RefColumn& ref : list) columnsByTable[ref.tableName()] << ref.columnName();
-  db::Transaction transaction(db::Database::shared());
-  for (auto it = columnsByTable.cbegin(); it != columnsByTable.cend(); ++it) {
-    if (it.key() == u("员工档案")) continue;
-    QStringList columns = it.value(), values;
-    for (qsizetype i = 0; i < columns.size(); ++i) values << literal(number);
-    if (it.key() == u("员工档案temp")) {
-      columns << u("类型");
-      values << u("'档案信息修改'");
-    }
-    rawExec(u("INSERT INTO ") + identifier(it.key()) + u(" (") + columns.join(u(", ")) + u(") VALUES (") +
-            values.join(u(", ")) + u(")"));
-  }
-  transaction.commit();
-}
-
-void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
-                 const QString& position) {
-  h.exec(u("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (") + literal(number) +
-         u(", ") + literal(name) + u(", '男', '110101199001011234', ") + literal(category) + u(", ") +
-         (position.isEmpty() ? u("NULL") : literal(position)) + u(")"));
-}
-
-void addRule(Harness& h, const QString& code, const QString& name, int ruleCode, const QString& pattern) {
-  h.exec(u("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (") + literal(code) +
-         u(", ") + literal(name) + u(", ") + QString::number(ruleCode) + u(", ") + literal(pattern) + u(")"));
-}
-
-void addRuleRow(Harness& h, const QString& code, const QString& department, const QString& departmentCode,
-                const QString& position, const QString& positionCode) {
-  const auto value = [](const QString& v) { return v.isEmpty() ? u("NULL") : literal(v); };
-  h.exec(u("INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码) VALUES (") + literal(code) +
-         u(", ") + value(department) + u(", ") + value(departmentCode) + u(", ") + value(position) + u(", ") +
-         value(positionCode) + u(")"));
-}
-
-void organisation(Harness& h) {
-  // These databases live for one case: no need to wait for the disk on every commit.
+void organisation(Harness&) {
   rawExec(u("PRAGMA synchronous = OFF"));
-  h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '综合部')"));
-  h.exec(u("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D02', '工程部')"));
-  h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('01', '管理岗')"));
-  h.exec(u("INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('02', '技术岗')"));
-  h.exec(u(
-      "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01')"));
-  h.exec(u(
-      "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')"));
-  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '保安', '1')"));
-  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '管理人员', '18')"));
-  h.exec(u("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('03', '临时工', NULL)"));
-  addRule(h, u("1"), u("保安类"), 1, u("0000"));
-  addRule(h, u("18"), u("管理编号"), 1, u("000"));
-  addRuleRow(h, u("1"));
-  addRuleRow(h, u("18"));
+  testdata::smallOrganisation();
 }
 
 QByteArray fileBytes(const QString& path) {

@@ -1,7 +1,7 @@
 #pragma once
 // Tools of the fault-injection and hostile-input tests: whole-database snapshots, statement
-// failures injected by triggers, reference rows for a number in every table of a list, and the
-// small organisations the windows work on.
+// failures injected by triggers, hostile texts and how they are entered; the rows come from the
+// shared test data (tests/support/test_data.h).
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -15,13 +15,14 @@
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/qt_print.h"
+#include "tests/support/test_data.h"
 
 class QLineEdit;
 class QWidget;
 
 namespace robust {
 
-inline QString u(const char* s) { return QString::fromUtf8(s); }
+using testdata::u;
 
 // What went wrong in one case of a series; empty when the case held.
 struct Problems {
@@ -140,23 +141,8 @@ void forCorpus(const QString& what, const std::function<void(const Hostile&, Pro
 
 // ---- Data ---------------------------------------------------------------------------------
 
-// One row holding number in every column the list names, in each table of the list but the
-// register (员工档案temp rows are of the type the cascades rename).
-void referenceRows(std::span<const host::RefColumn> list, const QString& number);
-// An employee of the register.
-void addEmployee(Harness& h, const QString& number, const QString& name, const QString& category,
-                 const QString& position);
-
-// A numbering rule (category code, name, rule code, serial pattern).
-void addRule(Harness& h, const QString& code, const QString& name, int ruleCode, const QString& pattern);
-// A specific rule row of the rule with that code; an empty value is Null.
-void addRuleRow(Harness& h, const QString& code, const QString& department = QString(),
-                const QString& departmentCode = QString(), const QString& position = QString(),
-                const QString& positionCode = QString());
-// A small organisation: departments D01 综合部 and D02 工程部, position categories 01 and 02,
-// positions P01 主管 (D01, 01) and P02 技工 (D02, 02); rule 1 保安类 (code 1, pattern "0000") with
-// the category 保安, rule 18 管理编号 (code 1, pattern "000", default row without a serial yet)
-// with the category 管理人员, and the category 临时工 of no rule.
+// The small organisation of the test data (testdata::smallOrganisation), on a database that
+// lives for one case (no waiting for the disk on every commit).
 void organisation(Harness& h);
 
 // Reads the file's bytes ("" when it cannot be read).

@@ -8,11 +8,12 @@
 
 #include "host/host_schema.h"
 #include "db/database.h"
+#include "tests/support/test_data.h"
 
 namespace testdb {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+using testdata::u;
 
 QSqlDatabase connection() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
 

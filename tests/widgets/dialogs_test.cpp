@@ -59,7 +59,7 @@ TEST_F(ScriptedDialogsTest, MessagesAndQuestionsAreRecordedInOrder) {
   ASSERT_EQ(dialogs->shown.size(), 5);
   const QList<ui::ScriptedDialogs::Shown>& s = dialogs->shown;
   EXPECT_EQ(s[0].text, "请输入检索条件");
-  EXPECT_EQ(s[0].title, app_info::title());
+  EXPECT_EQ(s[0].title, "员工工号修改");  // the tool's name, not the executable's
   EXPECT_EQ(s[0].icon, ui::Icon::None);
   EXPECT_FALSE(s[0].isQuestion);
   EXPECT_EQ(s[1].title, "连接提示");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -290,4 +291,56 @@ TEST(FlexGridScroll, ScrollEventAndHeaderKeptInView) {
   const int before = scroll.count();
   grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
   EXPECT_GT(scroll.count(), before);
+}
+
+TEST(FlexGridList, RowNumbersOfThreeDigitsAndMoreFitTheFixedColumn) {
+  FlexGrid grid;
+  grid.setFormatString(kBatchFormat);
+  const int narrow = grid.ColWidth(0);
+  grid.setRows(1001);
+  for (int r = 1; r <= 99; ++r) grid.setTextMatrix(r, 0, QString::number(r));
+  EXPECT_EQ(grid.ColWidth(0), narrow) << "two digits fit the header's width";
+  for (int r = 100; r <= 1000; ++r) grid.setTextMatrix(r, 0, QString::number(r));
+  const int margins = 2 * grid.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &grid);
+  EXPECT_GE(grid.ColWidth(0), grid.fontMetrics().horizontalAdvance("1000") + margins);
+  // A hidden fixed column stays hidden; other columns keep their widths.
+  const int numberWidth = grid.ColWidth(1);
+  grid.setColWidth(0, 0);
+  grid.setTextMatrix(5, 0, "123456");
+  EXPECT_EQ(grid.ColWidth(0), 0);
+  grid.setTextMatrix(5, 1, "12345678901234567890123456789");
+  EXPECT_EQ(grid.ColWidth(1), numberWidth);
+}
+
+TEST(FlexGridList, ARefillOpensAtTheTopRow) {
+  FlexGrid grid;
+  grid.setFormatString(kBatchFormat);
+  grid.resize(400, 200);
+  grid.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  // Filled as the windows fill it: one row at a time, each made current.
+  const auto refill = [&](int rows) {
+    grid.setRows(1);
+    for (int r = 1; r <= rows; ++r) {
+      grid.setRows(r + 1);
+      grid.setRow(r);
+      grid.setTextMatrix(r, 0, QString::number(r));
+      grid.setTextMatrix(r, 1, QString("%1").arg(r, 4, 10, QChar('0')));
+    }
+  };
+  refill(150);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid.verticalScrollBar()->value(), 0);
+  EXPECT_EQ(grid.indexAt(QPoint(5, 2)).row(), 0);  // the header row, then row 1
+  EXPECT_EQ(grid.Row(), 150) << "the current row stays where the filling code put it";
+
+  // Scrolled down by the user, then refilled.
+  grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+  refill(120);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid.verticalScrollBar()->value(), 0);
+  // Scrolling afterwards is the user's again.
+  grid.verticalScrollBar()->setValue(40);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid.verticalScrollBar()->value(), 40);
 }

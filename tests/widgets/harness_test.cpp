@@ -100,7 +100,7 @@ TEST(Harness, ScriptedDialogsAndSharedWindows) {
     ui::Dialogs::current().showModal(&modal);
     EXPECT_TRUE(modalRan);
     EXPECT_EQ(h.messages(), (QStringList{"修改成功", "数据库连接失败!", "是否要删除?", "确定要改成?"}));
-    EXPECT_EQ(h.titles(), (QStringList{"renumber", "连接提示", "renumber", "renumber"}));
+    EXPECT_EQ(h.titles(), (QStringList{"员工工号修改", "连接提示", "员工工号修改", "员工工号修改"}));
     EXPECT_EQ(&h.dialogs(), &ui::Dialogs::current());
 
     Probe& w = h.open<Probe>();

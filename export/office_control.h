@@ -1,0 +1,16 @@
+#pragma once
+// The headless office behind the spreadsheet engine, seen from outside (no UNO types): whether
+// it runs, its process and profile, and its end.
+#include <QString>
+
+namespace calc::office {
+
+bool running();
+long processId();  // 0 when not running
+QString profileDir();  // its private profile folder; "" when not running
+int openDocumentCount();  // documents the office holds open now (0 when not running)
+// Ends the office (desktop terminate, wait, kill when needed) and removes its profile. The
+// next engine call starts a new one. Called automatically when the tool exits.
+void shutdown();
+
+}  // namespace calc::office
