@@ -6,9 +6,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 
@@ -45,7 +45,7 @@ frm影响预览::frm影响预览(QWidget* parent) : QWidget(parent) {
   resize(900, 560);
 
   connect(Command1, &QPushButton::clicked, this, [this] {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = app_info::documentsFolder();
     const QString path = ui::Dialogs::current().chooseFile(this, folder + QDir::separator() + suggestedName_,
                                                             QStringLiteral("SQL脚本 *.sql|*.sql|All flie *.*|*.*"));
     if (!path.isEmpty()) 导出SQL(path);
