@@ -261,10 +261,10 @@ bool names(const List& list, const RefColumn& column) {
   return false;
 }
 
-// Every column that stores an employee number, once: the single cascade's columns in its order,
-// then those only the batch apply names, then those only the staging script names (92 with
-// the register's own 员工档案.工号).
-inline std::vector<RefColumn> allColumns() {
+// Every column of the built-in lists, once: the single cascade's columns in its order, then those
+// only the batch apply names, then those only the staging script names (92 with the register's own
+// 员工档案.工号).
+inline std::vector<RefColumn> builtInColumns() {
   std::vector<RefColumn> out;
   const auto add = [&out](const auto& list) {
     for (const RefColumn& c : list)
@@ -276,8 +276,22 @@ inline std::vector<RefColumn> allColumns() {
   return out;
 }
 
-// The columns of allColumns() that a list does not name, in allColumns() order: a renumber
-// rewrites them after its own list, so that no record stays under the old number.
+// Columns the administrator added to every renumber (the database check finds them; the tool's
+// own settings keep them): set once the connection is open, and again whenever the list changes.
+// Names must be plain (letters, digits, "_"): they are put into statements as they are.
+void setAddedColumns(const std::vector<std::pair<QString, QString>>& tableAndColumn);
+const std::vector<RefColumn>& addedColumns();
+
+// Every column a renumber rewrites: the built-in ones, then the added ones.
+inline std::vector<RefColumn> allColumns() {
+  std::vector<RefColumn> out = builtInColumns();
+  for (const RefColumn& c : addedColumns())
+    if (!names(out, c)) out.push_back(c);
+  return out;
+}
+
+// The columns of allColumns() that a list does not name, in allColumns() order (the added ones
+// last): a renumber rewrites them after its own list, so that no record stays under the old number.
 template <class List>
 std::vector<RefColumn> missingFrom(const List& list) {
   std::vector<RefColumn> out;

@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <memory>
 
+#include "host/host_tables.h"
+
 namespace added {
 
 namespace {
@@ -24,6 +26,18 @@ struct Current {
 Current& currentStore() {
   static Current c;
   return c;
+}
+
+// The renumbers read the added columns from the host lists: keep them equal to the current store.
+void publish() {
+  std::vector<std::pair<QString, QString>> list;
+  for (const AddedColumn& a : current()) list.emplace_back(a.table, a.column);
+  host::setAddedColumns(list);
+}
+
+bool isCurrent(const QString& file, const QString& key) {
+  const Current& c = currentStore();
+  return c.set && c.file == file && c.key == key;
 }
 
 }  // namespace
@@ -79,6 +93,7 @@ QString Store::add(const AddedColumn& column) {
     if (c == column) return QString();
   list.push_back(column);
   save(list);
+  if (isCurrent(file_, key_)) publish();
   return QString();
 }
 
@@ -86,10 +101,12 @@ void Store::remove(const AddedColumn& column) {
   std::vector<AddedColumn> list = columns();
   std::erase(list, column);
   save(list);
+  if (isCurrent(file_, key_)) publish();
 }
 
 void setCurrent(QString settingsFile, QString databaseKey) {
   currentStore() = {std::move(settingsFile), std::move(databaseKey), true};
+  publish();
 }
 
 std::vector<AddedColumn> current() {

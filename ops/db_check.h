@@ -48,7 +48,7 @@ inline constexpr int kSampleSize = 1000;
 // The catalogue query of the engine: every table's columns with their types.
 QString catalogueSql(db::Database& database);
 
-// Checks the database against every column the tool rewrites: host::allColumns() and the columns
+// Checks the database against every column the tool rewrites: the built-in lists and the columns
 // the administrator added (added::current()). Throws db::DbError.
 Report check(db::Database& database);
 Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns);

@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <QTemporaryDir>
+
 #include "app/old_new_export.h"
+#include "ops/added_columns.h"
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "renumber_batch/batch_window.h"
@@ -124,6 +127,35 @@ TEST_F(Sent, StagingUpdatesItsListAndEveryColumnItMissesBeforeTheRegister) {
   w.Command5->click();  // asks first; an unqueued question is answered Yes
   expectSame(updated(h.statements()), expected(pinned::stagingList(), true));
   EXPECT_EQ(h.value("SELECT 工号 FROM 员工档案 WHERE 姓名='乙'"), "93002");
+}
+
+// A column added in the database check is rewritten by all three operations, after their lists.
+TEST_F(Sent, AnAddedColumnIsRewrittenByEveryRenumber) {
+  QTemporaryDir dir;
+  h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
+  h.exec("INSERT INTO 外包人员 (员工编号) VALUES ('3001')");
+  h.exec("INSERT INTO 外包人员 (员工编号) VALUES ('3002')");
+  added::setCurrent(dir.filePath("renumber.ini"), "test");
+  ASSERT_EQ(added::Store(dir.filePath("renumber.ini"), "test").add({"外包人员", "员工编号"}), "");
+  ASSERT_EQ(host::allColumns().size(), 93u);
+
+  auto& single = h.open<frm员工Kestrune>();
+  single.Text1->setText("3001");
+  single.Command1->click();
+  single.Text4->setText("3999");
+  h.clearStatements();
+  single.Command3->click();
+  EXPECT_EQ(updated(h.statements()).back(), std::make_pair(QString("外包人员"), QString("员工编号")));
+  auto& batch = h.open<frm员工工号统一修改>();
+  batch.Combo1->setCurrentIndex(batch.Combo1->findData("7"));
+  batch.Command1->click();
+  batch.Command2->click();
+  batch.Command4->click();
+  batch.Command3->click();  // 3999 -> 73999
+  batch.Command5->click();  // 3002 -> 93002
+  EXPECT_EQ(h.column("SELECT 员工编号 FROM 外包人员 ORDER BY ID"), (QStringList{"73999", "93002"}));
+  added::setCurrent(QString(), QString());
+  EXPECT_EQ(host::allColumns().size(), 92u);
 }
 
 }  // namespace
