@@ -10,6 +10,7 @@
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "tests/support/harness.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 

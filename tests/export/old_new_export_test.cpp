@@ -15,6 +15,7 @@
 #include "app/old_new_export.h"
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"
+#include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 

@@ -28,8 +28,6 @@ const bool kWired = (wireFeatures(), true);
 
 namespace {
 
-QSqlDatabase connection() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
-
 [[noreturn]] void fail(const QString& what, const QSqlQuery& q) {
   throw std::runtime_error((what + u(": ") + q.lastError().text()).toStdString());
 }
