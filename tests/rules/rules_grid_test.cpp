@@ -1,6 +1,7 @@
 // The specific rules grid: listing, adding, editing through the cell editor, saving with each
 // layout's check, deleting, and the department and position choosers.
 #include "rules_fixture.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
