@@ -87,6 +87,13 @@ bool Database::openOdbc(const QString& connectionString, int loginTimeoutSeconds
   return engine_ ? true : failed(error, text);
 }
 
+bool Database::adoptSqlServerConnection(const QString& qtConnectionName, QString* error) {
+  close();
+  QString text;
+  engine_ = sqlServerEngineOn(qtConnectionName, &text);
+  return engine_ ? true : failed(error, text);
+}
+
 bool Database::openSqlite(const QString& path, QString* error) {
   close();
   QString text;

@@ -80,6 +80,11 @@ class Database {
   // Opens SQL Server with a ready ODBC connection string (see db/odbc_connection.h) and the given
   // login time-out. Used by openSqlServer, and by tests and tools that name the driver themselves.
   bool openOdbc(const QString& connectionString, int loginTimeoutSeconds, QString* error);
+  // Takes an open Qt SQL connection, by its Qt connection name, as the SQL Server engine: texts are
+  // sent as built and every result of a batch is read, as over ODBC. Closing this database closes
+  // and removes that connection. Lets tests stand a driver of their own in for SQL Server.
+  // On failure (no such open connection) returns false with *error.
+  bool adoptSqlServerConnection(const QString& qtConnectionName, QString* error);
   // Opens (never creates) the SQLite database file at path. On failure returns false with *error.
   bool openSqlite(const QString& path, QString* error);
   // Creates a new, empty SQLite file (used by the demo generator and the test harness) and opens it.

@@ -80,5 +80,8 @@ QString newConnectionName();
 
 std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QString* error);
 std::unique_ptr<Engine> openOdbcEngine(const QString& connectionString, int loginTimeoutSeconds, QString* error);
+// The SQL Server engine over an open Qt connection of any driver, named connectionName; the engine
+// closes and removes it when it ends. Null with *error when there is no such open connection.
+std::unique_ptr<Engine> sqlServerEngineOn(const QString& connectionName, QString* error);
 
 }  // namespace db

@@ -1,6 +1,6 @@
 // The SQL Server engine: Qt's ODBC driver, connected without a data source name. Texts are sent
-// as built. A text may hold several statements: every result of the batch is read, so that a
-// failing later statement is reported. Reads are read in full when opened, so that no pending
+// as built. A text may hold several statements: every result of the batch is read, every row of
+// every result set included, so that a failing later statement is reported. Reads are read in full when opened, so that no pending
 // result blocks the next statement on the connection.
 #ifdef _WIN32
 #include <windows.h>
@@ -108,7 +108,7 @@ class OdbcEngine : public Engine {
       if (read) return;  // the rows are the first result set's
       read = true;
       const QSqlRecord r = q.record();
-      for (int i = 0; i < r.count(); ++i) rows->columns << r.fieldName(i);
+      for (int i = 0; i < r.count(); ++i) rows->columns << columnName(r.fieldName(i));
       while (q.next()) {
         QVariantList row;
         for (int i = 0; i < r.count(); ++i) row << (q.value(i).isNull() ? QVariant() : q.value(i));
@@ -148,6 +148,14 @@ class OdbcEngine : public Engine {
     return q;
   }
 
+  // A column name ends at its first NUL: a driver that gives the name's length in bytes instead
+  // of characters leaves the rest of its buffer behind a non-ASCII name.
+  static QString columnName(QString name) {
+    const qsizetype nul = name.indexOf(QChar(u'\0'));
+    if (nul >= 0) name.truncate(nul);
+    return name;
+  }
+
   QSqlQuery prepared(const QString& sql, const QVariantList& values) {
     QSqlQuery q = query();
     if (!q.prepare(sql)) fail(q.lastError());
@@ -156,12 +164,16 @@ class OdbcEngine : public Engine {
     return q;
   }
 
-  // Reads every result of an executed batch, calling onRows for each result set; the first
-  // failure, wherever it comes, is thrown.
+  // Reads every result of an executed batch, calling onRows for each result set and then reading
+  // what onRows left of its rows; the first failure, wherever it comes, is thrown (a conversion
+  // that fails on a row of a later result set fails the batch).
   template <class F>
   static void walkResults(QSqlQuery& q, F onRows) {
     do {
-      if (q.isSelect()) onRows();
+      if (q.isSelect()) {
+        onRows();
+        while (!q.lastError().isValid() && q.next()) {}
+      }
       if (q.lastError().isValid()) fail(q.lastError());
     } while (q.nextResult());
     if (q.lastError().isValid()) fail(q.lastError());
@@ -190,6 +202,14 @@ std::unique_ptr<Engine> openOdbcEngine(const QString& connectionString, int logi
   if (failure.isEmpty()) return engine;
   *error = failure;
   return nullptr;
+}
+
+std::unique_ptr<Engine> sqlServerEngineOn(const QString& connectionName, QString* error) {
+  if (!QSqlDatabase::contains(connectionName) || !QSqlDatabase::database(connectionName, false).isOpen()) {
+    *error = QStringLiteral("There is no open connection named \"%1\".").arg(connectionName);
+    return nullptr;
+  }
+  return std::make_unique<OdbcEngine>(connectionName);
 }
 
 }  // namespace db

@@ -2,6 +2,7 @@
 // layout's check (each layout's check is on rules::rowCheckMessage), deleting, and the department
 // and position choosers.
 #include "rules_fixture.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "tests/support/pinned_columns.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "tests/support/dialect_guard.h"
 #include "tests/support/scripted_dialogs.h"
 
 // The statement log is cleared after the schema is made and after seedDemo(), so statements()
@@ -21,6 +22,7 @@ db::Database& shared() { return db::Database::shared(); }
 // Runs a read; a database failure becomes std::runtime_error with the database's text.
 template <class F>
 void read(const QString& tsql, F&& perRow) {
+  const dialect_guard::Suspend own;  // the harness's own reads are no statements of the tool
   try {
     db::Recordset rs = shared().open(tsql);
     const QStringList columns = rs.columns();
@@ -46,7 +48,10 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
   auto dialogs = std::make_unique<ui::ScriptedDialogs>();
   dialogs_ = dialogs.get();
   ui::Dialogs::install(std::move(dialogs));
-  shared().setStatementObserver([log = statements_](const QString& sql) { log->append(sql); });
+  shared().setStatementObserver([log = statements_](const QString& sql) {
+    log->append(sql);
+    dialect_guard::collect(sql);
+  });
 }
 
 Harness::~Harness() {
@@ -57,6 +62,7 @@ Harness::~Harness() {
 }
 
 void Harness::seedDemo() {
+  const dialect_guard::Suspend own;  // the demo data set is made on the embedded engine only
   try {
     demo::generate(shared());
   } catch (const db::DbError& e) {
@@ -66,6 +72,7 @@ void Harness::seedDemo() {
 }
 
 void Harness::exec(const QString& tsql) {
+  const dialect_guard::Suspend own;  // the harness's own seeding is no statement of the tool
   try {
     shared().execute(tsql);
   } catch (const db::DbError& e) {

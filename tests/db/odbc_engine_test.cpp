@@ -1,0 +1,264 @@
+// The SQL Server engine's own code (db/odbc_engine.cpp) at work: through a real ODBC driver
+// (SQLite's, behind Qt's ODBC plugin, on a temporary file) and, for batches of several statements
+// as SQL Server answers them, over a scripted Qt SQL driver.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <functional>
+
+#include "db/database.h"
+#include "db/odbc_connection.h"
+#include "tests/db/scripted_driver.h"
+#include "tests/support/qt_print.h"
+
+using db::Database;
+using db::DbError;
+
+namespace {
+
+QString errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const DbError& e) {
+    return e.text();
+  }
+  return QStringLiteral("(no error)");
+}
+
+// ---- through SQLite's ODBC driver -------------------------------------------------------------
+
+QString sqliteOdbcDriver() {
+  for (const QString& d : db::odbc::installedDrivers()) {
+    if (d.compare(QStringLiteral("SQLite3"), Qt::CaseInsensitive) == 0) return d;
+  }
+  return {};
+}
+
+class OdbcEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    const QString driver = sqliteOdbcDriver();
+    ASSERT_FALSE(driver.isEmpty()) << "SQLite's ODBC driver is not registered (scripts/setup installs it)";
+    QString error;
+    ASSERT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(driver, path()), 5, &error))
+        << error.toStdString();
+    ASSERT_EQ(db_.kind(), db::EngineKind::SqlServer);
+    db_.execute(QStringLiteral("CREATE TABLE 员工档案 (ID INTEGER PRIMARY KEY, 工号 TEXT, 姓名 TEXT)"));
+  }
+  QString path() const { return dir_.filePath(QStringLiteral("t.db")); }
+  QStringList column(const QString& sql) {
+    QStringList out;
+    for (db::Recordset rs = db_.open(sql); !rs.eof(); rs.moveNext()) {
+      out << rs.text(rs.columns().first(), QStringLiteral("NULL"));
+    }
+    return out;
+  }
+
+  QTemporaryDir dir_;
+  Database db_;
+};
+
+}  // namespace
+
+TEST_F(OdbcEngine, ManualCommitTransactionsCommitAndRollBack) {
+  db_.begin();
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0012', '张三')"));
+  db_.commit();
+  db_.begin();
+  db_.execute(QStringLiteral("UPDATE 员工档案 SET 工号 = '0099'"));
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案"), QStringList{"0099"});  // seen inside the transaction
+  db_.rollback();
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案"), QStringList{"0012"});
+  {
+    db::Transaction t(db_);  // ends without commit: rolled back
+    db_.execute(QStringLiteral("DELETE FROM 员工档案"));
+  }
+  EXPECT_FALSE(db_.inTransaction());
+  // Back in auto-commit: a change outside a transaction stays, as the file shows when reopened.
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0013', '李四')"));
+  db_.close();
+  QString error;
+  ASSERT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), path()), 5, &error))
+      << error.toStdString();
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY 工号"), (QStringList{"0012", "0013"}));
+}
+
+TEST_F(OdbcEngine, ReadsRowsNullsAndColumnNames) {
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0012', NULL)"));
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0013', '李四')"));
+  db::Recordset rs = db_.open(QStringLiteral("SELECT ID, 工号 AS 编号, 姓名 FROM 员工档案 ORDER BY 工号"));
+  EXPECT_EQ(rs.columns(), (QStringList{"ID", "编号", "姓名"}));
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.text("编号"), "0012");
+  EXPECT_TRUE(rs.isNull("姓名"));
+  EXPECT_TRUE(rs.field("姓名").isNull());
+  EXPECT_EQ(rs.text("姓名", QStringLiteral("(空)")), "(空)");
+  EXPECT_EQ(rs.field("id").toInt(), 1);  // names are read without regard to case
+  rs.moveNext();
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.text("姓名"), "李四");
+  EXPECT_FALSE(rs.isNull("姓名"));
+  rs.moveNext();
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(errorOf([&] { rs.field("编号"); }), "There is no current record: the end of the result was reached.");
+  // An empty result has its columns and no row.
+  db::Recordset none = db_.open(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE 工号 = 'x'"));
+  EXPECT_TRUE(none.eof());
+  EXPECT_EQ(none.columns(), QStringList{"工号"});
+}
+
+TEST_F(OdbcEngine, TheDatabasesErrorTextReachesDbErrorAndAFailedChangeRollsBack) {
+  EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE 无此表 SET a = 1")); }),
+            "[SQLite]no such table: 无此表 (1)");
+  EXPECT_EQ(errorOf([&] { db_.open(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE")); }),
+            "[SQLite]incomplete input (1)");
+  db_.execute(QStringLiteral("CREATE UNIQUE INDEX 工号唯一 ON 员工档案 (工号)"));
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0012', '张三')"));
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0013', '李四')"));
+  const QString failure = errorOf([&] {
+    db::Transaction t(db_);
+    db_.execute(QStringLiteral("UPDATE 员工档案 SET 姓名 = '王五' WHERE 工号 = '0012'"));
+    db_.execute(QStringLiteral("UPDATE 员工档案 SET 工号 = '0013' WHERE 工号 = '0012'"));
+    t.commit();
+  });
+  EXPECT_EQ(failure, "[SQLite]UNIQUE constraint failed: 员工档案.工号 (19)");
+  EXPECT_EQ(column("SELECT 姓名 FROM 员工档案 ORDER BY 工号"), (QStringList{"张三", "李四"}));
+}
+
+TEST_F(OdbcEngine, ChineseTextsGoAndComeBackInLiteralsAndParameters) {
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('甲0012', '欧阳·娜娜''s')"));
+  EXPECT_EQ(column("SELECT 姓名 FROM 员工档案 WHERE 工号 = '甲0012'"), QStringList{"欧阳·娜娜's"});
+  const qint64 id = column("SELECT ID FROM 员工档案").value(0).toLongLong();
+  db_.updateRecord(QStringLiteral("SELECT * FROM 员工档案 WHERE ID = %1").arg(id), QStringLiteral("员工档案"), id,
+                   {{QStringLiteral("姓名"), QStringLiteral("张三丰")}, {QStringLiteral("工号"), QVariant()}});
+  db::Recordset rs = db_.open(QStringLiteral("SELECT 工号, 姓名 FROM 员工档案"));
+  EXPECT_EQ(rs.text("姓名"), "张三丰");
+  EXPECT_TRUE(rs.isNull("工号"));
+}
+
+TEST_F(OdbcEngine, ADriverTakingOneStatementPerExecutionRefusesATextOfTwoAndAppliesNothing) {
+  QStringList log;
+  db_.setStatementObserver([&](const QString& sql) { log << sql; });
+  const QString two =
+      QStringLiteral("INSERT INTO 员工档案 (工号) VALUES ('1'); INSERT INTO 员工档案 (工号) VALUES ('2')");
+  EXPECT_EQ(errorOf([&] { db_.execute(two); }), "[SQLite]only one SQL statement allowed");
+  EXPECT_EQ(errorOf([&] { db_.open(two); }), "[SQLite]only one SQL statement allowed");
+  // A new record's ID is asked in the same text as the insert: refused here, and nothing is added.
+  EXPECT_EQ(errorOf([&] {
+              db_.addRecord(QStringLiteral("SELECT * FROM 员工档案 WHERE ID = 0"), QStringLiteral("员工档案"),
+                            {{QStringLiteral("工号"), QStringLiteral("3")}});
+            }),
+            "[SQLite]only one SQL statement allowed");
+  EXPECT_EQ(log.last(), "INSERT INTO 员工档案 (工号) VALUES (?)");
+  EXPECT_EQ(column("SELECT COUNT(*) FROM 员工档案"), QStringList{"0"});
+  // The same statements one per execution run in order.
+  for (const QString& one : two.split(u';')) db_.execute(one);
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"1", "2"}));
+}
+
+// ---- batches of several statements, as SQL Server answers them --------------------------------
+
+namespace {
+
+using scripted::count;
+using scripted::error;
+using scripted::rows;
+
+class SqlServerBatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int n = 0;
+    const QString name = QStringLiteral("scripted-sql-server-%1").arg(++n);
+    scripted::addConnection(name, state_);
+    QString error;
+    ASSERT_TRUE(db_.adoptSqlServerConnection(name, &error)) << error.toStdString();
+    ASSERT_EQ(db_.kind(), db::EngineKind::SqlServer);
+  }
+  // The reply to the next execution.
+  void reply(const QList<scripted::Result>& results) { state_->replies << results; }
+
+  std::shared_ptr<scripted::State> state_ = std::make_shared<scripted::State>();
+  Database db_;
+};
+
+// A renumbering batch's results: row counts of its updates, with a result set among them.
+QList<scripted::Result> batchOfFive() { return {count(1), count(3), rows({"工号"}, {{"0012"}}), count(0), count(2)}; }
+
+}  // namespace
+
+TEST_F(SqlServerBatch, AnErrorAtAnyResultIsThrownWithItsText) {
+  for (int k = 0; k < 5; ++k) {
+    SCOPED_TRACE(k);
+    const QString text = QStringLiteral("将 varchar 值 'x%1' 转换成数据类型 int 时失败。").arg(k);
+    QList<scripted::Result> results = batchOfFive();
+    results[k] = error(text);
+    reply(results);
+    EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2")); }), text);
+    reply(results);
+    EXPECT_EQ(errorOf([&] { db_.open(QStringLiteral("UPDATE a SET x = 1 SELECT 工号 FROM b")); }), text);
+    EXPECT_EQ(state_->liveResults, 0);  // the statement is freed: the connection is not left busy
+  }
+  // A failure on a row of a result set that is read, and of one that is not.
+  reply({count(1), scripted::rowsFailingAt({"工号"}, {{"1"}, {"2"}}, 1, "行 2 转换失败")});
+  EXPECT_EQ(errorOf([&] { db_.open(QStringLiteral("UPDATE a SET x = 1 SELECT 工号 FROM b")); }), "行 2 转换失败");
+  reply({rows({"a"}, {{1}}), scripted::rowsFailingAt({"b"}, {{1}}, 0, "第二个结果失败"), count(1)});
+  EXPECT_EQ(errorOf([&] { db_.open(QStringLiteral("SELECT a FROM t SELECT b FROM u UPDATE t SET a = 2")); }),
+            "第二个结果失败");
+}
+
+TEST_F(SqlServerBatch, APartialChangeIsRolledBackNotReportedAsDone) {
+  QList<scripted::Result> results = batchOfFive();
+  results[3] = error("违反了 UNIQUE KEY 约束。");
+  reply(results);
+  const QString failure = errorOf([&] {
+    db::Transaction t(db_);
+    db_.execute(
+        QStringLiteral("UPDATE 员工档案 SET 工号 = '0099' WHERE 工号 = '0012' UPDATE 岗位信息New SET 工号 = "
+                       "'0099' WHERE 工号 = '0012'"));
+    t.commit();
+  });
+  EXPECT_EQ(failure, "违反了 UNIQUE KEY 约束。");
+  EXPECT_EQ(state_->executed, (QStringList{"BEGIN",
+                                           "UPDATE 员工档案 SET 工号 = '0099' WHERE 工号 = '0012' UPDATE 岗位信息New "
+                                           "SET 工号 = '0099' WHERE 工号 = '0012'",
+                                           "ROLLBACK"}));
+  EXPECT_FALSE(db_.inTransaction());
+  // A commit the server refuses is an error too, and the transaction can still be rolled back.
+  state_->commitFailure = QStringLiteral("事务日志已满。");
+  state_->executed.clear();
+  EXPECT_EQ(errorOf([&] {
+              db::Transaction t(db_);
+              db_.execute(QStringLiteral("UPDATE a SET x = 1"));
+              t.commit();
+            }),
+            "事务日志已满。");
+  EXPECT_EQ(state_->executed, (QStringList{"BEGIN", "UPDATE a SET x = 1", "COMMIT", "ROLLBACK"}));
+}
+
+TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
+  reply(batchOfFive());
+  db_.execute(QStringLiteral("UPDATE a SET x = 1"));
+  EXPECT_EQ(state_->unread, 0);
+
+  reply(
+      {count(4), rows({"工号", "姓名"}, {{"0012", "张三"}, {"0013", QVariant()}}), rows({"other"}, {{"x"}}), count(1)});
+  db::Recordset rs = db_.open(QStringLiteral("SET NOCOUNT OFF SELECT 工号, 姓名 FROM 员工档案 SELECT other FROM t"));
+  EXPECT_EQ(state_->unread, 0);
+  EXPECT_EQ(state_->liveResults, 0);  // read in full when opened: nothing pending on the connection
+  EXPECT_EQ(rs.columns(), (QStringList{"工号", "姓名"}));
+  QStringList seen;
+  for (; !rs.eof(); rs.moveNext()) seen << rs.text("工号") + u'=' + rs.text("姓名", QStringLiteral("NULL"));
+  EXPECT_EQ(seen, (QStringList{"0012=张三", "0013=NULL"}));
+
+  // A text without a result set reads as empty; a new record's ID comes from the batch's result set.
+  reply({count(2)});
+  EXPECT_TRUE(db_.open(QStringLiteral("UPDATE a SET x = 1")).eof());
+  reply({rows({"ID"}, {})});
+  reply({count(1), rows({""}, {{qint64(42)}})});
+  EXPECT_EQ(db_.addRecord(QStringLiteral("SELECT * FROM t WHERE ID = 0"), QStringLiteral("t"),
+                          {{QStringLiteral("a"), QStringLiteral("O'Neil")}}),
+            42);
+  EXPECT_EQ(state_->executed.last(), "INSERT INTO t (a) VALUES ('O''Neil'); SELECT CAST(SCOPE_IDENTITY() AS bigint)");
+  EXPECT_EQ(state_->unread, 0);
+}
