@@ -31,6 +31,12 @@ class DbError : public std::runtime_error {
 // Every value that the tool inserts into a statement goes through this function.
 QString sqlQuote(const QString& value);
 
+// A statement text built for the embedded engine only (a catalogue query of SQLite, say) begins
+// with this comment; the suite's T-SQL dialect guard passes such texts over. Code that builds one
+// sends it only when Database::kind() is EngineKind::Sqlite.
+inline const QString kEmbeddedOnly = QStringLiteral("/* embedded engine only */ ");
+inline bool embeddedOnly(const QString& sql) { return sql.startsWith(kEmbeddedOnly); }
+
 // Field list for record edits, in the order the fields are written.
 using Fields = QList<QPair<QString, QVariant>>;
 

@@ -64,7 +64,8 @@ QString contentSql(db::Database& database, const QString& table, const QString& 
       database.kind() == db::EngineKind::SqlServer
           ? QStringLiteral("SELECT DISTINCT TOP %1 %2 AS v FROM %3 WHERE %2 IS NOT NULL").arg(kSampleSize).arg(c, t)
           : QStringLiteral("SELECT DISTINCT %2 AS v FROM %3 WHERE %2 IS NOT NULL LIMIT %1").arg(kSampleSize).arg(c, t);
-  return QStringLiteral("SELECT COUNT(*) AS n FROM (") + sample +
+  const QString head = database.kind() == db::EngineKind::SqlServer ? QString() : db::kEmbeddedOnly;
+  return head + QStringLiteral("SELECT COUNT(*) AS n FROM (") + sample +
          QStringLiteral(") AS s WHERE s.v IN (SELECT 工号 FROM 员工档案)");
 }
 
@@ -81,7 +82,7 @@ QString catalogueSql(db::Database& database) {
         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME, "
         "ORDINAL_POSITION");
   // The embedded engine's own catalogue.
-  return QStringLiteral(
+  return db::kEmbeddedOnly + QStringLiteral(
       "SELECT m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.type AS DATA_TYPE FROM sqlite_master AS m JOIN "
       "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, p.cid");
 }

@@ -1,5 +1,7 @@
 #include "tests/support/dialect_guard.h"
 
+#include "db/database.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -81,7 +83,7 @@ const bool registered = [] {
 
 void collect(const QString& sql) {
   Collection& c = collection();
-  if (c.suspended > 0) return;
+  if (c.suspended > 0 || db::embeddedOnly(sql)) return;
   const QString s = shape(sql);
   if (s.trimmed().isEmpty() || c.seen.contains(s)) return;
   c.seen.insert(s);
