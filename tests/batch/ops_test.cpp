@@ -23,18 +23,20 @@ TEST_F(BatchData, RuleEntriesAndTheListingOfARule) {
   EXPECT_EQ(h.statements(), QStringList{rules::sqlListRules()});
   ASSERT_EQ(rules.size(), 3u);
   EXPECT_EQ(rules[0].text + u'|' + rules[0].code, u"1 保安类|1"_s);
-  EXPECT_EQ(rules[1].text + u'|' + rules[1].code, u"10 管理类|10"_s);
+  EXPECT_EQ(rules[1].text + u'|' + rules[1].code, u"18 管理编号|18"_s);
 
-  add(u"1001"_s, u"张三"_s, u"保安"_s, u"P01"_s);
-  add(u"999"_s, u"李四"_s, u"保洁"_s, u"P02"_s);
-  add(u"1000"_s, u"王五"_s, u"保安"_s, u"P02"_s);
-  add(u"1000"_s, u"王五"_s, u"保安"_s, u"P01"_s);  // one number on two rows
-  add(u"998"_s, u"赵六"_s, u"工程"_s, u"P01"_s);  // another rule
-  add(u"13"_s, u"撤岗"_s, u"保安"_s, u"P09"_s);  // position of a missing department
-  add(u"12"_s, u"无岗甲"_s, u"保安"_s, QString());  // no position: counted, not listed
-  add(u"14"_s, u"无岗乙"_s, u"保洁"_s, QString());
-  add(u"15"_s, u"无岗丙"_s, u"工程"_s, QString());  // another rule's
-  h.exec(u"INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES (NULL, '无号', '保安', 'P01')"_s);
+  testdata::employee({.number = "1001", .name = "张三", .category = "保安", .position = "P01"});
+  testdata::employee({.number = "999", .name = "李四", .category = "保洁", .position = "P02"});
+  testdata::employee({.number = "1000", .name = "王五", .category = "保安", .position = "P02"});
+  testdata::employee(
+      {.number = "1000", .name = "王五", .category = "保安", .position = "P01"});  // one number on two rows
+  testdata::employee({.number = "998", .name = "赵六", .category = "工程", .position = "P01"});  // another rule
+  testdata::employee(
+      {.number = "13", .name = "撤岗", .category = "保安", .position = "P09"});  // position of a missing department
+  testdata::employee({.number = "12", .name = "无岗甲", .category = "保安"});  // no position: counted, not listed
+  testdata::employee({.number = "14", .name = "无岗乙", .category = "保洁"});
+  testdata::employee({.number = "15", .name = "无岗丙", .category = "工程"});  // another rule's
+  testdata::employee({.name = "无号", .category = "保安", .position = "P01"});  // no number
   h.clearStatements();
   Listing l = listRule(shared(), u"1"_s, true);
   EXPECT_EQ(h.statements(), (QStringList{listingSql(u"1"_s), unlistedCountSql(u"1"_s)}));
@@ -54,8 +56,8 @@ class BatchApplyOps : public BatchData {
   void SetUp() override {
     BatchData::SetUp();
     addListed(olds);
-    add(u"4004"_s, u"别人"_s, u"工程"_s, u"P01"_s);
-    for (const QString& n : olds + QStringList{u"4004"_s}) referenceRows(host::allColumns(), n);
+    testdata::employee({.number = "4004", .name = "别人", .category = "工程", .position = "P01"});
+    for (const QString& n : olds + QStringList{u"4004"_s}) testdata::references(host::allColumns(), n);
     h.clearStatements();
   }
 };
@@ -101,9 +103,10 @@ TEST_F(BatchApplyOps, AStaleRowOrAFailingStatementChangesNothing) {
 }
 
 TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
-  referenceRows(std::vector<host::RefColumn>{host::kBatchApply[31], host::kBatchApply[38]}, u"11003"_s);
-  referenceRows(std::vector<host::RefColumn>{host::kBatchApply[38]}, u"11003"_s);
-  referenceRows(std::vector<host::RefColumn>{host::missingFrom(host::kBatchApply)[0]}, u"11001"_s);
+  testdata::reference(host::kBatchApply[31], u"11003"_s);
+  testdata::reference(host::kBatchApply[38], u"11003"_s);
+  testdata::reference(host::kBatchApply[38], u"11003"_s);
+  testdata::reference(host::missingFrom(host::kBatchApply)[0], u"11001"_s);
   h.clearStatements();
   const Rows withUnchanged{rows[0], rows[1], rows[2], {u"4004"_s, u"4004"_s}, {u"9"_s, u"11003"_s}};
   EXPECT_EQ(heldElsewhere(shared(), withUnchanged),
@@ -116,10 +119,10 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
 
 // Employee 12 has no position, 34 has one; both have a row in every column storing a number.
 TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
-  add(u"12"_s, u"无岗"_s, u"保安"_s, QString());
-  add(u"34"_s, u"有岗"_s, u"保安"_s, u"P01"_s);
-  referenceRows(host::allColumns(), u"12"_s);
-  referenceRows(host::allColumns(), u"34"_s);
+  testdata::employee({.number = "12", .name = "无岗", .category = "保安"});
+  testdata::employee({.number = "34", .name = "有岗", .category = "保安", .position = "P01"});
+  testdata::references(host::allColumns(), u"12"_s);
+  testdata::references(host::allColumns(), u"34"_s);
   EXPECT_EQ(noPositionCount(shared()), 1);
   const testdb::Snapshot before = testdb::snapshot();
   testdb::rawExec(u"CREATE TRIGGER locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"_s);

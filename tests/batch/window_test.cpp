@@ -103,10 +103,10 @@ TEST_F(BatchWindow, StartStateControlsAndRuleList) {
 }
 
 TEST_F(BatchWindow, ChoosingARuleListsItAgainEvenTheOneShown) {
-  add(u"1001"_s, u"张三"_s, u"保安"_s, u"P01"_s);
-  add(u"999"_s, u"李四"_s, u"保洁"_s, u"P02"_s);
-  add(u"999"_s, u"李四"_s, u"保洁"_s, u"P01"_s);
-  add(u"12"_s, u"无岗"_s, u"保安"_s, QString());
+  testdata::employee({.number = "1001", .name = "张三", .category = "保安", .position = "P01"});
+  testdata::employee({.number = "999", .name = "李四", .category = "保洁", .position = "P02"});
+  testdata::employee({.number = "999", .name = "李四", .category = "保洁", .position = "P01"});
+  testdata::employee({.number = "12", .name = "无岗", .category = "保安"});
   open();
   h.clearStatements();
   chooseRule(u"1 保安类"_s);
@@ -128,7 +128,7 @@ TEST_F(BatchWindow, ChoosingARuleListsItAgainEvenTheOneShown) {
   // A change chosen by the user lists once; Check1 lists again.
   h.clearStatements();
   QTest::keyClick(w->Combo1, Qt::Key_Down);
-  EXPECT_EQ(w->Combo1->currentText(), u"10 管理类"_s);
+  EXPECT_EQ(w->Combo1->currentText(), u"18 管理编号"_s);
   EXPECT_EQ(h.statements().size(), 2);
   EXPECT_EQ(w->Label2->text(), QString());
   chooseRule(u"1 保安类"_s);
@@ -183,12 +183,13 @@ TEST_F(BatchWindow, EditorTakesDigitsAndEnterAndAnEditCallsForANewCheck) {
 }
 
 TEST_F(BatchWindow, ProposalsPutTheWholeCategoryCodeFirst) {
-  for (const char* n : {"5", "123", "23456", "903456"}) add(QString::fromUtf8(n), u"甲"_s, u"管理"_s, u"P01"_s);
+  for (const char* n : {"5", "123", "23456", "903456"})
+    testdata::employee({.number = n, .name = "甲", .category = "管理人员", .position = "P01"});
   open();
-  chooseRule(u"10 管理类"_s);
+  chooseRule(u"18 管理编号"_s);
   h.clearStatements();
   w->Command1->click();
-  EXPECT_EQ(column(2), (QStringList{u"100005"_s, u"100123"_s, u"103456"_s, u"103456"_s}));
+  EXPECT_EQ(column(2), (QStringList{u"180005"_s, u"180123"_s, u"183456"_s, u"183456"_s}));
   EXPECT_TRUE(h.statements().isEmpty());
   EXPECT_EQ(buttons(), u"12--"_s);
 }
@@ -199,8 +200,8 @@ class BatchCheck : public BatchWindow {
   void SetUp() override {
     BatchWindow::SetUp();
     addListed({u"101"_s, u"102"_s, u"103"_s, u"104"_s, u"105"_s, u"106"_s, u"107"_s});
-    add(u"10200"_s, u"无岗位甲"_s, u"工程"_s, QString());
-    add(u"10009"_s, u"无岗位乙"_s, u"工程"_s, QString());
+    testdata::employee({.number = "10200", .name = "无岗位甲", .category = "工程"});
+    testdata::employee({.number = "10009", .name = "无岗位乙", .category = "工程"});
     open();
     chooseRule(u"1 保安类"_s);
     w->Command1->click();
@@ -292,7 +293,7 @@ class BatchApply : public BatchWindow {
   void SetUp() override {
     BatchWindow::SetUp();
     addListed(olds);
-    referenceRows(host::kBatchApply, u"11002"_s);  // rows already under a new number
+    testdata::references(host::kBatchApply, u"11002"_s);  // rows already under a new number
     open();
     chooseRule(u"1 保安类"_s);
     w->Command1->click();
@@ -341,7 +342,7 @@ TEST_F(BatchApply, StaleOrEditedRowsAreRefused) {
 }
 
 TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
-  add(u"12"_s, u"无岗"_s, u"保安"_s, QString());
+  testdata::employee({.number = "12", .name = "无岗", .category = "保安"});
   open();
   h.answer(false);
   w->Command5->click();

@@ -5,6 +5,7 @@
 #include "tests/support/qt_print.h"
 #include "ops/rule_store.h"
 #include "tests/support/harness.h"
+#include "tests/support/test_data.h"
 
 using namespace rules;
 
@@ -143,9 +144,9 @@ TEST(RuleStoreWrites, NoCodeAndZeroAreOneCode) {
 TEST(RuleStoreWrites, RuleWithoutCodeBesideRuleZeroTouchesOnlyItsOwnRow) {
   Harness h;
   addRule("零", "0", 3, "000");
-  h.exec("INSERT INTO 员工工号编码规则名称 (编码类别名称, 编码规则, 流水号位数) VALUES ('无码', 3, '000')");
-  h.exec("INSERT INTO 员工工号编码规则 (类别代码, 部门编号) VALUES ('0', '01')");
-  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称) VALUES ('02', '合同工')");
+  testdata::rule("", "无码", 3);
+  testdata::ruleRow({.code = "0", .department = "01"});
+  testdata::employeeCategory("02", "合同工");
   const RuleRef none{h.value("SELECT ID From 员工工号编码规则名称 Where 类别码 Is Null").toLongLong(), ""};
   db::Database& database = db::Database::shared();
   EXPECT_TRUE(sharesCode(database, none));
@@ -165,9 +166,9 @@ TEST(RuleStoreWrites, RuleWithoutCodeBesideRuleZeroTouchesOnlyItsOwnRow) {
 TEST(RuleStoreWrites, DeletingARuleWithoutCodeLeavesNoOrphans) {
   Harness h;
   const RuleRef none{addRule("临时工", "", 1, "000"), ""};
-  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称) VALUES ('01', '临时工')");
+  testdata::employeeCategory("01", "临时工");
   EXPECT_TRUE(attachCategory(db::Database::shared(), none, "01"));
-  h.exec("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('')");
+  h.exec("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('')");  // an empty text, not Null
   const RuleView view = showRule(db::Database::shared(), none, 1);
   EXPECT_FALSE(view.sharesCode);
   ASSERT_EQ(view.categories.size(), 1u);
@@ -225,8 +226,8 @@ TEST(RuleStoreWrites, RuleRowsAddUpdateListDelete) {
 TEST(RuleStoreWrites, ChangeRuleCodeDropsRowsInOneTransaction) {
   Harness h;
   const qint64 id = addRule("合同工", "7", 3, "000");
-  addRuleRow(db::Database::shared(), {"7", "0101", "12", "", ""});
-  addRuleRow(db::Database::shared(), {"8", "0101", "12", "", ""});
+  testdata::ruleRow({.code = "7", .department = "0101", .departmentCode = "12"});
+  testdata::ruleRow({.code = "8", .department = "0101", .departmentCode = "12"});
   h.exec("CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code locked'); END");
   EXPECT_THROW(changeRuleCode(db::Database::shared(), {id, "7"}, 5, true), db::DbError);
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7'"), "1");  // the delete was undone
@@ -243,7 +244,7 @@ TEST(RuleStoreWrites, ChangeRuleCodeDropsRowsInOneTransaction) {
 TEST(RuleStoreWrites, DeleteRuleIsAllOrNothing) {
   Harness h;
   const qint64 id = addRule("合同工", "7", 1, "000");
-  h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '合同工', '7')");
+  testdata::employeeCategory("01", "合同工", "7");
   h.exec(
       "CREATE TRIGGER keep_rule BEFORE DELETE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'rule locked'); END");
   EXPECT_THROW(deleteRule(db::Database::shared(), {id, "7"}), db::DbError);

@@ -10,11 +10,14 @@ using namespace rules;
 
 TEST_F(RulesWindowTest, GridListsRowsWithNamesAndSample) {
   seedSmall();
-  addRule("7", "合同工", 5);
-  addRow("7", "99", "14", "", "");  // a department that is not current
-  addRow("7", "02", "13", "02", "2");
-  addRow("7", "0101", "12", "01", "1");
-  addRow("8", "02", "19", "02", "9");
+  testdata::rule("7", "合同工", 5);
+  testdata::ruleRow({.code = "7", .department = "99", .departmentCode = "14"});  // a department that is not current
+  testdata::ruleRow(
+      {.code = "7", .department = "02", .departmentCode = "13", .positionCategory = "02", .positionCode = "2"});
+  testdata::ruleRow(
+      {.code = "7", .department = "0101", .departmentCode = "12", .positionCategory = "01", .positionCode = "1"});
+  testdata::ruleRow(
+      {.code = "8", .department = "02", .departmentCode = "19", .positionCategory = "02", .positionCode = "9"});
   Window& w = openRule("7");
   EXPECT_EQ(gridColumn(w, 0), (QStringList{"1", "2", "3"}));
   EXPECT_EQ(gridColumn(w, 1), (QStringList{"0101 办公室", "02 分部", ""}));
@@ -58,7 +61,7 @@ TEST_F(RulesWindowTest, GridListsRowsWithNamesAndSample) {
 
 TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
   seedSmall();
-  addRule("7", "合同工", 5);
+  testdata::rule("7", "合同工", 5);
   Window& w = openRule("7");
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 1);
   w.Command2->click();
@@ -149,8 +152,8 @@ TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
 
 TEST_F(RulesWindowTest, CodeCellsWithoutTheirPartTakeNoKeys) {
   seedSmall();
-  addRule("3", "按部门", 3);
-  addRule("2", "按岗位", 2);
+  testdata::rule("3", "按部门", 3);
+  testdata::rule("2", "按岗位", 2);
   Window& w = openRule("3");
   w.Command2->click();
   w.MSFlexGrid1->clickCell(1, 4);
@@ -175,7 +178,7 @@ TEST_F(RulesWindowTest, CodeCellsWithoutTheirPartTakeNoKeys) {
 
 TEST_F(RulesWindowTest, HeaderOnlyGridIgnoresClicksAndSaves) {
   seedSmall();
-  addRule("7", "合同工", 4);
+  testdata::rule("7", "合同工", 4);
   Window& w = openRule("7");
   w.MSFlexGrid1->clickCell(0, 2);
   w.Command4->click();  // disabled
@@ -186,7 +189,7 @@ TEST_F(RulesWindowTest, HeaderOnlyGridIgnoresClicksAndSaves) {
 
 TEST_F(RulesWindowTest, FailingRowSaveKeepsTheRowUnsaved) {
   seedSmall();
-  addRule("7", "合同工", 3);
+  testdata::rule("7", "合同工", 3);
   Window& w = openRule("7");
   h.exec(
       "CREATE TRIGGER no_rows BEFORE INSERT ON 员工工号编码规则 BEGIN SELECT RAISE(ABORT, 'rows are read only'); END");
@@ -207,8 +210,9 @@ TEST_F(RulesWindowTest, FailingRowSaveKeepsTheRowUnsaved) {
 
 TEST_F(RulesWindowTest, PositionListOpensAboveTheButtonNearTheBottom) {
   seedSmall();
-  addRule("7", "合同工", 2);
-  for (int i = 0; i < 20; ++i) addRow("7", "", "", "01", QString::number(i));
+  testdata::rule("7", "合同工", 2);
+  for (int i = 0; i < 20; ++i)
+    testdata::ruleRow({.code = "7", .positionCategory = "01", .positionCode = QString::number(i)});
   Window& w = openRule("7");
   w.MSFlexGrid1->clickCell(1, 3);
   w.Command6->click();

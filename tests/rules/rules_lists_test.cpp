@@ -61,17 +61,15 @@ TEST_F(RulesWindowTest, NoDepartmentsLeaveTheTreeEmpty) {
 }
 
 TEST_F(RulesWindowTest, DepartmentTreeEdgeCases) {
-  for (const char* n : {"10", "2", "1"}) {
-    h.exec(QString("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('%1', '部门%1')").arg(n));
-  }
+  for (const QString n : {"10", "2", "1", "3", "4"}) testdata::department(n, "部门" + n);
   // 3 has two parent records with the same latest date: it is listed and added once.
-  h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('3', '部门3')");
-  h.exec("INSERT INTO 上级部门new (职能部门编号, 上级部门编号, 起始日期) VALUES ('3', '2', '2021-01-01')");
-  h.exec("INSERT INTO 上级部门new (职能部门编号, 上级部门编号, 起始日期) VALUES ('3', '1', '2021-01-01')");
-  h.exec("INSERT INTO 上级部门new (职能部门编号, 上级部门编号, 起始日期) VALUES ('3', '10', '2019-01-01')");
-  // 4 names a parent that is no department.
-  h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('4', '部门4')");
-  h.exec("INSERT INTO 上级部门new (职能部门编号, 上级部门编号, 起始日期) VALUES ('4', '77', '2021-01-01')");
+  auto parentRecord = [](const char* code, const char* of, const char* from) {
+    testdata::row("上级部门new", {{"职能部门编号", code}, {"上级部门编号", of}, {"起始日期", from}});
+  };
+  parentRecord("3", "2", "2021-01-01");
+  parentRecord("3", "1", "2021-01-01");
+  parentRecord("3", "10", "2019-01-01");
+  parentRecord("4", "77", "2021-01-01");  // 4 names a parent that is no department
   Window& w = open();
   QStringList roots;
   for (int i = 0; i < w.TreeView2->topLevelItemCount(); ++i) roots << w.TreeView2->topLevelItem(i)->text(0);

@@ -67,20 +67,20 @@ TEST_F(RulesWindowTest, StartState) {
 
 TEST_F(RulesWindowTest, RuleListAndEntries) {
   seedSmall();
-  const QString id7 = addRule("7", "合同工", 5, "0000");
-  const QString id2 = addRule("2", "正式工", 1);
-  h.exec("INSERT INTO 员工工号编码规则名称 (编码类别名称) VALUES ('无码')");  // code, layout, pattern Null
+  const qint64 id7 = testdata::rule("7", "合同工", 5, "0000");
+  const qint64 id2 = testdata::rule("2", "正式工", 1);
+  testdata::row("员工工号编码规则名称", {{"编码类别名称", "无码"}});  // code, layout, pattern Null
   Window& w = open();
   EXPECT_EQ(w.TreeView3->keys(), (QStringList{"LB", "LB2", "LB7"}));
   EXPECT_EQ(w.TreeView3->texts(), (QStringList{" 无码", "2 正式工", "7 合同工"}));
   ASSERT_EQ(w.ruleEntries.size(), 3);
   const Window::RuleEntry& e7 = w.ruleEntries["LB7"];
-  EXPECT_EQ(QString::number(e7.ID), id7);
+  EXPECT_EQ(e7.ID, id7);
   EXPECT_EQ(e7.类别码, "7");
   EXPECT_EQ(e7.编码类别名称, "合同工");
   EXPECT_EQ(e7.编码规则, "5");
   EXPECT_EQ(e7.流水号位数, "0000");
-  EXPECT_EQ(QString::number(w.ruleEntries["LB2"].ID), id2);
+  EXPECT_EQ(w.ruleEntries["LB2"].ID, id2);
   const Window::RuleEntry& none = w.ruleEntries["LB"];
   EXPECT_EQ(none.类别码, "0");
   EXPECT_EQ(none.编码规则, "0");
@@ -276,7 +276,7 @@ TEST_F(RulesWindowTest, NewRuleWithoutLayoutThenCodeThree) {
 
 TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   seedSmall();
-  addRule("7", "合同工", 3);
+  testdata::rule("7", "合同工", 3);
   Window& w = openRule("7");
   ASSERT_TRUE(w.Option1[3]->isChecked());
   h.answer(false);
@@ -291,7 +291,7 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   EXPECT_EQ(w.Label1[10]->text(), "68008");
 
   // With rows: refusing the second question keeps rows, code and selection.
-  addRow("7", "0101", "12", "", "");
+  testdata::ruleRow({.code = "7", .department = "0101", .departmentCode = "12"});
   w.TreeView3->clickNode("LB7");
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 2);
   h.clearStatements();
@@ -311,8 +311,8 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
 
 TEST_F(RulesWindowTest, LayoutChangeFailureLeavesRuleAsItWas) {
   seedSmall();
-  addRule("7", "合同工", 3);
-  addRow("7", "0101", "12", "", "");
+  testdata::rule("7", "合同工", 3);
+  testdata::ruleRow({.code = "7", .department = "0101", .departmentCode = "12"});
   Window& w = openRule("7");
   h.exec(
       "CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code is locked'); END");
@@ -328,7 +328,7 @@ TEST_F(RulesWindowTest, LayoutChangeFailureLeavesRuleAsItWas) {
 
 TEST_F(RulesWindowTest, SavingChecksBoxesAndCodes) {
   seedSmall();
-  addRule("7", "合同工", 3);
+  testdata::rule("7", "合同工", 3);
   Window& w = open();
   w.Command10->click();
   w.Text1->clear();
@@ -372,7 +372,7 @@ TEST_F(RulesWindowTest, SavingChecksBoxesAndCodes) {
 
 TEST_F(RulesWindowTest, SavingAShownRuleChangesOnlyLayoutAndPattern) {
   seedSmall();
-  const QString id = addRule("7", "合同工", 3);
+  testdata::rule("7", "合同工", 3);
   Window& w = openRule("7");
   QTest::keyClicks(w.Text1, "0");
   EXPECT_EQ(w.Label1[2]->text(), "4位数");
@@ -387,7 +387,7 @@ TEST_F(RulesWindowTest, SavingAShownRuleChangesOnlyLayoutAndPattern) {
 
 TEST_F(RulesWindowTest, KeyFiltersAndPastedText) {
   seedSmall();
-  addRule("9", QString("名").repeated(60), 3, QString(12, '0'));
+  testdata::rule("9", QString("名").repeated(60), 3, QString(12, '0'));
   Window& w = open();
   w.Text1->clear();
   QTest::keyClicks(w.Text1, "0a0 1-0");
@@ -433,8 +433,8 @@ TEST_F(RulesWindowTest, KeyFiltersAndPastedText) {
 
 TEST_F(RulesWindowTest, AttachAndReleaseCategories) {
   seedSmall();
-  addRule("7", "合同工", 3);
-  addRule("8", "正式工", 3);
+  testdata::rule("7", "合同工", 3);
+  testdata::rule("8", "正式工", 3);
   h.exec("UPDATE 员工类别 SET 类别码='8' WHERE 类别编号='01'");
   Window& w = open();
   EXPECT_EQ(w.TreeView1->keys(), (QStringList{"LB02", "LB03"}));
@@ -491,9 +491,10 @@ TEST_F(RulesWindowTest, AttachAndReleaseCategories) {
 // Deleting asks first; Yes deletes, offers the rule's categories again and returns to the start state.
 TEST_F(RulesWindowTest, DeletingARuleReturnsToTheStartState) {
   seedSmall();
-  addRule("7", "合同工", 5);
-  addRule("8", "正式工", 3);
-  addRow("7", "0101", "12", "01", "1");
+  testdata::rule("7", "合同工", 5);
+  testdata::rule("8", "正式工", 3);
+  testdata::ruleRow(
+      {.code = "7", .department = "0101", .departmentCode = "12", .positionCategory = "01", .positionCode = "1"});
   h.exec("UPDATE 员工类别 SET 类别码='7' WHERE 类别编号 IN ('01', '03')");
   Window& w = openRule("7");
   h.answer(false);
@@ -520,10 +521,10 @@ TEST_F(RulesWindowTest, DeletingARuleReturnsToTheStartState) {
 // whole and says so.
 TEST_F(RulesWindowTest, RuleWithoutCodeBesideRuleZero) {
   seedSmall();
-  addRule("0", "零", 3);
-  addRow("0", "01", "11", "", "");
+  testdata::rule("0", "零", 3);
+  testdata::ruleRow({.code = "0", .department = "01", .departmentCode = "11"});
   h.exec("UPDATE 员工类别 SET 类别码='0' WHERE 类别编号='01'");
-  h.exec("INSERT INTO 员工工号编码规则名称 (编码类别名称, 编码规则, 流水号位数) VALUES ('无码', 3, '000')");
+  testdata::rule("", "无码", 3);
   Window& w = openRule("");
   EXPECT_EQ(w.Text3->text(), "0");
   EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
