@@ -20,6 +20,8 @@
 #include "renumber_single/single_window.h"
 #include "tests/support/harness.h"
 #include "tests/support/pinned_columns.h"
+#include "tests/support/test_data.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -85,13 +87,12 @@ class Sent : public ::testing::Test {
  protected:
   Harness h;
   void SetUp() override {
-    h.exec("INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '综合部')");
-    h.exec("INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号) VALUES ('P01', '主管', 'D01')");
-    h.exec("INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '管理人员', '7')");
-    h.exec(
-        "INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES ('7', '管理', 1, '000')");
-    h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('3001', '甲', '管理人员', 'P01')");
-    h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES ('3002', '乙', '管理人员', NULL)");
+    testdata::department("D01", "综合部");
+    testdata::position("P01", "主管", "D01");
+    testdata::employeeCategory("01", "管理人员", "7");
+    testdata::rule("7", "管理", 1);
+    testdata::employee({.number = "3001", .name = "甲", .category = "管理人员", .position = "P01"});
+    testdata::employee({.number = "3002", .name = "乙", .category = "管理人员"});
     h.clearStatements();
   }
 };

@@ -11,6 +11,7 @@
 #include "ops/added_columns.h"
 #include "ops/db_check.h"
 #include "tests/support/harness.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ class DbCheck : public ::testing::Test {
   Harness h;
   void SetUp() override {
     for (int i = 1; i <= 30; ++i)
-      h.exec(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('%1', '员工%1')").arg(5000 + i));
+      testdata::employee({.number = QString::number(5000 + i), .name = QStringLiteral("员工%1").arg(i)});
   }
   dbcheck::Report check() { return dbcheck::check(db::Database::shared()); }
 };
