@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "ops/added_columns.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
@@ -37,10 +39,14 @@ int main(int argc, char** argv) {
     err << error << '\n';
     return 1;
   }
-  // Records under a number nobody in the register holds: the preview marks them.
+  // The demo's door-card table added to the renumber, and records under a number nobody in the
+  // register holds: the preview marks them.
+  const QString settings = dir.filePath(QStringLiteral("renumber.ini"));
+  added::Store(settings, QStringLiteral("demo")).add({QStringLiteral("门禁卡发放"), QStringLiteral("持卡人")});
+  added::setCurrent(settings, QStringLiteral("demo"));
   db::Database::shared().execute(
-      QStringLiteral("INSERT INTO 工资单明细 (员工编号) VALUES ('9001') INSERT INTO 工资单明细 (员工编号) VALUES "
-                     "('9001') INSERT INTO 考勤表详细 (员工编号) VALUES ('9001')"));
+      QStringLiteral("INSERT INTO 出勤 (员工编号) VALUES ('9001') INSERT INTO 出勤 (员工编号) VALUES ('9001') "
+                     "INSERT INTO 门禁卡发放 (持卡人) VALUES ('9001')"));
 
   frm影响预览 preview;
   frm员工Kestrune w;
@@ -62,6 +68,13 @@ int main(int argc, char** argv) {
     err << "no preview shown\n";
     return 1;
   }
+  preview.resize(760, 600);
+  settle();
+  // The added column, the marked rows and the totals.
+  FlexGrid* grid = preview.MSFlexGrid1;
+  grid->scrollTo(grid->model()->index(grid->Rows() - 1, 1), QAbstractItemView::PositionAtBottom);
+  settle();
+  grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
   settle();
   return preview.grab().save(args[1]) ? 0 : 1;
 }
