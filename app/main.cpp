@@ -11,6 +11,8 @@
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "ops/db_check.h"
+#include "ops/single_logic.h"
+#include "ops/single_preview.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 
@@ -28,6 +30,9 @@ QString usage() {
          u"  --print-schema         print the host tables as a T-SQL script and exit\n"
          u"  --check-database       check the database of the settings against the columns the tool rewrites;\n"
          u"                         exit code 0: nothing found, 1: problems found, 2: no connection\n"
+         u"  --dry-run OLD NEW      print what renumbering employee OLD to NEW would touch and the T-SQL script\n"
+         u"                         it would send, without changing anything; exit code 0: printed,\n"
+         u"                         1: OLD is not in the register or NEW is taken there, 2: no connection\n"
          u"  --create-demo <file>   create an embedded demo database at <file> and exit\n"
          u"      --employees <n>          employees of the demo database (default 240)\n"
          u"      --rows-per-employee <n>  reference rows per employee and table (default 1)\n"
@@ -46,8 +51,9 @@ int fail(const QString& text) {
 }
 
 struct Options {
-  bool help = false, printSchema = false, enableBatch = false, checkDatabase = false;
+  bool help = false, printSchema = false, enableBatch = false, checkDatabase = false, dryRun = false;
   QString demoPath;
+  QString oldNumber, newNumber;  // --dry-run
   demo::Scale scale;
   QString error;
 };
@@ -68,6 +74,14 @@ Options parse(const QStringList& args) {
       o.printSchema = true;
     } else if (a == u"--check-database"_s) {
       o.checkDatabase = true;
+    } else if (a == u"--dry-run"_s) {
+      if (i + 2 >= args.size()) {
+        o.error = u"--dry-run needs the old and the new number"_s;
+      } else {
+        o.dryRun = true;
+        o.oldNumber = args[++i];
+        o.newNumber = args[++i];
+      }
     } else if (a == u"--enable-batch"_s) {
       o.enableBatch = true;
     } else if (a == u"--create-demo"_s) {
@@ -113,6 +127,42 @@ int checkDatabase() {
   }
 }
 
+// --dry-run OLD NEW: the impact preview as a table, then the script, on standard output. Only
+// reads are sent.
+int dryRun(const Options& o) {
+  if (o.newNumber.isEmpty()) {
+    print(stderr, single::noNewNumberMessage() + u'\n');
+    return 1;
+  }
+  if (single::paddedNumber(o.newNumber)) {
+    print(stderr, single::paddedNumberMessage() + u'\n');
+    return 1;
+  }
+  const Connection::Settings settings = Connection::ReadSettings();
+  QString error;
+  if (!Connection::OpenQuietly(settings, &error)) {
+    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    return 2;
+  }
+  preview::ScriptHeader origin;
+  origin.server = settings.Svr;
+  origin.database = settings.DBname;
+  origin.login = settings.UID;
+  try {
+    const single::RenumberPreview p =
+        single::previewRenumber(db::Database::shared(), o.oldNumber, o.newNumber, std::nullopt, origin);
+    if (p.status != single::RenumberPreview::Status::Ready) {
+      print(stderr, single::refusalMessage(p) + u'\n');
+      return 1;
+    }
+    print(stdout, p.caption + u'\n' + preview::table(p.impact) + u'\n' + p.script);
+    return 0;
+  } catch (const db::DbError& e) {
+    print(stderr, u"数据库错误：%1\n"_s.arg(e.text()));
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +185,10 @@ int main(int argc, char** argv) {
   if (!o.demoPath.isEmpty()) {
     QCoreApplication app(argc, argv);
     return createDemo(o);
+  }
+  if (o.dryRun) {
+    QCoreApplication app(argc, argv);
+    return dryRun(o);
   }
 
   QApplication app(argc, argv);

@@ -6,9 +6,11 @@
 #include <QVariant>
 
 #include "app/check_export.h"
+#include "app/preview_wiring.h"
 #include "dbcheck/check_window.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
+#include "renumber_single/single_window.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
@@ -40,4 +42,5 @@ void connectOldNewExport(frm员工工号统一修改& w) {
 void wireFeatures() {
   shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); };
   shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
+  shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
 }

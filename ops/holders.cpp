@@ -10,18 +10,18 @@ namespace {
 constexpr qsizetype kSlice = 500;  // numbers per statement
 }
 
-QString holdersSql(const host::RefColumn& column, const QStringList& numbers) {
+QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bool withCondition) {
   QStringList quoted;
   quoted.reserve(numbers.size());
   for (const QString& n : numbers) quoted << db::sqlQuote(n);
   const QString c = column.columnName();
   return QStringLiteral("SELECT ") + c + QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + column.tableName() +
          QStringLiteral(" WHERE ") + c + QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) +
-         QStringLiteral(") GROUP BY ") + c;
+         QStringLiteral(")") + (withCondition ? column.extraCondition() : QString()) + QStringLiteral(" GROUP BY ") + c;
 }
 
 std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
-                              const QStringList& numbers) {
+                              const QStringList& numbers, bool withCondition) {
   std::vector<Holding> out;
   if (numbers.isEmpty()) return out;
   QStringList distinct;
@@ -30,7 +30,7 @@ std::vector<Holding> holdings(db::Database& database, const std::vector<host::Re
   for (const host::RefColumn& column : columns) {
     QHash<QString, qint64> counts;  // by the number's case-folded text: the database compares so
     for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
-      db::Recordset rs = database.open(holdersSql(column, distinct.mid(from, kSlice)));
+      db::Recordset rs = database.open(holdersSql(column, distinct.mid(from, kSlice), withCondition));
       for (; !rs.eof(); rs.moveNext())
         counts[rs.text(QStringLiteral("工号")).toCaseFolded()] += rs.field(QStringLiteral("行数")).toLongLong();
     }

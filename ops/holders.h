@@ -22,12 +22,14 @@ struct Holding {
 };
 
 // The statement that counts, per number, the rows of one column holding any of the numbers.
-QString holdersSql(const host::RefColumn& column, const QStringList& numbers);
+// withCondition: only the rows that also meet the column's extra condition (the rows a renumber
+// rewrites, e.g. 员工档案temp rows of the kind 档案信息修改).
+QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bool withCondition = false);
 
 // Every (number, column) pair with rows, in the order of columns, then of numbers as given.
 // Throws db::DbError.
 std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
-                              const QStringList& numbers);
+                              const QStringList& numbers, bool withCondition = false);
 
 // The holdings of one number, "工资单明细 3行，考勤表详细 12行" (tables joined by "，").
 QString holdingsText(const std::vector<Holding>& holdings, const QString& number);

@@ -16,11 +16,12 @@ Impact impact(db::Database& database, const std::vector<Column>& columns, const 
   out.employees.reserve(pairs.size());
   for (const Pair& p : pairs) out.employees.push_back({p.first, p.second, 0, 0});
   for (const Column& c : columns) {
-    const QByteArray table = c.table.toUtf8(), column = c.column.toUtf8();
+    const QByteArray table = c.table.toUtf8(), column = c.column.toUtf8(), extra = c.extra.toUtf8();
     const host::RefColumn ref{reinterpret_cast<const char8_t*>(table.constData()),
-                              reinterpret_cast<const char8_t*>(column.constData()), u8""};
+                              reinterpret_cast<const char8_t*>(column.constData()),
+                              reinterpret_cast<const char8_t*>(extra.constData())};
     QHash<QString, qint64> rows;  // by case-folded number: the database compares so
-    for (const ops::Holding& h : ops::holdings(database, {ref}, numbers)) rows[h.number.toCaseFolded()] += h.rows;
+    for (const ops::Holding& h : ops::holdings(database, {ref}, numbers, true)) rows[h.number.toCaseFolded()] += h.rows;
     ColumnImpact ci{c, 0, 0};
     for (EmployeeImpact& e : out.employees) {
       if (e.oldNo == e.newNo) continue;
@@ -64,6 +65,19 @@ QString script(const ScriptHeader& h, const Impact& impact, const QStringList& e
   s += QStringLiteral("BEGIN TRANSACTION") + nl + QStringLiteral("go") + nl;
   for (const QString& e : executions) s += e + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("COMMIT TRANSACTION") + nl + QStringLiteral("go") + nl;
+  return s;
+}
+
+QString table(const Impact& impact) {
+  QString s = QStringLiteral("表\t列\t原工号行数\t新工号已有行数\n");
+  for (const ColumnImpact& c : impact.columns)
+    s += QStringLiteral("%1\t%2\t%3\t%4%5\n")
+             .arg(c.column.table, c.column.added ? c.column.column + QStringLiteral("（加入的列）") : c.column.column)
+             .arg(c.oldRows)
+             .arg(c.newRows)
+             .arg(c.newRows > 0 ? QStringLiteral("\t*") : QString());
+  s += QStringLiteral("合计\t%1列\t%2\t%3\n").arg(impact.columns.size()).arg(impact.totalOld).arg(impact.totalNew);
+  if (impact.totalNew > 0) s += QStringLiteral("* 新工号已有记录，修改后将并入该员工\n");
   return s;
 }
 

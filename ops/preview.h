@@ -21,6 +21,7 @@ struct Column {
   QString table;
   QString column;
   bool added = false;  // added by the administrator (database check), not one of the built-in lists
+  QString extra;  // condition after the number's comparison, as the renumber sends it ("" for none)
 };
 
 struct ColumnImpact {
@@ -43,8 +44,9 @@ struct Impact {
 
 using Pair = std::pair<QString, QString>;  // old number, new number
 
-// Counts, for every column, the rows holding the old and the new numbers of the pairs: one
-// statement per column for all numbers together (in slices of 500). A pair whose numbers are equal
+// Counts, for every column, the rows holding the old and the new numbers of the pairs, among the
+// rows the renumber rewrites (those meeting the column's extra condition): one statement per
+// column for all numbers together (in slices of 500). A pair whose numbers are equal
 // moves nothing and merges nothing. Throws db::DbError.
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs);
 
@@ -59,6 +61,11 @@ struct ScriptHeader {
 // SET XACT_ABORT ON, BEGIN TRANSACTION, every execution exactly as the tool sends it with a "go"
 // line after each (the tool sends each as one batch), COMMIT TRANSACTION. Lines end in CR LF.
 QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
+// The impact as a plain-text table for a terminal: a heading line, one line per column (table,
+// column, rows under the old number, rows under the new number, tab-separated; an added column
+// marked, a column whose new number already has rows marked with "*"), then the totals.
+QString table(const Impact& impact);
+
 // The script as a file's bytes: UTF-8 with a byte-order mark (what SQL Server's editor reads).
 QByteArray scriptFile(const QString& script);
 

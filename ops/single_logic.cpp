@@ -126,16 +126,36 @@ QString existsQuery(const QString& number) {
 }
 
 QString renumberBatch(const QString& oldNumber, const QString& newNumber) {
+  return renumberBatch(renumberColumns({}), oldNumber, newNumber);
+}
+
+std::vector<preview::Column> renumberColumns(const std::vector<added::AddedColumn>& addedColumns) {
+  std::vector<preview::Column> columns;
+  const auto same = [](const preview::Column& c, const QString& table, const QString& column) {
+    return c.table.compare(table, Qt::CaseInsensitive) == 0 && c.column.compare(column, Qt::CaseInsensitive) == 0;
+  };
+  const auto add = [&](const QString& table, const QString& column, bool added, const QString& extra) {
+    for (const preview::Column& c : columns)
+      if (same(c, table, column)) return;
+    columns.push_back({table, column, added, extra});
+  };
+  for (const host::RefColumn& ref : host::kSingleCascade)
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  // The columns the list misses; the host lists end with the administrator's added columns.
+  for (const host::RefColumn& ref : host::missingFrom(host::kSingleCascade))
+    add(ref.tableName(), ref.columnName(), host::names(host::addedColumns(), ref), ref.extraCondition());
+  for (const added::AddedColumn& c : addedColumns) add(c.table, c.column, true, QString());
+  return columns;
+}
+
+QString renumberBatch(const std::vector<preview::Column>& columns, const QString& oldNumber, const QString& newNumber) {
   const QString n = db::sqlQuote(newNumber), o = db::sqlQuote(oldNumber);
   QString batch;
-  const auto add = [&](const host::RefColumn& ref) {
+  for (const preview::Column& c : columns) {
     if (!batch.isEmpty()) batch += QStringLiteral(" ");
-    const QString column = ref.columnName();
-    batch += QStringLiteral("Update ") + ref.tableName() + QStringLiteral(" set ") + column + QStringLiteral("=") + n +
-             QStringLiteral(" Where ") + column + QStringLiteral("=") + o + ref.extraCondition();
-  };
-  for (const host::RefColumn& ref : host::kSingleCascade) add(ref);
-  for (const host::RefColumn& ref : host::missingFrom(host::kSingleCascade)) add(ref);
+    batch += QStringLiteral("Update ") + c.table + QStringLiteral(" set ") + c.column + QStringLiteral("=") + n +
+             QStringLiteral(" Where ") + c.column + QStringLiteral("=") + o + c.extra;
+  }
   return batch;
 }
 

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QtGlobal>
 #include <optional>
+#include <vector>
+
+#include "ops/added_columns.h"
+#include "ops/preview.h"
 
 namespace single {
 
@@ -72,6 +76,13 @@ QString existsQuery(const QString& number);
 // 66 of the single renumber's own list (the register first), then one for every other column
 // that stores an employee number (host::missingFrom), so that no record stays under oldNumber.
 QString renumberBatch(const QString& oldNumber, const QString& newNumber);
+// Every column the renumber rewrites, in the order it rewrites them: the 66 of its own list, the
+// columns that list misses, then the columns the administrator added (marked added; one naming a
+// column already rewritten, or named twice, is left out).
+std::vector<preview::Column> renumberColumns(const std::vector<added::AddedColumn>& addedColumns);
+// The Update statements that move every reference of the columns from oldNumber to newNumber, as
+// one text, in the same form for every column (renumberBatch with the built-in columns).
+QString renumberBatch(const std::vector<preview::Column>& columns, const QString& oldNumber, const QString& newNumber);
 // How many employees of the register hold a number (column 行数).
 QString registerCountQuery(const QString& number);
 // The statement that stores the serial handed out into its specific rule row.

@@ -5,6 +5,7 @@
 #include "ops/holders.h"
 #include "ops/rule_codes.h"
 #include "ops/single_logic.h"
+#include "ops/single_preview.h"
 
 namespace single {
 
@@ -96,15 +97,15 @@ QString recordsHolding(db::Database& database, const QString& number) {
 
 RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial) {
-  QString batch = renumberBatch(oldNumber, newNumber);
-  if (serial) batch += serialStatement(serial->serial, serial->ruleRowId);
+  // The same texts the impact preview shows and its script holds.
+  const QStringList executions = renumberExecutions(oldNumber, newNumber, serial);
   db::Transaction transaction(database);
   {
     // The selection may be stale: another user may have changed or removed the number since.
     db::Recordset count = database.open(registerCountQuery(oldNumber));
     if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return RenumberResult::OldNumberGone;
   }
-  database.execute(batch);
+  for (const QString& execution : executions) database.execute(execution);
   transaction.commit();
   return RenumberResult::Done;
 }

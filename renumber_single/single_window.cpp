@@ -14,8 +14,10 @@
 #include "ops/connection.h"
 #include "ops/rule_codes.h"
 #include "ops/single_logic.h"
+#include "ops/single_preview.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
+#include "widgets/wait_cursor.h"
 
 namespace {
 
@@ -51,6 +53,8 @@ frm员工Kestrune::frm员工Kestrune(QWidget* parent) : QWidget(parent) {
   connect(MSFlexGrid1, &FlexGrid::Click, this, [this] { listClicked(); });
   connect(Check1, &QCheckBox::toggled, this, [this] { check1Click(); });
   connect(Command3, &QPushButton::clicked, this, [this] { renumber(); });
+  connect(Command6, &QPushButton::clicked, this, [this] { previewRenumber(); });
+  connect(Text4, &QLineEdit::textChanged, this, [this](const QString& text) { Command6->setEnabled(!text.isEmpty()); });
   connect(Command4, &QPushButton::clicked, this, [this] { close(); });
 }
 
@@ -97,13 +101,16 @@ void frm员工Kestrune::buildControls() {
   Text4 = new QLineEdit(Frame2);
   Check1 = new QCheckBox(QStringLiteral("采用自动编号"), Frame2);
   Command3 = new QPushButton(QStringLiteral("修改确定"), Frame2);
-  g2->addWidget(Label1[4], 0, 0, 1, 5);
+  Command6 = new QPushButton(QStringLiteral("影响预览"), Frame2);
+  Command6->setEnabled(false);  // no new number yet
+  g2->addWidget(Label1[4], 0, 0, 1, 6);
   g2->addWidget(Label1[5], 1, 0);
   g2->addWidget(Text4, 1, 1);
   g2->addWidget(Check1, 1, 2);
   g2->addWidget(Command3, 1, 3);
+  g2->addWidget(Command6, 1, 4);
   g2->setColumnStretch(1, 1);
-  g2->setColumnStretch(4, 2);
+  g2->setColumnStretch(5, 2);
   outer->addWidget(Frame2);
   outer->addStretch(1);
 
@@ -341,4 +348,32 @@ void frm员工Kestrune::renumber() {
   g->setTextMatrix(r, kColNumber, newNumber);
   showSelection(r);  // the selection follows the employee to the new number
   forgetComposition();  // a second press finds the number taken instead of renumbering again
+}
+
+void frm员工Kestrune::previewRenumber() {
+  const QString newNumber = Text4->text();
+  if (newNumber.isEmpty()) {
+    ui::msg(this, single::noNewNumberMessage());
+    return;
+  }
+  if (single::paddedNumber(newNumber)) {
+    ui::msg(this, single::paddedNumberMessage());
+    return;
+  }
+  std::optional<single::AutoNumbering> automatic;
+  if (Check1->isChecked()) automatic = single::AutoNumbering{numberPrefix_, nextSerial_, serialPattern_, ruleRowId_};
+  const QString oldNumber = Label1[4]->property("Tag").toString();
+  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : preview::ScriptHeader{};
+  single::RenumberPreview p;
+  if (!ui::guarded(this, [&] {
+        const WaitCursor wait;  // back before a database error is shown
+        p = single::previewRenumber(ops::sharedConnection(), oldNumber, newNumber, automatic, origin);
+      }))
+    return;
+  switch (p.status) {
+    case single::RenumberPreview::Status::OldNumberGone: ui::msg(this, single::oldNumberGoneMessage(oldNumber)); return;
+    case single::RenumberPreview::Status::NewNumberTaken: ui::msg(this, single::numberTakenMessage(newNumber)); return;
+    case single::RenumberPreview::Status::Ready: break;
+  }
+  if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
 }

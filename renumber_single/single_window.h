@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "ops/preview.h"
 #include "ops/single_ops.h"
 
 class QCheckBox;
@@ -38,11 +39,20 @@ class frm员工Kestrune : public QWidget {
   QLineEdit* Text4 = nullptr;  // new number
   QCheckBox* Check1 = nullptr;  // automatic numbering
   QPushButton* Command3 = nullptr;  // renumber
+  QPushButton* Command6 = nullptr;  // impact preview (enabled with an employee selected and a new number typed)
   QPushButton* Command4 = nullptr;  // close
 
   // The result list panel.
   QFrame* Picture1 = nullptr;
   FlexGrid* MSFlexGrid1 = nullptr;
+
+  // What "影响预览" does with a computed preview: caption, impact, the T-SQL script and a file
+  // name for it (the app shows the preview window). Unset: nothing is shown.
+  std::function<void(const QString& caption, const preview::Impact& impact, const QString& script,
+                     const QString& fileName)>
+      showPreview;
+  // Where the script is made, for its header (server, database, login); set by the app.
+  std::function<preview::ScriptHeader()> scriptOrigin;
 
   // Composition state (set by ticking Check1, read by the renumber).
   qint16 ruleCode() const { return ruleCode_; }
@@ -89,4 +99,5 @@ class frm员工Kestrune : public QWidget {
 
   // Renumber.
   void renumber();
+  void previewRenumber();
 };

@@ -1,0 +1,318 @@
+// The impact preview of the single renumber: the columns it rewrites (built-in and added), the rows
+// holding the old and the new number in each, the script of exactly what the renumber then sends;
+// `renumber --dry-run`; and the preview button of the single window wired to the preview window.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/old_new_export.h"
+#include "ops/added_columns.h"
+#include "ops/single_logic.h"
+#include "ops/single_preview.h"
+#include "preview/preview_window.h"
+#include "renumber_single/single_window.h"
+#include "tests/single/single_fixture.h"
+#include "widgets/flex_grid.h"
+
+using namespace single;
+using testdb::snapshot;
+using testdb::Snapshot;
+
+namespace {
+
+const bool kWired = (wireFeatures(), true);
+
+// The statements a script holds, batch by batch, without its comment lines and without the
+// transaction frame (SET XACT_ABORT ON, BEGIN / COMMIT TRANSACTION) the embedded engine runs
+// through its own transaction calls.
+QStringList scriptStatements(const QString& script) {
+  const QStringList frame{"SET XACT_ABORT ON", "BEGIN TRANSACTION", "COMMIT TRANSACTION"};
+  QStringList out;
+  for (const QString& batch : db::Database::splitBatches(script)) {
+    QStringList lines;
+    for (const QString& line : batch.split("\r\n"))
+      if (!line.startsWith("--")) lines << line;
+    const QString statement = lines.join("\r\n");
+    if (!statement.trimmed().isEmpty() && !frame.contains(statement)) out << statement;
+  }
+  return out;
+}
+
+QStringList writes(const QStringList& statements) {
+  QStringList out;
+  for (const QString& s : statements)
+    if (!s.startsWith("SELECT", Qt::CaseInsensitive)) out << s;
+  return out;
+}
+
+// 0007 and 0099 in every column (fixture), three pay slips and a door card already under 0012, and
+// the administrator's added column 门禁卡.持卡人 (plus one naming a built-in column, left out).
+class Preview : public SingleOrganisation {
+ protected:
+  void SetUp() override {
+    SingleOrganisation::SetUp();
+    (void)kWired;
+    seedEveryColumn();
+    h.exec("CREATE TABLE 门禁卡 (ID INTEGER PRIMARY KEY, 持卡人 TEXT)");
+    h.exec(
+        "INSERT INTO 门禁卡 (持卡人) VALUES ('0007') INSERT INTO 门禁卡 (持卡人) VALUES ('0007') "
+        "INSERT INTO 门禁卡 (持卡人) VALUES ('0012') INSERT INTO 门禁卡 (持卡人) VALUES ('0099')");
+    h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('0012') ").repeated(3));
+    const QString file = h.dir() + "/renumber.ini", key = "sqlite:" + h.databasePath();
+    added::Store store(file, key);
+    ASSERT_EQ(store.add({"门禁卡", "持卡人"}), "");
+    ASSERT_EQ(store.add({"员工档案", "工号"}), "");
+    added::setCurrent(file, key);
+    origin.server = "hr-sql01";
+    origin.database = "Tarnholm";
+    origin.login = "hradmin";
+    origin.time = QDateTime(QDate(2026, 3, 9), QTime(14, 5, 6));
+  }
+  void TearDown() override { added::setCurrent(QString(), QString()); }
+
+  qint64 rows(const preview::Column& c, const QString& number) {
+    return h.value("SELECT COUNT(*) FROM " + c.table + " WHERE " + c.column + "=" + db::sqlQuote(number) + c.extra)
+        .toLongLong();
+  }
+
+  preview::ScriptHeader origin;
+};
+
+TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) {
+  const std::vector<preview::Column> builtIn = renumberColumns({});
+  const std::vector<preview::Column> columns = currentRenumberColumns();
+  ASSERT_EQ(columns.size(), builtIn.size() + 1);
+  EXPECT_EQ(columns.back().table, "门禁卡");
+  EXPECT_TRUE(columns.back().added);
+  EXPECT_EQ(builtIn.size(), host::allColumns().size());
+
+  const Snapshot before = snapshot();
+  h.clearStatements();
+  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
+  // Reads only: the register's count, the existence check, one count per column.
+  EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join("\n").toStdString();
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 2);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  ASSERT_EQ(p.impact.columns.size(), columns.size());
+  qint64 totalOld = 0, totalNew = 0;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const preview::ColumnImpact& c = p.impact.columns[i];
+    SCOPED_TRACE((c.column.table + "." + c.column.column).toStdString());
+    EXPECT_EQ(c.column.table, columns[i].table);
+    EXPECT_EQ(c.column.column, columns[i].column);
+    EXPECT_EQ(c.oldRows, rows(c.column, "0007"));
+    EXPECT_EQ(c.newRows, rows(c.column, "0012"));
+    totalOld += c.oldRows;
+    totalNew += c.newRows;
+  }
+  EXPECT_EQ(p.impact.totalOld, totalOld);
+  EXPECT_EQ(p.impact.totalNew, 4);  // three pay slips and the door card
+  EXPECT_EQ(p.impact.columns.back().oldRows, 2);
+  EXPECT_EQ(p.impact.columns.back().newRows, 1);
+  // Of 员工档案temp only the kind of record the renumber moves counts.
+  for (const preview::ColumnImpact& c : p.impact.columns)
+    if (c.column.table == "员工档案temp") {
+      EXPECT_EQ(c.oldRows, 1);
+    }
+
+  const QString table = preview::table(p.impact);
+  EXPECT_TRUE(table.contains("门禁卡\t持卡人（加入的列）\t2\t1\t*\n"));
+  EXPECT_TRUE(table.contains("工资单明细\t员工编号\t1\t3\t*\n"));
+  EXPECT_TRUE(table.contains(QString("合计\t%1列\t%2\t4\n").arg(columns.size()).arg(totalOld)));
+}
+
+TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
+  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
+  EXPECT_EQ(p.caption, "修改工号 0007 -> 0012");
+  EXPECT_EQ(p.fileName, "修改工号_0007_0012.sql");
+  EXPECT_TRUE(
+      p.script.startsWith("-- renumber 修改脚本：修改工号 0007 -> 0012\r\n"
+                          "-- 服务器：hr-sql01  数据库：Tarnholm  登录：hradmin\r\n"
+                          "-- 生成时间：2026-03-09 14:05:06\r\n"))
+      << p.script.left(300).toStdString();
+  EXPECT_TRUE(p.script.contains(QString("-- 影响：%1列，原工号所在%2行将改为新工号；新工号已有4行\r\n")
+                                    .arg(p.impact.columns.size())
+                                    .arg(p.impact.totalOld)));
+  EXPECT_TRUE(
+      p.script.contains("SET XACT_ABORT ON\r\ngo\r\nBEGIN TRANSACTION\r\ngo\r\nUpdate 员工档案 set 工号='0012'"));
+  EXPECT_TRUE(p.script.endsWith("COMMIT TRANSACTION\r\ngo\r\n"));
+  const QByteArray file = preview::scriptFile(p.script);
+  EXPECT_TRUE(file.startsWith("\xEF\xBB\xBF"));
+  EXPECT_EQ(QString::fromUtf8(file.mid(3)), p.script);
+
+  // The added column is rewritten last, in the built-in statements' form.
+  const QStringList statements = scriptStatements(p.script);
+  ASSERT_EQ(statements.size(), 1);
+  EXPECT_EQ(statements[0], renumberBatch("0007", "0012") + " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'");
+
+  // The script on the embedded engine, in a transaction taken back afterwards.
+  const Snapshot before = snapshot();
+  database.begin();
+  for (const QString& s : statements) database.execute(s);
+  const Snapshot byScript = snapshot();
+  database.rollback();
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_EQ(testdb::difference(testdb::renamed(before, host::allColumns(), "0007", "0012"), byScript), QString());
+
+  h.clearStatements();
+  ASSERT_EQ(renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
+  EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0012", "0012", "0012", "0099"}));
+}
+
+TEST_F(Preview, AutomaticNumberingPreviewsTheFreeNumberAndTheSerial) {
+  addRule(0, "'0000'");
+  const QString rowId = addRuleRow("NULL", "NULL", "NULL", "NULL", "2");
+  addEmployee("0003", "王五");
+  const RenumberPreview p = previewRenumber(database, "0007", "0003", AutoNumbering{"", 3, "0000", rowId}, origin);
+  ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
+  EXPECT_EQ(p.newNumber, "0004");
+  ASSERT_TRUE(p.serial.has_value());
+  EXPECT_EQ(p.serial->serial, 4);
+  const QStringList statements = scriptStatements(p.script);
+  ASSERT_EQ(statements.size(), 1);
+  EXPECT_TRUE(statements[0].endsWith(serialStatement(4, rowId)));
+  EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "2");  // not stored by the preview
+
+  h.clearStatements();
+  ASSERT_EQ(renumber(database, "0007", p.newNumber, p.serial), RenumberResult::Done);
+  EXPECT_EQ(writes(h.statements()), statements);
+}
+
+TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
+  addEmployee("0099", "王五");  // two employees hold 0099
+  const auto status = [&](const QString& o, const QString& n) {
+    const RenumberPreview p = previewRenumber(database, o, n, std::nullopt, origin);
+    return std::pair{p.status, refusalMessage(p)};
+  };
+  EXPECT_EQ(status("0555", "0012"),
+            std::pair(RenumberPreview::Status::OldNumberGone, QString("原工号0555不在员工档案中")));
+  EXPECT_EQ(status("0099", "0012"),
+            std::pair(RenumberPreview::Status::OldNumberGone, QString("员工档案中有2个员工的工号是0099，不能修改")));
+  EXPECT_EQ(status("0007", "0099"), std::pair(RenumberPreview::Status::NewNumberTaken, numberTakenMessage("0099")));
+
+  h.exec("DROP TABLE 门禁卡");
+  const Snapshot before = snapshot();
+  EXPECT_THROW(previewRenumber(database, "0007", "0012", std::nullopt, origin), db::DbError);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_FALSE(database.inTransaction());
+}
+
+// ---- renumber --dry-run ----------------------------------------------------------------------
+
+struct Ran {
+  int code = -1;
+  QString out, err;
+};
+
+// The executable with the settings of Svr and the added column of this database.
+Ran dryRun(const QString& svr, const QStringList& numbers) {
+  QTemporaryDir config;
+  QFile ini(config.filePath("Tarnholm.ini"));
+  EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[DBConfig]\nSvr=" + svr + "\nUID=hradmin\nDBname=Tarnholm\n").toUtf8());
+  ini.close();
+  EXPECT_EQ(added::Store(config.filePath("renumber/renumber.conf"), svr).add({"门禁卡", "持卡人"}), "");
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_CONFIG_HOME", config.path());
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(RENUMBER_EXE), QStringList{"--dry-run"} + numbers);
+  Ran r;
+  if (!p.waitForFinished(120000)) {
+    p.kill();
+    p.waitForFinished();
+    return r;
+  }
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = QString::fromUtf8(p.readAllStandardOutput());
+  r.err = QString::fromUtf8(p.readAllStandardError());
+  return r;
+}
+
+TEST_F(Preview, DryRunPrintsTheTableAndTheScriptAndChangesNothing) {
+  const Snapshot before = snapshot();
+  const QString svr = "sqlite:" + h.databasePath();
+  const Ran ok = dryRun(svr, {"0007", "0012"});
+  EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
+  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  EXPECT_TRUE(ok.out.startsWith("修改工号 0007 -> 0012\n" + preview::table(p.impact) + "\n-- renumber 修改脚本："))
+      << ok.out.left(400).toStdString();
+  const QString script = ok.out.mid(ok.out.indexOf("-- renumber"));
+  EXPECT_TRUE(script.contains("-- 服务器：" + svr + "  数据库：Tarnholm  登录：hradmin\r\n"));
+  EXPECT_EQ(scriptStatements(script), scriptStatements(p.script));
+  EXPECT_TRUE(ok.err.isEmpty());
+
+  const Ran gone = dryRun(svr, {"0555", "0012"});
+  EXPECT_EQ(gone.code, 1);
+  EXPECT_EQ(gone.err, "原工号0555不在员工档案中\n");
+  EXPECT_TRUE(gone.out.isEmpty());
+  const Ran taken = dryRun(svr, {"0007", "0099"});
+  EXPECT_EQ(taken.code, 1);
+  EXPECT_EQ(taken.err, numberTakenMessage("0099") + "\n");
+  const Ran none = dryRun("sqlite:" + h.dir() + "/nowhere.db", {"0007", "0012"});
+  EXPECT_EQ(none.code, 2);
+  EXPECT_TRUE(none.err.startsWith("数据库连接失败"));
+  EXPECT_TRUE(none.out.isEmpty());
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0007", "0007", "0012", "0099"}));
+}
+
+// ---- The single window's preview button ------------------------------------------------------
+
+TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
+  auto& w = h.open<frm员工Kestrune>();
+  EXPECT_FALSE(w.Command6->isEnabled());
+  w.Text1->setText("0007");
+  w.Command1->click();
+  ASSERT_TRUE(w.Frame2->isEnabled());
+  EXPECT_FALSE(w.Command6->isEnabled());  // no new number yet
+  w.Text4->setText("0012");
+  ASSERT_TRUE(w.Command6->isEnabled());
+  const Snapshot before = snapshot();
+  w.Command6->click();
+  EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join("\n").toStdString();
+  ASSERT_TRUE(shared_window::exists<frm影响预览>());
+  auto& v = shared_window::instance<frm影响预览>();
+  EXPECT_TRUE(v.isVisible());
+  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
+  EXPECT_EQ(v.MSFlexGrid1->TextMatrix(int(p.impact.columns.size()), 2), "持卡人（加入的列）");
+  EXPECT_TRUE(v.Label1->text().startsWith(p.caption));
+  const QString path = h.dir() + "/preview.sql";
+  h.chooseFile(path);
+  v.Command1->click();
+  QFile saved(path);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QString script = QString::fromUtf8(saved.readAll().mid(3));
+  EXPECT_EQ(scriptStatements(script), scriptStatements(p.script));
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  // A table dropped meanwhile: the database's text, no new preview.
+  v.close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  h.exec("DROP TABLE 门禁卡");
+  w.Command6->click();
+  ASSERT_EQ(h.messages().size(), 1);
+  EXPECT_TRUE(h.messages()[0].contains("门禁卡")) << h.messages()[0].toStdString();
+  EXPECT_FALSE(shared_window::exists<frm影响预览>());
+  // A taken number is refused as the renumber refuses it.
+  w.Text4->setText("0099");
+  w.Command6->click();
+  EXPECT_EQ(h.messages().last(), numberTakenMessage("0099"));
+}
+
+}  // namespace
