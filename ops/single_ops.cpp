@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/holders.h"
+#include "ops/journal.h"
 #include "ops/rule_codes.h"
 #include "ops/single_logic.h"
 
@@ -104,8 +105,9 @@ RenumberResult renumber(db::Database& database, const QString& oldNumber, const 
     db::Recordset count = database.open(registerCountQuery(oldNumber));
     if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return RenumberResult::OldNumberGone;
   }
+  journal::Recorder record(database, journal::singleRenumber(), journal::pairs({{oldNumber, newNumber}}), batch);
   database.execute(batch);
-  transaction.commit();
+  record.commit(transaction);
   return RenumberResult::Done;
 }
 
