@@ -115,6 +115,12 @@ bool attached(db::Database& database) {
   return false;
 }
 
+QString operatingSystemUser() {
+  for (const char* name : {"USER", "USERNAME", "LOGNAME"})
+    if (const QString user = qEnvironmentVariable(name); !user.isEmpty()) return user;
+  return QDir::home().dirName();
+}
+
 // Writes entry into the journal tables named with prefix ("" or "rj.") on d; sets its id.
 void write(QSqlDatabase& d, const QString& prefix, Entry& entry) {
   QSqlQuery q(d);
@@ -392,7 +398,7 @@ Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> 
   entry_.pairs = std::move(pairs);
   entry_.statement = std::move(statement);
   entry_.undoes = undoes;
-  entry_.osUser = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+  entry_.osUser = operatingSystemUser();
   entry_.login = s.context.login;
   entry_.server = s.context.server;
   entry_.database = s.context.database;
@@ -447,7 +453,12 @@ void Recorder::commit(db::Transaction& transaction) {
     }
   }
   transaction.commit();
-  if (written) return;
+  if (!written) committed();
+}
+
+void Recorder::committed() {
+  if (!active_) return;
+  if (!entry_.time.isValid()) entry_.time = QDateTime::currentDateTime();
   try {
     writeOwn(entry_);
   } catch (const std::runtime_error& e) {
@@ -458,6 +469,31 @@ void Recorder::commit(db::Transaction& transaction) {
       text = QStringLiteral("修改已经完成，但修改记录未能写入，也未能保存：") + QString::fromUtf8(e.what());
     tell(text);
   }
+}
+
+void record(db::Database& database, const QString& operation, const QString& statement) {
+  if (!active()) return;
+  Recorder(database, operation, {}, statement, {}).committed();
+}
+
+QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id) {
+  QStringList names, values, sets;
+  for (const auto& [name, value] : fields) {
+    QString literal;
+    if (value.isNull())
+      literal = QStringLiteral("Null");
+    else if (value.typeId() == QMetaType::QString)
+      literal = db::sqlQuote(value.toString());
+    else
+      literal = value.toString();
+    names << name;
+    values << literal;
+    sets << name + QLatin1Char('=') + literal;
+  }
+  if (id != 0)
+    return QStringLiteral("UPDATE %1 SET %2 WHERE ID=%3").arg(table, sets.join(QStringLiteral(", "))).arg(id);
+  return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+      .arg(table, names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
 }
 
 // ---- Reading ---------------------------------------------------------------------------------

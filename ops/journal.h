@@ -11,7 +11,10 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
+#include <QVariant>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -100,6 +103,8 @@ class Recorder {
   Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
            const std::vector<host::RefColumn>& columns = host::allColumns(), qint64 undoes = 0);
   void commit(db::Transaction& transaction);
+  // For a change already committed by itself (one statement outside a transaction): writes the entry now.
+  void committed();
   const Entry& entry() const { return entry_; }
 
  private:
@@ -107,6 +112,11 @@ class Recorder {
   Entry entry_;
   bool active_ = false;
 };
+// Records a change without employee numbers (the rule settings) that one statement has committed.
+void record(db::Database& database, const QString& operation, const QString& statement);
+// The text of a record edit as sent with its values: "INSERT INTO t (a, b) VALUES ('x', Null)", or
+// "UPDATE t SET a='x', b=2 WHERE ID=7" when id is given.
+QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id = 0);
 // The old -> new pairs of a change that only has numbers (names are read by the Recorder).
 std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew);
 // The statement counting the rows of a column that hold any of numbers (with its extra condition).

@@ -57,7 +57,7 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   EXPECT_EQ(e.statement, batch);
   EXPECT_EQ(e.server, "sqlite:" + h.databasePath());
   EXPECT_EQ(e.login, "sa");
-  EXPECT_EQ(e.osUser, qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME")));
+  EXPECT_FALSE(e.osUser.isEmpty());
   EXPECT_GE(e.time, before);
   EXPECT_LE(e.time, QDateTime::currentDateTime());
   EXPECT_EQ(e.undoes, 0);
