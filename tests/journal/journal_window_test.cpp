@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFile>
+#include <QSettings>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -101,6 +103,30 @@ TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
   w.Command2->click();
   EXPECT_TRUE(shown);
   shared_window::created<frm修改记录>() = {};
+}
+
+TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
+  Harness h;
+  const QString settings = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarnholm").fileName();
+  {
+    QFile f(settings);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(("[DBConfig]\nUID=sa\nSvr=\"sqlite:" + h.databasePath() + "\"\n").toUtf8());
+  }
+  h.exec("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')");
+  ASSERT_EQ(Connection::Main(), 0);
+  EXPECT_TRUE(h.messages().isEmpty());
+  ASSERT_TRUE(journal::active());
+  const QString file = journal::journalFile(journalContext(Connection::ReadSettings()));
+  EXPECT_TRUE(file.startsWith(qEnvironmentVariable("XDG_DATA_HOME") + "/renumber/journal/journal-"));
+  EXPECT_TRUE(QFile::exists(file));
+  ASSERT_EQ(single::renumber(ops::sharedConnection(), "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  const std::vector<journal::Entry> entries = journal::entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries.front().login, "sa");
+  EXPECT_EQ(entries.front().server, "sqlite:" + h.databasePath());
+  journal::close(ops::sharedConnection());
+  QFile::remove(settings);
 }
 
 }  // namespace
