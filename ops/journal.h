@@ -98,6 +98,8 @@ QString writeFailedMessage(const QString& databaseText);
 // employees' names and counts, per column, the rows holding an old number (one statement per
 // column). commit(transaction) writes the entry into the attached journal, commits, and on SQL
 // Server writes it after the commit. Without a current journal it only commits.
+// A batch apply records its run the same way: every old -> new pair in the order applied and the
+// whole text sent; a staging passes every employee's pair and the staging's column list.
 class Recorder {
  public:
   Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
