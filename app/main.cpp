@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/connection.h"
+#include "app/journal_export.h"
 #include "host/host_schema.h"
 #include "app/menu/menu_window.h"
 #include "db/database.h"
@@ -36,6 +37,9 @@ QString usage() {
          u"  --create-demo <file>   create an embedded demo database at <file> and exit\n"
          u"      --employees <n>          employees of the demo database (default 240)\n"
          u"      --rows-per-employee <n>  reference rows per employee and table (default 1)\n"
+         u"  --journal              print the change journal of the database of the settings and exit\n"
+         u"      --since <yyyy-MM-dd>     only entries from that day on\n"
+         u"      --number <n>             only entries moving that employee number (old or new)\n"
          u"  --help                 show this text and exit\n"_s.arg(app_info::exeName());
 }
 
@@ -52,6 +56,9 @@ int fail(const QString& text) {
 
 struct Options {
   bool help = false, printSchema = false, enableBatch = false, checkDatabase = false, dryRun = false;
+  bool journal = false;
+  QDate since;
+  QString journalNumber;
   QString demoPath;
   QString oldNumber, newNumber;  // --dry-run
   demo::Scale scale;
@@ -89,6 +96,16 @@ Options parse(const QStringList& args) {
         o.error = u"--create-demo needs a file name"_s;
       else
         o.demoPath = args[++i];
+    } else if (a == u"--journal"_s) {
+      o.journal = true;
+    } else if (a == u"--since"_s) {
+      o.since = i + 1 < args.size() ? QDate::fromString(args[++i], u"yyyy-MM-dd"_s) : QDate();
+      if (!o.since.isValid()) o.error = u"--since needs a day as yyyy-MM-dd"_s;
+    } else if (a == u"--number"_s) {
+      if (i + 1 >= args.size())
+        o.error = u"--number needs an employee number"_s;
+      else
+        o.journalNumber = args[++i];
     } else if (a == u"--employees"_s) {
       number(i, o.scale.employees);
     } else if (a == u"--rows-per-employee"_s) {
@@ -163,6 +180,16 @@ int dryRun(const Options& o) {
   }
 }
 
+// --journal: the change journal's entries, newest first, on standard output.
+int printJournal(const Options& o) {
+  QString error;
+  const QString text = journalListing(Connection::ReadSettings(), o.since, o.journalNumber, &error);
+  print(stdout, text.isEmpty() ? u"没有修改记录\n"_s : text);
+  if (error.isEmpty()) return 0;
+  print(stderr, u"修改记录读取失败：%1\n"_s.arg(error));
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +208,10 @@ int main(int argc, char** argv) {
   if (o.checkDatabase) {
     QCoreApplication app(argc, argv);
     return checkDatabase();
+  }
+  if (o.journal) {
+    QCoreApplication app(argc, argv);
+    return printJournal(o);
   }
   if (!o.demoPath.isEmpty()) {
     QCoreApplication app(argc, argv);

@@ -14,13 +14,14 @@ set(allowed_renumber_batch "ops;widgets")
 set(allowed_export "widgets")
 set(allowed_dbcheck "ops;widgets")
 set(allowed_preview "ops;widgets")
+set(allowed_journal "ops;widgets")
 set(lower_layers db host ops demo)
-set(window_layers renumber_single rules renumber_batch export dbcheck preview)
+set(window_layers renumber_single rules renumber_batch export dbcheck preview journal)
 # Qt modules with widgets or a GUI: below the windows none of them may be included.
 set(gui_headers "QtWidgets/|QtGui/|<Q(Widget|Application|GuiApplication|Color|Palette|Font|Icon|Pixmap|Image|Cursor|MessageBox|Painter|KeyEvent)>")
 
 set(problems "")
-foreach(folder db host ops demo widgets renumber_single rules renumber_batch export dbcheck preview)
+foreach(folder db host ops demo widgets renumber_single rules renumber_batch export dbcheck preview journal)
   file(GLOB_RECURSE files ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
   # A folder's bench/ holds a measuring tool, not part of the program.
   list(FILTER files EXCLUDE REGEX "/bench/")

@@ -1,6 +1,7 @@
 #include "ops/rule_store.h"
 
 #include "db/database.h"
+#include "ops/journal.h"
 #include "ops/rule_codes.h"
 
 namespace rules {
@@ -233,55 +234,63 @@ AddedRule addRule(db::Database& database, const NewRule& rule) {
   AddedRule added;
   added.holder = codeHolder(database, rule.code);
   if (added.holder.exists) return added;
-  added.id = database.addRecord(sqlOpenRule(0), ruleTable(),
-                                {{QStringLiteral("编码类别名称"), QVariant(rule.name)},
-                                 {QStringLiteral("类别码"), textOrNull(rule.code)},
-                                 {QStringLiteral("编码规则"), QVariant(rule.layout)},
-                                 {QStringLiteral("流水号位数"), QVariant(rule.pattern)}});
-  if (rule.layout < 2) database.execute(sqlEnsureDefaultRow(actingCode(rule.code)));
-  transaction.commit();
+  const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
+                          {QStringLiteral("类别码"), textOrNull(rule.code)},
+                          {QStringLiteral("编码规则"), QVariant(rule.layout)},
+                          {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
+  added.id = database.addRecord(sqlOpenRule(0), ruleTable(), fields);
+  QString sent = journal::recordEditText(ruleTable(), fields);
+  if (rule.layout < 2) {
+    database.execute(sqlEnsureDefaultRow(actingCode(rule.code)));
+    sent += QStringLiteral(" ") + sqlEnsureDefaultRow(actingCode(rule.code));
+  }
+  journal::Recorder(database, journal::ruleAdded(), {}, sent, {}).commit(transaction);
   return added;
 }
 
 void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
-  database.updateRecord(
-      sqlOpenRule(ruleId), ruleTable(), ruleId,
-      {{QStringLiteral("编码规则"), QVariant(code)}, {QStringLiteral("流水号位数"), QVariant(pattern)}});
+  const db::Fields fields{{QStringLiteral("编码规则"), QVariant(code)},
+                          {QStringLiteral("流水号位数"), QVariant(pattern)}};
+  database.updateRecord(sqlOpenRule(ruleId), ruleTable(), ruleId, fields);
+  journal::record(database, journal::ruleChanged(), journal::recordEditText(ruleTable(), fields, ruleId));
 }
 
 void changeRuleCode(db::Database& database, const RuleRef& rule, int code, bool dropRows) {
   db::Transaction transaction(database);
-  if (dropRows && !sharesCode(database, rule)) database.execute(sqlDeleteRuleRows(actingCode(rule.code)));
-  database.execute(sqlSetRuleCode(code, rule.id));
-  transaction.commit();
+  QStringList sent;
+  if (dropRows && !sharesCode(database, rule)) sent << sqlDeleteRuleRows(actingCode(rule.code));
+  sent << sqlSetRuleCode(code, rule.id);
+  for (const QString& sql : sent) database.execute(sql);
+  journal::Recorder(database, journal::ruleChanged(), {}, sent.join(QStringLiteral(" ")), {}).commit(transaction);
 }
 
 Deleted deleteRule(db::Database& database, const RuleRef& rule) {
   db::Transaction transaction(database);
   Deleted deleted = Deleted::Whole;
+  QStringList sent;
   if (sharesCode(database, rule)) {
-    database.execute(sqlDeleteRuleById(rule.id));
+    sent << sqlDeleteRuleById(rule.id);
     deleted = Deleted::RuleOnly;
   } else {
-    database.execute(sqlDeleteRule(actingCode(rule.code)));
-    if (rule.code.isEmpty()) {
-      // Matched by no code: by its ID; rows an older save left under the empty code go with it.
-      database.execute(sqlDeleteRuleById(rule.id));
-      database.execute(sqlDeleteRuleRows(QString()));
-    }
+    sent << sqlDeleteRule(actingCode(rule.code));
+    // Matched by no code: by its ID; rows an older save left under the empty code go with it.
+    if (rule.code.isEmpty()) sent << sqlDeleteRuleById(rule.id) << sqlDeleteRuleRows(QString());
   }
-  transaction.commit();
+  for (const QString& sql : sent) database.execute(sql);
+  journal::Recorder(database, journal::ruleDeleted(), {}, sent.join(QStringLiteral(" ")), {}).commit(transaction);
   return deleted;
 }
 
 bool attachCategory(db::Database& database, const RuleRef& rule, const QString& categoryNumber) {
   if (sharesCode(database, rule)) return false;
   database.execute(sqlAttachCategory(actingCode(rule.code), categoryNumber));
+  journal::record(database, journal::categoryLinks(), sqlAttachCategory(actingCode(rule.code), categoryNumber));
   return true;
 }
 
 void releaseCategory(db::Database& database, const QString& categoryNumber) {
   database.execute(sqlReleaseCategory(categoryNumber));
+  journal::record(database, journal::categoryLinks(), sqlReleaseCategory(categoryNumber));
 }
 
 namespace {
@@ -295,13 +304,19 @@ db::Fields ruleRowFields(const RuleRowValues& row) {
 }  // namespace
 
 qint64 addRuleRow(db::Database& database, const RuleRowValues& row) {
-  return database.addRecord(sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row));
+  const qint64 id = database.addRecord(sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row));
+  journal::record(database, journal::ruleRows(), journal::recordEditText(ruleRowTable(), ruleRowFields(row)));
+  return id;
 }
 
 void updateRuleRow(db::Database& database, qint64 id, const RuleRowValues& row) {
   database.updateRecord(sqlOpenRuleRow(id), ruleRowTable(), id, ruleRowFields(row));
+  journal::record(database, journal::ruleRows(), journal::recordEditText(ruleRowTable(), ruleRowFields(row), id));
 }
 
-void deleteRuleRow(db::Database& database, qint64 id) { database.execute(sqlDeleteRuleRow(id)); }
+void deleteRuleRow(db::Database& database, qint64 id) {
+  database.execute(sqlDeleteRuleRow(id));
+  journal::record(database, journal::ruleRows(), sqlDeleteRuleRow(id));
+}
 
 }  // namespace rules

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/holders.h"
+#include "ops/journal.h"
 #include "ops/rule_codes.h"
 #include "ops/single_logic.h"
 #include "ops/single_preview.h"
@@ -105,8 +106,11 @@ RenumberResult renumber(db::Database& database, const QString& oldNumber, const 
     db::Recordset count = database.open(registerCountQuery(oldNumber));
     if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return RenumberResult::OldNumberGone;
   }
+  journal::Recorder record(database, journal::singleRenumber(), journal::pairs({{oldNumber, newNumber}}),
+                          executions.join(QStringLiteral("
+")));
   for (const QString& execution : executions) database.execute(execution);
-  transaction.commit();
+  record.commit(transaction);
   return RenumberResult::Done;
 }
 

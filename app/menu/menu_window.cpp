@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "dbcheck/check_window.h"
+#include "journal/journal_window.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
@@ -26,6 +27,7 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   Command4 = button(u"工号统一修改"_s);
   Command2 = button(u"规则设置"_s);
   Command5 = button(u"数据库检查"_s);
+  Command6 = button(u"修改记录"_s);
   Command3 = button(u"退出系统"_s);
   Command4->setEnabled(false);
 
@@ -33,11 +35,13 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   setTabOrder(Command2, Command3);
   setTabOrder(Command3, Command4);
   setTabOrder(Command4, Command5);
+  setTabOrder(Command5, Command6);
 
   // Each button shows the shared instance of its window, created on first use.
   openSingle = [] { shared_window::show<frm员工Kestrune>(); };
   openBatch = [] { shared_window::show<frm员工工号统一修改>(); };
   openRules = [] { shared_window::show<frm工号规则设置>(); };
+  openJournal = [] { shared_window::show<frm修改记录>(); };
   openCheck = [] {
     auto& w = shared_window::show<frm数据库检查>();
     w.检查();
@@ -50,6 +54,7 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   QObject::connect(Command4, &QPushButton::clicked, this, [this, call] { call(openBatch); });
   QObject::connect(Command2, &QPushButton::clicked, this, [this, call] { call(openRules); });
   QObject::connect(Command5, &QPushButton::clicked, this, [this, call] { call(openCheck); });
+  QObject::connect(Command6, &QPushButton::clicked, this, [this, call] { call(openJournal); });
   QObject::connect(Command3, &QPushButton::clicked, this, [] { terminate(0); });
 }
 

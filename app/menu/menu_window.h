@@ -1,5 +1,5 @@
 #pragma once
-// The main menu: four buttons open the working windows, the last ends the program.
+// The main menu: five buttons open the working windows, the last ends the program.
 #include <QPushButton>
 #include <QWidget>
 #include <cstdlib>
@@ -13,10 +13,11 @@ class frm协调 : public QWidget {
   QPushButton* Command4;  // "工号统一修改": the batch window (disabled when the menu opens)
   QPushButton* Command2;  // "规则设置": the rule settings window
   QPushButton* Command5;  // "数据库检查": the check of the database against the column lists
+  QPushButton* Command6;  // "修改记录": the change journal
   QPushButton* Command3;  // "退出系统": ends the program at once
 
   // What the buttons open: each shows the shared instance of its window.
-  std::function<void()> openSingle, openBatch, openRules, openCheck;
+  std::function<void()> openSingle, openBatch, openRules, openCheck, openJournal;
 
   // Enables or disables the batch window's button (nothing in the menu enables it).
   void enableBatch(bool enabled);

@@ -1,5 +1,5 @@
 // main() of every test executable: Google Test under an offscreen Qt application, with all
-// settings (QSettings) kept in a temporary folder so tests never see or touch the user's.
+// settings (QSettings) and data files kept in temporary folders so tests never see or touch the user's.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +8,9 @@
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The tool's data files (the change journal) go to a temporary folder as well.
+  QTemporaryDir dataDir;
+  qputenv("XDG_DATA_HOME", dataDir.path().toLocal8Bit());
   QApplication app(argc, argv);
   QTemporaryDir settingsDir;
   for (QSettings::Format format : {QSettings::IniFormat, QSettings::NativeFormat})

@@ -1,0 +1,66 @@
+#include "app/journal_export.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include "db/database.h"
+#include "export/export_window.h"
+#include "journal/journal_window.h"
+#include "widgets/dialogs.h"
+#include "widgets/shared_window.h"
+
+using namespace Qt::StringLiterals;
+
+journal::Context journalContext(const Connection::Settings& s) { return {QString(), s.Svr, s.DBname, s.UID}; }
+
+void startJournal(const Connection::Settings& settings) {
+  journal::setNotifier([](const QString& text) { ui::msg(nullptr, text, u"修改记录"_s, ui::Icon::Warning); });
+  const QString problem = journal::open(journalContext(settings), db::Database::shared());
+  if (!problem.isEmpty())
+    ui::msg(nullptr, u"修改记录未能打开或补写：%1"_s.arg(problem), u"修改记录"_s, ui::Icon::Warning);
+}
+
+void connectJournalExport(frm修改记录& w) {
+  QObject::connect(w.Command2, &QPushButton::clicked, &w, [&w] {
+    auto& x = shared_window::instance<frm输出到Excel文件>();
+    x.SourceGrid = w.MSFlexGrid1;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    x.Text1[0]->setText(folder + QDir::separator() + u"修改记录.XLS"_s);
+    x.Text1[1]->setText(u"工号修改记录"_s);
+    x.Text1[3]->setText(QDate::currentDate().toString(u"yyyy-MM-dd"_s));
+    x.Text1[2]->setText(u"修改记录"_s);
+    ui::Dialogs::current().showModal(&x);
+  });
+}
+
+void wireJournal() {
+  shared_window::created<frm修改记录>() = [](frm修改记录& w) { connectJournalExport(w); };
+}
+
+QString journalListing(const Connection::Settings& settings, const QDate& since, const QString& number,
+                       QString* error) {
+  const QString problem = journal::open(journalContext(settings), db::Database::shared());
+  QString text;
+  try {
+    journal::Filter f;
+    f.from = since;
+    f.number = number;
+    for (const journal::Entry& e : journal::entries(f)) text += journal::entryText(e) + u'\n';
+    std::vector<journal::Entry> pending;
+    for (const journal::Entry& e : journal::pendingEntries()) {
+      bool holds = number.isEmpty();
+      for (const journal::Pair& p : e.pairs) holds = holds || p.oldNumber == number || p.newNumber == number;
+      if (holds && (!since.isValid() || e.time.date() >= since)) pending.push_back(e);
+    }
+    if (!pending.empty()) {
+      text += u"尚未写入修改记录的修改（%1条）：\n"_s.arg(pending.size());
+      for (const journal::Entry& e : pending) text += journal::entryText(e) + u'\n';
+    }
+  } catch (const std::runtime_error& e) {
+    *error = QString::fromUtf8(e.what());
+  }
+  if (error->isEmpty() && !problem.isEmpty()) *error = problem;
+  journal::close(db::Database::shared());
+  return text;
+}

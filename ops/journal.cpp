@@ -1,0 +1,550 @@
+#include "ops/journal.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <algorithm>
+#include <utility>
+
+#include "db/database.h"
+
+namespace journal {
+
+// ---- Operations ------------------------------------------------------------------------------
+
+QString singleRenumber() { return QStringLiteral("单个修改"); }
+QString batchApply() { return QStringLiteral("批量修改"); }
+QString staging() { return QStringLiteral("无岗位处理"); }
+QString undoOperation() { return QStringLiteral("撤销"); }
+QString ruleAdded() { return QStringLiteral("规则新增"); }
+QString ruleChanged() { return QStringLiteral("规则修改"); }
+QString ruleDeleted() { return QStringLiteral("规则删除"); }
+QString ruleRows() { return QStringLiteral("具体规则"); }
+QString categoryLinks() { return QStringLiteral("类别关联"); }
+QStringList operations() {
+  return {singleRenumber(), batchApply(),  staging(),  undoOperation(), ruleAdded(),
+          ruleChanged(),    ruleDeleted(), ruleRows(), categoryLinks()};
+}
+
+namespace {
+
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString kConnection = QStringLiteral("renumber_journal");
+const QString kAlias = QStringLiteral("rj");  // the journal attached to an embedded host connection
+constexpr qsizetype kSlice = 500;  // numbers per statement
+
+struct State {
+  bool active = false;
+  Context context;
+  std::function<void(const QString&)> notifier;
+  QString notice;
+};
+State& state() {
+  static State s;
+  return s;
+}
+
+QString keyOf(const Context& c) {
+  return c.server.startsWith(QStringLiteral("sqlite:")) ? c.server : c.server + QLatin1Char('/') + c.database;
+}
+
+QString folderOf(const Context& c) {
+  if (!c.folder.isEmpty()) return c.folder;
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/renumber/journal");
+}
+
+[[noreturn]] void fail(const QSqlError& error) { throw db::DbError(error.text()); }
+
+void run(QSqlQuery& q) {
+  if (!q.exec()) fail(q.lastError());
+}
+void run(QSqlDatabase& d, const QString& sql) {
+  QSqlQuery q(d);
+  if (!q.exec(sql)) fail(q.lastError());
+}
+
+const QStringList kSchema{
+    QStringLiteral("CREATE TABLE IF NOT EXISTS %1entries (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, "
+                   "os_user TEXT, login TEXT, server TEXT, dbname TEXT, operation TEXT NOT NULL, statement TEXT, "
+                   "undoes INTEGER)"),
+    QStringLiteral("CREATE TABLE IF NOT EXISTS %1pairs (entry INTEGER NOT NULL, seq INTEGER NOT NULL, "
+                   "old_number TEXT, new_number TEXT, name TEXT)"),
+    QStringLiteral("CREATE TABLE IF NOT EXISTS %1column_rows (entry INTEGER NOT NULL, seq INTEGER NOT NULL, "
+                   "tbl TEXT, col TEXT, rows INTEGER)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS %1pairs_entry ON pairs (entry)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS %1column_rows_entry ON column_rows (entry)")};
+
+// The journal's own connection, opened on the current journal file when needed.
+QSqlDatabase own() {
+  if (!state().active) throw db::DbError(QStringLiteral("没有打开修改记录"));
+  QSqlDatabase d = QSqlDatabase::contains(kConnection)
+                       ? QSqlDatabase::database(kConnection, false)
+                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
+  const QString file = journalFile(state().context);
+  if (d.isOpen() && d.databaseName() == file) return d;
+  d.close();
+  d.setDatabaseName(file);
+  d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+  if (!d.open()) fail(d.lastError());
+  for (const QString& sql : kSchema) run(d, sql.arg(QString()));
+  return d;
+}
+
+QSqlDatabase hostConnection(db::Database& database) {
+  if (database.kind() != db::EngineKind::Sqlite || !database.isOpen()) return {};
+  return QSqlDatabase::database(database.connectionName(), false);
+}
+
+bool attached(db::Database& database) {
+  QSqlDatabase d = hostConnection(database);
+  if (!d.isOpen()) return false;
+  QSqlQuery q(d);
+  if (!q.exec(QStringLiteral("PRAGMA database_list"))) return false;
+  while (q.next())
+    if (q.value(1).toString() == kAlias) return true;
+  return false;
+}
+
+QString operatingSystemUser() {
+  for (const char* name : {"USER", "USERNAME", "LOGNAME"})
+    if (const QString user = qEnvironmentVariable(name); !user.isEmpty()) return user;
+  return QDir::home().dirName();
+}
+
+// Writes entry into the journal tables named with prefix ("" or "rj.") on d; sets its id.
+void write(QSqlDatabase& d, const QString& prefix, Entry& entry) {
+  QSqlQuery q(d);
+  q.prepare(QStringLiteral("INSERT INTO %1entries (time, os_user, login, server, dbname, operation, statement, "
+                           "undoes) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                .arg(prefix));
+  for (const QVariant& v :
+       {QVariant(entry.time.toString(kTimeFormat)), QVariant(entry.osUser), QVariant(entry.login),
+        QVariant(entry.server), QVariant(entry.database), QVariant(entry.operation), QVariant(entry.statement),
+        entry.undoes ? QVariant(entry.undoes) : QVariant(QMetaType(QMetaType::LongLong))})
+    q.addBindValue(v);
+  run(q);
+  const qint64 id = q.lastInsertId().toLongLong();
+  QSqlQuery p(d);
+  p.prepare(QStringLiteral("INSERT INTO %1pairs (entry, seq, old_number, new_number, name) VALUES (?, ?, ?, ?, ?)")
+                .arg(prefix));
+  for (std::size_t i = 0; i < entry.pairs.size(); ++i) {
+    const Pair& pair = entry.pairs[i];
+    for (const QVariant& v :
+         {QVariant(id), QVariant(qint64(i)), QVariant(pair.oldNumber), QVariant(pair.newNumber), QVariant(pair.name)})
+      p.addBindValue(v);
+    run(p);
+  }
+  QSqlQuery r(d);
+  r.prepare(
+      QStringLiteral("INSERT INTO %1column_rows (entry, seq, tbl, col, rows) VALUES (?, ?, ?, ?, ?)").arg(prefix));
+  for (std::size_t i = 0; i < entry.rows.size(); ++i) {
+    const ColumnRows& c = entry.rows[i];
+    for (const QVariant& v :
+         {QVariant(id), QVariant(qint64(i)), QVariant(c.table), QVariant(c.column), QVariant(c.rows)})
+      r.addBindValue(v);
+    run(r);
+  }
+  entry.id = id;
+}
+
+// Writes entry on the journal's own connection, in a transaction of its own.
+void writeOwn(Entry& entry) {
+  QSqlDatabase d = own();
+  if (!d.transaction()) fail(d.lastError());
+  try {
+    write(d, QString(), entry);
+  } catch (...) {
+    d.rollback();
+    entry.id = 0;
+    throw;
+  }
+  if (!d.commit()) {
+    const QSqlError e = d.lastError();
+    d.rollback();
+    entry.id = 0;
+    fail(e);
+  }
+}
+
+// ---- The pending file ------------------------------------------------------------------------
+
+QJsonObject toJson(const Entry& e) {
+  QJsonArray pairs, rows;
+  for (const Pair& p : e.pairs) pairs.append(QJsonArray{p.oldNumber, p.newNumber, p.name});
+  for (const ColumnRows& c : e.rows) rows.append(QJsonArray{c.table, c.column, c.rows});
+  return {{QStringLiteral("time"), e.time.toString(kTimeFormat)},
+          {QStringLiteral("osUser"), e.osUser},
+          {QStringLiteral("login"), e.login},
+          {QStringLiteral("server"), e.server},
+          {QStringLiteral("database"), e.database},
+          {QStringLiteral("operation"), e.operation},
+          {QStringLiteral("statement"), e.statement},
+          {QStringLiteral("undoes"), e.undoes},
+          {QStringLiteral("pairs"), pairs},
+          {QStringLiteral("rows"), rows}};
+}
+
+Entry fromJson(const QJsonObject& o) {
+  Entry e;
+  e.time = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), kTimeFormat);
+  e.osUser = o.value(QStringLiteral("osUser")).toString();
+  e.login = o.value(QStringLiteral("login")).toString();
+  e.server = o.value(QStringLiteral("server")).toString();
+  e.database = o.value(QStringLiteral("database")).toString();
+  e.operation = o.value(QStringLiteral("operation")).toString();
+  e.statement = o.value(QStringLiteral("statement")).toString();
+  e.undoes = o.value(QStringLiteral("undoes")).toInteger();
+  for (const QJsonValue& v : o.value(QStringLiteral("pairs")).toArray()) {
+    const QJsonArray a = v.toArray();
+    e.pairs.push_back({a.at(0).toString(), a.at(1).toString(), a.at(2).toString()});
+  }
+  for (const QJsonValue& v : o.value(QStringLiteral("rows")).toArray()) {
+    const QJsonArray a = v.toArray();
+    e.rows.push_back({a.at(0).toString(), a.at(1).toString(), a.at(2).toInteger()});
+  }
+  return e;
+}
+
+std::vector<Entry> readPending(const Context& context) {
+  std::vector<Entry> out;
+  QFile f(pendingFile(context));
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array()) out.push_back(fromJson(v.toObject()));
+  return out;
+}
+
+// Replaces the pending file with entries (removes it when there are none). False when it cannot be written.
+bool savePending(const Context& context, const std::vector<Entry>& entries) {
+  const QString path = pendingFile(context);
+  if (entries.empty()) return !QFile::exists(path) || QFile::remove(path);
+  QDir().mkpath(folderOf(context));
+  QJsonArray all;
+  for (const Entry& e : entries) all.append(toJson(e));
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  f.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
+  return f.commit();
+}
+
+void tell(const QString& text) {
+  State& s = state();
+  if (s.notifier)
+    s.notifier(text);
+  else
+    s.notice = text;
+}
+
+// Reads the pairs and rows of the entries of q (columns id ... undone_by).
+std::vector<Entry> readEntries(QSqlDatabase& d, QSqlQuery& q) {
+  std::vector<Entry> out;
+  QHash<qint64, std::size_t> at;
+  while (q.next()) {
+    Entry e;
+    e.id = q.value(0).toLongLong();
+    e.time = QDateTime::fromString(q.value(1).toString(), kTimeFormat);
+    e.osUser = q.value(2).toString();
+    e.login = q.value(3).toString();
+    e.server = q.value(4).toString();
+    e.database = q.value(5).toString();
+    e.operation = q.value(6).toString();
+    e.statement = q.value(7).toString();
+    e.undoes = q.value(8).toLongLong();
+    e.undoneBy = q.value(9).toLongLong();
+    at.insert(e.id, out.size());
+    out.push_back(e);
+  }
+  if (out.empty()) return out;
+  qint64 low = out.front().id, high = low;
+  for (const Entry& e : out) low = std::min(low, e.id), high = std::max(high, e.id);
+  const QString range = QStringLiteral(" WHERE entry BETWEEN %1 AND %2 ORDER BY entry, seq").arg(low).arg(high);
+  QSqlQuery p(d);
+  p.setForwardOnly(true);
+  if (!p.exec(QStringLiteral("SELECT entry, old_number, new_number, name FROM pairs") + range)) fail(p.lastError());
+  while (p.next())
+    if (auto it = at.constFind(p.value(0).toLongLong()); it != at.constEnd())
+      out[*it].pairs.push_back({p.value(1).toString(), p.value(2).toString(), p.value(3).toString()});
+  QSqlQuery r(d);
+  r.setForwardOnly(true);
+  if (!r.exec(QStringLiteral("SELECT entry, tbl, col, rows FROM column_rows") + range)) fail(r.lastError());
+  while (r.next())
+    if (auto it = at.constFind(r.value(0).toLongLong()); it != at.constEnd())
+      out[*it].rows.push_back({r.value(1).toString(), r.value(2).toString(), r.value(3).toLongLong()});
+  return out;
+}
+
+const QString kEntrySelect = QStringLiteral(
+    "SELECT e.id, e.time, e.os_user, e.login, e.server, e.dbname, e.operation, e.statement, e.undoes, "
+    "(SELECT MIN(u.id) FROM entries u WHERE u.undoes = e.id) FROM entries e");
+
+}  // namespace
+
+// ---- Text ------------------------------------------------------------------------------------
+
+QString entryText(const Entry& e) {
+  QString t = QStringLiteral("#%1  %2  %3  操作者 %4  登录 %5  服务器 %6  数据库 %7")
+                  .arg(e.id)
+                  .arg(e.time.toString(kTimeFormat), e.operation, e.osUser, e.login, e.server, e.database);
+  if (e.undoes) t += QStringLiteral("  撤销 #%1").arg(e.undoes);
+  if (e.undoneBy) t += QStringLiteral("  已由 #%1 撤销").arg(e.undoneBy);
+  t += QLatin1Char('\n');
+  for (const Pair& p : e.pairs)
+    t += QStringLiteral("  %1 -> %2  %3\n").arg(p.oldNumber, p.newNumber, p.name).replace(QStringLiteral("  \n"), "\n");
+  if (!e.rows.empty()) {
+    QStringList parts;
+    for (const ColumnRows& c : e.rows) parts << QStringLiteral("%1.%2 %3行").arg(c.table, c.column).arg(c.rows);
+    t += QStringLiteral("  行数：") + parts.join(QStringLiteral("，")) + QLatin1Char('\n');
+  }
+  t += QStringLiteral("  语句：") + e.statement + QLatin1Char('\n');
+  return t;
+}
+
+// ---- Where the journal goes ------------------------------------------------------------------
+
+QString journalFile(const Context& context) {
+  const QByteArray hash = QCryptographicHash::hash(keyOf(context).toUtf8(), QCryptographicHash::Sha1).toHex();
+  return folderOf(context) + QStringLiteral("/journal-") + QString::fromLatin1(hash.left(16)) +
+         QStringLiteral(".sqlite");
+}
+
+QString pendingFile(const Context& context) {
+  return journalFile(context).chopped(int(QStringLiteral(".sqlite").size())) + QStringLiteral(".pending.json");
+}
+
+QString open(const Context& context, db::Database& database) {
+  close(database);
+  State& s = state();
+  s.context = context;
+  s.active = true;
+  QStringList problems;
+  try {
+    if (!QDir().mkpath(folderOf(context))) throw db::DbError(QStringLiteral("无法创建文件夹 ") + folderOf(context));
+    own();  // creates the file and its tables
+  } catch (const std::runtime_error& e) {
+    return QString::fromUtf8(e.what());
+  }
+  QSqlDatabase host = hostConnection(database);
+  if (host.isOpen() && !database.inTransaction()) {
+    QSqlQuery q(host);
+    q.prepare(QStringLiteral("ATTACH DATABASE ? AS ") + kAlias);
+    q.addBindValue(journalFile(context));
+    if (!q.exec()) problems << q.lastError().text();
+  }
+  // Entries left pending by a failed write: written now, in order; those failing again stay.
+  std::vector<Entry> left;
+  for (Entry e : readPending(context)) {
+    try {
+      writeOwn(e);
+    } catch (const std::runtime_error& err) {
+      if (left.empty()) problems << QString::fromUtf8(err.what());
+      left.push_back(e);
+    }
+  }
+  if (!savePending(context, left)) problems << QStringLiteral("无法改写 ") + pendingFile(context);
+  return problems.join(QLatin1Char('\n'));
+}
+
+void close(db::Database& database) {
+  if (attached(database)) {
+    QSqlDatabase host = hostConnection(database);
+    QSqlQuery q(host);
+    q.exec(QStringLiteral("DETACH DATABASE ") + kAlias);
+  }
+  if (QSqlDatabase::contains(kConnection)) QSqlDatabase::database(kConnection, false).close();
+  state().active = false;
+}
+
+bool active() { return state().active; }
+
+void setNotifier(std::function<void(const QString&)> notifier) { state().notifier = std::move(notifier); }
+
+QString takeNotice() { return std::exchange(state().notice, QString()); }
+
+QString writeFailedMessage(const QString& databaseText) {
+  return QStringLiteral("修改已经完成，但修改记录未能写入：") + databaseText +
+         QStringLiteral("。该记录已保存，将在下次启动时写入。");
+}
+
+// ---- Recording -------------------------------------------------------------------------------
+
+std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew) {
+  std::vector<Pair> out;
+  for (const auto& [o, n] : oldNew) out.push_back({o, n, QString()});
+  return out;
+}
+
+QString countSql(const host::RefColumn& column, const QStringList& numbers) {
+  QStringList quoted;
+  for (const QString& n : numbers) quoted << db::sqlQuote(n);
+  return QStringLiteral("SELECT COUNT(*) AS 行数 FROM ") + column.tableName() + QStringLiteral(" WHERE ") +
+         column.columnName() + QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")") +
+         column.extraCondition();
+}
+
+Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
+                   const std::vector<host::RefColumn>& columns, qint64 undoes)
+    : database_(database), active_(state().active) {
+  const State& s = state();
+  entry_.operation = std::move(operation);
+  entry_.pairs = std::move(pairs);
+  entry_.statement = std::move(statement);
+  entry_.undoes = undoes;
+  entry_.osUser = operatingSystemUser();
+  entry_.login = s.context.login;
+  entry_.server = s.context.server;
+  entry_.database = s.context.database;
+  if (!active_ || entry_.pairs.empty()) return;
+  QStringList numbers;
+  for (const Pair& p : entry_.pairs)
+    if (!numbers.contains(p.oldNumber)) numbers << p.oldNumber;
+  // The names as the register holds them before the change.
+  QHash<QString, QString> names;
+  for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
+    QStringList quoted;
+    for (const QString& n : numbers.mid(from, kSlice)) quoted << db::sqlQuote(n);
+    for (db::Recordset rs = database.open(QStringLiteral("SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN (") +
+                                          quoted.join(QStringLiteral(", ")) + QStringLiteral(")"));
+         !rs.eof(); rs.moveNext())
+      names.insert(rs.text(QStringLiteral("工号")).toCaseFolded(), rs.text(QStringLiteral("姓名")));
+  }
+  for (Pair& p : entry_.pairs)
+    if (p.name.isEmpty()) p.name = names.value(p.oldNumber.toCaseFolded());
+  for (const host::RefColumn& column : columns) {
+    qint64 rows = 0;
+    for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
+      db::Recordset rs = database.open(countSql(column, numbers.mid(from, kSlice)));
+      if (!rs.eof()) rows += rs.field(QStringLiteral("行数")).toLongLong();
+    }
+    if (rows > 0) entry_.rows.push_back({column.tableName(), column.columnName(), rows});
+  }
+}
+
+void Recorder::commit(db::Transaction& transaction) {
+  if (!active_) {
+    transaction.commit();
+    return;
+  }
+  entry_.time = QDateTime::currentDateTime();
+  bool written = false;
+  if (attached(database_)) {
+    // Inside the change's transaction; a failure here leaves the change alone and the entry goes
+    // the way of the SQL Server's, after the commit.
+    QSqlDatabase host = hostConnection(database_);
+    QSqlQuery sp(host);
+    if (sp.exec(QStringLiteral("SAVEPOINT journal_entry"))) {
+      try {
+        write(host, kAlias + QLatin1Char('.'), entry_);
+        written = sp.exec(QStringLiteral("RELEASE journal_entry"));
+      } catch (const std::runtime_error&) {}
+      if (!written) {
+        sp.exec(QStringLiteral("ROLLBACK TO journal_entry"));
+        sp.exec(QStringLiteral("RELEASE journal_entry"));
+        entry_.id = 0;
+      }
+    }
+  }
+  transaction.commit();
+  if (!written) committed();
+}
+
+void Recorder::committed() {
+  if (!active_) return;
+  if (!entry_.time.isValid()) entry_.time = QDateTime::currentDateTime();
+  try {
+    writeOwn(entry_);
+  } catch (const std::runtime_error& e) {
+    std::vector<Entry> pending = readPending(state().context);
+    pending.push_back(entry_);
+    QString text = writeFailedMessage(QString::fromUtf8(e.what()));
+    if (!savePending(state().context, pending))
+      text = QStringLiteral("修改已经完成，但修改记录未能写入，也未能保存：") + QString::fromUtf8(e.what());
+    tell(text);
+  }
+}
+
+void record(db::Database& database, const QString& operation, const QString& statement) {
+  if (!active()) return;
+  Recorder(database, operation, {}, statement, {}).committed();
+}
+
+QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id) {
+  QStringList names, values, sets;
+  for (const auto& [name, value] : fields) {
+    QString literal;
+    if (value.isNull())
+      literal = QStringLiteral("Null");
+    else if (value.typeId() == QMetaType::QString)
+      literal = db::sqlQuote(value.toString());
+    else
+      literal = value.toString();
+    names << name;
+    values << literal;
+    sets << name + QLatin1Char('=') + literal;
+  }
+  if (id != 0)
+    return QStringLiteral("UPDATE %1 SET %2 WHERE ID=%3").arg(table, sets.join(QStringLiteral(", "))).arg(id);
+  return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+      .arg(table, names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+}
+
+// ---- Reading ---------------------------------------------------------------------------------
+
+std::vector<Entry> entries(const Filter& filter) {
+  QSqlDatabase d = own();
+  QStringList where;
+  QVariantList values;
+  if (!filter.operation.isEmpty()) {
+    where << QStringLiteral("e.operation = ?");
+    values << filter.operation;
+  }
+  if (filter.from.isValid()) {
+    where << QStringLiteral("substr(e.time, 1, 10) >= ?");
+    values << filter.from.toString(Qt::ISODate);
+  }
+  if (filter.to.isValid()) {
+    where << QStringLiteral("substr(e.time, 1, 10) <= ?");
+    values << filter.to.toString(Qt::ISODate);
+  }
+  if (!filter.number.isEmpty()) {
+    where << QStringLiteral(
+        "EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND (p.old_number = ? OR p.new_number = ?))");
+    values << filter.number << filter.number;
+  }
+  if (!filter.name.isEmpty()) {
+    where << QStringLiteral("EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND instr(p.name, ?) > 0)");
+    values << filter.name;
+  }
+  QSqlQuery q(d);
+  q.setForwardOnly(true);
+  q.prepare(kEntrySelect +
+            (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "))) +
+            QStringLiteral(" ORDER BY e.id DESC"));
+  for (const QVariant& v : values) q.addBindValue(v);
+  run(q);
+  return readEntries(d, q);
+}
+
+std::optional<Entry> entry(qint64 id) {
+  QSqlDatabase d = own();
+  QSqlQuery q(d);
+  q.setForwardOnly(true);
+  q.prepare(kEntrySelect + QStringLiteral(" WHERE e.id = ?"));
+  q.addBindValue(id);
+  run(q);
+  std::vector<Entry> found = readEntries(d, q);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+std::vector<Entry> pendingEntries() { return state().active ? readPending(state().context) : std::vector<Entry>{}; }
+
+}  // namespace journal

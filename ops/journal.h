@@ -1,0 +1,167 @@
+#pragma once
+// The change journal: every change the tool commits, with who made it, where it went, the old ->
+// new pairs, the rows changed per column and the statement text sent. One embedded journal file
+// per server and database in the user's data folder, never in the host database.
+//
+// On the embedded engine the journal file is attached to the host connection when it is opened,
+// and an entry is written inside the change's own transaction (SQLite commits attached files
+// together): a change that rolls back leaves no entry. On SQL Server the entry is written right
+// after the commit on the journal's own connection. An entry that cannot be written after a
+// committed change is kept in a pending file beside the journal and written at the next open.
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "host/host_tables.h"
+
+namespace db {
+class Database;
+class Transaction;
+}  // namespace db
+
+namespace journal {
+
+// ---- Operations ------------------------------------------------------------------------------
+// The operation of an entry, stored and shown by its name.
+QString singleRenumber();  // "单个修改"
+QString batchApply();  // "批量修改"
+QString staging();  // "无岗位处理"
+QString undoOperation();  // "撤销"
+QString ruleAdded();  // "规则新增"
+QString ruleChanged();  // "规则修改"
+QString ruleDeleted();  // "规则删除"
+QString ruleRows();  // "具体规则"
+QString categoryLinks();  // "类别关联"
+// Every operation name, in the order the window offers them.
+QStringList operations();
+
+// ---- Entries ---------------------------------------------------------------------------------
+struct Pair {
+  QString oldNumber, newNumber;
+  QString name;  // the employee's name in the register before the change ("" when none)
+  bool operator==(const Pair&) const = default;
+};
+struct ColumnRows {
+  QString table, column;
+  qint64 rows = 0;  // rows of the column that held an old number before the change
+  bool operator==(const ColumnRows&) const = default;
+};
+struct Entry {
+  qint64 id = 0;  // 0 until written
+  QDateTime time;
+  QString osUser, login, server, database;
+  QString operation;
+  std::vector<Pair> pairs;
+  std::vector<ColumnRows> rows;  // columns with rows only, in the order of the column list
+  QString statement;  // the exact text sent
+  qint64 undoes = 0;  // an undo: the entry it undid
+  qint64 undoneBy = 0;  // read only: the undo of this entry (0 when none)
+};
+
+// The entry as text: a header line, one line per pair, the rows per column, the statement.
+QString entryText(const Entry& entry);
+
+// ---- Where the journal goes ------------------------------------------------------------------
+struct Context {
+  QString folder;  // the journal's folder ("" = the user's data folder of the tool)
+  QString server;  // the settings' Svr ("sqlite:<path>" for an embedded database)
+  QString database;  // DBname
+  QString login;  // UID
+};
+// The journal file of a context: one per server and database.
+QString journalFile(const Context& context);
+QString pendingFile(const Context& context);
+
+// Makes context the current journal: creates its file when missing, attaches it to database when
+// that is an open embedded connection outside a transaction, and writes the entries left pending.
+// Returns "" or the text of what failed (the journal then still takes entries after commits).
+QString open(const Context& context, db::Database& database);
+// Ends the current journal (detached; no entries are recorded until the next open).
+void close(db::Database& database);
+bool active();
+// Who is told when an entry could not be written after a committed change (the start-up shows a
+// message; without one the notice is kept until takeNotice()).
+void setNotifier(std::function<void(const QString& text)> notifier);
+QString takeNotice();
+// The notice: the change stands, the entry waits to be written at the next start.
+QString writeFailedMessage(const QString& databaseText);
+
+// ---- Recording -------------------------------------------------------------------------------
+// Records a change. Made inside the change's transaction before its statements run: reads the
+// employees' names and counts, per column, the rows holding an old number (one statement per
+// column). commit(transaction) writes the entry into the attached journal, commits, and on SQL
+// Server writes it after the commit. Without a current journal it only commits.
+// A batch apply records its run the same way: every old -> new pair in the order applied and the
+// whole text sent; a staging passes every employee's pair and the staging's column list.
+class Recorder {
+ public:
+  Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
+           const std::vector<host::RefColumn>& columns = host::allColumns(), qint64 undoes = 0);
+  void commit(db::Transaction& transaction);
+  // For a change already committed by itself (one statement outside a transaction): writes the entry now.
+  void committed();
+  const Entry& entry() const { return entry_; }
+
+ private:
+  db::Database& database_;
+  Entry entry_;
+  bool active_ = false;
+};
+// Records a change without employee numbers (the rule settings) that one statement has committed.
+void record(db::Database& database, const QString& operation, const QString& statement);
+// The text of a record edit as sent with its values: "INSERT INTO t (a, b) VALUES ('x', Null)", or
+// "UPDATE t SET a='x', b=2 WHERE ID=7" when id is given.
+QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id = 0);
+// The old -> new pairs of a change that only has numbers (names are read by the Recorder).
+std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew);
+// The statement counting the rows of a column that hold any of numbers (with its extra condition).
+QString countSql(const host::RefColumn& column, const QStringList& numbers);
+
+// ---- Reading ---------------------------------------------------------------------------------
+struct Filter {
+  QString number{};  // an old or new number of a pair ("" = any)
+  QString name{};  // part of a pair's name ("" = any)
+  QDate from{}, to{};  // the day range, both ends included (null = open)
+  QString operation{};  // "" = any
+};
+// The entries of the current journal matching filter, newest first. Throws db::DbError.
+std::vector<Entry> entries(const Filter& filter = {});
+std::optional<Entry> entry(qint64 id);
+// The entries waiting in the pending file.
+std::vector<Entry> pendingEntries();
+
+// ---- Undo ------------------------------------------------------------------------------------
+enum class UndoStatus {
+  Ready,  // can be undone
+  Done,
+  NotUndoable,  // not a renumber
+  AlreadyUndone,
+  NumberMovedOn,  // an employee no longer carries the recorded new number
+  OldNumberTaken,  // the register holds the old number again
+  Missing,  // no such entry
+};
+struct UndoCheck {
+  UndoStatus status = UndoStatus::Missing;
+  Pair pair{};  // the pair the status is about
+  QString held{};  // records already under the old numbers ("表 3行，..."): the merge question
+};
+// Whether entry id can be undone now. Throws db::DbError.
+UndoCheck checkUndo(db::Database& database, qint64 id);
+// Renumbers every pair of entry id back (new -> old, last pair first) with every column in one
+// transaction, after the same checks inside it, and records the undo. A serial stored by the
+// renumber is not taken back. Throws db::DbError.
+UndoCheck undo(db::Database& database, qint64 id);
+QString undoMessage(const UndoCheck& check, qint64 id);
+// The question before an undo.
+QString undoQuestion(const Entry& entry);
+// The question before an undo onto old numbers that records already carry (check.held).
+QString undoMergeQuestion(const UndoCheck& check);
+
+}  // namespace journal

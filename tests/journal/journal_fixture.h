@@ -1,0 +1,27 @@
+#pragma once
+// The single renumber's small organisation with a journal in a folder of the test's own.
+#include <QTemporaryDir>
+
+#include "ops/journal.h"
+#include "ops/single_logic.h"
+#include "ops/single_ops.h"
+#include "tests/single/single_fixture.h"
+
+class JournalOrganisation : public SingleOrganisation {
+ protected:
+  QTemporaryDir folder;
+  QString rowId;
+  journal::Context context() const { return {folder.path(), "sqlite:" + h.databasePath(), "", "sa"}; }
+  void SetUp() override {
+    SingleOrganisation::SetUp();
+    seedEveryColumn();
+    addRule(0, "'0000'");
+    rowId = addRuleRow("NULL", "NULL", "NULL", "NULL", "2");
+    journal::setNotifier({});
+    journal::takeNotice();
+    ASSERT_EQ(journal::open(context(), database), "");
+    h.clearStatements();
+  }
+  void TearDown() override { journal::close(database); }
+  std::vector<journal::Entry> all() { return journal::entries(); }
+};

@@ -1,0 +1,293 @@
+// The change journal on the operations module: one entry per committed renumber with its pairs,
+// rows per column and statement; none for a change that rolls back; kept across a restart; an
+// entry that cannot be written is kept and written at the next open; undo of a renumber.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include "tests/journal/journal_fixture.h"
+
+namespace {
+
+using journal::UndoStatus;
+using single::RenumberResult;
+using testdb::Snapshot;
+using testdb::snapshot;
+
+// The rows per column a renumber of number moves, counted on the database as it is.
+std::vector<journal::ColumnRows> expectedRows(Harness& h, const QString& number) {
+  std::vector<journal::ColumnRows> out;
+  for (const host::RefColumn& ref : host::allColumns()) {
+    const qint64 n = h.value("SELECT COUNT(*) FROM " + ref.tableName() + " WHERE " + ref.columnName() + "=" +
+                             db::sqlQuote(number) + ref.extraCondition())
+                         .toLongLong();
+    if (n > 0) out.push_back({ref.tableName(), ref.columnName(), n});
+  }
+  return out;
+}
+
+using Journal = JournalOrganisation;
+
+TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
+  const std::vector<journal::ColumnRows> rows = expectedRows(h, "0007");
+  ASSERT_GT(rows.size(), 60u);
+  h.clearStatements();
+  const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+  ASSERT_EQ(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
+  const QString batch = single::renumberBatch("0007", "0012") + single::serialStatement(5, rowId);
+  // Inside the transaction: the count of the old number, the name, one count per column, the batch.
+  const QStringList sent = h.statements();
+  ASSERT_EQ(sent.size(), qsizetype(host::allColumns().size()) + 3);
+  EXPECT_EQ(sent[1], "SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN ('0007')");
+  EXPECT_EQ(sent[2], journal::countSql(host::allColumns().front(), {"0007"}));
+  EXPECT_EQ(sent.last(), batch);
+
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  const journal::Entry& e = entries.front();
+  EXPECT_EQ(e.id, 1);
+  EXPECT_EQ(e.operation, "单个修改");
+  EXPECT_EQ(e.pairs, (std::vector<journal::Pair>{{"0007", "0012", "张三"}}));
+  EXPECT_EQ(e.rows, rows);
+  EXPECT_EQ(e.statement, batch);
+  EXPECT_EQ(e.server, "sqlite:" + h.databasePath());
+  EXPECT_EQ(e.login, "sa");
+  EXPECT_FALSE(e.osUser.isEmpty());
+  EXPECT_GE(e.time, before);
+  EXPECT_LE(e.time, QDateTime::currentDateTime());
+  EXPECT_EQ(e.undoes, 0);
+  EXPECT_EQ(e.undoneBy, 0);
+  // The staging copy counts only the kind of record the renumber moves; the register one row.
+  for (const journal::ColumnRows& c : e.rows) {
+    if (c.table == "员工档案temp" || c.table == "员工档案") {
+      EXPECT_EQ(c.rows, 1) << c.table.toStdString();
+    }
+    if (c.table == "XZ文件记录") {
+      EXPECT_EQ(c.rows, 2) << c.column.toStdString();  // the record drafted and stamped by 0007, and one more
+    }
+  }
+  EXPECT_TRUE(journal::entryText(e).contains("  0007 -> 0012  张三\n"));
+  EXPECT_TRUE(journal::entryText(e).contains("员工档案.工号 1行，"));
+  EXPECT_TRUE(journal::pendingEntries().empty());
+  EXPECT_EQ(journal::takeNotice(), "");
+}
+
+TEST_F(Journal, AChangeThatRollsBackOrIsRefusedWritesNoEntry) {
+  h.exec("DROP TABLE 工资事务处理人设置");
+  const Snapshot before = snapshot();
+  EXPECT_THROW(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), std::runtime_error);
+  EXPECT_EQ(single::renumber(database, "0008", "0012", std::nullopt), RenumberResult::OldNumberGone);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_TRUE(all().empty());
+  EXPECT_TRUE(journal::pendingEntries().empty());
+  EXPECT_FALSE(QFile::exists(journal::pendingFile(context())));
+}
+
+TEST_F(Journal, EntriesSurviveARestartAndEachDatabaseHasItsOwnJournal) {
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), RenumberResult::Done);
+  journal::close(database);
+  EXPECT_FALSE(journal::active());
+  ASSERT_EQ(journal::open(context(), database), "");  // as at the next start
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 2u);  // newest first
+  EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"0099", "0100", "李四"}}));
+  EXPECT_EQ(entries[1].pairs, (std::vector<journal::Pair>{{"0007", "0012", "张三"}}));
+  // Filters: a number old or new, part of a name, the day range, the operation.
+  EXPECT_EQ(journal::entries({.number = "0012"}).size(), 1u);
+  EXPECT_EQ(journal::entries({.number = "0099"}).front().id, 2);
+  EXPECT_EQ(journal::entries({.name = "张"}).front().id, 1);
+  const QDate today = QDate::currentDate();
+  EXPECT_EQ(journal::entries({.from = today, .to = today}).size(), 2u);
+  EXPECT_TRUE(journal::entries({.from = today.addDays(1)}).empty());
+  EXPECT_TRUE(journal::entries({.to = today.addDays(-1)}).empty());
+  EXPECT_EQ(journal::entries({.operation = "单个修改"}).size(), 2u);
+  EXPECT_TRUE(journal::entries({.operation = "批量修改"}).empty());
+
+  journal::Context other = context();
+  other.server = "sqlite:" + h.dir() + "/other.db";
+  EXPECT_NE(journal::journalFile(other), journal::journalFile(context()));
+  ASSERT_EQ(journal::open(other, database), "");
+  EXPECT_TRUE(all().empty());
+}
+
+TEST_F(Journal, AnEntryThatCannotBeWrittenIsToldKeptAndWrittenAtTheNextOpen) {
+  {
+    QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+    d.setDatabaseName(journal::journalFile(context()));
+    ASSERT_TRUE(d.open());
+    ASSERT_TRUE(
+        QSqlQuery(d).exec("CREATE TRIGGER refuse BEFORE INSERT ON entries BEGIN "
+                          "SELECT RAISE(ABORT, 'journal refused'); END"));
+    d.close();
+  }
+  QSqlDatabase::removeDatabase("refuse");
+  QStringList told;
+  journal::setNotifier([&](const QString& text) { told << text; });
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  journal::setNotifier({});
+  // The change stands; the user is told; the entry waits beside the journal.
+  EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='0012'"), "张三");
+  ASSERT_EQ(told.size(), 1);
+  EXPECT_TRUE(told[0].startsWith("修改已经完成，但修改记录未能写入：journal refused")) << told[0].toStdString();
+  EXPECT_TRUE(told[0].endsWith("该记录已保存，将在下次启动时写入。"));
+  EXPECT_TRUE(all().empty());
+  ASSERT_EQ(journal::pendingEntries().size(), 1u);
+  EXPECT_EQ(journal::pendingEntries().front().pairs, (std::vector<journal::Pair>{{"0007", "0012", "张三"}}));
+  // Still refused at the next open: kept, and said.
+  journal::close(database);
+  EXPECT_TRUE(journal::open(context(), database).contains("journal refused"));
+  EXPECT_EQ(journal::pendingEntries().size(), 1u);
+  journal::close(database);
+  {
+    QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "allow");
+    d.setDatabaseName(journal::journalFile(context()));
+    ASSERT_TRUE(d.open());
+    ASSERT_TRUE(QSqlQuery(d).exec("DROP TRIGGER refuse"));
+    d.close();
+  }
+  QSqlDatabase::removeDatabase("allow");
+  ASSERT_EQ(journal::open(context(), database), "");
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries.front().pairs, (std::vector<journal::Pair>{{"0007", "0012", "张三"}}));
+  EXPECT_EQ(entries.front().statement, single::renumberBatch("0007", "0012"));
+  EXPECT_FALSE(entries.front().rows.empty());
+  EXPECT_TRUE(journal::pendingEntries().empty());
+  EXPECT_FALSE(QFile::exists(journal::pendingFile(context())));
+}
+
+TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
+  const Snapshot before = snapshot();
+  ASSERT_EQ(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
+  const journal::UndoCheck ready = journal::checkUndo(database, 1);
+  EXPECT_EQ(ready.status, UndoStatus::Ready);
+  EXPECT_EQ(ready.held, "员工档案temp 1行");  // the record of another kind left under the old number
+  h.clearStatements();
+  EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
+  EXPECT_EQ(h.statements().last(), single::renumberBatch("0012", "0007"));
+  // Everything is back but the serial handed out, which stays.
+  const Snapshot expected = testdb::renamedColumn(before, "员工工号编码规则", "流水号", "2", "5", "ID=" + rowId);
+  EXPECT_EQ(testdb::difference(expected, snapshot()), QString());
+
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].operation, "撤销");
+  EXPECT_EQ(entries[0].undoes, 1);
+  EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"0012", "0007", "张三"}}));
+  EXPECT_EQ(entries[0].rows, entries[1].rows);  // the same rows moved back
+  EXPECT_EQ(entries[0].statement, single::renumberBatch("0012", "0007"));
+  EXPECT_EQ(entries[1].undoneBy, 2);
+  EXPECT_EQ(journal::undoMessage({UndoStatus::Done}, 1), "第1条修改记录已撤销。编号规则的流水号未退回。");
+
+  // A second undo, and an undo of the undo, are refused without a change.
+  const Snapshot after = snapshot();
+  const journal::UndoCheck twice = journal::undo(database, 1);
+  EXPECT_EQ(twice.status, UndoStatus::AlreadyUndone);
+  EXPECT_EQ(journal::undoMessage(twice, 1), "第1条修改记录已经撤销过，不能再次撤销");
+  EXPECT_EQ(journal::undo(database, 2).status, UndoStatus::NotUndoable);
+  EXPECT_EQ(journal::undo(database, 9).status, UndoStatus::Missing);
+  EXPECT_EQ(testdb::difference(after, snapshot()), QString());
+  EXPECT_EQ(all().size(), 2u);
+  EXPECT_FALSE(database.inTransaction());
+}
+
+TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBeforeAMerge) {
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  h.exec("UPDATE 员工档案 SET 工号='0013' WHERE 工号='0012'");  // renumbered again by hand
+  Snapshot before = snapshot();
+  journal::UndoCheck c = journal::undo(database, 1);
+  EXPECT_EQ(c.status, UndoStatus::NumberMovedOn);
+  EXPECT_EQ(journal::undoMessage(c, 1), "员工档案中工号0012已不属于一名员工，可能已被再次修改，不能撤销");
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  h.exec("UPDATE 员工档案 SET 工号='0012' WHERE 工号='0013'");
+  addEmployee("0007", "新人");
+  before = snapshot();
+  c = journal::undo(database, 1);
+  EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(journal::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销");
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_EQ(all().size(), 1u);
+
+  h.exec("DELETE FROM 员工档案 WHERE 姓名='新人'");
+  h.exec("INSERT INTO 工资单明细 (员工编号) VALUES ('0007')");
+  c = journal::checkUndo(database, 1);
+  EXPECT_EQ(c.status, UndoStatus::Ready);
+  EXPECT_EQ(c.held, "员工档案temp 1行，工资单明细 1行");
+  EXPECT_EQ(
+      journal::undoMergeQuestion(c),
+      "新工号0007在以下表中已有记录：员工档案temp 1行，工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？");
+}
+
+// ---- renumber --journal ----------------------------------------------------------------------
+
+struct Ran {
+  int code = -1;
+  QString out, err;
+};
+
+TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNumber) {
+  Harness h;
+  QTemporaryDir home;
+  const QString dataHome = home.filePath("data");
+  const journal::Context context{dataHome + "/renumber/journal", "sqlite:" + h.databasePath(), "", ""};
+  h.exec(
+      "INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')  INSERT INTO 员工档案 (工号, 姓名) VALUES ('0099', "
+      "'李四')");
+  db::Database& database = db::Database::shared();
+  ASSERT_EQ(journal::open(context, database), "");
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), single::RenumberResult::Done);
+  journal::close(database);
+
+  QDir().mkpath(home.filePath("config"));
+  QFile ini(home.filePath("config/Tarnholm.ini"));
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write(("[DBConfig]\nSvr=sqlite:" + h.databasePath() + "\n").toUtf8());
+  ini.close();
+  const auto run = [&](const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_DATA_HOME", dataHome);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(RENUMBER_EXE), QStringList{"--journal"} + args);
+    Ran r;
+    if (!p.waitForFinished(120000)) {
+      p.kill();
+      p.waitForFinished();
+      return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+  };
+  const Ran everything = run({});
+  EXPECT_EQ(everything.code, 0) << everything.err.toStdString();
+  const qsizetype second = everything.out.indexOf("#2  "), first = everything.out.indexOf("#1  ");
+  EXPECT_GE(second, 0);
+  EXPECT_GT(first, second);  // newest first
+  EXPECT_TRUE(everything.out.contains("  0007 -> 0012  张三\n"));
+  EXPECT_TRUE(everything.out.contains("  语句：" + single::renumberBatch("0099", "0100") + "\n"));
+  EXPECT_TRUE(everything.out.contains("单个修改"));
+
+  const Ran one = run({"--number", "0012", "--since", QDate::currentDate().toString("yyyy-MM-dd")});
+  EXPECT_EQ(one.code, 0);
+  EXPECT_TRUE(one.out.contains("0007 -> 0012"));
+  EXPECT_FALSE(one.out.contains("0099"));
+  const Ran none = run({"--since", QDate::currentDate().addDays(1).toString("yyyy-MM-dd")});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(none.out, "没有修改记录\n");
+  const Ran bad = run({"--since", "yesterday"});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_TRUE(bad.err.contains("--since needs a day as yyyy-MM-dd"));
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The journal window's wiring: the menu button, the list and its filters, details, undo with its
+// questions, and "导出" through the export window.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QSettings>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/journal_export.h"
+#include "app/menu/menu_window.h"
+#include "export/export_window.h"
+#include "journal/journal_window.h"
+#include "tests/journal/journal_fixture.h"
+#include "widgets/flex_grid.h"
+
+namespace {
+
+using JournalWindow = JournalOrganisation;
+
+TEST_F(JournalWindow, TheMenuOpensItListingNewestFirstWithFiltersAndDetails) {
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), single::RenumberResult::Done);
+  frm协调& menu = h.open<frm协调>();
+  EXPECT_EQ(menu.Command6->text(), "修改记录");
+  menu.Command6->click();
+  ASSERT_TRUE(shared_window::exists<frm修改记录>());
+  frm修改记录& w = shared_window::instance<frm修改记录>();
+  EXPECT_TRUE(w.isVisible());
+  FlexGrid* g = w.MSFlexGrid1;
+  ASSERT_EQ(g->Rows(), 3);
+  EXPECT_EQ(g->TextMatrix(1, 0) + " " + g->TextMatrix(1, 3) + " " + g->TextMatrix(1, 4) + " " + g->TextMatrix(1, 5),
+            "2 0099 0100 李四");
+  EXPECT_EQ(g->TextMatrix(2, 2), "单个修改");
+  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal::entries().front()));
+  g->clickCell(2, 1);
+  EXPECT_TRUE(w.Text5->toPlainText().startsWith("#1  "));
+
+  w.Text1->setText("0012");
+  w.Command1->click();
+  ASSERT_EQ(g->Rows(), 2);
+  EXPECT_EQ(w.entryId(1), 1);
+  w.Text1->clear();
+  w.Text2->setText("李");
+  w.Command1->click();
+  EXPECT_EQ(g->Rows(), 2);
+  EXPECT_EQ(w.entryId(1), 2);
+  w.Text2->clear();
+  w.Combo1->setCurrentText("批量修改");
+  w.Command1->click();
+  EXPECT_EQ(g->Rows(), 1);
+  w.Combo1->setCurrentText("全部");
+  w.Text3->setText("2026-13-01");
+  EXPECT_FALSE(w.查询());
+  EXPECT_EQ(h.messages(), QStringList{"日期应按yyyy-MM-dd填写，如2026-03-01"});
+  w.Text3->setText(QDate::currentDate().toString("yyyy-MM-dd"));
+  w.Text4->setText(QDate::currentDate().toString("yyyy-MM-dd"));
+  EXPECT_TRUE(w.查询());
+  EXPECT_EQ(g->Rows(), 3);
+}
+
+TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  frm修改记录& w = h.open<frm修改记录>();
+  w.MSFlexGrid1->clickCell(1, 1);
+  const QString question = journal::undoQuestion(*journal::entry(1));
+  EXPECT_EQ(question, "撤销第1条修改记录（单个修改）：工号0012改回0007。编号规则中已记下的流水号不会退回。是否继续？");
+  const testdb::Snapshot before = testdb::snapshot();
+  h.answer(false);
+  w.Command3->click();
+  EXPECT_EQ(h.messages(), QStringList{question});
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+
+  // Yes, and yes to the merge with the record of another kind left under 0007.
+  w.Command3->click();
+  const QString merge = "新工号0007在以下表中已有记录：员工档案temp 1行。继续修改将把这些记录并入该员工，是否继续？";
+  EXPECT_EQ(h.messages(), (QStringList{question, question, merge, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='0007'"), "张三");
+  ASSERT_EQ(w.MSFlexGrid1->Rows(), 3);  // listed again: the undo on top
+  EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
+  EXPECT_EQ(w.MSFlexGrid1->TextMatrix(2, 7), "已由第2条撤销");
+  w.MSFlexGrid1->clickCell(2, 1);
+  w.Command3->click();
+  EXPECT_EQ(h.messages().last(), "第1条修改记录已经撤销过，不能再次撤销");
+}
+
+TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  wireJournal();
+  frm修改记录& w = h.open<frm修改记录>();
+  bool shown = false;
+  h.onModal([&](QWidget* window) {
+    auto* x = dynamic_cast<frm输出到Excel文件*>(window);
+    ASSERT_NE(x, nullptr);
+    shown = true;
+    EXPECT_EQ(x->SourceGrid, w.MSFlexGrid1);
+    EXPECT_TRUE(x->Text1[0]->text().endsWith("修改记录.XLS"));
+    EXPECT_EQ(x->Text1[1]->text(), "工号修改记录");
+    EXPECT_EQ(x->Text1[2]->text(), "修改记录");
+  });
+  w.Command2->click();
+  EXPECT_TRUE(shown);
+  shared_window::created<frm修改记录>() = {};
+}
+
+TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
+  Harness h;
+  const QString settings = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarnholm").fileName();
+  {
+    QFile f(settings);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(("[DBConfig]\nUID=sa\nSvr=\"sqlite:" + h.databasePath() + "\"\n").toUtf8());
+  }
+  h.exec("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')");
+  ASSERT_EQ(Connection::Main(), 0);
+  EXPECT_TRUE(h.messages().isEmpty());
+  ASSERT_TRUE(journal::active());
+  const QString file = journal::journalFile(journalContext(Connection::ReadSettings()));
+  EXPECT_TRUE(file.startsWith(qEnvironmentVariable("XDG_DATA_HOME") + "/renumber/journal/journal-"));
+  EXPECT_TRUE(QFile::exists(file));
+  ASSERT_EQ(single::renumber(ops::sharedConnection(), "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  const std::vector<journal::Entry> entries = journal::entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries.front().login, "sa");
+  EXPECT_EQ(entries.front().server, "sqlite:" + h.databasePath());
+  journal::close(ops::sharedConnection());
+  QFile::remove(settings);
+}
+
+}  // namespace
