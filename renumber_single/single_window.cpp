@@ -296,16 +296,21 @@ void frm员工Kestrune::compose() {
 
 // ---- Renumber --------------------------------------------------------------------------------
 
-void frm员工Kestrune::renumber() {
-  QString newNumber = Text4->text();
+bool frm员工Kestrune::newNumberTyped(const QString& newNumber) {
   if (newNumber.isEmpty()) {
     ui::msg(this, single::noNewNumberMessage());
-    return;
+    return false;
   }
   if (single::paddedNumber(newNumber)) {
     ui::msg(this, single::paddedNumberMessage());
-    return;
+    return false;
   }
+  return true;
+}
+
+void frm员工Kestrune::renumber() {
+  QString newNumber = Text4->text();
+  if (!newNumberTyped(newNumber)) return;
   const bool automatic = Check1->isChecked();
   const QString oldNumber = Label1[4]->property("Tag").toString();
   auto& database = ops::sharedConnection();
@@ -352,14 +357,7 @@ void frm员工Kestrune::renumber() {
 
 void frm员工Kestrune::previewRenumber() {
   const QString newNumber = Text4->text();
-  if (newNumber.isEmpty()) {
-    ui::msg(this, single::noNewNumberMessage());
-    return;
-  }
-  if (single::paddedNumber(newNumber)) {
-    ui::msg(this, single::paddedNumberMessage());
-    return;
-  }
+  if (!newNumberTyped(newNumber)) return;
   std::optional<single::AutoNumbering> automatic;
   if (Check1->isChecked()) automatic = single::AutoNumbering{numberPrefix_, nextSerial_, serialPattern_, ruleRowId_};
   const QString oldNumber = Label1[4]->property("Tag").toString();

@@ -98,6 +98,8 @@ class frm员工Kestrune : public QWidget {
   void forgetComposition();
 
   // Renumber.
+  // False, after saying why, when the new number is empty or has blanks at either end.
+  bool newNumberTyped(const QString& newNumber);
   void renumber();
   void previewRenumber();
 };

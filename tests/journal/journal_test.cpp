@@ -5,12 +5,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-#include "tests/journal/journal_fixture.h"
+include "tests/journal/journal_fixture.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
@@ -227,11 +226,6 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
 
 // ---- renumber --journal ----------------------------------------------------------------------
 
-struct Ran {
-  int code = -1;
-  QString out, err;
-};
-
 TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNumber) {
   Harness h;
   QTemporaryDir home;
@@ -247,27 +241,10 @@ TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNu
   journal::close(database);
 
   QDir().mkpath(home.filePath("config"));
-  QFile ini(home.filePath("config/Tarnholm.ini"));
-  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-  ini.write(("[DBConfig]\nSvr=sqlite:" + h.databasePath() + "\n").toUtf8());
-  ini.close();
+  writeHostSettings(home.filePath("config"), "sqlite:" + h.databasePath());
   const auto run = [&](const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_DATA_HOME", dataHome);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RENUMBER_EXE), QStringList{"--journal"} + args);
-    Ran r;
-    if (!p.waitForFinished(120000)) {
-      p.kill();
-      p.waitForFinished();
-      return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runTool(QStringLiteral(RENUMBER_EXE), QStringList{"--journal"} + args,
+                   {{"XDG_CONFIG_HOME", home.filePath("config")}, {"XDG_DATA_HOME", dataHome}});
   };
   const Ran everything = run({});
   EXPECT_EQ(everything.code, 0) << everything.err.toStdString();

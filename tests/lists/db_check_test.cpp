@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include "db/database.h"
@@ -12,6 +10,7 @@
 #include "ops/db_check.h"
 #include "tests/support/harness.h"
 #include "tests/support/test_data.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
@@ -76,31 +75,10 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
 }
 
 // The executable with its settings in a folder of the test's own.
-struct Ran {
-  int code = -1;
-  QString out, err;
-};
 Ran checkDatabase(const QString& svr) {
   QTemporaryDir config;
-  QFile ini(config.filePath("Tarnholm.ini"));
-  EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-  ini.write(("[DBConfig]\nSvr=" + svr + "\n").toUtf8());
-  ini.close();
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("XDG_CONFIG_HOME", config.path());
-  p.setProcessEnvironment(env);
-  p.start(QStringLiteral(RENUMBER_EXE), {"--check-database"});
-  Ran r;
-  if (!p.waitForFinished(120000)) {
-    p.kill();
-    p.waitForFinished();
-    return r;
-  }
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = QString::fromUtf8(p.readAllStandardOutput());
-  r.err = QString::fromUtf8(p.readAllStandardError());
-  return r;
+  writeHostSettings(config.path(), svr);
+  return runTool(QStringLiteral(RENUMBER_EXE), {"--check-database"}, {{"XDG_CONFIG_HOME", config.path()}});
 }
 
 TEST_F(DbCheck, CommandLineExitCodesSayWhatWasFound) {
