@@ -50,6 +50,10 @@ QString usage() {
       "  --check-conflicts N     conflicts among them (default 500)\n"
       "  --stage-employees N     employees without a position for the staging script (default 2000)\n"
       "  --export-rows N         grid rows of the export (default 5000)\n"
+      "  --latency-ms N          the embedded engine waits N ms per round trip, as a network would\n"
+      "                          (default none)\n"
+      "  --json                  one JSON object per measurement (measure, tool_ms, baseline_ms, ratio,\n"
+      "                          round_trips, max_stall_ms) instead of the table\n"
       "Sizes left at their default shrink in proportion when --employees is below 20000.\n");
 }
 
@@ -66,6 +70,7 @@ std::optional<Options> parseOptions(const QStringList& args, QString* error) {
       {QStringLiteral("--check-conflicts"), &o.checkConflicts},
       {QStringLiteral("--stage-employees"), &o.stageEmployees},
       {QStringLiteral("--export-rows"), &o.exportRows},
+      {QStringLiteral("--latency-ms"), &o.latencyMs},
   };
   for (qsizetype i = 0; i < args.size(); ++i) {
     QString name = args[i];
@@ -99,7 +104,9 @@ std::optional<Options> parseOptions(const QStringList& args, QString* error) {
       }
     }
     if (known) continue;
-    if (name == QStringLiteral("--only")) {
+    if (name == QStringLiteral("--json") && !inlineValue) {
+      o.json = true;
+    } else if (name == QStringLiteral("--only")) {
       if (!takeValue()) return std::nullopt;
       for (const QString& word : value.split(u',', Qt::SkipEmptyParts)) {
         const QStringList measures = measuresOf(word.trimmed());
@@ -144,6 +151,8 @@ Plan plan(const Options& o) {
   p.checkConflicts = std::min(scaled(o.checkConflicts, 500, 4), p.checkRows / 2);
   p.stageEmployees = std::min(scaled(o.stageEmployees, 2000, 5), o.employees);
   p.exportRows = scaled(o.exportRows, 5000, 20);
+  p.latencyMs = o.latencyMs;
+  p.json = o.json;
   return p;
 }
 

@@ -25,6 +25,8 @@ struct Options {
   int checkConflicts = 0;  // conflicts among them (500)
   int stageEmployees = 0;  // employees without a position for the staging script (2,000)
   int exportRows = 0;  // grid rows of the export (5,000)
+  int latencyMs = 0;  // the embedded engine waits this long per round trip, as a network would
+  bool json = false;  // one JSON object per measurement instead of the table
 };
 
 // Parses the arguments after the program name. nullopt with *error on a bad argument;
@@ -44,6 +46,8 @@ struct Plan {
   int checkConflicts = 0;
   int stageEmployees = 0;
   int exportRows = 0;
+  int latencyMs = 0;
+  bool json = false;
   bool wants(const QString& measure) const { return measures.contains(measure); }
 };
 

@@ -1,5 +1,8 @@
 #include "bench/bench_report.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 #include <cmath>
 
@@ -45,6 +48,21 @@ double Comparison::factor(double toolMs) const {
 QString Comparison::ratioText(double toolMs) const {
   const QString r = ratio(factor(toolMs));
   return kind == Kind::Floor ? r + QStringLiteral(" of it") : r + QStringLiteral(" faster");
+}
+
+QString json(const Line& l) {
+  QJsonObject o;
+  o.insert(QStringLiteral("id"), l.id);
+  o.insert(QStringLiteral("measure"), l.measure);
+  const bool measured = l.skipped.isEmpty();
+  o.insert(QStringLiteral("tool_ms"), measured ? QJsonValue(l.toolMs) : QJsonValue());
+  o.insert(QStringLiteral("baseline_ms"), measured && !l.against.empty() ? QJsonValue(l.against[0].ms) : QJsonValue());
+  o.insert(QStringLiteral("ratio"),
+           measured && !l.against.empty() ? QJsonValue(l.against[0].factor(l.toolMs)) : QJsonValue());
+  o.insert(QStringLiteral("round_trips"), measured && l.roundTrips >= 0 ? QJsonValue(l.roundTrips) : QJsonValue());
+  o.insert(QStringLiteral("max_stall_ms"), measured && l.maxStallMs >= 0 ? QJsonValue(l.maxStallMs) : QJsonValue());
+  if (!measured) o.insert(QStringLiteral("skipped"), l.skipped);
+  return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 QString table(const std::vector<Line>& lines) {

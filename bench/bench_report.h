@@ -39,7 +39,13 @@ struct Line {
   QString target;  // "<= 1.5x bare, one transaction"; empty for none
   std::optional<bool> holds;  // whether the target is met; nullopt without a target
   QString skipped;  // set when the measurement could not run (why)
+  qint64 roundTrips = -1;  // statements the tool sent in a timed run (-1: not counted)
+  double maxStallMs = -1;  // the longest time the GUI thread's event loop did not run, over the runs
 };
+
+// One line as one JSON object: measure, tool_ms, baseline_ms (the first comparison), ratio (its
+// ratio as a number), round_trips, max_stall_ms; null for what was not measured.
+QString json(const Line& line);
 
 // The whole table in Markdown: # | measure | this tool | compared with | time | ratio | target | met.
 QString table(const std::vector<Line>& lines);

@@ -55,12 +55,17 @@ int main(int argc, char** argv) {
   demo::Scale scale;
   scale.employees = cx.plan.employees;
   scale.referenceRowsPerEmployee = cx.plan.rowsPerEmployee;
-  print(stdout, QStringLiteral("renumber-bench: %1 employees, %2 reference rows; median of %3 run(s)\n")
-                    .arg(cx.plan.employees)
-                    .arg(demo::expectedReferenceRows(scale))
-                    .arg(cx.plan.runs));
-  print(stdout, QStringLiteral("machine: ") + bench::machineSummary() + QStringLiteral("\n\n"));
-  print(stdout, bench::table(lines));
+  if (!cx.plan.json)
+    print(stdout, QStringLiteral("renumber-bench: %1 employees, %2 reference rows; median of %3 run(s)\n")
+                      .arg(cx.plan.employees)
+                      .arg(demo::expectedReferenceRows(scale))
+                      .arg(cx.plan.runs));
+  if (cx.plan.json) {
+    for (const bench::Line& l : lines) print(stdout, bench::json(l) + u'\n');
+  } else {
+    print(stdout, QStringLiteral("machine: ") + bench::machineSummary() + QStringLiteral("\n\n"));
+    print(stdout, bench::table(lines));
+  }
   for (const QString& f : failures) print(stderr, QStringLiteral("renumber-bench: ") + f + u'\n');
   return failures.isEmpty() ? 0 : 1;
 }

@@ -35,6 +35,25 @@ QString registerLookupSql(const QString& number) {
          QStringLiteral(" WHERE (员工档案.工号=") + sqlQuote(number) + QStringLiteral(")");
 }
 
+namespace {
+QString quotedList(const QStringList& values) {
+  QStringList quoted;
+  quoted.reserve(values.size());
+  for (const QString& v : values) quoted << sqlQuote(v);
+  return quoted.join(QStringLiteral(", "));
+}
+}  // namespace
+
+QString registerSetSql(const QStringList& numbers) {
+  return QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别") + QStringLiteral(" FROM 员工档案 ") +
+         QStringLiteral(" WHERE (员工档案.工号 IN (") + quotedList(numbers) + QStringLiteral("))");
+}
+
+QString registerCountsSql(const QStringList& numbers) {
+  return QStringLiteral("Select 工号, Count(*) As 人数 From 员工档案 Where 工号 In (") + quotedList(numbers) +
+         QStringLiteral(") Group By 工号");
+}
+
 QString unlistedCountSql(const QString& code) {
   return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null And 员工类别 In (") +
          categoriesOf(code) + u')';

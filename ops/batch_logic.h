@@ -20,8 +20,12 @@ QString listingSql(const QString& categoryCode);
 QString unlistedCountSql(const QString& categoryCode);
 // The register lookup of a number: employees holding it.
 QString registerLookupSql(const QString& number);
+// The register lookup of many numbers at once: employees holding any of them.
+QString registerSetSql(const QStringList& numbers);
 // How many employees of the register hold a number, as 人数.
 QString registerCountSql(const QString& number);
+// How many employees of the register hold each of many numbers: 工号 and 人数 per number held.
+QString registerCountsSql(const QStringList& numbers);
 // Number of employees without a position (the ones the staging script renumbers).
 QString noPositionCountSql();
 

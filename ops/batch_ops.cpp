@@ -1,6 +1,8 @@
 #include "ops/batch_ops.h"
 
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <optional>
 
 #include "db/database.h"
@@ -24,12 +26,75 @@ std::vector<RuleEntry> ruleEntries(db::Database& database) {
   return out;
 }
 
-Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber) {
+namespace {
+
+// Calls the progress between slices of work; a stop throws Cancelled (the caller's transaction,
+// if any, rolls back as the exception leaves it).
+class Stepper {
+ public:
+  explicit Stepper(const Progress& progress) : progress_(progress) {}
+  void operator()(int done, int total) const {
+    if (progress_ && !progress_(done, total)) throw Cancelled();
+  }
+
+ private:
+  const Progress& progress_;
+};
+
+// The register's numbers compare without regard to case, as the database compares them.
+QString key(const QString& number) { return number.toCaseFolded(); }
+
+// What the register says about numbers, asked many at a time.
+class RegisterSets {
+ public:
+  RegisterSets(db::Database& database, const Stepper& step) : database_(database), step_(step) {}
+  bool knows(const QString& number) const { return holder_.contains(key(number)); }
+  std::optional<QString> holder(const QString& number) const { return holder_.value(key(number)); }
+  // Asks for the numbers not known yet, kNumbersPerQuery at a time; the first holder's name per number.
+  void fetch(const QStringList& numbers) {
+    QStringList missing;
+    QSet<QString> seen;
+    for (const QString& n : numbers)
+      if (!knows(n) && !seen.contains(key(n))) {
+        seen.insert(key(n));
+        missing << n;
+      }
+    for (qsizetype from = 0; from < missing.size(); from += kNumbersPerQuery) {
+      step_(fetched_, fetched_ + int(missing.size() - from));
+      const QStringList slice = missing.mid(from, kNumbersPerQuery);
+      QHash<QString, std::optional<QString>> found;
+      db::Recordset rs = database_.open(registerSetSql(slice));
+      for (; !rs.eof(); rs.moveNext()) {
+        const QString k = key(rs.text(QStringLiteral("工号")));
+        if (!found.contains(k)) found.insert(k, rs.text(QStringLiteral("姓名")));
+      }
+      for (const QString& n : slice) holder_.insert(key(n), found.value(key(n)));
+      fetched_ += int(slice.size());
+    }
+  }
+
+ private:
+  db::Database& database_;
+  const Stepper& step_;
+  QHash<QString, std::optional<QString>> holder_;
+  int fetched_ = 0;
+};
+
+// Numbers a repair may try after a number it has to ask for: asked in the same query.
+constexpr int kCandidatesAhead = 4;
+
+}  // namespace
+
+Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber, const Progress& progress) {
+  const Stepper step(progress);
+  constexpr int kRowsPerStep = 500;
   Listing out;
   {
+    step(0, 0);
     db::Recordset rs = database.open(listingSql(categoryCode));
     std::optional<QString> previous;
-    for (; !rs.eof(); rs.moveNext()) {
+    for (int read = 1; !rs.eof(); rs.moveNext(), ++read) {
+      if (read % kRowsPerStep == 0) step(read, 0);
       const bool numberNull = rs.isNull(QStringLiteral("工号"));
       const QString number = rs.text(QStringLiteral("工号"));
       if (oncePerNumber && !numberNull && previous == number) continue;
@@ -51,12 +116,38 @@ RegisterLookup registerLookup(db::Database& database) {
   };
 }
 
-Outcome checkRows(db::Database& database, Rows& rows, bool automatic) {
-  const RegisterLookup lookup = registerLookup(database);
-  return automatic ? autoResolve(rows, lookup) : manualCheck(rows, lookup);
+Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Progress& progress) {
+  const Stepper step(progress);
+  RegisterSets known(database, step);
+  QStringList changed;
+  for (const Row& r : rows)
+    if (r.oldNo != r.newNo && !r.newNo.isEmpty()) changed << r.newNo;
+  known.fetch(changed);
+  // Runs the check on what is known; a number not known yet counts as free for this run and is
+  // fetched for the next. The run that needs no new number is the check's outcome.
+  for (;;) {
+    QStringList wanted;
+    const RegisterLookup lookup = [&](const QString& number) -> std::optional<QString> {
+      if (known.knows(number)) return known.holder(number);
+      wanted << number;
+      bool numeric = false;
+      const qint64 value = number.toLongLong(&numeric);
+      if (numeric && QString::number(value) == number)
+        for (int k = 1; k < kCandidatesAhead; ++k) wanted << QString::number(value + k);
+      return std::nullopt;
+    };
+    Rows trial = rows;
+    const Outcome outcome = automatic ? autoResolve(trial, lookup) : manualCheck(trial, lookup);
+    if (wanted.isEmpty()) {
+      rows = std::move(trial);
+      return outcome;
+    }
+    known.fetch(wanted);
+  }
 }
 
-std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows) {
+std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress) {
+  const Stepper step(progress);
   QStringList numbers;
   QSet<QString> seen;
   for (const Row& r : rows)
@@ -64,33 +155,117 @@ std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows) 
       seen.insert(r.newNo);
       numbers << r.newNo;
     }
-  const std::vector<ops::Holding> holdings = ops::holdings(database, host::allColumns(), numbers);
+  // Every column's IN list holds the slice's numbers: about 20,000 literals to a statement.
+  const std::vector<host::RefColumn> columns = host::allColumns();
+  const qsizetype perStatement = std::max<qsizetype>(1, 20000 / qsizetype(columns.size()));
+  const std::vector<ops::Holding> holdings =
+      ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
   std::vector<HeldNumber> out;
   for (const QString& n : numbers)
     if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
   return out;
 }
 
-ApplyResult applyRows(db::Database& database, const Rows& rows) {
-  db::Transaction tx(database);
+namespace {
+
+// The register's count of every old number of the rows (and of the new numbers that are also
+// old numbers of rows: a rename may bring holders to them), by key.
+QHash<QString, qint64> registerCounts(db::Database& database, const Rows& rows) {
+  QSet<QString> olds;
+  QStringList numbers;
+  for (const Row& r : rows)
+    if (!olds.contains(key(r.oldNo))) {
+      olds.insert(key(r.oldNo));
+      numbers << r.oldNo;
+    }
+  QSet<QString> asked = olds;
+  for (const Row& r : rows)
+    if (olds.contains(key(r.newNo)) && !asked.contains(key(r.newNo))) {
+      asked.insert(key(r.newNo));
+      numbers << r.newNo;
+    }
+  QHash<QString, qint64> counts;
+  for (qsizetype from = 0; from < numbers.size(); from += kNumbersPerQuery) {
+    db::Recordset rs = database.open(registerCountsSql(numbers.mid(from, kNumbersPerQuery)));
+    for (; !rs.eof(); rs.moveNext())
+      counts[key(rs.text(QStringLiteral("工号")))] += rs.field(QStringLiteral("人数")).toLongLong();
+  }
+  return counts;
+}
+
+// The first row whose old number the register does not hold exactly once when the apply reaches
+// it (the renames of the rows before it done), or -1.
+int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const Row& row = rows[i];
+    const QString from = key(rows[i].oldNo), to = key(rows[i].newNo);
+    if (counts.value(from) != 1) return int(i);
+    if (from == to) continue;  // the rename leaves the register's count as it is
+    counts[to] += 1;
+    counts[from] = 0;
+  }
+  return -1;
+}
+
+QString rowText(const Rows& rows, std::size_t begin, std::size_t end) {
+  QString text;
+  for (std::size_t i = begin; i < end; ++i) text += applyBatch(rows[i].oldNo, rows[i].newNo);
+  return text;
+}
+
+QString rowNote(const Rows& rows, std::size_t i) {
+  return QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(rows[i].oldNo, rows[i].newNo);
+}
+
+}  // namespace
+
+ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress) {
+  const Stepper step(progress);
+  const int total = int(rows.size());
+  db::Transaction tx(database);
+  step(0, total);
+  const int stale = firstStaleRow(registerCounts(database, rows), rows);
+  // The rows before a stale row are still sent: a failing statement among them is reported as such.
+  const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
+  for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
+    step(int(from), total);
+    const std::size_t to = std::min(end, from + kRowsPerExecution);
     try {
-      if (count(database, registerCountSql(row.oldNo)) != 1) return {int(i), row.oldNo};  // rolled back
-      database.execute(applyBatch(row.oldNo, row.newNo));
-    } catch (const db::DbError& e) {
-      throw db::DbError(e.text() + QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(row.oldNo, row.newNo));
+      database.execute(rowText(rows, from, to));
+    } catch (const db::DbError& failed) {
+      // Which row failed: the same work again up to the failed execution, then its rows one by one.
+      database.rollback();
+      database.begin();
+      for (std::size_t again = 0; again < from; again += kRowsPerExecution)
+        database.execute(rowText(rows, again, std::min(from, again + kRowsPerExecution)));
+      for (std::size_t i = from; i < to; ++i) {
+        try {
+          database.execute(applyBatch(rows[i].oldNo, rows[i].newNo));
+        } catch (const db::DbError& e) {
+          throw db::DbError(e.text() + rowNote(rows, i));  // the transaction rolls back
+        }
+      }
+      // The rows went through one by one: name the rows of the failed execution.
+      throw db::DbError(failed.text() + QStringLiteral("\n第%1至%2行").arg(from + 1).arg(to));
     }
   }
+  if (stale >= 0) return {stale, rows[std::size_t(stale)].oldNo};  // rolled back
+  step(total, total);
   tx.commit();
   return {};
 }
 
 qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }
 
-void stageNoPosition(db::Database& database) {
+void stageNoPosition(db::Database& database, const Progress& progress) {
+  const Stepper step(progress);
+  const QStringList batches = db::Database::splitBatches(stagingScript());
+  const int total = int(batches.size());
   db::Transaction tx(database);
-  database.executeScript(stagingScript());
+  for (int i = 0; i < total; ++i) {
+    step(i, total);
+    database.execute(batches[i]);
+  }
+  step(total, total);
   tx.commit();
 }
 

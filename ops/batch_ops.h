@@ -3,6 +3,8 @@
 // of the checks, the apply and the staging. Every recordset, column name and transaction of the
 // feature is here; the window gets plain structs. Every function throws db::DbError.
 #include <QString>
+#include <exception>
+#include <functional>
 #include <vector>
 
 #include "ops/batch_logic.h"
@@ -12,6 +14,21 @@ class Database;
 }
 
 namespace batch {
+
+// How far a long operation has come: done of total (total 0 when it is not known yet). The
+// operations call it between their slices of work; returning false stops the operation, which
+// then rolls back whatever it changed and throws Cancelled. An empty one never stops anything.
+using Progress = std::function<bool(int done, int total)>;
+// Thrown by an operation stopped through its Progress; the database is as it was before it.
+// No std::runtime_error: a stop is not a database error.
+struct Cancelled : std::exception {
+  const char* what() const noexcept override { return "cancelled"; }
+};
+
+// Numbers asked from the register per statement, and work-list rows sent per execution of the
+// apply.
+inline constexpr int kNumbersPerQuery = 500;
+inline constexpr int kRowsPerExecution = 50;
 
 // An entry of the rule combo: "类别码 编码类别名称", and the rule's category code itself.
 struct RuleEntry {
@@ -31,16 +48,24 @@ struct Listing {
 };
 // The employees of the rule with categoryCode in number order; with oncePerNumber only the first
 // row of each number (a Null number is never the same as the one before it).
-Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber);
+// Progress counts the rows read (total 0).
+Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber,
+                 const Progress& progress = {});
 
-// The register lookup of the checks: the first holder's name of a number, or nothing.
+// The register lookup of the checks: the first holder's name of a number, or nothing (one query
+// per number).
 RegisterLookup registerLookup(db::Database& database);
 // The check of a work list: the automatic resolution (rewriting rows[].newNo) or the manual check.
-Outcome checkRows(db::Database& database, Rows& rows, bool automatic);
+// The register is asked for many numbers per query (registerSetSql, kNumbersPerQuery at a time):
+// first every changed new number of the list; the automatic resolution then runs on what is
+// known, gathers the numbers it still needs (a repair's candidates, with a few after each) and
+// runs again once they are fetched, until it needs none: its outcome is the one the lookup of
+// one number at a time gives. Progress counts the numbers fetched; a stop leaves rows as given.
+Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Progress& progress = {});
 
 // The changed rows' new numbers that rows of any column storing an employee number already hold,
-// in row order, each once.
-std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows);
+// in row order, each once. All columns are asked in one statement for a slice of the numbers.
+std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress = {});
 
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
@@ -51,11 +76,18 @@ struct ApplyResult {
 // transaction. Before a row's statements the register must hold its old number exactly once;
 // otherwise everything is rolled back and the row is returned. A failing statement rolls back
 // everything and throws db::DbError whose text names the row.
-ApplyResult applyRows(db::Database& database, const Rows& rows);
+// The register's counts of the old numbers are read at the start in a few set queries
+// (registerCountsSql) and carried forward row by row as the renames move them; the rows' texts
+// (applyBatch) go kRowsPerExecution rows to an execution. When an execution fails, the
+// transaction is rolled back and begun again, the executions before it are sent again and its
+// rows one by one, to name the failing row; then everything is rolled back.
+// Progress counts the rows done; a stop (also after the last row) rolls everything back.
+ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress = {});
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
-// Runs the staging script, batch after batch, in one transaction.
-void stageNoPosition(db::Database& database);
+// Runs the staging script, batch after batch, in one transaction. Progress counts the batches;
+// a stop (also after the last batch) rolls everything back.
+void stageNoPosition(db::Database& database, const Progress& progress = {});
 
 }  // namespace batch

@@ -4,6 +4,7 @@
 // most 500 numbers), so a list of a thousand numbers costs one round trip per column.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "host/host_tables.h"
@@ -30,6 +31,15 @@ QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bo
 // Throws db::DbError.
 std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
                               const QStringList& numbers, bool withCondition = false);
+
+// The same holdings, all columns in one statement (the per-column counts joined by UNION ALL,
+// each row naming its column by position as 列), numbersPerStatement numbers at a time: a
+// thousand numbers cost a few round trips instead of one per column. step(done, total) is
+// called before each statement with the numbers done so far (it may throw to stop).
+QString holdersUnionSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers);
+std::vector<Holding> holdingsJoined(db::Database& database, const std::vector<host::RefColumn>& columns,
+                                    const QStringList& numbers, qsizetype numbersPerStatement,
+                                    const std::function<void(int done, int total)>& step = {});
 
 // The holdings of one number, "工资单明细 3行，考勤表详细 12行" (tables joined by "，").
 QString holdingsText(const std::vector<Holding>& holdings, const QString& number);

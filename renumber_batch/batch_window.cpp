@@ -10,13 +10,14 @@
 #include <QSet>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "ops/batch_ops.h"
 #include "ops/connection.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
+#include "widgets/progress.h"
 #include "widgets/text_filters.h"
-#include "widgets/wait_cursor.h"
 
 using namespace batch;
 
@@ -37,6 +38,19 @@ class HiddenWhileRefilled {
  private:
   QWidget* w_;
 };
+
+const QString kCancelled = QStringLiteral("已取消，数据库没有任何修改");
+
+// Runs work that reports its progress; a database error is shown. A stop by the user returns
+// false too; when the work changes the database, the user is told that nothing was changed.
+bool guardedCancellable(QWidget* parent, bool changes, const std::function<void()>& work) {
+  try {
+    return ui::guarded(parent, work);
+  } catch (const batch::Cancelled&) {
+    if (changes) ui::msg(parent, kCancelled);
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -137,8 +151,11 @@ void frm员工工号统一修改::fillRules() {
 void frm员工工号统一修改::列表() {
   if (Combo1->currentIndex() < 0) return;  // no rule chosen yet: nothing to list
   Listing listing;
-  if (!ui::guarded(this, [&] {
-        listing = listRule(ops::sharedConnection(), Combo1->currentData().toString(), Check1->isChecked());
+  if (!guardedCancellable(this, false, [&] {
+        ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"),
+                                    QStringLiteral("正在列出员工，已读 %1 行"));
+        listing = listRule(ops::sharedConnection(), Combo1->currentData().toString(), Check1->isChecked(),
+                           progress.callback());
       }))
     return;  // the list on screen stays as it was
 
@@ -270,18 +287,28 @@ void frm员工工号统一修改::bringIntoView(int row) {
 }
 
 void frm员工工号统一修改::check() {
+  Rows rows = gridRows();
+  Outcome outcome;
+  bool ok = false;
+  try {
+    ok = ui::guarded(this, [&] {
+      ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
+      outcome = checkRows(ops::sharedConnection(), rows, Check2->isChecked(), progress.callback());
+    });
+  } catch (const batch::Cancelled&) {
+    return;  // stopped by the user: the grid, its message and the buttons stay as they were
+  }
   Label2->clear();
   numbersChanged();  // only a check that passes enables the export and the apply
   int conflict = 0;
-  ui::guarded(this, [&] {
+  {
     const HiddenWhileRefilled hidden(MSFlexGrid1);
-    for (int r = 1; r < MSFlexGrid1->Rows(); ++r) colourRow(r, QColor());  // nothing is known yet
-    Rows rows = gridRows();
-    WaitCursor wait;
-    const Outcome outcome = checkRows(ops::sharedConnection(), rows, Check2->isChecked());
-    for (int r : outcome.repairs) MSFlexGrid1->setTextMatrix(r + 1, 2, rows[std::size_t(r)].newNo);
-    conflict = showOutcome(outcome);
-  });
+    for (int r = 1; r < MSFlexGrid1->Rows(); ++r) colourRow(r, QColor());  // nothing is known now
+    if (ok) {
+      for (int r : outcome.repairs) MSFlexGrid1->setTextMatrix(r + 1, 2, rows[std::size_t(r)].newNo);
+      conflict = showOutcome(outcome);
+    }
+  }
   bringIntoView(conflict);  // once the grid is shown again
 }
 
@@ -292,11 +319,14 @@ void frm员工工号统一修改::apply() {
   // The numbers may have been changed since the last check: check the grid as it stands.
   Outcome outcome;
   std::vector<HeldNumber> held;
-  if (!ui::guarded(this, [&] {
-        WaitCursor wait;
+  if (!guardedCancellable(this, false, [&] {
+        ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
         Rows checked = rows;
-        outcome = checkRows(ops::sharedConnection(), checked, false);
-        if (outcome.status == Status::Passed) held = heldElsewhere(ops::sharedConnection(), rows);
+        outcome = checkRows(ops::sharedConnection(), checked, false, progress.callback());
+        if (outcome.status == Status::Passed) {
+          ui::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
+          held = heldElsewhere(ops::sharedConnection(), rows, others.callback());
+        }
       }))
     return;
   if (outcome.status != Status::Passed) {
@@ -306,9 +336,9 @@ void frm员工工号统一修改::apply() {
   }
   if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;
   ApplyResult result;
-  if (!ui::guarded(this, [&] {
-        WaitCursor wait;
-        result = applyRows(ops::sharedConnection(), rows);
+  if (!guardedCancellable(this, true, [&] {
+        ui::ProgressDialog progress(this, QStringLiteral("正在修改第 %1 / %2 名员工"));
+        result = applyRows(ops::sharedConnection(), rows, progress.callback());
       }))
     return;
   if (!result.applied()) {
@@ -327,9 +357,9 @@ void frm员工工号统一修改::stage() {
     return;
   }
   if (!ui::ask(this, stagingQuestion(count))) return;
-  if (!ui::guarded(this, [&] {
-        WaitCursor wait;
-        stageNoPosition(ops::sharedConnection());
+  if (!guardedCancellable(this, true, [&] {
+        ui::ProgressDialog progress(this, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句"));
+        stageNoPosition(ops::sharedConnection(), progress.callback());
       }))
     return;
   ui::msg(this, stagedMessage(count));

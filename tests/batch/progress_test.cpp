@@ -1,0 +1,264 @@
+// Long batch work in slices: set queries instead of one query per number, rows joined into few
+// executions, the failing row still named, and a stop through the progress callback that leaves
+// the database exactly as it was. Round trips are counted in the statement log on generated data.
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <random>
+
+#include "ops/batch_ops.h"
+#include "renumber_batch/batch_window.h"
+#include "tests/batch/batch_fixture.h"
+#include "tests/support/db_snapshot.h"
+#include "widgets/flex_grid.h"
+#include "widgets/progress.h"
+
+namespace {
+
+using namespace batch;
+db::Database& shared() { return db::Database::shared(); }
+
+// A progress callback that stops at its stopAt-th call (0-based; -1 never) and counts its calls.
+struct StopAt {
+  explicit StopAt(int stop = -1) : stopAt(stop) {}
+  int stopAt;
+  int calls = 0;
+  std::vector<std::pair<int, int>> seen;
+  Progress callback() {
+    return [this](int done, int total) {
+      seen.emplace_back(done, total);
+      return calls++ != stopAt;
+    };
+  }
+};
+
+class BatchSlices : public BatchData {
+ protected:
+  // count employees of rule 1 with numbers first, first+1, ... (one INSERT per 500).
+  void addMany(int first, int count) {
+    for (int from = 0; from < count; from += 500) {
+      QStringList values;
+      for (int i = from; i < std::min(count, from + 500); ++i)
+        values << u"('%1', '员工%1', '保安', 'P01')"_s.arg(first + i);
+      h.exec(u"INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES "_s + values.join(u", "_s));
+    }
+  }
+  Rows renumbering(int first, int count, int to) {
+    Rows rows;
+    for (int i = 0; i < count; ++i) rows.push_back({QString::number(first + i), QString::number(to + i)});
+    return rows;
+  }
+  QString registerCount(const QString& where) { return h.value(u"SELECT COUNT(*) FROM 员工档案 WHERE "_s + where); }
+};
+
+TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
+  addMany(100000, 1000);
+  referenceRows(host::allColumns(), u"100000"_s);
+  referenceRows(host::allColumns(), u"100999"_s);
+  const Rows rows = renumbering(100000, 1000, 800000);
+  h.clearStatements();
+  ASSERT_TRUE(applyRows(shared(), rows).applied());
+  const QStringList sent = h.statements();
+  EXPECT_LE(sent.size(), 30);
+  // The register counts first, then every row's text in row order, joined into executions.
+  const QStringList executions = sent.filter(u"Update"_s);
+  EXPECT_EQ(executions.size(), (1000 + kRowsPerExecution - 1) / kRowsPerExecution);
+  QString expected;
+  for (const Row& r : rows) expected += applyBatch(r.oldNo, r.newNo);
+  EXPECT_EQ(executions.join(QString()), expected);
+  EXPECT_TRUE(sent[0].startsWith(u"Select 工号, Count(*) As 人数 From 员工档案 Where 工号 In ('100000', '100001'"_s));
+  EXPECT_EQ(registerCount(u"工号 >= '800000' AND 工号 <= '800999'"_s), u"1000"_s);
+  EXPECT_EQ(registerCount(u"工号 >= '100000' AND 工号 <= '100999'"_s), u"0"_s);
+  EXPECT_EQ(everyColumn(u"800000"_s, true), QString());
+  EXPECT_EQ(everyColumn(u"800999"_s, true), QString());
+  EXPECT_EQ(everyColumn(u"100999"_s, false), QString());
+}
+
+TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
+  addMany(100, 120);
+  add(u"7000"_s, u"重号甲"_s, u"保安"_s, u"P01"_s);
+  add(u"7000"_s, u"重号乙"_s, u"保安"_s, u"P01"_s);
+  const testdb::Snapshot before = testdb::snapshot();
+  // A number listed twice: the second row finds it gone (the first row moved it).
+  Rows twice = renumbering(100, 120, 5000);
+  twice[90] = {u"150"_s, u"6000"_s};
+  EXPECT_EQ(applyRows(shared(), twice).staleRow, 90);
+  // A number two employees hold, and a number nobody holds.
+  Rows shared2 = renumbering(100, 120, 5000);
+  shared2[70] = {u"7000"_s, u"6000"_s};
+  EXPECT_EQ(applyRows(shared(), shared2).staleRow, 70);
+  Rows gone = renumbering(100, 120, 5000);
+  gone[119] = {u"9999"_s, u"6000"_s};
+  ApplyResult r = applyRows(shared(), gone);
+  EXPECT_EQ(r.staleRow, 119);
+  EXPECT_EQ(r.staleOld, u"9999"_s);
+  // A row whose old number an earlier row of the list brought into the register is not stale.
+  Rows chain = renumbering(100, 3, 5000);
+  chain.push_back({u"5000"_s, u"6000"_s});
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+  EXPECT_TRUE(applyRows(shared(), chain).applied());
+  EXPECT_EQ(registerCount(u"工号='6000'"_s), u"1"_s);
+  EXPECT_EQ(h.value(u"SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"_s), u"员工100"_s);
+}
+
+TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
+  addMany(100, 120);
+  for (const char* n : {"100", "176", "219"}) referenceRows(host::allColumns(), QString::fromLatin1(n));
+  const testdb::Snapshot before = testdb::snapshot();
+  const Rows rows = renumbering(100, 120, 5000);
+  // Row 77 (in the second execution) fails on the photo table.
+  testdb::rawExec(
+      u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='5076' "
+      "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
+  try {
+    applyRows(shared(), rows);
+    ADD_FAILURE() << "no error";
+  } catch (const db::DbError& e) {
+    EXPECT_TRUE(e.text().startsWith(u"photo locked"_s)) << e.text().toStdString();
+    EXPECT_TRUE(e.text().endsWith(u"\n第77行 原工号 176 新工号 5076"_s)) << e.text().toStdString();
+  }
+  EXPECT_FALSE(shared().inTransaction());
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+  testdb::rawExec(u"DROP TRIGGER photo_locked"_s);
+
+  // A table gone: the first row fails, named.
+  testdb::rawExec(u"DROP TABLE 员工照片"_s);
+  const testdb::Snapshot withoutPhotos = testdb::snapshot();
+  try {
+    applyRows(shared(), rows);
+    ADD_FAILURE() << "no error";
+  } catch (const db::DbError& e) {
+    EXPECT_TRUE(e.text().endsWith(u"\n第1行 原工号 100 新工号 5000"_s)) << e.text().toStdString();
+  }
+  EXPECT_EQ(testdb::difference(withoutPhotos, testdb::snapshot()), QString());
+}
+
+TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
+  addMany(100, 120);
+  add(u"12"_s, u"无岗"_s, u"保安"_s, QString());
+  for (const char* n : {"100", "219", "12"}) referenceRows(host::allColumns(), QString::fromLatin1(n));
+  const testdb::Snapshot before = testdb::snapshot();
+  const Rows rows = renumbering(100, 120, 5000);
+
+  for (int stop : {0, 2, 4}) {
+    StopAt s(stop);
+    EXPECT_THROW(applyRows(shared(), rows, s.callback()), Cancelled) << stop;
+    EXPECT_FALSE(shared().inTransaction());
+    EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << stop;
+  }
+  StopAt all;
+  ASSERT_TRUE(applyRows(shared(), rows, all.callback()).applied());
+  // Start, each execution, end.
+  EXPECT_EQ(all.seen, (std::vector<std::pair<int, int>>{{0, 120}, {0, 120}, {50, 120}, {100, 120}, {120, 120}}));
+  EXPECT_EQ(everyColumn(u"5119"_s, true), QString());
+
+  StopAt staging;
+  const int batches = int(db::Database::splitBatches(stagingScript()).size());
+  const testdb::Snapshot unstaged = testdb::snapshot();
+  for (int stop : {0, batches / 2, batches}) {
+    StopAt s(stop);
+    EXPECT_THROW(stageNoPosition(shared(), s.callback()), Cancelled) << stop;
+    EXPECT_EQ(testdb::difference(unstaged, testdb::snapshot()), QString()) << stop;
+  }
+  stageNoPosition(shared(), staging.callback());
+  EXPECT_EQ(staging.calls, batches + 1);
+  EXPECT_EQ(everyColumn(u"912"_s, true), QString());
+}
+
+// A register with numbers spread over 10000..32766 and a list of 5,000 rows, 500 of them in
+// conflict (twins and numbers the register holds), as the benchmark's.
+TEST_F(BatchSlices, ChecksAskTheRegisterInSetsWithTheOutcomeOfOneQueryPerNumber) {
+  std::mt19937 rng(7);
+  QStringList numbers;
+  for (int v = 10000; v < 32767; ++v) numbers << QString::number(v);
+  std::shuffle(numbers.begin(), numbers.end(), rng);
+  const QStringList registerNumbers = numbers.mid(0, 8000), free = numbers.mid(8000);
+  for (int from = 0; from < registerNumbers.size(); from += 500) {
+    QStringList values;
+    for (const QString& n : registerNumbers.mid(from, 500)) values << u"('%1', '人%1', '保安', 'P01')"_s.arg(n);
+    h.exec(u"INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES "_s + values.join(u", "_s));
+  }
+  Rows rows;
+  for (int i = 0; i < 5000; ++i) {
+    // Free numbers, numbers of employees the list does not renumber, twins of free numbers.
+    QString n = i < 4500 ? free[i] : i < 4750 ? registerNumbers[i + 1000] : free[int(rng() % 4500)];
+    rows.push_back({registerNumbers[i], n});
+  }
+  std::shuffle(rows.begin(), rows.end(), rng);
+
+  Rows one = rows;
+  const Outcome expected = autoResolve(one, registerLookup(shared()));
+  Rows sets = rows;
+  h.clearStatements();
+  StopAt progress;
+  EXPECT_EQ(checkRows(shared(), sets, true, progress.callback()), expected);
+  EXPECT_LE(h.statements().size(), 30);
+  EXPECT_GE(expected.repairs.size(), 500u);
+  for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(sets[i].newNo, one[i].newNo) << i;
+  EXPECT_TRUE(h.statements()[0].startsWith(
+      u"SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号 IN ('"_s));
+
+  // The manual check stops at the same row with the same holder.
+  Rows manual = rows;
+  h.clearStatements();
+  const Outcome manualExpected = manualCheck(manual, registerLookup(shared()));
+  EXPECT_EQ(checkRows(shared(), manual, false), manualExpected);
+  Rows noTwins;
+  for (int i = 0; i < 1200; ++i) noTwins.push_back({registerNumbers[i], free[i]});
+  noTwins[1100].newNo = registerNumbers[2000];
+  const Outcome taken = checkRows(shared(), noTwins, false);
+  EXPECT_EQ(taken.status, Status::Taken);
+  EXPECT_EQ(taken.row, 1100);
+  EXPECT_EQ(taken.holderName, u"人"_s + noTwins[1100].newNo);
+  EXPECT_EQ(taken, manualCheck(noTwins, registerLookup(shared())));
+
+  // A stop leaves the rows as given.
+  Rows stopped = rows;
+  StopAt s(1);
+  EXPECT_THROW(checkRows(shared(), stopped, true, s.callback()), Cancelled);
+  for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(stopped[i].newNo, rows[i].newNo) << i;
+}
+
+TEST_F(BatchSlices, TheWindowAppliesInFewRoundTripsAndACancelChangesNothing) {
+  addMany(100000, 1000);
+  auto& w = h.open<frm员工工号统一修改>();
+  w.Combo1->setCurrentIndex(w.Combo1->findText(u"1 保安类"_s));
+  ASSERT_EQ(w.MSFlexGrid1->Rows(), 1001);
+  for (int r = 1; r <= 1000; ++r) w.MSFlexGrid1->setTextMatrix(r, 2, QString::number(800000 + r - 1));
+  const testdb::Snapshot before = testdb::snapshot();
+
+  // The check stopped by the user: the grid, its colours and the buttons as they were.
+  w.Command3->setEnabled(true);
+  w.Command2->setEnabled(true);
+  w.Label2->setText(u"旧消息"_s);
+  int steps = 0;
+  ui::ProgressDialog::setScript([&](const QString&, int, int) { return ++steps < 2; });
+  w.Command2->click();
+  EXPECT_EQ(w.Label2->text(), u"旧消息"_s);
+  EXPECT_TRUE(w.Command3->isEnabled());
+
+  // The apply stopped in the middle.
+  QStringList labels;
+  ui::ProgressDialog::setScript([&](const QString& label, int done, int) {
+    labels << label;
+    return !label.startsWith(u"正在修改"_s) || done < 500;
+  });
+  w.Command3->click();
+  ASSERT_FALSE(h.messages().isEmpty());
+  EXPECT_EQ(h.messages().last(), u"已取消，数据库没有任何修改"_s);
+  EXPECT_TRUE(labels.contains(u"正在修改第 51 / 1000 名员工"_s)) << labels.join(u'|').toStdString();
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+
+  ui::ProgressDialog::setScript({});
+  h.clearStatements();
+  w.Command3->click();
+  ui::ProgressDialog::setScript({});
+  EXPECT_EQ(h.messages().last(), u"修改完成"_s);
+  const QStringList sent = h.statements();
+  const qsizetype relist = sent.indexOf(listingSql(u"1"_s));
+  ASSERT_GT(relist, 0);
+  EXPECT_LE(relist, 30);  // the re-check, the merge question's query and the apply
+  EXPECT_EQ(registerCount(u"工号 >= '800000' AND 工号 <= '800999'"_s), u"1000"_s);
+}
+
+}  // namespace
