@@ -63,6 +63,8 @@ QString registerCountSql(const QString& number) {
   return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 工号=") + sqlQuote(number);
 }
 
+QString noPositionNumbersSql() { return QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null"); }
+
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
 QStringList applyStatements(const QString& oldNo, const QString& newNo) {

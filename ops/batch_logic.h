@@ -28,6 +28,8 @@ QString registerCountSql(const QString& number);
 QString registerCountsSql(const QStringList& numbers);
 // Number of employees without a position (the ones the staging script renumbers).
 QString noPositionCountSql();
+// The numbers of the employees without a position (the ones the staging script renumbers).
+QString noPositionNumbersSql();
 
 // The statements renaming oldNo to newNo: the 66 of the apply list (the register first), then
 // one for each further column that stores an employee number (host::missingFrom), so that no

@@ -1,5 +1,7 @@
 #include "ops/batch_ops.h"
 
+#include "ops/journal.h"
+
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/holders.h"
+#include "ops/journal.h"
 #include "ops/rule_store.h"
 
 namespace batch {
@@ -224,6 +227,14 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
   db::Transaction tx(database);
   step(0, total);
   const int stale = firstStaleRow(registerCounts(database, rows), rows);
+  // The journal's entry: every pair in the order applied and the whole text sent (with a current
+  // journal it reads the names and counts the rows per column before the statements run).
+  std::optional<journal::Recorder> record;
+  if (stale < 0) {
+    std::vector<std::pair<QString, QString>> oldNew;
+    for (const Row& r : rows) oldNew.emplace_back(r.oldNo, r.newNo);
+    record.emplace(database, journal::batchApply(), journal::pairs(oldNew), rowText(rows, 0, rows.size()));
+  }
   // The rows before a stale row are still sent: a failing statement among them is reported as such.
   const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
   for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
@@ -250,7 +261,7 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
   }
   if (stale >= 0) return {stale, rows[std::size_t(stale)].oldNo};  // rolled back
   step(total, total);
-  tx.commit();
+  record->commit(tx);
   return {};
 }
 
@@ -261,12 +272,18 @@ void stageNoPosition(db::Database& database, const Progress& progress) {
   const QStringList batches = db::Database::splitBatches(stagingScript());
   const int total = int(batches.size());
   db::Transaction tx(database);
+  // The journal's entry: every employee without a position, each number with a "9" in front.
+  std::vector<std::pair<QString, QString>> oldNew;
+  if (journal::active())
+    for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
+      oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
+  journal::Recorder record(database, journal::staging(), journal::pairs(oldNew), stagingScript());
   for (int i = 0; i < total; ++i) {
     step(i, total);
     database.execute(batches[i]);
   }
   step(total, total);
-  tx.commit();
+  record.commit(tx);
 }
 
 }  // namespace batch

@@ -107,7 +107,7 @@ RenumberResult renumber(db::Database& database, const QString& oldNumber, const 
     if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return RenumberResult::OldNumberGone;
   }
   journal::Recorder record(database, journal::singleRenumber(), journal::pairs({{oldNumber, newNumber}}),
-                          executions.join(QStringLiteral("\n")));
+                           executions.join(QStringLiteral("\n")));
   for (const QString& execution : executions) database.execute(execution);
   record.commit(transaction);
   return RenumberResult::Done;

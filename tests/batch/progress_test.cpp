@@ -9,6 +9,7 @@
 #include "ops/batch_ops.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/batch/batch_fixture.h"
+#include "tests/support/test_data.h"
 #include "tests/support/db_snapshot.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
@@ -53,8 +54,8 @@ class BatchSlices : public BatchData {
 
 TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
   addMany(100000, 1000);
-  referenceRows(host::allColumns(), u"100000"_s);
-  referenceRows(host::allColumns(), u"100999"_s);
+  testdata::references(host::allColumns(), u"100000"_s);
+  testdata::references(host::allColumns(), u"100999"_s);
   const Rows rows = renumbering(100000, 1000, 800000);
   h.clearStatements();
   ASSERT_TRUE(applyRows(shared(), rows).applied());
@@ -76,8 +77,8 @@ TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
 
 TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
   addMany(100, 120);
-  add(u"7000"_s, u"重号甲"_s, u"保安"_s, u"P01"_s);
-  add(u"7000"_s, u"重号乙"_s, u"保安"_s, u"P01"_s);
+  testdata::employee({.number = u"7000"_s, .name = u"重号甲"_s, .category = u"保安"_s, .position = u"P01"_s});
+  testdata::employee({.number = u"7000"_s, .name = u"重号乙"_s, .category = u"保安"_s, .position = u"P01"_s});
   const testdb::Snapshot before = testdb::snapshot();
   // A number listed twice: the second row finds it gone (the first row moved it).
   Rows twice = renumbering(100, 120, 5000);
@@ -103,7 +104,7 @@ TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
 
 TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
   addMany(100, 120);
-  for (const char* n : {"100", "176", "219"}) referenceRows(host::allColumns(), QString::fromLatin1(n));
+  for (const char* n : {"100", "176", "219"}) testdata::references(host::allColumns(), QString::fromLatin1(n));
   const testdb::Snapshot before = testdb::snapshot();
   const Rows rows = renumbering(100, 120, 5000);
   // Row 77 (in the second execution) fails on the photo table.
@@ -135,8 +136,8 @@ TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
 
 TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
   addMany(100, 120);
-  add(u"12"_s, u"无岗"_s, u"保安"_s, QString());
-  for (const char* n : {"100", "219", "12"}) referenceRows(host::allColumns(), QString::fromLatin1(n));
+  testdata::employee({.number = u"12"_s, .name = u"无岗"_s, .category = u"保安"_s});
+  for (const char* n : {"100", "219", "12"}) testdata::references(host::allColumns(), QString::fromLatin1(n));
   const testdb::Snapshot before = testdb::snapshot();
   const Rows rows = renumbering(100, 120, 5000);
 

@@ -2,6 +2,8 @@
 // The single renumber's small organisation with a journal in a folder of the test's own.
 #include <QTemporaryDir>
 
+#include "ops/batch_logic.h"
+#include "ops/batch_ops.h"
 #include "ops/journal.h"
 #include "ops/single_logic.h"
 #include "ops/single_ops.h"

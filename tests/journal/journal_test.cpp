@@ -8,7 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-include "tests/journal/journal_fixture.h"
+#include "tests/journal/journal_fixture.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -265,6 +265,44 @@ TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNu
   const Ran bad = run({"--since", "yesterday"});
   EXPECT_EQ(bad.code, 2);
   EXPECT_TRUE(bad.err.contains("--since needs a day as yyyy-MM-dd"));
+}
+
+}  // namespace
+
+namespace {
+
+// A batch apply writes one entry with every pair in the order applied and the text sent; its undo
+// puts the database back (compare whole-database snapshots). A staging writes every employee's pair.
+TEST_F(Journal, ABatchApplyAndAStagingEachWriteOneEntryAndTheApplyCanBeUndone) {
+  const Snapshot before = snapshot();
+  const std::vector<journal::ColumnRows> rows7 = expectedRows(h, "0007"), rows99 = expectedRows(h, "0099");
+  const batch::Rows rows{{"0007", "80007"}, {"0099", "80099"}};
+  ASSERT_EQ(batch::applyRows(database, rows, {}).staleRow, -1);
+  std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].operation, "批量修改");
+  EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"0007", "80007", "张三"}, {"0099", "80099", "李四"}}));
+  EXPECT_EQ(entries[0].statement, batch::applyBatch("0007", "80007") + batch::applyBatch("0099", "80099"));
+  // Rows per column: both employees' rows together.
+  for (const journal::ColumnRows& c : entries[0].rows) {
+    qint64 expected = 0;
+    for (const auto* list : {&rows7, &rows99})
+      for (const journal::ColumnRows& r : *list)
+        if (r.table == c.table && r.column == c.column) expected += r.rows;
+    EXPECT_EQ(c.rows, expected) << c.table.toStdString();
+  }
+
+  ASSERT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  h.exec("UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='0099'");
+  batch::stageNoPosition(database, {});
+  entries = all();
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].operation, "无岗位处理");
+  EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"0099", "90099", "李四"}}));
+  EXPECT_EQ(entries[0].statement, batch::stagingScript());
+  EXPECT_EQ(entries[0].rows, expectedRows(h, "90099"));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "ops/single_preview.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
-include "tests/single/single_fixture.h"
+#include "tests/single/single_fixture.h"
 #include "tests/support/tool_run.h"
 #include "widgets/flex_grid.h"
 
@@ -156,8 +156,9 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
   EXPECT_EQ(statements[0], renumberBatch("0007", "0012"));
-  EXPECT_TRUE(statements[0].endsWith(" Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'"
-                                     " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'"));
+  EXPECT_TRUE(
+      statements[0].endsWith(" Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'"
+                             " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'"));
 
   // The script on the embedded engine, in a transaction taken back afterwards.
   const Snapshot before = snapshot();
