@@ -24,6 +24,8 @@
 #include "db/database.h"
 #include "bench/batch_literal.h"
 #include "ops/batch_ops.h"
+#include "ops/db_check.h"
+#include "ops/preview.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
@@ -347,6 +349,54 @@ Line measureSearch(const Context& cx) {
   return line;
 }
 
+// ---- 7: impact preview, 8: database check ------------------------------------------------------
+
+Line measurePreview(const Context& cx) {
+  const Plan& p = cx.plan;
+  const QStringList olds =
+      column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID LIMIT %1").arg(p.batchEmployees));
+  std::vector<preview::Pair> pairs;
+  for (const QString& o : olds) pairs.emplace_back(o, QStringLiteral("8") + o);
+  std::vector<preview::Column> columns;
+  for (const host::RefColumn& c : host::allColumns())
+    columns.push_back({c.tableName(), c.columnName(), false, c.extraCondition()});
+  std::vector<double> times;
+  ToolCost cost;
+  preview::Impact impact;
+  for (int r = 0; r < p.runs; ++r) {
+    times.push_back(toolTimed(&cost, [&] { impact = preview::impact(db::Database::shared(), columns, pairs); }));
+    if (impact.totalOld < qint64(olds.size())) fail(QStringLiteral("the preview counted too few rows"));
+    cx.progress(QStringLiteral("  preview run %1: %2").arg(r + 1).arg(duration(times.back())));
+  }
+  Line line;
+  line.id = QStringLiteral("7");
+  line.measure = QStringLiteral("impact preview of %1 employees: rows per column under the old and new numbers")
+                     .arg(olds.size());
+  line.toolMs = median(times);
+  line.toolNote = QStringLiteral("%1 rows would move").arg(impact.totalOld);
+  cost.to(&line);
+  return line;
+}
+
+Line measureDbCheck(const Context& cx) {
+  const Plan& p = cx.plan;
+  std::vector<double> times;
+  ToolCost cost;
+  dbcheck::Report report;
+  for (int r = 0; r < p.runs; ++r) {
+    times.push_back(toolTimed(&cost, [&] { report = dbcheck::check(db::Database::shared(), {}); }));
+    if (!report.missing.empty()) fail(QStringLiteral("the check found missing columns in the generated database"));
+    cx.progress(QStringLiteral("  check run %1: %2").arg(r + 1).arg(duration(times.back())));
+  }
+  Line line;
+  line.id = QStringLiteral("8");
+  line.measure = QStringLiteral("database check: catalogue, the lists, columns the lists miss (sampled)");
+  line.toolMs = median(times);
+  line.toolNote = QStringLiteral("%1 findings").arg(report.suspects.size() + report.missing.size());
+  cost.to(&line);
+  return line;
+}
+
 // ---- 4: automatic check ------------------------------------------------------------------------
 
 namespace {
@@ -552,6 +602,8 @@ std::vector<Line> runAll(const Context& cx, QStringList* failures) {
       {QStringLiteral("search"), QStringLiteral("3b"), QStringLiteral("text search"), measureSearch},
       {QStringLiteral("check"), QStringLiteral("4"), QStringLiteral("automatic check"), measureCheck},
       {QStringLiteral("export"), QStringLiteral("6"), QStringLiteral("export"), measureExport},
+      {QStringLiteral("preview"), QStringLiteral("7"), QStringLiteral("impact preview"), measurePreview},
+      {QStringLiteral("dbcheck"), QStringLiteral("8"), QStringLiteral("database check"), measureDbCheck},
       {QStringLiteral("staging"), QStringLiteral("5"), QStringLiteral("staging script"), measureStaging},
   };
   std::vector<Line> lines;

@@ -27,6 +27,9 @@ Line measureListing(const Context& cx);
 Line measureSearch(const Context& cx);
 Line measureCheck(const Context& cx);
 Line measureExport(const Context& cx);
+// The impact preview of the batch apply's employees (reads only), and the database check.
+Line measurePreview(const Context& cx);
+Line measureDbCheck(const Context& cx);
 // Makes its own copies (one per run) and leaves the shared connection closed.
 Line measureStaging(const Context& cx);
 

@@ -10,7 +10,7 @@ namespace bench {
 // The measurements, in table order.
 inline const QStringList kMeasures{QStringLiteral("single"), QStringLiteral("batch"), QStringLiteral("listing"),
                                    QStringLiteral("search"), QStringLiteral("check"), QStringLiteral("staging"),
-                                   QStringLiteral("export")};
+                                   QStringLiteral("export"), QStringLiteral("preview"), QStringLiteral("dbcheck")};
 
 struct Options {
   int employees = 20000;
