@@ -88,6 +88,11 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
   EXPECT_EQ(columns.front().table + u'.' + columns.front().column, u"员工档案.工号"_s);
   EXPECT_EQ(columns.back().table + u'.' + columns.back().column, u"门禁卡.持卡人"_s);
   for (const preview::Column& c : columns) EXPECT_EQ(c.added, c.table == u"门禁卡"_s) << c.table.toStdString();
+  // Column names compare regardless of case, also beyond ASCII.
+  EXPECT_TRUE(host::sameColumn({u8"操作证New", u8"Gh", u8""}, {u8"操作证new", u8"gH", u8""}));
+  EXPECT_TRUE(host::sameColumn({u8"Ärger", u8"工号", u8""}, {u8"ärger", u8"工号", u8""}));
+  EXPECT_FALSE(host::sameColumn({u8"操作证New", u8"工号", u8""}, {u8"操作证News", u8"工号", u8""}));
+  EXPECT_FALSE(host::sameColumn({u8"门禁卡", u8"工号", u8""}, {u8"门禁表", u8"工号", u8""}));
 
   const Snapshot before = snapshot();
   h.clearStatements();
