@@ -40,7 +40,10 @@ void connectOldNewExport(frm员工工号统一修改& w) {
 }
 
 void wireFeatures() {
-  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) { connectOldNewExport(w); };
+  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) {
+    connectOldNewExport(w);
+    connectBatchPreview(w);
+  };
   shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
   shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
 }

@@ -4,7 +4,10 @@
 // and login of the settings the tool connected with.
 
 class frm员工Kestrune;
+class frm员工工号统一修改;
 
 // Wires one single renumber window's showPreview and scriptOrigin (wireFeatures does so for every
 // new one); a second call changes nothing.
 void connectSinglePreview(frm员工Kestrune& w);
+// The same for the batch window's "影响预览" (the preview of the apply, one line per row).
+void connectBatchPreview(frm员工工号统一修改& w);

@@ -249,9 +249,22 @@ inline constexpr std::array<RefColumn, 87> kStaging{{
 
 // Two entries name the same column when table and column are equal without regard to case
 // (SQL Server compares names so: "skoperator" and "SKOperator" are one table).
+// Two names regardless of case, compared in place: every statement list is built through this.
+inline bool sameName(const char8_t* a, const char8_t* b) {
+  const auto lower = [](char8_t c) { return c >= u8'A' && c <= u8'Z' ? char8_t(c - u8'A' + u8'a') : c; };
+  for (const char8_t *x = a, *y = b;; ++x, ++y) {
+    if (*x == *y) {
+      if (*x == 0) return true;
+    } else if (*x < 0x80 && *y < 0x80) {
+      if (lower(*x) != lower(*y)) return false;  // two different ASCII letters, in step
+    } else {  // letters beyond ASCII: Unicode's own comparison
+      return QAnyStringView::compare(QUtf8StringView(a), QUtf8StringView(b), Qt::CaseInsensitive) == 0;
+    }
+  }
+}
+
 inline bool sameColumn(const RefColumn& a, const RefColumn& b) {
-  return a.tableName().compare(b.tableName(), Qt::CaseInsensitive) == 0 &&
-         a.columnName().compare(b.columnName(), Qt::CaseInsensitive) == 0;
+  return sameName(a.table, b.table) && sameName(a.column, b.column);
 }
 
 template <class List>
@@ -264,16 +277,20 @@ bool names(const List& list, const RefColumn& column) {
 // Every column of the built-in lists, once: the single cascade's columns in its order, then those
 // only the batch apply names, then those only the staging script names (92 with the register's own
 // 员工档案.工号).
-inline std::vector<RefColumn> builtInColumns() {
-  std::vector<RefColumn> out;
-  const auto add = [&out](const auto& list) {
-    for (const RefColumn& c : list)
-      if (!names(out, c)) out.push_back(c);
-  };
-  add(kSingleCascade);
-  add(kBatchApply);
-  add(kStaging);
-  return out;
+// Made once: the lists never change, and every statement list of a renumber starts from it.
+inline const std::vector<RefColumn>& builtInColumns() {
+  static const std::vector<RefColumn> columns = [] {
+    std::vector<RefColumn> out;
+    const auto add = [&out](const auto& list) {
+      for (const RefColumn& c : list)
+        if (!names(out, c)) out.push_back(c);
+    };
+    add(kSingleCascade);
+    add(kBatchApply);
+    add(kStaging);
+    return out;
+  }();
+  return columns;
 }
 
 // Columns the administrator added to every renumber (the database check finds them; the tool's

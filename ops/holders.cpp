@@ -27,8 +27,12 @@ std::vector<Holding> holdings(db::Database& database, const std::vector<host::Re
   std::vector<Holding> out;
   if (numbers.isEmpty()) return out;
   QStringList distinct;
+  QSet<QString> seen;  // a thousand numbers: no search through the list for each
   for (const QString& n : numbers)
-    if (!distinct.contains(n)) distinct << n;
+    if (!seen.contains(n)) {
+      seen.insert(n);
+      distinct << n;
+    }
   for (const host::RefColumn& column : columns) {
     QHash<QString, qint64> counts;  // by the number's case-folded text: the database compares so
     for (qsizetype from = 0; from < distinct.size(); from += kSlice) {

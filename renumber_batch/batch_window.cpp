@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "ops/batch_ops.h"
+#include "ops/batch_preview.h"
 #include "ops/connection.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -52,6 +53,24 @@ bool guardedCancellable(QWidget* parent, bool changes, const std::function<void(
   }
 }
 
+// Keeps a button enabled exactly when another one is (whoever enables or disables that one).
+class FollowEnabled : public QObject {
+ public:
+  FollowEnabled(QWidget* followed, QWidget* follower) : QObject(follower), followed_(followed), follower_(follower) {
+    followed->installEventFilter(this);
+    follower->setEnabled(followed->isEnabledTo(followed->parentWidget()));
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == followed_ && event->type() == QEvent::EnabledChange)
+      follower_->setEnabled(followed_->isEnabledTo(followed_->parentWidget()));
+    return false;
+  }
+
+ private:
+  QWidget* followed_;
+  QWidget* follower_;
+};
+
 }  // namespace
 
 frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWidget(parent) {
@@ -80,6 +99,8 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   Command3 = new QPushButton(QStringLiteral("新工号上传"), this);
   Command5 = new QPushButton(QStringLiteral("无岗位员工工号处理"), this);
   for (QPushButton* b : {Command1, Command2, Command4, Command3}) b->setEnabled(false);
+  Command6 = new QPushButton(QStringLiteral("影响预览"), this);
+  new FollowEnabled(Command3, Command6);
 
   // The editor lies over the grid's cell; it is no part of the layout.
   Text1 = new QLineEdit(this);
@@ -101,6 +122,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   top->addStretch();
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {Command1, Command2, Command4, Command3}) buttons->addWidget(b);
+  buttons->addWidget(Command6);
   buttons->addStretch();
   buttons->addWidget(Command5);
   auto* layout = new QVBoxLayout(this);
@@ -134,6 +156,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
   connect(Command2, &QPushButton::clicked, this, [this] { check(); });
   connect(Command3, &QPushButton::clicked, this, [this] { apply(); });
   connect(Command5, &QPushButton::clicked, this, [this] { stage(); });
+  connect(Command6, &QPushButton::clicked, this, [this] { previewApply(); });
   // Command4 (the old/new table to the export window) is wired by the start-up: see app/.
 }
 
@@ -363,4 +386,27 @@ void frm员工工号统一修改::stage() {
       }))
     return;
   ui::msg(this, stagedMessage(count));
+}
+
+// ---- Impact preview -----------------------------------------------------------------------
+
+void frm员工工号统一修改::previewApply() {
+  const Rows rows = gridRows();
+  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : preview::ScriptHeader{};
+  ApplyPreview p;
+  if (!ui::guarded(this, [&] {
+        WaitCursor wait;
+        p = batch::previewApply(ops::sharedConnection(), rows, origin);
+      }))
+    return;
+  switch (p.status) {
+    case ApplyPreview::Status::Ready: break;
+    case ApplyPreview::Status::CheckFailed:  // as the apply shows it
+      Label2->clear();
+      bringIntoView(showOutcome(p.outcome));
+      return;
+    case ApplyPreview::Status::NoRows:
+    case ApplyPreview::Status::Stale: ui::msg(this, refusalMessage(p)); return;
+  }
+  if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
 }

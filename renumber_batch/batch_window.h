@@ -4,8 +4,10 @@
 #include <QColor>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "ops/batch_logic.h"
+#include "ops/preview.h"
 
 class QCheckBox;
 class QComboBox;
@@ -37,6 +39,15 @@ class frm员工工号统一修改 : public QWidget {
   QPushButton* Command4 = nullptr;  // export the old/new table
   QPushButton* Command3 = nullptr;  // apply the new numbers
   QPushButton* Command5 = nullptr;  // stage employees without a position
+  QPushButton* Command6 = nullptr;  // impact preview of the apply (enabled exactly when Command3 is)
+
+  // What "影响预览" does with a computed preview: caption, impact, the T-SQL script and a file
+  // name for it (the app shows the preview window). Unset: nothing is shown.
+  std::function<void(const QString& caption, const preview::Impact& impact, const QString& script,
+                     const QString& fileName)>
+      showPreview;
+  // The server, database and login the script's header names (the app reads its settings).
+  std::function<preview::ScriptHeader()> scriptOrigin;
 
   // Lists the employees of the chosen rule (Combo1 chosen, Check1 clicked, after an apply).
   void 列表();
@@ -53,6 +64,7 @@ class frm员工工号统一修改 : public QWidget {
   void check();
   void apply();
   void stage();
+  void previewApply();
 
   // The new numbers changed after a check: only a new check can enable the export and the apply.
   void numbersChanged();

@@ -1,0 +1,131 @@
+#include "ops/batch_preview.h"
+
+#include <QHash>
+#include <QSet>
+
+#include "db/database.h"
+#include "host/host_tables.h"
+
+namespace batch {
+
+namespace {
+
+constexpr qsizetype kSlice = 500;  // numbers per register read
+
+// Holders of the register, by the case-folded number (the database compares so).
+struct Holders {
+  qint64 count = 0;
+  QString firstName;
+};
+
+QHash<QString, Holders> registerHolders(db::Database& database, const QStringList& numbers) {
+  QHash<QString, Holders> out;
+  for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
+    QStringList quoted;
+    for (const QString& n : numbers.mid(from, kSlice)) quoted << db::sqlQuote(n);
+    db::Recordset rs =
+        database.open(QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名 FROM 员工档案 WHERE 员工档案.工号 In (") +
+                      quoted.join(u',') + u')');
+    for (; !rs.eof(); rs.moveNext()) {
+      Holders& h = out[rs.text(QStringLiteral("工号")).toCaseFolded()];
+      if (h.count++ == 0) h.firstName = rs.text(QStringLiteral("姓名"));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<preview::Column> applyColumns() {
+  std::vector<preview::Column> columns;
+  for (const host::RefColumn& ref : host::kBatchApply)
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply))
+    columns.push_back(
+        {ref.tableName(), ref.columnName(), host::names(host::addedColumns(), ref), ref.extraCondition()});
+  return columns;
+}
+
+QStringList applyExecutions(const Rows& rows) {
+  QStringList out;
+  out.reserve(qsizetype(rows.size()));
+  for (const Row& r : rows) out << applyBatch(r.oldNo, r.newNo);
+  return out;
+}
+
+ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin) {
+  ApplyPreview p;
+  if (rows.empty()) {
+    p.status = ApplyPreview::Status::NoRows;
+    return p;
+  }
+  QStringList numbers;
+  QSet<QString> seen;
+  for (const Row& r : rows)
+    for (const QString& n : {r.oldNo, r.newNo})
+      if (!seen.contains(n)) {
+        seen.insert(n);
+        numbers << n;
+      }
+  QHash<QString, Holders> reg = registerHolders(database, numbers);
+
+  // The apply's check first, on the register as read.
+  p.outcome = manualCheck(rows, [&reg](const QString& number) -> std::optional<QString> {
+    const auto it = reg.constFind(number.toCaseFolded());
+    if (it == reg.constEnd() || it->count == 0) return std::nullopt;
+    return it->firstName;
+  });
+  if (p.outcome.status != Status::Passed) {
+    p.status = ApplyPreview::Status::CheckFailed;
+    return p;
+  }
+  // Then its count before every row, the earlier rows' renames applied.
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const QString oldKey = rows[i].oldNo.toCaseFolded(), newKey = rows[i].newNo.toCaseFolded();
+    const qint64 held = reg.value(oldKey).count;
+    if (held != 1) {
+      p.status = ApplyPreview::Status::Stale;
+      p.staleRow = int(i);
+      p.staleOld = rows[i].oldNo;
+      return p;
+    }
+    if (oldKey != newKey) {
+      reg[newKey].count += held;
+      reg[oldKey].count = 0;
+    }
+  }
+
+  std::vector<preview::Pair> pairs;
+  pairs.reserve(rows.size());
+  for (const Row& r : rows) pairs.emplace_back(r.oldNo, r.newNo);
+  p.impact = preview::impact(database, applyColumns(), pairs);
+  p.executions = applyExecutions(rows);
+  p.caption = QStringLiteral("员工工号统一修改 %1人").arg(qulonglong(rows.size()));
+  preview::ScriptHeader header = origin;
+  if (header.time.isNull()) header.time = QDateTime::currentDateTime();
+  header.operation = p.caption;
+  p.script = preview::script(header, p.impact, p.executions);
+  p.fileName = QStringLiteral("员工工号统一修改_") + header.time.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+               QStringLiteral(".sql");
+  return p;
+}
+
+QString refusalMessage(const ApplyPreview& p) {
+  switch (p.status) {
+    case ApplyPreview::Status::NoRows: return QStringLiteral("没有要修改的员工");
+    case ApplyPreview::Status::Stale: return staleMessage(p.staleRow + 1, p.staleOld);
+    case ApplyPreview::Status::CheckFailed:
+      switch (p.outcome.status) {
+        case Status::Empty: return emptyMessage(p.outcome.row + 1);
+        case Status::Taken: return takenMessage(p.outcome.holderName);
+        case Status::Duplicate:
+          return QStringLiteral("第%1行与第%2行的新工号相同").arg(p.outcome.row + 1).arg(p.outcome.otherRow + 1);
+        case Status::Passed: break;
+      }
+      break;
+    case ApplyPreview::Status::Ready: break;
+  }
+  return QString();
+}
+
+}  // namespace batch

@@ -1,0 +1,57 @@
+#pragma once
+// What the batch apply will do, before it is done: the columns it rewrites (its own list, then the
+// columns the list misses with the administrator's added ones), the rows holding the old and the new
+// numbers of the work list in each, and the exact texts the apply sends as a T-SQL script.
+// Nothing here changes the database.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "ops/batch_logic.h"
+#include "ops/preview.h"
+
+namespace db {
+class Database;
+}
+
+namespace batch {
+
+// The columns the apply rewrites, in the order of applyStatements: the apply list, then
+// host::missingFrom of it (the administrator's added columns marked as added).
+std::vector<preview::Column> applyColumns();
+
+// The executions the apply sends inside its transaction, one per row in row order (a row whose
+// old and new numbers are equal included, as the apply sends it); the apply's register counts
+// before each are reads and no part of it.
+QStringList applyExecutions(const Rows& rows);
+
+struct ApplyPreview {
+  enum class Status {
+    Ready,
+    NoRows,  // the work list is empty
+    CheckFailed,  // the check the apply runs first stops (outcome says where)
+    Stale,  // the apply would reach a row whose old number the register does not hold exactly once
+  };
+  Status status = Status::Ready;
+  Outcome outcome;  // CheckFailed: the manual check's outcome
+  int staleRow = -1;  // Stale: the row (index from 0) and its old number
+  QString staleOld;
+  // Filled when Ready:
+  preview::Impact impact;  // employees: one per row, in row order
+  QStringList executions;
+  QString caption;  // "员工工号统一修改 3人"
+  QString script;
+  QString fileName;  // a file name for the script
+};
+
+// The preview of applying rows. The register is read once for all the rows' numbers (in slices
+// of 500): the apply's check (manual, as the apply runs it) and its register count before each
+// row are replayed on what was read, the earlier rows' renames included. Then one count per
+// column for all numbers together. origin gives the script header's server, database and login;
+// a time left null is now. Reads only. Throws db::DbError.
+ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin);
+
+// The reason a preview is refused, as the apply would report it ("" when Ready).
+QString refusalMessage(const ApplyPreview& p);
+
+}  // namespace batch

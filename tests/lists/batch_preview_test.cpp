@@ -1,0 +1,247 @@
+// The impact preview of the batch apply: the columns it rewrites (its list, the columns the list
+// misses, the added ones), the rows holding the work list's old and new numbers in each, the
+// script of exactly what the apply then sends; and the batch window's preview button.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/old_new_export.h"
+#include "ops/added_columns.h"
+#include "ops/batch_ops.h"
+#include "ops/batch_preview.h"
+#include "ops/connection.h"
+#include "preview/preview_window.h"
+#include "renumber_batch/batch_window.h"
+#include "tests/batch/batch_fixture.h"
+#include "tests/support/db_snapshot.h"
+#include "widgets/flex_grid.h"
+
+using namespace batch;
+using testdb::snapshot;
+using testdb::Snapshot;
+
+namespace {
+
+const bool kWired = (wireFeatures(), true);
+
+// The statements a script holds, batch by batch, without its comment lines and the transaction
+// frame the embedded engine runs through its own transaction calls.
+QStringList scriptStatements(const QString& script) {
+  const QStringList frame{u"SET XACT_ABORT ON"_s, u"BEGIN TRANSACTION"_s, u"COMMIT TRANSACTION"_s};
+  QStringList out;
+  for (const QString& batch : db::Database::splitBatches(script)) {
+    QStringList lines;
+    for (const QString& line : batch.split(u"\r\n"_s))
+      if (!line.startsWith(u"--"_s)) lines << line;
+    const QString statement = lines.join(u"\r\n"_s);
+    if (!statement.trimmed().isEmpty() && !frame.contains(statement)) out << statement;
+  }
+  return out;
+}
+
+QStringList writes(const QStringList& statements) {
+  QStringList out;
+  for (const QString& s : statements)
+    if (!s.trimmed().startsWith(u"SELECT"_s, Qt::CaseInsensitive)) out << s;
+  return out;
+}
+
+// Two listed employees 1001 and 1002 (rule 1, new numbers 11001 and 11002); 1001 in every table
+// of the apply list; three pay slips already under 11002; the added column 门禁卡.持卡人 holding
+// 1001 twice, 11002 once and 1002 once.
+class BatchPreview : public BatchData {
+ protected:
+  db::Database& database = ops::sharedConnection();
+  const Rows rows{{u"1001"_s, u"11001"_s}, {u"1002"_s, u"11002"_s}};
+  preview::ScriptHeader origin;
+
+  void SetUp() override {
+    BatchData::SetUp();
+    (void)kWired;
+    addListed({u"1001"_s, u"1002"_s});
+    testdata::references(host::kBatchApply, u"1001"_s);
+    h.exec(u"INSERT INTO 工资单明细 (员工编号) VALUES ('11002') "_s.repeated(3));
+    h.exec(u"CREATE TABLE 门禁卡 (ID INTEGER PRIMARY KEY, 持卡人 TEXT)"_s);
+    h.exec(
+        u"INSERT INTO 门禁卡 (持卡人) VALUES ('1001') INSERT INTO 门禁卡 (持卡人) VALUES ('1001') "
+        "INSERT INTO 门禁卡 (持卡人) VALUES ('11002') INSERT INTO 门禁卡 (持卡人) VALUES ('1002')"_s);
+    const QString file = h.dir() + u"/renumber.ini"_s, key = u"sqlite:"_s + h.databasePath();
+    ASSERT_EQ(added::Store(file, key).add({u"门禁卡"_s, u"持卡人"_s}), QString());
+    added::setCurrent(file, key);
+    origin = {u"hr-sql01"_s, u"Tarnholm"_s, u"hradmin"_s, QDateTime(QDate(2026, 3, 9), QTime(14, 5, 6)), {}};
+  }
+  void TearDown() override { added::setCurrent(QString(), QString()); }
+
+  qint64 count(const preview::Column& c, const QString& number) {
+    return h
+        .value(u"SELECT COUNT(*) FROM "_s + c.table + u" WHERE "_s + c.column + u'=' + db::sqlQuote(number) + c.extra)
+        .toLongLong();
+  }
+};
+
+TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
+  const std::vector<preview::Column> columns = applyColumns();
+  ASSERT_EQ(columns.size(), host::allColumns().size());  // the apply rewrites every column
+  EXPECT_EQ(columns.front().table + u'.' + columns.front().column, u"员工档案.工号"_s);
+  EXPECT_EQ(columns.back().table + u'.' + columns.back().column, u"门禁卡.持卡人"_s);
+  for (const preview::Column& c : columns) EXPECT_EQ(c.added, c.table == u"门禁卡"_s) << c.table.toStdString();
+  // Column names compare regardless of case, also beyond ASCII.
+  EXPECT_TRUE(host::sameColumn({u8"操作证New", u8"Gh", u8""}, {u8"操作证new", u8"gH", u8""}));
+  EXPECT_TRUE(host::sameColumn({u8"Ärger", u8"工号", u8""}, {u8"ärger", u8"工号", u8""}));
+  EXPECT_FALSE(host::sameColumn({u8"操作证New", u8"工号", u8""}, {u8"操作证News", u8"工号", u8""}));
+  EXPECT_FALSE(host::sameColumn({u8"门禁卡", u8"工号", u8""}, {u8"门禁表", u8"工号", u8""}));
+
+  const Snapshot before = snapshot();
+  h.clearStatements();
+  const ApplyPreview p = previewApply(database, rows, origin);
+  ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
+  // Reads only: the register once, then one count per column for all numbers together.
+  EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join(u'\n').toStdString();
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 1);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  ASSERT_EQ(p.impact.columns.size(), columns.size());
+  qint64 totalOld = 0, totalNew = 0, moved1001 = 0;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const preview::ColumnImpact& c = p.impact.columns[i];
+    SCOPED_TRACE((c.column.table + u'.' + c.column.column).toStdString());
+    EXPECT_EQ(c.column.table, columns[i].table);
+    EXPECT_EQ(c.column.column, columns[i].column);
+    EXPECT_EQ(c.oldRows, count(c.column, u"1001"_s) + count(c.column, u"1002"_s));
+    EXPECT_EQ(c.newRows, count(c.column, u"11001"_s) + count(c.column, u"11002"_s));
+    totalOld += c.oldRows;
+    totalNew += c.newRows;
+    moved1001 += count(c.column, u"1001"_s);
+  }
+  EXPECT_GT(moved1001, qint64(host::kBatchApply.size()));  // every table of the list, and more
+  EXPECT_EQ(p.impact.totalOld, totalOld);
+  EXPECT_EQ(p.impact.totalNew, 4);  // three pay slips and the door card
+  EXPECT_EQ(p.impact.totalNew, totalNew);
+  EXPECT_EQ(p.impact.columns.back().oldRows, 3);
+  EXPECT_EQ(p.impact.columns.back().newRows, 1);
+
+  ASSERT_EQ(p.impact.employees.size(), 2u);
+  const preview::EmployeeImpact &e1 = p.impact.employees[0], &e2 = p.impact.employees[1];
+  EXPECT_EQ(QStringList({e1.oldNo, e1.newNo, e2.oldNo, e2.newNo}),
+            QStringList({u"1001"_s, u"11001"_s, u"1002"_s, u"11002"_s}));
+  EXPECT_EQ(e1.rowsMoved, moved1001);
+  EXPECT_EQ(e1.newRows, 0);
+  EXPECT_EQ(e2.rowsMoved, 2);  // the register and the door card
+  EXPECT_EQ(e2.newRows, 4);
+}
+
+TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
+  testdata::employee({.number = u"1003"_s, .name = u"员工3"_s, .category = u"保安"_s, .position = u"P01"_s});
+  // The third row keeps its number: the apply sends it all the same.
+  const Rows three{rows[0], rows[1], {u"1003"_s, u"1003"_s}};
+  const ApplyPreview p = previewApply(database, three, origin);
+  ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
+  EXPECT_EQ(p.caption, u"员工工号统一修改 3人"_s);
+  EXPECT_EQ(p.fileName, u"员工工号统一修改_20260309_140506.sql"_s);
+  EXPECT_EQ(p.impact.employees[2].rowsMoved, 0);
+  EXPECT_TRUE(p.script.startsWith(
+      u"-- renumber 修改脚本：员工工号统一修改 3人\r\n-- 服务器：hr-sql01  数据库：Tarnholm  登录：hradmin\r\n"
+      "-- 生成时间：2026-03-09 14:05:06\r\n"_s))
+      << p.script.left(300).toStdString();
+  EXPECT_TRUE(
+      p.script.contains(u"SET XACT_ABORT ON\r\ngo\r\nBEGIN TRANSACTION\r\ngo\r\n Update 员工档案 set 工号='11001'"_s));
+  EXPECT_TRUE(p.script.endsWith(u"COMMIT TRANSACTION\r\ngo\r\n"_s));
+  EXPECT_EQ(QString::fromUtf8(preview::scriptFile(p.script).mid(3)), p.script);
+
+  const QStringList statements = scriptStatements(p.script);
+  ASSERT_EQ(statements.size(), 3);
+  EXPECT_EQ(statements[2], applyBatch(u"1003"_s, u"1003"_s));
+  EXPECT_TRUE(statements[0].endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
+
+  // The script on the embedded engine, in a transaction taken back afterwards.
+  const Snapshot before = snapshot();
+  database.begin();
+  for (const QString& s : statements) database.execute(s);
+  const Snapshot byScript = snapshot();
+  database.rollback();
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  std::vector<host::RefColumn> applied(host::kBatchApply.begin(), host::kBatchApply.end());
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply)) applied.push_back(ref);
+  EXPECT_EQ(testdb::difference(testdb::renamed(testdb::renamed(before, applied, u"1001"_s, u"11001"_s), applied,
+                                               u"1002"_s, u"11002"_s),
+                               byScript),
+            QString());
+
+  h.clearStatements();
+  ASSERT_TRUE(applyRows(database, three).applied());
+  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
+  EXPECT_EQ(h.column(u"SELECT 持卡人 FROM 门禁卡 ORDER BY ID"_s),
+            (QStringList{u"11001"_s, u"11001"_s, u"11002"_s, u"11002"_s}));
+}
+
+TEST_F(BatchPreview, RefusesWhatTheApplyRefuses) {
+  const auto refusal = [&](const Rows& r) {
+    const ApplyPreview p = previewApply(database, r, origin);
+    return std::pair{p.status, refusalMessage(p)};
+  };
+  // The same old number twice: the apply stops at the second row, its number already moved.
+  const Rows twice{rows[0], {u"1001"_s, u"11005"_s}};
+  EXPECT_EQ(refusal(twice), std::pair(ApplyPreview::Status::Stale, staleMessage(2, u"1001"_s)));
+  EXPECT_EQ(applyRows(database, twice).staleRow, 1);
+  // A new number an employee holds, as the apply's check finds it.
+  EXPECT_EQ(refusal({{u"1001"_s, u"1002"_s}}), std::pair(ApplyPreview::Status::CheckFailed, takenMessage(u"员工2"_s)));
+  EXPECT_EQ(refusal({}).first, ApplyPreview::Status::NoRows);
+  // An employee gone meanwhile.
+  h.exec(u"DELETE FROM 员工档案 WHERE 工号='1002'"_s);
+  EXPECT_EQ(refusal(rows), std::pair(ApplyPreview::Status::Stale, staleMessage(2, u"1002"_s)));
+  EXPECT_EQ(applyRows(database, rows).staleRow, 1);
+  h.exec(u"DROP TABLE 门禁卡"_s);
+  const Snapshot dropped = snapshot();
+  EXPECT_THROW(previewApply(database, {rows[0]}, origin), db::DbError);
+  EXPECT_EQ(testdb::difference(dropped, snapshot()), QString());
+  EXPECT_FALSE(database.inTransaction());
+}
+
+// ---- The batch window's preview button ------------------------------------------------------
+
+TEST_F(BatchPreview, TheButtonFollowsTheApplyAndShowsThePerEmployeeGrid) {
+  auto& w = h.open<frm员工工号统一修改>();
+  EXPECT_EQ(w.Command6->text(), u"影响预览"_s);
+  w.Combo1->setCurrentIndex(w.Combo1->findText(u"1 保安类"_s));
+  w.Command1->click();
+  w.Command2->click();
+  EXPECT_FALSE(w.Command3->isEnabled());
+  EXPECT_FALSE(w.Command6->isEnabled());
+  w.Command3->setEnabled(true);  // as after the export window
+  ASSERT_TRUE(w.Command6->isEnabled());
+
+  const Snapshot before = snapshot();
+  w.Command6->click();
+  EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join(u'\n').toStdString();
+  ASSERT_TRUE(shared_window::exists<frm影响预览>());
+  auto& v = shared_window::instance<frm影响预览>();
+  EXPECT_TRUE(v.isVisible());
+  EXPECT_TRUE(v.Label1->text().startsWith(u"员工工号统一修改 2人"_s));
+  EXPECT_TRUE(v.MSFlexGrid2->isVisible());
+  ASSERT_EQ(v.MSFlexGrid2->Rows(), 3);
+  EXPECT_EQ(QStringList({v.MSFlexGrid2->TextMatrix(2, 1), v.MSFlexGrid2->TextMatrix(2, 2),
+                         v.MSFlexGrid2->TextMatrix(2, 3), v.MSFlexGrid2->TextMatrix(2, 4)}),
+            QStringList({u"1002"_s, u"11002"_s, u"2"_s, u"4"_s}));
+  const QString path = h.dir() + u"/batch.sql"_s;
+  h.chooseFile(path);
+  v.Command1->click();
+  QFile saved(path);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(scriptStatements(QString::fromUtf8(saved.readAll().mid(3))), applyExecutions(rows));
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  // An edited number disables both; a failing check shows in the window as the apply's does.
+  w.Command3->setEnabled(false);
+  EXPECT_FALSE(w.Command6->isEnabled());
+  w.Command3->setEnabled(true);
+  w.MSFlexGrid1->setTextMatrix(2, 2, u"1001"_s);
+  w.Command6->click();
+  EXPECT_EQ(w.Label2->text(), takenMessage(u"员工1"_s));
+  EXPECT_FALSE(w.Command6->isEnabled());
+}
+
+}  // namespace
