@@ -370,8 +370,8 @@ Line measurePreview(const Context& cx) {
   }
   Line line;
   line.id = QStringLiteral("7");
-  line.measure = QStringLiteral("impact preview of %1 employees: rows per column under the old and new numbers")
-                     .arg(olds.size());
+  line.measure =
+      QStringLiteral("impact preview of %1 employees: rows per column under the old and new numbers").arg(olds.size());
   line.toolMs = median(times);
   line.toolNote = QStringLiteral("%1 rows would move").arg(impact.totalOld);
   cost.to(&line);

@@ -1,10 +1,13 @@
 #include "ops/batch_preview.h"
 
+#include <algorithm>
+
 #include <QHash>
 #include <QSet>
 
 #include "db/database.h"
 #include "host/host_tables.h"
+#include "ops/batch_ops.h"
 
 namespace batch {
 
@@ -47,9 +50,14 @@ std::vector<preview::Column> applyColumns() {
 }
 
 QStringList applyExecutions(const Rows& rows) {
+  // As the apply sends them: kRowsPerExecution rows' texts joined into one execution.
   QStringList out;
-  out.reserve(qsizetype(rows.size()));
-  for (const Row& r : rows) out << applyBatch(r.oldNo, r.newNo);
+  for (std::size_t from = 0; from < rows.size(); from += std::size_t(batch::kRowsPerExecution)) {
+    QString text;
+    for (std::size_t i = from; i < std::min(rows.size(), from + std::size_t(batch::kRowsPerExecution)); ++i)
+      text += applyBatch(rows[i].oldNo, rows[i].newNo);
+    out << text;
+  }
   return out;
 }
 

@@ -19,6 +19,7 @@
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
 #include "widgets/text_filters.h"
+#include "widgets/wait_cursor.h"
 
 using namespace batch;
 

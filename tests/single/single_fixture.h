@@ -13,6 +13,7 @@
 #include "ops/connection.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
+#include "tests/support/test_data.h"
 
 class SingleOrganisation : public ::testing::Test {
  protected:
@@ -20,34 +21,47 @@ class SingleOrganisation : public ::testing::Test {
   db::Database& database = ops::sharedConnection();
 
   void SetUp() override {
-    h.exec(
-        "INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D01', '综合部')  "
-        "INSERT INTO 职能部门new (职能部门编号, 职能部门名称) VALUES ('D02', '工程部')  "
-        "INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('01', '管理岗')  "
-        "INSERT INTO 岗位类别 (岗位类别编号, 岗位类别名称) VALUES ('02', '技术岗')  "
-        "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P01', '主管', 'D01', '01') "
-        "INSERT INTO 岗位信息New (岗位代号, 岗位名称, 职能部门代号, 岗位类别代号) VALUES ('P02', '技工', 'D02', '02')  "
-        "INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('01', '管理人员', '18')  "
-        "INSERT INTO 员工类别 (类别编号, 类别名称, 类别码) VALUES ('02', '临时工', NULL)");
+    testdata::department("D01", "综合部");
+    testdata::department("D02", "工程部");
+    testdata::positionCategory("01", "管理岗");
+    testdata::positionCategory("02", "技术岗");
+    testdata::position("P01", "主管", "D01", "01");
+    testdata::position("P02", "技工", "D02", "02");
+    testdata::employeeCategory("01", "管理人员", "18");
+    testdata::employeeCategory("02", "临时工");
+  }
+
+  // The value of an SQL literal as the tests write it: NULL, or '...' with its quotes doubled.
+  static QString literal(const QString& sql) {
+    if (sql == "NULL") return QString();
+    return sql.mid(1, sql.size() - 2).replace("''", "'");
   }
 
   void addEmployee(const QString& number, const QString& name, const QString& category = "管理人员",
                    const QString& position = "P01", const QString& idCard = "110101199001011234") {
-    h.exec("INSERT INTO 员工档案 (工号, 姓名, 性别, 身份证号码, 员工类别, 岗位编号) VALUES (" + db::sqlQuote(number) +
-           ", " + db::sqlQuote(name) + ", '男', " + db::sqlQuote(idCard) + ", " + db::sqlQuote(category) + ", " +
-           (position.isEmpty() ? QString("NULL") : db::sqlQuote(position)) + ")");
+    testdata::employee({.number = number, .name = name, .category = category, .position = position, .idCard = idCard});
   }
   void addRule(int ruleCode, const QString& pattern = "'000'", const QString& code = "18") {
-    h.exec("INSERT INTO 员工工号编码规则名称 (类别码, 编码类别名称, 编码规则, 流水号位数) VALUES (" +
-           db::sqlQuote(code) + ", '管理编号', " + QString::number(ruleCode) + ", " + pattern + ")");
+    testdata::rule(code, "管理编号", ruleCode, literal(pattern));
   }
   // A specific rule row, values given as SQL literals (NULL or '...'); returns its ID.
   QString addRuleRow(const QString& dept, const QString& deptCode, const QString& posCat, const QString& posCode,
                      const QString& serial, const QString& code = "'18'") {
-    h.exec(
-        "INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号) VALUES (" +
-        code + ", " + dept + ", " + deptCode + ", " + posCat + ", " + posCode + ", '00000', " + serial + ")");
-    return h.value("SELECT MAX(ID) FROM 员工工号编码规则");
+    if (code == "''") {  // the builder writes an empty text as Null; this row needs the empty text
+      h.exec(
+          "INSERT INTO 员工工号编码规则 (类别代码, 部门编号, 部门代码, 岗位类别, 岗位代码, 流水号位数, 流水号) "
+          "VALUES ('', " +
+          dept + ", " + deptCode + ", " + posCat + ", " + posCode + ", '00000', " + serial + ")");
+      return h.value("SELECT MAX(ID) FROM 员工工号编码规则");
+    }
+    return QString::number(
+        testdata::ruleRow({.code = literal(code),
+                           .department = literal(dept),
+                           .departmentCode = literal(deptCode),
+                           .positionCategory = literal(posCat),
+                           .positionCode = literal(posCode),
+                           .pattern = "00000",
+                           .serial = serial == "NULL" ? std::nullopt : std::optional<int>(serial.toInt())}));
   }
 
   // Employees 0007 (张三, post P01) and 0099 (李四, post P02), each the holder of its post, and a
