@@ -8,6 +8,7 @@
 
 #include "ops/batch_ops.h"
 #include "tests/batch/batch_fixture.h"
+#include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/test_data.h"
 
@@ -82,7 +83,7 @@ TEST_F(BatchKilled, ApplyAndStagingAreWhollyBeforeOrWhollyAfter) {
   for (int i = 0; i < 400; ++i)
     values << u"('%1', '员工%1', '保安', %2)"_s.arg(1000 + i).arg(i % 4 ? u"'P01'"_s : u"NULL"_s);
   h.exec(u"INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES "_s + values.join(u", "_s));
-  for (int n : {1000, 1001, 1399}) testdata::references(host::allColumns(), QString::number(n));
+  for (int n : {1000, 1001, 1399}) testdata::references(pinned::refColumns(), QString::number(n));
   const testdb::Snapshot before = testdb::snapshot();
   QFile rows(h.dir() + u"/rows.txt"_s);
   ASSERT_TRUE(rows.open(QIODevice::WriteOnly));

@@ -4,6 +4,7 @@
 #include "ops/holders.h"
 #include "ops/rule_store.h"
 #include "tests/batch/batch_fixture.h"
+#include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"
 
 namespace {
@@ -58,7 +59,7 @@ class BatchApplyOps : public BatchData {
     BatchData::SetUp();
     addListed(olds);
     testdata::employee({.number = "4004", .name = "别人", .category = "工程", .position = "P01"});
-    for (const QString& n : olds + QStringList{u"4004"_s}) testdata::references(host::allColumns(), n);
+    for (const QString& n : olds + QStringList{u"4004"_s}) testdata::references(pinned::refColumns(), n);
     h.clearStatements();
   }
 };
@@ -116,7 +117,7 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
                                      {u"11003"_s, u"工资单明细 1行，考勤表详细 2行"_s}}));
   // One query for all the columns and numbers; the unchanged row's own number is none of them.
   EXPECT_EQ(h.statements(),
-            QStringList{ops::holdersUnionSql(host::allColumns(), {u"11001"_s, u"11002"_s, u"11003"_s})});
+            QStringList{ops::holdersUnionSql(pinned::refColumns(), {u"11001"_s, u"11002"_s, u"11003"_s})});
   EXPECT_FALSE(h.statements()[0].contains(u"'4004'"_s));
 }
 
@@ -124,8 +125,8 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
 TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   testdata::employee({.number = "12", .name = "无岗", .category = "保安"});
   testdata::employee({.number = "34", .name = "有岗", .category = "保安", .position = "P01"});
-  testdata::references(host::allColumns(), u"12"_s);
-  testdata::references(host::allColumns(), u"34"_s);
+  testdata::references(pinned::refColumns(), u"12"_s);
+  testdata::references(pinned::refColumns(), u"34"_s);
   EXPECT_EQ(noPositionCount(shared()), 1);
   const testdb::Snapshot before = testdb::snapshot();
   testdb::rawExec(u"CREATE TRIGGER locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"_s);

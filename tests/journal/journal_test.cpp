@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 
 #include "tests/journal/journal_fixture.h"
+#include "tests/support/pinned_columns.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -21,7 +22,7 @@ using testdb::snapshot;
 // The rows per column a renumber of number moves, counted on the database as it is.
 std::vector<journal::ColumnRows> expectedRows(Harness& h, const QString& number) {
   std::vector<journal::ColumnRows> out;
-  for (const host::RefColumn& ref : host::allColumns()) {
+  for (const host::RefColumn& ref : pinned::refColumns()) {
     const qint64 n = h.value("SELECT COUNT(*) FROM " + ref.tableName() + " WHERE " + ref.columnName() + "=" +
                              db::sqlQuote(number) + ref.extraCondition())
                          .toLongLong();
@@ -41,9 +42,9 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   const QString batch = single::renumberBatch("0007", "0012") + single::serialStatement(5, rowId);
   // Inside the transaction: the count of the old number, the name, one count per column, the batch.
   const QStringList sent = h.statements();
-  ASSERT_EQ(sent.size(), qsizetype(host::allColumns().size()) + 3);
+  ASSERT_EQ(sent.size(), qsizetype(pinned::refColumns().size()) + 3);
   EXPECT_EQ(sent[1], "SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN ('0007')");
-  EXPECT_EQ(sent[2], journal::countSql(host::allColumns().front(), {"0007"}));
+  EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns().front(), {"0007"}));
   EXPECT_EQ(sent.last(), batch);
 
   const std::vector<journal::Entry> entries = all();

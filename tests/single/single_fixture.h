@@ -12,6 +12,7 @@
 #include "host/host_tables.h"
 #include "ops/connection.h"
 #include "tests/support/db_snapshot.h"
+#include "tests/support/pinned_columns.h"
 #include "tests/support/harness.h"
 #include "tests/support/test_data.h"
 
@@ -75,7 +76,7 @@ class SingleOrganisation : public ::testing::Test {
                         "UPDATE 岗位信息New SET 工号='0099' WHERE 岗位代号='P02'",
                         "INSERT INTO XZ文件记录 (拟稿人, 盖章人) VALUES ('0007', '0007')",
                         "INSERT INTO 员工档案temp (工号, 类型) VALUES ('0007', '新员工入职')"};
-    for (const host::RefColumn& ref : host::allColumns()) {
+    for (const host::RefColumn& ref : pinned::refColumns()) {
       const QString table = ref.tableName();
       if (table == "员工档案" || table.compare("岗位信息new", Qt::CaseInsensitive) == 0) continue;
       const bool typed = !ref.extraCondition().isEmpty();

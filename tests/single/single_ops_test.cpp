@@ -8,6 +8,7 @@
 #include "ops/single_logic.h"
 #include "ops/single_ops.h"
 #include "tests/single/single_fixture.h"
+#include "tests/support/pinned_columns.h"
 
 using namespace single;
 using testdb::snapshot;
@@ -186,7 +187,7 @@ TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
   EXPECT_EQ(h.statements(),
             (QStringList{registerCountQuery("0007"), renumberBatch("0007", "0012") + serialStatement(5, rowId)}));
 
-  const std::vector<host::RefColumn> all = host::allColumns();
+  const std::vector<host::RefColumn> all = pinned::refColumns();
   const Snapshot expected = testdb::renamedColumn(testdb::renamed(before, all, "0007", "0012"), "员工工号编码规则",
                                                   "流水号", "2", "5", "ID=" + rowId);
   EXPECT_EQ(testdb::difference(expected, snapshot()), QString());
@@ -207,7 +208,7 @@ TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
 TEST_F(SingleOpsRenumber, RecordsHoldingTheNewNumber) {
   h.clearStatements();
   EXPECT_EQ(recordsHolding(database, "0345"), QString());
-  const std::vector<host::RefColumn> all = host::allColumns();
+  const std::vector<host::RefColumn> all = pinned::refColumns();
   ASSERT_EQ(h.statements().size(), static_cast<qsizetype>(all.size()));  // one query per column
   EXPECT_EQ(h.statements().first(), ops::holdersSql(all.front(), {"0345"}));
   h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('0345') ").repeated(3) +

@@ -275,6 +275,14 @@ std::vector<PinnedColumn> missingFrom(const std::vector<PinnedColumn>& list) {
   return out;
 }
 
+std::vector<host::RefColumn> refColumns() {
+  std::vector<host::RefColumn> out;
+  for (const PinnedColumn& c : allColumns())
+    out.push_back({reinterpret_cast<const char8_t*>(c.table), reinterpret_cast<const char8_t*>(c.column),
+                   c.tableName() == "员工档案temp" ? u8" AND 类型='档案信息修改'" : u8""});
+  return out;
+}
+
 QList<host::Table> testSchema() {
   QList<host::Table> out;
   for (const host::Table& t : host::tables())

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/host_schema.h"
+#include "host/host_tables.h"
 
 namespace db {
 class Database;
@@ -34,6 +35,10 @@ const std::vector<PinnedColumn>& allColumns();
 // The columns of allColumns() that a list misses, in that order (tables and columns compared
 // without regard to case).
 std::vector<PinnedColumn> missingFrom(const std::vector<PinnedColumn>& list);
+
+// allColumns() as column references (the staging copy 员工档案temp with the condition on the kind
+// of record the renumbers move), for tests that seed or count rows in every column.
+std::vector<host::RefColumn> refColumns();
 
 // The host schema with its reference tables made from allColumns() instead of the tool's lists
 // (core and rule tables, and the data columns beside the numbers, as the host schema has them).
