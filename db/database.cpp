@@ -1,5 +1,7 @@
 #include "db/database.h"
 
+#include <chrono>
+
 #include "db/engine.h"
 #include "db/odbc_connection.h"
 #include "db/tsql_tokens.h"
@@ -83,28 +85,28 @@ bool Database::openSqlServer(const QString& uid, const QString& pwd, const QStri
 bool Database::openOdbc(const QString& connectionString, int loginTimeoutSeconds, QString* error) {
   close();
   QString text;
-  engine_ = openOdbcEngine(connectionString, loginTimeoutSeconds, &text);
+  adopt(openOdbcEngine(connectionString, loginTimeoutSeconds, &text));
   return engine_ ? true : failed(error, text);
 }
 
 bool Database::adoptSqlServerConnection(const QString& qtConnectionName, QString* error) {
   close();
   QString text;
-  engine_ = sqlServerEngineOn(qtConnectionName, &text);
+  adopt(sqlServerEngineOn(qtConnectionName, &text));
   return engine_ ? true : failed(error, text);
 }
 
 bool Database::openSqlite(const QString& path, QString* error) {
   close();
   QString text;
-  engine_ = openSqliteEngine(path, false, &text);
+  adopt(openSqliteEngine(path, false, &text));
   return engine_ ? true : failed(error, text);
 }
 
 bool Database::createSqlite(const QString& path, QString* error) {
   close();
   QString text;
-  engine_ = openSqliteEngine(path, true, &text);
+  adopt(openSqliteEngine(path, true, &text));
   return engine_ ? true : failed(error, text);
 }
 
@@ -118,8 +120,43 @@ EngineKind Database::kind() const { return engine_ ? engine_->kind() : EngineKin
 QString Database::connectionName() const { return engine_ ? engine_->connectionName() : QString(); }
 
 Engine& Database::engine() {
+  if (inBusyHook_) throw DbError(QStringLiteral("The database is busy with other work; try again when it is done."));
   if (!engine_) throw DbError(QStringLiteral("The database connection is not open."));
   return *engine_;
+}
+
+namespace {
+qint64 nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+void Database::adopt(std::unique_ptr<Engine> engine) {
+  engine_ = std::move(engine);
+  if (engine_) engine_->busy = [this] { return busy(); };
+}
+
+void Database::setBusyHook(BusyHook hook) {
+  busyHook_ = std::move(hook);
+  lastBusyCall_ = nowMs();
+}
+
+void Database::setBusyIntervalMs(int ms) { busyIntervalMs_ = ms; }
+
+bool Database::busy() {
+  if (!busyHook_ || inBusyHook_) return true;
+  if (nowMs() - lastBusyCall_ < busyIntervalMs_) return true;
+  inBusyHook_ = true;
+  bool goOn = false;
+  try {
+    goOn = busyHook_();
+  } catch (...) {
+    goOn = false;  // a hook that fails stops the work; it never unwinds through the engine
+  }
+  inBusyHook_ = false;
+  lastBusyCall_ = nowMs();
+  return goOn;
 }
 
 void Database::logStatement(const QString& sql) {

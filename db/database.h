@@ -141,13 +141,31 @@ class Database {
   using StatementObserver = std::function<void(const QString& sql)>;
   void setStatementObserver(StatementObserver observer);  // an empty one removes it
 
+  // Long work keeps its window answering through a busy hook: while one is set, the engine calls
+  // it while a statement runs, at most every kBusyIntervalMs (on the embedded engine during the
+  // statement's own work and between the statements of a text; on SQL Server between the results
+  // of a batch). The hook may let the event loop run, but must not use this database: a call made
+  // from inside it throws DbError. It returns false to stop the work: the embedded engine
+  // interrupts the running statement, SQL Server's batch is read to its end, and the call then
+  // throws DbError (a transaction around it is to be rolled back, as after any failure).
+  using BusyHook = std::function<bool()>;
+  static constexpr int kBusyIntervalMs = 25;
+  void setBusyHook(BusyHook hook);  // an empty one removes it
+  void setBusyIntervalMs(int ms);  // kBusyIntervalMs unless set (tests set 0: every chance)
+
   // The underlying Qt connection name (for tests and tools).
   QString connectionName() const;
 
  private:
   std::unique_ptr<Engine> engine_;
   StatementObserver observer_;
+  BusyHook busyHook_;
+  bool inBusyHook_ = false;
+  qint64 lastBusyCall_ = 0;
+  int busyIntervalMs_ = kBusyIntervalMs;
   bool inTransaction_ = false;
+  bool busy();
+  void adopt(std::unique_ptr<Engine> engine);
   void logStatement(const QString& sql);
   Engine& engine();
 };

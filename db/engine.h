@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -63,6 +64,10 @@ class Engine {
   virtual void begin();
   virtual void commit();
   virtual void rollback();
+
+  // Called by the engine while a statement runs (see Database::setBusyHook); false asks it to
+  // stop. Set by the database that owns the engine.
+  std::function<bool()> busy;
 
  protected:
   // A forward-only query on this connection; it is emptied when the connection closes, so a

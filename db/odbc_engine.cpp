@@ -167,9 +167,12 @@ class OdbcEngine : public Engine {
   // Reads every result of an executed batch, calling onRows for each result set and then reading
   // what onRows left of its rows; the first failure, wherever it comes, is thrown (a conversion
   // that fails on a row of a later result set fails the batch).
+  // Between the results the busy hook runs; a stop asked there is thrown once every result is read.
   template <class F>
-  static void walkResults(QSqlQuery& q, F onRows) {
+  void walkResults(QSqlQuery& q, F onRows) {
+    bool stop = false;
     do {
+      if (busy && !busy()) stop = true;
       if (q.isSelect()) {
         onRows();
         while (!q.lastError().isValid() && q.next()) {}
@@ -177,6 +180,7 @@ class OdbcEngine : public Engine {
       if (q.lastError().isValid()) fail(q.lastError());
     } while (q.nextResult());
     if (q.lastError().isValid()) fail(q.lastError());
+    if (stop) throw DbError(QStringLiteral("The work was stopped."));
   }
 };
 

@@ -116,7 +116,10 @@ class SqliteEngine : public Engine {
   }
 
   void execute(const QString& sql) override {
-    for (const QString& statement : translateTsqlToSqlite(sql)) run(statement);
+    for (const QString& statement : translateTsqlToSqlite(sql)) {
+      if (busy && !busy()) throw DbError(QStringLiteral("interrupted"));
+      run(statement);
+    }
   }
 
   qint64 insert(const QString& insertSql, const QVariantList& values) override {
@@ -133,6 +136,15 @@ class SqliteEngine : public Engine {
     if (sqlite3_get_autocommit(handle())) return;  // already rolled back (RAISE(ROLLBACK) in a trigger)
     Engine::rollback();
   }
+
+  // The busy hook runs during a statement's own work, every kProgressSteps steps of SQLite's
+  // machine; a stop interrupts the statement (SQLite then rolls back a change it had begun).
+  static constexpr int kProgressSteps = 1000;
+  static int onProgress(void* engine) {
+    const auto* self = static_cast<const SqliteEngine*>(engine);
+    return self->busy && !self->busy() ? 1 : 0;
+  }
+  void watchProgress() { sqlite3_progress_handler(handle(), kProgressSteps, &SqliteEngine::onProgress, this); }
 
   sqlite3* handle() const { return *static_cast<sqlite3* const*>(connection().driver()->handle().constData()); }
 
@@ -202,7 +214,10 @@ std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QStri
 
   auto engine = std::make_unique<SqliteEngine>(newConnectionName());
   const QString failure = connect(*engine, file.absoluteFilePath(), create);
-  if (failure.isEmpty()) return engine;
+  if (failure.isEmpty()) {
+    engine->watchProgress();
+    return engine;
+  }
   *error = prefix + failure;
   return nullptr;  // the engine removes its connection
 }

@@ -31,18 +31,7 @@ std::vector<RuleEntry> ruleEntries(db::Database& database) {
 
 namespace {
 
-// Calls the progress between slices of work; a stop throws Cancelled (the caller's transaction,
-// if any, rolls back as the exception leaves it).
-class Stepper {
- public:
-  explicit Stepper(const Progress& progress) : progress_(progress) {}
-  void operator()(int done, int total) const {
-    if (progress_ && !progress_(done, total)) throw Cancelled();
-  }
-
- private:
-  const Progress& progress_;
-};
+using ops::Stepper;
 
 // The register's numbers compare without regard to case, as the database compares them.
 QString key(const QString& number) { return number.toCaseFolded(); }
@@ -89,15 +78,17 @@ constexpr int kCandidatesAhead = 4;
 }  // namespace
 
 Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber, const Progress& progress) {
-  const Stepper step(progress);
-  constexpr int kRowsPerStep = 500;
-  Listing out;
-  {
+  const Stepper step(progress, database);
+  return step.run([&] {
+    constexpr int kRowsPerStep = 500;
+    Listing out;
+    std::optional<qint64> unlisted;  // every listed row carries the count
     step(0, 0);
     db::Recordset rs = database.open(listingSql(categoryCode));
     std::optional<QString> previous;
     for (int read = 1; !rs.eof(); rs.moveNext(), ++read) {
       if (read % kRowsPerStep == 0) step(read, 0);
+      if (!unlisted) unlisted = rs.field(QStringLiteral("未列人数")).toLongLong();
       const bool numberNull = rs.isNull(QStringLiteral("工号"));
       const QString number = rs.text(QStringLiteral("工号"));
       if (oncePerNumber && !numberNull && previous == number) continue;
@@ -106,9 +97,10 @@ Listing listRule(db::Database& database, const QString& categoryCode, bool onceP
                           rs.text(QStringLiteral("岗位代号")) + u' ' + rs.text(QStringLiteral("岗位名称"))});
       if (oncePerNumber) previous = numberNull ? std::nullopt : std::optional<QString>(number);
     }
-  }
-  out.unlisted = count(database, unlistedCountSql(categoryCode));
-  return out;
+    // A rule that lists nobody still says how many it left out.
+    out.unlisted = unlisted ? *unlisted : count(database, unlistedCountSql(categoryCode));
+    return out;
+  });
 }
 
 RegisterLookup registerLookup(db::Database& database) {
@@ -120,53 +112,57 @@ RegisterLookup registerLookup(db::Database& database) {
 }
 
 Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Progress& progress) {
-  const Stepper step(progress);
-  RegisterSets known(database, step);
-  QStringList changed;
-  for (const Row& r : rows)
-    if (r.oldNo != r.newNo && !r.newNo.isEmpty()) changed << r.newNo;
-  known.fetch(changed);
-  // Runs the check on what is known; a number not known yet counts as free for this run and is
-  // fetched for the next. The run that needs no new number is the check's outcome.
-  for (;;) {
-    QStringList wanted;
-    const RegisterLookup lookup = [&](const QString& number) -> std::optional<QString> {
-      if (known.knows(number)) return known.holder(number);
-      wanted << number;
-      bool numeric = false;
-      const qint64 value = number.toLongLong(&numeric);
-      if (numeric && QString::number(value) == number)
-        for (int k = 1; k < kCandidatesAhead; ++k) wanted << QString::number(value + k);
-      return std::nullopt;
-    };
-    Rows trial = rows;
-    const Outcome outcome = automatic ? autoResolve(trial, lookup) : manualCheck(trial, lookup);
-    if (wanted.isEmpty()) {
-      rows = std::move(trial);
-      return outcome;
+  const Stepper step(progress, database);
+  return step.run([&] {
+    RegisterSets known(database, step);
+    QStringList changed;
+    for (const Row& r : rows)
+      if (r.oldNo != r.newNo && !r.newNo.isEmpty()) changed << r.newNo;
+    known.fetch(changed);
+    // Runs the check on what is known; a number not known yet counts as free for this run and is
+    // fetched for the next. The run that needs no new number is the check's outcome.
+    for (;;) {
+      QStringList wanted;
+      const RegisterLookup lookup = [&](const QString& number) -> std::optional<QString> {
+        if (known.knows(number)) return known.holder(number);
+        wanted << number;
+        bool numeric = false;
+        const qint64 value = number.toLongLong(&numeric);
+        if (numeric && QString::number(value) == number)
+          for (int k = 1; k < kCandidatesAhead; ++k) wanted << QString::number(value + k);
+        return std::nullopt;
+      };
+      Rows trial = rows;
+      const Outcome outcome = automatic ? autoResolve(trial, lookup) : manualCheck(trial, lookup);
+      if (wanted.isEmpty()) {
+        rows = std::move(trial);
+        return outcome;
+      }
+      known.fetch(wanted);
     }
-    known.fetch(wanted);
-  }
+  });
 }
 
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress) {
-  const Stepper step(progress);
-  QStringList numbers;
-  QSet<QString> seen;
-  for (const Row& r : rows)
-    if (r.newNo != r.oldNo && !seen.contains(r.newNo)) {
-      seen.insert(r.newNo);
-      numbers << r.newNo;
-    }
-  // Every column's IN list holds the slice's numbers: about 20,000 literals to a statement.
-  const std::vector<host::RefColumn> columns = host::allColumns();
-  const qsizetype perStatement = std::max<qsizetype>(1, 20000 / qsizetype(columns.size()));
-  const std::vector<ops::Holding> holdings =
-      ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
-  std::vector<HeldNumber> out;
-  for (const QString& n : numbers)
-    if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
-  return out;
+  const Stepper step(progress, database);
+  return step.run([&] {
+    QStringList numbers;
+    QSet<QString> seen;
+    for (const Row& r : rows)
+      if (r.newNo != r.oldNo && !seen.contains(r.newNo)) {
+        seen.insert(r.newNo);
+        numbers << r.newNo;
+      }
+    // Every column's IN list holds the slice's numbers: about 20,000 literals to a statement.
+    const std::vector<host::RefColumn> columns = host::allColumns();
+    const qsizetype perStatement = std::max<qsizetype>(1, 20000 / qsizetype(columns.size()));
+    const std::vector<ops::Holding> holdings =
+        ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
+    std::vector<HeldNumber> out;
+    for (const QString& n : numbers)
+      if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
+    return out;
+  });
 }
 
 namespace {
@@ -222,68 +218,75 @@ QString rowNote(const Rows& rows, std::size_t i) {
 }  // namespace
 
 ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress) {
-  const Stepper step(progress);
-  const int total = int(rows.size());
-  db::Transaction tx(database);
-  step(0, total);
-  const int stale = firstStaleRow(registerCounts(database, rows), rows);
-  // The journal's entry: every pair in the order applied and the whole text sent (with a current
-  // journal it reads the names and counts the rows per column before the statements run).
-  std::optional<journal::Recorder> record;
-  if (stale < 0) {
-    std::vector<std::pair<QString, QString>> oldNew;
-    for (const Row& r : rows) oldNew.emplace_back(r.oldNo, r.newNo);
-    record.emplace(database, journal::batchApply(), journal::pairs(oldNew), rowText(rows, 0, rows.size()));
-  }
-  // The rows before a stale row are still sent: a failing statement among them is reported as such.
-  const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
-  for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
-    step(int(from), total);
-    const std::size_t to = std::min(end, from + kRowsPerExecution);
-    try {
-      database.execute(rowText(rows, from, to));
-    } catch (const db::DbError& failed) {
-      // Which row failed: the same work again up to the failed execution, then its rows one by one.
-      database.rollback();
-      database.begin();
-      for (std::size_t again = 0; again < from; again += kRowsPerExecution)
-        database.execute(rowText(rows, again, std::min(from, again + kRowsPerExecution)));
-      for (std::size_t i = from; i < to; ++i) {
-        try {
-          database.execute(applyBatch(rows[i].oldNo, rows[i].newNo));
-        } catch (const db::DbError& e) {
-          throw db::DbError(e.text() + rowNote(rows, i));  // the transaction rolls back
-        }
-      }
-      // The rows went through one by one: name the rows of the failed execution.
-      throw db::DbError(failed.text() + QStringLiteral("\n第%1至%2行").arg(from + 1).arg(to));
+  const Stepper step(progress, database);
+  return step.run([&]() -> ApplyResult {
+    const int total = int(rows.size());
+    db::Transaction tx(database);
+    step(0, total);
+    const int stale = firstStaleRow(registerCounts(database, rows), rows);
+    // The journal's entry: every pair in the order applied and the whole text sent (with a current
+    // journal it reads the names and counts the rows per column before the statements run).
+    std::optional<journal::Recorder> record;
+    if (stale < 0) {
+      std::vector<std::pair<QString, QString>> oldNew;
+      for (const Row& r : rows) oldNew.emplace_back(r.oldNo, r.newNo);
+      record.emplace(database, journal::batchApply(), journal::pairs(oldNew), rowText(rows, 0, rows.size()));
     }
-  }
-  if (stale >= 0) return {stale, rows[std::size_t(stale)].oldNo};  // rolled back
-  step(total, total);
-  record->commit(tx);
-  return {};
+    // The rows before a stale row are still sent: a failing statement among them is reported as such.
+    const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
+    for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
+      step(int(from), total);
+      const std::size_t to = std::min(end, from + kRowsPerExecution);
+      try {
+        database.execute(rowText(rows, from, to));
+      } catch (const db::DbError& failed) {
+        if (step.stopped()) throw Cancelled();  // interrupted by a stop, not failed
+        // Which row failed: the same work again up to the failed execution, then its rows one by one.
+        database.rollback();
+        database.begin();
+        for (std::size_t again = 0; again < from; again += kRowsPerExecution)
+          database.execute(rowText(rows, again, std::min(from, again + kRowsPerExecution)));
+        for (std::size_t i = from; i < to; ++i) {
+          try {
+            database.execute(applyBatch(rows[i].oldNo, rows[i].newNo));
+          } catch (const db::DbError& e) {
+            throw db::DbError(e.text() + rowNote(rows, i));  // the transaction rolls back
+          }
+        }
+        // The rows went through one by one: name the rows of the failed execution.
+        throw db::DbError(failed.text() + QStringLiteral("\n第%1至%2行").arg(from + 1).arg(to));
+      }
+    }
+    if (stale >= 0) return {stale, rows[std::size_t(stale)].oldNo};  // rolled back
+    step(total, total);
+    step.finish();
+    record->commit(tx);
+    return {};
+  });
 }
 
 qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }
 
 void stageNoPosition(db::Database& database, const Progress& progress) {
-  const Stepper step(progress);
-  const QStringList batches = db::Database::splitBatches(stagingScript());
-  const int total = int(batches.size());
-  db::Transaction tx(database);
-  // The journal's entry: every employee without a position, each number with a "9" in front.
-  std::vector<std::pair<QString, QString>> oldNew;
-  if (journal::active())
-    for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
-      oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
-  journal::Recorder record(database, journal::staging(), journal::pairs(oldNew), stagingScript());
-  for (int i = 0; i < total; ++i) {
-    step(i, total);
-    database.execute(batches[i]);
-  }
-  step(total, total);
-  record.commit(tx);
+  const Stepper step(progress, database);
+  return step.run([&] {
+    const QStringList batches = db::Database::splitBatches(stagingScript());
+    const int total = int(batches.size());
+    db::Transaction tx(database);
+    // The journal's entry: every employee without a position, each number with a "9" in front.
+    std::vector<std::pair<QString, QString>> oldNew;
+    if (journal::active())
+      for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
+        oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
+    journal::Recorder record(database, journal::staging(), journal::pairs(oldNew), stagingScript());
+    for (int i = 0; i < total; ++i) {
+      step(i, total);
+      database.execute(batches[i]);
+    }
+    step(total, total);
+    step.finish();
+    record.commit(tx);
+  });
 }
 
 }  // namespace batch

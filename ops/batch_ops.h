@@ -3,11 +3,11 @@
 // of the checks, the apply and the staging. Every recordset, column name and transaction of the
 // feature is here; the window gets plain structs. Every function throws db::DbError.
 #include <QString>
-#include <exception>
 #include <functional>
 #include <vector>
 
 #include "ops/batch_logic.h"
+#include "ops/progress.h"
 
 namespace db {
 class Database;
@@ -15,15 +15,9 @@ class Database;
 
 namespace batch {
 
-// How far a long operation has come: done of total (total 0 when it is not known yet). The
-// operations call it between their slices of work; returning false stops the operation, which
-// then rolls back whatever it changed and throws Cancelled. An empty one never stops anything.
-using Progress = std::function<bool(int done, int total)>;
-// Thrown by an operation stopped through its Progress; the database is as it was before it.
-// No std::runtime_error: a stop is not a database error.
-struct Cancelled : std::exception {
-  const char* what() const noexcept override { return "cancelled"; }
-};
+// Progress and stop of the long operations (see ops/progress.h).
+using Progress = ops::Progress;
+using Cancelled = ops::Cancelled;
 
 // Numbers asked from the register per statement, and work-list rows sent per execution of the
 // apply.

@@ -31,6 +31,10 @@ ProgressDialog::ProgressDialog(QWidget* parent, const QString& labelFormat, cons
 ProgressDialog::~ProgressDialog() { dialog_->close(); }
 
 bool ProgressDialog::step(int done, int total) {
+  if (done < 0) {  // one statement still runs: only paint and answer
+    QCoreApplication::processEvents();
+    return !canceled_;
+  }
   if (total > 0) {
     dialog_->setLabelText(format_.arg(std::min(done + 1, total)).arg(total));
     dialog_->setRange(0, total);

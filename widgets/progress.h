@@ -21,7 +21,9 @@ class ProgressDialog {
   ProgressDialog(const ProgressDialog&) = delete;
   ProgressDialog& operator=(const ProgressDialog&) = delete;
 
-  // Updates the dialog and runs pending events; false once "取消" has been pressed.
+  // Updates the dialog and runs pending events; false once "取消" has been pressed. A negative
+  // done says that the work is still inside one statement: the dialog stays as it is, the events
+  // run, and the test script is not asked.
   bool step(int done, int total);
   // step() as the callback the operations take.
   std::function<bool(int, int)> callback() {

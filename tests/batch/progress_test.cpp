@@ -20,14 +20,17 @@ namespace {
 using namespace batch;
 db::Database& shared() { return db::Database::shared(); }
 
-// A progress callback that stops at its stopAt-th call (0-based; -1 never) and counts its calls.
+// A progress callback that stops at its stopAt-th call (0-based; -1 never) and counts its calls
+// between slices; the calls made while a statement runs go on and are counted apart.
 struct StopAt {
   explicit StopAt(int stop = -1) : stopAt(stop) {}
   int stopAt;
   int calls = 0;
+  int stillWorking = 0;
   std::vector<std::pair<int, int>> seen;
   Progress callback() {
     return [this](int done, int total) {
+      if (done == ops::kStillWorking) return ++stillWorking > 0;
       seen.emplace_back(done, total);
       return calls++ != stopAt;
     };
@@ -165,6 +168,34 @@ TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
   stageNoPosition(shared(), staging.callback());
   EXPECT_EQ(staging.calls, batches + 1);
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
+}
+
+TEST_F(BatchSlices, AStopWhileAStatementRunsInterruptsItAndChangesNothing) {
+  addMany(100, 120);
+  testdata::employee({.number = u"12"_s, .name = u"无岗"_s, .category = u"保安"_s});
+  for (const char* n : {"100", "12"}) testdata::references(pinned::refColumns(), QString::fromLatin1(n));
+  const testdb::Snapshot before = testdb::snapshot();
+  shared().setBusyIntervalMs(0);  // every chance the engine gives
+  // Stops at the k-th call made inside a statement; slices go on.
+  const auto stopInside = [](int k, int& inside) -> Progress {
+    return [k, &inside](int done, int) { return done != ops::kStillWorking || ++inside < k; };
+  };
+  for (int k : {1, 40}) {
+    int inside = 0;
+    EXPECT_THROW(applyRows(shared(), renumbering(100, 120, 5000), stopInside(k, inside)), Cancelled) << k;
+    EXPECT_EQ(inside, k);
+    EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << k;
+    inside = 0;
+    EXPECT_THROW(stageNoPosition(shared(), stopInside(k, inside)), Cancelled) << k;
+    EXPECT_EQ(inside, k);
+    EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << k;
+  }
+  // Going on inside the statements changes nothing in the outcome.
+  StopAt all;
+  ASSERT_TRUE(applyRows(shared(), renumbering(100, 120, 5000), all.callback()).applied());
+  shared().setBusyIntervalMs(db::Database::kBusyIntervalMs);
+  EXPECT_GT(all.stillWorking, 0);
+  EXPECT_EQ(everyColumn(u"5000"_s, true), QString());
 }
 
 // A register with numbers spread over 10000..32766 and a list of 5,000 rows, 500 of them in

@@ -266,6 +266,37 @@ TEST_F(EmbeddedDb, Transactions) {
   EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"1", "4"}));
 }
 
+TEST_F(EmbeddedDb, TheBusyHookRunsDuringALongStatementAndItsStopLeavesTheTransactionUndone) {
+  addEmployees({"1", "2"});
+  // A statement of many steps: 200,000 rows counted one by one.
+  const QString longRead =
+      "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 200000) "
+      "SELECT count(*) AS c FROM n";
+  db_.setBusyIntervalMs(0);
+  int calls = 0;
+  QString inside;
+  db_.setBusyHook([&] {
+    if (++calls == 1) inside = errorOf([&] { db_.open("SELECT 1"); });  // the database is not for the hook
+    return true;
+  });
+  EXPECT_EQ(db_.open(db::kEmbeddedOnly + longRead).text("c"), "200000");
+  EXPECT_GT(calls, 10);
+  EXPECT_TRUE(inside.contains("busy")) << inside.toStdString();
+
+  // A stop interrupts the statement; the change made before it in the transaction is undone.
+  calls = 0;
+  db_.setBusyHook([&] { return ++calls < 3; });
+  {
+    db::Transaction t(db_);
+    run("UPDATE 员工档案 SET 工号 = '9' + 工号");
+    EXPECT_THROW(db_.open(db::kEmbeddedOnly + longRead), DbError);
+  }
+  EXPECT_EQ(calls, 3);
+  db_.setBusyHook({});
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"1", "2"}));
+  EXPECT_EQ(db_.open(db::kEmbeddedOnly + longRead).text("c"), "200000");  // no hook: it runs on
+}
+
 TEST_F(EmbeddedDb, AddAndUpdateRecordsWithTheirLog) {
   const db::Fields fields = {{"类别代码", "A'1"}, {"流水号", QVariant()}};
   const qint64 first =
@@ -276,13 +307,12 @@ TEST_F(EmbeddedDb, AddAndUpdateRecordsWithTheirLog) {
   EXPECT_EQ(second, first + 1);
   db_.updateRecord("SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first), "员工工号编码规则",
                    first, {{"流水号", 7}, {"类别代码", "B"}});
-  EXPECT_EQ(
-      log_,
-      (QStringList{"SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0",
-                   "INSERT INTO 员工工号编码规则 (类别代码, 流水号) VALUES (?, ?)",
-                   "SELECT ID From 员工工号编码规则 Where ID=0", "INSERT INTO 员工工号编码规则 (流水号) VALUES (?)",
-                   "SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first),
-                   "UPDATE 员工工号编码规则 SET 流水号=?, 类别代码=? WHERE ID=" + QString::number(first)}));
+  EXPECT_EQ(log_, (QStringList{"SELECT ID, 类别代码, 流水号 From 员工工号编码规则 WHERE ID=0",
+                               "INSERT INTO 员工工号编码规则 (类别代码, 流水号) VALUES (?, ?)",
+                               "SELECT ID From 员工工号编码规则 Where ID=0",
+                               "INSERT INTO 员工工号编码规则 (流水号) VALUES (?)",
+                               "SELECT ID, 流水号 From 员工工号编码规则 WHERE ID=" + QString::number(first),
+                               "UPDATE 员工工号编码规则 SET 流水号=?, 类别代码=? WHERE ID=" + QString::number(first)}));
   EXPECT_EQ(
       column("SELECT ifnull(类别代码, 'NULL') || ':' || ifnull(流水号, 'NULL') FROM 员工工号编码规则 ORDER BY ID"),
       (QStringList{"B:7", "NULL:5"}));
@@ -300,7 +330,7 @@ TEST_F(EmbeddedDb, LogHoldsEveryTextAsBuiltBeforeTranslation) {
   EXPECT_THROW(run("Update nowhere set a=1"), DbError);
   db_.executeScript("Update 员工档案 set 姓名='b'\r\nGO\r\n Update 员工档案 set 姓名=N'c'");
   EXPECT_EQ(log_, (QStringList{read, write, "Update nowhere set a=1", "Update 员工档案 set 姓名='b'",
-                                             " Update 员工档案 set 姓名=N'c'"}));
+                               " Update 员工档案 set 姓名=N'c'"}));
   db_.setStatementObserver({});
   db_.open(read);
   EXPECT_EQ(log_.size(), 5) << "a removed observer sees nothing";

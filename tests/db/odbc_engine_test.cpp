@@ -262,3 +262,15 @@ TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
   EXPECT_EQ(state_->executed.last(), "INSERT INTO t (a) VALUES ('O''Neil'); SELECT CAST(SCOPE_IDENTITY() AS bigint)");
   EXPECT_EQ(state_->unread, 0);
 }
+
+TEST_F(SqlServerBatch, TheBusyHookRunsBetweenResultsAndAStopIsThrownOnceAllAreRead) {
+  db_.setBusyIntervalMs(0);
+  int calls = 0;
+  db_.setBusyHook([&] { return ++calls != 2; });
+  reply(batchOfFive());
+  EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2")); }),
+            "The work was stopped.");
+  EXPECT_EQ(calls, 5);  // once per result
+  EXPECT_EQ(state_->unread, 0);
+  EXPECT_EQ(state_->liveResults, 0);
+}
