@@ -23,7 +23,8 @@ QString listingSql(const QString& code) {
   return QStringLiteral(
              "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
              "职能部门new.职能部门编号, ") +
-         QStringLiteral("职能部门new.职能部门名称") +
+         QStringLiteral("职能部门new.职能部门名称") + QStringLiteral(", (") + unlistedCountSql(code) +
+         QStringLiteral(") As 未列人数") +
          QStringLiteral(" FROM 员工档案 INNER JOIN 岗位信息new ON 员工档案.岗位编号 = 岗位信息new.岗位代号") +
          QStringLiteral(" INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = 职能部门new.职能部门编号") +
          QStringLiteral(" WHERE (员工档案.员工类别 IN (") + categories + QStringLiteral("))") +

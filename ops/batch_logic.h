@@ -14,7 +14,8 @@ namespace batch {
 // ---- Statements ---------------------------------------------------------------------------
 
 // Employees of every category that carries categoryCode, with position and department, in
-// number order (length first, then text).
+// number order (length first, then text). Every row also carries, as 未列人数, the count of
+// unlistedCountSql, so that one query lists the rule and says how many it leaves out.
 QString listingSql(const QString& categoryCode);
 // Employees of those categories without a position (never listed): their number, as 人数.
 QString unlistedCountSql(const QString& categoryCode);

@@ -96,7 +96,9 @@ TEST(BatchStatements, Queries) {
   EXPECT_EQ(listingSql(QStringLiteral("1")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
-                "职能部门new.职能部门编号, 职能部门new.职能部门名称 FROM 员工档案 INNER JOIN 岗位信息new ON "
+                "职能部门new.职能部门编号, 职能部门new.职能部门名称, (Select Count(*) As 人数 From 员工档案 Where "
+                "岗位编号 Is Null And 员工类别 In (Select 类别名称 From 员工类别 Where 类别码='1')) As 未列人数 "
+                "FROM 员工档案 INNER JOIN 岗位信息new ON "
                 "员工档案.岗位编号 = 岗位信息new.岗位代号 INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
                 "职能部门new.职能部门编号 WHERE (员工档案.员工类别 IN (Select 类别名称 From 员工类别 Where "
                 "类别码='1')) ORDER BY len(员工档案.工号),员工档案.工号"));

@@ -41,13 +41,20 @@ TEST_F(BatchData, RuleEntriesAndTheListingOfARule) {
   testdata::employee({.name = "无号", .category = "保安", .position = "P01"});  // no number
   h.clearStatements();
   Listing l = listRule(shared(), u"1"_s, true);
-  EXPECT_EQ(h.statements(), (QStringList{listingSql(u"1"_s), unlistedCountSql(u"1"_s)}));
+  EXPECT_EQ(h.statements(), QStringList{listingSql(u"1"_s)});  // the count comes with the rows
   EXPECT_EQ(listed(l), u" 无号,999 李四,1000 王五,1001 张三"_s);
   EXPECT_EQ(l.rows[1].department + u'|' + l.rows[1].position, u"D02 工程部|P02 技工"_s);
   EXPECT_EQ(l.unlisted, 2);
   l = listRule(shared(), u"1"_s, false);
   EXPECT_EQ(listed(l), u" 无号,999 李四,1000 王五,1000 王五,1001 张三"_s);
   EXPECT_EQ(listRule(shared(), u"2"_s, true).unlisted, 1);
+  // A rule that lists nobody asks for its count on its own.
+  testdata::employee({.number = "16", .name = "无岗丁", .category = "管理人员"});
+  h.clearStatements();
+  l = listRule(shared(), u"18"_s, true);
+  EXPECT_TRUE(l.rows.empty());
+  EXPECT_EQ(l.unlisted, 1);
+  EXPECT_EQ(h.statements(), (QStringList{listingSql(u"18"_s), unlistedCountSql(u"18"_s)}));
 }
 
 // Three listed employees and one of another rule, each with a row in every column storing a number.

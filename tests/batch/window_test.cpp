@@ -110,7 +110,7 @@ TEST_F(BatchWindow, ChoosingARuleListsItAgainEvenTheOneShown) {
   open();
   h.clearStatements();
   chooseRule(u"1 保安类"_s);
-  EXPECT_EQ(h.statements(), (QStringList{batch::listingSql(u"1"_s), batch::unlistedCountSql(u"1"_s)}));
+  EXPECT_EQ(h.statements(), QStringList{batch::listingSql(u"1"_s)});
   EXPECT_EQ((column(0) + column(1) + column(3) + column(4) + column(5)).join(u','),
             u"1,2,999,1001,李四,张三,D02 工程部,D01 综合部,P02 技工,P01 主管"_s);
   EXPECT_EQ(w->MSFlexGrid1->Row(), 2);
