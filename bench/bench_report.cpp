@@ -111,7 +111,7 @@ QString beforeAfterTable(const std::vector<Line>& lines, int latencyMs) {
       out << QString();
       out << QStringLiteral(
           "| # | measure | before | round trips | longest stall | after | round trips | longest stall | "
-          "faster |");
+          "before / after |");
       out << QStringLiteral("|---|---|---:|---:|---:|---:|---:|---:|---:|");
     }
     out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 |")

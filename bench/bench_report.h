@@ -58,7 +58,8 @@ QString json(const Line& line);
 QString table(const std::vector<Line>& lines);
 
 // The lines measured as they were before too, side by side with the tool (time, round trips,
-// longest stall, before and after, and how much faster); empty when no line has them.
+// longest stall, before and after, and before / after: how many times faster the tool is); empty
+// when no line has them.
 // latencyMs: the wait per round trip both paths had, named in the heading.
 QString beforeAfterTable(const std::vector<Line>& lines, int latencyMs);
 
