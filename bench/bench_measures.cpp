@@ -22,6 +22,7 @@
 #include "host/host_tables.h"
 #include "bench/bench_host.h"
 #include "db/database.h"
+#include "bench/batch_before.h"
 #include "bench/batch_literal.h"
 #include "ops/batch_ops.h"
 #include "ops/db_check.h"
@@ -60,6 +61,15 @@ struct ToolCost {
     line->maxStallMs = maxStallMs;
     const QString note = QStringLiteral("%1 round trips, longest stall %2").arg(roundTrips).arg(duration(maxStallMs));
     line->toolNote = line->toolNote.isEmpty() ? note : line->toolNote + QStringLiteral("; ") + note;
+  }
+  // The same work as it was before, timed and counted as the tool's: a further comparison.
+  void before(Line* line, const QString& what, const std::vector<double>& times) const {
+    line->beforeMs = median(times);
+    line->beforeRoundTrips = roundTrips;
+    line->beforeStallMs = maxStallMs;
+    line->against.push_back(
+        {what, line->beforeMs, Comparison::Kind::Slower,
+         QStringLiteral("%1 round trips, longest stall %2").arg(roundTrips).arg(duration(maxStallMs))});
   }
 };
 
@@ -131,6 +141,19 @@ QStringList renameAll(const QStringList& from, const QStringList& to, int count)
   QStringList out;
   for (int i = 0; i < count; ++i) out << renameStatements(columns.data(), columns.size(), from[i], to[i]);
   return out;
+}
+
+// The rows under any of the numbers in every column the batch apply renames, column by column
+// (plain statement, no round trip of the tool): two applies of the same rows end alike when these
+// agree for the old and for the new numbers.
+QStringList rowsPerColumn(const QStringList& numbers) {
+  static const std::vector<host::RefColumn> columns = batchApplyColumns();
+  const QString in = QStringLiteral(" IN (") + quotedList(numbers) + u')';
+  QStringList counts;
+  for (const host::RefColumn& c : columns)
+    counts << QStringLiteral("SELECT count(*) FROM \"") + c.tableName() + QStringLiteral("\" WHERE \"") +
+                  c.columnName() + u'"' + in;
+  return column(counts.join(QStringLiteral(" UNION ALL ")));
 }
 
 // ---- 1: single renumber ------------------------------------------------------------------------
@@ -232,25 +255,41 @@ Line measureBatch(const Context& cx) {
   runBare(renameAll(olds, warms, b), true);
   runBare(renameAll(warms, olds, b), true);
 
-  std::vector<double> tool, bareTx, autocommit;
-  ToolCost cost;
+  batch::Rows rows;
+  for (int i = 0; i < b; ++i) rows.push_back({olds[i], news[i]});
+
+  std::vector<double> tool, bareTx, autocommit, before;
+  ToolCost cost, beforeCost;
   for (int r = 0; r < p.runs; ++r) {
     dialogs().shown.clear();
     w.Command3->setEnabled(true);  // as after a passed check and the export of the old/new table
     tool.push_back(toolTimed(&cost, [&] { w.Command3->click(); }));
     if (lastMessage() != QStringLiteral("修改完成") || count(holdNew) != b)
       fail(QStringLiteral("the batch apply did not happen: ") + lastMessage());
+    const QStringList toolNew = p.before ? rowsPerColumn(news) : QStringList();
+    const QStringList toolOld = p.before ? rowsPerColumn(olds) : QStringList();
 
     bareTx.push_back(timed([&] { runBare(renameAll(news, olds, b), true); }));
     if (count(holdOld) != b) fail(QStringLiteral("the bare batch did not rename every employee"));
+    if (p.before) {
+      // The apply as it was, on the same rows from the same state; it must end as the tool's did.
+      const QStringList start = rowsPerColumn(olds);
+      batch::oneByOne::Apply done;
+      before.push_back(toolTimed(&beforeCost, [&] { done = batch::oneByOne::apply(db::Database::shared(), rows); }));
+      if (!done.applied() || count(holdNew) != b || rowsPerColumn(news) != toolNew || rowsPerColumn(olds) != toolOld)
+        fail(QStringLiteral("the apply as it was did not end as the tool's"));
+      runBare(renameAll(news, olds, b), true);
+      if (rowsPerColumn(olds) != start) fail(QStringLiteral("the bare statements did not undo the apply as it was"));
+    }
     // Autocommit costs one commit per statement: sent for a sample and scaled up.
     const double sampleMs = timed([&] { runBare(renameAll(olds, news, sample), false); });
     autocommit.push_back(sampleMs * b / sample);
     runBare(renameAll(news, olds, sample), true);
     if (count(holdOld) != b) fail(QStringLiteral("the autocommit sample was not restored"));
-    cx.progress(QStringLiteral("  batch run %1: window %2, bare %3, autocommit %4 (scaled)")
+    cx.progress(QStringLiteral("  batch run %1: window %2, bare %3, autocommit %4 (scaled)%5")
                     .arg(r + 1)
-                    .arg(duration(tool.back()), duration(bareTx.back()), duration(autocommit.back())));
+                    .arg(duration(tool.back()), duration(bareTx.back()), duration(autocommit.back()),
+                         p.before ? QStringLiteral(", as it was ") + duration(before.back()) : QString()));
   }
   Line line;
   line.id = QStringLiteral("2");
@@ -267,6 +306,8 @@ Line measureBatch(const Context& cx) {
   line.target = QStringLiteral("<= 2x one transaction; >= 20x faster than autocommit");
   line.holds = line.against[0].factor(line.toolMs) <= 2 && line.against[1].factor(line.toolMs) >= 20;
   cost.to(&line);
+  if (p.before)
+    beforeCost.before(&line, QStringLiteral("the apply as it was: a query per number, an execution per row"), before);
   return line;
 }
 
@@ -448,7 +489,21 @@ Line measureCheck(const Context& cx) {
     g->setTextMatrix(int(i) + 1, 1, list[i].oldNo);
   }
 
-  std::vector<double> fast, literal;
+  // The window's grid after its check must hold the numbers and colours another algorithm gave.
+  auto sameGrid = [&](const batch::Rows& rows, const batch::Outcome& outcome, const QString& who) {
+    const std::vector<batch::Mark> marks = batch::marks(rows.size(), outcome);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const int gr = int(i) + 1;
+      const bool coloured = g->CellBackColor(gr, 1) == batch::duplicateColour();
+      if (g->TextMatrix(gr, 2) != rows[i].newNo || coloured != (marks[i] == batch::Mark::Duplicate))
+        fail(QStringLiteral("row %1: the window's check gives %2, %3 %4")
+                 .arg(gr)
+                 .arg(g->TextMatrix(gr, 2), who, rows[i].newNo));
+    }
+  };
+
+  std::vector<double> fast, literal, before;
+  ToolCost beforeCost;
   qsizetype fastQueries = 0, literalQueries = 0;
   std::size_t repairs = 0;
   // The literal algorithm takes minutes at full size: at most three runs.
@@ -476,20 +531,21 @@ Line measureCheck(const Context& cx) {
       // A million waits would take hours: the literal algorithm's latency is added, not waited.
       literal.back() += double(literalQueries) * latencyMs;
       // The same final grid: the same numbers and the same rows coloured.
-      const std::vector<batch::Mark> marks = batch::marks(rows.size(), outcome);
-      for (std::size_t i = 0; i < rows.size(); ++i) {
-        const int gr = int(i) + 1;
-        const bool coloured = g->CellBackColor(gr, 1) == batch::duplicateColour();
-        if (g->TextMatrix(gr, 2) != rows[i].newNo || coloured != (marks[i] == batch::Mark::Duplicate))
-          fail(QStringLiteral("row %1: the window's check gives %2, the literal algorithm %3")
-                   .arg(gr)
-                   .arg(g->TextMatrix(gr, 2), rows[i].newNo));
-      }
+      sameGrid(rows, outcome, QStringLiteral("the literal algorithm"));
       repairs = outcome.repairs.size();
     }
-    cx.progress(QStringLiteral("  check run %1: window %2, literal %3")
+    if (p.before) {
+      // The check as it was: the same algorithm asking the register one number per query.
+      batch::Rows rows = list;
+      batch::Outcome outcome;
+      before.push_back(
+          toolTimed(&beforeCost, [&] { outcome = batch::autoResolve(rows, batch::registerLookup(database)); }));
+      sameGrid(rows, outcome, QStringLiteral("the check as it was"));
+    }
+    cx.progress(QStringLiteral("  check run %1: window %2, literal %3%4")
                     .arg(r + 1)
-                    .arg(duration(fast.back()), r < literalRuns ? duration(literal.back()) : QStringLiteral("-")));
+                    .arg(duration(fast.back()), r < literalRuns ? duration(literal.back()) : QStringLiteral("-"),
+                         p.before ? QStringLiteral(", as it was ") + duration(before.back()) : QString()));
   }
   Line line;
   line.id = QStringLiteral("4");
@@ -510,6 +566,7 @@ Line measureCheck(const Context& cx) {
   line.holds = line.toolMs < 2000 && line.against[0].factor(line.toolMs) >= 100 &&
                literalQueries >= 100 * std::max<qsizetype>(fastQueries, 1);
   cost.to(&line);
+  if (p.before) beforeCost.before(&line, QStringLiteral("the check as it was: a query per number"), before);
   return line;
 }
 

@@ -56,6 +56,10 @@ QString usage() {
       "                          (default none)\n"
       "  --json                  one JSON object per measurement (measure, tool_ms, baseline_ms, ratio,\n"
       "                          round_trips, max_stall_ms) instead of the table\n"
+      "  --before                measures 2 and 4 also run the apply and the automatic check as they\n"
+      "                          were, one register query per number and one execution per row, with\n"
+      "                          the same latency (before_ms, before_round_trips in --json); slow with\n"
+      "                          --latency-ms: thousands of round trips\n"
       "Sizes left at their default shrink in proportion when --employees is below 20000.\n");
 }
 
@@ -108,6 +112,8 @@ std::optional<Options> parseOptions(const QStringList& args, QString* error) {
     if (known) continue;
     if (name == QStringLiteral("--json") && !inlineValue) {
       o.json = true;
+    } else if (name == QStringLiteral("--before") && !inlineValue) {
+      o.before = true;
     } else if (name == QStringLiteral("--only")) {
       if (!takeValue()) return std::nullopt;
       for (const QString& word : value.split(u',', Qt::SkipEmptyParts)) {
@@ -155,6 +161,7 @@ Plan plan(const Options& o) {
   p.exportRows = scaled(o.exportRows, 5000, 20);
   p.latencyMs = o.latencyMs;
   p.json = o.json;
+  p.before = o.before;
   return p;
 }
 

@@ -8,8 +8,8 @@
 namespace bench {
 
 // The measurements, in table order.
-inline const QStringList kMeasures{QStringLiteral("single"), QStringLiteral("batch"), QStringLiteral("listing"),
-                                   QStringLiteral("search"), QStringLiteral("check"), QStringLiteral("staging"),
+inline const QStringList kMeasures{QStringLiteral("single"), QStringLiteral("batch"),   QStringLiteral("listing"),
+                                   QStringLiteral("search"), QStringLiteral("check"),   QStringLiteral("staging"),
                                    QStringLiteral("export"), QStringLiteral("preview"), QStringLiteral("dbcheck")};
 
 struct Options {
@@ -27,6 +27,7 @@ struct Options {
   int exportRows = 0;  // grid rows of the export (5,000)
   int latencyMs = 0;  // the embedded engine waits this long per round trip, as a network would
   bool json = false;  // one JSON object per measurement instead of the table
+  bool before = false;  // also the batch apply and the automatic check as they were, one query per number or row
 };
 
 // Parses the arguments after the program name. nullopt with *error on a bad argument;
@@ -48,6 +49,7 @@ struct Plan {
   int exportRows = 0;
   int latencyMs = 0;
   bool json = false;
+  bool before = false;
   bool wants(const QString& measure) const { return measures.contains(measure); }
 };
 

@@ -61,6 +61,11 @@ QString json(const Line& l) {
            measured && !l.against.empty() ? QJsonValue(l.against[0].factor(l.toolMs)) : QJsonValue());
   o.insert(QStringLiteral("round_trips"), measured && l.roundTrips >= 0 ? QJsonValue(l.roundTrips) : QJsonValue());
   o.insert(QStringLiteral("max_stall_ms"), measured && l.maxStallMs >= 0 ? QJsonValue(l.maxStallMs) : QJsonValue());
+  if (l.hasBefore()) {
+    o.insert(QStringLiteral("before_ms"), l.beforeMs);
+    o.insert(QStringLiteral("before_round_trips"), l.beforeRoundTrips);
+    o.insert(QStringLiteral("before_max_stall_ms"), l.beforeStallMs);
+  }
   if (!measured) o.insert(QStringLiteral("skipped"), l.skipped);
   return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
@@ -94,6 +99,27 @@ QString table(const std::vector<Line>& lines) {
     }
   }
   return out.join(u'\n') + u'\n';
+}
+
+QString beforeAfterTable(const std::vector<Line>& lines, int latencyMs) {
+  QStringList out;
+  for (const Line& l : lines) {
+    if (!l.hasBefore()) continue;
+    if (out.isEmpty()) {
+      out << (latencyMs > 0 ? QStringLiteral("Before and after, %1 ms per round trip:").arg(latencyMs)
+                            : QStringLiteral("Before and after, no latency added:"));
+      out << QString();
+      out << QStringLiteral(
+          "| # | measure | before | round trips | longest stall | after | round trips | longest stall | "
+          "before / after |");
+      out << QStringLiteral("|---|---|---:|---:|---:|---:|---:|---:|---:|");
+    }
+    out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 |")
+               .arg(l.id, l.measure, duration(l.beforeMs), withSeparators(l.beforeRoundTrips),
+                    duration(l.beforeStallMs), duration(l.toolMs), withSeparators(l.roundTrips), duration(l.maxStallMs),
+                    l.toolMs > 0 ? ratio(l.beforeMs / l.toolMs) : QStringLiteral("-"));
+  }
+  return out.isEmpty() ? QString() : out.join(u'\n') + u'\n';
 }
 
 }  // namespace bench

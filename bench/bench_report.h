@@ -41,13 +41,26 @@ struct Line {
   QString skipped;  // set when the measurement could not run (why)
   qint64 roundTrips = -1;  // statements the tool sent in a timed run (-1: not counted)
   double maxStallMs = -1;  // the longest time the GUI thread's event loop did not run, over the runs
+  // The same work as the tool sent it before (--before): one query per number, one execution per
+  // row; measured like the tool's run, with the same latency. -1: not measured.
+  double beforeMs = -1;
+  qint64 beforeRoundTrips = -1;
+  double beforeStallMs = -1;
+  bool hasBefore() const { return skipped.isEmpty() && beforeRoundTrips >= 0; }
 };
 
 // One line as one JSON object: measure, tool_ms, baseline_ms (the first comparison), ratio (its
-// ratio as a number), round_trips, max_stall_ms; null for what was not measured.
+// ratio as a number), round_trips, max_stall_ms; null for what was not measured. A line with
+// the work as it was before adds before_ms, before_round_trips and before_max_stall_ms.
 QString json(const Line& line);
 
 // The whole table in Markdown: # | measure | this tool | compared with | time | ratio | target | met.
 QString table(const std::vector<Line>& lines);
+
+// The lines measured as they were before too, side by side with the tool (time, round trips,
+// longest stall, before and after, and before / after: how many times faster the tool is); empty
+// when no line has them.
+// latencyMs: the wait per round trip both paths had, named in the heading.
+QString beforeAfterTable(const std::vector<Line>& lines, int latencyMs);
 
 }  // namespace bench

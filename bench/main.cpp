@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
   } else {
     print(stdout, QStringLiteral("machine: ") + bench::machineSummary() + QStringLiteral("\n\n"));
     print(stdout, bench::table(lines));
+    if (const QString beforeAfter = bench::beforeAfterTable(lines, cx.plan.latencyMs); !beforeAfter.isEmpty())
+      print(stdout, u'\n' + beforeAfter);
   }
   for (const QString& f : failures) print(stderr, QStringLiteral("renumber-bench: ") + f + u'\n');
   return failures.isEmpty() ? 0 : 1;

@@ -41,6 +41,28 @@ TEST(BenchProbe, LatencyAndJsonOptions) {
   EXPECT_TRUE(s.value("tool_ms").isNull());
   EXPECT_TRUE(s.value("round_trips").isNull());
   EXPECT_EQ(s.value("skipped").toString(), "failed: x");
+  EXPECT_FALSE(s.contains("before_ms"));
+  EXPECT_TRUE(beforeAfterTable({l, skipped}, 20).isEmpty());
+
+  // --before: the apply and the check as they were, reported beside the tool's figures.
+  ASSERT_TRUE(parseOptions({"--before", "--latency-ms=20"}, &error).has_value()) << error.toStdString();
+  EXPECT_TRUE(plan(*parseOptions({"--before"}, &error)).before);
+  EXPECT_FALSE(plan(Options{}).before);
+  EXPECT_FALSE(parseOptions({"--before=yes"}, &error).has_value());
+  EXPECT_EQ(error, "unknown option \"--before=yes\"");
+  l.beforeMs = 3000;
+  l.beforeRoundTrips = 1234;
+  l.beforeStallMs = 2999.5;
+  EXPECT_EQ(json(l),
+            R"({"baseline_ms":20,"before_max_stall_ms":2999.5,"before_ms":3000,"before_round_trips":1234,)"
+            R"("id":"2","max_stall_ms":12.5,"measure":"batch apply","ratio":1.5,"round_trips":24,"tool_ms":30})");
+  EXPECT_EQ(
+      beforeAfterTable({l, skipped}, 20),
+      "Before and after, 20 ms per round trip:\n"
+      "\n"
+      "| # | measure | before | round trips | longest stall | after | round trips | longest stall | before / after |\n"
+      "|---|---|---:|---:|---:|---:|---:|---:|---:|\n"
+      "| 2 | batch apply | 3.00 s | 1,234 | 3.00 s | 30.0 ms | 24 | 12.5 ms | 100x |\n");
 }
 
 // At a tiny scale with 5 ms per round trip: each measured line counts its round trips, waits for
