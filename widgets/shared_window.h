@@ -31,7 +31,9 @@ std::function<void(W&)>& created() {
 template <class W>
 W& instance() {
   QPointer<W>& p = slot<W>();
-  if (!p) {
+  // A closed window waits for the event loop to delete it (Qt clears its WA_DeleteOnClose then):
+  // it is no longer the instance, also when the loop has not run since.
+  if (!p || !p->testAttribute(Qt::WA_DeleteOnClose)) {
     p = new W();
     p->setAttribute(Qt::WA_DeleteOnClose);
     track(p);
@@ -42,7 +44,7 @@ W& instance() {
 
 template <class W>
 bool exists() {
-  return !slot<W>().isNull();
+  return !slot<W>().isNull() && slot<W>()->testAttribute(Qt::WA_DeleteOnClose);
 }
 
 // The shared instance, created when missing, shown non-modally without owner and raised.

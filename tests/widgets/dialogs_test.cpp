@@ -207,10 +207,12 @@ TEST(SharedWindow, OneInstanceUntilClosedThenAFreshOne) {
   EXPECT_TRUE(a.isVisible());
   EXPECT_TRUE(shared_window::exists<Counted>());
 
-  a.close();  // the user closes it: its instance ends
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  a.close();  // the user closes it: its instance ends at once, before the loop deletes it
   EXPECT_FALSE(shared_window::exists<Counted>());
-  shared_window::instance<Counted>();
+  Counted& c = shared_window::instance<Counted>();
+  EXPECT_EQ(Counted::made, 2);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a goes, c stays
+  EXPECT_EQ(&shared_window::instance<Counted>(), &c);
   EXPECT_EQ(Counted::made, 2);
 
   shared_window::show<Refusing>();
