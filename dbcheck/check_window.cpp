@@ -7,6 +7,7 @@
 
 #include "ops/connection.h"
 #include "widgets/dialogs.h"
+#include "widgets/progress.h"
 #include "widgets/flex_grid.h"
 #include "widgets/wait_cursor.h"
 
@@ -49,11 +50,18 @@ frm数据库检查::frm数据库检查(QWidget* parent) : QWidget(parent) {
 bool frm数据库检查::检查() {
   dbcheck::Report report;
   std::vector<added::AddedColumn> addedColumns;
-  const bool ok = ui::guarded(this, [&] {
-    WaitCursor wait;
-    addedColumns = added::current();
-    report = dbcheck::check(ops::sharedConnection(), addedColumns);
-  });
+  bool ok = false;
+  try {
+    ok = ui::guarded(this, [&] {
+      WaitCursor wait;
+      ui::ProgressDialog progress(this, QStringLiteral("正在检查数据库：第 %1 / %2 列"),
+                                  QStringLiteral("正在读取数据库的表和列…"));
+      addedColumns = added::current();
+      report = dbcheck::check(ops::sharedConnection(), addedColumns, progress.callback());
+    });
+  } catch (const ops::Cancelled&) {
+    return false;  // the list stays as it was
+  }
   if (!ok) return false;
   list(report, addedColumns);
   return true;

@@ -61,7 +61,8 @@ QStringList applyExecutions(const Rows& rows) {
   return out;
 }
 
-ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin) {
+ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin,
+                          const ops::Progress& progress) {
   ApplyPreview p;
   if (rows.empty()) {
     p.status = ApplyPreview::Status::NoRows;
@@ -106,7 +107,7 @@ ApplyPreview previewApply(db::Database& database, const Rows& rows, const previe
   std::vector<preview::Pair> pairs;
   pairs.reserve(rows.size());
   for (const Row& r : rows) pairs.emplace_back(r.oldNo, r.newNo);
-  p.impact = preview::impact(database, applyColumns(), pairs);
+  p.impact = preview::impact(database, applyColumns(), pairs, progress);
   p.executions = applyExecutions(rows);
   p.caption = QStringLiteral("员工工号统一修改 %1人").arg(qulonglong(rows.size()));
   preview::ScriptHeader header = origin;

@@ -49,7 +49,9 @@ struct ApplyPreview {
 // row are replayed on what was read, the earlier rows' renames included. Then one count per
 // column for all numbers together. origin gives the script header's server, database and login;
 // a time left null is now. Reads only. Throws db::DbError.
-ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin);
+// Progress counts the columns counted (see preview::impact); a stop throws ops::Cancelled.
+ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin,
+                          const ops::Progress& progress = {});
 
 // The reason a preview is refused, as the apply would report it ("" when Ready).
 QString refusalMessage(const ApplyPreview& p);

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 
 #include "db/database.h"
 #include "host/host_schema.h"
@@ -82,14 +83,28 @@ QString catalogueSql(db::Database& database) {
         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME, "
         "ORDINAL_POSITION");
   // The embedded engine's own catalogue.
-  return db::kEmbeddedOnly + QStringLiteral(
-      "SELECT m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.type AS DATA_TYPE FROM sqlite_master AS m JOIN "
-      "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, p.cid");
+  return db::kEmbeddedOnly +
+         QStringLiteral(
+             "SELECT m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.type AS DATA_TYPE FROM sqlite_master AS m JOIN "
+             "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, "
+             "p.cid");
 }
+
+namespace {
+Report checked(db::Database& database, const std::vector<added::AddedColumn>& addedColumns, const ops::Stepper& step);
+}  // namespace
 
 Report check(db::Database& database) { return check(database, added::current()); }
 
-Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns) {
+Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
+             const ops::Progress& progress) {
+  const ops::Stepper step(progress, database);
+  return step.run([&] { return checked(database, addedColumns, step); });
+}
+
+namespace {
+Report checked(db::Database& database, const std::vector<added::AddedColumn>& addedColumns, const ops::Stepper& step) {
+  step(0, 0);
   const Catalogue catalogue = readCatalogue(database);
   Report report;
   report.sampleSize = kSampleSize;
@@ -127,21 +142,29 @@ Report check(db::Database& database, const std::vector<added::AddedColumn>& adde
   for (const host::Table& t : host::tables()) known << t.name.toCaseFolded();
   QStringList names = catalogue.keys();
   names.sort();
+  std::vector<std::pair<Suspect, bool>> candidates;  // with whether its content is sampled
   for (const QString& key : names) {
     if (listedTables.contains(key) || known.contains(key)) continue;
     const CatalogueTable& t = catalogue[key];
     for (const CatalogueColumn& c : t.columns) {
       if (addedKeys.contains(key + u'.' + c.name.toCaseFolded())) continue;
-      Suspect s{t.name, c.name, numberColumnNames.contains(c.name.toCaseFolded()), 0};
-      if (characterType(c.type) || s.byName) {
-        db::Recordset rs = database.open(contentSql(database, t.name, c.name));
-        s.registerValues = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
-      }
-      if (s.byName || s.registerValues >= kContentThreshold) report.suspects.push_back(s);
+      const Suspect s{t.name, c.name, numberColumnNames.contains(c.name.toCaseFolded()), 0};
+      candidates.emplace_back(s, characterType(c.type) || s.byName);
     }
+  }
+  int sampled = 0;
+  const int toSample = int(std::count_if(candidates.begin(), candidates.end(), [](const auto& c) { return c.second; }));
+  for (auto& [s, sample] : candidates) {
+    if (sample) {
+      step(sampled++, toSample);
+      db::Recordset rs = database.open(contentSql(database, s.table, s.column));
+      s.registerValues = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
+    }
+    if (s.byName || s.registerValues >= kContentThreshold) report.suspects.push_back(s);
   }
   return report;
 }
+}  // namespace
 
 QString Report::text() const {
   QString out;

@@ -8,6 +8,7 @@
 
 #include "host/host_tables.h"
 #include "ops/added_columns.h"
+#include "ops/progress.h"
 
 namespace db {
 class Database;
@@ -49,8 +50,10 @@ inline constexpr int kSampleSize = 1000;
 QString catalogueSql(db::Database& database);
 
 // Checks the database against every column the tool rewrites: the built-in lists and the columns
-// the administrator added (added::current()). Throws db::DbError.
+// the administrator added (added::current()). Progress counts the columns sampled; a stop throws
+// ops::Cancelled. Throws db::DbError.
 Report check(db::Database& database);
-Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns);
+Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
+             const ops::Progress& progress = {});
 
 }  // namespace dbcheck

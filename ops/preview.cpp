@@ -6,7 +6,10 @@
 
 namespace preview {
 
-Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs) {
+namespace {
+
+Impact counted(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
+               const ops::Stepper& step) {
   QStringList numbers;
   for (const Pair& p : pairs) {
     if (p.first == p.second) continue;
@@ -15,7 +18,9 @@ Impact impact(db::Database& database, const std::vector<Column>& columns, const 
   Impact out;
   out.employees.reserve(pairs.size());
   for (const Pair& p : pairs) out.employees.push_back({p.first, p.second, 0, 0});
+  const int total = int(columns.size());
   for (const Column& c : columns) {
+    step(int(out.columns.size()), total);
     const QByteArray table = c.table.toUtf8(), column = c.column.toUtf8(), extra = c.extra.toUtf8();
     const host::RefColumn ref{reinterpret_cast<const char8_t*>(table.constData()),
                               reinterpret_cast<const char8_t*>(column.constData()),
@@ -36,6 +41,14 @@ Impact impact(db::Database& database, const std::vector<Column>& columns, const 
     out.columns.push_back(ci);
   }
   return out;
+}
+
+}  // namespace
+
+Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
+              const ops::Progress& progress) {
+  const ops::Stepper step(progress, database);
+  return step.run([&] { return counted(database, columns, pairs, step); });
 }
 
 QString script(const ScriptHeader& h, const Impact& impact, const QStringList& executions) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ops/holders.h"
+#include "ops/progress.h"
 
 namespace db {
 class Database;
@@ -47,8 +48,10 @@ using Pair = std::pair<QString, QString>;  // old number, new number
 // Counts, for every column, the rows holding the old and the new numbers of the pairs, among the
 // rows the renumber rewrites (those meeting the column's extra condition): one statement per
 // column for all numbers together (in slices of 500). A pair whose numbers are equal
-// moves nothing and merges nothing. Throws db::DbError.
-Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs);
+// moves nothing and merges nothing. Progress counts the columns done; a stop throws
+// ops::Cancelled. Throws db::DbError.
+Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
+              const ops::Progress& progress = {});
 
 // Where and by whom a script is made, for its header.
 struct ScriptHeader {

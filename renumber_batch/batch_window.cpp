@@ -395,9 +395,10 @@ void frm员工工号统一修改::previewApply() {
   const Rows rows = gridRows();
   const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : preview::ScriptHeader{};
   ApplyPreview p;
-  if (!ui::guarded(this, [&] {
+  if (!guardedCancellable(this, false, [&] {
         WaitCursor wait;
-        p = batch::previewApply(ops::sharedConnection(), rows, origin);
+        ui::ProgressDialog progress(this, QStringLiteral("正在统计影响：第 %1 / %2 列"));
+        p = batch::previewApply(ops::sharedConnection(), rows, origin, progress.callback());
       }))
     return;
   switch (p.status) {

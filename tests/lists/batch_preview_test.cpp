@@ -131,6 +131,21 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
   EXPECT_EQ(e1.newRows, 0);
   EXPECT_EQ(e2.rowsMoved, 2);  // the register and the door card
   EXPECT_EQ(e2.newRows, 4);
+
+  // Progress counts the columns; a stop ends the preview and still changes nothing.
+  int steps = 0;
+  EXPECT_EQ(previewApply(database, rows, origin,
+                         [&](int done, int total) {
+                           if (done >= 0) {
+                             EXPECT_EQ(std::make_pair(done, total), std::make_pair(steps++, int(columns.size())));
+                           }
+                           return true;
+                         })
+                .impact.totalOld,
+            totalOld);
+  EXPECT_EQ(steps, int(columns.size()));
+  EXPECT_THROW(previewApply(database, rows, origin, [](int done, int) { return done < 40; }), Cancelled);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
 
 TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {

@@ -72,6 +72,18 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
   EXPECT_EQ(r.suspects[1].registerValues, 22);
   EXPECT_TRUE(r.text().contains("门禁卡.持卡人  内容：22个值是员工档案中的工号"));
   EXPECT_TRUE(r.text().contains("抽样"));
+
+  // Progress counts the sampled columns; a stop ends the check with nothing reported.
+  std::vector<std::pair<int, int>> seen;
+  const dbcheck::Report counted = dbcheck::check(db::Database::shared(), {}, [&](int done, int total) {
+    if (done >= 0) seen.emplace_back(done, total);
+    return true;
+  });
+  EXPECT_EQ(counted.suspects.size(), 2u);
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen.front(), std::make_pair(0, 0));  // reading the catalogue
+  EXPECT_EQ(seen.back().first + 1, seen.back().second);  // the last sampled column
+  EXPECT_THROW(dbcheck::check(db::Database::shared(), {}, [](int done, int) { return done < 1; }), ops::Cancelled);
 }
 
 // The executable with its settings in a folder of the test's own.
