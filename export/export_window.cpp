@@ -1,6 +1,7 @@
 #include "export/export_window.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,9 +14,11 @@
 #include <system_error>
 
 #include "export/calc_engine.h"
+#include "export/office_control.h"
 #include "export/sheet_name.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
+#include "widgets/progress.h"
 #include "widgets/wait_cursor.h"
 
 namespace {
@@ -25,6 +28,9 @@ QString withoutTrailingBlanks(QString text) {
   while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
   return text;
 }
+
+// The user stopped the export with "取消".
+struct Stopped {};
 
 void reportEngineError(const QString& text) {
   std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
@@ -93,9 +99,10 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
 
   connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
+    stopped_ = false;
     if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
       close();
-    } else {
+    } else if (!stopped_) {
       ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::title(), ui::Icon::None);
     }
   });
@@ -131,6 +138,10 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   try {
     WaitCursor wait;
     if (!exportGrid(grid)) return false;
+  } catch (const Stopped&) {
+    stopped_ = true;
+    ui::msg(this, QStringLiteral("已取消输出，工作簿没有保存"), app_info::title(), ui::Icon::Information);
+    return false;
   } catch (const calc::EngineError& e) {
     reportEngineError(e.text());
     return false;
@@ -166,26 +177,65 @@ bool frm输出到Excel文件::exportGrid(FlexGrid* grid) {
   }
   const calc::CellRange tableRange{3, 1, rowCount + 2, colCount};
 
+  // The work goes step by step under a progress dialog: the window answers, also while the office
+  // starts, and "取消" stops it before the workbook is saved.
+  constexpr int kRowsPerStep = 500;
+  const int tableSteps = (rowCount + kRowsPerStep - 1) / kRowsPerStep;
+  const int total = 13 + tableSteps;  // the steps below, then the save
+  int done = 0;
+  ui::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
+  calc::office::setWhileStarting([&] { progress.step(-1, total); });
+  struct StopWaiting {
+    ~StopWaiting() { calc::office::setWhileStarting({}); }
+  } stopWaiting;
+  const auto step = [&] {
+    if (!progress.step(done++, total)) throw Stopped();
+  };
+
   calc::Engine& engine = calc::Engine::shared();
-  if (!QFileInfo::exists(path)) engine.createWorkbook(path, sheetName);
+  const bool created = !QFileInfo::exists(path);
+  step();
+  if (created) engine.createWorkbook(path, sheetName);
+  step();
   std::unique_ptr<calc::Workbook> book = engine.open(path);
-  int sheet = book->findSheet(sheetName);
-  if (sheet < 0) sheet = book->addSheetAfterLast(sheetName);
-  book->showSheet(sheet);
-  book->clearUsedArea(sheet);
-  book->setCellText(sheet, 1, 1, Text1[1]->text());
-  book->setCellText(sheet, 2, 1, Text1[3]->text());
-  book->writeTextTable(sheet, 3, table);
-  book->merge(sheet, {1, 1, 1, colCount});
-  book->merge(sheet, {2, 1, 2, colCount});
-  book->centreRows(sheet, 1, 2);
-  book->drawBorders(sheet, tableRange);
-  book->setRowFontSize(sheet, 1, 18);
-  book->setRowFontSize(sheet, 2, 12);
-  book->setFontSize(sheet, tableRange, 10.5);
-  book->fitColumns(sheet, 1, colCount);
-  book->activateSheet(sheet);  // the workbook opens on the table
+  try {
+    step();
+    int sheet = book->findSheet(sheetName);
+    if (sheet < 0) sheet = book->addSheetAfterLast(sheetName);
+    book->showSheet(sheet);
+    step();
+    book->clearUsedArea(sheet);
+    book->setCellText(sheet, 1, 1, Text1[1]->text());
+    book->setCellText(sheet, 2, 1, Text1[3]->text());
+    for (int from = 0; from < rowCount; from += kRowsPerStep) {
+      step();
+      book->writeTextTable(sheet, 3 + from, table.mid(from, kRowsPerStep));
+    }
+    step();
+    book->merge(sheet, {1, 1, 1, colCount});
+    book->merge(sheet, {2, 1, 2, colCount});
+    step();
+    book->centreRows(sheet, 1, 2);
+    step();
+    book->drawBorders(sheet, tableRange);
+    step();
+    book->setRowFontSize(sheet, 1, 18);
+    book->setRowFontSize(sheet, 2, 12);
+    step();
+    book->setFontSize(sheet, tableRange, 10.5);
+    step();
+    book->fitColumns(sheet, 1, colCount);
+    step();
+    book->activateSheet(sheet);  // the workbook opens on the table
+    step();
+  } catch (const Stopped&) {
+    // Nothing is saved: an existing workbook stays as it was, a new one is removed again.
+    book->close();
+    if (created) QFile::remove(path);
+    throw;
+  }
   book->save();
+  progress.step(total - 1, total);
   book->close();
   return true;
 }

@@ -34,7 +34,8 @@ class frm输出到Excel文件 : public QWidget {
   // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
   // Output button passes Text1[1] and Text1[2] as title and sheet). The header row goes without
   // the blanks that pad it on screen; the workbook is saved with that sheet active, and a new
-  // workbook holds that sheet alone. True when the workbook was saved. Reports a missing file
+  // workbook holds that sheet alone. A progress dialog shows the steps; "取消" stops the export
+  // before the save (a new workbook is removed again) and says so. True when the workbook was saved. Reports a missing file
   // name itself; any other failure returns false with the engine's error text on the standard
   // error stream.
   bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
@@ -48,4 +49,5 @@ class frm输出到Excel文件 : public QWidget {
   void browse();
   bool exportGrid(FlexGrid* grid);
   void showWorkbook(const QString& path);
+  bool stopped_ = false;  // the last export was stopped with "取消"
 };

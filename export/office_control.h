@@ -2,6 +2,7 @@
 // The headless office behind the spreadsheet engine, seen from outside (no UNO types): whether
 // it runs, its process and profile, and its end.
 #include <QString>
+#include <functional>
 
 namespace calc::office {
 
@@ -12,5 +13,8 @@ int openDocumentCount();  // documents the office holds open now (0 when not run
 // Ends the office (desktop terminate, wait, kill when needed) and removes its profile. The
 // next engine call starts a new one. Called automatically when the tool exits.
 void shutdown();
+// While the office starts (up to a minute), this is called between the attempts to reach it,
+// about every 50 ms: a window can let its event loop run. Empty: the start just waits.
+void setWhileStarting(std::function<void()> hook);
 
 }  // namespace calc::office

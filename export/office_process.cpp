@@ -268,6 +268,13 @@ QString toQ(const rtl::OUString& s) {
 
 rtl::OUString toU(const QString& s) { return rtl::OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size()); }
 
+std::function<void()>& whileStarting() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+void setWhileStarting(std::function<void()> hook) { whileStarting() = std::move(hook); }
+
 Connection& connect() {
   State& s = state();
   if (s.pid && s.conn.desktop.is()) return s.conn;
@@ -321,6 +328,7 @@ Connection& connect() {
       forget();
       throw EngineError("LibreOffice did not answer within 60 s" + (lastError.isEmpty() ? "" : ": " + lastError));
     }
+    if (whileStarting()) whileStarting()();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 

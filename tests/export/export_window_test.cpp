@@ -27,6 +27,7 @@
 #include "tests/support/harness.h"
 #include "widgets/app_info.h"
 #include "tests/support/scripted_dialogs.h"
+#include "widgets/progress.h"
 
 using ::testing::ElementsAre;
 
@@ -393,6 +394,35 @@ TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
   EXPECT_FALSE(QFileInfo::exists(h.dir() + "/无此目录"));
   EXPECT_EQ(contents(foreignLock), lockBefore);
   EXPECT_TRUE(calc::office::running()) << "the office serves the next export";
+}
+
+TEST_F(ExportWindow, AStopBeforeTheSaveLeavesNoNewWorkbookAndAnExistingOneAsItWas) {
+  const QString book = h.dir() + "/book.xls";
+  ASSERT_TRUE(exportGrid(kTable, book, "工程"));
+  const QByteArray bytes = contents(book);
+  const QString fresh = h.dir() + "/fresh.xls";
+  for (int stopAt : {0, 5}) {
+    for (const QString& path : {fresh, book}) {
+      SCOPED_TRACE(path.toStdString() + " " + std::to_string(stopAt));
+      QStringList labels;
+      ui::ProgressDialog::setScript([&](const QString& label, int done, int) {
+        labels << label;
+        return done < stopAt;
+      });
+      h.dialogs().shown.clear();
+      auto grid = makeGrid(kTable);
+      auto& w = window(grid.get(), path, "工程");
+      EXPECT_FALSE(output(w));
+      ui::ProgressDialog::setScript({});
+      EXPECT_THAT(h.messages(), ElementsAre("已取消输出，工作簿没有保存"));
+      EXPECT_EQ(labels.last(), QStringLiteral("正在输出到Excel：第 %1 / 14 步").arg(stopAt + 1));
+      EXPECT_TRUE(w.isVisible());
+      EXPECT_EQ(QFile::exists(path), path == book);
+      EXPECT_EQ(contents(book), bytes);
+      EXPECT_EQ(calc::office::openDocumentCount(), 0) << "the document is closed again";
+      w.close();
+    }
+  }
 }
 
 TEST_F(ExportWindow, ALockLeftByAnOfficeOfThisToolThatIsGoneDoesNotBlockTheExport) {
