@@ -162,7 +162,7 @@ struct UndoCheck {
   QString held{};  // records already under the old numbers ("表 3行，..."): the merge question
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
-// staging (an undo, a rule change or an entry not written yet cannot).
+// staging that changed a number (an undo, a rule change or an entry not written yet cannot).
 bool undoable(const Entry& entry);
 // Whether entry id can be undone now. Throws db::DbError.
 UndoCheck checkUndo(db::Database& database, qint64 id);

@@ -89,7 +89,7 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
   if (!e) return c;
   if (found) *found = *e;
   if (!e->pairs.empty()) c.pair = e->pairs.front();
-  if (!undoable(*e) || e->pairs.empty()) {
+  if (!undoable(*e)) {
     c.status = UndoStatus::NotUndoable;
     return c;
   }
@@ -141,7 +141,8 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
 }  // namespace
 
 bool undoable(const Entry& e) {
-  return e.id != 0 && (e.operation == singleRenumber() || e.operation == batchApply() || e.operation == staging());
+  return e.id != 0 && !e.pairs.empty() &&
+         (e.operation == singleRenumber() || e.operation == batchApply() || e.operation == staging());
 }
 
 UndoCheck checkUndo(db::Database& database, qint64 id) { return check(database, id, true, nullptr, nullptr); }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -374,6 +375,68 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
   h.exec("UPDATE 员工档案 SET 工号='0007' WHERE 姓名='张三'");
   EXPECT_EQ(journal::undo(database, 3).status, UndoStatus::Done);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+}
+
+}  // namespace
+
+namespace {
+
+// A batch with a chain (0007 -> 5000 -> 6000, 5000 free before) and a row left as it was is undone
+// to the database before it: the renames replayed in reverse, the unchanged row skipped.
+TEST_F(Journal, ABatchApplyWithAChainAndAnUnchangedRowIsUndoneToo) {
+  const Snapshot before = snapshot();
+  ASSERT_TRUE(batch::applyRows(database, {{"0007", "5000"}, {"5000", "6000"}, {"0099", "0099"}}).applied());
+  ASSERT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"), "张三");
+  h.clearStatements();
+  EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
+  EXPECT_EQ(h.statements().last(), single::renumberBatch("6000", "5000") + " " + single::renumberBatch("5000", "0007"));
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+}
+
+// With the journal open, the window's apply of 1,000 rows (the re-check, the merge question, the
+// register counts, the journal's names and counts, the executions) stays within 30 round trips;
+// the journal counts every column in one statement per slice of numbers.
+TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTrips) {
+  QStringList values;
+  for (int i = 0; i < 1000; ++i) {
+    values << QString("('%1', '员工%1', '管理人员', 'P01')").arg(100000 + i);
+    if (values.size() == 500) {
+      h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES " + values.join(", "));
+      values.clear();
+    }
+  }
+  testdata::references(pinned::refColumns(), "100500");
+  batch::Rows rows;
+  QStringList olds;
+  for (int i = 0; i < 1000; ++i) {
+    rows.push_back({QString::number(100000 + i), QString::number(800000 + i)});
+    olds << QString::number(100000 + i);
+  }
+  const std::vector<journal::ColumnRows> moved = expectedRows(h, "100500");
+  h.clearStatements();
+  batch::Rows checked = rows;
+  ASSERT_EQ(batch::checkRows(database, checked, false).status, batch::Status::Passed);
+  ASSERT_TRUE(batch::heldElsewhere(database, rows).empty());
+  ASSERT_TRUE(batch::applyRows(database, rows).applied());
+  const QStringList sent = h.statements();
+  EXPECT_LE(sent.size(), 30);
+  const std::vector<host::RefColumn> columns = pinned::refColumns();
+  const qsizetype slice = journal::countSlice(columns);
+  ASSERT_GT(slice, 1);
+  QStringList counts;
+  for (qsizetype from = 0; from < olds.size(); from += slice)
+    counts << journal::countSql(columns, olds.mid(from, slice));
+  EXPECT_EQ(sent.filter(QRegularExpression("^SELECT 0 AS 列, COUNT")), counts);
+  EXPECT_EQ(sent.filter("Update").size(), (1000 + batch::kRowsPerExecution - 1) / batch::kRowsPerExecution);
+
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  ASSERT_EQ(entries[0].pairs.size(), 1000u);
+  EXPECT_EQ(entries[0].pairs[500], (journal::Pair{"100500", "800500", "员工100500"}));
+  std::vector<journal::ColumnRows> expected = moved;
+  for (journal::ColumnRows& c : expected)
+    if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's
+  EXPECT_EQ(entries[0].rows, expected);
 }
 
 }  // namespace
