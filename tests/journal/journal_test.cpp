@@ -433,6 +433,11 @@ TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTr
   ASSERT_EQ(entries.size(), 1u);
   ASSERT_EQ(entries[0].pairs.size(), 1000u);
   EXPECT_EQ(entries[0].pairs[500], (journal::Pair{"100500", "800500", "员工100500"}));
+  // The question before its undo names the first ten moves and the count.
+  QStringList moves;
+  for (int i = 0; i < 10; ++i) moves << QString("%1改回%2").arg(800000 + i).arg(100000 + i);
+  EXPECT_EQ(journal::undoQuestion(entries[0]), "撤销第1条修改记录（批量修改）：工号" + moves.join("，") +
+                                                   "等1000人。编号规则中已记下的流水号不会退回。是否继续？");
   std::vector<journal::ColumnRows> expected = moved;
   for (journal::ColumnRows& c : expected)
     if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's
