@@ -28,8 +28,8 @@ bool undoneAlready(const Entry& e) {
   return false;
 }
 
-// One rename of the undo: every record of from goes back to to; employees is how many employees
-// of the register the entry left under from.
+// One rename of the undo: every record under pair.newNumber goes back to pair.oldNumber; employees
+// is how many employees of the register the entry left under pair.newNumber.
 struct Step {
   Pair pair;  // the pair of the entry it takes back
   qint64 employees = 1;
