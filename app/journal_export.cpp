@@ -47,12 +47,7 @@ QString journalListing(const Connection::Settings& settings, const QDate& since,
     f.from = since;
     f.number = number;
     for (const journal::Entry& e : journal::entries(f)) text += journal::entryText(e) + u'\n';
-    std::vector<journal::Entry> pending;
-    for (const journal::Entry& e : journal::pendingEntries()) {
-      bool holds = number.isEmpty();
-      for (const journal::Pair& p : e.pairs) holds = holds || p.oldNumber == number || p.newNumber == number;
-      if (holds && (!since.isValid() || e.time.date() >= since)) pending.push_back(e);
-    }
+    const std::vector<journal::Entry> pending = journal::pendingEntries(f);
     if (!pending.empty()) {
       text += u"尚未写入修改记录的修改（%1条）：\n"_s.arg(pending.size());
       for (const journal::Entry& e : pending) text += journal::entryText(e) + u'\n';

@@ -96,10 +96,12 @@ bool frm修改记录::查询() {
   f.number = Text1->text().trimmed();
   f.name = Text2->text().trimmed();
   if (Combo1->currentText() != kAll) f.operation = Combo1->currentText();
+  // The entries kept because the journal could not be written come first, marked.
   std::vector<journal::Entry> found;
   if (!ui::guarded(this, [&] {
         WaitCursor wait;
-        found = journal::entries(f);
+        found = journal::pendingEntries(f);
+        for (journal::Entry& e : journal::entries(f)) found.push_back(std::move(e));
       }))
     return false;
   shown_ = std::move(found);
@@ -109,7 +111,7 @@ bool frm修改记录::查询() {
   for (int i = 0; i < int(shown_.size()); ++i) {
     const journal::Entry& e = shown_[std::size_t(i)];
     const int r = i + 1;
-    g->setTextMatrix(r, kColId, QString::number(e.id));
+    g->setTextMatrix(r, kColId, e.id ? QString::number(e.id) : journal::pendingMark());
     g->setTextMatrix(r, kColTime, e.time.toString(u"yyyy-MM-dd HH:mm:ss"_s));
     g->setTextMatrix(r, kColOperation, e.operation);
     if (!e.pairs.empty()) {
@@ -120,10 +122,11 @@ bool frm修改记录::查询() {
       g->setTextMatrix(r, kColName, p.name + more);
     }
     g->setTextMatrix(r, kColUser, e.osUser);
-    QString note;
-    if (e.undoes) note = u"撤销第%1条"_s.arg(e.undoes);
-    if (e.undoneBy) note = u"已由第%1条撤销"_s.arg(e.undoneBy);
-    g->setTextMatrix(r, kColNote, note);
+    QStringList note;
+    if (e.id == 0) note << u"尚未写入修改记录"_s;
+    if (e.undoes) note << u"撤销第%1条"_s.arg(e.undoes);
+    if (e.undoneBy) note << u"已由第%1条撤销"_s.arg(e.undoneBy);
+    g->setTextMatrix(r, kColNote, note.join(u"，"_s));
   }
   if (!shown_.empty()) g->setRow(1);
   showDetails();
@@ -136,14 +139,19 @@ qint64 frm修改记录::entryId(int row) const {
 
 void frm修改记录::showDetails() {
   const int row = MSFlexGrid1->Row();
-  Text5->setPlainText(row >= 1 && row <= int(shown_.size()) ? journal::entryText(shown_[std::size_t(row - 1)])
-                                                            : QString());
+  const bool listed = row >= 1 && row <= int(shown_.size());
+  Text5->setPlainText(listed ? journal::entryText(shown_[std::size_t(row - 1)]) : QString());
+  // A renumber or staging can be undone (an entry already undone says so when asked); an entry
+  // not written yet cannot until it is.
+  Command3->setEnabled(listed && journal::undoable(shown_[std::size_t(row - 1)]));
 }
 
 void frm修改记录::撤销() {
-  const qint64 id = entryId(MSFlexGrid1->Row());
+  const int row = MSFlexGrid1->Row();
+  const qint64 id = entryId(row);
   if (id == 0) {
-    ui::msg(this, u"请先选择一条修改记录"_s);
+    ui::msg(this, row >= 1 && row <= int(shown_.size()) ? u"该修改记录尚未写入，写入后才能撤销"_s
+                                                        : u"请先选择一条修改记录"_s);
     return;
   }
   auto& connection = ops::sharedConnection();

@@ -1,7 +1,9 @@
 #pragma once
 // The change journal window: the entries of the connected database's journal, newest first,
-// filtered by employee number (old or new), name, day range and operation; an entry's details;
-// undo of a renumber. "导出" is wired by the start-up (the export window is another feature).
+// filtered by employee number (old or new), name, day range and operation, with the entries kept
+// because the journal could not be written on top, marked "待写入"; an entry's details; undo of a
+// renumber or a staging ("撤销" enabled for those). "导出" is wired by the start-up (the export
+// window is another feature).
 #include <QWidget>
 #include <QtGlobal>
 #include <array>
@@ -36,7 +38,7 @@ class frm修改记录 : public QWidget {
 
   // Lists the entries matching the filters; false when a date is not a date or the journal failed.
   bool 查询();
-  // The entry of a list row (0 for the header or an empty row).
+  // The entry of a list row (0 for the header, an empty row or an entry not written yet).
   qint64 entryId(int row) const;
   // Undoes the selected entry after the checks and questions.
   void 撤销();

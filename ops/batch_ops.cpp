@@ -153,9 +153,9 @@ std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, 
         seen.insert(r.newNo);
         numbers << r.newNo;
       }
-    // Every column's IN list holds the slice's numbers: about 20,000 literals to a statement.
+    // Every column's IN list holds the slice's numbers.
     const std::vector<host::RefColumn> columns = host::allColumns();
-    const qsizetype perStatement = std::max<qsizetype>(1, 20000 / qsizetype(columns.size()));
+    const qsizetype perStatement = ops::numbersPerStatement(columns.size());
     const std::vector<ops::Holding> holdings =
         ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
     std::vector<HeldNumber> out;
@@ -273,11 +273,13 @@ void stageNoPosition(db::Database& database, const Progress& progress) {
     const QStringList batches = db::Database::splitBatches(stagingScript());
     const int total = int(batches.size());
     db::Transaction tx(database);
-    // The journal's entry: every employee without a position, each number with a "9" in front.
+    // The journal's entry: every employee without a position, each number with a "9" in front (a
+    // Null number stays Null: '9' + Null is Null).
     std::vector<std::pair<QString, QString>> oldNew;
     if (journal::active())
       for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
-        oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
+        if (!rs.isNull(QStringLiteral("工号")))
+          oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
     journal::Recorder record(database, journal::staging(), journal::pairs(oldNew), stagingScript());
     for (int i = 0; i < total; ++i) {
       step(i, total);

@@ -20,9 +20,10 @@ using Progress = ops::Progress;
 using Cancelled = ops::Cancelled;
 
 // Numbers asked from the register per statement, and work-list rows sent per execution of the
-// apply.
+// apply (an apply of 1,000 rows with the journal's reads and the re-check before it stays within
+// 30 round trips).
 inline constexpr int kNumbersPerQuery = 500;
-inline constexpr int kRowsPerExecution = 50;
+inline constexpr int kRowsPerExecution = 100;
 
 // An entry of the rule combo: "类别码 编码类别名称", and the rule's category code itself.
 struct RuleEntry {

@@ -4,6 +4,7 @@
 // most 500 numbers), so a list of a thousand numbers costs one round trip per column.
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -31,6 +32,13 @@ QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bo
 // Throws db::DbError.
 std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
                               const QStringList& numbers, bool withCondition = false);
+
+// A statement listing every column with the numbers holds about kLiteralsPerStatement literals:
+// numbersPerStatement(columns) numbers to a statement (at least 1).
+inline constexpr qsizetype kLiteralsPerStatement = 20000;
+inline qsizetype numbersPerStatement(std::size_t columns) {
+  return columns == 0 ? kLiteralsPerStatement : std::max<qsizetype>(1, kLiteralsPerStatement / qsizetype(columns));
+}
 
 // The same holdings, all columns in one statement (the per-column counts joined by UNION ALL,
 // each row naming its column by position as 列), numbersPerStatement numbers at a time: a

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,6 +18,7 @@
 #include <utility>
 
 #include "db/database.h"
+#include "ops/holders.h"
 
 namespace journal {
 
@@ -290,9 +292,11 @@ const QString kEntrySelect = QStringLiteral(
 
 // ---- Text ------------------------------------------------------------------------------------
 
+QString pendingMark() { return QStringLiteral("待写入"); }
+
 QString entryText(const Entry& e) {
   QString t = QStringLiteral("#%1  %2  %3  操作者 %4  登录 %5  服务器 %6  数据库 %7")
-                  .arg(e.id)
+                  .arg(e.id ? QString::number(e.id) : pendingMark())
                   .arg(e.time.toString(kTimeFormat), e.operation, e.osUser, e.login, e.server, e.database);
   if (e.undoes) t += QStringLiteral("  撤销 #%1").arg(e.undoes);
   if (e.undoneBy) t += QStringLiteral("  已由 #%1 撤销").arg(e.undoneBy);
@@ -382,13 +386,19 @@ std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew) 
   return out;
 }
 
-QString countSql(const host::RefColumn& column, const QStringList& numbers) {
+QString countSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers) {
   QStringList quoted;
+  quoted.reserve(numbers.size());
   for (const QString& n : numbers) quoted << db::sqlQuote(n);
-  return QStringLiteral("SELECT COUNT(*) AS 行数 FROM ") + column.tableName() + QStringLiteral(" WHERE ") +
-         column.columnName() + QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")") +
-         column.extraCondition();
+  const QString in = QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")");
+  QStringList parts;
+  for (std::size_t k = 0; k < columns.size(); ++k)
+    parts << QStringLiteral("SELECT %1 AS 列, COUNT(*) AS 行数 FROM ").arg(k) + columns[k].tableName() +
+                 QStringLiteral(" WHERE ") + columns[k].columnName() + in + columns[k].extraCondition();
+  return parts.join(QStringLiteral(" UNION ALL "));
 }
+
+qsizetype countSlice(const std::vector<host::RefColumn>& columns) { return ops::numbersPerStatement(columns.size()); }
 
 Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
                    const std::vector<host::RefColumn>& columns, qint64 undoes)
@@ -404,8 +414,12 @@ Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> 
   entry_.database = s.context.database;
   if (!active_ || entry_.pairs.empty()) return;
   QStringList numbers;
+  QSet<QString> seen;
   for (const Pair& p : entry_.pairs)
-    if (!numbers.contains(p.oldNumber)) numbers << p.oldNumber;
+    if (!seen.contains(p.oldNumber)) {
+      seen.insert(p.oldNumber);
+      numbers << p.oldNumber;
+    }
   // The names as the register holds them before the change.
   QHash<QString, QString> names;
   for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
@@ -418,14 +432,17 @@ Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> 
   }
   for (Pair& p : entry_.pairs)
     if (p.name.isEmpty()) p.name = names.value(p.oldNumber.toCaseFolded());
-  for (const host::RefColumn& column : columns) {
-    qint64 rows = 0;
-    for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
-      db::Recordset rs = database.open(countSql(column, numbers.mid(from, kSlice)));
-      if (!rs.eof()) rows += rs.field(QStringLiteral("行数")).toLongLong();
+  if (columns.empty()) return;
+  std::vector<qint64> rows(columns.size(), 0);
+  const qsizetype slice = countSlice(columns);
+  for (qsizetype from = 0; from < numbers.size(); from += slice)
+    for (db::Recordset rs = database.open(countSql(columns, numbers.mid(from, slice))); !rs.eof(); rs.moveNext()) {
+      const qint64 k = rs.field(QStringLiteral("列")).toLongLong();
+      if (k >= 0 && std::size_t(k) < columns.size())
+        rows[std::size_t(k)] += rs.field(QStringLiteral("行数")).toLongLong();
     }
-    if (rows > 0) entry_.rows.push_back({column.tableName(), column.columnName(), rows});
-  }
+  for (std::size_t k = 0; k < columns.size(); ++k)
+    if (rows[k] > 0) entry_.rows.push_back({columns[k].tableName(), columns[k].columnName(), rows[k]});
 }
 
 void Recorder::commit(db::Transaction& transaction) {
@@ -546,5 +563,24 @@ std::optional<Entry> entry(qint64 id) {
 }
 
 std::vector<Entry> pendingEntries() { return state().active ? readPending(state().context) : std::vector<Entry>{}; }
+
+std::vector<Entry> pendingEntries(const Filter& filter) {
+  const auto matches = [&filter](const Entry& e) {
+    if (!filter.operation.isEmpty() && e.operation != filter.operation) return false;
+    if (filter.from.isValid() && e.time.date() < filter.from) return false;
+    if (filter.to.isValid() && e.time.date() > filter.to) return false;
+    const auto anyPair = [&e](const auto& test) { return std::any_of(e.pairs.begin(), e.pairs.end(), test); };
+    if (!filter.number.isEmpty() &&
+        !anyPair([&](const Pair& p) { return p.oldNumber == filter.number || p.newNumber == filter.number; }))
+      return false;
+    if (!filter.name.isEmpty() && !anyPair([&](const Pair& p) { return p.name.contains(filter.name); })) return false;
+    return true;
+  };
+  std::vector<Entry> out;
+  for (const Entry& e : pendingEntries())
+    if (matches(e)) out.push_back(e);
+  std::reverse(out.begin(), out.end());  // kept oldest first
+  return out;
+}
 
 }  // namespace journal

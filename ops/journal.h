@@ -54,7 +54,7 @@ struct ColumnRows {
   bool operator==(const ColumnRows&) const = default;
 };
 struct Entry {
-  qint64 id = 0;  // 0 until written
+  qint64 id = 0;  // 0 until written (an entry waiting in the pending file)
   QDateTime time;
   QString osUser, login, server, database;
   QString operation;
@@ -65,8 +65,11 @@ struct Entry {
   qint64 undoneBy = 0;  // read only: the undo of this entry (0 when none)
 };
 
-// The entry as text: a header line, one line per pair, the rows per column, the statement.
+// The entry as text: a header line, one line per pair, the rows per column, the statement. An
+// entry not written yet is headed "#待写入".
 QString entryText(const Entry& entry);
+// The mark of an entry not written yet, where its number would be.
+QString pendingMark();  // "待写入"
 
 // ---- Where the journal goes ------------------------------------------------------------------
 struct Context {
@@ -95,8 +98,8 @@ QString writeFailedMessage(const QString& databaseText);
 
 // ---- Recording -------------------------------------------------------------------------------
 // Records a change. Made inside the change's transaction before its statements run: reads the
-// employees' names and counts, per column, the rows holding an old number (one statement per
-// column). commit(transaction) writes the entry into the attached journal, commits, and on SQL
+// employees' names and counts, per column, the rows holding an old number (all columns in one
+// statement per slice of countSlice(columns) numbers). commit(transaction) writes the entry into the attached journal, commits, and on SQL
 // Server writes it after the commit. Without a current journal it only commits.
 // A batch apply records its run the same way: every old -> new pair in the order applied and the
 // whole text sent; a staging passes every employee's pair and the staging's column list.
@@ -121,8 +124,12 @@ void record(db::Database& database, const QString& operation, const QString& sta
 QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id = 0);
 // The old -> new pairs of a change that only has numbers (names are read by the Recorder).
 std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew);
-// The statement counting the rows of a column that hold any of numbers (with its extra condition).
-QString countSql(const host::RefColumn& column, const QStringList& numbers);
+// The statement counting, for every column, the rows that hold any of numbers (with the column's
+// extra condition): one SELECT per column joined by UNION ALL, each row naming its column by
+// position as 列 with its count as 行数.
+QString countSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers);
+// Numbers per count statement: about ops::kLiteralsPerStatement literals in all its IN lists.
+qsizetype countSlice(const std::vector<host::RefColumn>& columns);
 
 // ---- Reading ---------------------------------------------------------------------------------
 struct Filter {
@@ -134,8 +141,10 @@ struct Filter {
 // The entries of the current journal matching filter, newest first. Throws db::DbError.
 std::vector<Entry> entries(const Filter& filter = {});
 std::optional<Entry> entry(qint64 id);
-// The entries waiting in the pending file.
+// The entries waiting in the pending file (id 0), in the order they were kept; with a filter,
+// those matching it as entries() matches, newest first.
 std::vector<Entry> pendingEntries();
+std::vector<Entry> pendingEntries(const Filter& filter);
 
 // ---- Undo ------------------------------------------------------------------------------------
 enum class UndoStatus {
@@ -152,11 +161,17 @@ struct UndoCheck {
   Pair pair{};  // the pair the status is about
   QString held{};  // records already under the old numbers ("表 3行，..."): the merge question
 };
+// Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
+// staging that changed a number (an undo, a rule change or an entry not written yet cannot).
+bool undoable(const Entry& entry);
 // Whether entry id can be undone now. Throws db::DbError.
 UndoCheck checkUndo(db::Database& database, qint64 id);
-// Renumbers every pair of entry id back (new -> old, last pair first) with every column in one
-// transaction, after the same checks inside it, and records the undo. A serial stored by the
-// renumber is not taken back. Throws db::DbError.
+// Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
+// the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
+// staging's numbers each once (employees who shared a number moved together), the shorter first.
+// Each number must still be held by the employees the entry left under it, and the old number
+// must be free when its turn comes. A serial stored by the renumber is not taken back.
+// Throws db::DbError.
 UndoCheck undo(db::Database& database, qint64 id);
 QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.

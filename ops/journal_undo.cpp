@@ -1,6 +1,12 @@
-// Undo of a journaled renumber: the pairs renumbered back through the single renumber's own
-// statements, with its checks, in one transaction, and journaled as an undo of the entry.
+// Undo of a journaled renumber or staging: the pairs renumbered back through the single renumber's
+// own statements, with its checks, in one transaction, and journaled as an undo of the entry.
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
 #include "db/database.h"
+#include "ops/batch_logic.h"
+#include "ops/batch_ops.h"
 #include "ops/holders.h"
 #include "ops/journal.h"
 #include "ops/single_logic.h"
@@ -9,7 +15,11 @@ namespace journal {
 
 namespace {
 
-bool undoable(const Entry& e) { return e.operation == singleRenumber() || e.operation == batchApply(); }
+// Moves shown in the question before an undo; the rest are counted.
+constexpr int kMovesAsked = 10;
+
+// The register compares numbers without regard to case, as the database does.
+QString key(const QString& number) { return number.toCaseFolded(); }
 
 bool undoneAlready(const Entry& e) {
   if (e.undoneBy) return true;
@@ -18,14 +28,68 @@ bool undoneAlready(const Entry& e) {
   return false;
 }
 
-// The checks on the journal and on the register; held is filled only when withHeld.
-UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found) {
+// One rename of the undo: every record under pair.newNumber goes back to pair.oldNumber; employees
+// is how many employees of the register the entry left under pair.newNumber.
+struct Step {
+  Pair pair;  // the pair of the entry it takes back
+  qint64 employees = 1;
+};
+
+// The renames that take entry e back, in the order they run. A renumber renamed its pairs one
+// after another: the last pair goes back first. A staging put a "9" in front of every number at
+// once (employees sharing a number moved together): each number goes back once, the shorter
+// first, so that a number that is itself another employee's "9" number is free when its turn
+// comes (12 -> 912 and 912 -> 9912: 912 goes back to 12 before 9912 to 912).
+std::vector<Step> steps(const Entry& e) {
+  std::vector<Step> out;
+  if (e.operation != staging()) {
+    for (auto p = e.pairs.rbegin(); p != e.pairs.rend(); ++p)
+      if (p->oldNumber != p->newNumber) out.push_back({*p, 1});  // a row left as it was: nothing to take back
+    return out;
+  }
+  QHash<QString, std::size_t> at;
+  for (const Pair& p : e.pairs) {
+    if (auto it = at.constFind(key(p.oldNumber)); it != at.constEnd()) {
+      ++out[*it].employees;
+      continue;
+    }
+    at.insert(key(p.oldNumber), out.size());
+    out.push_back({p, 1});
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Step& a, const Step& b) { return a.pair.oldNumber.size() < b.pair.oldNumber.size(); });
+  return out;
+}
+
+// The register's count of every number the steps name, by key (set queries).
+QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<Step>& steps) {
+  QStringList numbers;
+  QSet<QString> asked;
+  for (const Step& s : steps)
+    for (const QString& n : {s.pair.newNumber, s.pair.oldNumber})
+      if (!asked.contains(key(n))) {
+        asked.insert(key(n));
+        numbers << n;
+      }
+  QHash<QString, qint64> counts;
+  for (qsizetype from = 0; from < numbers.size(); from += batch::kNumbersPerQuery) {
+    db::Recordset rs = database.open(batch::registerCountsSql(numbers.mid(from, batch::kNumbersPerQuery)));
+    for (; !rs.eof(); rs.moveNext())
+      counts[key(rs.text(QStringLiteral("工号")))] += rs.field(QStringLiteral("人数")).toLongLong();
+  }
+  return counts;
+}
+
+// The checks on the journal and on the register; held is filled only when withHeld. Each step,
+// with the steps before it done, needs its employees under the recorded new number and no one
+// else's employee under the old number.
+UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned) {
   UndoCheck c;
   const std::optional<Entry> e = entry(id);
   if (!e) return c;
   if (found) *found = *e;
   if (!e->pairs.empty()) c.pair = e->pairs.front();
-  if (!undoable(*e) || e->pairs.empty()) {
+  if (!undoable(*e)) {
     c.status = UndoStatus::NotUndoable;
     return c;
   }
@@ -33,53 +97,76 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found) 
     c.status = UndoStatus::AlreadyUndone;
     return c;
   }
-  for (const Pair& p : e->pairs) {
-    db::Recordset count = database.open(single::registerCountQuery(p.newNumber));
-    if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) {
+  const std::vector<Step> plan = steps(*e);
+  QHash<QString, qint64> counts = registerCounts(database, plan);
+  for (const Step& s : plan) {
+    const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
+    if (counts.value(from) != s.employees) {
       c.status = UndoStatus::NumberMovedOn;
-      c.pair = p;
+      c.pair = s.pair;
       return c;
     }
-  }
-  for (const Pair& p : e->pairs) {
-    if (!database.open(single::existsQuery(p.oldNumber)).eof()) {
+    if (from == to) continue;  // only the case of the number changes back
+    if (counts.value(to) != 0) {
       c.status = UndoStatus::OldNumberTaken;
-      c.pair = p;
+      c.pair = s.pair;
       return c;
     }
+    counts[to] = counts.value(from);
+    counts[from] = 0;
   }
   if (withHeld) {
+    // An old number that is also the "9" number of a step before it (a staging's 912 -> 12 before
+    // 9912 -> 912) holds the records that step takes away: it is not asked about.
+    QSet<QString> movedAway;
     QStringList numbers;
-    for (const Pair& p : e->pairs) numbers << p.oldNumber;
-    const std::vector<ops::Holding> held = ops::holdings(database, host::allColumns(), numbers);
+    for (const Step& s : plan) {
+      if (!movedAway.contains(key(s.pair.oldNumber))) numbers << s.pair.oldNumber;
+      movedAway.insert(key(s.pair.newNumber));
+    }
+    const std::vector<host::RefColumn> columns = host::allColumns();
+    const std::vector<ops::Holding> held =
+        ops::holdingsJoined(database, columns, numbers, ops::numbersPerStatement(columns.size()));
     QStringList parts;
-    for (const Pair& p : e->pairs)
-      if (const QString text = ops::holdingsText(held, p.oldNumber); !text.isEmpty())
-        parts << (e->pairs.size() == 1 ? text : p.oldNumber + QStringLiteral("：") + text);
+    for (const QString& n : numbers)
+      if (const QString text = ops::holdingsText(held, n); !text.isEmpty())
+        parts << (plan.size() == 1 ? text : n + QStringLiteral("：") + text);
     c.held = parts.join(QStringLiteral("；"));
   }
+  if (planned) *planned = plan;
   c.status = UndoStatus::Ready;
   return c;
 }
 
 }  // namespace
 
-UndoCheck checkUndo(db::Database& database, qint64 id) { return check(database, id, true, nullptr); }
+bool undoable(const Entry& e) {
+  return e.id != 0 && !e.pairs.empty() &&
+         (e.operation == singleRenumber() || e.operation == batchApply() || e.operation == staging());
+}
+
+UndoCheck checkUndo(db::Database& database, qint64 id) { return check(database, id, true, nullptr, nullptr); }
 
 UndoCheck undo(db::Database& database, qint64 id) {
   db::Transaction transaction(database);
   Entry e;
-  UndoCheck c = check(database, id, false, &e);
+  std::vector<Step> plan;
+  UndoCheck c = check(database, id, false, &e, &plan);
   if (c.status != UndoStatus::Ready) return c;
+  // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
   std::vector<Pair> back;
-  QString batch;
-  for (auto p = e.pairs.rbegin(); p != e.pairs.rend(); ++p) {
-    back.push_back({p->newNumber, p->oldNumber, QString()});
-    if (!batch.isEmpty()) batch += QStringLiteral(" ");
-    batch += single::renumberBatch(p->newNumber, p->oldNumber);
+  QStringList executions;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const Pair& p = plan[i].pair;
+    back.push_back({p.newNumber, p.oldNumber, QString()});
+    const QString text = single::renumberBatch(p.newNumber, p.oldNumber);
+    if (i % std::size_t(batch::kRowsPerExecution) == 0)
+      executions << text;
+    else
+      executions.last() += QStringLiteral(" ") + text;
   }
-  Recorder record(database, undoOperation(), back, batch, host::allColumns(), id);
-  database.execute(batch);
+  Recorder record(database, undoOperation(), back, executions.join(QStringLiteral("\n")), host::allColumns(), id);
+  for (const QString& execution : executions) database.execute(execution);
   record.commit(transaction);
   c.status = UndoStatus::Done;
   return c;
@@ -87,7 +174,13 @@ UndoCheck undo(db::Database& database, qint64 id) {
 
 QString undoQuestion(const Entry& e) {
   QStringList moves;
-  for (const Pair& p : e.pairs) moves << p.newNumber + QStringLiteral("改回") + p.oldNumber;
+  for (const Pair& p : e.pairs) {
+    if (moves.size() == kMovesAsked) {
+      moves.last() += QStringLiteral("等%1人").arg(e.pairs.size());
+      break;
+    }
+    moves << p.newNumber + QStringLiteral("改回") + p.oldNumber;
+  }
   return QStringLiteral("撤销第%1条修改记录（%2）：工号%3。编号规则中已记下的流水号不会退回。是否继续？")
       .arg(e.id)
       .arg(e.operation, moves.join(QStringLiteral("，")));
@@ -99,7 +192,7 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
   switch (c.status) {
     case UndoStatus::Ready: return QString();
     case UndoStatus::Done: return QStringLiteral("第%1条修改记录已撤销。编号规则的流水号未退回。").arg(id);
-    case UndoStatus::NotUndoable: return QStringLiteral("只有单个修改和批量修改可以撤销");
+    case UndoStatus::NotUndoable: return QStringLiteral("只有单个修改、批量修改和无岗位处理可以撤销");
     case UndoStatus::AlreadyUndone: return QStringLiteral("第%1条修改记录已经撤销过，不能再次撤销").arg(id);
     case UndoStatus::NumberMovedOn:
       return QStringLiteral("员工档案中工号%1已不属于一名员工，可能已被再次修改，不能撤销").arg(c.pair.newNumber);

@@ -108,19 +108,19 @@ TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
 
 TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
   addMany(100, 120);
-  for (const char* n : {"100", "176", "219"}) testdata::references(pinned::refColumns(), QString::fromLatin1(n));
+  for (const char* n : {"100", "206", "219"}) testdata::references(pinned::refColumns(), QString::fromLatin1(n));
   const testdb::Snapshot before = testdb::snapshot();
   const Rows rows = renumbering(100, 120, 5000);
-  // Row 77 (in the second execution) fails on the photo table.
+  // Row 107 (in the second execution) fails on the photo table.
   testdb::rawExec(
-      u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='5076' "
+      u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='5106' "
       "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
   try {
     applyRows(shared(), rows);
     ADD_FAILURE() << "no error";
   } catch (const db::DbError& e) {
     EXPECT_TRUE(e.text().startsWith(u"photo locked"_s)) << e.text().toStdString();
-    EXPECT_TRUE(e.text().endsWith(u"\n第77行 原工号 176 新工号 5076"_s)) << e.text().toStdString();
+    EXPECT_TRUE(e.text().endsWith(u"\n第107行 原工号 206 新工号 5106"_s)) << e.text().toStdString();
   }
   EXPECT_FALSE(shared().inTransaction());
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
@@ -145,7 +145,8 @@ TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
   const testdb::Snapshot before = testdb::snapshot();
   const Rows rows = renumbering(100, 120, 5000);
 
-  for (int stop : {0, 2, 4}) {
+  static_assert(kRowsPerExecution < 120 && 2 * kRowsPerExecution >= 120, "120 rows are two executions");
+  for (int stop : {0, 2, 3}) {
     StopAt s(stop);
     EXPECT_THROW(applyRows(shared(), rows, s.callback()), Cancelled) << stop;
     EXPECT_FALSE(shared().inTransaction());
@@ -154,7 +155,7 @@ TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
   StopAt all;
   ASSERT_TRUE(applyRows(shared(), rows, all.callback()).applied());
   // Start, each execution, end.
-  EXPECT_EQ(all.seen, (std::vector<std::pair<int, int>>{{0, 120}, {0, 120}, {50, 120}, {100, 120}, {120, 120}}));
+  EXPECT_EQ(all.seen, (std::vector<std::pair<int, int>>{{0, 120}, {0, 120}, {kRowsPerExecution, 120}, {120, 120}}));
   EXPECT_EQ(everyColumn(u"5119"_s, true), QString());
 
   StopAt staging;
@@ -279,7 +280,8 @@ TEST_F(BatchSlices, TheWindowAppliesInFewRoundTripsAndACancelChangesNothing) {
   w.Command3->click();
   ASSERT_FALSE(h.messages().isEmpty());
   EXPECT_EQ(h.messages().last(), u"已取消，数据库没有任何修改"_s);
-  EXPECT_TRUE(labels.contains(u"正在修改第 51 / 1000 名员工"_s)) << labels.join(u'|').toStdString();
+  EXPECT_TRUE(labels.contains(u"正在修改第 %1 / 1000 名员工"_s.arg(kRowsPerExecution + 1)))
+      << labels.join(u'|').toStdString();
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   ui::ProgressDialog::setScript({});

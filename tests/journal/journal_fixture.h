@@ -1,5 +1,7 @@
 #pragma once
 // The single renumber's small organisation with a journal in a folder of the test's own.
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "ops/batch_logic.h"
@@ -26,4 +28,17 @@ class JournalOrganisation : public SingleOrganisation {
   }
   void TearDown() override { journal::close(database); }
   std::vector<journal::Entry> all() { return journal::entries(); }
+  // Makes the journal file refuse every new entry (a trigger), or take them again.
+  void refuseJournal(bool refuse) {
+    {
+      QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "refuse");
+      d.setDatabaseName(journal::journalFile(context()));
+      ASSERT_TRUE(d.open());
+      ASSERT_TRUE(QSqlQuery(d).exec(refuse ? "CREATE TRIGGER refuse BEFORE INSERT ON entries BEGIN "
+                                             "SELECT RAISE(ABORT, 'journal refused'); END"
+                                           : "DROP TRIGGER refuse"));
+      d.close();
+    }
+    QSqlDatabase::removeDatabase("refuse");
+  }
 };

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -40,11 +41,17 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
   ASSERT_EQ(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
   const QString batch = single::renumberBatch("0007", "0012") + single::serialStatement(5, rowId);
-  // Inside the transaction: the count of the old number, the name, one count per column, the batch.
+  // Inside the transaction: the count of the old number, the name, every column counted in one
+  // statement, the batch.
   const QStringList sent = h.statements();
-  ASSERT_EQ(sent.size(), qsizetype(pinned::refColumns().size()) + 3);
+  ASSERT_EQ(sent.size(), 4);
   EXPECT_EQ(sent[1], "SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN ('0007')");
-  EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns().front(), {"0007"}));
+  EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns(), {"0007"}));
+  EXPECT_TRUE(
+      sent[2].startsWith("SELECT 0 AS 列, COUNT(*) AS 行数 FROM 员工档案 WHERE 工号 IN ('0007') UNION ALL "
+                         "SELECT 1 AS 列, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN ('0007') UNION ALL "));
+  EXPECT_TRUE(sent[2].contains(" FROM 员工档案temp WHERE 工号 IN ('0007') AND 类型='档案信息修改' UNION ALL "));
+  EXPECT_EQ(sent[2].count(" UNION ALL "), qsizetype(pinned::refColumns().size()) - 1);
   EXPECT_EQ(sent.last(), batch);
 
   const std::vector<journal::Entry> entries = all();
@@ -117,16 +124,7 @@ TEST_F(Journal, EntriesSurviveARestartAndEachDatabaseHasItsOwnJournal) {
 }
 
 TEST_F(Journal, AnEntryThatCannotBeWrittenIsToldKeptAndWrittenAtTheNextOpen) {
-  {
-    QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "refuse");
-    d.setDatabaseName(journal::journalFile(context()));
-    ASSERT_TRUE(d.open());
-    ASSERT_TRUE(
-        QSqlQuery(d).exec("CREATE TRIGGER refuse BEFORE INSERT ON entries BEGIN "
-                          "SELECT RAISE(ABORT, 'journal refused'); END"));
-    d.close();
-  }
-  QSqlDatabase::removeDatabase("refuse");
+  refuseJournal(true);
   QStringList told;
   journal::setNotifier([&](const QString& text) { told << text; });
   ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
@@ -139,19 +137,21 @@ TEST_F(Journal, AnEntryThatCannotBeWrittenIsToldKeptAndWrittenAtTheNextOpen) {
   EXPECT_TRUE(all().empty());
   ASSERT_EQ(journal::pendingEntries().size(), 1u);
   EXPECT_EQ(journal::pendingEntries().front().pairs, (std::vector<journal::Pair>{{"0007", "0012", "张三"}}));
+  // Found by the filters as written entries are; headed as not written; not to be undone.
+  EXPECT_EQ(journal::pendingEntries({.number = "0012"}).size(), 1u);
+  EXPECT_EQ(journal::pendingEntries({.name = "张", .from = QDate::currentDate(), .operation = "单个修改"}).size(), 1u);
+  EXPECT_TRUE(journal::pendingEntries({.number = "0099"}).empty());
+  EXPECT_TRUE(journal::pendingEntries({.name = "李"}).empty());
+  EXPECT_TRUE(journal::pendingEntries({.from = QDate::currentDate().addDays(1)}).empty());
+  EXPECT_TRUE(journal::pendingEntries({.operation = "批量修改"}).empty());
+  EXPECT_TRUE(journal::entryText(journal::pendingEntries().front()).startsWith("#待写入  "));
+  EXPECT_FALSE(journal::undoable(journal::pendingEntries().front()));
   // Still refused at the next open: kept, and said.
   journal::close(database);
   EXPECT_TRUE(journal::open(context(), database).contains("journal refused"));
   EXPECT_EQ(journal::pendingEntries().size(), 1u);
   journal::close(database);
-  {
-    QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "allow");
-    d.setDatabaseName(journal::journalFile(context()));
-    ASSERT_TRUE(d.open());
-    ASSERT_TRUE(QSqlQuery(d).exec("DROP TRIGGER refuse"));
-    d.close();
-  }
-  QSqlDatabase::removeDatabase("allow");
+  refuseJournal(false);
   ASSERT_EQ(journal::open(context(), database), "");
   const std::vector<journal::Entry> entries = all();
   ASSERT_EQ(entries.size(), 1u);
@@ -304,6 +304,144 @@ TEST_F(Journal, ABatchApplyAndAStagingEachWriteOneEntryAndTheApplyCanBeUndone) {
   EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"0099", "90099", "李四"}}));
   EXPECT_EQ(entries[0].statement, batch::stagingScript());
   EXPECT_EQ(entries[0].rows, expectedRows(h, "90099"));
+}
+
+}  // namespace
+
+namespace {
+
+// A staging's undo takes every "9" back on the terms of a renumber's undo: the database as before
+// the staging (also when a number is another's "9" number, or two employees share one; an employee
+// whose number is Null is left out), refused when a "9" number moved on or an old number was taken,
+// and once only.
+TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
+  h.exec("UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='0099'");
+  for (const char* number : {"55", "955", "66", "66"}) {
+    addEmployee(number, QString("无岗") + number, "管理人员", "");
+    testdata::references(pinned::refColumns(), number);
+  }
+  addEmployee("", "无号", "管理人员", "");
+  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '新员工入职')");  // a kind no staging moves
+  const Snapshot before = snapshot();
+  batch::stageNoPosition(database, {});
+  ASSERT_EQ(h.value("SELECT COUNT(*) FROM 员工档案 WHERE 工号 IN ('90099', '955', '9955', '966')"), "5");
+  std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  std::vector<journal::Pair> pairs = entries[0].pairs;
+  std::sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  EXPECT_EQ(pairs, (std::vector<journal::Pair>{{"55", "955", "无岗55"},
+                                               {"66", "966", "无岗66"},
+                                               {"66", "966", "无岗66"},
+                                               {"955", "9955", "无岗955"},
+                                               {"0099", "90099", "李四"}}));
+  const journal::UndoCheck ready = journal::checkUndo(database, 1);
+  EXPECT_EQ(ready.status, UndoStatus::Ready);
+  EXPECT_EQ(ready.held, "0099：员工档案temp 1行");  // the record of another kind left under 0099
+
+  h.clearStatements();
+  EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  // The shorter numbers first, each once, through the renumber's own statements.
+  EXPECT_EQ(h.statements().last(), single::renumberBatch("955", "55") + " " + single::renumberBatch("966", "66") + " " +
+                                       single::renumberBatch("9955", "955") + " " +
+                                       single::renumberBatch("90099", "0099"));
+  entries = all();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].operation, "撤销");
+  EXPECT_EQ(entries[0].undoes, 1);
+  EXPECT_EQ(entries[1].undoneBy, 2);
+  EXPECT_EQ(entries[0].pairs.size(), 4u);
+  const journal::UndoCheck twice = journal::undo(database, 1);
+  EXPECT_EQ(twice.status, UndoStatus::AlreadyUndone);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+
+  // Staged again (entry 3): refused while one "9" number has moved on, or an old number is taken.
+  batch::stageNoPosition(database, {});
+  h.exec("UPDATE 员工档案 SET 工号='77' WHERE ID=(SELECT MIN(ID) FROM 员工档案 WHERE 工号='966')");
+  Snapshot staged = snapshot();
+  journal::UndoCheck c = journal::undo(database, 3);
+  EXPECT_EQ(c.status, UndoStatus::NumberMovedOn);
+  EXPECT_EQ(journal::undoMessage(c, 3), "员工档案中工号966已不属于一名员工，可能已被再次修改，不能撤销");
+  EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
+  h.exec("UPDATE 员工档案 SET 工号='966' WHERE 工号='77'");
+  h.exec("UPDATE 员工档案 SET 工号='0099' WHERE 工号='0007'");
+  staged = snapshot();
+  c = journal::undo(database, 3);
+  EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(journal::undoMessage(c, 3), "原工号0099已被其他员工使用，不能撤销");
+  EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
+  EXPECT_EQ(all().size(), 3u);
+  EXPECT_FALSE(database.inTransaction());
+  h.exec("UPDATE 员工档案 SET 工号='0007' WHERE 姓名='张三'");
+  EXPECT_EQ(journal::undo(database, 3).status, UndoStatus::Done);
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+}
+
+}  // namespace
+
+namespace {
+
+// A batch with a chain (0007 -> 5000 -> 6000, 5000 free before) and a row left as it was is undone
+// to the database before it: the renames replayed in reverse, the unchanged row skipped.
+TEST_F(Journal, ABatchApplyWithAChainAndAnUnchangedRowIsUndoneToo) {
+  const Snapshot before = snapshot();
+  ASSERT_TRUE(batch::applyRows(database, {{"0007", "5000"}, {"5000", "6000"}, {"0099", "0099"}}).applied());
+  ASSERT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"), "张三");
+  h.clearStatements();
+  EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
+  EXPECT_EQ(h.statements().last(), single::renumberBatch("6000", "5000") + " " + single::renumberBatch("5000", "0007"));
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+}
+
+// With the journal open, the window's apply of 1,000 rows (the re-check, the merge question, the
+// register counts, the journal's names and counts, the executions) stays within 30 round trips;
+// the journal counts every column in one statement per slice of numbers.
+TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTrips) {
+  QStringList values;
+  for (int i = 0; i < 1000; ++i) {
+    values << QString("('%1', '员工%1', '管理人员', 'P01')").arg(100000 + i);
+    if (values.size() == 500) {
+      h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES " + values.join(", "));
+      values.clear();
+    }
+  }
+  testdata::references(pinned::refColumns(), "100500");
+  batch::Rows rows;
+  QStringList olds;
+  for (int i = 0; i < 1000; ++i) {
+    rows.push_back({QString::number(100000 + i), QString::number(800000 + i)});
+    olds << QString::number(100000 + i);
+  }
+  const std::vector<journal::ColumnRows> moved = expectedRows(h, "100500");
+  h.clearStatements();
+  batch::Rows checked = rows;
+  ASSERT_EQ(batch::checkRows(database, checked, false).status, batch::Status::Passed);
+  ASSERT_TRUE(batch::heldElsewhere(database, rows).empty());
+  ASSERT_TRUE(batch::applyRows(database, rows).applied());
+  const QStringList sent = h.statements();
+  EXPECT_LE(sent.size(), 30);
+  const std::vector<host::RefColumn> columns = pinned::refColumns();
+  const qsizetype slice = journal::countSlice(columns);
+  ASSERT_GT(slice, 1);
+  QStringList counts;
+  for (qsizetype from = 0; from < olds.size(); from += slice)
+    counts << journal::countSql(columns, olds.mid(from, slice));
+  EXPECT_EQ(sent.filter(QRegularExpression("^SELECT 0 AS 列, COUNT")), counts);
+  EXPECT_EQ(sent.filter("Update").size(), (1000 + batch::kRowsPerExecution - 1) / batch::kRowsPerExecution);
+
+  const std::vector<journal::Entry> entries = all();
+  ASSERT_EQ(entries.size(), 1u);
+  ASSERT_EQ(entries[0].pairs.size(), 1000u);
+  EXPECT_EQ(entries[0].pairs[500], (journal::Pair{"100500", "800500", "员工100500"}));
+  // The question before its undo names the first ten moves and the count.
+  QStringList moves;
+  for (int i = 0; i < 10; ++i) moves << QString("%1改回%2").arg(800000 + i).arg(100000 + i);
+  EXPECT_EQ(journal::undoQuestion(entries[0]), "撤销第1条修改记录（批量修改）：工号" + moves.join("，") +
+                                                   "等1000人。编号规则中已记下的流水号不会退回。是否继续？");
+  std::vector<journal::ColumnRows> expected = moved;
+  for (journal::ColumnRows& c : expected)
+    if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's
+  EXPECT_EQ(entries[0].rows, expected);
 }
 
 }  // namespace

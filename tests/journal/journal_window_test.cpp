@@ -86,6 +86,57 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
   EXPECT_EQ(h.messages().last(), "第1条修改记录已经撤销过，不能再次撤销");
 }
 
+TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
+  const testdb::Snapshot before = testdb::snapshot();
+  ASSERT_TRUE(batch::applyRows(database, {{"0007", "80007"}, {"0099", "80099"}}).applied());
+  frm修改记录& w = h.open<frm修改记录>();
+  ASSERT_EQ(w.entryId(1), 1);
+  EXPECT_TRUE(w.Command3->isEnabled());
+  w.Command3->click();  // yes to the question and to the merge with the record left under 0007
+  EXPECT_EQ(h.messages(), (QStringList{journal::undoQuestion(*journal::entry(1)),
+                                       "新工号0007在以下表中已有记录：0007：员工档案temp 1行。"
+                                       "继续修改将把这些记录并入该员工，是否继续？",
+                                       "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+  EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
+  EXPECT_FALSE(w.Command3->isEnabled());  // an undo is not undone
+
+  h.exec("UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='0099'");
+  batch::stageNoPosition(database, {});
+  w.Command1->click();
+  EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "无岗位处理");
+  EXPECT_TRUE(w.Command3->isEnabled());
+  w.MSFlexGrid1->clickCell(2, 1);
+  EXPECT_FALSE(w.Command3->isEnabled());
+  w.MSFlexGrid1->clickCell(3, 1);
+  EXPECT_TRUE(w.Command3->isEnabled());  // undone already: asked, it says so
+}
+
+TEST_F(JournalWindow, EntriesNotWrittenYetAreListedOnTopMarkedAndCannotBeUndone) {
+  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), single::RenumberResult::Done);
+  refuseJournal(true);
+  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(journal::pendingEntries().size(), 1u);
+  frm修改记录& w = h.open<frm修改记录>();
+  FlexGrid* g = w.MSFlexGrid1;
+  ASSERT_EQ(g->Rows(), 3);
+  EXPECT_EQ(g->TextMatrix(1, 0) + " " + g->TextMatrix(1, 3) + " " + g->TextMatrix(1, 7),
+            "待写入 0007 尚未写入修改记录");
+  EXPECT_EQ(w.entryId(1), 0);
+  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal::pendingEntries().front()));
+  EXPECT_TRUE(w.Text5->toPlainText().startsWith("#待写入  "));
+  EXPECT_FALSE(w.Command3->isEnabled());
+  w.撤销();
+  EXPECT_EQ(h.messages(), QStringList{"该修改记录尚未写入，写入后才能撤销"});
+  EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='0012'"), "张三");
+  w.MSFlexGrid1->clickCell(2, 1);
+  EXPECT_TRUE(w.Command3->isEnabled());
+  w.Text1->setText("0100");
+  w.Command1->click();
+  ASSERT_EQ(g->Rows(), 2);
+  EXPECT_EQ(w.entryId(1), 1);
+}
+
 TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
   ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   wireJournal();
