@@ -70,7 +70,7 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
                            const QString& pattern);
 
 // The rows in every employee-number column that already carry number, as
-// "工资单明细 3行，考勤表详细 12行"; "" when none does. One query per column.
+// "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
 QString recordsHolding(db::Database& database, const QString& number);
 
 // The serial to store into a specific rule row with the renumber.
