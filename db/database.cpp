@@ -134,11 +134,15 @@ qint64 nowMs() {
 
 void Database::adopt(std::unique_ptr<Engine> engine) {
   engine_ = std::move(engine);
-  if (engine_) engine_->busy = [this] { return busy(); };
+  if (engine_) {
+    engine_->busy = [this] { return busy(); };
+    engine_->watched = bool(busyHook_);
+  }
 }
 
 void Database::setBusyHook(BusyHook hook) {
   busyHook_ = std::move(hook);
+  if (engine_) engine_->watched = bool(busyHook_);
   lastBusyCall_ = nowMs();
 }
 

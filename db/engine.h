@@ -68,6 +68,7 @@ class Engine {
   // Called by the engine while a statement runs (see Database::setBusyHook); false asks it to
   // stop. Set by the database that owns the engine.
   std::function<bool()> busy;
+  bool watched = false;  // a busy hook is set: long waits keep calling busy
 
  protected:
   // A forward-only query on this connection; it is emptied when the connection closes, so a

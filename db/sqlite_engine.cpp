@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 #include "db/engine.h"
 #include "db/tsql_translate.h"
@@ -116,7 +119,10 @@ class SqliteEngine : public Engine {
   }
 
   void execute(const QString& sql) override {
-    for (const QString& statement : translateTsqlToSqlite(sql)) {
+    bool stop = false;
+    const QStringList statements = translateTsqlToSqlite(sql, [&] { stop = stop || (busy && !busy()); });
+    if (stop) throw DbError(QStringLiteral("interrupted"));
+    for (const QString& statement : statements) {
       if (busy && !busy()) throw DbError(QStringLiteral("interrupted"));
       run(statement);
     }
@@ -132,6 +138,33 @@ class SqliteEngine : public Engine {
 
   void update(const QString& updateSql, const QVariantList& values) override { prepared(updateSql, values); }
 
+  // The commit writes the changed pages and flushes the file, which takes a while on a slow disk.
+  // With a busy hook set it runs on a thread of its own while this one keeps calling the hook (a
+  // stop can no longer be heard): the connection is used by one thread at a time, since the hook
+  // may not use the database.
+  void commit() override {
+    if (!watched) return Engine::commit();
+    sqlite3* h = handle();
+    std::atomic<bool> done{false};
+    int rc = SQLITE_OK;
+    QString error;
+    std::thread worker([&] {
+      char* message = nullptr;
+      rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, &message);
+      if (message) {
+        error = QString::fromUtf8(message);
+        sqlite3_free(message);
+      }
+      done = true;
+    });
+    while (!done) {
+      busy();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    worker.join();
+    if (rc != SQLITE_OK) throw DbError(error.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc)) : error);
+  }
+
   void rollback() override {
     if (sqlite3_get_autocommit(handle())) return;  // already rolled back (RAISE(ROLLBACK) in a trigger)
     Engine::rollback();
@@ -142,9 +175,12 @@ class SqliteEngine : public Engine {
   static constexpr int kProgressSteps = 1000;
   static int onProgress(void* engine) {
     const auto* self = static_cast<const SqliteEngine*>(engine);
+    if (std::this_thread::get_id() != self->owner_) return 0;  // the commit's own thread
     return self->busy && !self->busy() ? 1 : 0;
   }
   void watchProgress() { sqlite3_progress_handler(handle(), kProgressSteps, &SqliteEngine::onProgress, this); }
+
+  const std::thread::id owner_ = std::this_thread::get_id();
 
   sqlite3* handle() const { return *static_cast<sqlite3* const*>(connection().driver()->handle().constData()); }
 

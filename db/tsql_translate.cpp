@@ -287,9 +287,10 @@ class Rewriter {
 
 }  // namespace
 
-QStringList translateTsqlToSqlite(const QString& tsql) {
+QStringList translateTsqlToSqlite(const QString& tsql, const std::function<void()>& between) {
   QStringList out;
   for (Tokens& s : Splitter().run(tsql::tokenize(tsql))) {
+    if (between) between();
     if (s[nextSig(s, -1)].isWord(u"IF")) s = rewriteIf(s);
     Rewriter(s).run();
     const QString text = join(s, 0, qsizetype(s.size())).trimmed();

@@ -3,11 +3,13 @@
 // (never by text search over raw SQL: literals may hold any word).
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace db {
 
 // Translates one T-SQL text (one or more statements, possibly without separators between them)
 // into single SQLite statements, in order. Throws DbError for a construct it cannot translate.
-QStringList translateTsqlToSqlite(const QString& tsql);
+// between, when given, is called before each statement is translated (a long text takes a while).
+QStringList translateTsqlToSqlite(const QString& tsql, const std::function<void()>& between = {});
 
 }  // namespace db

@@ -230,15 +230,17 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
     if (stale < 0) {
       std::vector<std::pair<QString, QString>> oldNew;
       for (const Row& r : rows) oldNew.emplace_back(r.oldNo, r.newNo);
-      record.emplace(database, journal::batchApply(), journal::pairs(oldNew), rowText(rows, 0, rows.size()));
+      record.emplace(database, journal::batchApply(), journal::pairs(oldNew), QString());
     }
     // The rows before a stale row are still sent: a failing statement among them is reported as such.
     const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
     for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
       step(int(from), total);
       const std::size_t to = std::min(end, from + kRowsPerExecution);
+      const QString text = rowText(rows, from, to);
       try {
-        database.execute(rowText(rows, from, to));
+        database.execute(text);
+        if (record) record->addStatement(text);  // the whole text, as it is sent
       } catch (const db::DbError& failed) {
         if (step.stopped()) throw Cancelled();  // interrupted by a stop, not failed
         // Which row failed: the same work again up to the failed execution, then its rows one by one.

@@ -107,6 +107,8 @@ class Recorder {
  public:
   Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
            const std::vector<host::RefColumn>& columns = host::allColumns(), qint64 undoes = 0);
+  // Adds text to the statement recorded (a change sent in parts records them as they go).
+  void addStatement(const QString& text) { entry_.statement += text; }
   void commit(db::Transaction& transaction);
   // For a change already committed by itself (one statement outside a transaction): writes the entry now.
   void committed();

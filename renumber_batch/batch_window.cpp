@@ -175,19 +175,22 @@ void frm员工工号统一修改::fillRules() {
 void frm员工工号统一修改::列表() {
   if (Combo1->currentIndex() < 0) return;  // no rule chosen yet: nothing to list
   Listing listing;
+  ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"), QStringLiteral("正在列出员工，已读 %1 行"));
   if (!guardedCancellable(this, false, [&] {
-        ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"),
-                                    QStringLiteral("正在列出员工，已读 %1 行"));
         listing = listRule(ops::sharedConnection(), Combo1->currentData().toString(), Check1->isChecked(),
                            progress.callback());
       }))
     return;  // the list on screen stays as it was
 
   {
+    // A long list is written in slices between which the window is painted; the rows are read, so
+    // the list is written to its end.
+    constexpr std::size_t kRowsPerSlice = 2000;
     const HiddenWhileRefilled hidden(MSFlexGrid1);
     MSFlexGrid1->setRows(1);
     MSFlexGrid1->setRows(int(listing.rows.size()) + 1);
     for (std::size_t i = 0; i < listing.rows.size(); ++i) {
+      if (i % kRowsPerSlice == kRowsPerSlice - 1) progress.step(-1, 0);
       const int r = int(i) + 1;
       MSFlexGrid1->setTextMatrix(r, 0, QString::number(r));
       MSFlexGrid1->setTextMatrix(r, 1, listing.rows[i].number);

@@ -295,6 +295,16 @@ TEST_F(EmbeddedDb, TheBusyHookRunsDuringALongStatementAndItsStopLeavesTheTransac
   db_.setBusyHook({});
   EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"1", "2"}));
   EXPECT_EQ(db_.open(db::kEmbeddedOnly + longRead).text("c"), "200000");  // no hook: it runs on
+
+  // With a hook the commit runs beside the hook and commits all the same.
+  db_.setBusyHook([] { return true; });
+  {
+    db::Transaction t(db_);
+    run("UPDATE 员工档案 SET 工号 = '7' + 工号");
+    t.commit();
+  }
+  db_.setBusyHook({});
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"71", "72"}));
 }
 
 TEST_F(EmbeddedDb, AddAndUpdateRecordsWithTheirLog) {

@@ -140,11 +140,10 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       p.same(QString(), difference(before, snapshot()), u("database"));
     } else {
       p.same(single::successMessage(u("张三"), v), message, u("message"));
-      // The existence check, the records under the new number (one query per column), then the
-      // count of the old number and the batch in the renumber's transaction.
-      QStringList sent{single::existsQuery(v)};
-      for (const host::RefColumn& column : host::allColumns()) sent << ops::holdersSql(column, {v});
-      sent << single::registerCountQuery(u("0007")) << single::renumberBatch(u("0007"), v);
+      // The existence check, the records under the new number (every column in one query), then
+      // the count of the old number and the batch in the renumber's transaction.
+      const QStringList sent{single::existsQuery(v), ops::holdersUnionSql(host::allColumns(), {v}),
+                             single::registerCountQuery(u("0007")), single::renumberBatch(u("0007"), v)};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));
       p.same(v, w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
