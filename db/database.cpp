@@ -168,13 +168,23 @@ void Database::logStatement(const QString& sql) {
 }
 void Database::setStatementObserver(StatementObserver observer) { observer_ = std::move(observer); }
 
+// Each execution begins with a call of the busy hook: the window is painted between the work
+// before it (building the text, the network) and the work of the engine.
+void Database::busyAtStart() {
+  if (!busyHook_ || inBusyHook_) return;
+  lastBusyCall_ = 0;
+  if (!busy()) throw DbError(QStringLiteral("interrupted"));
+}
+
 Recordset Database::open(const QString& sql) {
   logStatement(sql);
+  busyAtStart();
   return engine().open(sql);
 }
 
 void Database::execute(const QString& sql) {
   logStatement(sql);
+  busyAtStart();
   engine().execute(sql);
 }
 

@@ -142,7 +142,7 @@ class Database {
   void setStatementObserver(StatementObserver observer);  // an empty one removes it
 
   // Long work keeps its window answering through a busy hook: while one is set, the engine calls
-  // it while a statement runs, at most every kBusyIntervalMs (on the embedded engine during the
+  // it at the start of each execution and while a statement runs, at most every kBusyIntervalMs (on the embedded engine during the
   // statement's own work and between the statements of a text; on SQL Server between the results
   // of a batch). The hook may let the event loop run, but must not use this database: a call made
   // from inside it throws DbError. It returns false to stop the work: the embedded engine
@@ -165,6 +165,7 @@ class Database {
   int busyIntervalMs_ = kBusyIntervalMs;
   bool inTransaction_ = false;
   bool busy();
+  void busyAtStart();
   void adopt(std::unique_ptr<Engine> engine);
   void logStatement(const QString& sql);
   Engine& engine();

@@ -284,11 +284,11 @@ TEST_F(EmbeddedDb, TheBusyHookRunsDuringALongStatementAndItsStopLeavesTheTransac
   EXPECT_TRUE(inside.contains("busy")) << inside.toStdString();
 
   // A stop interrupts the statement; the change made before it in the transaction is undone.
-  calls = 0;
-  db_.setBusyHook([&] { return ++calls < 3; });
   {
     db::Transaction t(db_);
     run("UPDATE 员工档案 SET 工号 = '9' + 工号");
+    calls = 0;
+    db_.setBusyHook([&] { return ++calls < 3; });
     EXPECT_THROW(db_.open(db::kEmbeddedOnly + longRead), DbError);
   }
   EXPECT_EQ(calls, 3);

@@ -270,7 +270,7 @@ TEST_F(SqlServerBatch, TheBusyHookRunsBetweenResultsAndAStopIsThrownOnceAllAreRe
   reply(batchOfFive());
   EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2")); }),
             "The work was stopped.");
-  EXPECT_EQ(calls, 5);  // once per result
+  EXPECT_EQ(calls, 6);  // at the start, then once per result
   EXPECT_EQ(state_->unread, 0);
   EXPECT_EQ(state_->liveResults, 0);
 }
