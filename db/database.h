@@ -149,7 +149,7 @@ class Database {
   // interrupts the running statement, SQL Server's batch is read to its end, and the call then
   // throws DbError (a transaction around it is to be rolled back, as after any failure).
   using BusyHook = std::function<bool()>;
-  static constexpr int kBusyIntervalMs = 25;
+  static constexpr int kBusyIntervalMs = 15;
   void setBusyHook(BusyHook hook);  // an empty one removes it
   void setBusyIntervalMs(int ms);  // kBusyIntervalMs unless set (tests set 0: every chance)
 
