@@ -1,7 +1,5 @@
 #include "bench/batch_before.h"
 
-#include <QSet>
-
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/holders.h"
@@ -9,13 +7,7 @@
 namespace batch::oneByOne {
 
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows) {
-  QStringList numbers;
-  QSet<QString> seen;
-  for (const Row& r : rows)
-    if (r.newNo != r.oldNo && !seen.contains(r.newNo)) {
-      seen.insert(r.newNo);
-      numbers << r.newNo;
-    }
+  const QStringList numbers = changedNewNumbers(rows);
   const std::vector<ops::Holding> holdings = ops::holdings(database, host::allColumns(), numbers);
   std::vector<HeldNumber> out;
   for (const QString& n : numbers)

@@ -1,6 +1,7 @@
 #include "ops/batch_logic.h"
 
 #include <QHash>
+#include <QSet>
 #include <set>
 
 #include "host/host_tables.h"
@@ -318,6 +319,17 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
     }
   }
   return out;
+}
+
+QStringList changedNewNumbers(const Rows& rows) {
+  QStringList numbers;
+  QSet<QString> seen;
+  for (const Row& r : rows)
+    if (r.newNo != r.oldNo && !seen.contains(r.newNo)) {
+      seen.insert(r.newNo);
+      numbers << r.newNo;
+    }
+  return numbers;
 }
 
 }  // namespace batch

@@ -93,6 +93,9 @@ struct Row {
   QString newNo;  // proposed number (grid column 2)
 };
 using Rows = std::vector<Row>;
+// The new numbers of the rows that change, in row order, each once: the numbers the merge
+// question asks about.
+QStringList changedNewNumbers(const Rows& rows);
 
 // Who holds a number in the register: the first holder's name, or nothing when it is free.
 // The register does not change while a check runs.

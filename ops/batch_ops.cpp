@@ -146,13 +146,7 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress) {
   const Stepper step(progress, database);
   return step.run([&] {
-    QStringList numbers;
-    QSet<QString> seen;
-    for (const Row& r : rows)
-      if (r.newNo != r.oldNo && !seen.contains(r.newNo)) {
-        seen.insert(r.newNo);
-        numbers << r.newNo;
-      }
+    const QStringList numbers = changedNewNumbers(rows);
     // Every column's IN list holds the slice's numbers.
     const std::vector<host::RefColumn> columns = host::allColumns();
     const qsizetype perStatement = ops::numbersPerStatement(columns.size());

@@ -6,7 +6,10 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
+#include "ops/batch_ops.h"
+#include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
+#include "tests/support/pinned_columns.h"
 #include "tests/support/test_data.h"
 
 using namespace Qt::StringLiterals;
@@ -29,12 +32,26 @@ class BatchData : public ::testing::Test {
                           .category = i % 2 ? u"保洁"_s : u"保安"_s,
                           .position = i % 2 ? u"P02"_s : u"P01"_s});
   }
-  // Every column of host::allColumns() holds number once (held) or not at all; names the first that does not.
+  // Every column of the hand-written list holds number once (held) or not at all; names the first
+  // that does not.
   QString everyColumn(const QString& number, bool held) {
-    for (const host::RefColumn& ref : host::allColumns())
+    for (const host::RefColumn& ref : pinned::refColumns())
       if (h.value(u"SELECT COUNT(*) FROM %1 WHERE %2=%3"_s.arg(ref.tableName(), ref.columnName(),
                                                                db::sqlQuote(number))) != (held ? u"1"_s : u"0"_s))
         return ref.tableName() + u'.' + ref.columnName();
     return QString();
+  }
+
+  // The error text of an apply of rows whose write of newNo into the photo table fails (a
+  // trigger refuses it); "(no error)" when the apply goes through.
+  QString applyFailingAt(const batch::Rows& rows, const QString& newNo) {
+    testdb::rawExec(u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号="_s + db::sqlQuote(newNo) +
+                    u" BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
+    try {
+      batch::applyRows(db::Database::shared(), rows);
+    } catch (const db::DbError& e) {
+      return e.text();
+    }
+    return u"(no error)"_s;
   }
 };

@@ -112,16 +112,9 @@ TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
   const testdb::Snapshot before = testdb::snapshot();
   const Rows rows = renumbering(100, 120, 5000);
   // Row 107 (in the second execution) fails on the photo table.
-  testdb::rawExec(
-      u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号='5106' "
-      "BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
-  try {
-    applyRows(shared(), rows);
-    ADD_FAILURE() << "no error";
-  } catch (const db::DbError& e) {
-    EXPECT_TRUE(e.text().startsWith(u"photo locked"_s)) << e.text().toStdString();
-    EXPECT_TRUE(e.text().endsWith(u"\n第107行 原工号 206 新工号 5106"_s)) << e.text().toStdString();
-  }
+  const QString failure = applyFailingAt(rows, u"5106"_s);
+  EXPECT_TRUE(failure.startsWith(u"photo locked"_s)) << failure.toStdString();
+  EXPECT_TRUE(failure.endsWith(u"\n第107行 原工号 206 新工号 5106"_s)) << failure.toStdString();
   EXPECT_FALSE(shared().inTransaction());
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   testdb::rawExec(u"DROP TRIGGER photo_locked"_s);

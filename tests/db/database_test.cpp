@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "db/database.h"
+#include "tests/db/error_of.h"
 #include "tests/support/qt_print.h"
 
 using db::Database;
@@ -43,14 +44,6 @@ class EmbeddedDb : public ::testing::Test {
   QString value(const QString& sql) { return column(sql).value(0); }
   void addEmployees(const QStringList& numbers) {
     for (const QString& n : numbers) run("INSERT INTO 员工档案 (工号, 姓名) VALUES (" + db::sqlQuote(n) + ", 'x')");
-  }
-  QString errorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const DbError& e) {
-      return e.text();
-    }
-    return QStringLiteral("(no error)");
   }
 
   QTemporaryDir dir_;

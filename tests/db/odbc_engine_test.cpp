@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "db/database.h"
+#include "tests/db/error_of.h"
 #include "db/odbc_connection.h"
 #include "tests/db/scripted_driver.h"
 #include "tests/support/qt_print.h"
@@ -15,15 +16,6 @@ using db::Database;
 using db::DbError;
 
 namespace {
-
-QString errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const DbError& e) {
-    return e.text();
-  }
-  return QStringLiteral("(no error)");
-}
 
 // ---- through SQLite's ODBC driver -------------------------------------------------------------
 

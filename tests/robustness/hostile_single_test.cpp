@@ -14,6 +14,7 @@
 #include "ops/single_logic.h"
 #include "renumber_single/single_window.h"
 #include "tests/robustness/robust_support.h"
+#include "tests/support/pinned_columns.h"
 #include "widgets/flex_grid.h"
 
 using namespace robust;
@@ -142,7 +143,7 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       p.same(single::successMessage(u("张三"), v), message, u("message"));
       // The existence check, the records under the new number (every column in one query), then
       // the count of the old number and the batch in the renumber's transaction.
-      const QStringList sent{single::existsQuery(v), ops::holdersUnionSql(host::allColumns(), {v}),
+      const QStringList sent{single::existsQuery(v), ops::holdersUnionSql(pinned::refColumns(), {v}),
                              single::registerCountQuery(u("0007")), single::renumberBatch(u("0007"), v)};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));
