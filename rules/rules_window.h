@@ -1,7 +1,8 @@
 #pragma once
 // The numbering-rule settings window: rules with their layout (rule code) and serial pattern,
 // the employee categories of each rule, and the specific rule rows (department and position
-// codes) of the shown rule.
+// codes) of the shown rule. Three panels do the work; the window holds them together and keeps
+// their controls under the window's own names.
 #include <QMap>
 #include <QString>
 #include <array>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include "ops/rule_store.h"
+#include "rules/rule_list_panel.h"
 
 class FlexGrid;
 class KeyedTree;
@@ -20,6 +22,11 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+
+namespace rulesui {
+class RuleCategoriesPanel;
+class RuleRowsPanel;
+}  // namespace rulesui
 
 class frm工号规则设置 : public QWidget {
  public:
@@ -62,22 +69,16 @@ class frm工号规则设置 : public QWidget {
   QPushButton* Command5 = nullptr;  // "选择确定"
   QPushButton* Command7 = nullptr;  // "取消"
 
-  // ---- Window state ----
-  struct RuleEntry {
-    qint32 ID = 0;
-    QString 类别码;
-    QString 编码类别名称;
-    QString 编码规则;  // the rule code as text
-    QString 流水号位数;
-  };
+  // ---- Window state (read only) ----
+  using RuleEntry = rulesui::RuleEntry;
   // One entry per node of TreeView3, by node key ("LB" + 类别码).
-  QMap<QString, RuleEntry> ruleEntries;
+  const QMap<QString, RuleEntry>& ruleEntries() const;
   // Set while the window itself selects a layout button (showing a rule, undoing a refused change).
-  bool suppressLayoutPrompt = false;
+  bool suppressLayoutPrompt() const;
 
   using DepartmentRow = rules::Department;
   // Current departments in query order (length of the number, then the number).
-  std::vector<DepartmentRow> departmentRows;
+  const std::vector<DepartmentRow>& departmentRows() const;
 
   // ---- Public procedures ----
   // Reloads the grid with the specific rows of the rule with this category code.
@@ -97,60 +98,17 @@ class frm工号规则设置 : public QWidget {
   int selectedLayout() const;
 
   // Node keys of rules and categories: "LB" + code or number.
-  static inline const QString kKeyPrefix = QStringLiteral("LB");
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  static inline const QString& kKeyPrefix = rulesui::kKeyPrefix;
 
  private:
-  // Construction (rules_window.cpp)
-  void buildLeftFrame();
-  void buildRightFrame();
-  void buildSample(QWidget* frame, int top);
-  void buildPanels();
-  void connectHandlers();
+  void takeControls();
+  void connectPanels();
   void loadWindow();
-  void loadRules();
 
-  // Rules, layouts, categories (rules_rules.cpp)
-  void ruleNodeClick(const QString& key);
-  void newRule();
-  void saveRule();
-  void deleteRule();
-  void layoutClick(int code);
-  void undoLayoutChoice();
-  void refreshLayout(int code);
-  void showRows(const std::vector<rules::RuleRow>& rows, int code);
-  void showSample(int code);
-  void attachCategory();
-  void releaseCategory();
-  void hidePopups();
-  const RuleEntry* shownRule() const;
-  RuleEntry* shownRule();
-  // The shown rule as the operations address it (ID and stored code).
-  rules::RuleRef shownRef() const;
-  void lockRuleBoxes(bool locked);
-
-  // Specific rows grid (rules_grid.cpp)
-  void gridClick();
-  void newRow();
-  void saveRow();
-  void deleteRow();
-  void chooseDepartment();
-  void positionButtonClick();
-  void positionChosen(int row);
-  bool cellEditorKey(int key, const QString& text);
-  void emptyGrid();
-  void fillGrid(const std::vector<rules::RuleRow>& rows);
-  void hideCellControls();
-  bool onDataRow() const;
-  void placeOverCell(QWidget* control, bool atRightEdge);
-
-  // Lists (rules_lists.cpp)
-  void loadPositionList();
-  void fillCategoryNodes(KeyedTree* tree, const std::vector<rules::NumberedName>& categories);
-
-  QString shownKey_;  // node key of the shown rule, "" when none
-  bool sharesCode_ = false;  // the shown rule has no code and rule "0" exists: it has no rows or categories
-  bool choosingPosition_ = false;  // List1's selection is being reset by the window
+  // The three panels: the rules (top left), their categories (bottom left), the layout and the
+  // specific rows (right). They know nothing of each other: the window passes on what one of them
+  // tells to the others.
+  rulesui::RuleListPanel* rules_ = nullptr;
+  rulesui::RuleCategoriesPanel* categories_ = nullptr;
+  rulesui::RuleRowsPanel* rows_ = nullptr;
 };

@@ -8,7 +8,7 @@ TEST_F(RulesWindowTest, DepartmentTreeOfTheDemoData) {
   Window& w = open();
   // Query order: length of the number, then the number; terminated department 105 is left out.
   QStringList numbers;
-  for (const Window::DepartmentRow& row : w.departmentRows) numbers << row.number;
+  for (const Window::DepartmentRow& row : w.departmentRows()) numbers << row.number;
   EXPECT_EQ(numbers.mid(0, 8), (QStringList{"1", "2", "3", "101", "102", "103", "104", "201"}));
   EXPECT_FALSE(numbers.contains("105"));
   for (qsizetype i = 1; i < numbers.size(); ++i) {
@@ -55,7 +55,7 @@ TEST_F(RulesWindowTest, DepartmentTreeOfTheDemoData) {
 TEST_F(RulesWindowTest, NoDepartmentsLeaveTheTreeEmpty) {
   Window& w = open();
   EXPECT_EQ(w.TreeView2->count(), 0);
-  EXPECT_TRUE(w.departmentRows.empty());
+  EXPECT_TRUE(w.departmentRows().empty());
   EXPECT_EQ(w.获取部门名称("1"), "");
   EXPECT_TRUE(h.messages().isEmpty());
 }
@@ -80,7 +80,7 @@ TEST_F(RulesWindowTest, DepartmentTreeEdgeCases) {
   EXPECT_FALSE(w.TreeView2->exists("$4"));
   EXPECT_EQ(w.TreeView2->count(), 4);
   int threes = 0;
-  for (const Window::DepartmentRow& row : w.departmentRows) threes += row.number == "3";
+  for (const Window::DepartmentRow& row : w.departmentRows()) threes += row.number == "3";
   EXPECT_EQ(threes, 1);
   EXPECT_EQ(w.获取部门名称("3"), "3 部门3");
   EXPECT_EQ(w.获取部门名称("4"), "");

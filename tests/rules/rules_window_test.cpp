@@ -73,15 +73,15 @@ TEST_F(RulesWindowTest, RuleListAndEntries) {
   Window& w = open();
   EXPECT_EQ(w.TreeView3->keys(), (QStringList{"LB", "LB2", "LB7"}));
   EXPECT_EQ(w.TreeView3->texts(), (QStringList{" 无码", "2 正式工", "7 合同工"}));
-  ASSERT_EQ(w.ruleEntries.size(), 3);
-  const Window::RuleEntry& e7 = w.ruleEntries["LB7"];
+  ASSERT_EQ(w.ruleEntries().size(), 3);
+  const Window::RuleEntry& e7 = w.ruleEntries()["LB7"];
   EXPECT_EQ(e7.ID, id7);
   EXPECT_EQ(e7.类别码, "7");
   EXPECT_EQ(e7.编码类别名称, "合同工");
   EXPECT_EQ(e7.编码规则, "5");
   EXPECT_EQ(e7.流水号位数, "0000");
-  EXPECT_EQ(w.ruleEntries["LB2"].ID, id2);
-  const Window::RuleEntry& none = w.ruleEntries["LB"];
+  EXPECT_EQ(w.ruleEntries()["LB2"].ID, id2);
+  const Window::RuleEntry& none = w.ruleEntries()["LB"];
   EXPECT_EQ(none.类别码, "0");
   EXPECT_EQ(none.编码规则, "0");
   EXPECT_EQ(none.流水号位数, "0000");
@@ -101,7 +101,7 @@ TEST_F(RulesWindowTest, RuleListAndEntries) {
   EXPECT_EQ(w.Text3->palette().color(QPalette::Base), greyed);
   EXPECT_NE(w.Text1->palette().color(QPalette::Base), greyed);
   EXPECT_TRUE(w.Option1[5]->isChecked());
-  EXPECT_FALSE(w.suppressLayoutPrompt);
+  EXPECT_FALSE(w.suppressLayoutPrompt());
   for (QWidget* on : std::initializer_list<QWidget*>{w.Frame1, w.Command11, w.Command12, w.Command13}) {
     EXPECT_TRUE(on->isEnabled());
   }
@@ -252,8 +252,8 @@ TEST_F(RulesWindowTest, NewRuleWithoutLayoutThenCodeThree) {
   // Listed and selected, in edit mode, with its right frame.
   EXPECT_EQ(w.TreeView3->texts(), QStringList{"7 合同工"});
   EXPECT_EQ(w.TreeView3->selectedKey(), "LB7");
-  EXPECT_EQ(w.ruleEntries["LB7"].编码规则, "0");
-  EXPECT_EQ(w.ruleEntries["LB7"].流水号位数, "000");
+  EXPECT_EQ(w.ruleEntries()["LB7"].编码规则, "0");
+  EXPECT_EQ(w.ruleEntries()["LB7"].流水号位数, "000");
   for (QWidget* on : std::initializer_list<QWidget*>{w.Frame1, w.Command11, w.Command13}) EXPECT_TRUE(on->isEnabled());
   EXPECT_TRUE(w.Text3->isReadOnly());
 
@@ -262,7 +262,7 @@ TEST_F(RulesWindowTest, NewRuleWithoutLayoutThenCodeThree) {
   w.Option1[3]->click();
   EXPECT_EQ(h.messages(), QStringList{"确定要改成按部门代码 + 流水号?"});
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称 Where 类别码='7'"), "3");
-  EXPECT_EQ(w.ruleEntries["LB7"].编码规则, "3");
+  EXPECT_EQ(w.ruleEntries()["LB7"].编码规则, "3");
   EXPECT_EQ(count("员工工号编码规则 Where 类别代码='7'"), "1");
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 2);
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 0), "1");
@@ -284,8 +284,8 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   EXPECT_EQ(h.messages(), QStringList{kAskPrefix + "按部门代码 + 类别码 + 岗位类别码 + 流水号?"});
   EXPECT_TRUE(w.Option1[3]->isChecked());
   EXPECT_FALSE(w.Option1[5]->isChecked());
-  EXPECT_FALSE(w.suppressLayoutPrompt);
-  EXPECT_EQ(w.ruleEntries["LB7"].编码规则, "3");
+  EXPECT_FALSE(w.suppressLayoutPrompt());
+  EXPECT_EQ(w.ruleEntries()["LB7"].编码规则, "3");
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "3");
   EXPECT_TRUE(h.statements().filter("Update").isEmpty());
   EXPECT_EQ(w.Label1[10]->text(), "68008");
@@ -321,7 +321,7 @@ TEST_F(RulesWindowTest, LayoutChangeFailureLeavesRuleAsItWas) {
   EXPECT_TRUE(h.messages()[2].contains("code is locked"));
   EXPECT_EQ(count("员工工号编码规则 Where 类别代码='7'"), "1");  // the rows' delete was undone
   EXPECT_TRUE(w.Option1[3]->isChecked());
-  EXPECT_EQ(w.ruleEntries["LB7"].编码规则, "3");
+  EXPECT_EQ(w.ruleEntries()["LB7"].编码规则, "3");
   EXPECT_EQ(w.MSFlexGrid1->Rows(), 2);
   EXPECT_TRUE(w.MSFlexGrid1->isVisible());
 }
@@ -381,7 +381,7 @@ TEST_F(RulesWindowTest, SavingAShownRuleChangesOnlyLayoutAndPattern) {
   EXPECT_EQ(h.value("SELECT 流水号位数 From 员工工号编码规则名称"), "0000");
   EXPECT_EQ(h.value("SELECT 编码类别名称 From 员工工号编码规则名称"), "合同工");
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "3");
-  EXPECT_EQ(w.ruleEntries["LB7"].流水号位数, "0000");
+  EXPECT_EQ(w.ruleEntries()["LB7"].流水号位数, "0000");
   EXPECT_EQ(w.TreeView3->texts(), QStringList{"7 合同工"});
 }
 
@@ -504,7 +504,7 @@ TEST_F(RulesWindowTest, DeletingARuleReturnsToTheStartState) {
   w.Command11->click();
   EXPECT_EQ(h.column("SELECT 类别码 From 员工工号编码规则名称"), QStringList{"8"});
   EXPECT_EQ(w.TreeView3->keys(), QStringList{"LB8"});
-  EXPECT_FALSE(w.ruleEntries.contains("LB7"));
+  EXPECT_FALSE(w.ruleEntries().contains("LB7"));
   EXPECT_EQ(w.Text2->text() + w.Text3->text(), "");
   EXPECT_FALSE(w.Text3->isReadOnly());
   EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
