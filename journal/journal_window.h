@@ -47,6 +47,9 @@ class frm修改记录 : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  std::vector<journal::Entry> shown_;
+  std::vector<journal::Entry> pending_;  // the entries not written yet: the first rows
+  std::vector<journal::Summary> shown_;  // one per row: pending_'s, then the written ones
   void showDetails();
+  // The undo of an entry: its number, -1 for an undo not written yet, 0 when none.
+  qint64 undoneBy(const journal::Summary& entry) const;
 };
