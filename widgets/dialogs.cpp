@@ -77,12 +77,17 @@ void fit(QMessageBox& box, QWidget* parent, const QString& text) {
   box.setText(shown);
   if (shown != text) box.setDetailedText(text);
   // The window manager draws the title in a bold font beside its buttons; a box narrower than that
-  // would elide it.
+  // would elide it. (Only a short text is widened: a minimum width would keep a long one from
+  // wrapping, and a long one makes the box wide enough.)
   if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
     QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
     titleFont.setBold(true);
-    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) * 5 / 4 + 8 * fm.height();
-    label->setMinimumWidth(std::min(titleWidth, available.width() / 2));
+    const int titleWidth = std::min(
+        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) * 5 / 4 + 8 * fm.height(), available.width() / 2);
+    int textWidth = 0;
+    for (const QString& line : shown.split(QLatin1Char('\n')))
+      textWidth = std::max(textWidth, fm.horizontalAdvance(line));
+    if (textWidth < titleWidth) label->setMinimumWidth(titleWidth);
   }
 }
 
