@@ -92,6 +92,10 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
     if (p.newRows > 0)
       for (int k = 1; k < e->Cols(); ++k) e->setCellBackColor(r, k, kMergeColour);
   }
+  // Every table name and total whole, both grids side by side.
+  g->fitColumns();
+  if (e->isVisibleTo(this)) e->fitColumns();
+  if (const int wanted = layout()->sizeHint().width(); wanted > width()) resize(wanted, height());
   Label1->setText(caption + QStringLiteral("\n%1列将被改写：原工号所在%2行将改为新工号；新工号已有%3行%4。")
                                 .arg(impact.columns.size())
                                 .arg(impact.totalOld)

@@ -266,7 +266,13 @@ TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNu
   EXPECT_EQ(none.out, "没有修改记录\n");
   const Ran bad = run({"--since", "yesterday"});
   EXPECT_EQ(bad.code, 2);
-  EXPECT_TRUE(bad.err.contains("--since needs a day as yyyy-MM-dd"));
+  EXPECT_TRUE(bad.err.startsWith("--since 需要一个 yyyy-MM-dd 格式的日期\n"));
+  // A database that cannot be opened: as the other options.
+  writeHostSettings(home.filePath("config"), "sqlite:" + home.filePath("nowhere.db"));
+  const Ran unopened = run({});
+  EXPECT_EQ(unopened.code, 2);
+  EXPECT_TRUE(unopened.err.startsWith("数据库连接失败：")) << unopened.err.toStdString();
+  EXPECT_TRUE(unopened.out.isEmpty());
 }
 
 }  // namespace
