@@ -158,12 +158,12 @@ void frm修改记录::showDetails() {
     details = journal::entryText(pending_[std::size_t(row - 1)], kStatementShown);
   } else if (listed) {
     std::optional<journal::Entry> e;
-    if (ui::guarded(this, [&] {
-          WaitCursor wait;
-          e = journal::entry(shown_[std::size_t(row - 1)].id, kStatementShown);
-        }) &&
-        e)
-      details = journal::entryText(*e, kStatementShown);
+    const qint64 id = shown_[std::size_t(row - 1)].id;
+    ui::guarded(this, [&] {
+      WaitCursor wait;
+      e = journal::entry(id, kStatementShown);
+    });
+    if (e) details = journal::entryText(*e, kStatementShown);
   }
   Text5->setPlainText(details);
   // A renumber or staging not undone yet can be undone; an entry not written yet cannot until it is.
@@ -182,12 +182,17 @@ void frm修改记录::撤销() {
   auto& connection = ops::sharedConnection();
   journal::UndoCheck check;
   std::optional<journal::Entry> e;
-  if (!ui::guarded(this, [&] {
-        WaitCursor wait;
-        e = journal::entry(id, 0);
-        check = journal::checkUndo(connection, id);
-      }))
-    return;
+  try {
+    if (!ui::guarded(this, [&] {
+          WaitCursor wait;
+          e = journal::entry(id, 0);
+          ui::ProgressDialog progress(this, u"正在查找原工号在其他表中的记录 %1 / %2"_s, u"正在核对修改记录…"_s);
+          check = journal::checkUndo(connection, id, progress.callback());
+        }))
+      return;
+  } catch (const ops::Cancelled&) {
+    return;  // only read: nothing to tell
+  }
   if (check.status != journal::UndoStatus::Ready || !e) {
     ui::msg(this, journal::undoMessage(check, id));
     return;

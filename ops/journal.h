@@ -192,8 +192,9 @@ struct UndoCheck {
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).
 bool undoable(const Entry& entry);
 bool undoable(const Summary& entry);
-// Whether entry id can be undone now. Throws db::DbError.
-UndoCheck checkUndo(db::Database& database, qint64 id);
+// Whether entry id can be undone now. Progress counts the numbers asked about in the other tables;
+// a stop throws ops::Cancelled (nothing is changed either way). Throws db::DbError.
+UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress = {});
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.

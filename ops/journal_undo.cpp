@@ -85,7 +85,8 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
 // The checks on the journal and on the register; held is filled only when withHeld. Each step,
 // with the steps before it done, needs its employees under the recorded new number and no one
 // else's employee under the old number.
-UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned) {
+UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
+                const ops::Stepper* step = nullptr) {
   UndoCheck c;
   const std::optional<Entry> e = entry(id, 0);  // its statement is not needed
   if (!e) return c;
@@ -127,8 +128,10 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
       movedAway.insert(key(s.pair.newNumber));
     }
     const std::vector<host::RefColumn> columns = host::allColumns();
-    const std::vector<ops::Holding> held =
-        ops::holdingsJoined(database, columns, numbers, ops::numbersPerStatement(columns.size()));
+    const std::vector<ops::Holding> held = ops::holdingsJoined(
+        database, columns, numbers, ops::numbersPerStatement(columns.size()), [step](int done, int total) {
+          if (step) (*step)(done, total);
+        });
     for (const QString& n : numbers)
       if (const QString text = ops::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
   }
@@ -148,7 +151,10 @@ bool undoableOperation(const QString& operation) {
 bool undoable(const Entry& e) { return e.id != 0 && !e.pairs.empty() && undoableOperation(e.operation); }
 bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoableOperation(e.operation); }
 
-UndoCheck checkUndo(db::Database& database, qint64 id) { return check(database, id, true, nullptr, nullptr); }
+UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress) {
+  const ops::Stepper step(progress, database);
+  return step.run([&] { return check(database, id, true, nullptr, nullptr, &step); });
+}
 
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
   const ops::Stepper step(progress, database);

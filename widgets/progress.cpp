@@ -42,7 +42,8 @@ bool ProgressDialog::step(int done, int total) {
   } else {
     const bool counts = busy_.contains(QStringLiteral("%1"));  // a busy label may count what it has read
     dialog_->setLabelText(busy_.isEmpty() ? format_.arg(done).arg(QStringLiteral("…"))
-                                          : counts ? busy_.arg(done) : busy_);
+                          : counts        ? busy_.arg(done)
+                                          : busy_);
     dialog_->setRange(0, 0);
     dialog_->setValue(0);
   }

@@ -105,8 +105,9 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   });
   w.Command3->click();
   ui::ProgressDialog::setScript({});
-  EXPECT_EQ(labels, (QStringList{"正在核对修改记录…", "正在撤销：第 1 / 2 个工号", "正在撤销：第 1 / 2 个工号",
-                                 "正在撤销：第 2 / 2 个工号"}));
+  EXPECT_EQ(labels,
+            (QStringList{"正在查找原工号在其他表中的记录 1 / 2", "正在核对修改记录…", "正在撤销：第 1 / 2 个工号",
+                         "正在撤销：第 1 / 2 个工号", "正在撤销：第 2 / 2 个工号"}));
   EXPECT_EQ(h.messages(), (QStringList{question, merge, "已取消，数据库没有任何修改"}));
   EXPECT_EQ(testdb::difference(applied, testdb::snapshot()), QString());
   EXPECT_EQ(all().size(), 1u);

@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
   for (db::Recordset rs = db::Database::shared().open(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
        !rs.eof() && rows.size() < 12; rs.moveNext())
     rows.push_back({rs.text(QStringLiteral("工号")), QStringLiteral("8") + rs.text(QStringLiteral("工号"))});
-  const batch::ApplyPreview p = batch::previewApply(db::Database::shared(), rows, {QStringLiteral("demo")});
+  const batch::ApplyPreview p =
+      batch::previewApply(db::Database::shared(), rows, {QStringLiteral("demo"), QString(), QString(), {}, {}});
   if (p.status != batch::ApplyPreview::Status::Ready) {
     err << batch::refusalMessage(p) << '\n';
     return 1;
