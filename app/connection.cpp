@@ -59,7 +59,7 @@ bool OpenQuietly(const Settings& s, QString* error) {
 bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr) {
   QString error;
   const bool ok = OpenQuietly({Svr, UID, PWD, DBname}, &error);
-  if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Information);
+  if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Warning);
   return ok;
 }
 

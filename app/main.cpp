@@ -22,25 +22,25 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QString usage() {
-  return u"Usage: %1 [option]\n"
-         u"Changes employee numbers in the database named by the settings of application Tarnholm,\n"
-         u"section DBConfig (Svr, UID, PWD, DBname; Svr \"sqlite:<file>\" opens an embedded database).\n"
+  return u"用法：%1 [选项]\n"
+         u"修改应用程序 Tarnholm 的设置（DBConfig 节：Svr、UID、PWD、DBname；Svr 为 \"sqlite:<文件>\" 时打开\n"
+         u"嵌入式数据库）所指数据库中的员工工号。\n"
          u"\n"
-         u"Options:\n"
-         u"  --enable-batch         enable the main menu's button of the batch window (工号统一修改)\n"
-         u"  --print-schema         print the host tables as a T-SQL script and exit\n"
-         u"  --check-database       check the database of the settings against the columns the tool rewrites;\n"
-         u"                         exit code 0: nothing found, 1: problems found, 2: no connection\n"
-         u"  --dry-run OLD NEW      print what renumbering employee OLD to NEW would touch and the T-SQL script\n"
-         u"                         it would send, without changing anything; exit code 0: printed,\n"
-         u"                         1: OLD is not in the register or NEW is taken there, 2: no connection\n"
-         u"  --create-demo <file>   create an embedded demo database at <file> and exit\n"
-         u"      --employees <n>          employees of the demo database (default 240)\n"
-         u"      --rows-per-employee <n>  reference rows per employee and table (default 1)\n"
-         u"  --journal              print the change journal of the database of the settings and exit\n"
-         u"      --since <yyyy-MM-dd>     only entries from that day on\n"
-         u"      --number <n>             only entries moving that employee number (old or new)\n"
-         u"  --help                 show this text and exit\n"_s.arg(app_info::exeName());
+         u"选项：\n"
+         u"  --enable-batch         启用主菜单中批量修改窗口的按钮（工号统一修改）\n"
+         u"  --print-schema         以 T-SQL 脚本打印主系统的表，然后退出\n"
+         u"  --check-database       按本工具改写的列检查设置所指的数据库；\n"
+         u"                         退出码 0：没有发现问题，1：发现问题，2：无法连接\n"
+         u"  --dry-run 原工号 新工号  打印把员工的原工号改为新工号将涉及的记录和将发送的 T-SQL 脚本，\n"
+         u"                         不做任何修改；退出码 0：已打印，1：原工号不在员工档案中或新工号\n"
+         u"                         已被占用，2：无法连接\n"
+         u"  --create-demo <文件>   在<文件>处创建嵌入式演示数据库，然后退出\n"
+         u"      --employees <n>          演示数据库的员工人数（默认 240）\n"
+         u"      --rows-per-employee <n>  每名员工在每张表中的记录数（默认 1）\n"
+         u"  --journal              打印设置所指数据库的修改记录，然后退出；退出码 2：无法连接或读取\n"
+         u"      --since <yyyy-MM-dd>     只打印该日及以后的记录\n"
+         u"      --number <n>             只打印改动该工号（原工号或新工号）的记录\n"
+         u"  --help                 显示本说明，然后退出\n"_s.arg(app_info::exeName());
 }
 
 void print(FILE* to, const QString& text) {
@@ -70,7 +70,7 @@ Options parse(const QStringList& args) {
   auto number = [&](qsizetype& i, int& into) {
     bool ok = false;
     const int v = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
-    if (!ok || v < 1) o.error = u"%1 needs a positive number"_s.arg(args[i]);
+    if (!ok || v < 1) o.error = u"%1 需要一个正整数"_s.arg(args[i]);
     into = v;
   };
   for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
@@ -83,7 +83,7 @@ Options parse(const QStringList& args) {
       o.checkDatabase = true;
     } else if (a == u"--dry-run"_s) {
       if (i + 2 >= args.size()) {
-        o.error = u"--dry-run needs the old and the new number"_s;
+        o.error = u"--dry-run 需要原工号和新工号"_s;
       } else {
         o.dryRun = true;
         o.oldNumber = args[++i];
@@ -93,17 +93,17 @@ Options parse(const QStringList& args) {
       o.enableBatch = true;
     } else if (a == u"--create-demo"_s) {
       if (i + 1 >= args.size())
-        o.error = u"--create-demo needs a file name"_s;
+        o.error = u"--create-demo 需要一个文件名"_s;
       else
         o.demoPath = args[++i];
     } else if (a == u"--journal"_s) {
       o.journal = true;
     } else if (a == u"--since"_s) {
       o.since = i + 1 < args.size() ? QDate::fromString(args[++i], u"yyyy-MM-dd"_s) : QDate();
-      if (!o.since.isValid()) o.error = u"--since needs a day as yyyy-MM-dd"_s;
+      if (!o.since.isValid()) o.error = u"--since 需要一个 yyyy-MM-dd 格式的日期"_s;
     } else if (a == u"--number"_s) {
       if (i + 1 >= args.size())
-        o.error = u"--number needs an employee number"_s;
+        o.error = u"--number 需要一个工号"_s;
       else
         o.journalNumber = args[++i];
     } else if (a == u"--employees"_s) {
@@ -111,7 +111,7 @@ Options parse(const QStringList& args) {
     } else if (a == u"--rows-per-employee"_s) {
       number(i, o.scale.referenceRowsPerEmployee);
     } else {
-      o.error = u"Unknown option: "_s + a;
+      o.error = u"未知的选项："_s + a;
     }
   }
   return o;
@@ -120,7 +120,7 @@ Options parse(const QStringList& args) {
 int createDemo(const Options& o) {
   QString error;
   if (!demo::createDatabase(db::Database::shared(), o.demoPath, o.scale, &error)) {
-    print(stderr, u"Cannot create the demo database: "_s + error + u'\n');
+    print(stderr, u"无法创建演示数据库："_s + error + u'\n');
     return 1;
   }
   db::Database::shared().close();
@@ -182,8 +182,13 @@ int dryRun(const Options& o) {
 
 // --journal: the change journal's entries, newest first, on standard output.
 int printJournal(const Options& o) {
+  const Connection::Settings settings = Connection::ReadSettings();
   QString error;
-  const QString text = journalListing(Connection::ReadSettings(), o.since, o.journalNumber, &error);
+  if (!Connection::OpenQuietly(settings, &error)) {
+    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    return 2;
+  }
+  const QString text = journalListing(settings, o.since, o.journalNumber, &error);
   print(stdout, text.isEmpty() ? u"没有修改记录\n"_s : text);
   if (error.isEmpty()) return 0;
   print(stderr, u"修改记录读取失败：%1\n"_s.arg(error));

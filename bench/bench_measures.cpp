@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
 #include <QSysInfo>
@@ -25,7 +27,9 @@
 #include "bench/batch_before.h"
 #include "bench/batch_literal.h"
 #include "ops/batch_ops.h"
+#include "journal/journal_window.h"
 #include "ops/db_check.h"
+#include "ops/journal.h"
 #include "ops/preview.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
@@ -456,6 +460,83 @@ Line measureDbCheck(const Context& cx) {
   return line;
 }
 
+// ---- 9: the journal window ---------------------------------------------------------------------
+
+Line measureJournal(const Context& cx) {
+  constexpr qint64 kJournalBytes = 30LL * 1024 * 1024;
+  constexpr int kSingles = 200;  // single renumbers besides the batch
+  db::Database& database = db::Database::shared();
+  const journal::Context context{QDir(cx.workDir).filePath(QStringLiteral("journal")),
+                                 QStringLiteral("sqlite:bench-journal"), QString(), QStringLiteral("bench")};
+  QFile::remove(journal::journalFile(context));
+  if (const QString problem = journal::open(context, database); !problem.isEmpty()) fail(problem);
+  struct Closed {
+    db::Database& d;
+    ~Closed() { journal::close(d); }
+  } closed{database};
+  // One batch apply whose statement fills the journal, as the tool writes it (its rows of
+  // kRowsPerExecution renames an execution), among single renumbers.
+  const QStringList numbers = column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
+  if (numbers.isEmpty()) fail(QStringLiteral("the register is empty"));
+  for (int i = 0; i < kSingles; ++i) {
+    const QString o = numbers[i % numbers.size()], n = QStringLiteral("7") + o;
+    journal::Recorder(database, journal::singleRenumber(), journal::pairs({{o, n}}), batch::applyBatch(o, n), {})
+        .committed();
+  }
+  std::vector<std::pair<QString, QString>> oldNew;
+  QString statement;
+  for (qsizetype i = 0, stored = 0; stored < kJournalBytes; ++i) {  // as the file stores it (UTF-8)
+    const QString o = numbers[i % numbers.size()], n = QStringLiteral("8") + o;
+    oldNew.emplace_back(o, n);
+    if (i > 0) statement += i % batch::kRowsPerExecution == 0 ? QStringLiteral("\n") : QStringLiteral(" ");
+    const QString text = batch::applyBatch(o, n);
+    statement += text;
+    stored += text.toUtf8().size() + 1;
+  }
+  journal::Recorder(database, journal::batchApply(), journal::pairs(oldNew), statement, {}).committed();
+  statement.clear();
+  const qint64 bytes = QFileInfo(journal::journalFile(context)).size();
+  if (bytes < kJournalBytes) fail(QStringLiteral("the journal holds only %1 bytes").arg(bytes));
+  const int entries = kSingles + 1;
+
+  std::vector<double> times;
+  ToolCost cost;
+  for (int r = 0; r < cx.plan.runs; ++r) {
+    // The window opened as the menu opens it: the list, and the newest entry's details.
+    times.push_back(toolTimed(&cost, [&] {
+      frm修改记录 w;
+      w.show();
+      QCoreApplication::processEvents();
+      if (w.MSFlexGrid1->Rows() != entries + 1 || w.Text5->toPlainText().isEmpty())
+        fail(QStringLiteral("the window listed %1 rows").arg(w.MSFlexGrid1->Rows() - 1));
+    }));
+    cx.progress(QStringLiteral("  journal window run %1: %2").arg(r + 1).arg(duration(times.back())));
+  }
+  // As it was: every entry read whole, the newest one's text shown.
+  const double before = timed([&] {
+    const std::vector<journal::Entry> all = journal::entries();
+    QPlainTextEdit details;
+    details.setPlainText(journal::entryText(all.front()));
+    details.show();
+    QCoreApplication::processEvents();
+  });
+  cx.progress(QStringLiteral("  the whole journal read and shown: %1").arg(duration(before)));
+
+  Line line;
+  line.id = QStringLiteral("9");
+  line.measure = QStringLiteral("journal window opened on a journal of %1 MB (%2 entries, one batch of %3 employees)")
+                     .arg(double(bytes) / 1048576.0, 0, 'f', 1)
+                     .arg(entries)
+                     .arg(oldNew.size());
+  line.toolMs = median(times);
+  line.against.push_back({QStringLiteral("every entry read whole and the newest shown (as before)"), before,
+                          Comparison::Kind::Slower, QStringLiteral("1 run")});
+  line.target = QStringLiteral("< 1 s");
+  line.holds = line.toolMs < 1000;
+  cost.to(&line);
+  return line;
+}
+
 // ---- 4: automatic check ------------------------------------------------------------------------
 
 namespace {
@@ -679,6 +760,7 @@ std::vector<Line> runAll(const Context& cx, QStringList* failures) {
       {QStringLiteral("export"), QStringLiteral("6"), QStringLiteral("export"), measureExport},
       {QStringLiteral("preview"), QStringLiteral("7"), QStringLiteral("impact preview"), measurePreview},
       {QStringLiteral("dbcheck"), QStringLiteral("8"), QStringLiteral("database check"), measureDbCheck},
+      {QStringLiteral("journal"), QStringLiteral("9"), QStringLiteral("journal window"), measureJournal},
       {QStringLiteral("staging"), QStringLiteral("5"), QStringLiteral("staging script"), measureStaging},
   };
   std::vector<Line> lines;

@@ -30,6 +30,8 @@ Line measureExport(const Context& cx);
 // The impact preview of the batch apply's employees (reads only), and the database check.
 Line measurePreview(const Context& cx);
 Line measureDbCheck(const Context& cx);
+// The journal window opened on a journal of 30 MB (built beside the scratch copy; reads only).
+Line measureJournal(const Context& cx);
 // Makes its own copies (one per run) and leaves the shared connection closed.
 Line measureStaging(const Context& cx);
 

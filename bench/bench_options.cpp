@@ -17,10 +17,11 @@ QStringList measuresOf(const QString& word) {
                                          {QStringLiteral("staging")},
                                          {QStringLiteral("export")},
                                          {QStringLiteral("preview")},
-                                         {QStringLiteral("dbcheck")}};
+                                         {QStringLiteral("dbcheck")},
+                                         {QStringLiteral("journal")}};
   bool isNumber = false;
   const int n = word.toInt(&isNumber);
-  if (isNumber) return n >= 1 && n <= 8 ? byNumber[n] : QStringList();
+  if (isNumber) return n >= 1 && n <= 9 ? byNumber[n] : QStringList();
   return kMeasures.contains(word) ? QStringList{word} : QStringList();
 }
 
@@ -43,7 +44,8 @@ QString usage() {
       "                          reference rows at 20000 employees)\n"
       "  --runs N                runs per measurement; the table shows the median (default 5)\n"
       "  --only LIST             comma-separated measurements: single, batch, listing, search, check,\n"
-      "                          staging, export, preview, dbcheck, or the table's line numbers 1 to 8\n"
+      "                          staging, export, preview, dbcheck, journal, or the table's line numbers\n"
+      "                          1 to 9\n"
       "  --cache-dir DIR         where the generated databases are kept (default: bench-cache beside\n"
       "                          the executable)\n"
       "  --batch-employees N     rows of the batch apply (default 1000)\n"

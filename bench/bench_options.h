@@ -10,7 +10,8 @@ namespace bench {
 // The measurements, in table order.
 inline const QStringList kMeasures{QStringLiteral("single"), QStringLiteral("batch"),   QStringLiteral("listing"),
                                    QStringLiteral("search"), QStringLiteral("check"),   QStringLiteral("staging"),
-                                   QStringLiteral("export"), QStringLiteral("preview"), QStringLiteral("dbcheck")};
+                                   QStringLiteral("export"), QStringLiteral("preview"), QStringLiteral("dbcheck"),
+                                   QStringLiteral("journal")};
 
 struct Options {
   int employees = 20000;

@@ -87,10 +87,12 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
         QStringLiteral("修改工号时会出错并回滚；影响：") + m.operations.join(QStringLiteral("、")));
   for (const dbcheck::Suspect& s : report.suspects)
     add(Kind::Suspect, QStringLiteral("可能遗漏"), s.table, s.column,
-        s.reason() + QStringLiteral("（%1个值是员工档案中的工号）").arg(s.registerValues));
+        s.byName ? s.reason() + QStringLiteral("；%1个值是员工档案中的工号").arg(s.registerValues) : s.reason());
   for (const added::AddedColumn& a : addedColumns)
     add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
   g->setRow(g->Rows() > 1 ? 1 : 0);
+  g->fitColumns();  // every note whole
+  if (const int wanted = layout()->sizeHint().width(); wanted > width()) resize(wanted, height());
   Label1->setText(
       report.ok()
           ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)

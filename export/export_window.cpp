@@ -121,9 +121,9 @@ void frm输出到Excel文件::browse() {
     if (!file.isEmpty()) Text1[0]->setText(file);
   } catch (const std::system_error& e) {
     ui::msg(this, QString::number(e.code().value()) + " " + QString::fromLocal8Bit(e.what()), app_info::title(),
-            ui::Icon::Information);
+            ui::Icon::Warning);
   } catch (const std::exception& e) {
-    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Information);
+    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Warning);
   }
 }
 
@@ -245,5 +245,5 @@ void frm输出到Excel文件::showWorkbook(const QString& path) {
   const bool opened = openWorkbook ? openWorkbook(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
   if (!opened)
     ui::msg(this, QStringLiteral("工作簿已保存，但无法启动电子表格程序打开它：") + path, app_info::title(),
-            ui::Icon::Information);
+            ui::Icon::Warning);
 }

@@ -12,6 +12,7 @@
 #include "ops/connection.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
+#include "widgets/progress.h"
 #include "widgets/wait_cursor.h"
 
 using namespace Qt::StringLiterals;
@@ -23,6 +24,8 @@ const QString kGridFormat =
 enum Col { kColId, kColTime, kColOperation, kColOld, kColNew, kColName, kColUser, kColNote };
 const QString kAll = u"全部"_s;
 const QString kDateFormat = u"yyyy-MM-dd"_s;
+// Characters of a statement shown in the details (a batch's statement runs to megabytes).
+constexpr qsizetype kStatementShown = 20000;
 
 // A day box: null date for an empty box; false when the text is no date.
 bool readDay(const QString& text, QDate* day) {
@@ -96,41 +99,51 @@ bool frm修改记录::查询() {
   f.number = Text1->text().trimmed();
   f.name = Text2->text().trimmed();
   if (Combo1->currentText() != kAll) f.operation = Combo1->currentText();
-  // The entries kept because the journal could not be written come first, marked.
-  std::vector<journal::Entry> found;
+  // The entries kept because the journal could not be written come first, marked. The written
+  // ones are listed without their statements and pairs: an entry's details are read when chosen.
+  std::vector<journal::Entry> pending;
+  std::vector<journal::Summary> found;
   if (!ui::guarded(this, [&] {
         WaitCursor wait;
-        found = journal::pendingEntries(f);
-        for (journal::Entry& e : journal::entries(f)) found.push_back(std::move(e));
+        pending = journal::pendingEntries(f);
+        for (const journal::Entry& e : pending) found.push_back(journal::summary(e));
+        for (journal::Summary& e : journal::summaries(f)) found.push_back(std::move(e));
       }))
     return false;
+  pending_ = std::move(pending);
   shown_ = std::move(found);
   FlexGrid* g = MSFlexGrid1;
   g->setRows(1);
   g->setRows(int(shown_.size()) + 1);
   for (int i = 0; i < int(shown_.size()); ++i) {
-    const journal::Entry& e = shown_[std::size_t(i)];
+    const journal::Summary& e = shown_[std::size_t(i)];
     const int r = i + 1;
     g->setTextMatrix(r, kColId, e.id ? QString::number(e.id) : journal::pendingMark());
     g->setTextMatrix(r, kColTime, e.time.toString(u"yyyy-MM-dd HH:mm:ss"_s));
     g->setTextMatrix(r, kColOperation, e.operation);
-    if (!e.pairs.empty()) {
-      const journal::Pair& p = e.pairs.front();
-      const QString more = e.pairs.size() > 1 ? u" 等%1人"_s.arg(e.pairs.size()) : QString();
-      g->setTextMatrix(r, kColOld, p.oldNumber);
-      g->setTextMatrix(r, kColNew, p.newNumber);
-      g->setTextMatrix(r, kColName, p.name + more);
+    if (e.pairCount > 0) {
+      const QString more = e.pairCount > 1 ? u" 等%1人"_s.arg(e.pairCount) : QString();
+      g->setTextMatrix(r, kColOld, e.first.oldNumber);
+      g->setTextMatrix(r, kColNew, e.first.newNumber);
+      g->setTextMatrix(r, kColName, e.first.name + more);
     }
     g->setTextMatrix(r, kColUser, e.osUser);
     QStringList note;
     if (e.id == 0) note << u"尚未写入修改记录"_s;
     if (e.undoes) note << u"撤销第%1条"_s.arg(e.undoes);
-    if (e.undoneBy) note << u"已由第%1条撤销"_s.arg(e.undoneBy);
+    if (const qint64 by = undoneBy(e)) note << (by > 0 ? u"已由第%1条撤销"_s.arg(by) : u"已撤销（尚未写入）"_s);
     g->setTextMatrix(r, kColNote, note.join(u"，"_s));
   }
   if (!shown_.empty()) g->setRow(1);
   showDetails();
   return true;
+}
+
+qint64 frm修改记录::undoneBy(const journal::Summary& e) const {
+  if (e.undoneBy || e.id == 0) return e.undoneBy;
+  for (const journal::Entry& p : pending_)
+    if (p.undoes == e.id) return -1;
+  return 0;
 }
 
 qint64 frm修改记录::entryId(int row) const {
@@ -140,10 +153,22 @@ qint64 frm修改记录::entryId(int row) const {
 void frm修改记录::showDetails() {
   const int row = MSFlexGrid1->Row();
   const bool listed = row >= 1 && row <= int(shown_.size());
-  Text5->setPlainText(listed ? journal::entryText(shown_[std::size_t(row - 1)]) : QString());
-  // A renumber or staging can be undone (an entry already undone says so when asked); an entry
-  // not written yet cannot until it is.
-  Command3->setEnabled(listed && journal::undoable(shown_[std::size_t(row - 1)]));
+  QString details;
+  if (listed && row <= int(pending_.size())) {
+    details = journal::entryText(pending_[std::size_t(row - 1)], kStatementShown);
+  } else if (listed) {
+    std::optional<journal::Entry> e;
+    const qint64 id = shown_[std::size_t(row - 1)].id;
+    ui::guarded(this, [&] {
+      WaitCursor wait;
+      e = journal::entry(id, kStatementShown);
+    });
+    if (e) details = journal::entryText(*e, kStatementShown);
+  }
+  Text5->setPlainText(details);
+  // A renumber or staging not undone yet can be undone; an entry not written yet cannot until it is.
+  Command3->setEnabled(listed && journal::undoable(shown_[std::size_t(row - 1)]) &&
+                       undoneBy(shown_[std::size_t(row - 1)]) == 0);
 }
 
 void frm修改记录::撤销() {
@@ -157,18 +182,33 @@ void frm修改记录::撤销() {
   auto& connection = ops::sharedConnection();
   journal::UndoCheck check;
   std::optional<journal::Entry> e;
-  if (!ui::guarded(this, [&] {
-        e = journal::entry(id);
-        check = journal::checkUndo(connection, id);
-      }))
-    return;
+  try {
+    if (!ui::guarded(this, [&] {
+          WaitCursor wait;
+          e = journal::entry(id, 0);
+          ui::ProgressDialog progress(this, u"正在查找原工号在其他表中的记录 %1 / %2"_s, u"正在核对修改记录…"_s);
+          check = journal::checkUndo(connection, id, progress.callback());
+        }))
+      return;
+  } catch (const ops::Cancelled&) {
+    return;  // only read: nothing to tell
+  }
   if (check.status != journal::UndoStatus::Ready || !e) {
     ui::msg(this, journal::undoMessage(check, id));
     return;
   }
   if (!ui::askDefaultNo(this, journal::undoQuestion(*e))) return;
-  if (!check.held.isEmpty() && !ui::askDefaultNo(this, journal::undoMergeQuestion(check))) return;
-  if (!ui::guarded(this, [&] { check = journal::undo(connection, id); })) return;
+  if (!check.held.empty() && !ui::askDefaultNo(this, journal::undoMergeQuestion(check))) return;
+  try {
+    if (!ui::guarded(this, [&] {
+          ui::ProgressDialog progress(this, u"正在撤销：第 %1 / %2 个工号"_s, u"正在核对修改记录…"_s);
+          check = journal::undo(connection, id, progress.callback());
+        }))
+      return;
+  } catch (const ops::Cancelled&) {
+    ui::msg(this, u"已取消，数据库没有任何修改"_s);
+    return;
+  }
   ui::msg(this, journal::undoMessage(check, id));
   查询();
 }

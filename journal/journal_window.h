@@ -1,9 +1,10 @@
 #pragma once
 // The change journal window: the entries of the connected database's journal, newest first,
 // filtered by employee number (old or new), name, day range and operation, with the entries kept
-// because the journal could not be written on top, marked "待写入"; an entry's details; undo of a
-// renumber or a staging ("撤销" enabled for those). "导出" is wired by the start-up (the export
-// window is another feature).
+// because the journal could not be written on top, marked "待写入"; an entry's details, read when
+// it is chosen (the list holds no statements and only each entry's first pair); undo of a renumber
+// or a staging not undone yet ("撤销" enabled for those), under a progress dialog with "取消".
+// "导出" is wired by the start-up (the export window is another feature).
 #include <QWidget>
 #include <QtGlobal>
 #include <array>
@@ -47,6 +48,9 @@ class frm修改记录 : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  std::vector<journal::Entry> shown_;
+  std::vector<journal::Entry> pending_;  // the entries not written yet: the first rows
+  std::vector<journal::Summary> shown_;  // one per row: pending_'s, then the written ones
   void showDetails();
+  // The undo of an entry: its number, -1 for an undo not written yet, 0 when none.
+  qint64 undoneBy(const journal::Summary& entry) const;
 };

@@ -75,6 +75,10 @@ void run(QSqlDatabase& d, const QString& sql) {
   if (!q.exec(sql)) fail(q.lastError());
 }
 
+// statement_heads holds an entry's first kHeadChars characters of its statement and its length,
+// so that its details are read without the whole statement (megabytes for a batch; a column after
+// it in entries would still be reached through all of its pages).
+constexpr qsizetype kHeadChars = 20000;
 const QStringList kSchema{
     QStringLiteral("CREATE TABLE IF NOT EXISTS %1entries (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, "
                    "os_user TEXT, login TEXT, server TEXT, dbname TEXT, operation TEXT NOT NULL, statement TEXT, "
@@ -84,7 +88,10 @@ const QStringList kSchema{
     QStringLiteral("CREATE TABLE IF NOT EXISTS %1column_rows (entry INTEGER NOT NULL, seq INTEGER NOT NULL, "
                    "tbl TEXT, col TEXT, rows INTEGER)"),
     QStringLiteral("CREATE INDEX IF NOT EXISTS %1pairs_entry ON pairs (entry)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS %1column_rows_entry ON column_rows (entry)")};
+    QStringLiteral("CREATE INDEX IF NOT EXISTS %1column_rows_entry ON column_rows (entry)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS %1entries_undoes ON entries (undoes)"),
+    QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS %1statement_heads (entry INTEGER PRIMARY KEY, head TEXT, chars INTEGER)")};
 
 // The journal's own connection, opened on the current journal file when needed.
 QSqlDatabase own() {
@@ -136,6 +143,12 @@ void write(QSqlDatabase& d, const QString& prefix, Entry& entry) {
     q.addBindValue(v);
   run(q);
   const qint64 id = q.lastInsertId().toLongLong();
+  QSqlQuery head(d);
+  head.prepare(QStringLiteral("INSERT INTO %1statement_heads (entry, head, chars) VALUES (?, ?, ?)").arg(prefix));
+  for (const QVariant& v :
+       {QVariant(id), QVariant(entry.statement.left(kHeadChars)), QVariant(qint64(entry.statement.size()))})
+    head.addBindValue(v);
+  run(head);
   QSqlQuery p(d);
   p.prepare(QStringLiteral("INSERT INTO %1pairs (entry, seq, old_number, new_number, name) VALUES (?, ?, ?, ?, ?)")
                 .arg(prefix));
@@ -246,7 +259,8 @@ void tell(const QString& text) {
     s.notice = text;
 }
 
-// Reads the pairs and rows of the entries of q (columns id ... undone_by).
+// Reads the pairs and rows of the entries of q (columns id ... undone_by, and the statement's
+// whole length).
 std::vector<Entry> readEntries(QSqlDatabase& d, QSqlQuery& q) {
   std::vector<Entry> out;
   QHash<qint64, std::size_t> at;
@@ -262,6 +276,8 @@ std::vector<Entry> readEntries(QSqlDatabase& d, QSqlQuery& q) {
     e.statement = q.value(7).toString();
     e.undoes = q.value(8).toLongLong();
     e.undoneBy = q.value(9).toLongLong();
+    e.statementLength = q.value(10).toLongLong();
+    if (e.statementLength <= e.statement.size()) e.statementLength = 0;  // read whole
     at.insert(e.id, out.size());
     out.push_back(e);
   }
@@ -284,9 +300,58 @@ std::vector<Entry> readEntries(QSqlDatabase& d, QSqlQuery& q) {
   return out;
 }
 
-const QString kEntrySelect = QStringLiteral(
-    "SELECT e.id, e.time, e.os_user, e.login, e.server, e.dbname, e.operation, e.statement, e.undoes, "
-    "(SELECT MIN(u.id) FROM entries u WHERE u.undoes = e.id) FROM entries e");
+// The entries with their statement and its length, or with its first statementChars characters:
+// from the head kept for it when that is long enough (an entry written before heads were kept
+// has none).
+QString entrySelect(qsizetype statementChars = -1) {
+  QString statement = QStringLiteral("e.statement"), length = QStringLiteral("length(e.statement)");
+  if (statementChars >= 0) {
+    const QString cut = QStringLiteral("substr(%1, 1, ") + QString::number(statementChars) + QLatin1Char(')');
+    statement = statementChars <= kHeadChars
+                    ? QStringLiteral("CASE WHEN h.entry IS NULL THEN %1 ELSE %2 END")
+                          .arg(cut.arg(QStringLiteral("e.statement")), cut.arg(QStringLiteral("h.head")))
+                    : cut.arg(QStringLiteral("e.statement"));
+    length = QStringLiteral("COALESCE(h.chars, length(e.statement))");
+  }
+  return QStringLiteral(
+             "SELECT e.id, e.time, e.os_user, e.login, e.server, e.dbname, e.operation, %1, e.undoes, "
+             "(SELECT MIN(u.id) FROM entries u WHERE u.undoes = e.id), %2 FROM entries e "
+             "LEFT JOIN statement_heads h ON h.entry = e.id")
+      .arg(statement, length);
+}
+
+// The list's lines: the entries with their first pair and their number of pairs.
+const QString kSummarySelect = QStringLiteral(
+    "SELECT e.id, e.time, e.os_user, e.operation, e.undoes, (SELECT MIN(u.id) FROM entries u WHERE u.undoes = e.id), "
+    "(SELECT COUNT(*) FROM pairs c WHERE c.entry = e.id), f.old_number, f.new_number, f.name "
+    "FROM entries e LEFT JOIN pairs f ON f.entry = e.id AND f.seq = 0");
+
+// The conditions of filter on entries e, and their values.
+QString whereOf(const Filter& filter, QVariantList* values) {
+  QStringList where;
+  if (!filter.operation.isEmpty()) {
+    where << QStringLiteral("e.operation = ?");
+    *values << filter.operation;
+  }
+  if (filter.from.isValid()) {
+    where << QStringLiteral("substr(e.time, 1, 10) >= ?");
+    *values << filter.from.toString(Qt::ISODate);
+  }
+  if (filter.to.isValid()) {
+    where << QStringLiteral("substr(e.time, 1, 10) <= ?");
+    *values << filter.to.toString(Qt::ISODate);
+  }
+  if (!filter.number.isEmpty()) {
+    where << QStringLiteral(
+        "EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND (p.old_number = ? OR p.new_number = ?))");
+    *values << filter.number << filter.number;
+  }
+  if (!filter.name.isEmpty()) {
+    where << QStringLiteral("EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND instr(p.name, ?) > 0)");
+    *values << filter.name;
+  }
+  return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+}
 
 }  // namespace
 
@@ -294,7 +359,7 @@ const QString kEntrySelect = QStringLiteral(
 
 QString pendingMark() { return QStringLiteral("待写入"); }
 
-QString entryText(const Entry& e) {
+QString entryText(const Entry& e, qsizetype statementChars) {
   QString t = QStringLiteral("#%1  %2  %3  操作者 %4  登录 %5  服务器 %6  数据库 %7")
                   .arg(e.id ? QString::number(e.id) : pendingMark())
                   .arg(e.time.toString(kTimeFormat), e.operation, e.osUser, e.login, e.server, e.database);
@@ -308,7 +373,14 @@ QString entryText(const Entry& e) {
     for (const ColumnRows& c : e.rows) parts << QStringLiteral("%1.%2 %3行").arg(c.table, c.column).arg(c.rows);
     t += QStringLiteral("  行数：") + parts.join(QStringLiteral("，")) + QLatin1Char('\n');
   }
-  t += QStringLiteral("  语句：") + e.statement + QLatin1Char('\n');
+  const qsizetype whole = std::max<qsizetype>(e.statementLength, e.statement.size());
+  const QString shown = statementChars < 0 ? e.statement : e.statement.left(statementChars);
+  t += QStringLiteral("  语句：") + shown;
+  if (shown.size() < whole)
+    t += QStringLiteral("……\n  （语句共%1个字符，这里只显示前%2个；renumber --journal 打印完整的语句）")
+             .arg(whole)
+             .arg(shown.size());
+  t += QLatin1Char('\n');
   return t;
 }
 
@@ -517,44 +589,57 @@ QString recordEditText(const QString& table, const QList<QPair<QString, QVariant
 
 std::vector<Entry> entries(const Filter& filter) {
   QSqlDatabase d = own();
-  QStringList where;
   QVariantList values;
-  if (!filter.operation.isEmpty()) {
-    where << QStringLiteral("e.operation = ?");
-    values << filter.operation;
-  }
-  if (filter.from.isValid()) {
-    where << QStringLiteral("substr(e.time, 1, 10) >= ?");
-    values << filter.from.toString(Qt::ISODate);
-  }
-  if (filter.to.isValid()) {
-    where << QStringLiteral("substr(e.time, 1, 10) <= ?");
-    values << filter.to.toString(Qt::ISODate);
-  }
-  if (!filter.number.isEmpty()) {
-    where << QStringLiteral(
-        "EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND (p.old_number = ? OR p.new_number = ?))");
-    values << filter.number << filter.number;
-  }
-  if (!filter.name.isEmpty()) {
-    where << QStringLiteral("EXISTS (SELECT 1 FROM pairs p WHERE p.entry = e.id AND instr(p.name, ?) > 0)");
-    values << filter.name;
-  }
   QSqlQuery q(d);
   q.setForwardOnly(true);
-  q.prepare(kEntrySelect +
-            (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "))) +
-            QStringLiteral(" ORDER BY e.id DESC"));
+  q.prepare(entrySelect() + whereOf(filter, &values) + QStringLiteral(" ORDER BY e.id DESC"));
   for (const QVariant& v : values) q.addBindValue(v);
   run(q);
   return readEntries(d, q);
 }
 
-std::optional<Entry> entry(qint64 id) {
+std::vector<Summary> summaries(const Filter& filter) {
+  QSqlDatabase d = own();
+  QVariantList values;
+  QSqlQuery q(d);
+  q.setForwardOnly(true);
+  q.prepare(kSummarySelect + whereOf(filter, &values) + QStringLiteral(" ORDER BY e.id DESC"));
+  for (const QVariant& v : values) q.addBindValue(v);
+  run(q);
+  std::vector<Summary> out;
+  while (q.next()) {
+    Summary s;
+    s.id = q.value(0).toLongLong();
+    s.time = QDateTime::fromString(q.value(1).toString(), kTimeFormat);
+    s.osUser = q.value(2).toString();
+    s.operation = q.value(3).toString();
+    s.undoes = q.value(4).toLongLong();
+    s.undoneBy = q.value(5).toLongLong();
+    s.pairCount = q.value(6).toLongLong();
+    s.first = {q.value(7).toString(), q.value(8).toString(), q.value(9).toString()};
+    out.push_back(s);
+  }
+  return out;
+}
+
+Summary summary(const Entry& e) {
+  Summary s;
+  s.id = e.id;
+  s.time = e.time;
+  s.osUser = e.osUser;
+  s.operation = e.operation;
+  if (!e.pairs.empty()) s.first = e.pairs.front();
+  s.pairCount = qint64(e.pairs.size());
+  s.undoes = e.undoes;
+  s.undoneBy = e.undoneBy;
+  return s;
+}
+
+std::optional<Entry> entry(qint64 id, qsizetype statementChars) {
   QSqlDatabase d = own();
   QSqlQuery q(d);
   q.setForwardOnly(true);
-  q.prepare(kEntrySelect + QStringLiteral(" WHERE e.id = ?"));
+  q.prepare(entrySelect(statementChars) + QStringLiteral(" WHERE e.id = ?"));
   q.addBindValue(id);
   run(q);
   std::vector<Entry> found = readEntries(d, q);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/host_tables.h"
+#include "ops/progress.h"
 
 namespace db {
 class Database;
@@ -63,11 +64,26 @@ struct Entry {
   QString statement;  // the exact text sent
   qint64 undoes = 0;  // an undo: the entry it undid
   qint64 undoneBy = 0;  // read only: the undo of this entry (0 when none)
+  qsizetype statementLength = 0;  // read only: the whole statement's length when only its beginning was read
 };
 
+// One line of the journal's list: an entry without its statement, its rows and all its pairs but
+// the first (a batch's entry holds thousands of pairs and a statement of megabytes).
+struct Summary {
+  qint64 id = 0;  // 0: an entry not written yet
+  QDateTime time;
+  QString osUser, operation;
+  Pair first{};  // the first pair (empty when there are none)
+  qint64 pairCount = 0;
+  qint64 undoes = 0;
+  qint64 undoneBy = 0;
+};
+Summary summary(const Entry& entry);
+
 // The entry as text: a header line, one line per pair, the rows per column, the statement. An
-// entry not written yet is headed "#待写入".
-QString entryText(const Entry& entry);
+// entry not written yet is headed "#待写入". With statementChars >= 0 the statement is shown up to
+// that many characters, and a statement longer than shown says how long it is.
+QString entryText(const Entry& entry, qsizetype statementChars = -1);
 // The mark of an entry not written yet, where its number would be.
 QString pendingMark();  // "待写入"
 
@@ -142,7 +158,11 @@ struct Filter {
 };
 // The entries of the current journal matching filter, newest first. Throws db::DbError.
 std::vector<Entry> entries(const Filter& filter = {});
-std::optional<Entry> entry(qint64 id);
+// The same as the list shows them: without statements, rows and pairs but the first, read in one
+// query however large the entries are.
+std::vector<Summary> summaries(const Filter& filter = {});
+// Entry id whole, or with at most statementChars characters of its statement (0: none).
+std::optional<Entry> entry(qint64 id, qsizetype statementChars = -1);
 // The entries waiting in the pending file (id 0), in the order they were kept; with a filter,
 // those matching it as entries() matches, newest first.
 std::vector<Entry> pendingEntries();
@@ -158,27 +178,37 @@ enum class UndoStatus {
   OldNumberTaken,  // the register holds the old number again
   Missing,  // no such entry
 };
+// An old number that records of other tables already carry, with those tables ("工资单明细 3行，...").
+struct Held {
+  QString number, tables;
+  bool operator==(const Held&) const = default;
+};
 struct UndoCheck {
   UndoStatus status = UndoStatus::Missing;
   Pair pair{};  // the pair the status is about
-  QString held{};  // records already under the old numbers ("表 3行，..."): the merge question
+  std::vector<Held> held{};  // records already under the old numbers, in the order undone: the merge question
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).
 bool undoable(const Entry& entry);
-// Whether entry id can be undone now. Throws db::DbError.
-UndoCheck checkUndo(db::Database& database, qint64 id);
+bool undoable(const Summary& entry);
+// Whether entry id can be undone now. Progress counts the numbers asked about in the other tables;
+// a stop throws ops::Cancelled (nothing is changed either way). Throws db::DbError.
+UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress = {});
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.
 // Each number must still be held by the employees the entry left under it, and the old number
 // must be free when its turn comes. A serial stored by the renumber is not taken back.
-// Throws db::DbError.
-UndoCheck undo(db::Database& database, qint64 id);
+// Progress counts the renames sent (as a batch apply counts its rows); a stop rolls everything
+// back and throws ops::Cancelled. Throws db::DbError.
+UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress = {});
 QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.
 QString undoQuestion(const Entry& entry);
-// The question before an undo onto old numbers that records already carry (check.held).
+// The question before an undo onto old numbers that records already carry (check.held): for one
+// number the single renumber's question, for more one line per number, at most 20, and a count of
+// the rest.
 QString undoMergeQuestion(const UndoCheck& check);
 
 }  // namespace journal

@@ -17,6 +17,8 @@ namespace {
 
 // Moves shown in the question before an undo; the rest are counted.
 constexpr int kMovesAsked = 10;
+// Numbers named in the merge question before an undo; the rest are counted.
+constexpr std::size_t kHeldAsked = 20;
 
 // The register compares numbers without regard to case, as the database does.
 QString key(const QString& number) { return number.toCaseFolded(); }
@@ -83,9 +85,10 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
 // The checks on the journal and on the register; held is filled only when withHeld. Each step,
 // with the steps before it done, needs its employees under the recorded new number and no one
 // else's employee under the old number.
-UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned) {
+UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
+                const ops::Stepper* step = nullptr) {
   UndoCheck c;
-  const std::optional<Entry> e = entry(id);
+  const std::optional<Entry> e = entry(id, 0);  // its statement is not needed
   if (!e) return c;
   if (found) *found = *e;
   if (!e->pairs.empty()) c.pair = e->pairs.front();
@@ -125,13 +128,12 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
       movedAway.insert(key(s.pair.newNumber));
     }
     const std::vector<host::RefColumn> columns = host::allColumns();
-    const std::vector<ops::Holding> held =
-        ops::holdingsJoined(database, columns, numbers, ops::numbersPerStatement(columns.size()));
-    QStringList parts;
+    const std::vector<ops::Holding> held = ops::holdingsJoined(
+        database, columns, numbers, ops::numbersPerStatement(columns.size()), [step](int done, int total) {
+          if (step) (*step)(done, total);
+        });
     for (const QString& n : numbers)
-      if (const QString text = ops::holdingsText(held, n); !text.isEmpty())
-        parts << (plan.size() == 1 ? text : n + QStringLiteral("：") + text);
-    c.held = parts.join(QStringLiteral("；"));
+      if (const QString text = ops::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
   }
   if (planned) *planned = plan;
   c.status = UndoStatus::Ready;
@@ -140,36 +142,54 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
 
 }  // namespace
 
-bool undoable(const Entry& e) {
-  return e.id != 0 && !e.pairs.empty() &&
-         (e.operation == singleRenumber() || e.operation == batchApply() || e.operation == staging());
+namespace {
+bool undoableOperation(const QString& operation) {
+  return operation == singleRenumber() || operation == batchApply() || operation == staging();
+}
+}  // namespace
+
+bool undoable(const Entry& e) { return e.id != 0 && !e.pairs.empty() && undoableOperation(e.operation); }
+bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoableOperation(e.operation); }
+
+UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress) {
+  const ops::Stepper step(progress, database);
+  return step.run([&] { return check(database, id, true, nullptr, nullptr, &step); });
 }
 
-UndoCheck checkUndo(db::Database& database, qint64 id) { return check(database, id, true, nullptr, nullptr); }
-
-UndoCheck undo(db::Database& database, qint64 id) {
-  db::Transaction transaction(database);
-  Entry e;
-  std::vector<Step> plan;
-  UndoCheck c = check(database, id, false, &e, &plan);
-  if (c.status != UndoStatus::Ready) return c;
-  // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
-  std::vector<Pair> back;
-  QStringList executions;
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    const Pair& p = plan[i].pair;
-    back.push_back({p.newNumber, p.oldNumber, QString()});
-    const QString text = single::renumberBatch(p.newNumber, p.oldNumber);
-    if (i % std::size_t(batch::kRowsPerExecution) == 0)
-      executions << text;
-    else
-      executions.last() += QStringLiteral(" ") + text;
-  }
-  Recorder record(database, undoOperation(), back, executions.join(QStringLiteral("\n")), host::allColumns(), id);
-  for (const QString& execution : executions) database.execute(execution);
-  record.commit(transaction);
-  c.status = UndoStatus::Done;
-  return c;
+UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
+  const ops::Stepper step(progress, database);
+  return step.run([&]() -> UndoCheck {
+    db::Transaction transaction(database);
+    step(0, 0);
+    Entry e;
+    std::vector<Step> plan;
+    UndoCheck c = check(database, id, false, &e, &plan);
+    if (c.status != UndoStatus::Ready) return c;
+    // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
+    const int total = int(plan.size());
+    std::vector<Pair> back;
+    QStringList executions;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+      const Pair& p = plan[i].pair;
+      back.push_back({p.newNumber, p.oldNumber, QString()});
+      const QString text = single::renumberBatch(p.newNumber, p.oldNumber);
+      if (i % std::size_t(batch::kRowsPerExecution) == 0)
+        executions << text;
+      else
+        executions.last() += QStringLiteral(" ") + text;
+    }
+    step(0, total);
+    Recorder record(database, undoOperation(), back, executions.join(QStringLiteral("\n")), host::allColumns(), id);
+    for (qsizetype k = 0; k < executions.size(); ++k) {
+      step(int(k) * batch::kRowsPerExecution, total);
+      database.execute(executions[k]);
+    }
+    step(total, total);
+    step.finish();
+    record.commit(transaction);
+    c.status = UndoStatus::Done;
+    return c;
+  });
 }
 
 QString undoQuestion(const Entry& e) {
@@ -186,7 +206,15 @@ QString undoQuestion(const Entry& e) {
       .arg(e.operation, moves.join(QStringLiteral("，")));
 }
 
-QString undoMergeQuestion(const UndoCheck& c) { return single::mergeQuestion(c.pair.oldNumber, c.held); }
+QString undoMergeQuestion(const UndoCheck& c) {
+  if (c.held.empty()) return QString();
+  if (c.held.size() == 1) return single::mergeQuestion(c.held.front().number, c.held.front().tables);
+  QString text = QStringLiteral("以下原工号在其他表中已有记录：\n");
+  for (std::size_t i = 0; i < c.held.size() && i < kHeldAsked; ++i)
+    text += c.held[i].number + QStringLiteral("：") + c.held[i].tables + u'\n';
+  if (c.held.size() > kHeldAsked) text += QStringLiteral("……另有%1个原工号\n").arg(c.held.size() - kHeldAsked);
+  return text + QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？");
+}
 
 QString undoMessage(const UndoCheck& c, qint64 id) {
   switch (c.status) {

@@ -233,7 +233,7 @@ bool frm员工工号统一修改::editorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     if (MSFlexGrid1->Text() != Text1->text()) {
       MSFlexGrid1->setText(Text1->text());
-      numbersChanged();
+      numbersEdited();
     }
     Text1->hide();
     return true;
@@ -258,12 +258,17 @@ void frm员工工号统一修改::numbersChanged() {
 
 // ---- Proposal and checks ------------------------------------------------------------------
 
+void frm员工工号统一修改::numbersEdited() {
+  if (Command4->isEnabled()) Label2->setText(QStringLiteral("新工号已修改，请重新核对"));  // a passed check stood
+  numbersChanged();
+}
+
 void frm员工工号统一修改::propose() {
   // The whole category code of the rule, as the listing uses it.
   const QString prefix = Combo1->currentData().toString();
   for (int i = 1; i < MSFlexGrid1->Rows(); ++i)
     MSFlexGrid1->setTextMatrix(i, 2, proposal(prefix, MSFlexGrid1->TextMatrix(i, 1)));
-  numbersChanged();
+  numbersEdited();
   Command2->setEnabled(true);
 }
 

@@ -68,6 +68,8 @@ class frm员工工号统一修改 : public QWidget {
 
   // The new numbers changed after a check: only a new check can enable the export and the apply.
   void numbersChanged();
+  // The user changed the new numbers: numbersChanged(), and Label2 says so when a check had passed.
+  void numbersEdited();
   // Colours every data row as the outcome says and sets Label2 and the buttons; returns the grid
   // row a failed check stopped at (the later twin of a duplicate), 0 for a passed one.
   int showOutcome(const batch::Outcome& outcome);

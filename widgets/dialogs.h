@@ -26,6 +26,12 @@ class Dialogs {
   }
   // A file dialog; returns the chosen path, "" when cancelled.
   virtual QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) = 0;
+  // A save dialog ("保存"; an existing file is overwritten only when the user agrees): the path
+  // to write, "" when cancelled. initialPath may name the suggested file. Answered like
+  // chooseFile() where a stand-in does not tell the two apart.
+  virtual QString chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) {
+    return chooseFile(parent, initialPath, filter);
+  }
   // Shows window modally and returns when it has been closed.
   virtual void showModal(QWidget* window) = 0;
 
@@ -50,17 +56,29 @@ void dbError(QWidget* parent, const QString& databaseText);
 // returned. The one place where a window reports a failed operation.
 bool guarded(QWidget* parent, const std::function<void()>& work);
 
+// The text a message box shows of text, so that no text pushes its buttons off the screen: at most
+// maxLines lines, a line of more than lineChars characters counted once per lineChars (the box
+// wraps it). A longer text keeps its first lines and its last line (the question, or the closing
+// sentence), with "……另有K行" between them for the K lines left out; a line too long for what is
+// left of the box is cut and ends in "……". A text that fits is returned as it is.
+QString boundedText(const QString& text, int maxLines, int lineChars);
+// At most this many lines in a message box; the whole of a longer text is in its details.
+inline constexpr int kBoxLines = 20;
+
 // A VB-style file filter ("Excel Flie *.xls|*.xls|All flie *.*|*.*": description and
 // patterns alternating) in Qt's form ("Excel Flie *.xls (*.xls);;All flie *.* (*.*)").
 QString qtFileFilter(const QString& vbFilter);
 
-// Production dialogs: QMessageBox, QFileDialog, a modal window loop.
+// Production dialogs: QMessageBox, QFileDialog, a modal window loop. A box is wide enough for its
+// title, and a text longer than kBoxLines lines (or than the screen holds) is shown bounded by
+// boundedText(), the whole text behind the box's details button, in a scrolling field.
 class QtDialogs : public Dialogs {
  public:
   void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
   bool question(QWidget* parent, const QString& text, const QString& title) override;
   bool cautiousQuestion(QWidget* parent, const QString& text, const QString& title) override;
   QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+  QString chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) override;
   void showModal(QWidget* window) override;
 };
 

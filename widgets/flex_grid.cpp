@@ -246,6 +246,26 @@ void FlexGrid::fitFixedCell(int col, const QString& text) {
   if (needed > columnWidth(col)) setColumnWidth(col, needed);
 }
 
+void FlexGrid::fitColumns() {
+  const QFontMetrics metrics = fontMetrics();
+  for (int c = 0; c < columnCount(); ++c) {
+    if (isColumnHidden(c)) continue;
+    int widest = columnWidth(c);
+    for (int r = 0; r < rowCount(); ++r)
+      if (const QTableWidgetItem* it = item(r, c); it && !it->text().isEmpty())
+        widest = std::max(widest, metrics.horizontalAdvance(it->text()) + 2 * kCellPadding + 1);
+    if (widest > columnWidth(c)) setColumnWidth(c, widest);
+  }
+  setMinimumWidth(columnsWidth() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
+}
+
+int FlexGrid::columnsWidth() const {
+  int width = 0;
+  for (int c = 0; c < columnCount(); ++c)
+    if (!isColumnHidden(c)) width += columnWidth(c);
+  return width;
+}
+
 int FlexGrid::ColWidth(int col) const {
   if (col < 0 || col >= columnCount() || isColumnHidden(col)) return 0;
   return columnWidth(col);

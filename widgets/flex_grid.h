@@ -44,6 +44,12 @@ class FlexGrid : public QTableWidget {
   // Geometry of a cell relative to the grid widget (for editors laid over a cell).
   QRect cellRect(int row, int col) const;
 
+  // Widens every shown column to its longest text (never narrower than it is) and makes the grid
+  // at least as wide as its columns and its vertical scroll bar, so that no text is cut.
+  void fitColumns();
+  // The width of the shown columns together.
+  int columnsWidth() const;
+
   // "|"-separated headers; a leading "<" left-aligns the column, "^" centres, ">" right-aligns.
   // The column count becomes the number of pieces; widths come from the header text with its blanks.
   void setFormatString(const QString& format);

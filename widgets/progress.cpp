@@ -40,7 +40,10 @@ bool ProgressDialog::step(int done, int total) {
     dialog_->setRange(0, total);
     dialog_->setValue(std::min(done, total));
   } else {
-    dialog_->setLabelText(busy_.isEmpty() ? format_.arg(done).arg(QStringLiteral("…")) : busy_.arg(done));
+    const bool counts = busy_.contains(QStringLiteral("%1"));  // a busy label may count what it has read
+    dialog_->setLabelText(busy_.isEmpty() ? format_.arg(done).arg(QStringLiteral("…"))
+                          : counts        ? busy_.arg(done)
+                                          : busy_);
     dialog_->setRange(0, 0);
     dialog_->setValue(0);
   }

@@ -13,7 +13,7 @@ namespace Connection {
 int Main() {
   const Settings s = ReadSettings();
   if (!OpenSharedConnection(s.UID, s.PWD, s.DBname, s.Svr)) {
-    ui::msg(nullptr, u"数据库连接失败!"_s, u"连接提示"_s, ui::Icon::Information);
+    ui::msg(nullptr, u"数据库连接失败!"_s, u"连接提示"_s, ui::Icon::Warning);
     return 1;
   }
   startJournal(s);

@@ -42,7 +42,7 @@ class Startup : public ::testing::Test {
     EXPECT_TRUE(h.messages()[0].contains(driverText)) << h.messages()[0].toStdString();
     EXPECT_EQ(h.messages()[1], u"数据库连接失败!"_s);
     EXPECT_EQ(h.titles(), (QStringList{u"信息文本"_s, u"连接提示"_s}));
-    for (const auto& shown : h.dialogs().shown) EXPECT_EQ(shown.icon, ui::Icon::Information);
+    for (const auto& shown : h.dialogs().shown) EXPECT_EQ(shown.icon, ui::Icon::Warning);
     EXPECT_FALSE(shared_window::exists<frm协调>());
   }
 };

@@ -166,6 +166,7 @@ TEST_F(BatchWindow, EditorTakesDigitsAndEnterAndAnEditCallsForANewCheck) {
   EXPECT_TRUE(w->Text1->isHidden());
   EXPECT_EQ(cell(1, 2), u"7"_s);
   EXPECT_EQ(buttons(), u"12--"_s);
+  EXPECT_EQ(w->Label2->text(), u"新工号已修改，请重新核对"_s);  // no longer "核对通过…"
 
   // A click elsewhere closes the editor without writing; so does a scroll.
   g->clickCell(2, 2);

@@ -171,7 +171,7 @@ TEST(ExportWindowBrowse, AFailingFileDialogReportsNumberAndDescription) {
                   .arg(EACCES)
                   .arg(QString::fromStdString(std::make_error_code(std::errc::permission_denied).message())));
     EXPECT_EQ(seen->shown[0].title, "员工工号修改");
-    EXPECT_EQ(seen->shown[0].icon, ui::Icon::Information);
+    EXPECT_EQ(seen->shown[0].icon, ui::Icon::Warning);
   }
   ui::Dialogs::install(nullptr);
 }

@@ -167,7 +167,8 @@ TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   ASSERT_EQ(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
   const journal::UndoCheck ready = journal::checkUndo(database, 1);
   EXPECT_EQ(ready.status, UndoStatus::Ready);
-  EXPECT_EQ(ready.held, "员工档案temp 1行");  // the record of another kind left under the old number
+  // The record of another kind left under the old number.
+  EXPECT_EQ(ready.held, (std::vector<journal::Held>{{"0007", "员工档案temp 1行"}}));
   h.clearStatements();
   EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
   EXPECT_EQ(h.statements().last(), single::renumberBatch("0012", "0007"));
@@ -219,7 +220,7 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
   h.exec("INSERT INTO 工资单明细 (员工编号) VALUES ('0007')");
   c = journal::checkUndo(database, 1);
   EXPECT_EQ(c.status, UndoStatus::Ready);
-  EXPECT_EQ(c.held, "员工档案temp 1行，工资单明细 1行");
+  EXPECT_EQ(c.held, (std::vector<journal::Held>{{"0007", "员工档案temp 1行，工资单明细 1行"}}));
   EXPECT_EQ(
       journal::undoMergeQuestion(c),
       "新工号0007在以下表中已有记录：员工档案temp 1行，工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？");
@@ -265,7 +266,13 @@ TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNu
   EXPECT_EQ(none.out, "没有修改记录\n");
   const Ran bad = run({"--since", "yesterday"});
   EXPECT_EQ(bad.code, 2);
-  EXPECT_TRUE(bad.err.contains("--since needs a day as yyyy-MM-dd"));
+  EXPECT_TRUE(bad.err.startsWith("--since 需要一个 yyyy-MM-dd 格式的日期\n"));
+  // A database that cannot be opened: as the other options.
+  writeHostSettings(home.filePath("config"), "sqlite:" + home.filePath("nowhere.db"));
+  const Ran unopened = run({});
+  EXPECT_EQ(unopened.code, 2);
+  EXPECT_TRUE(unopened.err.startsWith("数据库连接失败：")) << unopened.err.toStdString();
+  EXPECT_TRUE(unopened.out.isEmpty());
 }
 
 }  // namespace
@@ -336,7 +343,8 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
                                                {"0099", "90099", "李四"}}));
   const journal::UndoCheck ready = journal::checkUndo(database, 1);
   EXPECT_EQ(ready.status, UndoStatus::Ready);
-  EXPECT_EQ(ready.held, "0099：员工档案temp 1行");  // the record of another kind left under 0099
+  // The record of another kind left under 0099.
+  EXPECT_EQ(ready.held, (std::vector<journal::Held>{{"0099", "员工档案temp 1行"}}));
 
   h.clearStatements();
   EXPECT_EQ(journal::undo(database, 1).status, UndoStatus::Done);
@@ -442,6 +450,63 @@ TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTr
   for (journal::ColumnRows& c : expected)
     if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's
   EXPECT_EQ(entries[0].rows, expected);
+}
+
+// A batch of 250 taken back: its merge question names at most 20 of the numbers that hold
+// records, the first of them first; the list reads it without its pairs and statement; a stop at
+// any point of the undo leaves the database and the journal as they were.
+TEST_F(Journal, ABatchUndoAsksInBoundedLinesListsLeanAndAStopChangesNothing) {
+  QStringList values;
+  batch::Rows rows;
+  for (int i = 0; i < 250; ++i) {
+    values << QString("('%1', '员工%1', '管理人员', 'P01')").arg(3000 + i);
+    rows.push_back({QString::number(3000 + i), QString::number(7000 + i)});
+  }
+  h.exec("INSERT INTO 员工档案 (工号, 姓名, 员工类别, 岗位编号) VALUES " + values.join(", "));
+  ASSERT_TRUE(batch::applyRows(database, rows).applied());
+  // Records left under 25 old numbers, none of them the first row's.
+  for (int i = 100; i < 125; ++i) h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('%1')").arg(3000 + i));
+
+  const journal::UndoCheck c = journal::checkUndo(database, 1);
+  ASSERT_EQ(c.status, UndoStatus::Ready);
+  const QStringList lines = journal::undoMergeQuestion(c).split('\n');
+  ASSERT_EQ(lines.size(), 23);
+  EXPECT_EQ(lines[0], "以下原工号在其他表中已有记录：");
+  EXPECT_EQ(lines[1], "3124：工资单明细 1行");  // the last renamed goes back first
+  EXPECT_EQ(lines[20], "3105：工资单明细 1行");
+  EXPECT_EQ(lines[21], "……另有5个原工号");
+  EXPECT_EQ(lines[22], "继续撤销将把这些记录并入相应员工，是否继续？");
+
+  const std::vector<journal::Summary> listed = journal::summaries();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].first, (journal::Pair{"3000", "7000", "员工3000"}));
+  EXPECT_EQ(listed[0].pairCount, 250);
+  const std::optional<journal::Entry> head = journal::entry(1, 30);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->pairs.size(), 250u);
+  EXPECT_EQ(head->statement, batch::applyBatch("3000", "7000").left(30));
+  const qsizetype whole = journal::entry(1)->statement.size();
+  EXPECT_TRUE(journal::entryText(*head, 30).endsWith(
+      QString("……\n  （语句共%1个字符，这里只显示前30个；renumber --journal 打印完整的语句）\n").arg(whole)));
+
+  const Snapshot applied = snapshot();
+  for (int stopAt : {0, 1, 2, 4, 5}) {
+    int calls = 0;
+    const ops::Progress stop = [&](int done, int) { return done == ops::kStillWorking || calls++ != stopAt; };
+    EXPECT_THROW(journal::undo(database, 1, stop), ops::Cancelled) << stopAt;
+    EXPECT_FALSE(database.inTransaction());
+    EXPECT_EQ(testdb::difference(applied, snapshot()), QString()) << stopAt;
+    EXPECT_EQ(all().size(), 1u);
+  }
+  std::vector<std::pair<int, int>> seen;
+  const ops::Progress record = [&](int done, int total) {
+    if (done != ops::kStillWorking) seen.emplace_back(done, total);
+    return true;
+  };
+  EXPECT_EQ(journal::undo(database, 1, record).status, UndoStatus::Done);
+  // The checks, the journal's counts, three executions of at most 100 renames, the end.
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{0, 0}, {0, 250}, {0, 250}, {100, 250}, {200, 250}, {250, 250}}));
+  EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案 WHERE 工号 >= '3000' AND 工号 < '3250'"), "250");
 }
 
 }  // namespace

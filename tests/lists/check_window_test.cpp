@@ -28,6 +28,8 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   EXPECT_EQ(g->TextMatrix(2, 1), "可能遗漏");
   EXPECT_EQ(g->TextMatrix(2, 2), "外包人员");
   EXPECT_EQ(g->TextMatrix(3, 2), "门禁;卡");
+  EXPECT_EQ(g->TextMatrix(2, 4), "列名与工号列相同；0个值是员工档案中的工号");  // said once, and whole:
+  EXPECT_GE(g->ColWidth(4), g->fontMetrics().horizontalAdvance(g->TextMatrix(1, 4)));
   EXPECT_TRUE(w.Label1->text().contains("缺少1处，可能遗漏2列"));
 
   g->clickCell(1, 2);

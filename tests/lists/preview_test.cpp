@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -276,6 +277,9 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   const QString path = h.dir() + "/preview.sql";
   h.chooseFile(path);
   v.Command1->click();
+  EXPECT_EQ(h.dialogs().saveDialogs, 1);
+  EXPECT_EQ(h.messages(), QStringList{"SQL脚本已保存到" + QDir::toNativeSeparators(path)});
+  h.dialogs().shown.clear();
   QFile saved(path);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   const QString script = QString::fromUtf8(saved.readAll().mid(3));

@@ -1,6 +1,7 @@
-// A picture of the impact preview of a single renumber on a fresh demo database:
-//   preview_shot <preview.png>
-// An employee found by number, renumbered to a number some records already carry.
+// A picture of the impact preview of a single renumber on a fresh demo database, and of a batch's:
+//   preview_shot <preview.png> [<batch-preview.png>]
+// An employee found by number, renumbered to a number some records already carry; twelve
+// employees renumbered with an 8 in front.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QTextStream>
 
 #include "db/database.h"
+#include "ops/batch_preview.h"
 #include "demo/demo_data.h"
 #include "ops/added_columns.h"
 #include "preview/preview_window.h"
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
   QTextStream err(stderr);
   const QStringList args = app.arguments();
   if (args.size() < 2) {
-    err << "usage: preview_shot <preview.png>\n";
+    err << "usage: preview_shot <preview.png> [<batch-preview.png>]\n";
     return 2;
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
@@ -76,5 +78,23 @@ int main(int argc, char** argv) {
   settle();
   grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
   settle();
-  return preview.grab().save(args[1]) ? 0 : 1;
+  if (!preview.grab().save(args[1])) return 1;
+  if (args.size() < 3) return 0;
+
+  batch::Rows rows;
+  for (db::Recordset rs = db::Database::shared().open(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
+       !rs.eof() && rows.size() < 12; rs.moveNext())
+    rows.push_back({rs.text(QStringLiteral("工号")), QStringLiteral("8") + rs.text(QStringLiteral("工号"))});
+  const batch::ApplyPreview p =
+      batch::previewApply(db::Database::shared(), rows, {QStringLiteral("demo"), QString(), QString(), {}, {}});
+  if (p.status != batch::ApplyPreview::Status::Ready) {
+    err << batch::refusalMessage(p) << '\n';
+    return 1;
+  }
+  frm影响预览 many;
+  many.resize(760, 600);
+  many.显示(p.caption, p.impact, p.script, p.fileName);
+  many.show();
+  settle();
+  return many.grab().save(args[2]) ? 0 : 1;
 }

@@ -20,6 +20,11 @@ QString ScriptedDialogs::chooseFile(QWidget*, const QString& initialDir, const Q
   return files.isEmpty() ? QString() : files.takeFirst();
 }
 
+QString ScriptedDialogs::chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) {
+  ++saveDialogs;
+  return chooseFile(parent, initialPath, filter);
+}
+
 void ScriptedDialogs::showModal(QWidget* window) {
   if (!window) return;
   QPointer<QWidget> guard(window);

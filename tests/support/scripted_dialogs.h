@@ -20,6 +20,8 @@ class ScriptedDialogs : public Dialogs {
   void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
   bool question(QWidget* parent, const QString& text, const QString& title) override;
   QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
+  // Answered as chooseFile() (the same queues), and counted.
+  QString chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) override;
   // Runs the next queued modal action on the window (if any), then closes it when it is still open.
   void showModal(QWidget* window) override;
 
@@ -27,6 +29,7 @@ class ScriptedDialogs : public Dialogs {
   QList<bool> answers;  // next answers (unqueued question: Yes)
   QStringList files;  // next file dialog results (unqueued: "")
   QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given
+  int saveDialogs = 0;  // how many of them were save dialogs
   QList<std::function<void(QWidget*)>> modalActions;  // next modal shows
   int modalShows = 0;  // how many windows were shown modally
 };

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 #include "tests/support/qt_print.h"
@@ -134,6 +135,54 @@ TEST(QtDialogs, MessageBoxesShowTextTitleIconAndButtons) {
   EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
   answerNextBox(&seen, QMessageBox::Yes);
   EXPECT_TRUE(dialogs.question(nullptr, "是否要删除x?", "renumber"));
+}
+
+// A question of 4,253 lines keeps within the screen: 20 lines at most, the question last, the whole
+// text in the details; a short text is shown as it is, in a box wide enough for its title.
+TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
+  QStringList lines{"以下原工号在其他表中已有记录："};
+  for (int i = 0; i < 4253; ++i) lines << QString("%1：工资单明细 1行，考勤表详细 2行").arg(10000 + i);
+  lines << "继续撤销将把这些记录并入相应员工，是否继续？";
+  const QString text = lines.join('\n');
+  ui::QtDialogs dialogs;
+  QString shown, details;
+  int height = 0, titleRoom = 0;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->text();
+    details = box->detailedText();
+    height = box->height();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(dialogs.cautiousQuestion(nullptr, text, "员工工号修改"));
+  const QStringList seen = shown.split('\n');
+  EXPECT_LE(seen.size(), 20);
+  EXPECT_EQ(seen.first(), lines.first());
+  EXPECT_EQ(seen[1], "10000：工资单明细 1行，考勤表详细 2行");
+  EXPECT_TRUE(seen[seen.size() - 2].startsWith("……另有")) << seen[seen.size() - 2].toStdString();
+  EXPECT_EQ(seen.last(), lines.last());
+  EXPECT_EQ(details, text);
+  EXPECT_LT(height, QGuiApplication::primaryScreen()->availableGeometry().height());
+
+  // One line longer than the box: cut.
+  const QString line = QString(3000, QChar(0x5DE5));
+  EXPECT_EQ(ui::boundedText(line, 20, 40), QString(798, QChar(0x5DE5)) + "……");
+  EXPECT_EQ(ui::boundedText("请输入检索条件", 20, 40), "请输入检索条件");
+
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->text();
+    details = box->detailedText();
+    titleRoom =
+        box->width() - QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box->windowTitle());
+    box->button(QMessageBox::Ok)->click();
+  });
+  dialogs.message(nullptr, "好", "修改记录未能写入的提示", ui::Icon::Warning);
+  EXPECT_EQ(shown, "好");
+  EXPECT_EQ(details, "");
+  EXPECT_GE(titleRoom, 100);  // the title and the window's buttons
 }
 
 TEST(QtDialogs, ModalShowReturnsWhenTheWindowIsClosedOrDestroyed) {
