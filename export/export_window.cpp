@@ -144,7 +144,7 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   calc::Engine* engine = calc::installedEngine();
   if (!engine) {
     told_ = true;
-    StatusBar1->showMessage(noEngineText());
+    StatusBar1->showMessage(noEngineStatus());
     ui::msg(this, noEngineText(), app_info::title(), ui::Icon::Information);
     return false;
   }
@@ -185,13 +185,16 @@ void frm输出到Excel文件::setData(const ExportData& handed) {
 }
 
 QString frm输出到Excel文件::noEngineText() {
-  return QStringLiteral("没有安装电子表格引擎（LibreOffice Calc），不能输出到Excel文件；"
-                        "安装 LibreOffice Calc 后即可输出，其他功能照常使用。");
+  return noEngineStatus() + QStringLiteral("；安装 LibreOffice Calc 后即可输出，其他功能照常使用。");
+}
+
+QString frm输出到Excel文件::noEngineStatus() {
+  return QStringLiteral("没有安装电子表格引擎（LibreOffice Calc），不能输出到Excel文件");
 }
 
 void frm输出到Excel文件::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!calc::installedEngine()) StatusBar1->showMessage(noEngineText());
+  if (!calc::installedEngine()) StatusBar1->showMessage(noEngineStatus());
 }
 
 // The workbook is written whether or not an application can show it: the export is done.

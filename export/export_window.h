@@ -43,8 +43,10 @@ class frm输出到Excel文件 : public QWidget {
 
   // Fills the four boxes and SourceGrid from what a feature hands over; the user may still edit the boxes.
   void setData(const ExportData& handed);
-  // The explanation shown when the tool has no spreadsheet engine.
+  // The explanation shown when the tool has no spreadsheet engine: in a message, and shorter in
+  // the status bar.
   static QString noEngineText();
+  static QString noEngineStatus();
 
   // Writes grid into the workbook named by Text1[0], into the sheet named by Text1[2], under the
   // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
