@@ -12,6 +12,8 @@ void showExport(const ExportData& data) {
   ui::Dialogs::current().showModal(&x);
 }
 
-QString documentsWorkbook(const QString& fileName) { return app_info::documentsFolder() + QDir::separator() + fileName; }
+QString documentsWorkbook(const QString& fileName) {
+  return app_info::documentsFolder() + QDir::separator() + fileName;
+}
 
 QString exportDate(const QDate& day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }
