@@ -1,11 +1,9 @@
 #include "app/journal_export.h"
 
-#include <QDir>
 #include <QPushButton>
-#include <QStandardPaths>
 
+#include "app/show_export.h"
 #include "db/database.h"
-#include "export/export_window.h"
 #include "journal/journal_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
@@ -23,14 +21,8 @@ void startJournal(const Connection::Settings& settings) {
 
 void connectJournalExport(frm修改记录& w) {
   QObject::connect(w.Command2, &QPushButton::clicked, &w, [&w] {
-    auto& x = shared_window::instance<frm输出到Excel文件>();
-    x.SourceGrid = w.MSFlexGrid1;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    x.Text1[0]->setText(folder + QDir::separator() + u"修改记录.XLS"_s);
-    x.Text1[1]->setText(u"工号修改记录"_s);
-    x.Text1[3]->setText(QDate::currentDate().toString(u"yyyy-MM-dd"_s));
-    x.Text1[2]->setText(u"修改记录"_s);
-    ui::Dialogs::current().showModal(&x);
+    showExport({documentsWorkbook(u"修改记录.XLS"_s), u"工号修改记录"_s, exportDate(QDate::currentDate()),
+                u"修改记录"_s, w.MSFlexGrid1});
   });
 }
 

@@ -7,18 +7,17 @@
 
 #include "app/check_export.h"
 #include "app/preview_wiring.h"
+#include "app/show_export.h"
 #include "dbcheck/check_window.h"
-#include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
 #include "widgets/app_info.h"
-#include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
 OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& folder, const QDate& today) {
   const QString n = ruleEntry.mid(2);
   return {folder + QDir::separator() + n + QStringLiteral("类员工新旧工号对照表.XLS"),
-          n + QStringLiteral("类员工新旧工号对照表"), today.toString(QStringLiteral("yyyy-MM-dd")), n};
+          n + QStringLiteral("类员工新旧工号对照表"), exportDate(today), n};
 }
 
 void connectOldNewExport(frm员工工号统一修改& w) {
@@ -26,15 +25,9 @@ void connectOldNewExport(frm员工工号统一修改& w) {
   if (w.Command4->property(wired).toBool()) return;
   w.Command4->setProperty(wired, true);
   QObject::connect(w.Command4, &QPushButton::clicked, &w, [&w] {
-    auto& x = shared_window::instance<frm输出到Excel文件>();
-    x.SourceGrid = w.MSFlexGrid1;
-    const OldNewExportFields f =
-        oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
-    x.Text1[0]->setText(f.path);
-    x.Text1[1]->setText(f.title1);
-    x.Text1[3]->setText(f.title2);
-    x.Text1[2]->setText(f.sheet);
-    ui::Dialogs::current().showModal(&x);
+    ExportData data = oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
+    data.table = w.MSFlexGrid1;
+    showExport(data);
     w.Command3->setEnabled(true);
   });
 }

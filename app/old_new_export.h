@@ -4,15 +4,14 @@
 #include <QDate>
 #include <QString>
 
+#include "export/export_window.h"
+
 class frm员工工号统一修改;
 
-// The four boxes of the export window for a rule entry of Combo1 ("类别码 编码类别名称").
-struct OldNewExportFields {
-  QString path;  // Text1(0): folder (the user's documents), separator, N + "类员工新旧工号对照表.XLS"
-  QString title1;  // Text1(1): N + "类员工新旧工号对照表"
-  QString title2;  // Text1(3): the date as yyyy-MM-dd
-  QString sheet;  // Text1(2): N
-};
+// The four boxes of the export window for a rule entry of Combo1 ("类别码 编码类别名称"), the table
+// left unset: path = folder (the user's documents), separator, N + "类员工新旧工号对照表.XLS";
+// title1 = N + "类员工新旧工号对照表"; title2 = the date as yyyy-MM-dd; sheet = N.
+using OldNewExportFields = ExportData;
 
 // N is the entry without its first two characters (the one-character code and its blank; a
 // longer code leaves its last characters or the blank at the start of N).

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStandardPaths>
 
 #include "bench/bench_host.h"
 #include "bench/bench_measures.h"
@@ -13,7 +12,8 @@
 #include <QLineEdit>
 #include <stdexcept>
 
-#include "export/calc_engine.h"
+#include "calc/calc_engine.h"
+#include "calc/office_control.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "widgets/flex_grid.h"
@@ -29,7 +29,7 @@ Line measureExport(const Context& cx) {
   line.skipped = QStringLiteral("the export window is not part of this build");
   return line;
 #else
-  if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
+  if (!calc::installedEngine()) {
     line.skipped = QStringLiteral("no office installed");
     return line;
   }

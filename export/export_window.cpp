@@ -13,9 +13,8 @@
 #include <exception>
 #include <system_error>
 
-#include "export/calc_engine.h"
-#include "export/office_control.h"
-#include "export/sheet_name.h"
+#include "calc/calc_engine.h"
+#include "calc/table_export.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/progress.h"
@@ -29,8 +28,19 @@ QString withoutTrailingBlanks(QString text) {
   return text;
 }
 
-// The user stopped the export with "取消".
-struct Stopped {};
+// The grid's whole table; the header row without the blanks that pad it on screen.
+QList<QStringList> tableOf(const FlexGrid& grid) {
+  QList<QStringList> table;
+  table.reserve(grid.Rows());
+  for (int i = 0; i < grid.Rows(); ++i) {
+    QStringList row;
+    row.reserve(grid.Cols());
+    for (int j = 0; j < grid.Cols(); ++j)
+      row.append(i == 0 ? withoutTrailingBlanks(grid.TextMatrix(i, j)) : grid.TextMatrix(i, j));
+    table.append(row);
+  }
+  return table;
+}
 
 void reportEngineError(const QString& text) {
   std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
@@ -99,10 +109,9 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
 
   connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
-    stopped_ = false;
     if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
       close();
-    } else if (!stopped_) {
+    } else if (!told_) {
       ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::title(), ui::Icon::None);
     }
   });
@@ -131,15 +140,29 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   // The boxes are what is written; the Output button hands the same texts over.
   Q_UNUSED(title);
   Q_UNUSED(sheet);
+  told_ = false;
+  calc::Engine* engine = calc::installedEngine();
+  if (!engine) {
+    told_ = true;
+    StatusBar1->showMessage(noEngineStatus());
+    ui::msg(this, noEngineText(), app_info::title(), ui::Icon::Information);
+    return false;
+  }
   if (Text1[0]->text().trimmed().isEmpty()) {  // blanks only name no file either
     ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::title(), ui::Icon::None);
     return false;
   }
+  const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
   try {
     WaitCursor wait;
-    if (!exportGrid(grid)) return false;
-  } catch (const Stopped&) {
-    stopped_ = true;
+    if (!grid) throw calc::EngineError(QStringLiteral("no grid to export"));
+    const calc::TableExport job{path, Text1[1]->text(), Text1[3]->text(), Text1[2]->text(), tableOf(*grid)};
+    // Step by step under a progress dialog: the window answers, also while the office starts,
+    // and "取消" stops the export before the workbook is saved.
+    ui::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
+    calc::exportTable(*engine, job, progress.callback());
+  } catch (const calc::Stopped&) {
+    told_ = true;
     ui::msg(this, QStringLiteral("已取消输出，工作簿没有保存"), app_info::title(), ui::Icon::Information);
     return false;
   } catch (const calc::EngineError& e) {
@@ -149,95 +172,29 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
     reportEngineError(QString::fromLocal8Bit(e.what()));
     return false;
   }
-  if (Check1->isChecked()) showWorkbook(QFileInfo(Text1[0]->text()).absoluteFilePath());
+  if (Check1->isChecked()) showWorkbook(path);
   return true;
 }
 
-// The steps of the export, one engine call each. The table is written as text cells, so numbers
-// such as "0012" keep their leading zeros without a marker character appended to each cell.
-bool frm输出到Excel文件::exportGrid(FlexGrid* grid) {
-  const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
-  const QString sheetName = Text1[2]->text();
-  if (!grid) throw calc::EngineError("no grid to export");
-  const QString nameProblem = calc::sheetNameProblem(sheetName);
-  if (!nameProblem.isEmpty()) throw calc::EngineError(nameProblem);
-  const int rowCount = grid->Rows();
-  const int colCount = grid->Cols();
-  if (colCount < 1) throw calc::EngineError("the grid has no columns");
-  if (QFileInfo(path).isDir()) throw calc::EngineError(path + " is a folder");
+void frm输出到Excel文件::setData(const ExportData& handed) {
+  SourceGrid = handed.table;
+  Text1[0]->setText(handed.path);
+  Text1[1]->setText(handed.title1);
+  Text1[3]->setText(handed.title2);
+  Text1[2]->setText(handed.sheet);
+}
 
-  QList<QStringList> table;
-  table.reserve(rowCount);
-  for (int i = 0; i < rowCount; ++i) {
-    QStringList row;
-    row.reserve(colCount);
-    for (int j = 0; j < colCount; ++j)
-      row.append(i == 0 ? withoutTrailingBlanks(grid->TextMatrix(i, j)) : grid->TextMatrix(i, j));
-    table.append(row);
-  }
-  const calc::CellRange tableRange{3, 1, rowCount + 2, colCount};
+QString frm输出到Excel文件::noEngineText() {
+  return noEngineStatus() + QStringLiteral("；安装 LibreOffice Calc 后即可输出，其他功能照常使用。");
+}
 
-  // The work goes step by step under a progress dialog: the window answers, also while the office
-  // starts, and "取消" stops it before the workbook is saved.
-  constexpr int kRowsPerStep = 500;
-  const int tableSteps = (rowCount + kRowsPerStep - 1) / kRowsPerStep;
-  const int total = 13 + tableSteps;  // the steps below, then the save
-  int done = 0;
-  ui::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
-  calc::office::setWhileStarting([&] { progress.step(-1, total); });
-  struct StopWaiting {
-    ~StopWaiting() { calc::office::setWhileStarting({}); }
-  } stopWaiting;
-  const auto step = [&] {
-    if (!progress.step(done++, total)) throw Stopped();
-  };
+QString frm输出到Excel文件::noEngineStatus() {
+  return QStringLiteral("没有安装电子表格引擎（LibreOffice Calc），不能输出到Excel文件");
+}
 
-  calc::Engine& engine = calc::Engine::shared();
-  const bool created = !QFileInfo::exists(path);
-  step();
-  if (created) engine.createWorkbook(path, sheetName);
-  step();
-  std::unique_ptr<calc::Workbook> book = engine.open(path);
-  try {
-    step();
-    int sheet = book->findSheet(sheetName);
-    if (sheet < 0) sheet = book->addSheetAfterLast(sheetName);
-    book->showSheet(sheet);
-    step();
-    book->clearUsedArea(sheet);
-    book->setCellText(sheet, 1, 1, Text1[1]->text());
-    book->setCellText(sheet, 2, 1, Text1[3]->text());
-    for (int from = 0; from < rowCount; from += kRowsPerStep) {
-      step();
-      book->writeTextTable(sheet, 3 + from, table.mid(from, kRowsPerStep));
-    }
-    step();
-    book->merge(sheet, {1, 1, 1, colCount});
-    book->merge(sheet, {2, 1, 2, colCount});
-    step();
-    book->centreRows(sheet, 1, 2);
-    step();
-    book->drawBorders(sheet, tableRange);
-    step();
-    book->setRowFontSize(sheet, 1, 18);
-    book->setRowFontSize(sheet, 2, 12);
-    step();
-    book->setFontSize(sheet, tableRange, 10.5);
-    step();
-    book->fitColumns(sheet, 1, colCount);
-    step();
-    book->activateSheet(sheet);  // the workbook opens on the table
-    step();
-  } catch (const Stopped&) {
-    // Nothing is saved: an existing workbook stays as it was, a new one is removed again.
-    book->close();
-    if (created) QFile::remove(path);
-    throw;
-  }
-  book->save();
-  progress.step(total - 1, total);
-  book->close();
-  return true;
+void frm输出到Excel文件::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!calc::installedEngine()) StatusBar1->showMessage(noEngineStatus());
 }
 
 // The workbook is written whether or not an application can show it: the export is done.

@@ -1,6 +1,7 @@
 #pragma once
 // The export window: writes a whole grid into one worksheet of an Excel workbook under two title
-// lines. A caller sets SourceGrid and fills the four boxes, then shows the window modally.
+// lines. A feature hands over what to export (setData: the four boxes and SourceGrid), then the
+// window is shown modally.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,16 @@
 #include <functional>
 
 #include "widgets/flex_grid.h"
+
+// What a feature hands to the export window: the workbook's path, title 1 (cell A1), title 2
+// (A2), the sheet's name, and the grid whose whole table is written.
+struct ExportData {
+  QString path;
+  QString title1;
+  QString title2;
+  QString sheet;
+  FlexGrid* table = nullptr;
+};
 
 class frm输出到Excel文件 : public QWidget {
  public:
@@ -30,6 +41,13 @@ class frm输出到Excel文件 : public QWidget {
   // The grid to export, set by the caller before the window is shown.
   FlexGrid* SourceGrid = nullptr;
 
+  // Fills the four boxes and SourceGrid from what a feature hands over; the user may still edit the boxes.
+  void setData(const ExportData& handed);
+  // The explanation shown when the tool has no spreadsheet engine: in a message, and shorter in
+  // the status bar.
+  static QString noEngineText();
+  static QString noEngineStatus();
+
   // Writes grid into the workbook named by Text1[0], into the sheet named by Text1[2], under the
   // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
   // Output button passes Text1[1] and Text1[2] as title and sheet). The header row goes without
@@ -37,7 +55,7 @@ class frm输出到Excel文件 : public QWidget {
   // workbook holds that sheet alone. A progress dialog shows the steps; "取消" stops the export
   // before the save (a new workbook is removed again) and says so. True when the workbook was saved. Reports a missing file
   // name itself; any other failure returns false with the engine's error text on the standard
-  // error stream.
+  // error stream. Without a spreadsheet engine the user is told so and nothing is written.
   bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
 
   // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked); false
@@ -45,9 +63,11 @@ class frm输出到Excel文件 : public QWidget {
   // it to watch instead of launching anything; unset, the desktop opens the file.
   static inline std::function<bool(const QString& path)> openWorkbook;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void browse();
-  bool exportGrid(FlexGrid* grid);
   void showWorkbook(const QString& path);
-  bool stopped_ = false;  // the last export was stopped with "取消"
+  bool told_ = false;  // the last export ended with a message of its own (stopped, no engine)
 };

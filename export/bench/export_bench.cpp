@@ -14,7 +14,8 @@
 
 #include <unistd.h>
 
-#include "export/calc_engine.h"
+#include "calc/calc_engine.h"
+#include "calc/office_control.h"
 #include "export/export_window.h"
 #include "widgets/dialogs.h"
 

@@ -19,9 +19,10 @@
 #include <memory>
 #include <system_error>
 
-#include "export/calc_engine.h"
+#include "calc/calc_engine.h"
+#include "calc/office_control.h"
 #include "export/export_window.h"
-#include "export/xls_active_sheet.h"
+#include "calc/xls_active_sheet.h"
 #include "tests/export/temporary_home.h"
 #include "tests/export/xls_reader.h"
 #include "tests/support/harness.h"

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "calc/calc_engine.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "app/old_new_export.h"
@@ -116,6 +117,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
 }
 
 TEST_F(OldNewExport, WritesTheWorkListAsItStandsWithEditedNumbers) {
+  if (!calc::installedEngine()) GTEST_SKIP() << "this build has no spreadsheet engine";
   w->MSFlexGrid1->setTextMatrix(2, 2, "19999");  // edited after the check
   const QString path = h.dir() + "/工程类员工新旧工号对照表.XLS";
   Boxes seen;

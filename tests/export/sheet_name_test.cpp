@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "export/sheet_name.h"
+#include "calc/sheet_name.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "export/export_window.h"
-#include "export/sheet_name.h"
+#include "calc/sheet_name.h"
 #include "tests/export/xls_reader.h"
 #include "tests/robustness/robust_support.h"
 #include "tests/support/scripted_dialogs.h"

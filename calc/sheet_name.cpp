@@ -1,4 +1,4 @@
-#include "export/sheet_name.h"
+#include "calc/sheet_name.h"
 
 #include <QList>
 

@@ -1,5 +1,5 @@
 // LibreOffice Calc as the spreadsheet engine, through UNO.
-#include "export/calc_engine.h"
+#include "calc/calc_engine.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
@@ -49,8 +49,9 @@
 #include <functional>
 #include <map>
 
-#include "export/office_process.h"
-#include "export/xls_active_sheet.h"
+#include "calc/office_control.h"
+#include "calc/office_process.h"
+#include "calc/xls_active_sheet.h"
 
 namespace calc {
 namespace {
@@ -470,6 +471,8 @@ class LoEngine : public Engine {
     }
   }
 
+  void setWhileStarting(std::function<void()> hook) override { office::setWhileStarting(std::move(hook)); }
+
  private:
   // Leaves the new document with one sheet, called name: the others removed, the first renamed.
   static void onlySheet(const Reference<css::lang::XComponent>& doc, const QString& name) {
@@ -507,9 +510,10 @@ int office::openDocumentCount() {
   });
 }
 
-Engine& Engine::shared() {
+Engine* installedEngine() {
+  if (!office::installed()) return nullptr;
   static LoEngine* engine = new LoEngine;  // the office behind it ends through office::shutdown()
-  return *engine;
+  return engine;
 }
 
 }  // namespace calc

@@ -6,10 +6,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
-#include "export/engine_error.h"
-#include "export/office_control.h"
+#include "calc/engine_error.h"
 
 namespace calc {
 
@@ -66,9 +66,14 @@ class Engine {
   // file included) and for a file that another program holds locked (the engine would open it
   // read-only).
   virtual std::unique_ptr<Workbook> open(const QString& path) = 0;
-
-  // The tool's engine: LibreOffice Calc.
-  static Engine& shared();
+  // While the engine starts (it may take up to a minute), hook is called about every 50 ms: a
+  // window can let its event loop run. Empty: the start just waits.
+  virtual void setWhileStarting(std::function<void()> hook) = 0;
 };
+
+// The tool's engine, LibreOffice Calc; nullptr when there is none: the tool was built without
+// the LibreOffice SDK, or the office's program folder holds no soffice.bin (the office is not
+// installed, or RENUMBER_OFFICE_PROGRAM names another folder).
+Engine* installedEngine();
 
 }  // namespace calc

@@ -6,6 +6,12 @@
 
 namespace calc::office {
 
+// The office's program folder (soffice.bin, its bootstrap file and type libraries): the folder
+// named by RENUMBER_OFFICE_PROGRAM when set, else the one found when the tool was built.
+QString programDir();
+// Whether soffice.bin is there to be started.
+bool installed();
+
 bool running();
 long processId();  // 0 when not running
 QString profileDir();  // its private profile folder; "" when not running

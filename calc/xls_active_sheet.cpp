@@ -1,4 +1,4 @@
-#include "export/xls_active_sheet.h"
+#include "calc/xls_active_sheet.h"
 
 #include <QList>
 #include <QtEndian>

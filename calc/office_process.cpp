@@ -8,7 +8,7 @@
 // treated as a first start each time. The first office of the machine user therefore records the
 // version through the configuration API and, when it has ended cleanly, its profile becomes the
 // seed (a folder in the temporary directory) that later offices copy as their private profile.
-#include "export/office_process.h"
+#include "calc/office_process.h"
 
 #include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -44,8 +44,8 @@
 #include <thread>
 #include <vector>
 
-#include "export/engine_error.h"
-#include "export/office_control.h"
+#include "calc/engine_error.h"
+#include "calc/office_control.h"
 
 extern char** environ;
 
@@ -57,7 +57,6 @@ using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 using Clock = std::chrono::steady_clock;
 
-const QString kProgramDir = QStringLiteral("/usr/lib/libreoffice/program");
 constexpr auto kStartTimeout = std::chrono::seconds(60);
 constexpr auto kEndTimeout = std::chrono::seconds(10);
 
@@ -123,7 +122,7 @@ Reference<css::uno::XComponentContext> localContext() {
   Reference<css::uno::XComponentContext>& local = *holder;
   if (!local.is()) {
     // The client side of UNO reads the office's bootstrap file; without it the first call fails hard.
-    const QByteArray rc = "vnd.sun.star.pathname:" + QFile::encodeName(kProgramDir) + "/fundamentalrc";
+    const QByteArray rc = "vnd.sun.star.pathname:" + QFile::encodeName(programDir()) + "/fundamentalrc";
     setenv("URE_BOOTSTRAP", rc.constData(), 0);
     try {
       local = cppu::defaultBootstrap_InitialComponentContext();
@@ -140,7 +139,7 @@ Reference<css::uno::XComponentContext> localContext() {
 // on /dev/null, no descriptors of ours, and a parent-death signal so it does not outlive a tool
 // that crashed.
 pid_t spawn(const QString& profile, const QString& pipe) {
-  const QString bin = kProgramDir + "/soffice.bin";
+  const QString bin = programDir() + "/soffice.bin";
   if (!QFileInfo(bin).isExecutable()) throw EngineError("LibreOffice is not installed (" + bin + " is missing)");
   std::vector<std::string> args = {
       bin.toStdString(),
@@ -362,6 +361,13 @@ void checkAfterFailure() {
     shutdown();
   }
 }
+
+QString programDir() {
+  const QString chosen = qEnvironmentVariable("RENUMBER_OFFICE_PROGRAM");
+  return chosen.isEmpty() ? QStringLiteral(RENUMBER_OFFICE_PROGRAM_DIR) : chosen;
+}
+
+bool installed() { return QFileInfo(programDir() + "/soffice.bin").isExecutable(); }
 
 bool running() { return state().pid != 0; }
 long processId() { return state().pid; }
