@@ -94,13 +94,16 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
   EXPECT_FALSE(host::sameColumn({u8"操作证New", u8"工号", u8""}, {u8"操作证News", u8"工号", u8""}));
   EXPECT_FALSE(host::sameColumn({u8"门禁卡", u8"工号", u8""}, {u8"门禁表", u8"工号", u8""}));
 
+  h.exec(u"INSERT INTO 员工档案temp (工号, 类型) VALUES ('1002', '离职')"_s);  // a kind no renumber moves
   const Snapshot before = snapshot();
   h.clearStatements();
   const ApplyPreview p = previewApply(database, rows, origin);
   ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
-  // Reads only: the register once, then one count per column for all numbers together.
+  // Reads only: the register once, then one count per column for all numbers together, and
+  // 员工档案temp's rows of every kind under the old numbers.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join(u'\n').toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 1);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 2);
+  EXPECT_EQ(p.impact.totalStaying, 1);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());

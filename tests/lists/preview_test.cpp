@@ -99,9 +99,10 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   h.clearStatements();
   const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
-  // Reads only: the register's count, the existence check, one count per column.
+  // Reads only: the register's count, the existence check, one count per column and one more of
+  // 员工档案temp's rows of every kind.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join("\n").toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 2);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 3);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());
@@ -130,6 +131,14 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   EXPECT_TRUE(table.contains("门禁卡\t持卡人（加入的列）\t2\t1\t*\n"));
   EXPECT_TRUE(table.contains("工资单明细\t员工编号\t1\t3\t*\n"));
   EXPECT_TRUE(table.contains(QString("合计\t%1列\t%2\t4\n").arg(columns.size()).arg(totalOld)));
+  // The record of another kind stays under 0007, and says so (the second such row is 0099's).
+  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '离职') INSERT INTO 员工档案temp (工号) VALUES ('0007')");
+  const RenumberPreview again = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  EXPECT_EQ(again.impact.totalStaying, 2);
+  const QString staying = "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改";
+  EXPECT_EQ(preview::stayingLines(again.impact), QStringList{staying});
+  EXPECT_TRUE(preview::table(again.impact).endsWith("\n" + staying + "\n"));
+  EXPECT_TRUE(again.script.contains("\r\n-- " + staying + "\r\nSET XACT_ABORT ON\r\n"));
 }
 
 TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
@@ -273,6 +282,8 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
   EXPECT_EQ(v.MSFlexGrid1->TextMatrix(int(p.impact.columns.size()), 2), "持卡人（加入的列）");
   EXPECT_TRUE(v.Label1->text().startsWith(p.caption));
+  EXPECT_TRUE(v.Label1->text().endsWith("。\n员工档案temp中另有1行记录不满足 类型='档案信息修改'，留在原工号下，不会修改"))
+      << v.Label1->text().toStdString();
   const QString path = h.dir() + "/preview.sql";
   h.chooseFile(path);
   v.Command1->click();
