@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include "db/database.h"
+#include "db/tsql_tokens.h"
 
 namespace preview {
 
@@ -58,6 +59,25 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
 
 }  // namespace
 
+QString statementPerLine(const QString& execution) {
+  // A statement begins with Update right after the literal that ends the statement before it (a
+  // table or column named so follows Update, set or Where instead).
+  QString out;
+  qsizetype copied = 0;  // execution[0, copied) is in out
+  const db::tsql::Token* last = nullptr;  // the last significant token
+  const std::vector<db::tsql::Token> tokens = db::tsql::tokenize(execution, false);
+  for (const db::tsql::Token& t : tokens) {
+    if (!t.significant()) continue;
+    if (last && t.isWord(u"UPDATE") && (last->kind == db::tsql::Kind::String || last->kind == db::tsql::Kind::Number)) {
+      const qsizetype end = last->pos + last->text.size();
+      out += execution.mid(copied, end - copied) + QStringLiteral("\r\n");
+      copied = end;
+    }
+    last = &t;
+  }
+  return out + execution.mid(copied);
+}
+
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
               const ops::Progress& progress) {
   const ops::Stepper step(progress, database);
@@ -90,7 +110,7 @@ QString script(const ScriptHeader& h, const Impact& impact, const QStringList& e
   for (const QString& line : stayingLines(impact)) s += comment(line) + nl;
   s += QStringLiteral("SET XACT_ABORT ON") + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("BEGIN TRANSACTION") + nl + QStringLiteral("go") + nl;
-  for (const QString& e : executions) s += e + nl + QStringLiteral("go") + nl;
+  for (const QString& e : executions) s += statementPerLine(e) + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("COMMIT TRANSACTION") + nl + QStringLiteral("go") + nl;
   return s;
 }

@@ -62,9 +62,14 @@ struct ScriptHeader {
   QString operation;  // e.g. "修改工号 0012 -> 3001"
 };
 
+// An execution with a line break (CR LF) before each of its statements but the first; the
+// statements' texts are left as they are, so taking the breaks out gives the execution back.
+QString statementPerLine(const QString& execution);
+
 // The T-SQL script of a change: a header comment (database, time, login, the impact counts),
-// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution exactly as the tool sends it with a "go"
-// line after each (the tool sends each as one batch), COMMIT TRANSACTION. Lines end in CR LF.
+// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution as the tool sends it, one statement a line
+// (statementPerLine), with a "go" line after each (the tool sends each as one batch), COMMIT
+// TRANSACTION. Lines end in CR LF.
 QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
 // The rows that stay under the old numbers, one line per column that has any:
 // "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改".

@@ -42,6 +42,12 @@ QStringList scriptStatements(const QString& script) {
   return out;
 }
 
+// The executions as sent: a script's batches without the line breaks it puts before each statement.
+QStringList asSent(QStringList batches) {
+  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
+  return batches;
+}
+
 QStringList writes(const QStringList& statements) {
   QStringList out;
   for (const QString& s : statements)
@@ -170,10 +176,15 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   EXPECT_EQ(QString::fromUtf8(preview::scriptFile(p.script).mid(3)), p.script);
 
   // The three rows go in one execution, as the apply sends them (the row whose numbers are equal too).
+  // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(statements[0],
+  EXPECT_EQ(asSent(statements)[0],
             applyBatch(u"1001"_s, u"11001"_s) + applyBatch(u"1002"_s, u"11002"_s) + applyBatch(u"1003"_s, u"1003"_s));
+  EXPECT_EQ(statements[0].count(u"\r\n"_s), 3 * qsizetype(p.impact.columns.size()) - 1);
+  EXPECT_TRUE(statements[0].startsWith(u" Update 员工档案 set 工号='11001' Where 工号='1001'\r\n"
+                                       u" Update 岗位员工new set 员工代号='11001' Where 员工代号='1001'\r\n"_s));
+  EXPECT_TRUE(statements[0].contains(u"持卡人='1001'\r\n Update 员工档案 set 工号='11002' Where 工号='1002'\r\n"_s));
   EXPECT_TRUE(applyBatch(u"1001"_s, u"11001"_s).endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
 
   // The script on the embedded engine, in a transaction taken back afterwards.
@@ -192,7 +203,7 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
 
   h.clearStatements();
   ASSERT_TRUE(applyRows(database, three).applied());
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column(u"SELECT 持卡人 FROM 门禁卡 ORDER BY ID"_s),
             (QStringList{u"11001"_s, u"11001"_s, u"11002"_s, u"11002"_s}));
@@ -251,7 +262,7 @@ TEST_F(BatchPreview, TheButtonFollowsTheApplyAndShowsThePerEmployeeGrid) {
   v.Command1->click();
   QFile saved(path);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(scriptStatements(QString::fromUtf8(saved.readAll().mid(3))), applyExecutions(rows));
+  EXPECT_EQ(asSent(scriptStatements(QString::fromUtf8(saved.readAll().mid(3)))), applyExecutions(rows));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   // An edited number disables both; a failing check shows in the window as the apply's does.

@@ -46,6 +46,12 @@ QStringList scriptStatements(const QString& script) {
   return out;
 }
 
+// The executions as sent: a script's batches without the line breaks it puts before each statement.
+QStringList asSent(QStringList batches) {
+  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
+  return batches;
+}
+
 QStringList writes(const QStringList& statements) {
   QStringList out;
   for (const QString& s : statements)
@@ -162,14 +168,18 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   EXPECT_EQ(QString::fromUtf8(file.mid(3)), p.script);
 
   // The added column is rewritten last, in the built-in statements' form.
+  // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(statements[0], renumberBatch("0007", "0012"));
+  EXPECT_EQ(asSent(statements)[0], renumberBatch("0007", "0012"));
+  EXPECT_EQ(statements[0].count("\r\n"), qsizetype(p.impact.columns.size()) - 1);
+  EXPECT_TRUE(statements[0].startsWith("Update 员工档案 set 工号='0012' Where 工号='0007'\r\n"
+                                       " Update 岗位信息new set 工号='0012' Where 工号='0007'\r\n"));
   EXPECT_TRUE(
-      statements[0].endsWith(" Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'"
+      statements[0].endsWith("'0007'\r\n Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'\r\n"
                              " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'"));
 
-  // The script on the embedded engine, in a transaction taken back afterwards.
+  // The script on the embedded engine, one batch per execution, in a transaction taken back afterwards.
   const Snapshot before = snapshot();
   database.begin();
   for (const QString& s : statements) database.execute(s);
@@ -180,7 +190,7 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
 
   h.clearStatements();
   ASSERT_EQ(renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0012", "0012", "0012", "0099"}));
 }
@@ -196,12 +206,12 @@ TEST_F(Preview, AutomaticNumberingPreviewsTheFreeNumberAndTheSerial) {
   EXPECT_EQ(p.serial->serial, 4);
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_TRUE(statements[0].endsWith(serialStatement(4, rowId)));
+  EXPECT_TRUE(statements[0].endsWith("'0007'\r\n" + serialStatement(4, rowId)));
   EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "2");  // not stored by the preview
 
   h.clearStatements();
   ASSERT_EQ(renumber(database, "0007", p.newNumber, p.serial), RenumberResult::Done);
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
 }
 
 TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
