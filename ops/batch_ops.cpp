@@ -320,12 +320,14 @@ std::vector<HeldNumber> stagingHeld(db::Database& database) {
     byColumn[std::size_t(k)].push_back(
         {spelling.value(key(read)), c.tableName(), c.columnName(), rs.field(QStringLiteral("行数")).toLongLong()});
   }
-  std::vector<ops::Holding> holdings;
-  for (const std::vector<ops::Holding>& column : byColumn) holdings.insert(holdings.end(), column.begin(), column.end());
+  // Each number's holdings in the order of the columns (a thousand numbers: no search through all).
+  QHash<QString, std::vector<ops::Holding>> perNumber;
+  for (const std::vector<ops::Holding>& column : byColumn)
+    for (const ops::Holding& h : column) perNumber[key(h.number)].push_back(h);
   std::sort(numbers.begin(), numbers.end(),
             [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
   std::vector<HeldNumber> out;
-  for (const QString& n : numbers) out.push_back({n, ops::holdingsText(holdings, n)});
+  for (const QString& n : numbers) out.push_back({n, ops::holdingsText(perNumber.value(key(n)), n)});
   return out;
 }
 
