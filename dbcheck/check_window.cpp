@@ -90,16 +90,28 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
         s.byName ? s.reason() + QStringLiteral("；%1个值是员工档案中的工号").arg(s.registerValues) : s.reason());
   for (const added::AddedColumn& a : addedColumns)
     add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
+  for (const dbcheck::Staying& s : report.staying)
+    add(Kind::Note, QStringLiteral("留在原工号"), s.table, s.column,
+        QStringLiteral("%1行不满足 %2，修改工号时不改写").arg(s.rows).arg(s.condition));
+  for (const dbcheck::Unlisted& u : report.unlisted)
+    add(Kind::Note, QStringLiteral("不列出的员工"), QStringLiteral("员工档案"), QStringLiteral("岗位编号"),
+        QStringLiteral("%1 %2：%3，工号统一修改不列出").arg(u.number, u.name, u.reason()));
   g->setRow(g->Rows() > 1 ? 1 : 0);
   g->fitColumns();  // every note whole
   if (const int wanted = layout()->sizeHint().width(); wanted > width()) resize(wanted, height());
+  const QString notes = report.staying.empty() && report.unlisted.empty()
+                            ? QString()
+                            : QStringLiteral("另有说明：%1列有留在原工号下的记录，%2名员工的岗位不存在。")
+                                  .arg(report.staying.size())
+                                  .arg(report.unlisted.size());
   Label1->setText(
-      report.ok()
-          ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)
-          : QStringLiteral("检查完毕：缺少%1处，可能遗漏%2列（内容检查对每列抽样最多%3个不同的值）。")
-                .arg(report.missing.size())
-                .arg(report.suspects.size())
-                .arg(report.sampleSize));
+      (report.ok()
+           ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)
+           : QStringLiteral("检查完毕：缺少%1处，可能遗漏%2列（内容检查对每列抽样最多%3个不同的值）。")
+                 .arg(report.missing.size())
+                 .arg(report.suspects.size())
+                 .arg(report.sampleSize)) +
+      notes);
   updateButtons();
 }
 

@@ -28,7 +28,7 @@ class frm数据库检查 : public QWidget {
   bool 检查();
 
  private:
-  enum class Kind { Missing, Suspect, Added };
+  enum class Kind { Missing, Suspect, Added, Note };
   struct Line {
     Kind kind;
     QString table, column;

@@ -25,7 +25,8 @@ QString listingSql(const QString& code) {
              "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
              "职能部门new.职能部门编号, ") +
          QStringLiteral("职能部门new.职能部门名称") + QStringLiteral(", (") + unlistedCountSql(code) +
-         QStringLiteral(") As 未列人数") +
+         QStringLiteral(") As 未列人数, (") + unknownPositionCountSql(code) + QStringLiteral(") As 岗位不存在人数, (") +
+         unknownDepartmentCountSql(code) + QStringLiteral(") As 部门不存在人数") +
          QStringLiteral(" FROM 员工档案 INNER JOIN 岗位信息new ON 员工档案.岗位编号 = 岗位信息new.岗位代号") +
          QStringLiteral(" INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = 职能部门new.职能部门编号") +
          QStringLiteral(" WHERE (员工档案.员工类别 IN (") + categories + QStringLiteral("))") +
@@ -61,6 +62,25 @@ QString unlistedCountSql(const QString& code) {
          categoriesOf(code) + u')';
 }
 
+QString unknownPositionCountSql(const QString& code) {
+  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Not Null And 员工类别 In (") +
+         categoriesOf(code) +
+         QStringLiteral(") And 岗位编号 Not In (Select 岗位代号 From 岗位信息new Where 岗位代号 Is Not Null)");
+}
+
+QString unknownDepartmentCountSql(const QString& code) {
+  return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 员工类别 In (") + categoriesOf(code) +
+         QStringLiteral(") And 岗位编号 In (Select 岗位代号 From 岗位信息new) And 岗位编号 Not In (Select "
+                        "岗位信息new.岗位代号 From 岗位信息new INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
+                        "职能部门new.职能部门编号 Where 岗位信息new.岗位代号 Is Not Null)");
+}
+
+QString leftOutCountsSql(const QString& code) {
+  return QStringLiteral("Select (") + unlistedCountSql(code) + QStringLiteral(") As 未列人数, (") +
+         unknownPositionCountSql(code) + QStringLiteral(") As 岗位不存在人数, (") + unknownDepartmentCountSql(code) +
+         QStringLiteral(") As 部门不存在人数");
+}
+
 QString registerCountSql(const QString& number) {
   return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 工号=") + sqlQuote(number);
 }
@@ -68,6 +88,26 @@ QString registerCountSql(const QString& number) {
 QString noPositionNumbersSql() { return QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null"); }
 
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
+
+QString stagingCollisionsSql() {
+  return QStringLiteral(
+      "Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s INNER JOIN 员工档案 h "
+      "ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not Null Order By len(s.工号), s.工号, h.ID");
+}
+
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns) {
+  // A staged employee's own number moves away with its rows (912 beside 12): no merge there.
+  const QString nine = QStringLiteral(" IN (Select '9'+工号 From 员工档案 Where 岗位编号 Is Null)");
+  const QString staged = QStringLiteral(" NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null)");
+  QStringList parts;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const QString c = columns[k].columnName();
+    parts << QStringLiteral("SELECT ") + QString::number(k) + QStringLiteral(" AS 列, ") + c +
+                 QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableName() + QStringLiteral(" WHERE ") +
+                 c + nine + QStringLiteral(" AND ") + c + staged + QStringLiteral(" GROUP BY ") + c;
+  }
+  return parts.join(QStringLiteral(" UNION ALL "));
+}
 
 QStringList applyStatements(const QString& oldNo, const QString& newNo) {
   const auto rename = [&](const QString& update, const host::RefColumn& ref) {
@@ -151,7 +191,8 @@ QString emptyMessage(int gridRow) {
 }
 
 QString stagingQuestion(qint64 count) {
-  return QStringLiteral("共有") + QString::number(count) + QStringLiteral("名无岗位员工，工号前将加9，是否继续？");
+  return QStringLiteral("共有") + QString::number(count) +
+         QStringLiteral("名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？");
 }
 
 QString stagedMessage(qint64 count) {
@@ -168,6 +209,15 @@ QString unlistedMessage(qint64 count) {
   return QStringLiteral("另有") + QString::number(count) + QStringLiteral("名无岗位员工未列出");
 }
 
+QString unknownPositionMessage(qint64 count) {
+  return QStringLiteral("另有") + QString::number(count) + QStringLiteral("名员工的岗位编号在岗位表中不存在，未列出");
+}
+
+QString unknownDepartmentMessage(qint64 count) {
+  return QStringLiteral("另有") + QString::number(count) +
+         QStringLiteral("名员工的岗位所属部门在部门表中不存在，未列出");
+}
+
 QString staleMessage(int gridRow, const QString& oldNo) {
   return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行 原工号") + oldNo +
          QStringLiteral("已不存在，可能已被他人修改，请重新列出");
@@ -181,6 +231,17 @@ QString heldQuestion(const std::vector<HeldNumber>& held) {
   if (held.size() > kLines)
     text += QStringLiteral("……另有") + QString::number(held.size() - kLines) + QStringLiteral("个新工号\n");
   return text + QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？");
+}
+
+QString collisionMessage(const std::vector<StagingCollision>& collisions) {
+  constexpr std::size_t kLines = 20;
+  QString text = QStringLiteral("以下无岗位员工加9后的工号已被占用：\n");
+  for (std::size_t i = 0; i < collisions.size() && i < kLines; ++i)
+    text += collisions[i].oldNo + QStringLiteral("→") + collisions[i].newNo + QStringLiteral("（") +
+            collisions[i].holders.join(QStringLiteral("、")) + QStringLiteral("）\n");
+  if (collisions.size() > kLines)
+    text += QStringLiteral("……另有") + QString::number(collisions.size() - kLines) + QStringLiteral("项\n");
+  return text + QStringLiteral("没有修改任何工号，请先处理这些员工的工号");
 }
 
 // ---- Checks ---------------------------------------------------------------------------------

@@ -9,16 +9,27 @@
 #include <optional>
 #include <vector>
 
+#include "host/host_tables.h"
+
 namespace batch {
 
 // ---- Statements ---------------------------------------------------------------------------
 
 // Employees of every category that carries categoryCode, with position and department, in
-// number order (length first, then text). Every row also carries, as 未列人数, the count of
-// unlistedCountSql, so that one query lists the rule and says how many it leaves out.
+// number order (length first, then text). Every row also carries the counts of leftOutCountsSql
+// (未列人数, 岗位不存在人数, 部门不存在人数), so that one query lists the rule and says how many
+// it leaves out.
 QString listingSql(const QString& categoryCode);
 // Employees of those categories without a position (never listed): their number, as 人数.
 QString unlistedCountSql(const QString& categoryCode);
+// Employees of those categories whose position code is not in 岗位信息new (never listed), as 人数.
+QString unknownPositionCountSql(const QString& categoryCode);
+// Employees of those categories whose position is in 岗位信息new but whose position's department
+// is not in 职能部门new (never listed), as 人数.
+QString unknownDepartmentCountSql(const QString& categoryCode);
+// The three counts of employees the listing leaves out, in one row: 未列人数, 岗位不存在人数 and
+// 部门不存在人数.
+QString leftOutCountsSql(const QString& categoryCode);
 // The register lookup of a number: employees holding it.
 QString registerLookupSql(const QString& number);
 // The register lookup of many numbers at once: employees holding any of them.
@@ -38,6 +49,15 @@ QString noPositionNumbersSql();
 QStringList applyStatements(const QString& oldNo, const QString& newNo);
 // The same joined into one text, as sent in one execution.
 QString applyBatch(const QString& oldNo, const QString& newNo);
+
+// The checks of the staging before it sends anything (set queries, all employees at once):
+// employees without a position whose "9" number an employee with a position holds in the register
+// (原工号, the holder's ID as 编号, 新工号, 姓名), in the order of the old numbers;
+QString stagingCollisionsSql();
+// and the rows of every other column that stores an employee number (columns, as given) under a
+// "9" number that is no staged employee's own number (those rows move on themselves): 列 (the
+// column's place in columns), 工号 and 行数 per number held, all columns in one statement.
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns);
 
 // The statements of the staging script, each with its own terminator, line breaks and "go" line
 // (the last one has none): the first 86 of the staging list, then one for each further column
@@ -73,6 +93,10 @@ inline const char16_t* kApplyDone = u"修改完成";
 QString passedMessage(qint64 rowCount, qint64 repaired);
 // The listing left out employees of the rule without a position.
 QString unlistedMessage(qint64 count);
+// The listing left out employees of the rule whose position code is not in 岗位信息new, and those
+// whose position's department is not in 职能部门new.
+QString unknownPositionMessage(qint64 count);
+QString unknownDepartmentMessage(qint64 count);
 // A row's old number no longer held by exactly one employee when the apply reached it.
 QString staleMessage(int gridRow, const QString& oldNo);
 
@@ -85,6 +109,15 @@ struct HeldNumber {
 // The question before an apply that would merge such rows into the renumbered employees: one
 // line per number, at most 20, then a line naming how many more there are.
 QString heldQuestion(const std::vector<HeldNumber>& held);
+
+// An employee without a position whose "9" number other employees of the register hold.
+struct StagingCollision {
+  QString oldNo, newNo;
+  QStringList holders;  // their names, in the order read
+  bool operator==(const StagingCollision&) const = default;
+};
+// The staging refused for such numbers: one line per number, at most 20, then how many more.
+QString collisionMessage(const std::vector<StagingCollision>& collisions);
 
 // ---- Checks -------------------------------------------------------------------------------
 

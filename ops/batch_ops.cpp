@@ -72,6 +72,16 @@ class RegisterSets {
   int fetched_ = 0;
 };
 
+// The counts of the employees a listing leaves out, from a row that carries them.
+Listing leftOut(const db::Recordset& rs) {
+  Listing l;
+  if (rs.eof()) return l;
+  l.unlisted = rs.field(QStringLiteral("未列人数")).toLongLong();
+  l.unknownPosition = rs.field(QStringLiteral("岗位不存在人数")).toLongLong();
+  l.unknownDepartment = rs.field(QStringLiteral("部门不存在人数")).toLongLong();
+  return l;
+}
+
 // Numbers a repair may try after a number it has to ask for: asked in the same query.
 constexpr int kCandidatesAhead = 4;
 
@@ -82,13 +92,13 @@ Listing listRule(db::Database& database, const QString& categoryCode, bool onceP
   return step.run([&] {
     constexpr int kRowsPerStep = 500;
     Listing out;
-    std::optional<qint64> unlisted;  // every listed row carries the count
+    std::optional<Listing> counts;  // every listed row carries the counts
     step(0, 0);
     db::Recordset rs = database.open(listingSql(categoryCode));
     std::optional<QString> previous;
     for (int read = 1; !rs.eof(); rs.moveNext(), ++read) {
       if (read % kRowsPerStep == 0) step(read, 0);
-      if (!unlisted) unlisted = rs.field(QStringLiteral("未列人数")).toLongLong();
+      if (!counts) counts = leftOut(rs);
       const bool numberNull = rs.isNull(QStringLiteral("工号"));
       const QString number = rs.text(QStringLiteral("工号"));
       if (oncePerNumber && !numberNull && previous == number) continue;
@@ -98,7 +108,10 @@ Listing listRule(db::Database& database, const QString& categoryCode, bool onceP
       if (oncePerNumber) previous = numberNull ? std::nullopt : std::optional<QString>(number);
     }
     // A rule that lists nobody still says how many it left out.
-    out.unlisted = unlisted ? *unlisted : count(database, unlistedCountSql(categoryCode));
+    if (!counts) counts = leftOut(database.open(leftOutCountsSql(categoryCode)));
+    out.unlisted = counts->unlisted;
+    out.unknownPosition = counts->unknownPosition;
+    out.unknownDepartment = counts->unknownDepartment;
     return out;
   });
 }
@@ -263,12 +276,75 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
 
 qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }
 
-void stageNoPosition(db::Database& database, const Progress& progress) {
+namespace {
+
+// Employees without a position whose "9" number others hold in the register, one per old number.
+std::vector<StagingCollision> stagingCollisions(db::Database& database) {
+  std::vector<StagingCollision> out;
+  QHash<QString, std::size_t> at;  // by the old number's key
+  QSet<QString> seen;  // old number's key and holder's ID: employees sharing an old number list a holder once
+  for (db::Recordset rs = database.open(stagingCollisionsSql()); !rs.eof(); rs.moveNext()) {
+    const QString oldNo = rs.text(QStringLiteral("原工号"));
+    const QString holder = key(oldNo) + u'\n' + rs.text(QStringLiteral("编号"));
+    if (seen.contains(holder)) continue;
+    seen.insert(holder);
+    auto it = at.constFind(key(oldNo));
+    if (it == at.cend()) {
+      it = at.insert(key(oldNo), out.size());
+      out.push_back({oldNo, rs.text(QStringLiteral("新工号")), {}});
+    }
+    out[*it].holders << rs.text(QStringLiteral("姓名"));
+  }
+  return out;
+}
+
+// The rows of the other columns under free "9" numbers, per number (shorter numbers first), the
+// columns in their order.
+std::vector<HeldNumber> stagingHeld(db::Database& database) {
+  const std::vector<host::RefColumn> registerOnly{host::kSingleCascade[0]};
+  std::vector<host::RefColumn> columns;
+  for (const host::RefColumn& c : host::allColumns())
+    if (!host::names(registerOnly, c)) columns.push_back(c);
+  std::vector<std::vector<ops::Holding>> byColumn(columns.size());
+  QStringList numbers;
+  QHash<QString, QString> spelling;  // one spelling per number, the first read: the database compares without case
+  for (db::Recordset rs = database.open(stagingHeldSql(columns)); !rs.eof(); rs.moveNext()) {
+    const qsizetype k = rs.field(QStringLiteral("列")).toLongLong();
+    if (k < 0 || std::size_t(k) >= columns.size()) continue;
+    const QString read = rs.text(QStringLiteral("工号"));
+    if (!spelling.contains(key(read))) {
+      spelling.insert(key(read), read);
+      numbers << read;
+    }
+    const host::RefColumn& c = columns[std::size_t(k)];
+    byColumn[std::size_t(k)].push_back(
+        {spelling.value(key(read)), c.tableName(), c.columnName(), rs.field(QStringLiteral("行数")).toLongLong()});
+  }
+  // Each number's holdings in the order of the columns (a thousand numbers: no search through all).
+  QHash<QString, std::vector<ops::Holding>> perNumber;
+  for (const std::vector<ops::Holding>& column : byColumn)
+    for (const ops::Holding& h : column) perNumber[key(h.number)].push_back(h);
+  std::sort(numbers.begin(), numbers.end(),
+            [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
+  std::vector<HeldNumber> out;
+  for (const QString& n : numbers) out.push_back({n, ops::holdingsText(perNumber.value(key(n)), n)});
+  return out;
+}
+
+}  // namespace
+
+StagingResult stageNoPosition(db::Database& database, const Progress& progress, const MergeQuestion& askMerge) {
   const Stepper step(progress, database);
   return step.run([&] {
     const QStringList batches = db::Database::splitBatches(stagingScript());
     const int total = int(batches.size());
     db::Transaction tx(database);
+    // Nothing is sent before the "9" numbers are known to merge no one (inside the transaction).
+    StagingResult result;
+    result.collisions = stagingCollisions(database);
+    if (!result.collisions.empty()) return result;
+    result.held = stagingHeld(database);
+    if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
     // The journal's entry: every employee without a position, each number with a "9" in front (a
     // Null number stays Null: '9' + Null is Null).
     std::vector<std::pair<QString, QString>> oldNew;
@@ -284,6 +360,8 @@ void stageNoPosition(db::Database& database, const Progress& progress) {
     step(total, total);
     step.finish();
     record.commit(tx);
+    result.staged = true;
+    return result;
   });
 }
 

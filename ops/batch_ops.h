@@ -40,6 +40,8 @@ struct Listed {
 struct Listing {
   std::vector<Listed> rows;
   qint64 unlisted = 0;  // employees of the rule left out for having no position
+  qint64 unknownPosition = 0;  // ... for a position code that 岗位信息new does not hold
+  qint64 unknownDepartment = 0;  // ... for a position whose department 职能部门new does not hold
 };
 // The employees of the rule with categoryCode in number order; with oncePerNumber only the first
 // row of each number (a Null number is never the same as the one before it).
@@ -81,8 +83,21 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
-// Runs the staging script, batch after batch, in one transaction. Progress counts the batches;
-// a stop (also after the last batch) rolls everything back.
-void stageNoPosition(db::Database& database, const Progress& progress = {});
+// What the staging did: refused for collisions, declined at the merge question, or staged.
+struct StagingResult {
+  std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
+  std::vector<HeldNumber> held;  // "9" numbers whose rows the staged employees would take over
+  bool staged = false;
+};
+// The question before the staging merges rows already under "9" numbers into the staged
+// employees; true goes on. An empty one answers No.
+using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
+// Runs the staging script, batch after batch, in one transaction. Before any of it, inside the
+// transaction, it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
+// employee with a position holds in the register refuses the staging; rows under free ones
+// are asked about (askMerge; No sends nothing). Progress counts the batches; a stop (also after
+// the last batch) rolls everything back.
+StagingResult stageNoPosition(db::Database& database, const Progress& progress = {},
+                              const MergeQuestion& askMerge = {});
 
 }  // namespace batch

@@ -72,6 +72,26 @@ QString contentSql(db::Database& database, const QString& table, const QString& 
 
 }  // namespace
 
+QString Unlisted::reason() const {
+  return departmentMissing ? QStringLiteral("岗位%1所属部门在职能部门new中不存在").arg(position)
+                           : QStringLiteral("岗位编号%1在岗位信息new中不存在").arg(position);
+}
+
+QString stayingSql(const host::RefColumn& column) {
+  const QString all = QStringLiteral("SELECT COUNT(*) FROM ") + column.tableName() + QStringLiteral(" WHERE ") +
+                      column.columnName() + QStringLiteral(" IN (SELECT 工号 FROM 员工档案)");
+  return QStringLiteral("SELECT (") + all + QStringLiteral(") - (") + all + column.extraCondition() +
+         QStringLiteral(") AS n");
+}
+
+QString unlistedSql() {
+  return QStringLiteral(
+      "SELECT 工号, 姓名, 岗位编号, CASE WHEN 岗位编号 IN (SELECT 岗位代号 FROM 岗位信息new) THEN 1 ELSE 0 END AS "
+      "岗位存在 FROM 员工档案 WHERE 岗位编号 IS NOT NULL AND 岗位编号 NOT IN (SELECT 岗位信息new.岗位代号 FROM "
+      "岗位信息new INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = 职能部门new.职能部门编号 WHERE "
+      "岗位信息new.岗位代号 IS NOT NULL) ORDER BY len(工号), 工号");
+}
+
 QString Suspect::reason() const {
   return byName ? QStringLiteral("列名与工号列相同")
                 : QStringLiteral("内容：%1个值是员工档案中的工号").arg(registerValues);
@@ -127,6 +147,33 @@ Report checked(db::Database& database, const std::vector<added::AddedColumn>& ad
     for (const QString& column : {c.columnName(), conditionColumn(c.extraCondition())})
       if (!column.isEmpty() && !table->has(column)) report.missing.push_back({c.tableName(), column, allOperations()});
   }
+
+  // Rows the renumbers leave under the old number by their column's condition.
+  const auto has = [&](const QString& table, const QString& column) {
+    const auto t = catalogue.constFind(table.toCaseFolded());
+    return t != catalogue.cend() && t->has(column);
+  };
+  const bool register_ = has(QStringLiteral("员工档案"), QStringLiteral("工号"));
+  for (const host::RefColumn& c : columns) {
+    if (c.extraCondition().isEmpty() || !register_ || !has(c.tableName(), c.columnName()) ||
+        !has(c.tableName(), conditionColumn(c.extraCondition())))
+      continue;
+    db::Recordset rs = database.open(stayingSql(c));
+    const qint64 rows = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
+    QString condition = c.extraCondition().trimmed();
+    if (condition.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) condition = condition.mid(4).trimmed();
+    if (rows > 0) report.staying.push_back({c.tableName(), c.columnName(), condition, rows});
+  }
+
+  // Employees the batch listing leaves out for their position.
+  if (register_ && has(QStringLiteral("员工档案"), QStringLiteral("岗位编号")) &&
+      has(QStringLiteral("岗位信息new"), QStringLiteral("岗位代号")) &&
+      has(QStringLiteral("岗位信息new"), QStringLiteral("职能部门代号")) &&
+      has(QStringLiteral("职能部门new"), QStringLiteral("职能部门编号")))
+    for (db::Recordset rs = database.open(unlistedSql()); !rs.eof(); rs.moveNext())
+      report.unlisted.push_back({rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")),
+                                 rs.text(QStringLiteral("岗位编号")),
+                                 rs.field(QStringLiteral("岗位存在")).toLongLong() != 0});
 
   // The added columns are rewritten too: they must exist, and they are no suspects.
   QSet<QString> addedKeys;
@@ -186,6 +233,15 @@ QString Report::text() const {
       if (s.byName) why += QStringLiteral("；%1个值是员工档案中的工号").arg(s.registerValues);
       out += QStringLiteral("  %1.%2  %3\n").arg(s.table, s.column, why);
     }
+  }
+  if (!staying.empty()) {
+    out += QStringLiteral("留在原工号下的记录（修改工号时按条件不改写）：\n");
+    for (const Staying& s : staying)
+      out += QStringLiteral("  %1.%2  %3行不满足 %4\n").arg(s.table, s.column).arg(s.rows).arg(s.condition);
+  }
+  if (!unlisted.empty()) {
+    out += QStringLiteral("工号统一修改不列出的员工（岗位不存在）：\n");
+    for (const Unlisted& u : unlisted) out += QStringLiteral("  %1 %2  %3\n").arg(u.number, u.name, u.reason());
   }
   out += QStringLiteral("（内容检查对每列抽样最多%1个不同的值）\n").arg(sampleSize);
   return out;

@@ -175,6 +175,7 @@ enum class UndoStatus {
   NotUndoable,  // not a renumber
   AlreadyUndone,
   NumberMovedOn,  // an employee no longer carries the recorded new number
+  NumberShared,  // the register holds the recorded new number for more employees than the entry left there
   OldNumberTaken,  // the register holds the old number again
   Missing,  // no such entry
 };
@@ -187,6 +188,8 @@ struct UndoCheck {
   UndoStatus status = UndoStatus::Missing;
   Pair pair{};  // the pair the status is about
   std::vector<Held> held{};  // records already under the old numbers, in the order undone: the merge question
+  QStringList sharedBy{};  // NumberShared: the names of the employees holding the number
+  qint64 leftThere = 0;  // NumberShared: how many employees the entry left under it
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).

@@ -104,6 +104,15 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
   QHash<QString, qint64> counts = registerCounts(database, plan);
   for (const Step& s : plan) {
     const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
+    if (counts.value(from) > s.employees) {
+      // Others hold the number beside the employees the entry left there: named, not blamed on a change.
+      c.status = UndoStatus::NumberShared;
+      c.pair = s.pair;
+      c.leftThere = s.employees;
+      for (db::Recordset rs = database.open(batch::registerSetSql({s.pair.newNumber})); !rs.eof(); rs.moveNext())
+        c.sharedBy << rs.text(QStringLiteral("姓名"));
+      return c;
+    }
     if (counts.value(from) != s.employees) {
       c.status = UndoStatus::NumberMovedOn;
       c.pair = s.pair;
@@ -224,6 +233,16 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
     case UndoStatus::AlreadyUndone: return QStringLiteral("第%1条修改记录已经撤销过，不能再次撤销").arg(id);
     case UndoStatus::NumberMovedOn:
       return QStringLiteral("员工档案中工号%1已不属于一名员工，可能已被再次修改，不能撤销").arg(c.pair.newNumber);
+    case UndoStatus::NumberShared: {
+      constexpr qsizetype kNames = 10;
+      QString names = c.sharedBy.mid(0, kNames).join(QStringLiteral("、"));
+      if (c.sharedBy.size() > kNames) names += QStringLiteral("等");
+      return QStringLiteral("员工档案中工号%1现由%2名员工共用（%3），本条修改记录只把%4名员工改为该工号，不能撤销")
+          .arg(c.pair.newNumber)
+          .arg(c.sharedBy.size())
+          .arg(names)
+          .arg(c.leftThere);
+    }
     case UndoStatus::OldNumberTaken: return QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
     case UndoStatus::Missing: return QStringLiteral("找不到第%1条修改记录").arg(id);
   }

@@ -1,8 +1,10 @@
 #include "ops/preview.h"
 
 #include <QHash>
+#include <QSet>
 
 #include "db/database.h"
+#include "db/tsql_tokens.h"
 
 namespace preview {
 
@@ -10,10 +12,11 @@ namespace {
 
 Impact counted(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
                const ops::Stepper& step) {
-  QStringList numbers;
+  QStringList numbers, olds;
   for (const Pair& p : pairs) {
     if (p.first == p.second) continue;
     numbers << p.first << p.second;
+    olds << p.first;
   }
   Impact out;
   out.employees.reserve(pairs.size());
@@ -27,7 +30,18 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
                               reinterpret_cast<const char8_t*>(extra.constData())};
     QHash<QString, qint64> rows;  // by case-folded number: the database compares so
     for (const ops::Holding& h : ops::holdings(database, {ref}, numbers, true)) rows[h.number.toCaseFolded()] += h.rows;
-    ColumnImpact ci{c, 0, 0};
+    // All rows under the old numbers, those the condition leaves out included.
+    QHash<QString, qint64> all;
+    if (!c.extra.isEmpty())
+      for (const ops::Holding& h : ops::holdings(database, {ref}, olds, false)) all[h.number.toCaseFolded()] += h.rows;
+    ColumnImpact ci{c, 0, 0, 0};
+    QSet<QString> counted;  // an old number of two pairs stays once
+    for (const QString& o : olds)
+      if (!c.extra.isEmpty() && !counted.contains(o.toCaseFolded())) {
+        counted.insert(o.toCaseFolded());
+        ci.stayingRows += all.value(o.toCaseFolded()) - rows.value(o.toCaseFolded());
+      }
+    out.totalStaying += ci.stayingRows;
     for (EmployeeImpact& e : out.employees) {
       if (e.oldNo == e.newNo) continue;
       const qint64 moved = rows.value(e.oldNo.toCaseFolded()), merged = rows.value(e.newNo.toCaseFolded());
@@ -44,6 +58,25 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
 }
 
 }  // namespace
+
+QString statementPerLine(const QString& execution) {
+  // A statement begins with Update right after the literal that ends the statement before it (a
+  // table or column named so follows Update, set or Where instead).
+  QString out;
+  qsizetype copied = 0;  // execution[0, copied) is in out
+  const db::tsql::Token* last = nullptr;  // the last significant token
+  const std::vector<db::tsql::Token> tokens = db::tsql::tokenize(execution, false);
+  for (const db::tsql::Token& t : tokens) {
+    if (!t.significant()) continue;
+    if (last && t.isWord(u"UPDATE") && (last->kind == db::tsql::Kind::String || last->kind == db::tsql::Kind::Number)) {
+      const qsizetype end = last->pos + last->text.size();
+      out += execution.mid(copied, end - copied) + QStringLiteral("\r\n");
+      copied = end;
+    }
+    last = &t;
+  }
+  return out + execution.mid(copied);
+}
 
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
               const ops::Progress& progress) {
@@ -74,11 +107,26 @@ QString script(const ScriptHeader& h, const Impact& impact, const QStringList& e
                        .arg(c.oldRows)
                        .arg(c.newRows)) +
            nl;
+  for (const QString& line : stayingLines(impact)) s += comment(line) + nl;
   s += QStringLiteral("SET XACT_ABORT ON") + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("BEGIN TRANSACTION") + nl + QStringLiteral("go") + nl;
-  for (const QString& e : executions) s += e + nl + QStringLiteral("go") + nl;
+  for (const QString& e : executions) s += statementPerLine(e) + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("COMMIT TRANSACTION") + nl + QStringLiteral("go") + nl;
   return s;
+}
+
+QStringList stayingLines(const Impact& impact) {
+  QStringList out;
+  for (const ColumnImpact& c : impact.columns) {
+    if (c.stayingRows <= 0) continue;
+    QString condition = c.column.extra.trimmed();
+    if (condition.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) condition = condition.mid(4).trimmed();
+    out << QStringLiteral("%1中另有%2行记录不满足 %3，留在原工号下，不会修改")
+               .arg(c.column.table)
+               .arg(c.stayingRows)
+               .arg(condition);
+  }
+  return out;
 }
 
 QString table(const Impact& impact) {
@@ -91,6 +139,7 @@ QString table(const Impact& impact) {
              .arg(c.newRows > 0 ? QStringLiteral("\t*") : QString());
   s += QStringLiteral("合计\t%1列\t%2\t%3\n").arg(impact.columns.size()).arg(impact.totalOld).arg(impact.totalNew);
   if (impact.totalNew > 0) s += QStringLiteral("* 新工号已有记录，修改后将并入该员工\n");
+  for (const QString& line : stayingLines(impact)) s += line + u'\n';
   return s;
 }
 

@@ -29,6 +29,7 @@ struct ColumnImpact {
   Column column;
   qint64 oldRows = 0;  // rows holding an old number: they move to the new number
   qint64 newRows = 0;  // rows already holding a new number: they would be merged
+  qint64 stayingRows = 0;  // rows holding an old number that the extra condition leaves out: they stay
 };
 
 struct EmployeeImpact {
@@ -40,14 +41,15 @@ struct EmployeeImpact {
 struct Impact {
   std::vector<ColumnImpact> columns;  // in the renumber's order
   std::vector<EmployeeImpact> employees;  // one per pair, in the given order
-  qint64 totalOld = 0, totalNew = 0;
+  qint64 totalOld = 0, totalNew = 0, totalStaying = 0;
 };
 
 using Pair = std::pair<QString, QString>;  // old number, new number
 
 // Counts, for every column, the rows holding the old and the new numbers of the pairs, among the
 // rows the renumber rewrites (those meeting the column's extra condition): one statement per
-// column for all numbers together (in slices of 500). A pair whose numbers are equal
+// column for all numbers together (in slices of 500); a column with an extra condition also
+// counts all its rows under the old numbers, for the rows that stay. A pair whose numbers are equal
 // moves nothing and merges nothing. Progress counts the columns done; a stop throws
 // ops::Cancelled. Throws db::DbError.
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
@@ -60,13 +62,22 @@ struct ScriptHeader {
   QString operation;  // e.g. "修改工号 0012 -> 3001"
 };
 
+// An execution with a line break (CR LF) before each of its statements but the first; the
+// statements' texts are left as they are, so taking the breaks out gives the execution back.
+QString statementPerLine(const QString& execution);
+
 // The T-SQL script of a change: a header comment (database, time, login, the impact counts),
-// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution exactly as the tool sends it with a "go"
-// line after each (the tool sends each as one batch), COMMIT TRANSACTION. Lines end in CR LF.
+// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution as the tool sends it, one statement a line
+// (statementPerLine), with a "go" line after each (the tool sends each as one batch), COMMIT
+// TRANSACTION. Lines end in CR LF.
 QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
+// The rows that stay under the old numbers, one line per column that has any:
+// "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改".
+QStringList stayingLines(const Impact& impact);
 // The impact as a plain-text table for a terminal: a heading line, one line per column (table,
 // column, rows under the old number, rows under the new number, tab-separated; an added column
-// marked, a column whose new number already has rows marked with "*"), then the totals.
+// marked, a column whose new number already has rows marked with "*"), then the totals and the
+// stayingLines.
 QString table(const Impact& impact);
 
 // The script as a file's bytes: UTF-8 with a byte-order mark (what SQL Server's editor reads).

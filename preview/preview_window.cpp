@@ -101,7 +101,8 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
                                 .arg(impact.totalOld)
                                 .arg(impact.totalNew)
                                 .arg(impact.totalNew > 0 ? QStringLiteral("（已标色，修改后将并入该员工）")
-                                                         : QString()));
+                                                         : QString()) +
+                  (QStringList{QString()} + preview::stayingLines(impact)).join(u'\n'));
 }
 
 bool frm影响预览::导出SQL(const QString& path) {

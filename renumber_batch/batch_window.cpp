@@ -15,6 +15,7 @@
 #include "ops/batch_ops.h"
 #include "ops/batch_preview.h"
 #include "ops/connection.h"
+#include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
@@ -201,7 +202,11 @@ void frm员工工号统一修改::列表() {
     if (!listing.rows.empty()) MSFlexGrid1->setRow(MSFlexGrid1->Rows() - 1);
   }
   // A message of an earlier list would speak of rows that are gone.
-  Label2->setText(listing.unlisted > 0 ? unlistedMessage(listing.unlisted) : QString());
+  QStringList leftOut;
+  if (listing.unlisted > 0) leftOut << unlistedMessage(listing.unlisted);
+  if (listing.unknownPosition > 0) leftOut << unknownPositionMessage(listing.unknownPosition);
+  if (listing.unknownDepartment > 0) leftOut << unknownDepartmentMessage(listing.unknownDepartment);
+  Label2->setText(leftOut.join(QStringLiteral("；")));
   Text1->hide();
   Command1->setEnabled(true);
   Command2->setEnabled(false);
@@ -389,11 +394,19 @@ void frm员工工号统一修改::stage() {
     return;
   }
   if (!ui::ask(this, stagingQuestion(count))) return;
+  StagingResult result;
   if (!guardedCancellable(this, true, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句"));
-        stageNoPosition(ops::sharedConnection(), progress.callback());
+        result = stageNoPosition(ops::sharedConnection(), progress.callback(), [this](const std::vector<HeldNumber>& held) {
+          return ui::askDefaultNo(this, heldQuestion(held));
+        });
       }))
     return;
+  if (!result.collisions.empty()) {
+    ui::msg(this, collisionMessage(result.collisions), app_info::title(), ui::Icon::Warning);
+    return;
+  }
+  if (!result.staged) return;  // the merge question answered No: nothing was sent
   ui::msg(this, stagedMessage(count));
 }
 

@@ -97,8 +97,14 @@ TEST(BatchStatements, Queries) {
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别, 岗位信息new.岗位代号, 岗位信息new.岗位名称, "
                 "职能部门new.职能部门编号, 职能部门new.职能部门名称, (Select Count(*) As 人数 From 员工档案 Where "
-                "岗位编号 Is Null And 员工类别 In (Select 类别名称 From 员工类别 Where 类别码='1')) As 未列人数 "
-                "FROM 员工档案 INNER JOIN 岗位信息new ON "
+                "岗位编号 Is Null And 员工类别 In (Select 类别名称 From 员工类别 Where 类别码='1')) As 未列人数, "
+                "(Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Not Null And 员工类别 In (Select 类别名称 "
+                "From 员工类别 Where 类别码='1') And 岗位编号 Not In (Select 岗位代号 From 岗位信息new Where 岗位代号 "
+                "Is Not Null)) As 岗位不存在人数, (Select Count(*) As 人数 From 员工档案 Where 员工类别 In (Select "
+                "类别名称 From 员工类别 Where 类别码='1') And 岗位编号 In (Select 岗位代号 From 岗位信息new) And "
+                "岗位编号 Not In (Select 岗位信息new.岗位代号 From 岗位信息new INNER JOIN 职能部门new ON "
+                "岗位信息new.职能部门代号 = 职能部门new.职能部门编号 Where 岗位信息new.岗位代号 Is Not Null)) As "
+                "部门不存在人数 FROM 员工档案 INNER JOIN 岗位信息new ON "
                 "员工档案.岗位编号 = 岗位信息new.岗位代号 INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
                 "职能部门new.职能部门编号 WHERE (员工档案.员工类别 IN (Select 类别名称 From 员工类别 Where "
                 "类别码='1')) ORDER BY len(员工档案.工号),员工档案.工号"));
@@ -106,6 +112,17 @@ TEST(BatchStatements, Queries) {
   EXPECT_EQ(unlistedCountSql(QStringLiteral("1")),
             QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null And 员工类别 In (Select "
                            "类别名称 From 员工类别 Where 类别码='1')"));
+  EXPECT_EQ(stagingCollisionsSql(),
+            QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s "
+                           "INNER JOIN 员工档案 h ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not "
+                           "Null Order By len(s.工号), s.工号, h.ID"));
+  EXPECT_EQ(stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}),
+            QStringLiteral("SELECT 0 AS 列, 工号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN (Select "
+                           "'9'+工号 From 员工档案 Where 岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 "
+                           "Where 岗位编号 Is Null And 工号 Is Not Null) GROUP BY 工号 UNION ALL SELECT 1 AS 列, 工号 AS "
+                           "工号, COUNT(*) AS 行数 FROM 员工档案temp WHERE 工号 IN (Select '9'+工号 From 员工档案 Where "
+                           "岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 "
+                           "Is Not Null) GROUP BY 工号"));
   EXPECT_EQ(registerLookupSql(QStringLiteral("10023")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));
@@ -137,11 +154,22 @@ TEST(BatchMessages, TextsAndNumericValues) {
             QStringLiteral("新工号有重复 在第7 行 01 工程部 0101 电工 王五"));
   EXPECT_EQ(takenMessage(QStringLiteral("李四")), QStringLiteral("新工号数据库中已经存在，同李四重复"));
   EXPECT_EQ(emptyMessage(4), QStringLiteral("第4行新工号不能为空"));
-  EXPECT_EQ(stagingQuestion(3), QStringLiteral("共有3名无岗位员工，工号前将加9，是否继续？"));
+  EXPECT_EQ(stagingQuestion(3),
+            QStringLiteral("共有3名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？"));
   EXPECT_EQ(stagedMessage(3), QStringLiteral("已处理3名无岗位员工"));
   EXPECT_EQ(passedMessage(7, 0), QStringLiteral("核对通过，共7名员工，请导出对照表后上传"));
   EXPECT_EQ(passedMessage(7, 2), QStringLiteral("核对通过，共7名员工，自动调整了2个新工号，请导出对照表后上传"));
   EXPECT_EQ(unlistedMessage(2), QStringLiteral("另有2名无岗位员工未列出"));
+  EXPECT_EQ(unknownPositionMessage(3), QStringLiteral("另有3名员工的岗位编号在岗位表中不存在，未列出"));
+  EXPECT_EQ(unknownDepartmentMessage(1), QStringLiteral("另有1名员工的岗位所属部门在部门表中不存在，未列出"));
+  std::vector<StagingCollision> collisions{{QStringLiteral("1489"), QStringLiteral("91489"), {QStringLiteral("田阳建")}},
+                                           {QStringLiteral("55"), QStringLiteral("955"), {QStringLiteral("甲"), QStringLiteral("乙")}}};
+  EXPECT_EQ(collisionMessage(collisions), QStringLiteral("以下无岗位员工加9后的工号已被占用：\n1489→91489（田阳建）\n"
+                                                         "55→955（甲、乙）\n没有修改任何工号，请先处理这些员工的工号"));
+  for (int i = 0; i < 21; ++i) collisions.push_back({QString::number(i), u'9' + QString::number(i), {QStringLiteral("丙")}});
+  const QString bounded = collisionMessage(collisions);
+  EXPECT_EQ(bounded.count(u'\n'), 22);  // the heading, 20 collisions, the rest
+  EXPECT_TRUE(bounded.contains(QStringLiteral("\n17→917（丙）\n……另有3项\n没有修改任何工号"))) << bounded.toStdString();
   EXPECT_EQ(staleMessage(3, QStringLiteral("1003")),
             QStringLiteral("第3行 原工号1003已不存在，可能已被他人修改，请重新列出"));
   std::vector<HeldNumber> held{{QStringLiteral("0345"), QStringLiteral("工资单明细 3行，考勤表详细 12行")}};

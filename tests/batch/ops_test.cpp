@@ -39,22 +39,31 @@ TEST_F(BatchData, RuleEntriesAndTheListingOfARule) {
   testdata::employee({.number = "14", .name = "无岗乙", .category = "保洁"});
   testdata::employee({.number = "15", .name = "无岗丙", .category = "工程"});  // another rule's
   testdata::employee({.name = "无号", .category = "保安", .position = "P01"});  // no number
+  testdata::employee({.number = "17", .name = "旧岗甲", .category = "保安", .position = "P77"});  // no such position
+  testdata::employee({.number = "18", .name = "旧岗乙", .category = "保洁", .position = "P78"});
+  testdata::employee({.number = "19", .name = "旧岗丙", .category = "工程", .position = "P77"});  // another rule's
   h.clearStatements();
   Listing l = listRule(shared(), u"1"_s, true);
-  EXPECT_EQ(h.statements(), QStringList{listingSql(u"1"_s)});  // the count comes with the rows
+  EXPECT_EQ(h.statements(), QStringList{listingSql(u"1"_s)});  // the counts come with the rows
   EXPECT_EQ(listed(l), u" 无号,999 李四,1000 王五,1001 张三"_s);
   EXPECT_EQ(l.rows[1].department + u'|' + l.rows[1].position, u"D02 工程部|P02 技工"_s);
   EXPECT_EQ(l.unlisted, 2);
+  EXPECT_EQ(l.unknownPosition, 2);
+  EXPECT_EQ(l.unknownDepartment, 1);  // 撤岗
   l = listRule(shared(), u"1"_s, false);
   EXPECT_EQ(listed(l), u" 无号,999 李四,1000 王五,1000 王五,1001 张三"_s);
-  EXPECT_EQ(listRule(shared(), u"2"_s, true).unlisted, 1);
+  l = listRule(shared(), u"2"_s, true);
+  EXPECT_EQ(l.unlisted + 10 * l.unknownPosition + 100 * l.unknownDepartment, 11);
   // A rule that lists nobody asks for its count on its own.
   testdata::employee({.number = "16", .name = "无岗丁", .category = "管理人员"});
   h.clearStatements();
   l = listRule(shared(), u"18"_s, true);
   EXPECT_TRUE(l.rows.empty());
   EXPECT_EQ(l.unlisted, 1);
-  EXPECT_EQ(h.statements(), (QStringList{listingSql(u"18"_s), unlistedCountSql(u"18"_s)}));
+  EXPECT_EQ(h.statements(), (QStringList{listingSql(u"18"_s), leftOutCountsSql(u"18"_s)}));
+  testdata::employee({.number = "20", .name = "旧岗丁", .category = "管理人员", .position = "P77"});
+  l = listRule(shared(), u"18"_s, true);
+  EXPECT_EQ(l.unlisted + 10 * l.unknownPosition + 100 * l.unknownDepartment, 11);
 }
 
 // Three listed employees and one of another rule, each with a row in every column storing a number.
@@ -121,6 +130,13 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
   EXPECT_FALSE(h.statements()[0].contains(u"'4004'"_s));
 }
 
+// The hand-written list of every column storing a number but the register (the first).
+std::vector<host::RefColumn> withoutRegister() {
+  std::vector<host::RefColumn> columns = pinned::refColumns();
+  columns.erase(columns.begin());
+  return columns;
+}
+
 // Employee 12 has no position, 34 has one; both have a row in every column storing a number.
 TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   testdata::employee({.number = "12", .name = "无岗", .category = "保安"});
@@ -132,17 +148,71 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   testdb::rawExec(u"CREATE TRIGGER locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"_s);
   h.clearStatements();
   EXPECT_THROW(stageNoPosition(shared()), db::DbError);
-  EXPECT_EQ(h.statements(), db::Database::splitBatches(stagingScript()).mid(0, 55));  // none after the failure
+  const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
+  EXPECT_EQ(h.statements(), checks + db::Database::splitBatches(stagingScript()).mid(0, 55));  // none after the failure
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   testdb::rawExec(u"DROP TRIGGER locked"_s);
   h.clearStatements();
-  stageNoPosition(shared());
-  EXPECT_EQ(h.statements(), db::Database::splitBatches(stagingScript()));
+  EXPECT_TRUE(stageNoPosition(shared()).staged);
+  EXPECT_EQ(h.statements(), checks + db::Database::splitBatches(stagingScript()));
   EXPECT_EQ(everyColumn(u"12"_s, false), QString());
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
   EXPECT_EQ(everyColumn(u"34"_s, true), QString());
   EXPECT_EQ(noPositionCount(shared()), 1);
+}
+
+// Employees without a position: 1489 (91489 is 田阳建's), 12 beside 912 (staged too: no
+// collision), 55 twice (955 held by 甲 and 乙, who have positions) and 66 (966 free, records under it).
+TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRecords) {
+  for (const char* n : {"1489", "12", "912", "55", "55", "66"})
+    testdata::employee({.number = QString::fromLatin1(n), .name = u"无岗"_s + QString::fromLatin1(n), .category = u"保安"_s});
+  testdata::employee({.number = "91489", .name = "田阳建", .category = "保安", .position = "P01"});
+  testdata::employee({.number = "955", .name = "甲", .category = "保安", .position = "P01"});
+  testdata::employee({.number = "955", .name = "乙", .category = "工程", .position = "P02"});
+  testdata::references(pinned::refColumns(), u"912"_s);  // 912's own rows: they move on to 9912
+  const testdb::Snapshot before = testdb::snapshot();
+  h.clearStatements();
+  bool asked = false;
+  const StagingResult refused = stageNoPosition(shared(), {}, [&](const auto&) { return asked = true; });
+  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});  // one query, no Update
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(refused.staged);
+  EXPECT_EQ(collisionMessage(refused.collisions), u"以下无岗位员工加9后的工号已被占用：\n55→955（甲、乙）\n"
+                                                  u"1489→91489（田阳建）\n没有修改任何工号，请先处理这些员工的工号"_s);
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+  EXPECT_FALSE(shared().inTransaction());
+
+  // The register freed: rows under 966 (not a staged number) are asked about; No sends nothing.
+  h.exec(u"DELETE FROM 员工档案 WHERE 工号 IN ('91489', '955')"_s);
+  testdata::reference(host::kSingleCascade[31], u"966"_s);
+  testdata::reference(host::kSingleCascade[38], u"966"_s);
+  testdata::reference(host::kSingleCascade[38], u"966"_s);
+  const testdb::Snapshot freed = testdb::snapshot();
+  std::vector<HeldNumber> held;
+  for (bool yes : {false, true}) {
+    h.clearStatements();
+    const StagingResult r = stageNoPosition(shared(), {}, [&](const std::vector<HeldNumber>& asking) {
+      held = asking;
+      return yes;
+    });
+    EXPECT_EQ(held, (std::vector<HeldNumber>{{u"966"_s, u"工资单明细 1行，考勤表详细 2行"_s}}));
+    EXPECT_EQ(r.staged, yes);
+    if (!yes) {
+      EXPECT_EQ(h.statements(), (QStringList{stagingCollisionsSql(), stagingHeldSql(withoutRegister())}));
+      EXPECT_EQ(testdb::difference(freed, testdb::snapshot()), QString());
+    }
+  }
+  EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM 考勤表详细 WHERE 员工编号='966'"_s), u"2"_s);
+  EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM 员工档案 WHERE 工号 IN ('91489', '912', '9912', '955', '966')"_s), u"6"_s);
+  EXPECT_EQ(everyColumn(u"9912"_s, true), QString());
+  // With no question to ask, rows to merge send nothing.
+  h.exec(u"UPDATE 员工档案 SET 岗位编号='P01'"_s);
+  h.exec(u"UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='9912'"_s);
+  testdata::reference(host::kSingleCascade[31], u"99912"_s);
+  const testdb::Snapshot last = testdb::snapshot();
+  EXPECT_FALSE(stageNoPosition(shared()).staged);
+  EXPECT_EQ(testdb::difference(last, testdb::snapshot()), QString());
 }
 
 }  // namespace

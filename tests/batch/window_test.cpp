@@ -116,6 +116,10 @@ TEST_F(BatchWindow, ChoosingARuleListsItAgainEvenTheOneShown) {
   EXPECT_EQ(w->MSFlexGrid1->Row(), 2);
   EXPECT_EQ(w->Label2->text(), u"另有1名无岗位员工未列出"_s);
   EXPECT_EQ(buttons(), u"1---"_s);
+  testdata::employee({.number = "17", .name = "旧岗", .category = "保安", .position = "P77"});
+  QCoreApplication::processEvents();
+  emit w->Combo1->activated(w->Combo1->currentIndex());
+  EXPECT_EQ(w->Label2->text(), u"另有1名无岗位员工未列出；另有1名员工的岗位编号在岗位表中不存在，未列出"_s);
 
   // The entry already shown, chosen again: proposals and colours go.
   w->Command1->click();
@@ -349,13 +353,32 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   open();
   h.answer(false);
   w->Command5->click();
-  EXPECT_EQ(h.messages(), QStringList{u"共有1名无岗位员工，工号前将加9，是否继续？"_s});
+  const QString question = u"共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？"_s;
+  EXPECT_EQ(h.messages(), QStringList{question});
   EXPECT_TRUE(updates().isEmpty());
+  // A "9" number taken in the register: a warning, nothing sent.
+  testdata::employee({.number = "912", .name = "有岗", .category = "保安", .position = "P01"});
+  h.clearStatements();
+  w->Command5->click();
+  EXPECT_EQ(h.messages().mid(1), (QStringList{question, u"以下无岗位员工加9后的工号已被占用：\n12→912（有岗）\n"
+                                                        u"没有修改任何工号，请先处理这些员工的工号"_s}));
+  EXPECT_EQ(h.dialogs().shown.last().icon, ui::Icon::Warning);
+  EXPECT_TRUE(updates().isEmpty());
+  // Records under it: the merge question, No sends nothing.
+  h.exec(u"DELETE FROM 员工档案 WHERE 姓名='有岗'"_s);
+  testdata::reference(host::kSingleCascade[31], u"912"_s);
+  h.answer(true);
+  h.answer(false);
+  w->Command5->click();
+  EXPECT_EQ(h.messages().mid(3), (QStringList{question, u"以下新工号在其他表中已有记录：\n912：工资单明细 1行\n"
+                                                        u"继续修改将把这些记录并入相应员工，是否继续？"_s}));
+  EXPECT_TRUE(updates().isEmpty());
+  h.exec(u"DELETE FROM 工资单明细"_s);
   w->Command5->click();
   EXPECT_EQ(h.value(u"SELECT 工号 FROM 员工档案 WHERE 姓名='无岗'"_s), u"912"_s);
   h.exec(u"UPDATE 员工档案 SET 岗位编号='P02'"_s);
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(2), (QStringList{u"已处理1名无岗位员工"_s, u"没有无岗位员工"_s}));
+  EXPECT_EQ(h.messages().mid(6), (QStringList{u"已处理1名无岗位员工"_s, u"没有无岗位员工"_s}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

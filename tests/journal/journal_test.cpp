@@ -208,6 +208,15 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   h.exec("UPDATE 员工档案 SET 工号='0012' WHERE 工号='0013'");
+  // Someone else came to share the number: named as such, not blamed on a second change.
+  addEmployee("0012", "同号");
+  before = snapshot();
+  c = journal::undo(database, 1);
+  EXPECT_EQ(c.status, UndoStatus::NumberShared);
+  EXPECT_EQ(journal::undoMessage(c, 1),
+            "员工档案中工号0012现由2名员工共用（张三、同号），本条修改记录只把1名员工改为该工号，不能撤销");
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  h.exec("DELETE FROM 员工档案 WHERE 姓名='同号'");
   addEmployee("0007", "新人");
   before = snapshot();
   c = journal::undo(database, 1);

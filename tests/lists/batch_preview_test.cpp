@@ -42,6 +42,12 @@ QStringList scriptStatements(const QString& script) {
   return out;
 }
 
+// The executions as sent: a script's batches without the line breaks it puts before each statement.
+QStringList asSent(QStringList batches) {
+  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
+  return batches;
+}
+
 QStringList writes(const QStringList& statements) {
   QStringList out;
   for (const QString& s : statements)
@@ -94,13 +100,16 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
   EXPECT_FALSE(host::sameColumn({u8"操作证New", u8"工号", u8""}, {u8"操作证News", u8"工号", u8""}));
   EXPECT_FALSE(host::sameColumn({u8"门禁卡", u8"工号", u8""}, {u8"门禁表", u8"工号", u8""}));
 
+  h.exec(u"INSERT INTO 员工档案temp (工号, 类型) VALUES ('1002', '离职')"_s);  // a kind no renumber moves
   const Snapshot before = snapshot();
   h.clearStatements();
   const ApplyPreview p = previewApply(database, rows, origin);
   ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
-  // Reads only: the register once, then one count per column for all numbers together.
+  // Reads only: the register once, then one count per column for all numbers together, and
+  // 员工档案temp's rows of every kind under the old numbers.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join(u'\n').toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 1);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 2);
+  EXPECT_EQ(p.impact.totalStaying, 1);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());
@@ -167,10 +176,15 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   EXPECT_EQ(QString::fromUtf8(preview::scriptFile(p.script).mid(3)), p.script);
 
   // The three rows go in one execution, as the apply sends them (the row whose numbers are equal too).
+  // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(statements[0],
+  EXPECT_EQ(asSent(statements)[0],
             applyBatch(u"1001"_s, u"11001"_s) + applyBatch(u"1002"_s, u"11002"_s) + applyBatch(u"1003"_s, u"1003"_s));
+  EXPECT_EQ(statements[0].count(u"\r\n"_s), 3 * qsizetype(p.impact.columns.size()) - 1);
+  EXPECT_TRUE(statements[0].startsWith(u" Update 员工档案 set 工号='11001' Where 工号='1001'\r\n"
+                                       u" Update 岗位员工new set 员工代号='11001' Where 员工代号='1001'\r\n"_s));
+  EXPECT_TRUE(statements[0].contains(u"持卡人='1001'\r\n Update 员工档案 set 工号='11002' Where 工号='1002'\r\n"_s));
   EXPECT_TRUE(applyBatch(u"1001"_s, u"11001"_s).endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
 
   // The script on the embedded engine, in a transaction taken back afterwards.
@@ -189,7 +203,7 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
 
   h.clearStatements();
   ASSERT_TRUE(applyRows(database, three).applied());
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column(u"SELECT 持卡人 FROM 门禁卡 ORDER BY ID"_s),
             (QStringList{u"11001"_s, u"11001"_s, u"11002"_s, u"11002"_s}));
@@ -248,7 +262,7 @@ TEST_F(BatchPreview, TheButtonFollowsTheApplyAndShowsThePerEmployeeGrid) {
   v.Command1->click();
   QFile saved(path);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(scriptStatements(QString::fromUtf8(saved.readAll().mid(3))), applyExecutions(rows));
+  EXPECT_EQ(asSent(scriptStatements(QString::fromUtf8(saved.readAll().mid(3)))), applyExecutions(rows));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   // An edited number disables both; a failing check shows in the window as the apply's does.

@@ -49,6 +49,15 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   w.Command4->click();
   EXPECT_TRUE(added::current().empty());
   EXPECT_EQ(g->TextMatrix(3, 1), "可能遗漏");
+  // An employee whose position no longer exists is listed as a note.
+  h.exec("INSERT INTO 员工档案 (工号, 姓名, 岗位编号) VALUES ('6002', '旧岗', 'P77')");
+  w.Command1->click();
+  ASSERT_EQ(g->Rows(), 5);
+  EXPECT_EQ(g->TextMatrix(4, 1) + "|" + g->TextMatrix(4, 4), "不列出的员工|6002 旧岗：岗位编号P77在岗位信息new中不存在，工号统一修改不列出");
+  g->clickCell(4, 2);
+  EXPECT_FALSE(w.Command3->isEnabled());
+  EXPECT_FALSE(w.Command4->isEnabled());
+  EXPECT_TRUE(w.Label1->text().endsWith("另有说明：0列有留在原工号下的记录，1名员工的岗位不存在。"));
   added::setCurrent(QString(), QString());
 }
 

@@ -86,6 +86,34 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
   EXPECT_THROW(dbcheck::check(db::Database::shared(), {}, [](int done, int) { return done < 1; }), ops::Cancelled);
 }
 
+// Notes beside the findings: 员工档案temp rows of other kinds under an employee's number (they stay
+// at every renumber), and employees with a position code or a position's department that no longer exists.
+TEST_F(DbCheck, NotesTheRowsThatStayAndTheEmployeesTheBatchWindowDoesNotList) {
+  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '档案信息修改') "
+         "INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '离职') INSERT INTO 员工档案temp (工号) VALUES ('5002') "
+         "INSERT INTO 员工档案temp (工号, 类型) VALUES ('9999', '离职')");
+  testdata::department("D01", "综合部");
+  testdata::position("P01", "主管", "D01");
+  testdata::position("P09", "撤销岗", "D99");
+  testdata::employee({.number = "6001", .name = "有岗", .position = "P01"});
+  testdata::employee({.number = "6003", .name = "撤岗", .position = "P09"});
+  testdata::employee({.number = "6002", .name = "旧岗", .position = "P77"});
+  const dbcheck::Report r = check();
+  EXPECT_TRUE(r.ok());  // notes, no missing or missed column
+  ASSERT_EQ(r.staying.size(), 1u);
+  EXPECT_EQ(r.staying[0].table + "." + r.staying[0].column + " " + r.staying[0].condition, "员工档案temp.工号 类型='档案信息修改'");
+  EXPECT_EQ(r.staying[0].rows, 2);
+  ASSERT_EQ(r.unlisted.size(), 2u);
+  EXPECT_EQ(r.unlisted[0].number + " " + r.unlisted[0].name + " " + r.unlisted[0].reason(),
+            "6002 旧岗 岗位编号P77在岗位信息new中不存在");
+  EXPECT_EQ(r.unlisted[1].number + " " + r.unlisted[1].name + " " + r.unlisted[1].reason(),
+            "6003 撤岗 岗位P09所属部门在职能部门new中不存在");
+  EXPECT_TRUE(r.text().contains("留在原工号下的记录（修改工号时按条件不改写）：\n  员工档案temp.工号  2行不满足 "
+                                "类型='档案信息修改'\n工号统一修改不列出的员工（岗位不存在）：\n  6002 旧岗  "
+                                "岗位编号P77在岗位信息new中不存在\n  6003 撤岗  岗位P09所属部门在职能部门new中不存在\n"))
+      << r.text().toStdString();
+}
+
 // The executable with its settings in a folder of the test's own.
 Ran checkDatabase(const QString& svr) {
   QTemporaryDir config;

@@ -47,6 +47,12 @@ QStringList scriptStatements(const QString& script) {
   return out;
 }
 
+// The executions as sent: a script's batches without the line breaks it puts before each statement.
+QStringList asSent(QStringList batches) {
+  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
+  return batches;
+}
+
 QStringList writes(const QStringList& statements) {
   QStringList out;
   for (const QString& s : statements)
@@ -100,9 +106,10 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   h.clearStatements();
   const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
-  // Reads only: the register's count, the existence check, one count per column.
+  // Reads only: the register's count, the existence check, one count per column and one more of
+  // 员工档案temp's rows of every kind.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join("\n").toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 2);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 3);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());
@@ -131,6 +138,14 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   EXPECT_TRUE(table.contains("门禁卡\t持卡人（加入的列）\t2\t1\t*\n"));
   EXPECT_TRUE(table.contains("工资单明细\t员工编号\t1\t3\t*\n"));
   EXPECT_TRUE(table.contains(QString("合计\t%1列\t%2\t4\n").arg(columns.size()).arg(totalOld)));
+  // The record of another kind stays under 0007, and says so (the second such row is 0099's).
+  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '离职') INSERT INTO 员工档案temp (工号) VALUES ('0007')");
+  const RenumberPreview again = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  EXPECT_EQ(again.impact.totalStaying, 2);
+  const QString staying = "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改";
+  EXPECT_EQ(preview::stayingLines(again.impact), QStringList{staying});
+  EXPECT_TRUE(preview::table(again.impact).endsWith("\n" + staying + "\n"));
+  EXPECT_TRUE(again.script.contains("\r\n-- " + staying + "\r\nSET XACT_ABORT ON\r\n"));
 }
 
 TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
@@ -154,14 +169,18 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   EXPECT_EQ(QString::fromUtf8(file.mid(3)), p.script);
 
   // The added column is rewritten last, in the built-in statements' form.
+  // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(statements[0], renumberBatch("0007", "0012"));
+  EXPECT_EQ(asSent(statements)[0], renumberBatch("0007", "0012"));
+  EXPECT_EQ(statements[0].count("\r\n"), qsizetype(p.impact.columns.size()) - 1);
+  EXPECT_TRUE(statements[0].startsWith("Update 员工档案 set 工号='0012' Where 工号='0007'\r\n"
+                                       " Update 岗位信息new set 工号='0012' Where 工号='0007'\r\n"));
   EXPECT_TRUE(
-      statements[0].endsWith(" Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'"
+      statements[0].endsWith("'0007'\r\n Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'\r\n"
                              " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'"));
 
-  // The script on the embedded engine, in a transaction taken back afterwards.
+  // The script on the embedded engine, one batch per execution, in a transaction taken back afterwards.
   const Snapshot before = snapshot();
   database.begin();
   for (const QString& s : statements) database.execute(s);
@@ -172,7 +191,7 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
 
   h.clearStatements();
   ASSERT_EQ(renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0012", "0012", "0012", "0099"}));
 }
@@ -188,12 +207,12 @@ TEST_F(Preview, AutomaticNumberingPreviewsTheFreeNumberAndTheSerial) {
   EXPECT_EQ(p.serial->serial, 4);
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_TRUE(statements[0].endsWith(serialStatement(4, rowId)));
+  EXPECT_TRUE(statements[0].endsWith("'0007'\r\n" + serialStatement(4, rowId)));
   EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "2");  // not stored by the preview
 
   h.clearStatements();
   ASSERT_EQ(renumber(database, "0007", p.newNumber, p.serial), RenumberResult::Done);
-  EXPECT_EQ(writes(h.statements()), statements);
+  EXPECT_EQ(writes(h.statements()), asSent(statements));
 }
 
 TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
@@ -274,6 +293,8 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
   EXPECT_EQ(v.MSFlexGrid1->TextMatrix(int(p.impact.columns.size()), 2), "持卡人（加入的列）");
   EXPECT_TRUE(v.Label1->text().startsWith(p.caption));
+  EXPECT_TRUE(v.Label1->text().endsWith("。\n员工档案temp中另有1行记录不满足 类型='档案信息修改'，留在原工号下，不会修改"))
+      << v.Label1->text().toStdString();
   const QString path = h.dir() + "/preview.sql";
   h.chooseFile(path);
   v.Command1->click();
