@@ -147,7 +147,8 @@ int checkDatabase() {
 }
 
 // --dry-run OLD NEW: the impact preview as a table, then the script, on standard output. Only
-// reads are sent.
+// reads are sent. Exit code 1 when the renumber is refused or the database lacks a table or
+// column it rewrites (named on standard error).
 int dryRun(const Options& o) {
   if (o.newNumber.isEmpty()) {
     print(stderr, single::noNewNumberMessage() + u'\n');
@@ -175,6 +176,11 @@ int dryRun(const Options& o) {
       return 1;
     }
     print(stdout, p.caption + u'\n' + preview::table(p.impact) + u'\n' + p.script);
+    // A table or column the renumber rewrites is missing: the renumber would fail and roll back.
+    if (const QStringList missing = p.impact.missing(); !missing.isEmpty()) {
+      print(stderr, u"缺少以下表或列，修改将失败并全部撤销：%1\n"_s.arg(missing.join(u'、')));
+      return 1;
+    }
     return 0;
   } catch (const db::DbError& e) {
     print(stderr, u"数据库错误：%1\n"_s.arg(e.text()));

@@ -5,7 +5,8 @@
 //   2. rewrite IF [NOT] EXISTS (q) INSERT INTO t (c) VALUES (v)
 //      into INSERT INTO t (c) SELECT v WHERE [NOT] EXISTS (q);
 //   3. rewrite tokens in place: N'x' -> 'x', CONVERT(int, x) -> tsql_int(x), LEN(x) -> tsql_len(x),
-//      ISNULL(a, b) -> ifnull(a, b), and '+' next to a string literal -> '||'.
+//      ISNULL(a, b) -> ifnull(a, b), '+' next to a string literal -> '||', and a bracketed name
+//      holding a doubled ']' ([a]]b], which SQLite's brackets do not take) -> `a]b`.
 // Everything else keeps its spelling.
 #include "db/tsql_translate.h"
 
@@ -216,6 +217,8 @@ class Rewriter {
       Token& tok = t_[i];
       if (tok.kind == Kind::String && tok.unicode) {
         tok.text.remove(0, 1);
+      } else if (tok.kind == Kind::QuotedName && tok.text.startsWith(u'[') && tok.text.contains(u"]]")) {
+        bracketed(tok);
       } else if (tok.kind == Kind::Word && isCall(i)) {
         call(i);
       } else if (tok.is(Kind::Operator, u"+")) {
@@ -225,6 +228,13 @@ class Rewriter {
   }
 
  private:
+  // [a]]b] -> `a]b`: the same name between grave accents, in which SQLite doubles a grave accent.
+  static void bracketed(Token& tok) {
+    QString name = tok.text.mid(1, tok.text.size() - 2);
+    name.replace(QStringLiteral("]]"), QStringLiteral("]")).replace(u'`', QStringLiteral("``"));
+    tok.text = u'`' + name + u'`';
+  }
+
   bool isCall(qsizetype i) const {
     const qsizetype n = nextSig(t_, i);
     return n >= 0 && t_[n].is(Kind::Punct, u"(");

@@ -86,8 +86,14 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
     add(Kind::Missing, QStringLiteral("缺少"), m.table, m.column,
         QStringLiteral("修改工号时会出错并回滚；影响：") + m.operations.join(QStringLiteral("、")));
   for (const dbcheck::Suspect& s : report.suspects)
-    add(Kind::Suspect, QStringLiteral("可能遗漏"), s.table, s.column,
-        s.byName ? s.reason() + QStringLiteral("；%1个值是员工档案中的工号").arg(s.registerValues) : s.reason());
+    add(Kind::Suspect, QStringLiteral("可能遗漏"), s.table, s.column, s.reason());
+  for (const dbcheck::Rewritten& r : report.typeProblems())
+    add(Kind::Note, QStringLiteral("类型不符"), r.table, r.column, r.reason());
+  for (const dbcheck::ForeignKey& k : report.foreignKeys)
+    add(Kind::Note, k.problem() ? QStringLiteral("外键妨碍修改") : QStringLiteral("外键"), k.table, k.column,
+        (k.name.isEmpty() ? QString() : k.name + QStringLiteral("：")) + k.reason());
+  for (const dbcheck::Trigger& t : report.triggers)
+    add(Kind::Note, QStringLiteral("触发器"), t.table, QString(), t.name + QStringLiteral("：") + t.reason());
   for (const added::AddedColumn& a : addedColumns)
     add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
   for (const dbcheck::Staying& s : report.staying)
@@ -104,13 +110,14 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
                             : QStringLiteral("另有说明：%1列有留在原工号下的记录，%2名员工的岗位不存在。")
                                   .arg(report.staying.size())
                                   .arg(report.unlisted.size());
+  const std::size_t types = report.typeProblems().size(), keys = report.keyProblems().size();
+  QString found = QStringLiteral("缺少%1处，可能遗漏%2列").arg(report.missing.size()).arg(report.suspects.size());
+  if (types > 0) found += QStringLiteral("，类型不符%1列").arg(types);
+  if (keys > 0) found += QStringLiteral("，妨碍修改的外键%1个").arg(keys);
   Label1->setText(
       (report.ok()
            ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)
-           : QStringLiteral("检查完毕：缺少%1处，可能遗漏%2列（内容检查对每列抽样最多%3个不同的值）。")
-                 .arg(report.missing.size())
-                 .arg(report.suspects.size())
-                 .arg(report.sampleSize)) +
+           : QStringLiteral("检查完毕：%1（内容检查对每列抽样最多%2个不同的值）。").arg(found).arg(report.sampleSize)) +
       notes);
   updateButtons();
 }

@@ -1,7 +1,10 @@
 #pragma once
 // A check of the connected database against the tool's column lists: the columns a renumber
-// rewrites that the database lacks (a renumber would fail and roll back), and the columns the
-// tool does not rewrite that may hold employee numbers (a renumber would leave them behind).
+// rewrites that the database lacks (a renumber would fail and roll back), how the database
+// declares the columns it rewrites (type, width, collation), the foreign keys and triggers that
+// take part in a renumber, and the columns the tool does not rewrite that may hold employee
+// numbers (a renumber would leave them behind).
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -16,6 +19,49 @@ class Database;
 
 namespace dbcheck {
 
+// ---- The database's own catalogue -----------------------------------------------------------
+
+// A column as the database declares it.
+struct CatalogueColumn {
+  QString name;
+  QString type;  // lower case: "nvarchar", "ntext", "int"
+  qint64 width = 0;  // characters; 0 without a limit (varchar(max), text, a SQLite TEXT)
+  QString collation;  // SQL Server's; "" on the embedded engine and for other types
+  bool character() const;  // char, varchar, nchar, nvarchar, text, ntext (SQLite: a text affinity)
+  bool large() const { return type == u"text" || type == u"ntext"; }  // no DISTINCT on it (SQL Server)
+  QString declared() const;  // "nvarchar(50)", "varchar(max)", "int"
+};
+
+// A base table (views are left out) with its columns in their order.
+struct CatalogueTable {
+  QString schema;  // SQL Server's schema; "" on the embedded engine
+  QString name;  // as the database spells it
+  std::vector<CatalogueColumn> columns;
+  const CatalogueColumn* column(const QString& name) const;  // case-insensitive; nullptr when missing
+};
+
+struct Catalogue {
+  QString defaultSchema;  // the login's default schema (SQL Server); ""
+  std::vector<CatalogueTable> tables;  // by schema, then name
+  // The table an unqualified name in the tool's statements resolves to: in the default schema,
+  // else in dbo. nullptr when there is none.
+  const CatalogueTable* find(const QString& table) const;
+  // The table of exactly that schema and name (case-insensitive); nullptr when there is none.
+  const CatalogueTable* exact(const QString& schema, const QString& table) const;
+  // "archive.员工记录" for a table outside the schema the tool's statements resolve to, else the name.
+  QString shownName(const CatalogueTable& table) const;
+
+  QHash<QString, std::size_t> index;  // tables by case-folded schema and name
+};
+
+// The catalogue query of the engine: every column of every base table with its type, width and
+// collation, and the default schema.
+QString catalogueSql(db::Database& database);
+// Reads the catalogue. Throws db::DbError.
+Catalogue readCatalogue(db::Database& database);
+
+// ---- Findings -------------------------------------------------------------------------------
+
 // A table or column the tool rewrites that the database lacks.
 struct Missing {
   QString table;
@@ -23,13 +69,53 @@ struct Missing {
   QStringList operations;  // "单个修改", "批量上传", "无岗位处理"
 };
 
+// The column an extra condition names: "类型" of " AND 类型='档案信息修改'" ("" for none).
+QString conditionColumn(const QString& extra);
+
+// The columns of the list that the catalogue lacks (with the column of an extra condition,
+// 员工档案temp.类型): a table once when the whole table is missing.
+std::vector<Missing> missingFrom(const Catalogue& catalogue, const std::vector<host::RefColumn>& columns);
+
 // A column the tool does not rewrite that may hold employee numbers.
 struct Suspect {
-  QString table;
+  QString table;  // with its schema when that is not the default ("archive.员工记录")
   QString column;
   bool byName = false;  // its name is one the lists use for employee numbers
   qint64 registerValues = 0;  // distinct values (of the sample) that are numbers of the register
-  QString reason() const;  // "列名与工号列相同" / "内容：N个值是员工档案中的工号"
+  QString type;  // as declared; a column not of a character type is found by its name only
+  bool compared = true;  // its content was compared with the register's numbers
+  QString reason() const;  // "列名与工号列相同；N个值是员工档案中的工号" / "内容：N个值是员工档案中的工号"
+};
+
+// A column the tool rewrites, as the database declares it.
+struct Rewritten {
+  QString table, column;
+  CatalogueColumn declared;
+  bool narrower = false;  // holds fewer characters than the register's 工号
+  bool problem() const { return narrower || !declared.character(); }
+  QString reason() const;  // what the declaration means for a renumber ("" when nothing)
+};
+
+// A foreign key one of whose columns, or the columns it references, the tool rewrites.
+struct ForeignKey {
+  QString name;  // SQL Server's constraint name; "" on the embedded engine
+  QString table, column;  // the referencing column
+  QString refTable, refColumn;  // the referenced one ("" when the catalogue does not name it)
+  QString updateRule;  // "CASCADE", "NO ACTION", "SET NULL", "SET DEFAULT", "RESTRICT"
+  bool columnRewritten = false, refRewritten = false;
+  QStringList failing;  // the operations that fail for an employee with rows under it
+  bool empties() const { return refRewritten && (updateRule == u"SET NULL" || updateRule == u"SET DEFAULT"); }
+  // A renumber fails, or the database takes the number off the referencing rows, because of it.
+  bool problem() const { return !failing.isEmpty() || empties(); }
+  QString reason() const;
+};
+
+// A trigger on a table the tool rewrites.
+struct Trigger {
+  QString name, table;
+  bool onUpdate = true;  // runs on an UPDATE, so at every renumber that changes rows of its table
+  bool disabled = false;
+  QString reason() const;
 };
 
 // Rows that every renumber leaves under an employee's number: its column's extra condition
@@ -50,17 +136,24 @@ struct Unlisted {
 struct Report {
   std::vector<Missing> missing;
   std::vector<Suspect> suspects;
+  std::vector<Rewritten> rewritten;  // every column the tool rewrites that the database has
+  std::vector<ForeignKey> foreignKeys;
+  std::vector<Trigger> triggers;  // notes: what runs beside a renumber
   std::vector<Staying> staying;  // notes: what stays by design
   std::vector<Unlisted> unlisted;  // notes: employees the batch window does not list
   int sampleSize = 0;  // distinct values sampled per column for the content check
-  // No column missing or possibly missed (the notes are no such problem).
-  bool ok() const { return missing.empty() && suspects.empty(); }
+  // The rewritten columns whose declaration is a problem, and the foreign keys that are.
+  std::vector<Rewritten> typeProblems() const;
+  std::vector<ForeignKey> keyProblems() const;
+  // Nothing missing, possibly missed, too narrow, of another type or blocked by a foreign key
+  // (the notes are no such problem).
+  bool ok() const;
   // The report as text, one finding a line.
   QString text() const;
 };
 
-// A character column of a table the tool does not know counts as a suspect when at least this many
-// of its sampled distinct values are numbers of the register.
+// A character column the tool does not rewrite counts as a suspect when at least this many of
+// its sampled distinct values are numbers of the register.
 inline constexpr int kContentThreshold = 20;
 inline constexpr int kSampleSize = 1000;
 
@@ -69,9 +162,14 @@ QString stayingSql(const host::RefColumn& column);
 // The employees whose position code is not in 岗位信息new or whose position's department is not
 // in 职能部门new, in number order: 工号, 姓名, 岗位编号 and 岗位存在 (1 when the position exists).
 QString unlistedSql();
-
-// The catalogue query of the engine: every table's columns with their types.
-QString catalogueSql(db::Database& database);
+// The foreign keys of the database: name, referencing table and column, referenced table and
+// column, update rule (SQL Server: INFORMATION_SCHEMA; the embedded engine: pragma_foreign_key_list).
+QString foreignKeysSql(db::Database& database);
+// The triggers of the database with their tables (SQL Server: sysobjects).
+QString triggersSql(db::Database& database);
+// How many of a character column's sampled distinct values are numbers of the register, as n;
+// a text or ntext column is sampled through nvarchar(4000) (SQL Server takes no DISTINCT on it).
+QString contentSql(db::Database& database, const CatalogueTable& table, const CatalogueColumn& column);
 
 // Checks the database against every column the tool rewrites: the built-in lists and the columns
 // the administrator added (added::current()). Progress counts the columns sampled; a stop throws

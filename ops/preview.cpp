@@ -5,10 +5,19 @@
 
 #include "db/database.h"
 #include "db/tsql_tokens.h"
+#include "ops/db_check.h"
 
 namespace preview {
 
 namespace {
+
+Lack lackOf(const dbcheck::Catalogue& catalogue, const Column& c) {
+  const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+  if (!table) return Lack::Table;
+  const QString condition = dbcheck::conditionColumn(c.extra);
+  if (!table->column(c.column) || (!condition.isEmpty() && !table->column(condition))) return Lack::Column;
+  return Lack::None;
+}
 
 Impact counted(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
                const ops::Stepper& step) {
@@ -22,8 +31,13 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
   out.employees.reserve(pairs.size());
   for (const Pair& p : pairs) out.employees.push_back({p.first, p.second, 0, 0});
   const int total = int(columns.size());
+  const dbcheck::Catalogue catalogue = dbcheck::readCatalogue(database);
   for (const Column& c : columns) {
     step(int(out.columns.size()), total);
+    if (const Lack lack = lackOf(catalogue, c); lack != Lack::None) {
+      out.columns.push_back({c, lack, 0, 0, 0});
+      continue;
+    }
     const QByteArray table = c.table.toUtf8(), column = c.column.toUtf8(), extra = c.extra.toUtf8();
     const host::RefColumn ref{reinterpret_cast<const char8_t*>(table.constData()),
                               reinterpret_cast<const char8_t*>(column.constData()),
@@ -34,7 +48,7 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
     QHash<QString, qint64> all;
     if (!c.extra.isEmpty())
       for (const ops::Holding& h : ops::holdings(database, {ref}, olds, false)) all[h.number.toCaseFolded()] += h.rows;
-    ColumnImpact ci{c, 0, 0, 0};
+    ColumnImpact ci{c, Lack::None, 0, 0, 0};
     QSet<QString> counted;  // an old number of two pairs stays once
     for (const QString& o : olds)
       if (!c.extra.isEmpty() && !counted.contains(o.toCaseFolded())) {
@@ -58,6 +72,25 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
 }
 
 }  // namespace
+
+QString lackText(Lack lack) {
+  switch (lack) {
+    case Lack::Table: return QStringLiteral("缺少此表，修改将失败并全部撤销");
+    case Lack::Column: return QStringLiteral("缺少此列，修改将失败并全部撤销");
+    case Lack::None: break;
+  }
+  return QString();
+}
+
+QStringList Impact::missing() const {
+  QStringList out;
+  for (const ColumnImpact& c : columns) {
+    if (c.lack == Lack::None) continue;
+    const QString name = c.lack == Lack::Table ? c.column.table : c.column.table + u'.' + c.column.column;
+    if (!out.contains(name, Qt::CaseInsensitive)) out << name;
+  }
+  return out;
+}
 
 QString statementPerLine(const QString& execution) {
   // A statement begins with Update right after the literal that ends the statement before it (a
@@ -108,6 +141,9 @@ QString script(const ScriptHeader& h, const Impact& impact, const QStringList& e
                        .arg(c.newRows)) +
            nl;
   for (const QString& line : stayingLines(impact)) s += comment(line) + nl;
+  for (const ColumnImpact& c : impact.columns)
+    if (c.lack != Lack::None)
+      s += comment(QStringLiteral("  %1.%2：%3").arg(c.column.table, c.column.column, lackText(c.lack))) + nl;
   s += QStringLiteral("SET XACT_ABORT ON") + nl + QStringLiteral("go") + nl;
   s += QStringLiteral("BEGIN TRANSACTION") + nl + QStringLiteral("go") + nl;
   for (const QString& e : executions) s += statementPerLine(e) + nl + QStringLiteral("go") + nl;
@@ -131,12 +167,17 @@ QStringList stayingLines(const Impact& impact) {
 
 QString table(const Impact& impact) {
   QString s = QStringLiteral("表\t列\t原工号行数\t新工号已有行数\n");
-  for (const ColumnImpact& c : impact.columns)
-    s += QStringLiteral("%1\t%2\t%3\t%4%5\n")
-             .arg(c.column.table, c.column.added ? c.column.column + QStringLiteral("（加入的列）") : c.column.column)
-             .arg(c.oldRows)
-             .arg(c.newRows)
-             .arg(c.newRows > 0 ? QStringLiteral("\t*") : QString());
+  for (const ColumnImpact& c : impact.columns) {
+    const QString column = c.column.added ? c.column.column + QStringLiteral("（加入的列）") : c.column.column;
+    if (c.lack != Lack::None)
+      s += QStringLiteral("%1\t%2\t%3\n").arg(c.column.table, column, lackText(c.lack));
+    else
+      s += QStringLiteral("%1\t%2\t%3\t%4%5\n")
+               .arg(c.column.table, column)
+               .arg(c.oldRows)
+               .arg(c.newRows)
+               .arg(c.newRows > 0 ? QStringLiteral("\t*") : QString());
+  }
   s += QStringLiteral("合计\t%1列\t%2\t%3\n").arg(impact.columns.size()).arg(impact.totalOld).arg(impact.totalNew);
   if (impact.totalNew > 0) s += QStringLiteral("* 新工号已有记录，修改后将并入该员工\n");
   for (const QString& line : stayingLines(impact)) s += line + u'\n';

@@ -25,8 +25,18 @@ struct Column {
   QString extra;  // condition after the number's comparison, as the renumber sends it ("" for none)
 };
 
+// What the database lacks of a column a renumber rewrites.
+enum class Lack {
+  None,
+  Table,  // the whole table
+  Column,  // the column, or the column its extra condition names
+};
+// "缺少此表，修改将失败并全部撤销" / "缺少此列，修改将失败并全部撤销" ("" for None).
+QString lackText(Lack lack);
+
 struct ColumnImpact {
   Column column;
+  Lack lack = Lack::None;  // counted only when None: the renumber would fail on it and roll back
   qint64 oldRows = 0;  // rows holding an old number: they move to the new number
   qint64 newRows = 0;  // rows already holding a new number: they would be merged
   qint64 stayingRows = 0;  // rows holding an old number that the extra condition leaves out: they stay
@@ -42,11 +52,15 @@ struct Impact {
   std::vector<ColumnImpact> columns;  // in the renumber's order
   std::vector<EmployeeImpact> employees;  // one per pair, in the given order
   qint64 totalOld = 0, totalNew = 0, totalStaying = 0;
+  // The tables and columns the database lacks, in the renumber's order: "出勤", "员工记录.工号".
+  QStringList missing() const;
 };
 
 using Pair = std::pair<QString, QString>;  // old number, new number
 
-// Counts, for every column, the rows holding the old and the new numbers of the pairs, among the
+// Reads the database's catalogue first: a column whose table or column is missing is listed as such
+// and not counted. Then counts, for every other column, the rows holding the old and the new
+// numbers of the pairs, among the
 // rows the renumber rewrites (those meeting the column's extra condition): one statement per
 // column for all numbers together (in slices of 500); a column with an extra condition also
 // counts all its rows under the old numbers, for the rows that stay. A pair whose numbers are equal
@@ -67,7 +81,8 @@ struct ScriptHeader {
 QString statementPerLine(const QString& execution);
 
 // The T-SQL script of a change: a header comment (database, time, login, the impact counts),
-// SET XACT_ABORT ON, BEGIN TRANSACTION, every execution as the tool sends it, one statement a line
+// with the missing tables and columns, SET XACT_ABORT ON, BEGIN TRANSACTION, every execution as
+// the tool sends it, one statement a line
 // (statementPerLine), with a "go" line after each (the tool sends each as one batch), COMMIT
 // TRANSACTION. Lines end in CR LF.
 QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
@@ -76,8 +91,8 @@ QString script(const ScriptHeader& header, const Impact& impact, const QStringLi
 QStringList stayingLines(const Impact& impact);
 // The impact as a plain-text table for a terminal: a heading line, one line per column (table,
 // column, rows under the old number, rows under the new number, tab-separated; an added column
-// marked, a column whose new number already has rows marked with "*"), then the totals and the
-// stayingLines.
+// marked, a column whose new number already has rows marked with "*", a missing one with its
+// lackText instead of the counts), then the totals and the stayingLines.
 QString table(const Impact& impact);
 
 // The script as a file's bytes: UTF-8 with a byte-order mark (what SQL Server's editor reads).

@@ -18,6 +18,17 @@ const QString kColumnsFormat =
 const QString kEmployeesFormat = QStringLiteral("序  |<原工号        |<新工号        |>移动行数  |>新工号已有行数  |");
 // Rows whose new number already has records: they would be merged.
 const QColor kMergeColour(255, 210, 182);
+// Columns the database lacks: the renumber would fail on them.
+const QColor kMissingColour(255, 170, 170);
+
+// The tables and columns the database lacks, after a line break ("" when none).
+QString missingLine(const preview::Impact& impact) {
+  const QStringList missing = impact.missing();
+  if (missing.isEmpty()) return QString();
+  return QStringLiteral("\n缺少%1处（已标红）：%2，修改将失败并全部撤销。")
+      .arg(missing.size())
+      .arg(missing.join(QStringLiteral("、")));
+}
 }  // namespace
 
 frm影响预览::frm影响预览(QWidget* parent) : QWidget(parent) {
@@ -67,6 +78,11 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
     g->setTextMatrix(r, 0, QString::number(r));
     g->setTextMatrix(r, 1, c.column.table);
     g->setTextMatrix(r, 2, c.column.added ? c.column.column + QStringLiteral("（加入的列）") : c.column.column);
+    if (c.lack != preview::Lack::None) {  // nothing counted: the renumber would fail on it
+      g->setTextMatrix(r, 3, preview::lackText(c.lack));
+      for (int k = 1; k < g->Cols(); ++k) g->setCellBackColor(r, k, kMissingColour);
+      continue;
+    }
     g->setTextMatrix(r, 3, QString::number(c.oldRows));
     g->setTextMatrix(r, 4, QString::number(c.newRows));
     if (c.newRows > 0)
@@ -102,7 +118,7 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
                                 .arg(impact.totalNew)
                                 .arg(impact.totalNew > 0 ? QStringLiteral("（已标色，修改后将并入该员工）")
                                                          : QString()) +
-                  (QStringList{QString()} + preview::stayingLines(impact)).join(u'\n'));
+                  (QStringList{QString()} + preview::stayingLines(impact)).join(u'\n') + missingLine(impact));
 }
 
 bool frm影响预览::导出SQL(const QString& path) {

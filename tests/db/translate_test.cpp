@@ -111,6 +111,12 @@ TEST(Translate, LiteralsHoldingKeywordsAreUntouched) {
             QStringList{"select [Update], \"delete\" from [select] -- Update x\n where a=1"});
 }
 
+// SQLite's brackets end at the first ']': a name holding one is written between grave accents.
+TEST(Translate, ABracketInsideABracketedNameKeepsTheName) {
+  EXPECT_EQ(tr("SELECT [持卡[人]]], [a]]`b] FROM [门禁 卡] WHERE [x]]] = ']]'"),
+            QStringList{"SELECT `持卡[人]`, `a]``b` FROM [门禁 卡] WHERE `x]` = ']]'"});
+}
+
 TEST(Translate, WhatCannotBeTranslatedFailsInsteadOfGuessing) {
   EXPECT_THROW(tr("SELECT CONVERT(varchar(10), 工号) FROM 员工档案"), db::DbError);
   EXPECT_THROW(tr("IF 1=1 UPDATE t SET a=1"), db::DbError);

@@ -1,7 +1,8 @@
 // A picture of the database check window on a fresh demo database (run under Xvfb):
 //   check_shot <window.png>
-// The demo database holds two tables the tool's lists do not know; one column of the register's
-// reference tables is dropped first, so that the picture shows a missing column too.
+// The demo database holds two tables the tool's lists do not know; one reference table is dropped
+// and another made narrower with a foreign key and a trigger first, so that the picture shows a
+// missing table, a column of the wrong width, a foreign key and a trigger too.
 #include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -29,8 +30,13 @@ int main(int argc, char** argv) {
     err << error << '\n';
     return 1;
   }
-  QSqlQuery(QSqlDatabase::database(db::Database::shared().connectionName(), false))
-      .exec(QStringLiteral("DROP TABLE 出勤"));
+  // One table gone, and one rebuilt as a legacy database may hold it: narrower, with a foreign key
+  // to the register that does not cascade and a trigger.
+  for (const char* sql : {"DROP TABLE 出勤", "DROP TABLE 员工照片",
+                          "CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 VARCHAR(8) REFERENCES 员工档案 (工号), "
+                          "照片 BLOB)",
+                          "CREATE TRIGGER 照片审计 AFTER UPDATE ON 员工照片 BEGIN SELECT 1; END"})
+    QSqlQuery(QSqlDatabase::database(db::Database::shared().connectionName(), false)).exec(QString::fromUtf8(sql));
   frm数据库检查 w;
   w.show();
   w.检查();

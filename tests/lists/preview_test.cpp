@@ -56,7 +56,7 @@ QStringList asSent(QStringList batches) {
 QStringList writes(const QStringList& statements) {
   QStringList out;
   for (const QString& s : statements)
-    if (!s.startsWith("SELECT", Qt::CaseInsensitive)) out << s;
+    if (!s.startsWith("SELECT", Qt::CaseInsensitive) && !db::embeddedOnly(s)) out << s;  // the catalogue is read
   return out;
 }
 
@@ -106,10 +106,10 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   h.clearStatements();
   const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
-  // Reads only: the register's count, the existence check, one count per column and one more of
-  // 员工档案temp's rows of every kind.
+  // Reads only: the register's count, the existence check, the catalogue, one count per column and
+  // one more of 员工档案temp's rows of every kind.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join("\n").toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 3);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 4);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());
@@ -227,9 +227,35 @@ TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
             std::pair(RenumberPreview::Status::OldNumberGone, QString("员工档案中有2个员工的工号是0099，不能修改")));
   EXPECT_EQ(status("0007", "0099"), std::pair(RenumberPreview::Status::NewNumberTaken, numberTakenMessage("0099")));
 
+  // A table the renumber rewrites is missing (a built-in one, the added one) and a condition's
+  // column: listed as missing, the rest counted as before.
+  const RenumberPreview whole = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  h.exec("DROP TABLE 出勤");
   h.exec("DROP TABLE 门禁卡");
+  h.exec("DROP TABLE 员工档案temp");
+  h.exec("CREATE TABLE 员工档案temp (ID INTEGER PRIMARY KEY, 工号 TEXT)");
   const Snapshot before = snapshot();
-  EXPECT_THROW(previewRenumber(database, "0007", "0012", std::nullopt, origin), db::DbError);
+  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
+  EXPECT_EQ(p.impact.missing(), (QStringList{"员工档案temp.工号", "出勤", "门禁卡"}));
+  ASSERT_EQ(p.impact.columns.size(), whole.impact.columns.size());
+  qint64 lost = 0;
+  for (std::size_t i = 0; i < p.impact.columns.size(); ++i) {
+    const preview::ColumnImpact &now = p.impact.columns[i], &was = whole.impact.columns[i];
+    if (now.lack == preview::Lack::None) {
+      EXPECT_EQ(std::pair(now.oldRows, now.newRows), std::pair(was.oldRows, was.newRows)) << now.column.table.toStdString();
+    } else {
+      lost += was.oldRows;
+      EXPECT_EQ(now.oldRows + now.newRows, 0);
+    }
+  }
+  EXPECT_GT(lost, 0);
+  EXPECT_EQ(p.impact.totalOld, whole.impact.totalOld - lost);
+  const QString table = preview::table(p.impact);
+  EXPECT_TRUE(table.contains("\n员工档案temp\t工号\t缺少此列，修改将失败并全部撤销\n")) << table.toStdString();
+  EXPECT_TRUE(table.contains("\n出勤\t员工编号\t缺少此表，修改将失败并全部撤销\n"));
+  EXPECT_TRUE(table.contains("\n门禁卡\t持卡人（加入的列）\t缺少此表，修改将失败并全部撤销\n"));
+  EXPECT_TRUE(p.script.contains("\r\n--   出勤.员工编号：缺少此表，修改将失败并全部撤销\r\n"));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_FALSE(database.inTransaction());
 }
@@ -270,6 +296,15 @@ TEST_F(Preview, DryRunPrintsTheTableAndTheScriptAndChangesNothing) {
   EXPECT_TRUE(none.out.isEmpty());
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0007", "0007", "0012", "0099"}));
+
+  // A database without a table the renumber rewrites: the preview all the same, the missing names
+  // on standard error, exit code 1.
+  h.exec("DROP TABLE 员工照片");
+  const Ran lacking = dryRun(svr, {"0007", "0012"});
+  EXPECT_EQ(lacking.code, 1);
+  EXPECT_EQ(lacking.err, "缺少以下表或列，修改将失败并全部撤销：员工照片\n");
+  EXPECT_TRUE(lacking.out.contains("\n员工照片\t工号\t缺少此表，修改将失败并全部撤销\n")) << lacking.out.toStdString();
+  EXPECT_TRUE(lacking.out.contains("-- renumber 修改脚本："));
 }
 
 // ---- The single window's preview button ------------------------------------------------------
@@ -307,18 +342,33 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   EXPECT_EQ(scriptStatements(script), scriptStatements(p.script));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
-  // A table dropped meanwhile: the database's text, no new preview.
+  // A taken number is refused as the renumber refuses it.
   v.close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  h.exec("DROP TABLE 门禁卡");
-  w.Command6->click();
-  ASSERT_EQ(h.messages().size(), 1);
-  EXPECT_TRUE(h.messages()[0].contains("门禁卡")) << h.messages()[0].toStdString();
-  EXPECT_FALSE(shared_window::exists<frm影响预览>());
-  // A taken number is refused as the renumber refuses it.
   w.Text4->setText("0099");
   w.Command6->click();
-  EXPECT_EQ(h.messages().last(), numberTakenMessage("0099"));
+  EXPECT_EQ(h.messages(), QStringList{numberTakenMessage("0099")});
+  EXPECT_FALSE(shared_window::exists<frm影响预览>());
+  // A table dropped meanwhile: listed as missing, marked, and named under the caption.
+  h.dialogs().shown.clear();
+  w.Text4->setText("0012");
+  h.exec("DROP TABLE 门禁卡");
+  w.Command6->click();
+  EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join("\n").toStdString();
+  auto& again = shared_window::instance<frm影响预览>();
+  const int last = int(p.impact.columns.size());
+  EXPECT_EQ(again.MSFlexGrid1->TextMatrix(last, 3), "缺少此表，修改将失败并全部撤销");
+  EXPECT_TRUE(again.MSFlexGrid1->CellBackColor(last, 1).isValid());
+  EXPECT_TRUE(again.Label1->text().endsWith("\n缺少1处（已标红）：门禁卡，修改将失败并全部撤销。"))
+      << again.Label1->text().toStdString();
+  // A database error: its text, no new preview.
+  again.close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  h.exec("DROP TABLE 员工档案");
+  w.Command6->click();
+  ASSERT_EQ(h.messages().size(), 1);
+  EXPECT_TRUE(h.messages()[0].contains("员工档案")) << h.messages()[0].toStdString();
+  EXPECT_FALSE(shared_window::exists<frm影响预览>());
 }
 
 }  // namespace
