@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "db/database.h"
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
 #include "widgets/dialogs.h"
 
 using namespace Qt::StringLiterals;

@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "ops/batch_ops.h"
-#include "ops/batch_preview.h"
-#include "ops/connection.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_preview.h"
+#include "ops/common/connection.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"

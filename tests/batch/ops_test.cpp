@@ -1,8 +1,8 @@
 // The batch operations module on the embedded database: rule list, listing, checks, apply, staging.
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 
-#include "ops/holders.h"
-#include "ops/rule_store.h"
+#include "ops/common/holders.h"
+#include "ops/rules/rules_ops.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"

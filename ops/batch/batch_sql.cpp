@@ -1,4 +1,4 @@
-#include "ops/batch_logic.h"
+#include "ops/batch/batch_sql.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "ops/journal.h"
+#include "ops/journal/journal.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "db/database.h"
-#include "ops/holders.h"
+#include "ops/common/holders.h"
 
 namespace journal {
 

@@ -1,12 +1,14 @@
 #pragma once
 // The single-employee renumber on the database: the two employee searches, the composition of a
 // new number from the employee's numbering rule, the existence check and the renumber itself.
-// Statement texts come from ops/single_logic.h; every function throws db::DbError with the
+// Statement texts come from ops/single/single_sql.h; every function throws db::DbError with the
 // database's text when a statement fails.
 #include <QString>
 #include <QtGlobal>
 #include <optional>
 #include <vector>
+
+#include "ops/single/single_sql.h"
 
 namespace db {
 class Database;
@@ -72,12 +74,6 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
 // The rows in every employee-number column that already carry number, as
 // "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
 QString recordsHolding(db::Database& database, const QString& number);
-
-// The serial to store into a specific rule row with the renumber.
-struct SerialUpdate {
-  QString ruleRowId;
-  qint32 serial = 0;
-};
 
 enum class RenumberResult {
   Done,

@@ -1,4 +1,4 @@
-#include "ops/batch_preview.h"
+#include "ops/batch/batch_preview.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 
 namespace batch {
 

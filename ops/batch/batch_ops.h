@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "ops/batch_logic.h"
-#include "ops/progress.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/progress.h"
 
 namespace db {
 class Database;

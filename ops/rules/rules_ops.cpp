@@ -1,8 +1,8 @@
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 
 #include "db/database.h"
-#include "ops/journal.h"
-#include "ops/rule_codes.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_sql.h"
 
 namespace rules {
 

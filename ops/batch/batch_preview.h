@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <vector>
 
-#include "ops/batch_logic.h"
-#include "ops/preview.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/preview.h"
 
 namespace db {
 class Database;

@@ -1,6 +1,6 @@
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 
-#include "ops/journal.h"
+#include "ops/journal/journal.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,9 +9,9 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/rule_store.h"
+#include "ops/common/holders.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_ops.h"
 
 namespace batch {
 

@@ -1,15 +1,17 @@
 // Undo of a journaled renumber or staging: the pairs renumbered back through the single renumber's
 // own statements, with its checks, in one transaction, and journaled as an undo of the entry.
+#include "ops/journal/journal_ops.h"
+
 #include <QHash>
 #include <QSet>
 #include <algorithm>
 
 #include "db/database.h"
-#include "ops/batch_logic.h"
-#include "ops/batch_ops.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/single_logic.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/common/holders.h"
+#include "ops/journal/journal.h"
+#include "ops/single/single_sql.h"
 
 namespace journal {
 

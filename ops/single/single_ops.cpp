@@ -1,12 +1,11 @@
-#include "ops/single_ops.h"
+#include "ops/single/single_ops.h"
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/rule_codes.h"
-#include "ops/single_logic.h"
-#include "ops/single_preview.h"
+#include "ops/common/holders.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/single/single_sql.h"
 
 namespace single {
 
