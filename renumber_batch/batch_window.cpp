@@ -406,6 +406,10 @@ void frm员工工号统一修改::stage() {
     ui::msg(this, collisionMessage(result.collisions), app_info::title(), ui::Icon::Warning);
     return;
   }
+  if (result.changedMeanwhile) {
+    ui::msg(this, stagingChangedMessage(), app_info::title(), ui::Icon::Warning);
+    return;
+  }
   if (!result.staged) return;  // the merge question answered No: nothing was sent
   ui::msg(this, stagedMessage(count));
 }

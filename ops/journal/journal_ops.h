@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ops/common/progress.h"
+#include "ops/journal/change_runner.h"
 #include "ops/journal/journal.h"
 
 namespace db {
@@ -52,6 +53,9 @@ UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& prog
 // Progress counts the renames sent (as a batch apply counts its rows); a stop rolls everything
 // back and throws ops::Cancelled. Throws db::DbError.
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress = {});
+// The undo of entry id as the change runner sends it: each of the renamed pairs (in the order
+// they go back) renumbered from its new number to its old one with every column.
+ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed);
 QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.
 QString undoQuestion(const Entry& entry);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "ops/journal/change_runner.h"
 #include "ops/single/single_sql.h"
 
 namespace db {
@@ -79,6 +80,10 @@ enum class RenumberResult {
   Done,
   OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
 };
+
+// The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber.
+ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                           const std::optional<SerialUpdate>& serial);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
 // transaction; the register must hold exactly one row with oldNumber, counted inside it.

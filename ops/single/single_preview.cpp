@@ -40,7 +40,7 @@ RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber
     return p;
   }
   p.impact = preview::impact(database, currentRenumberColumns(), {{p.oldNumber, p.newNumber}});
-  p.executions = renumberExecutions(p.oldNumber, p.newNumber, p.serial);
+  p.executions = renumberChange(p.oldNumber, p.newNumber, p.serial).executions;  // what the renumber sends
   p.caption = QStringLiteral("修改工号 ") + p.oldNumber + QStringLiteral(" -> ") + p.newNumber;
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();
