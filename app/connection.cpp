@@ -4,7 +4,8 @@
 #include <memory>
 
 #include "db/database.h"
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
+#include "ops/common/database_key.h"
 #include "widgets/dialogs.h"
 
 using namespace Qt::StringLiterals;
@@ -52,7 +53,7 @@ bool OpenQuietly(const Settings& s, QString* error) {
   const bool ok = embedded ? database.openSqlite(s.Svr.mid(kSqlitePrefix.size()), error)
                            : database.openSqlServer(s.UID, s.PWD, s.DBname, s.Svr, error);
   // The columns the administrator added to the renumber belong to this server and database.
-  if (ok) added::setCurrent(QString(), embedded ? s.Svr : s.Svr + u'/' + s.DBname);
+  if (ok) added::setCurrent(QString(), ops::databaseKey(s.Svr, s.DBname));
   return ok;
 }
 

@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "app/connection.h"
-#include "ops/journal.h"
+#include "ops/journal/journal.h"
 
 class frm修改记录;
 

@@ -13,9 +13,9 @@
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
-#include "ops/db_check.h"
-#include "ops/single_logic.h"
-#include "ops/single_preview.h"
+#include "ops/dbcheck/dbcheck_ops.h"
+#include "ops/single/single_sql.h"
+#include "ops/single/single_preview.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 

@@ -2,7 +2,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
+#include "ops/common/holders.h"
 
 namespace batch::oneByOne {
 

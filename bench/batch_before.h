@@ -8,8 +8,8 @@
 // db::DbError.
 #include <vector>
 
-#include "ops/batch_logic.h"
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/batch/batch_ops.h"
 
 namespace db {
 class Database;

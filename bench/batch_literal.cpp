@@ -5,7 +5,7 @@
 #include <QLabel>
 
 #include "db/database.h"
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 #include "renumber_batch/batch_window.h"
 
 namespace batch::literal {

@@ -5,7 +5,7 @@
 // comparisons; kept as the reference the fast check is measured and proven against.
 #include <QString>
 
-#include "ops/batch_logic.h"
+#include "ops/batch/batch_sql.h"
 
 class frm员工工号统一修改;
 

@@ -21,6 +21,16 @@ set(window_layers renumber_single rules renumber_batch export dbcheck preview jo
 # Qt modules with widgets or a GUI: below the windows none of them may be included.
 set(gui_headers "QtWidgets/|QtGui/|<Q(Widget|Application|GuiApplication|Color|Palette|Font|Icon|Pixmap|Image|Cursor|MessageBox|Painter|KeyEvent)>")
 
+# Inside ops/, the features' folders (a folder may always include its own headers; the undo,
+# ops/journal/journal_ops, sits above the changes it takes back):
+set(allowed_ops_common "")
+set(allowed_ops_journal "common")
+set(allowed_ops_rules "journal;common")
+set(allowed_ops_dbcheck "common")
+set(allowed_ops_single "rules;journal;common")
+set(allowed_ops_batch "rules;journal;common")
+set(allowed_ops_undo "batch;single;rules;journal;common")
+
 set(problems "")
 foreach(folder db host ops demo calc widgets renumber_single rules renumber_batch export dbcheck preview journal)
   file(GLOB_RECURSE files ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
@@ -34,6 +44,17 @@ foreach(folder db host ops demo calc widgets renumber_single rules renumber_batc
         set(target ${CMAKE_MATCH_1})
         if(NOT target STREQUAL folder AND NOT target IN_LIST allowed_${folder})
           string(APPEND problems "  ${rel}: ${line} (${folder} may include: ${folder} ${allowed_${folder}})\n")
+        endif()
+      endif()
+      if(folder STREQUAL "ops" AND rel MATCHES "^ops/([^/]+)/" AND line MATCHES "#[ \t]*include[ \t]*\"ops/([^/\"]+)/")
+        set(to ${CMAKE_MATCH_1})
+        string(REGEX MATCH "^ops/([^/]+)/" _ ${rel})
+        set(from ${CMAKE_MATCH_1})
+        if(rel MATCHES "^ops/journal/journal_ops\\.")
+          set(from undo)
+        endif()
+        if(NOT to STREQUAL from AND NOT to IN_LIST allowed_ops_${from})
+          string(APPEND problems "  ${rel}: ${line} (ops/${from} may include: ${allowed_ops_${from}})\n")
         endif()
       endif()
       if(folder IN_LIST lower_layers AND line MATCHES "${gui_headers}")

@@ -5,8 +5,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "ops/added_columns.h"
-#include "ops/db_check.h"
+#include "ops/common/added_columns.h"
+#include "ops/dbcheck/dbcheck_ops.h"
 
 class QLabel;
 class QPushButton;

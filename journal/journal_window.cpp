@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ops/connection.h"
+#include "ops/common/connection.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"

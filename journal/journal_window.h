@@ -10,7 +10,8 @@
 #include <array>
 #include <vector>
 
-#include "ops/journal.h"
+#include "ops/journal/journal.h"
+#include "ops/journal/journal_ops.h"
 
 class QComboBox;
 class QLabel;

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "ops/preview.h"
+#include "ops/common/preview.h"
 
 class QLabel;
 class QPushButton;

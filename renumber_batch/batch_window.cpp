@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "ops/batch_ops.h"
-#include "ops/batch_preview.h"
-#include "ops/connection.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_preview.h"
+#include "ops/common/connection.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -404,6 +404,10 @@ void frm员工工号统一修改::stage() {
     return;
   if (!result.collisions.empty()) {
     ui::msg(this, collisionMessage(result.collisions), app_info::title(), ui::Icon::Warning);
+    return;
+  }
+  if (result.changedMeanwhile) {
+    ui::msg(this, stagingChangedMessage(), app_info::title(), ui::Icon::Warning);
     return;
   }
   if (!result.staged) return;  // the merge question answered No: nothing was sent

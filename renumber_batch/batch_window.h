@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "ops/batch_logic.h"
-#include "ops/preview.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/preview.h"
 
 class QCheckBox;
 class QComboBox;

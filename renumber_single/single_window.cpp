@@ -11,10 +11,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "ops/connection.h"
-#include "ops/rule_codes.h"
-#include "ops/single_logic.h"
-#include "ops/single_preview.h"
+#include "ops/common/connection.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/single/single_sql.h"
+#include "ops/single/single_preview.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/wait_cursor.h"

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "ops/preview.h"
-#include "ops/single_ops.h"
+#include "ops/common/preview.h"
+#include "ops/single/single_ops.h"
 
 class QCheckBox;
 class QFrame;

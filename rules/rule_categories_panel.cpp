@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ops/connection.h"
-#include "ops/rule_codes.h"
+#include "ops/common/connection.h"
+#include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyed_tree.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 #include "rules/rule_controls.h"
 
 class KeyedTree;

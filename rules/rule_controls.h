@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 
 class KeyedTree;
 class QFrame;

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "ops/connection.h"
-#include "ops/rule_codes.h"
+#include "ops/common/connection.h"
+#include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyed_tree.h"
 #include "widgets/text_filters.h"

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 #include "rules/rule_controls.h"
 
 class KeyedTree;

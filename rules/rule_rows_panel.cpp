@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QStyle>
 
-#include "ops/connection.h"
-#include "ops/rule_codes.h"
+#include "ops/common/connection.h"
+#include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/keyed_tree.h"

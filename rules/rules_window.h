@@ -10,7 +10,7 @@
 
 #include <QWidget>
 
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 #include "rules/rule_list_panel.h"
 
 class FlexGrid;

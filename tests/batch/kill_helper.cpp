@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "db/database.h"
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

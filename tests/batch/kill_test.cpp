@@ -6,7 +6,7 @@
 #include <QThread>
 #include <random>
 
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"

@@ -8,7 +8,7 @@
 
 #include "bench/batch_literal.h"
 #include "host/host_tables.h"
-#include "ops/batch_logic.h"
+#include "ops/batch/batch_sql.h"
 
 using namespace batch;
 

@@ -1,8 +1,10 @@
 // The batch operations module on the embedded database: rule list, listing, checks, apply, staging.
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 
-#include "ops/holders.h"
-#include "ops/rule_store.h"
+#include <functional>
+
+#include "ops/common/holders.h"
+#include "ops/rules/rules_ops.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"
@@ -149,13 +151,15 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   h.clearStatements();
   EXPECT_THROW(stageNoPosition(shared()), db::DbError);
   const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
-  EXPECT_EQ(h.statements(), checks + db::Database::splitBatches(stagingScript()).mid(0, 55));  // none after the failure
+  // The checks before the transaction and again inside it; none after the failure.
+  EXPECT_EQ(h.statements(), checks + checks + db::Database::splitBatches(stagingScript()).mid(0, 55));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   testdb::rawExec(u"DROP TRIGGER locked"_s);
   h.clearStatements();
   EXPECT_TRUE(stageNoPosition(shared()).staged);
-  EXPECT_EQ(h.statements(), checks + db::Database::splitBatches(stagingScript()));
+  EXPECT_EQ(h.statements(), checks + checks + stagingChange({}).executions);
+  EXPECT_EQ(stagingChange({}).executions, db::Database::splitBatches(stagingScript()));
   EXPECT_EQ(everyColumn(u"12"_s, false), QString());
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
   EXPECT_EQ(everyColumn(u"34"_s, true), QString());
@@ -213,6 +217,41 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   const testdb::Snapshot last = testdb::snapshot();
   EXPECT_FALSE(stageNoPosition(shared()).staged);
   EXPECT_EQ(testdb::difference(last, testdb::snapshot()), QString());
+}
+
+// The merge question waits with no transaction open; what it was asked about is checked again
+// inside the staging's transaction: rows or a register holder that came meanwhile send nothing.
+TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
+  testdata::employee({.number = u"66"_s, .name = u"无岗66"_s, .category = u"保安"_s});
+  testdata::reference(host::kSingleCascade[31], u"966"_s);
+  const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
+  testdb::Snapshot meanwhile;
+  const auto changeThen = [&](const std::function<void()>& change) {
+    return [&, change](const std::vector<HeldNumber>&) {
+      EXPECT_FALSE(shared().inTransaction());
+      change();
+      meanwhile = testdb::snapshot();
+      h.clearStatements();
+      return true;
+    };
+  };
+  const StagingResult moreRows =
+      stageNoPosition(shared(), {}, changeThen([] { testdata::reference(host::kSingleCascade[38], u"966"_s); }));
+  EXPECT_TRUE(moreRows.changedMeanwhile);
+  EXPECT_FALSE(moreRows.staged);
+  EXPECT_EQ(moreRows.held, (std::vector<HeldNumber>{{u"966"_s, u"工资单明细 1行，考勤表详细 1行"_s}}));
+  EXPECT_EQ(h.statements(), checks);  // checked again inside the transaction, nothing sent
+  EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
+
+  const StagingResult taken = stageNoPosition(shared(), {}, changeThen([] {
+    testdata::employee({.number = u"966"_s, .name = u"甲"_s, .category = u"保安"_s, .position = u"P01"_s});
+  }));
+  EXPECT_FALSE(taken.staged);
+  EXPECT_EQ(collisionMessage(taken.collisions), u"以下无岗位员工加9后的工号已被占用：\n66→966（甲）\n"
+                                                u"没有修改任何工号，请先处理这些员工的工号"_s);
+  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});
+  EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
+  EXPECT_FALSE(shared().inTransaction());
 }
 
 }  // namespace

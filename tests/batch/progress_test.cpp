@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <random>
 
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/support/pinned_columns.h"

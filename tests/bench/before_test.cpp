@@ -10,7 +10,7 @@
 #include "bench/bench_measures.h"
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
+#include "ops/common/holders.h"
 
 using namespace bench;
 

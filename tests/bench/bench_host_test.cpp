@@ -13,8 +13,8 @@
 #include "host/host_schema.h"
 #include "bench/bench_host.h"
 #include "db/database.h"
-#include "ops/batch_logic.h"
-#include "ops/single_logic.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/single/single_sql.h"
 #include "tests/bench/file_hash.h"
 #include "tests/support/harness.h"
 

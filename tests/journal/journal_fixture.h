@@ -4,11 +4,12 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include "ops/batch_logic.h"
-#include "ops/batch_ops.h"
-#include "ops/journal.h"
-#include "ops/single_logic.h"
-#include "ops/single_ops.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/journal/journal.h"
+#include "ops/journal/journal_ops.h"
+#include "ops/single/single_sql.h"
+#include "ops/single/single_ops.h"
 #include "tests/single/single_fixture.h"
 
 class JournalOrganisation : public SingleOrganisation {

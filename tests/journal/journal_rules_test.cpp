@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 #include "tests/journal/journal_fixture.h"
 
 namespace {

@@ -7,8 +7,9 @@
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "journal/journal_window.h"
-#include "ops/journal.h"
-#include "ops/single_ops.h"
+#include "ops/journal/journal.h"
+#include "ops/journal/journal_ops.h"
+#include "ops/single/single_ops.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
 

@@ -512,7 +512,18 @@ TEST_F(Journal, ABatchUndoAsksInBoundedLinesListsLeanAndAStopChangesNothing) {
     if (done != ops::kStillWorking) seen.emplace_back(done, total);
     return true;
   };
+  h.clearStatements();
   EXPECT_EQ(journal::undo(database, 1, record).status, UndoStatus::Done);
+  // What it sent and recorded is the undo's change, built once: the renames back, the last first.
+  std::vector<journal::Pair> renamed;
+  for (auto r = rows.rbegin(); r != rows.rend(); ++r) renamed.push_back({r->oldNo, r->newNo, QString()});
+  const QStringList executions = journal::undoChange(1, renamed).executions;
+  ASSERT_EQ(executions.size(), 3);
+  const QStringList sent = h.statements();
+  const qsizetype first = sent.indexOf(executions[0]);
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(sent.mid(first, 3), executions);
+  EXPECT_EQ(journal::entry(2)->statement, executions.join("\n"));
   // The checks, the journal's counts, three executions of at most 100 renames, the end.
   EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{0, 0}, {0, 250}, {0, 250}, {100, 250}, {200, 250}, {250, 250}}));
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案 WHERE 工号 >= '3000' AND 工号 < '3250'"), "250");

@@ -9,10 +9,10 @@
 #include <QPushButton>
 
 #include "app/old_new_export.h"
-#include "ops/added_columns.h"
-#include "ops/batch_ops.h"
-#include "ops/batch_preview.h"
-#include "ops/connection.h"
+#include "ops/common/added_columns.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_preview.h"
+#include "ops/common/connection.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/batch/batch_fixture.h"

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 
 #include "dbcheck/check_window.h"
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
 #include "tests/support/harness.h"
 #include "widgets/flex_grid.h"
 

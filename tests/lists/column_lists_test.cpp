@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 
 #include "app/old_new_export.h"
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "renumber_batch/batch_window.h"

@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 
 #include "db/database.h"
-#include "ops/added_columns.h"
-#include "ops/db_check.h"
+#include "ops/common/added_columns.h"
+#include "ops/dbcheck/dbcheck_ops.h"
 #include "tests/support/harness.h"
 #include "tests/support/test_data.h"
 #include "tests/support/tool_run.h"

@@ -14,9 +14,9 @@
 #include <QTemporaryDir>
 
 #include "app/old_new_export.h"
-#include "ops/added_columns.h"
-#include "ops/single_logic.h"
-#include "ops/single_preview.h"
+#include "ops/common/added_columns.h"
+#include "ops/single/single_sql.h"
+#include "ops/single/single_preview.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
 #include "tests/single/single_fixture.h"

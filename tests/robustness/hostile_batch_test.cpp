@@ -11,7 +11,7 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "ops/batch_logic.h"
+#include "ops/batch/batch_sql.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"

@@ -13,7 +13,7 @@
 #include "host/host_tables.h"
 #include "db/database.h"
 #include "renumber_batch/batch_window.h"
-#include "ops/single_logic.h"
+#include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/listed_batch.h"

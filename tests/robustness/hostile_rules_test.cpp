@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "db/database.h"
-#include "ops/rule_codes.h"
-#include "ops/rule_store.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/rules/rules_ops.h"
 #include "rules/rules_window.h"
 #include "tests/robustness/robust_support.h"
 #include "widgets/flex_grid.h"

@@ -10,8 +10,8 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "ops/holders.h"
-#include "ops/single_logic.h"
+#include "ops/common/holders.h"
+#include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
 #include "tests/robustness/robust_support.h"
 #include "tests/support/pinned_columns.h"

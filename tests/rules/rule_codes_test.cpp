@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "tests/support/qt_print.h"
-#include "ops/rule_codes.h"
+#include "ops/rules/rules_sql.h"
 
 using namespace rules;
 

@@ -3,7 +3,7 @@
 
 #include "db/database.h"
 #include "tests/support/qt_print.h"
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 #include "tests/support/harness.h"
 #include "tests/support/test_data.h"
 

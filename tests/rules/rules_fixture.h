@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "tests/support/qt_print.h"
-#include "ops/rule_codes.h"
-#include "ops/rule_store.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/rules/rules_ops.h"
 #include "rules/rules_window.h"
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"

@@ -10,9 +10,9 @@
 #include <QTextStream>
 
 #include "db/database.h"
-#include "ops/batch_preview.h"
+#include "ops/batch/batch_preview.h"
 #include "demo/demo_data.h"
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"

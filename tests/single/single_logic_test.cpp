@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include "host/host_tables.h"
-#include "ops/single_logic.h"
+#include "ops/single/single_sql.h"
 
 using namespace single;
 

@@ -4,9 +4,9 @@
 
 #include <QMap>
 
-#include "ops/holders.h"
-#include "ops/single_logic.h"
-#include "ops/single_ops.h"
+#include "ops/common/holders.h"
+#include "ops/single/single_sql.h"
+#include "ops/single/single_ops.h"
 #include "tests/single/single_fixture.h"
 #include "tests/support/pinned_columns.h"
 

@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ops/holders.h"
-#include "ops/single_logic.h"
+#include "ops/common/holders.h"
+#include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
 #include "tests/single/single_fixture.h"
 #include "tests/support/pinned_columns.h"

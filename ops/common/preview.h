@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "ops/holders.h"
-#include "ops/progress.h"
+#include "ops/common/holders.h"
+#include "ops/common/progress.h"
 
 namespace db {
 class Database;

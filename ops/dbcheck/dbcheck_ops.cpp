@@ -1,4 +1,4 @@
-#include "ops/db_check.h"
+#include "ops/dbcheck/dbcheck_ops.h"
 
 #include <QSet>
 #include <algorithm>

@@ -1,9 +1,10 @@
-#include "ops/single_logic.h"
+#include "ops/single/single_sql.h"
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/rule_codes.h"
-#include "ops/rule_store.h"
+#include "ops/common/added_columns.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/rules/rules_ops.h"
 
 namespace single {
 
@@ -184,6 +185,15 @@ QString mergeQuestion(const QString& newNumber, const QString& held) {
 }
 QString oldNumberGoneMessage(const QString& oldNumber) {
   return QStringLiteral("原工号") + oldNumber + QStringLiteral("已不存在，可能已被他人修改，请重新检索");
+}
+
+std::vector<preview::Column> currentRenumberColumns() { return renumberColumns(added::current()); }
+
+QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
+                               const std::optional<SerialUpdate>& serial) {
+  QString batch = renumberBatch(currentRenumberColumns(), oldNumber, newNumber);
+  if (serial) batch += serialStatement(serial->serial, serial->ruleRowId);
+  return {batch};
 }
 
 }  // namespace single

@@ -1,4 +1,4 @@
-#include "ops/batch_preview.h"
+#include "ops/batch/batch_preview.h"
 
 #include <algorithm>
 
@@ -7,7 +7,8 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/batch_ops.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/common/number_key.h"
 
 namespace batch {
 
@@ -30,7 +31,7 @@ QHash<QString, Holders> registerHolders(db::Database& database, const QStringLis
         database.open(QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名 FROM 员工档案 WHERE 员工档案.工号 In (") +
                       quoted.join(u',') + u')');
     for (; !rs.eof(); rs.moveNext()) {
-      Holders& h = out[rs.text(QStringLiteral("工号")).toCaseFolded()];
+      Holders& h = out[ops::numberKey(rs.text(QStringLiteral("工号")))];
       if (h.count++ == 0) h.firstName = rs.text(QStringLiteral("姓名"));
     }
   }
@@ -47,18 +48,6 @@ std::vector<preview::Column> applyColumns() {
     columns.push_back(
         {ref.tableName(), ref.columnName(), host::names(host::addedColumns(), ref), ref.extraCondition()});
   return columns;
-}
-
-QStringList applyExecutions(const Rows& rows) {
-  // As the apply sends them: kRowsPerExecution rows' texts joined into one execution.
-  QStringList out;
-  for (std::size_t from = 0; from < rows.size(); from += std::size_t(batch::kRowsPerExecution)) {
-    QString text;
-    for (std::size_t i = from; i < std::min(rows.size(), from + std::size_t(batch::kRowsPerExecution)); ++i)
-      text += applyBatch(rows[i].oldNo, rows[i].newNo);
-    out << text;
-  }
-  return out;
 }
 
 ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin,
@@ -80,7 +69,7 @@ ApplyPreview previewApply(db::Database& database, const Rows& rows, const previe
 
   // The apply's check first, on the register as read.
   p.outcome = manualCheck(rows, [&reg](const QString& number) -> std::optional<QString> {
-    const auto it = reg.constFind(number.toCaseFolded());
+    const auto it = reg.constFind(ops::numberKey(number));
     if (it == reg.constEnd() || it->count == 0) return std::nullopt;
     return it->firstName;
   });
@@ -89,26 +78,20 @@ ApplyPreview previewApply(db::Database& database, const Rows& rows, const previe
     return p;
   }
   // Then its count before every row, the earlier rows' renames applied.
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const QString oldKey = rows[i].oldNo.toCaseFolded(), newKey = rows[i].newNo.toCaseFolded();
-    const qint64 held = reg.value(oldKey).count;
-    if (held != 1) {
-      p.status = ApplyPreview::Status::Stale;
-      p.staleRow = int(i);
-      p.staleOld = rows[i].oldNo;
-      return p;
-    }
-    if (oldKey != newKey) {
-      reg[newKey].count += held;
-      reg[oldKey].count = 0;
-    }
+  QHash<QString, qint64> counts;
+  for (auto it = reg.cbegin(); it != reg.cend(); ++it) counts.insert(it.key(), it->count);
+  if (const int stale = firstStaleRow(counts, rows); stale >= 0) {
+    p.status = ApplyPreview::Status::Stale;
+    p.staleRow = stale;
+    p.staleOld = rows[std::size_t(stale)].oldNo;
+    return p;
   }
 
   std::vector<preview::Pair> pairs;
   pairs.reserve(rows.size());
   for (const Row& r : rows) pairs.emplace_back(r.oldNo, r.newNo);
   p.impact = preview::impact(database, applyColumns(), pairs, progress);
-  p.executions = applyExecutions(rows);
+  p.executions = applyChange(rows).executions;  // what the apply sends
   p.caption = QStringLiteral("员工工号统一修改 %1人").arg(qulonglong(rows.size()));
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();

@@ -1,4 +1,4 @@
-#include "ops/rule_codes.h"
+#include "ops/rules/rules_sql.h"
 
 #include <algorithm>
 

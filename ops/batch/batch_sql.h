@@ -3,6 +3,7 @@
 // numbers, and the checks of a work list (manual check, automatic resolution).
 //
 // Rows of a work list are indexed from 0 here; grid row = index + 1.
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -87,6 +88,8 @@ QString emptyMessage(int gridRow);
 // Question before staging, and its report when done.
 QString stagingQuestion(qint64 count);
 QString stagedMessage(qint64 count);
+// The staging refused because the rows under the "9" numbers changed after its merge question.
+QString stagingChangedMessage();
 inline const char16_t* kNoStaging = u"没有无岗位员工";
 inline const char16_t* kApplyDone = u"修改完成";
 // A passed check over rowCount rows, repaired of them replaced automatically.
@@ -159,6 +162,10 @@ qint64 leadingValue(const QString& number);
 // Manual check: stops at the first row that is empty, has a twin further down, or carries a
 // changed number that the register holds. Rows are checked in order.
 Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
+// The first row whose old number the register does not hold exactly once when the apply reaches
+// it (the renames of the rows before it done), or -1. counts: the register's count of the rows'
+// numbers by ops::numberKey.
+int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows);
 
 // Automatic resolution, fast: a twin's later row, or a changed number held in the register, is
 // moved up to the next number that no row (by numeric value) and no register entry holds.

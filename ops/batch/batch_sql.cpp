@@ -1,10 +1,11 @@
-#include "ops/batch_logic.h"
+#include "ops/batch/batch_sql.h"
 
 #include <QHash>
 #include <QSet>
 #include <set>
 
 #include "host/host_tables.h"
+#include "ops/common/number_key.h"
 #include "db/database.h"
 
 namespace batch {
@@ -193,6 +194,10 @@ QString emptyMessage(int gridRow) {
 QString stagingQuestion(qint64 count) {
   return QStringLiteral("共有") + QString::number(count) +
          QStringLiteral("名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？");
+}
+
+QString stagingChangedMessage() {
+  return QStringLiteral("询问之后，其他表中“9”开头工号下的记录有了变化，没有做任何修改。请重新进行无岗位处理。");
 }
 
 QString stagedMessage(qint64 count) {
@@ -391,6 +396,17 @@ QStringList changedNewNumbers(const Rows& rows) {
       numbers << r.newNo;
     }
   return numbers;
+}
+
+int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const QString from = ops::numberKey(rows[i].oldNo), to = ops::numberKey(rows[i].newNo);
+    if (counts.value(from) != 1) return int(i);
+    if (from == to) continue;  // the rename leaves the register's count as it is
+    counts[to] += counts.value(from);
+    counts[from] = 0;
+  }
+  return -1;
 }
 
 }  // namespace batch

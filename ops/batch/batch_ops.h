@@ -6,8 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "ops/batch_logic.h"
-#include "ops/progress.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/progress.h"
+#include "ops/journal/change_runner.h"
 
 namespace db {
 class Database;
@@ -64,6 +65,14 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
 // in row order, each once. All columns are asked in one statement for a slice of the numbers.
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress = {});
 
+// The executions the apply sends inside its transaction, kRowsPerExecution rows' texts
+// (applyBatch) to an execution in row order (a row whose old and new numbers are equal included);
+// the register counts before them are reads and no part of it.
+QStringList applyExecutions(const Rows& rows);
+// The apply as the change runner sends it; with a stale row (index from 0) the rows before it,
+// then everything rolled back.
+ops::Change applyChange(const Rows& rows, int staleRow = -1);
+
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
   QString staleOld;
@@ -87,16 +96,21 @@ qint64 noPositionCount(db::Database& database);
 struct StagingResult {
   std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
   std::vector<HeldNumber> held;  // "9" numbers whose rows the staged employees would take over
+  bool changedMeanwhile = false;  // the "9" numbers' rows changed after the merge question: nothing was sent
   bool staged = false;
 };
 // The question before the staging merges rows already under "9" numbers into the staged
 // employees; true goes on. An empty one answers No.
 using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
-// Runs the staging script, batch after batch, in one transaction. Before any of it, inside the
+// The staging as the change runner sends it: the staging script's batches (Database::splitBatches),
+// recorded as the whole script with the given employees' old -> new pairs.
+ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew);
+// Runs the staging script, batch after batch, in one transaction. Before it, outside any
 // transaction, it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
-// employee with a position holds in the register refuses the staging; rows under free ones
-// are asked about (askMerge; No sends nothing). Progress counts the batches; a stop (also after
-// the last batch) rolls everything back.
+// employee with a position holds in the register refuses the staging; rows under free ones are
+// asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a
+// collision refuses, and held rows other than those asked about send nothing (changedMeanwhile).
+// Progress counts the batches; a stop (also after the last batch) rolls everything back.
 StagingResult stageNoPosition(db::Database& database, const Progress& progress = {},
                               const MergeQuestion& askMerge = {});
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "host/host_tables.h"
-#include "ops/added_columns.h"
-#include "ops/progress.h"
+#include "ops/common/added_columns.h"
+#include "ops/common/progress.h"
 
 namespace db {
 class Database;

@@ -1,12 +1,15 @@
 #pragma once
 // The single-employee renumber on the database: the two employee searches, the composition of a
 // new number from the employee's numbering rule, the existence check and the renumber itself.
-// Statement texts come from ops/single_logic.h; every function throws db::DbError with the
+// Statement texts come from ops/single/single_sql.h; every function throws db::DbError with the
 // database's text when a statement fails.
 #include <QString>
 #include <QtGlobal>
 #include <optional>
 #include <vector>
+
+#include "ops/journal/change_runner.h"
+#include "ops/single/single_sql.h"
 
 namespace db {
 class Database;
@@ -73,16 +76,14 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
 // "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
 QString recordsHolding(db::Database& database, const QString& number);
 
-// The serial to store into a specific rule row with the renumber.
-struct SerialUpdate {
-  QString ruleRowId;
-  qint32 serial = 0;
-};
-
 enum class RenumberResult {
   Done,
   OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
 };
+
+// The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber.
+ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                           const std::optional<SerialUpdate>& serial);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
 // transaction; the register must hold exactly one row with oldNumber, counted inside it.

@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <vector>
 
-#include "ops/batch_logic.h"
-#include "ops/preview.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/preview.h"
 
 namespace db {
 class Database;
@@ -19,11 +20,6 @@ namespace batch {
 // The columns the apply rewrites, in the order of applyStatements: the apply list, then
 // host::missingFrom of it (the administrator's added columns marked as added).
 std::vector<preview::Column> applyColumns();
-
-// The executions the apply sends inside its transaction, one per row in row order (a row whose
-// old and new numbers are equal included, as the apply sends it); the apply's register counts
-// before each are reads and no part of it.
-QStringList applyExecutions(const Rows& rows);
 
 struct ApplyPreview {
   enum class Status {

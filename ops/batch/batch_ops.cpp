@@ -1,6 +1,4 @@
-#include "ops/batch_ops.h"
-
-#include "ops/journal.h"
+#include "ops/batch/batch_ops.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,9 +7,10 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/rule_store.h"
+#include "ops/common/holders.h"
+#include "ops/common/number_key.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_ops.h"
 
 namespace batch {
 
@@ -34,7 +33,7 @@ namespace {
 using ops::Stepper;
 
 // The register's numbers compare without regard to case, as the database compares them.
-QString key(const QString& number) { return number.toCaseFolded(); }
+QString key(const QString& number) { return ops::numberKey(number); }
 
 // What the register says about numbers, asked many at a time.
 class RegisterSets {
@@ -199,79 +198,54 @@ QHash<QString, qint64> registerCounts(db::Database& database, const Rows& rows) 
   return counts;
 }
 
-// The first row whose old number the register does not hold exactly once when the apply reaches
-// it (the renames of the rows before it done), or -1.
-int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const QString from = key(rows[i].oldNo), to = key(rows[i].newNo);
-    if (counts.value(from) != 1) return int(i);
-    if (from == to) continue;  // the rename leaves the register's count as it is
-    counts[to] += 1;
-    counts[from] = 0;
-  }
-  return -1;
-}
-
-QString rowText(const Rows& rows, std::size_t begin, std::size_t end) {
-  QString text;
-  for (std::size_t i = begin; i < end; ++i) text += applyBatch(rows[i].oldNo, rows[i].newNo);
-  return text;
-}
-
 QString rowNote(const Rows& rows, std::size_t i) {
   return QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(rows[i].oldNo, rows[i].newNo);
 }
 
 }  // namespace
 
+QStringList applyExecutions(const Rows& rows) {
+  QStringList texts;
+  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo);
+  return ops::groupedExecutions(texts, kRowsPerExecution);
+}
+
+ops::Change applyChange(const Rows& rows, int staleRow) {
+  ops::Change change;
+  change.operation = journal::batchApply();
+  // The rows before a stale row are still sent: a failing statement among them is reported as such.
+  const Rows sent = staleRow < 0 ? rows : Rows(rows.begin(), rows.begin() + staleRow);
+  change.executions = applyExecutions(sent);
+  change.rollBack = staleRow >= 0;
+  // The journal's entry: every pair in the order applied and the whole text sent.
+  for (const Row& r : rows) change.pairs.push_back({r.oldNo, r.newNo, QString()});
+  change.statement = change.executions.join(QString());
+  change.units = int(rows.size());
+  change.unitsPerExecution = kRowsPerExecution;
+  change.partsOf = [sent](qsizetype k) {
+    std::vector<ops::ExecutionPart> parts;
+    const std::size_t from = std::size_t(k) * kRowsPerExecution;
+    for (std::size_t i = from; i < std::min(sent.size(), from + kRowsPerExecution); ++i)
+      parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo), rowNote(sent, i)});
+    return parts;
+  };
+  change.executionNote = [size = sent.size()](qsizetype k) {
+    const std::size_t from = std::size_t(k) * kRowsPerExecution;
+    // The rows went through one by one: name the rows of the failed execution.
+    return QStringLiteral("\n第%1至%2行").arg(from + 1).arg(std::min(size, from + kRowsPerExecution));
+  };
+  return change;
+}
+
 ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress) {
-  const Stepper step(progress, database);
-  return step.run([&]() -> ApplyResult {
-    const int total = int(rows.size());
-    db::Transaction tx(database);
-    step(0, total);
+  ApplyResult result;
+  ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+    step(0, int(rows.size()));
     const int stale = firstStaleRow(registerCounts(database, rows), rows);
-    // The journal's entry: every pair in the order applied and the whole text sent (with a current
-    // journal it reads the names and counts the rows per column before the statements run).
-    std::optional<journal::Recorder> record;
-    if (stale < 0) {
-      std::vector<std::pair<QString, QString>> oldNew;
-      for (const Row& r : rows) oldNew.emplace_back(r.oldNo, r.newNo);
-      record.emplace(database, journal::batchApply(), journal::pairs(oldNew), QString());
-    }
-    // The rows before a stale row are still sent: a failing statement among them is reported as such.
-    const std::size_t end = stale < 0 ? rows.size() : std::size_t(stale);
-    for (std::size_t from = 0; from < end; from += kRowsPerExecution) {
-      step(int(from), total);
-      const std::size_t to = std::min(end, from + kRowsPerExecution);
-      const QString text = rowText(rows, from, to);
-      try {
-        database.execute(text);
-        if (record) record->addStatement(text);  // the whole text, as it is sent
-      } catch (const db::DbError& failed) {
-        if (step.stopped()) throw Cancelled();  // interrupted by a stop, not failed
-        // Which row failed: the same work again up to the failed execution, then its rows one by one.
-        database.rollback();
-        database.begin();
-        for (std::size_t again = 0; again < from; again += kRowsPerExecution)
-          database.execute(rowText(rows, again, std::min(from, again + kRowsPerExecution)));
-        for (std::size_t i = from; i < to; ++i) {
-          try {
-            database.execute(applyBatch(rows[i].oldNo, rows[i].newNo));
-          } catch (const db::DbError& e) {
-            throw db::DbError(e.text() + rowNote(rows, i));  // the transaction rolls back
-          }
-        }
-        // The rows went through one by one: name the rows of the failed execution.
-        throw db::DbError(failed.text() + QStringLiteral("\n第%1至%2行").arg(from + 1).arg(to));
-      }
-    }
-    if (stale >= 0) return {stale, rows[std::size_t(stale)].oldNo};  // rolled back
-    step(total, total);
-    step.finish();
-    record->commit(tx);
-    return {};
+    if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo};
+    return applyChange(rows, stale);
   });
+  return result;
 }
 
 qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }
@@ -333,18 +307,39 @@ std::vector<HeldNumber> stagingHeld(db::Database& database) {
 
 }  // namespace
 
+ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew) {
+  ops::Change change;
+  change.operation = journal::staging();
+  for (const auto& [o, n] : oldNew) change.pairs.push_back({o, n, QString()});
+  change.executions = db::Database::splitBatches(stagingScript());
+  change.statement = stagingScript();
+  change.units = int(change.executions.size());
+  return change;
+}
+
 StagingResult stageNoPosition(db::Database& database, const Progress& progress, const MergeQuestion& askMerge) {
-  const Stepper step(progress, database);
-  return step.run([&] {
-    const QStringList batches = db::Database::splitBatches(stagingScript());
-    const int total = int(batches.size());
-    db::Transaction tx(database);
-    // Nothing is sent before the "9" numbers are known to merge no one (inside the transaction).
-    StagingResult result;
+  // The "9" numbers are checked, and the merge question asked, before the transaction begins (a
+  // question never waits with the tables locked); inside it the checks run again, and a staging
+  // whose answer would differ now sends nothing.
+  StagingResult result;
+  {
+    const ops::Stepper step(progress, database);
+    step.run([&] {
+      result.collisions = stagingCollisions(database);
+      if (result.collisions.empty()) result.held = stagingHeld(database);
+    });
+  }
+  if (!result.collisions.empty()) return result;
+  if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
+  const std::vector<HeldNumber> answered = result.held;
+  result.staged = ops::ChangeRunner(database, progress).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     result.collisions = stagingCollisions(database);
-    if (!result.collisions.empty()) return result;
+    if (!result.collisions.empty()) return std::nullopt;
     result.held = stagingHeld(database);
-    if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
+    if (result.held != answered) {
+      result.changedMeanwhile = true;
+      return std::nullopt;
+    }
     // The journal's entry: every employee without a position, each number with a "9" in front (a
     // Null number stays Null: '9' + Null is Null).
     std::vector<std::pair<QString, QString>> oldNew;
@@ -352,17 +347,9 @@ StagingResult stageNoPosition(db::Database& database, const Progress& progress, 
       for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
         if (!rs.isNull(QStringLiteral("工号")))
           oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
-    journal::Recorder record(database, journal::staging(), journal::pairs(oldNew), stagingScript());
-    for (int i = 0; i < total; ++i) {
-      step(i, total);
-      database.execute(batches[i]);
-    }
-    step(total, total);
-    step.finish();
-    record.commit(tx);
-    result.staged = true;
-    return result;
+    return stagingChange(oldNew);
   });
+  return result;
 }
 
 }  // namespace batch

@@ -1,4 +1,4 @@
-#include "ops/journal.h"
+#include "ops/journal/journal.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,7 +18,8 @@
 #include <utility>
 
 #include "db/database.h"
-#include "ops/holders.h"
+#include "ops/common/database_key.h"
+#include "ops/common/holders.h"
 
 namespace journal {
 
@@ -56,9 +57,7 @@ State& state() {
   return s;
 }
 
-QString keyOf(const Context& c) {
-  return c.server.startsWith(QStringLiteral("sqlite:")) ? c.server : c.server + QLatin1Char('/') + c.database;
-}
+QString keyOf(const Context& c) { return ops::databaseKey(c.server, c.database); }
 
 QString folderOf(const Context& c) {
   if (!c.folder.isEmpty()) return c.folder;

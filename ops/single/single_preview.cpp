@@ -1,8 +1,7 @@
-#include "ops/single_preview.h"
+#include "ops/single/single_preview.h"
 
 #include "db/database.h"
-#include "ops/added_columns.h"
-#include "ops/single_logic.h"
+#include "ops/single/single_sql.h"
 
 namespace single {
 
@@ -16,15 +15,6 @@ QString fileNamePart(const QString& number) {
 }
 
 }  // namespace
-
-std::vector<preview::Column> currentRenumberColumns() { return renumberColumns(added::current()); }
-
-QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
-                               const std::optional<SerialUpdate>& serial) {
-  QString batch = renumberBatch(currentRenumberColumns(), oldNumber, newNumber);
-  if (serial) batch += serialStatement(serial->serial, serial->ruleRowId);
-  return {batch};
-}
 
 RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin) {
@@ -50,7 +40,7 @@ RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber
     return p;
   }
   p.impact = preview::impact(database, currentRenumberColumns(), {{p.oldNumber, p.newNumber}});
-  p.executions = renumberExecutions(p.oldNumber, p.newNumber, p.serial);
+  p.executions = renumberChange(p.oldNumber, p.newNumber, p.serial).executions;  // what the renumber sends
   p.caption = QStringLiteral("修改工号 ") + p.oldNumber + QStringLiteral(" -> ") + p.newNumber;
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();

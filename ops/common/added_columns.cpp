@@ -1,4 +1,4 @@
-#include "ops/added_columns.h"
+#include "ops/common/added_columns.h"
 
 #include <QSettings>
 #include <memory>

@@ -1,8 +1,9 @@
-#include "ops/rule_store.h"
+#include "ops/rules/rules_ops.h"
 
 #include "db/database.h"
-#include "ops/journal.h"
-#include "ops/rule_codes.h"
+#include "ops/journal/change_runner.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_sql.h"
 
 namespace rules {
 
@@ -229,68 +230,100 @@ CodeHolder codeHolder(db::Database& database, const QString& code) {
   return holder;
 }
 
+namespace {
+
+// A change of the rule settings: no employee numbers, the statements recorded as sent, joined by blanks.
+ops::Change ruleChange(const QString& operation, const QStringList& executions) {
+  ops::Change change;
+  change.operation = operation;
+  change.executions = executions;
+  change.statement = executions.join(QStringLiteral(" "));
+  change.counted = {};
+  return change;
+}
+
+// A record edit: sent as its fields (Database::addRecord or updateRecord), shown and recorded as
+// recordEditText.
+ops::Change recordEdit(const QString& operation, const QString& openSql, const QString& table, const db::Fields& fields,
+                       qint64 id, qint64* added) {
+  ops::Change change = ruleChange(operation, {journal::recordEditText(table, fields, id)});
+  change.send = [=](db::Database& database, qsizetype) {
+    if (id != 0)
+      database.updateRecord(openSql, table, id, fields);
+    else
+      *added = database.addRecord(openSql, table, fields);
+  };
+  return change;
+}
+
+}  // namespace
+
 AddedRule addRule(db::Database& database, const NewRule& rule) {
-  db::Transaction transaction(database);
   AddedRule added;
-  added.holder = codeHolder(database, rule.code);
-  if (added.holder.exists) return added;
-  const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
-                          {QStringLiteral("类别码"), textOrNull(rule.code)},
-                          {QStringLiteral("编码规则"), QVariant(rule.layout)},
-                          {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
-  added.id = database.addRecord(sqlOpenRule(0), ruleTable(), fields);
-  QString sent = journal::recordEditText(ruleTable(), fields);
-  if (rule.layout < 2) {
-    database.execute(sqlEnsureDefaultRow(actingCode(rule.code)));
-    sent += QStringLiteral(" ") + sqlEnsureDefaultRow(actingCode(rule.code));
-  }
-  journal::Recorder(database, journal::ruleAdded(), {}, sent, {}).commit(transaction);
+  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    added.holder = codeHolder(database, rule.code);
+    if (added.holder.exists) return std::nullopt;
+    const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
+                            {QStringLiteral("类别码"), textOrNull(rule.code)},
+                            {QStringLiteral("编码规则"), QVariant(rule.layout)},
+                            {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
+    ops::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0, &added.id);
+    if (rule.layout < 2) {
+      const QString defaultRow = sqlEnsureDefaultRow(actingCode(rule.code));
+      change.executions << defaultRow;
+      change.statement = change.executions.join(QStringLiteral(" "));
+      change.send = [edit = change.send, defaultRow](db::Database& on, qsizetype k) {
+        if (k == 0) return edit(on, k);
+        on.execute(defaultRow);
+      };
+    }
+    return change;
+  });
   return added;
 }
 
 void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
   const db::Fields fields{{QStringLiteral("编码规则"), QVariant(code)},
                           {QStringLiteral("流水号位数"), QVariant(pattern)}};
-  database.updateRecord(sqlOpenRule(ruleId), ruleTable(), ruleId, fields);
-  journal::record(database, journal::ruleChanged(), journal::recordEditText(ruleTable(), fields, ruleId));
+  ops::ChangeRunner(database).run(
+      recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId, nullptr));
 }
 
 void changeRuleCode(db::Database& database, const RuleRef& rule, int code, bool dropRows) {
-  db::Transaction transaction(database);
-  QStringList sent;
-  if (dropRows && !sharesCode(database, rule)) sent << sqlDeleteRuleRows(actingCode(rule.code));
-  sent << sqlSetRuleCode(code, rule.id);
-  for (const QString& sql : sent) database.execute(sql);
-  journal::Recorder(database, journal::ruleChanged(), {}, sent.join(QStringLiteral(" ")), {}).commit(transaction);
+  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    QStringList sent;
+    if (dropRows && !sharesCode(database, rule)) sent << sqlDeleteRuleRows(actingCode(rule.code));
+    sent << sqlSetRuleCode(code, rule.id);
+    return ruleChange(journal::ruleChanged(), sent);
+  });
 }
 
 Deleted deleteRule(db::Database& database, const RuleRef& rule) {
-  db::Transaction transaction(database);
   Deleted deleted = Deleted::Whole;
-  QStringList sent;
-  if (sharesCode(database, rule)) {
-    sent << sqlDeleteRuleById(rule.id);
-    deleted = Deleted::RuleOnly;
-  } else {
-    sent << sqlDeleteRule(actingCode(rule.code));
-    // Matched by no code: by its ID; rows an older save left under the empty code go with it.
-    if (rule.code.isEmpty()) sent << sqlDeleteRuleById(rule.id) << sqlDeleteRuleRows(QString());
-  }
-  for (const QString& sql : sent) database.execute(sql);
-  journal::Recorder(database, journal::ruleDeleted(), {}, sent.join(QStringLiteral(" ")), {}).commit(transaction);
+  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    QStringList sent;
+    if (sharesCode(database, rule)) {
+      sent << sqlDeleteRuleById(rule.id);
+      deleted = Deleted::RuleOnly;
+    } else {
+      sent << sqlDeleteRule(actingCode(rule.code));
+      // Matched by no code: by its ID; rows an older save left under the empty code go with it.
+      if (rule.code.isEmpty()) sent << sqlDeleteRuleById(rule.id) << sqlDeleteRuleRows(QString());
+    }
+    return ruleChange(journal::ruleDeleted(), sent);
+  });
   return deleted;
 }
 
 bool attachCategory(db::Database& database, const RuleRef& rule, const QString& categoryNumber) {
-  if (sharesCode(database, rule)) return false;
-  database.execute(sqlAttachCategory(actingCode(rule.code), categoryNumber));
-  journal::record(database, journal::categoryLinks(), sqlAttachCategory(actingCode(rule.code), categoryNumber));
-  return true;
+  return ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    if (sharesCode(database, rule)) return std::nullopt;
+    return ruleChange(journal::categoryLinks(), {sqlAttachCategory(actingCode(rule.code), categoryNumber)});
+  });
 }
 
 void releaseCategory(db::Database& database, const QString& categoryNumber) {
-  database.execute(sqlReleaseCategory(categoryNumber));
-  journal::record(database, journal::categoryLinks(), sqlReleaseCategory(categoryNumber));
+  ops::ChangeRunner(database).run(ruleChange(journal::categoryLinks(), {sqlReleaseCategory(categoryNumber)}));
 }
 
 namespace {
@@ -304,19 +337,19 @@ db::Fields ruleRowFields(const RuleRowValues& row) {
 }  // namespace
 
 qint64 addRuleRow(db::Database& database, const RuleRowValues& row) {
-  const qint64 id = database.addRecord(sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row));
-  journal::record(database, journal::ruleRows(), journal::recordEditText(ruleRowTable(), ruleRowFields(row)));
+  qint64 id = 0;
+  ops::ChangeRunner(database).run(
+      recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0, &id));
   return id;
 }
 
 void updateRuleRow(db::Database& database, qint64 id, const RuleRowValues& row) {
-  database.updateRecord(sqlOpenRuleRow(id), ruleRowTable(), id, ruleRowFields(row));
-  journal::record(database, journal::ruleRows(), journal::recordEditText(ruleRowTable(), ruleRowFields(row), id));
+  ops::ChangeRunner(database).run(
+      recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id, nullptr));
 }
 
 void deleteRuleRow(db::Database& database, qint64 id) {
-  database.execute(sqlDeleteRuleRow(id));
-  journal::record(database, journal::ruleRows(), sqlDeleteRuleRow(id));
+  ops::ChangeRunner(database).run(ruleChange(journal::ruleRows(), {sqlDeleteRuleRow(id)}));
 }
 
 }  // namespace rules

@@ -1,4 +1,4 @@
-#include "ops/holders.h"
+#include "ops/common/holders.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,12 +1,11 @@
-#include "ops/single_ops.h"
+#include "ops/single/single_ops.h"
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/rule_codes.h"
-#include "ops/single_logic.h"
-#include "ops/single_preview.h"
+#include "ops/common/holders.h"
+#include "ops/journal/journal.h"
+#include "ops/rules/rules_sql.h"
+#include "ops/single/single_sql.h"
 
 namespace single {
 
@@ -99,21 +98,27 @@ QString recordsHolding(db::Database& database, const QString& number) {
                            number);
 }
 
+ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                           const std::optional<SerialUpdate>& serial) {
+  ops::Change change;
+  change.operation = journal::singleRenumber();
+  change.pairs.push_back({oldNumber, newNumber, QString()});
+  change.executions = renumberExecutions(oldNumber, newNumber, serial);
+  return change;
+}
+
 RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial) {
   // The same texts the impact preview shows and its script holds.
-  const QStringList executions = renumberExecutions(oldNumber, newNumber, serial);
-  db::Transaction transaction(database);
-  {
+  const bool done = ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     // The selection may be stale: another user may have changed or removed the number since.
-    db::Recordset count = database.open(registerCountQuery(oldNumber));
-    if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return RenumberResult::OldNumberGone;
-  }
-  journal::Recorder record(database, journal::singleRenumber(), journal::pairs({{oldNumber, newNumber}}),
-                           executions.join(QStringLiteral("\n")));
-  for (const QString& execution : executions) database.execute(execution);
-  record.commit(transaction);
-  return RenumberResult::Done;
+    {
+      db::Recordset count = database.open(registerCountQuery(oldNumber));
+      if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return std::nullopt;
+    }
+    return renumberChange(oldNumber, newNumber, serial);
+  });
+  return done ? RenumberResult::Done : RenumberResult::OldNumberGone;
 }
 
 }  // namespace single

@@ -9,24 +9,15 @@
 #include <optional>
 #include <vector>
 
-#include "ops/preview.h"
-#include "ops/single_ops.h"
+#include "ops/common/preview.h"
+#include "ops/single/single_ops.h"
+#include "ops/single/single_sql.h"
 
 namespace db {
 class Database;
 }
 
 namespace single {
-
-// The columns the renumber rewrites with the administrator's added columns of the connected
-// database (added::current()).
-std::vector<preview::Column> currentRenumberColumns();
-
-// The executions the renumber sends inside its transaction after counting the old number, each
-// one text sent at once: the Update of every column of currentRenumberColumns(), then the serial
-// statement when a serial is stored.
-QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
-                               const std::optional<SerialUpdate>& serial);
 
 // Automatic numbering as the window holds it after a composition.
 struct AutoNumbering {

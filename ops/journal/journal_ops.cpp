@@ -1,15 +1,18 @@
 // Undo of a journaled renumber or staging: the pairs renumbered back through the single renumber's
 // own statements, with its checks, in one transaction, and journaled as an undo of the entry.
+#include "ops/journal/journal_ops.h"
+
 #include <QHash>
 #include <QSet>
 #include <algorithm>
 
 #include "db/database.h"
-#include "ops/batch_logic.h"
-#include "ops/batch_ops.h"
-#include "ops/holders.h"
-#include "ops/journal.h"
-#include "ops/single_logic.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_sql.h"
+#include "ops/common/holders.h"
+#include "ops/common/number_key.h"
+#include "ops/journal/journal.h"
+#include "ops/single/single_sql.h"
 
 namespace journal {
 
@@ -21,7 +24,7 @@ constexpr int kMovesAsked = 10;
 constexpr std::size_t kHeldAsked = 20;
 
 // The register compares numbers without regard to case, as the database does.
-QString key(const QString& number) { return number.toCaseFolded(); }
+QString key(const QString& number) { return ops::numberKey(number); }
 
 bool undoneAlready(const Entry& e) {
   if (e.undoneBy) return true;
@@ -165,40 +168,38 @@ UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& prog
   return step.run([&] { return check(database, id, true, nullptr, nullptr, &step); });
 }
 
+ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed) {
+  ops::Change change;
+  change.operation = undoOperation();
+  change.undoes = id;
+  // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
+  QStringList texts;
+  for (const Pair& p : renamed) {
+    change.pairs.push_back({p.newNumber, p.oldNumber, QString()});
+    texts << single::renumberBatch(p.newNumber, p.oldNumber);
+  }
+  change.executions = ops::groupedExecutions(texts, batch::kRowsPerExecution, QStringLiteral(" "));
+  change.units = int(renamed.size());
+  change.unitsPerExecution = batch::kRowsPerExecution;
+  return change;
+}
+
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
-  const ops::Stepper step(progress, database);
-  return step.run([&]() -> UndoCheck {
-    db::Transaction transaction(database);
+  UndoCheck c;
+  const bool done = ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
     step(0, 0);
     Entry e;
     std::vector<Step> plan;
-    UndoCheck c = check(database, id, false, &e, &plan);
-    if (c.status != UndoStatus::Ready) return c;
-    // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
-    const int total = int(plan.size());
-    std::vector<Pair> back;
-    QStringList executions;
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-      const Pair& p = plan[i].pair;
-      back.push_back({p.newNumber, p.oldNumber, QString()});
-      const QString text = single::renumberBatch(p.newNumber, p.oldNumber);
-      if (i % std::size_t(batch::kRowsPerExecution) == 0)
-        executions << text;
-      else
-        executions.last() += QStringLiteral(" ") + text;
-    }
-    step(0, total);
-    Recorder record(database, undoOperation(), back, executions.join(QStringLiteral("\n")), host::allColumns(), id);
-    for (qsizetype k = 0; k < executions.size(); ++k) {
-      step(int(k) * batch::kRowsPerExecution, total);
-      database.execute(executions[k]);
-    }
-    step(total, total);
-    step.finish();
-    record.commit(transaction);
-    c.status = UndoStatus::Done;
-    return c;
+    c = check(database, id, false, &e, &plan);
+    if (c.status != UndoStatus::Ready) return std::nullopt;
+    std::vector<Pair> renamed;
+    for (const Step& s : plan) renamed.push_back(s.pair);
+    ops::Change change = undoChange(id, renamed);
+    step(0, change.units);
+    return change;
   });
+  if (done) c.status = UndoStatus::Done;
+  return c;
 }
 
 QString undoQuestion(const Entry& e) {

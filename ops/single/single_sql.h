@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "ops/added_columns.h"
-#include "ops/preview.h"
+#include "ops/common/added_columns.h"
+#include "ops/common/preview.h"
 
 namespace single {
 
@@ -83,6 +83,21 @@ std::vector<preview::Column> renumberColumns(const std::vector<added::AddedColum
 // The Update statements that move every reference of the columns from oldNumber to newNumber, as
 // one text, in the same form for every column (renumberBatch with the built-in columns).
 QString renumberBatch(const std::vector<preview::Column>& columns, const QString& oldNumber, const QString& newNumber);
+// The serial to store into a specific rule row with the renumber.
+struct SerialUpdate {
+  QString ruleRowId;
+  qint32 serial = 0;
+};
+
+// The columns the renumber rewrites with the administrator's added columns of the connected
+// database (added::current()).
+std::vector<preview::Column> currentRenumberColumns();
+// The executions the renumber sends inside its transaction after counting the old number, each
+// one text sent at once: the Update of every column of currentRenumberColumns(), then the serial
+// statement when a serial is stored.
+QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
+                               const std::optional<SerialUpdate>& serial);
+
 // How many employees of the register hold a number (column 行数).
 QString registerCountQuery(const QString& number);
 // The statement that stores the serial handed out into its specific rule row.

@@ -1,4 +1,4 @@
-#include "ops/preview.h"
+#include "ops/common/preview.h"
 
 #include <QHash>
 #include <QSet>
