@@ -89,10 +89,10 @@ bool Database::openOdbc(const QString& connectionString, int loginTimeoutSeconds
   return engine_ ? true : failed(error, text);
 }
 
-bool Database::adoptSqlServerConnection(const QString& qtConnectionName, QString* error) {
+bool Database::openOdbcConnection(std::unique_ptr<odbc::Connection> connection, QString* error) {
   close();
   QString text;
-  adopt(sqlServerEngineOn(qtConnectionName, &text));
+  adopt(odbcEngineOn(std::move(connection), &text));
   return engine_ ? true : failed(error, text);
 }
 
@@ -173,7 +173,7 @@ void Database::setStatementObserver(StatementObserver observer) { observer_ = st
 void Database::busyAtStart() {
   if (!busyHook_ || inBusyHook_) return;
   lastBusyCall_ = 0;
-  if (!busy()) throw DbError(QStringLiteral("interrupted"));
+  if (!busy()) throw DbError(QStringLiteral("interrupted"), Cause::Stopped);
 }
 
 Recordset Database::open(const QString& sql) {
@@ -289,14 +289,41 @@ void Database::updateRecord(const QString& openSql, const QString& table, qint64
   engine().update(sql, valuesOf(fields));
 }
 
+Cause causeOfSqlServerError(int nativeError) {
+  switch (nativeError) {
+    case 1222: return Cause::LockTimeOut;
+    case 1205: return Cause::Deadlock;
+    case 547: return Cause::ForeignKey;
+    default: return Cause::Other;
+  }
+}
+
 void Database::begin() {
   if (inTransaction_) throw DbError(QStringLiteral("A transaction is already active; transactions do not nest."));
   engine().begin();
   inTransaction_ = true;
+  checkTransactionCount();
+}
+
+// On SQL Server exactly one transaction is open while a change runs. None: the server has ended it
+// by itself and rolled back what it held, and whatever the change would send now would run
+// outside any transaction, so nothing more is sent. More than one: a statement opened one of its
+// own; the change is not committed, and the rollback ends them all.
+void Database::checkTransactionCount() {
+  const std::optional<int> count = engine().transactionCount();
+  if (!count || *count == 1) return;
+  if (*count <= 0) {
+    inTransaction_ = false;
+    throw DbError(kTransactionEndedByServer.arg(*count), Cause::TransactionEnded);
+  }
+  throw DbError(QStringLiteral("%1 transactions are open (@@TRANCOUNT) where the change began one; it is not "
+                               "committed.")
+                    .arg(*count));
 }
 
 void Database::commit() {
   if (!inTransaction_) throw DbError(QStringLiteral("There is no active transaction to commit."));
+  checkTransactionCount();
   engine().commit();  // on failure the transaction stays active, to be rolled back
   inTransaction_ = false;
 }

@@ -16,15 +16,42 @@
 
 namespace db {
 
+// Why a piece of work failed, as far as the operations word their messages by it.
+enum class Cause {
+  Other,
+  LockTimeOut,  // a lock another program holds was waited on longer than the lock time-out (SQL Server 1222)
+  Deadlock,  // the server chose this work as a deadlock's victim and rolled it back (SQL Server 1205)
+  ForeignKey,  // a foreign key refused the change (SQL Server 547)
+  Stopped,  // the busy hook stopped the work (取消)
+  TransactionEnded,  // the server ended the transaction by itself: nothing of it is committed
+};
+
+// The cause of SQL Server's native error number (Other for any number not named above).
+Cause causeOfSqlServerError(int nativeError);
+
 // A failure reported by the database (or the driver). what() is the database's text (UTF-8).
 class DbError : public std::runtime_error {
  public:
-  explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+  explicit DbError(const QString& text, Cause cause = Cause::Other, int nativeError = 0)
+      : std::runtime_error(text.toStdString()), text_(text), cause_(cause), nativeError_(nativeError) {}
   QString text() const { return text_; }
+  Cause cause() const { return cause_; }
+  // The database's own number of the error (SQL Server's native error number); 0 when it gave none.
+  int nativeError() const { return nativeError_; }
+  // Another program holds what the work needed (a lock time-out or a deadlock): the work ended at
+  // once and is rolled back; trying again later may succeed.
+  bool heldByOtherProgram() const { return cause_ == Cause::LockTimeOut || cause_ == Cause::Deadlock; }
 
  private:
   QString text_;
+  Cause cause_;
+  int nativeError_;
 };
+
+// The text of the failure thrown when the server has ended a transaction by itself (a deadlock's
+// victim, a trigger's ROLLBACK) and the change is found without one at its end.
+inline const QString kTransactionEndedByServer =
+    QStringLiteral("服务器已自行结束了本次修改的事务（@@TRANCOUNT 为 %1），本次修改没有提交，数据库没有任何修改");
 
 // Puts a text value between single quotes and doubles every single quote inside it.
 // sqlQuote("O'Neil") == "'O''Neil'"; for text without a quote it is just '...'.
@@ -41,6 +68,9 @@ inline bool embeddedOnly(const QString& sql) { return sql.startsWith(kEmbeddedOn
 using Fields = QList<QPair<QString, QVariant>>;
 
 class Engine;
+namespace odbc {
+class Connection;
+}
 
 // A forward-only, read-only result, read once from first to last row.
 // Fields are read by column name (case-insensitive); Null is visible as a null QVariant.
@@ -86,11 +116,10 @@ class Database {
   // Opens SQL Server with a ready ODBC connection string (see db/odbc_connection.h) and the given
   // login time-out. Used by openSqlServer, and by tests and tools that name the driver themselves.
   bool openOdbc(const QString& connectionString, int loginTimeoutSeconds, QString* error);
-  // Takes an open Qt SQL connection, by its Qt connection name, as the SQL Server engine: texts are
-  // sent as built and every result of a batch is read, as over ODBC. Closing this database closes
-  // and removes that connection. Lets tests stand a driver of their own in for SQL Server.
-  // On failure (no such open connection) returns false with *error.
-  bool adoptSqlServerConnection(const QString& qtConnectionName, QString* error);
+  // Takes an open ODBC connection as the SQL Server engine, as openOdbc does with the one it
+  // opens (the session settings are sent first). Lets tests stand a scripted server in for SQL Server.
+  // On failure (the session settings are refused) returns false with *error.
+  bool openOdbcConnection(std::unique_ptr<odbc::Connection> connection, QString* error);
   // Opens (never creates) the SQLite database file at path. On failure returns false with *error.
   bool openSqlite(const QString& path, QString* error);
   // Creates a new, empty SQLite file (used by the demo generator and the test harness) and opens it.
@@ -130,7 +159,12 @@ class Database {
   qint64 addRecord(const QString& openSql, const QString& table, const Fields& fields);
   void updateRecord(const QString& openSql, const QString& table, qint64 id, const Fields& fields);
 
-  // Transactions, on both engines. Nested begin() is not supported.
+  // Transactions, on both engines. Nested begin() is not supported. On SQL Server a transaction
+  // is begun and ended by statements ("BEGIN TRANSACTION", "COMMIT TRANSACTION"), and @@TRANCOUNT
+  // is read after it begins and before it commits: when the server has ended the transaction by
+  // itself, begin() or commit() throws DbError (Cause::TransactionEnded, kTransactionEndedByServer),
+  // sends nothing more and leaves no transaction open. commit() returns only after a commit the
+  // server confirmed; when it throws otherwise, the transaction stays open, to be rolled back.
   void begin();
   void commit();
   void rollback();
@@ -142,12 +176,13 @@ class Database {
   void setStatementObserver(StatementObserver observer);  // an empty one removes it
 
   // Long work keeps its window answering through a busy hook: while one is set, the engine calls
-  // it at the start of each execution and while a statement runs, at most every kBusyIntervalMs (on the embedded engine during the
-  // statement's own work and between the statements of a text; on SQL Server between the results
-  // of a batch). The hook may let the event loop run, but must not use this database: a call made
-  // from inside it throws DbError. It returns false to stop the work: the embedded engine
-  // interrupts the running statement, SQL Server's batch is read to its end, and the call then
-  // throws DbError (a transaction around it is to be rolled back, as after any failure).
+  // it at the start of each execution and while a statement runs, at most every kBusyIntervalMs
+  // (on the embedded engine during the statement's own work and between the statements of a text;
+  // on SQL Server the connection's calls run on a thread of their own while this thread calls the
+  // hook). The hook may let the event loop run, but must not use this database: a call made from
+  // inside it throws DbError. It returns false to stop the work: the embedded engine interrupts
+  // the running statement, SQL Server's is cancelled (SQLCancel), and the call then throws DbError
+  // with Cause::Stopped (a transaction around it is to be rolled back, as after any failure).
   using BusyHook = std::function<bool()>;
   static constexpr int kBusyIntervalMs = 15;
   void setBusyHook(BusyHook hook);  // an empty one removes it
@@ -166,6 +201,7 @@ class Database {
   bool inTransaction_ = false;
   bool busy();
   void busyAtStart();
+  void checkTransactionCount();
   void adopt(std::unique_ptr<Engine> engine);
   void logStatement(const QString& sql);
   Engine& engine();

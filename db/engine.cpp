@@ -10,7 +10,16 @@ QString errorText(const QSqlError& e) {
   return text.isEmpty() ? e.text().trimmed() : text;
 }
 
-void fail(const QSqlError& e) { throw DbError(errorText(e)); }
+// Qt's SQLite driver gives SQLite's result code as the native one: 9 is an interrupted statement
+// (the busy hook stopped it), 5 and 6 a lock another connection held past the busy time-out.
+void fail(const QSqlError& e) {
+  bool numbered = false;
+  const int code = e.nativeErrorCode().toInt(&numbered);
+  Cause cause = Cause::Other;
+  if (numbered && code == 9) cause = Cause::Stopped;
+  if (numbered && (code == 5 || code == 6)) cause = Cause::LockTimeOut;
+  throw DbError(errorText(e), cause, numbered ? code : 0);
+}
 
 QString newConnectionName() {
   static QAtomicInt counter;

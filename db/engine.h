@@ -64,6 +64,8 @@ class Engine {
   virtual void begin();
   virtual void commit();
   virtual void rollback();
+  // The server's count of open transactions (@@TRANCOUNT) on an engine that has one; none elsewhere.
+  virtual std::optional<int> transactionCount() { return std::nullopt; }
 
   // Called by the engine while a statement runs (see Database::setBusyHook); false asks it to
   // stop. Set by the database that owns the engine.
@@ -86,8 +88,8 @@ QString newConnectionName();
 
 std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QString* error);
 std::unique_ptr<Engine> openOdbcEngine(const QString& connectionString, int loginTimeoutSeconds, QString* error);
-// The SQL Server engine over an open Qt connection of any driver, named connectionName; the engine
-// closes and removes it when it ends. Null with *error when there is no such open connection.
-std::unique_ptr<Engine> sqlServerEngineOn(const QString& connectionName, QString* error);
+// The SQL Server engine over an open ODBC connection; on SQL Server it first sends the session
+// settings (odbc::kSessionSettings). Null with *error when they fail.
+std::unique_ptr<Engine> odbcEngineOn(std::unique_ptr<odbc::Connection> connection, QString* error);
 
 }  // namespace db

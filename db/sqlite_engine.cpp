@@ -121,9 +121,9 @@ class SqliteEngine : public Engine {
   void execute(const QString& sql) override {
     bool stop = false;
     const QStringList statements = translateTsqlToSqlite(sql, [&] { stop = stop || (busy && !busy()); });
-    if (stop) throw DbError(QStringLiteral("interrupted"));
+    if (stop) throw DbError(QStringLiteral("interrupted"), Cause::Stopped);
     for (const QString& statement : statements) {
-      if (busy && !busy()) throw DbError(QStringLiteral("interrupted"));
+      if (busy && !busy()) throw DbError(QStringLiteral("interrupted"), Cause::Stopped);
       run(statement);
     }
   }

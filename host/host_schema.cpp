@@ -106,7 +106,7 @@ QString sqliteType(ColumnKind kind) {
 QString tsqlType(ColumnKind kind) {
   switch (kind) {
     case ColumnKind::Integer: return u"int"_s;
-    case ColumnKind::Date: return u"date"_s;
+    case ColumnKind::Date: return u"datetime"_s;  // SQL Server 2005 has no date type
     case ColumnKind::Money: return u"decimal(12, 2)"_s;
     case ColumnKind::Text: break;
   }

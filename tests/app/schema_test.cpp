@@ -156,8 +156,8 @@ TEST(HostSchema, TsqlScriptHasOneGoLinePerStatement) {
   EXPECT_EQ(nonEmpty.first(),
             u"CREATE TABLE [员工档案] ([ID] int IDENTITY(1,1) PRIMARY KEY, [工号] nvarchar(50), [姓名] nvarchar(50), "
             u"[性别] nvarchar(50), [身份证号码] nvarchar(50), [员工类别] nvarchar(50), [岗位编号] nvarchar(50))"_s);
-  EXPECT_TRUE(script.contains(u"[终止日期] date"_s));
-  EXPECT_TRUE(script.contains(u"[起始日期] date"_s));
+  EXPECT_TRUE(script.contains(u"[终止日期] datetime"_s));
+  EXPECT_TRUE(script.contains(u"[起始日期] datetime"_s));
   EXPECT_TRUE(script.contains(u"[编码规则] int,"_s));
   EXPECT_TRUE(script.contains(u"[流水号] int)"_s));
   EXPECT_TRUE(script.contains(u"CREATE INDEX [IX_XZ文件记录_盖章人] ON [XZ文件记录] ([盖章人])"_s));

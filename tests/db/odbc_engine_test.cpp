@@ -3,6 +3,9 @@
 // as SQL Server answers them, over a scripted Qt SQL driver.
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -149,6 +152,55 @@ TEST_F(OdbcEngine, ADriverTakingOneStatementPerExecutionRefusesATextOfTwoAndAppl
   EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY ID"), (QStringList{"1", "2"}));
 }
 
+TEST_F(OdbcEngine, AStopDuringOneLongStatementCancelsItWithinASecondAndLeavesTheFileAsItWas) {
+  db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0012', '张三')"));
+  const auto fileHash = [&] {
+    db_.close();  // everything written and the file let go
+    QFile f(path());
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+    QString error;
+    EXPECT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), path()), 5, &error))
+        << error.toStdString();
+    return hash;
+  };
+  const QByteArray before = fileHash();
+  // One statement that runs for many seconds: some ten million rows made by a recursive query.
+  const QString longInsert = QStringLiteral(
+      "INSERT INTO 员工档案 (工号, 姓名) WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < "
+      "10000000) SELECT k, '李四' FROM n");
+  QElapsedTimer timer;
+  timer.start();
+  qint64 last = 0, longestGap = 0, stoppedAt = -1;
+  int calls = 0;
+  db_.setBusyHook([&] {
+    ++calls;
+    longestGap = std::max(longestGap, timer.elapsed() - last);
+    last = timer.elapsed();
+    if (last < 500) return true;
+    if (stoppedAt < 0) stoppedAt = last;
+    return false;
+  });
+  db::Cause cause = db::Cause::Other;
+  try {
+    db::Transaction t(db_);
+    db_.execute(QStringLiteral("UPDATE 员工档案 SET 姓名 = '王五'"));
+    db_.execute(longInsert);
+    t.commit();
+  } catch (const DbError& e) {
+    cause = e.cause();
+  }
+  db_.setBusyHook({});
+  EXPECT_EQ(cause, db::Cause::Stopped);
+  ASSERT_GE(stoppedAt, 0);
+  EXPECT_LT(timer.elapsed() - stoppedAt, 1000);
+  EXPECT_LT(longestGap, 100);
+  EXPECT_GT(calls, 10);
+  EXPECT_FALSE(db_.inTransaction());
+  EXPECT_EQ(column("SELECT 姓名 FROM 员工档案"), QStringList{"张三"});
+  EXPECT_EQ(fileHash(), before);
+}
+
 // ---- batches of several statements, as SQL Server answers them --------------------------------
 
 namespace {
@@ -160,12 +212,12 @@ using scripted::rows;
 class SqlServerBatch : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int n = 0;
-    const QString name = QStringLiteral("scripted-sql-server-%1").arg(++n);
-    scripted::addConnection(name, state_);
     QString error;
-    ASSERT_TRUE(db_.adoptSqlServerConnection(name, &error)) << error.toStdString();
+    ASSERT_TRUE(db_.openOdbcConnection(scripted::connection(state_), &error)) << error.toStdString();
     ASSERT_EQ(db_.kind(), db::EngineKind::SqlServer);
+    // The session settings come first, before anything else the tool sends.
+    ASSERT_EQ(state_->executed, QStringList{"SET XACT_ABORT ON SET LOCK_TIMEOUT 30000"});
+    state_->executed.clear();
   }
   // The reply to the next execution.
   void reply(const QList<scripted::Result>& results) { state_->replies << results; }
@@ -211,10 +263,11 @@ TEST_F(SqlServerBatch, APartialChangeIsRolledBackNotReportedAsDone) {
     t.commit();
   });
   EXPECT_EQ(failure, "违反了 UNIQUE KEY 约束。");
-  EXPECT_EQ(state_->executed, (QStringList{"BEGIN",
+  EXPECT_EQ(state_->executed, (QStringList{"BEGIN TRANSACTION", "SELECT @@TRANCOUNT",
                                            "UPDATE 员工档案 SET 工号 = '0099' WHERE 工号 = '0012' UPDATE 岗位信息New "
                                            "SET 工号 = '0099' WHERE 工号 = '0012'",
-                                           "ROLLBACK"}));
+                                           "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"}));
+  EXPECT_EQ(state_->trancount, 0);
   EXPECT_FALSE(db_.inTransaction());
   // A commit the server refuses is an error too, and the transaction can still be rolled back.
   state_->commitFailure = QStringLiteral("事务日志已满。");
@@ -225,7 +278,9 @@ TEST_F(SqlServerBatch, APartialChangeIsRolledBackNotReportedAsDone) {
               t.commit();
             }),
             "事务日志已满。");
-  EXPECT_EQ(state_->executed, (QStringList{"BEGIN", "UPDATE a SET x = 1", "COMMIT", "ROLLBACK"}));
+  EXPECT_EQ(state_->executed, (QStringList{"BEGIN TRANSACTION", "SELECT @@TRANCOUNT", "UPDATE a SET x = 1",
+                                           "SELECT @@TRANCOUNT", "COMMIT TRANSACTION",
+                                           "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"}));
 }
 
 TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
@@ -251,18 +306,119 @@ TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
   EXPECT_EQ(db_.addRecord(QStringLiteral("SELECT * FROM t WHERE ID = 0"), QStringLiteral("t"),
                           {{QStringLiteral("a"), QStringLiteral("O'Neil")}}),
             42);
-  EXPECT_EQ(state_->executed.last(), "INSERT INTO t (a) VALUES ('O''Neil'); SELECT CAST(SCOPE_IDENTITY() AS bigint)");
+  EXPECT_EQ(state_->executed.last(), "INSERT INTO t (a) VALUES (?); SELECT CAST(SCOPE_IDENTITY() AS bigint)");
+  EXPECT_EQ(state_->bound.last(), QVariantList{"O'Neil"});
   EXPECT_EQ(state_->unread, 0);
 }
 
-TEST_F(SqlServerBatch, TheBusyHookRunsBetweenResultsAndAStopIsThrownOnceAllAreRead) {
-  db_.setBusyIntervalMs(0);
-  int calls = 0;
-  db_.setBusyHook([&] { return ++calls != 2; });
-  reply(batchOfFive());
-  EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2")); }),
-            "The work was stopped.");
-  EXPECT_EQ(calls, 6);  // at the start, then once per result
+
+TEST_F(SqlServerBatch, AnErrorReturnedWithInformationFailsTheBatchWithTheServersNumber) {
+  // ODBC returns a failing statement after the first as SQL_SUCCESS_WITH_INFO; it fails the
+  // batch all the same, with the server's number and the cause it names.
+  const struct {
+    int native;
+    db::Cause cause;
+  } cases[] = {{547, db::Cause::ForeignKey}, {1222, db::Cause::LockTimeOut}, {1205, db::Cause::Deadlock},
+               {2627, db::Cause::Other}};
+  for (int k = 1; k < 5; ++k) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << k << " " << c.native);
+      QList<scripted::Result> results = batchOfFive();
+      results[k] = scripted::errorAsInfo(QStringLiteral("消息 %1").arg(c.native), c.native);
+      reply(results);
+      try {
+        db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2"));
+        ADD_FAILURE() << "no failure";
+      } catch (const DbError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("消息 %1").arg(c.native));
+        EXPECT_EQ(e.nativeError(), c.native);
+        EXPECT_EQ(e.cause(), c.cause);
+        EXPECT_EQ(e.heldByOtherProgram(), c.native == 1222 || c.native == 1205);
+      }
+      EXPECT_EQ(state_->liveResults, 0);
+    }
+  }
+  // An informational message (PRINT, a warning) is no failure.
+  QList<scripted::Result> results = batchOfFive();
+  results[2].info = QStringLiteral("已更改数据库上下文。");
+  results[4].info = QStringLiteral("警告: 聚合或其他 SET 操作消除了 Null 值。");
+  reply(results);
+  EXPECT_EQ(errorOf([&] { db_.execute(QStringLiteral("UPDATE a SET x = 1")); }), "(no error)");
   EXPECT_EQ(state_->unread, 0);
+}
+
+TEST_F(SqlServerBatch, ATransactionTheServerEndedIsNoSuccessAndNothingMoreIsSent) {
+  // The server rolls the transaction back during the change without a failure of its statement
+  // (a trigger's ROLLBACK, say): the commit finds @@TRANCOUNT 0 and sends nothing more.
+  scripted::Result ended = count(1);
+  ended.endsTransaction = true;
+  reply({count(2), ended});
+  try {
+    db::Transaction t(db_);
+    db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2"));
+    t.commit();
+    ADD_FAILURE() << "reported as done";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.text(), "服务器已自行结束了本次修改的事务（@@TRANCOUNT 为 0），本次修改没有提交，数据库没有任何修改");
+    EXPECT_EQ(e.cause(), db::Cause::TransactionEnded);
+  }
+  EXPECT_EQ(state_->executed, (QStringList{"BEGIN TRANSACTION", "SELECT @@TRANCOUNT",
+                                           "UPDATE a SET x = 1 UPDATE b SET y = 2", "SELECT @@TRANCOUNT"}));
+  EXPECT_FALSE(db_.inTransaction());
+
+  // A deadlock's victim: the failure ends the change at once; the rollback finds nothing to undo.
+  scripted::Result victim = error("事务(进程 ID 57)与另一个进程被死锁在锁资源上，并且已被选作死锁牺牲品。", 1205);
+  victim.endsTransaction = true;
+  reply({count(1), victim, count(1)});
+  state_->executed.clear();
+  try {
+    db::Transaction t(db_);
+    db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2 UPDATE c SET z = 3"));
+    t.commit();
+    ADD_FAILURE() << "reported as done";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.cause(), db::Cause::Deadlock);
+  }
+  EXPECT_EQ(state_->executed.last(), "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+  EXPECT_EQ(state_->executed.size(), 4);
+  EXPECT_EQ(state_->trancount, 0);
+
+  // A transaction opened by a statement of its own is not committed either.
+  db_.begin();
+  ++state_->trancount;
+  EXPECT_EQ(errorOf([&] { db_.commit(); }),
+            "2 transactions are open (@@TRANCOUNT) where the change began one; it is not committed.");
+  EXPECT_TRUE(db_.inTransaction());
+  db_.rollback();
+  EXPECT_EQ(state_->trancount, 0);
+}
+
+TEST_F(SqlServerBatch, TheHookRunsWhileAStatementRunsAndAStopCancelsIt) {
+  scripted::Result slow = count(1);
+  slow.waitMs = 10000;
+  reply({count(1), slow, count(1)});
+  QElapsedTimer timer;
+  timer.start();
+  qint64 last = 0, longestGap = 0, stoppedAt = -1;
+  db_.setBusyHook([&] {
+    longestGap = std::max(longestGap, timer.elapsed() - last);
+    last = timer.elapsed();
+    if (last < 300) return true;
+    if (stoppedAt < 0) stoppedAt = last;
+    return false;
+  });
+  db::Cause cause = db::Cause::Other;
+  try {
+    db::Transaction t(db_);
+    db_.execute(QStringLiteral("UPDATE a SET x = 1 UPDATE b SET y = 2 UPDATE c SET z = 3"));
+    t.commit();
+  } catch (const DbError& e) {
+    cause = e.cause();
+  }
+  EXPECT_EQ(cause, db::Cause::Stopped);
+  EXPECT_LT(timer.elapsed() - stoppedAt, 1000);
+  EXPECT_LT(longestGap, 100);
+  EXPECT_EQ(state_->cancels, 1);
+  EXPECT_EQ(state_->executed.last(), "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
   EXPECT_EQ(state_->liveResults, 0);
 }

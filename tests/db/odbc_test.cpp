@@ -30,8 +30,23 @@ TEST(OdbcConnectionString, BracesEveryValueAndAddsUtf8ForFreeTds) {
       QStringLiteral("DRIVER={FreeTDS};SERVER={s};UID={u};PWD={a}b}};DATABASE={d};ClientCharset=UTF-8;TDS_Version=7.4;"
                      "Port=1433;"));
   EXPECT_EQ(odbc::connectionString("ODBC Driver 18 for SQL Server", "u", "a}b};c", "d", "s", &refusal),
-            QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={s};UID={u};PWD={a}}b}};c};DATABASE={d};"));
+            QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={s};UID={u};PWD={a}}b}};c};DATABASE={d};"
+                           "Encrypt=Optional;"));
   EXPECT_TRUE(refusal.isEmpty());
+}
+
+TEST(OdbcConnectionString, MicrosoftsDriver18AndLaterConnectWithoutForcedEncryption) {
+  QString refusal;
+  EXPECT_EQ(odbc::connectionString("ODBC Driver 17 for SQL Server", "sa", "pw", "人事", "10.0.0.5\\HR", &refusal),
+            QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER={10.0.0.5\\HR};UID={sa};PWD={pw};"
+                           "DATABASE={人事};"));
+  EXPECT_EQ(odbc::connectionString("odbc driver 18 for sql server", "sa", "pw", "人事", "host,1500", &refusal),
+            QStringLiteral("DRIVER={odbc driver 18 for sql server};SERVER={host,1500};UID={sa};PWD={pw};"
+                           "DATABASE={人事};Encrypt=Optional;"));
+  EXPECT_TRUE(odbc::connectionString("ODBC Driver 19 for SQL Server", "u", "p", "d", "s", &refusal)
+                  .endsWith(QStringLiteral("DATABASE={d};Encrypt=Optional;")));
+  EXPECT_EQ(odbc::connectionString("SQL Server Native Client 11.0", "u", "p", "d", "s", &refusal),
+            QStringLiteral("DRIVER={SQL Server Native Client 11.0};SERVER={s};UID={u};PWD={p};DATABASE={d};"));
 }
 
 TEST(OdbcConnectionString, FreeTdsRefusesAValueHoldingBraceSemicolon) {

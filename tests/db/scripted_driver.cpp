@@ -1,13 +1,14 @@
 #include "tests/db/scripted_driver.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlField>
-#include <QSqlRecord>
-#include <QSqlResult>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace scripted {
+
+using db::odbc::Diagnostic;
+using db::odbc::Outcome;
 
 Result rows(const QStringList& columns, const QList<QVariantList>& rows) {
   Result r;
@@ -23,10 +24,17 @@ Result count(int n) {
   return r;
 }
 
-Result error(const QString& text) {
+Result error(const QString& text, int nativeError) {
   Result r;
   r.kind = Result::Kind::Error;
   r.error = text;
+  r.nativeError = nativeError;
+  return r;
+}
+
+Result errorAsInfo(const QString& text, int nativeError) {
+  Result r = error(text, nativeError);
+  r.asInfo = true;
   return r;
 }
 
@@ -40,116 +48,117 @@ Result rowsFailingAt(const QStringList& columns, const QList<QVariantList>& rowL
 
 namespace {
 
-// Errors carry the database's text apart from the driver's summary, as Qt's ODBC driver gives them.
-QSqlError databaseError(const QString& summary, const QString& text) {
-  return QSqlError(summary, text, QSqlError::StatementError);
+Outcome failed(const QString& state, int native, const QString& text) {
+  return {Outcome::Return::Error, {Diagnostic{state, native, text}}};
 }
 
-class ScriptedResult : public QSqlResult {
+class ScriptedStatement : public db::odbc::Statement {
  public:
-  ScriptedResult(const QSqlDriver* driver, std::shared_ptr<State> state)
-      : QSqlResult(driver), state_(std::move(state)) {
-    ++state_->liveResults;
-  }
-  ~ScriptedResult() override { --state_->liveResults; }
+  explicit ScriptedStatement(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->liveResults; }
+  ~ScriptedStatement() override { --state_->liveResults; }
 
- protected:
-  bool reset(const QString& sql) override {
-    state_->executed << sql;
-    reply_ = state_->replies.isEmpty() ? QList<Result>{count(1)} : state_->replies.takeFirst();
+  Outcome execute(const QString& text, const QVariantList& values) override {
+    state_->executed << text;
+    state_->bound << values;
+    reply_ = replyTo(text);
     current_ = 0;
-    if (!enter()) {
-      setLastError(databaseError(QStringLiteral("Unable to execute statement"), reply_[0].error));
-      return false;
-    }
-    return true;
+    return enter(true);
   }
 
-  bool nextResult() override {
-    setActive(false);
-    setAt(QSql::BeforeFirstRow);
-    setSelect(false);
-    if (++current_ >= reply_.size()) return false;  // no more results
-    if (!enter()) {
-      setLastError(databaseError(QStringLiteral("Unable to fetch last"), reply_[current_].error));
-      return false;
-    }
-    return true;
+  Outcome moreResults() override {
+    if (current_ + 1 >= reply_.size()) return {Outcome::Return::NoData, {}};
+    ++current_;
+    return enter(false);
   }
 
-  QVariant data(int i) override { return row().value(i); }
-  bool isNull(int i) override { return row().value(i).isNull(); }
-
-  bool fetch(int i) override {
+  Outcome columns(QStringList* names) override {
     const Result& r = reply_[current_];
-    if (i == r.failAtRow) {
-      setLastError(databaseError(QStringLiteral("Unable to fetch next"), r.error));
-      return false;
-    }
-    if (i < 0 || i >= r.rows.size()) return false;
-    setAt(i);
-    return true;
+    *names = r.kind == Result::Kind::Rows ? r.columns : QStringList();
+    return {};
   }
-  bool fetchFirst() override { return fetch(0); }
-  bool fetchLast() override { return fetch(int(reply_[current_].rows.size()) - 1); }
-  int size() override { return -1; }
-  int numRowsAffected() override { return reply_.isEmpty() ? -1 : reply_[current_].count; }
 
-  QSqlRecord record() const override {
-    QSqlRecord record;
-    if (!isSelect()) return record;
-    for (const QString& name : reply_[current_].columns) record.append(QSqlField(name, QMetaType(QMetaType::QString)));
-    return record;
+  Outcome fetch() override {
+    const Result& r = reply_[current_];
+    ++row_;
+    if (row_ == r.failAtRow) return failed(QStringLiteral("22018"), 245, r.error);
+    if (row_ >= r.rows.size()) return {Outcome::Return::NoData, {}};
+    return {};
+  }
+
+  Outcome row(QVariantList* values) override {
+    *values = reply_[current_].rows.value(row_);
+    return {};
+  }
+
+  void cancel() override {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    ++state_->cancels;
+    wake_.notify_all();
   }
 
  private:
-  // Makes result current_ the current one; false when it is an error.
-  bool enter() {
+  // The engine's transaction statements are answered from the transaction count.
+  QList<Result> replyTo(const QString& text) {
+    if (text == u"BEGIN TRANSACTION") {
+      ++state_->trancount;
+      return {count(0)};
+    }
+    if (text == u"COMMIT TRANSACTION") {
+      if (!state_->commitFailure.isEmpty()) return {error(state_->commitFailure)};
+      if (state_->trancount == 0) return {error(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"), 3902)};
+      --state_->trancount;
+      return {count(0)};
+    }
+    if (text == u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION") {
+      state_->trancount = 0;
+      return {count(0)};
+    }
+    if (text == u"SELECT @@TRANCOUNT") return {rows({QString()}, {{state_->trancount}})};
+    return state_->replies.isEmpty() ? QList<Result>{count(1)} : state_->replies.takeFirst();
+  }
+
+  // Makes result current_ the current one and returns what the call that reached it returns.
+  Outcome enter(bool first) {
+    row_ = -1;
     state_->unread = int(reply_.size()) - current_ - 1;
     const Result& r = reply_[current_];
-    if (r.kind == Result::Kind::Error) return false;
-    setSelect(r.kind == Result::Kind::Rows);
-    setActive(true);
-    return true;
-  }
-  QVariantList row() const {
-    const Result& r = reply_[current_];
-    return at() >= 0 && at() < r.rows.size() ? r.rows[at()] : QVariantList();
+    if (r.waitMs > 0) {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(r.waitMs), [this] { return cancelled_; });
+      if (cancelled_) return failed(QStringLiteral("HY008"), 0, QStringLiteral("[SQL Server]Operation canceled"));
+    }
+    if (r.endsTransaction) state_->trancount = 0;
+    Outcome o;
+    if (!r.info.isEmpty()) {
+      o.rc = Outcome::Return::SuccessWithInfo;
+      o.diagnostics << Diagnostic{QStringLiteral("01000"), 0, r.info};
+    }
+    if (r.kind == Result::Kind::Error) {
+      o.rc = r.asInfo ? Outcome::Return::SuccessWithInfo : Outcome::Return::Error;
+      o.diagnostics << Diagnostic{QStringLiteral("42000"), r.nativeError, r.error};
+    } else if (first && r.kind == Result::Kind::Count && r.count == 0 && o.diagnostics.isEmpty()) {
+      o.rc = Outcome::Return::NoData;  // a searched statement that changed no row
+    }
+    return o;
   }
 
   std::shared_ptr<State> state_;
   QList<Result> reply_;
   int current_ = 0;
+  int row_ = -1;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool cancelled_ = false;
 };
 
-class ScriptedDriver : public QSqlDriver {
+class ScriptedConnection : public db::odbc::Connection {
  public:
-  explicit ScriptedDriver(std::shared_ptr<State> state) : state_(std::move(state)) {}
-
-  bool hasFeature(DriverFeature f) const override { return f == Transactions || f == Unicode; }
-  bool open(const QString&, const QString&, const QString&, const QString&, int, const QString&) override {
-    setOpen(true);
-    setOpenError(false);
-    return true;
+  explicit ScriptedConnection(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  std::unique_ptr<db::odbc::Statement> statement(Outcome*) override {
+    return std::make_unique<ScriptedStatement>(state_);
   }
-  void close() override { setOpen(false); }
-  QSqlResult* createResult() const override { return new ScriptedResult(this, state_); }
-
-  bool beginTransaction() override {
-    state_->executed << QStringLiteral("BEGIN");
-    return true;
-  }
-  bool commitTransaction() override {
-    state_->executed << QStringLiteral("COMMIT");
-    if (state_->commitFailure.isEmpty()) return true;
-    setLastError(
-        QSqlError(QStringLiteral("Unable to commit transaction"), state_->commitFailure, QSqlError::TransactionError));
-    return false;
-  }
-  bool rollbackTransaction() override {
-    state_->executed << QStringLiteral("ROLLBACK");
-    return true;
-  }
+  QString dbmsName() override { return QStringLiteral("Microsoft SQL Server"); }
 
  private:
   std::shared_ptr<State> state_;
@@ -157,9 +166,8 @@ class ScriptedDriver : public QSqlDriver {
 
 }  // namespace
 
-void addConnection(const QString& connectionName, std::shared_ptr<State> state) {
-  QSqlDatabase d = QSqlDatabase::addDatabase(new ScriptedDriver(std::move(state)), connectionName);
-  d.open();
+std::unique_ptr<db::odbc::Connection> connection(std::shared_ptr<State> state) {
+  return std::make_unique<ScriptedConnection>(std::move(state));
 }
 
 }  // namespace scripted
