@@ -6,24 +6,27 @@
 
 #include "db/database.h"
 #include "ops/batch/batch_ops.h"
+#include "ops/common/number_key.h"
 #include "renumber_batch/batch_window.h"
 
 namespace batch::literal {
 
+// Numbers compare as the database compares them (ops::numberKey).
 int firstTwin(const Rows& rows, const QString& number, int row) {
+  const QString key = ops::numberKey(number);
   for (std::size_t i = 0; i < rows.size(); ++i)
-    if (int(i) != row && rows[i].newNo == number) return int(i);
+    if (int(i) != row && ops::numberKey(rows[i].newNo) == key) return int(i);
   return -1;
 }
 
 bool candidateFree(const Rows& rows, qint64 candidate, const std::function<bool(const QString&)>& taken) {
   for (const Row& r : rows)
-    if (leadingValue(r.newNo) == candidate) return false;
+    if (leadingValue(ops::numberKey(r.newNo)) == candidate) return false;
   return !taken(QString::number(candidate));
 }
 
 QString nextFree(const Rows& rows, const QString& number, const std::function<bool(const QString&)>& taken) {
-  qint64 candidate = leadingValue(number) + 1;
+  qint64 candidate = leadingValue(ops::numberKey(number)) + 1;
   while (!candidateFree(rows, candidate, taken)) ++candidate;
   return QString::number(candidate);
 }
@@ -33,11 +36,11 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
   // Each row's number also as a hash next to the others, so that the full scan for a twin
   // compares words and looks at the text only where the hashes agree.
   std::vector<std::size_t> keys;
-  for (const Row& r : rows) keys.push_back(qHash(r.newNo));
+  for (const Row& r : rows) keys.push_back(qHash(ops::numberKey(r.newNo)));
   auto twin = [&](std::size_t j) {
     const std::size_t key = keys[j];
     for (std::size_t i = 0; i < rows.size(); ++i)
-      if (keys[i] == key && i != j && rows[i].newNo == rows[j].newNo) return int(i);
+      if (keys[i] == key && i != j && ops::numberKey(rows[i].newNo) == ops::numberKey(rows[j].newNo)) return int(i);
     return -1;
   };
   Outcome out;
@@ -51,11 +54,16 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
         return out;
       }
       int fix = twin(j);
+      if (fix < 0 && ops::paddedNumber(row.newNo)) {
+        out.status = Status::Padded;
+        out.row = int(j);
+        return out;
+      }
       if (fix < 0 && row.oldNo != row.newNo && taken(row.newNo)) fix = int(j);
       if (fix >= 0) {
         QString& number = rows[std::size_t(fix)].newNo;
         number = nextFree(rows, number, taken);
-        keys[std::size_t(fix)] = qHash(number);
+        keys[std::size_t(fix)] = qHash(ops::numberKey(number));
         out.repairs.push_back(fix);
         changed = true;
       }

@@ -11,7 +11,8 @@ class frm员工工号统一修改;
 
 namespace batch::literal {
 
-// The first row other than row whose new number equals number (exact text), or -1.
+// The first row other than row whose new number the database takes for number (ops::numberKey:
+// trailing blanks, letter case and width do not count), or -1.
 int firstTwin(const Rows& rows, const QString& number, int row);
 // True when no row's new number has the candidate's numeric value and the register does not
 // hold the candidate in plain decimal.
@@ -22,7 +23,8 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);
 
 // The procedures on a batch window's grid as it stands, grid rows counted from 1, the register
 // read on the shared connection.
-// 本核: true when no row other than row carries number in the new-number column; otherwise false
+// 本核: true when no row other than row carries number in the new-number column (as firstTwin
+// compares); otherwise false
 // with conflictRow set to the first such row.
 bool 本核(const frm员工工号统一修改& w, const QString& number, int& conflictRow, int row);
 // 数核: true when no employee of the register has number; on false with Check2 unticked Label2

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "db/engine.h"
+#include "db/sqlite_columns.h"
+#include "db/sqlserver_collation.h"
 #include "db/tsql_translate.h"
 
 namespace db {
@@ -81,7 +83,8 @@ void tsqlLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, text.toUcs4().size());
 }
 
-// Adds tsql_int and tsql_len to the connection; returns the failure's text, empty on success.
+// Adds tsql_int, tsql_len and the collation SQLSERVER_CI to the connection; returns the
+// failure's text, empty on success.
 QString registerFunctions(const QSqlDatabase& d) {
   const QVariant handle = d.driver()->handle();
   if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
@@ -98,7 +101,21 @@ QString registerFunctions(const QSqlDatabase& d) {
       return QString::fromUtf8(sqlite3_errmsg(h));
     }
   }
+  if (sqlite3_create_collation_v2(h, collation::kName, SQLITE_UTF8, nullptr, collation::sqliteCompare, nullptr) !=
+      SQLITE_OK) {
+    return QString::fromUtf8(sqlite3_errmsg(h));
+  }
+  sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, h, collation::kUnsafeOptimizations);
   return {};
+}
+
+// A statement's failure as SQL Server reports it: a length check (named with SQL Server's text,
+// db/sqlite_columns.h) fails with that text alone.
+[[noreturn]] void failAsServer(const QSqlError& e) {
+  const QString text = errorText(e);
+  const QString truncated = QString::fromLatin1(kTruncated);
+  if (text == QStringLiteral("CHECK constraint failed: ") + truncated) throw DbError(truncated);
+  fail(e);
 }
 
 // ---- the engine -------------------------------------------------------------------------------
@@ -112,7 +129,7 @@ class SqliteEngine : public Engine {
     if (statements.isEmpty()) throw DbError(QStringLiteral("The statement text is empty."));
     for (qsizetype i = 0; i + 1 < statements.size(); ++i) run(statements[i]);  // the rows are the last one's
     SharedQuery q = newQuery();
-    if (!(*q)->exec(statements.last())) fail((*q)->lastError());
+    if (!(*q)->exec(statements.last())) failAsServer((*q)->lastError());
     auto cursor = std::make_unique<QueryCursor>(q);
     cursor->fetch();
     return Recordset(std::move(cursor));
@@ -130,7 +147,7 @@ class SqliteEngine : public Engine {
 
   qint64 insert(const QString& insertSql, const QVariantList& values) override {
     QSqlQuery q = prepared(insertSql + QStringLiteral(" RETURNING ID"), values);
-    if (!q.next()) fail(q.lastError());
+    if (!q.next()) failAsServer(q.lastError());
     const qint64 id = q.value(0).toLongLong();
     q.finish();
     return id;
@@ -189,17 +206,17 @@ class SqliteEngine : public Engine {
   void run(const QString& statement) {
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    if (!q.exec(statement)) fail(q.lastError());
+    if (!q.exec(statement)) failAsServer(q.lastError());
     while (q.isSelect() && q.next()) {}
-    if (q.lastError().isValid()) fail(q.lastError());
+    if (q.lastError().isValid()) failAsServer(q.lastError());
   }
 
   QSqlQuery prepared(const QString& sql, const QVariantList& values) {
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) fail(q.lastError());
+    if (!q.prepare(sql)) failAsServer(q.lastError());
     for (const QVariant& v : values) q.addBindValue(v);
-    if (!q.exec()) fail(q.lastError());
+    if (!q.exec()) failAsServer(q.lastError());
     return q;
   }
 };

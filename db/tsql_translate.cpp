@@ -6,13 +6,16 @@
 //      into INSERT INTO t (c) SELECT v WHERE [NOT] EXISTS (q);
 //   3. rewrite tokens in place: N'x' -> 'x', CONVERT(int, x) -> tsql_int(x), LEN(x) -> tsql_len(x),
 //      ISNULL(a, b) -> ifnull(a, b), '+' next to a string literal -> '||', and a bracketed name
-//      holding a doubled ']' ([a]]b], which SQLite's brackets do not take) -> `a]b`.
+//      holding a doubled ']' ([a]]b], which SQLite's brackets do not take) -> `a]b`;
+//   4. in CREATE TABLE and ALTER TABLE ... ADD, give every character column the database's default
+//      collation (unless it names one) and the check of its declared length (db/sqlite_columns.h).
 // Everything else keeps its spelling.
 #include "db/tsql_translate.h"
 
 #include <optional>
 
 #include "db/database.h"
+#include "db/sqlite_columns.h"
 #include "db/tsql_tokens.h"
 
 namespace db {
@@ -295,6 +298,63 @@ class Rewriter {
   Tokens& t_;
 };
 
+// ---- 4. character columns ----------------------------------------------------------------------
+
+// Words that open a table constraint, not a column definition.
+const QStringView kTableConstraintWords[] = {u"CONSTRAINT", u"PRIMARY", u"UNIQUE", u"CHECK", u"FOREIGN", u"INDEX"};
+
+// The column definition between from and to (exclusive): name, type [ ( n ) ], constraints.
+void declareColumn(Tokens& s, qsizetype from, qsizetype to) {
+  const qsizetype name = nextSig(s, from - 1);
+  if (name < 0 || name >= to || (s[name].kind != Kind::Word && s[name].kind != Kind::QuotedName)) return;
+  for (QStringView w : kTableConstraintWords)
+    if (s[name].isWord(w)) return;
+  const qsizetype type = nextSig(s, name);
+  if (type < 0 || type >= to || s[type].kind != Kind::Word) return;
+  qsizetype typeEnd = type;
+  const qsizetype open = nextSig(s, type);
+  if (open >= 0 && open < to && s[open].is(Kind::Punct, u"(")) typeEnd = closingParen(s, open);
+  if (typeEnd < 0 || typeEnd >= to) return;
+  bool collated = false;
+  for (qsizetype k = typeEnd + 1; k < to; ++k) collated = collated || s[k].isWord(u"COLLATE");
+  const QString constraints = sqliteCharacterConstraints(s[name].text, join(s, type, typeEnd + 1), !collated);
+  // (max) is no length SQLite reads: nvarchar(max) is declared nvarchar.
+  const qsizetype inside = typeEnd > type ? nextSig(s, open) : -1;
+  if (inside >= 0 && s[inside].isWord(u"MAX") && nextSig(s, inside) == typeEnd)
+    for (qsizetype k = type + 1; k <= typeEnd; ++k) s[k].text.clear();
+  s[type].text += join(s, type + 1, typeEnd + 1) + constraints;
+  for (qsizetype k = type + 1; k <= typeEnd; ++k) s[k].text.clear();
+}
+
+void declareColumns(Tokens& s) {
+  const qsizetype create = nextSig(s, -1);
+  const qsizetype table = nextSig(s, create);
+  if (table < 0 || !s[table].isWord(u"TABLE")) return;
+  if (s[create].isWord(u"ALTER")) {  // ALTER TABLE t ADD [COLUMN] c type ...
+    qsizetype add = table;
+    while (add >= 0 && !s[add].isWord(u"ADD")) add = nextSig(s, add);
+    if (add < 0) return;
+    const qsizetype column = nextSig(s, add);
+    declareColumn(s, column >= 0 && s[column].isWord(u"COLUMN") ? column + 1 : add + 1, qsizetype(s.size()));
+    return;
+  }
+  if (!s[create].isWord(u"CREATE")) return;
+  qsizetype open = table;
+  while (open >= 0 && !s[open].is(Kind::Punct, u"(") && !s[open].isWord(u"AS")) open = nextSig(s, open);
+  if (open < 0 || !s[open].is(Kind::Punct, u"(")) return;  // CREATE TABLE t AS SELECT ...
+  const qsizetype close = closingParen(s, open);
+  int depth = 0;
+  qsizetype from = open + 1;
+  for (qsizetype k = open + 1; k <= close; ++k) {
+    if (s[k].is(Kind::Punct, u"(")) ++depth;
+    if (s[k].is(Kind::Punct, u")")) --depth;
+    if ((depth == 0 && s[k].is(Kind::Punct, u",")) || k == close) {
+      declareColumn(s, from, k);
+      from = k + 1;
+    }
+  }
+}
+
 }  // namespace
 
 QStringList translateTsqlToSqlite(const QString& tsql, const std::function<void()>& between) {
@@ -303,6 +363,7 @@ QStringList translateTsqlToSqlite(const QString& tsql, const std::function<void(
     if (between) between();
     if (s[nextSig(s, -1)].isWord(u"IF")) s = rewriteIf(s);
     Rewriter(s).run();
+    declareColumns(s);
     const QString text = join(s, 0, qsizetype(s.size())).trimmed();
     if (!text.isEmpty()) out << text;
   }

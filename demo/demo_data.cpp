@@ -15,6 +15,7 @@
 
 #include "host/host_schema.h"
 #include "db/database.h"
+#include "db/sqlite_columns.h"
 
 using namespace Qt::StringLiterals;
 
@@ -530,12 +531,18 @@ namespace {
 void addUnlistedTables(db::Database& database) {
   QSqlDatabase handle = QSqlDatabase::database(database.connectionName(), false);
   db::Transaction transaction(database);
+  // Text columns as the host schema declares them (nvarchar(50), compared as on SQL Server).
+  const auto text = [](const QString& column) {
+    const QString type = u"nvarchar("_s + QString::number(host::kTextLength) + u')';
+    return column + u' ' + type + db::sqliteCharacterConstraints(column, type);
+  };
   for (const QString& sql : {
-           u"CREATE TABLE \"外包人员登记\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, 工号 TEXT COLLATE NOCASE, "
-           u"外包单位 TEXT COLLATE NOCASE)"_s,
+           u"CREATE TABLE \"外包人员登记\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "_s + text(u"工号"_s) + u", "_s +
+               text(u"外包单位"_s) + u')',
+
            u"INSERT INTO \"外包人员登记\" (工号, 外包单位) SELECT 工号, '安保外包' FROM 员工档案 WHERE ID % 9 = 0"_s,
-           u"CREATE TABLE \"门禁卡发放\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, 卡号 TEXT COLLATE NOCASE, "
-           u"持卡人 TEXT COLLATE NOCASE, 发放日期 DATE)"_s,
+           u"CREATE TABLE \"门禁卡发放\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "_s + text(u"卡号"_s) + u", "_s +
+               text(u"持卡人"_s) + u", 发放日期 DATE)"_s,
            u"INSERT INTO \"门禁卡发放\" (卡号, 持卡人, 发放日期) SELECT 'MJ' || printf('%05d', ID), 工号, "
            u"'2024-03-01' FROM 员工档案 WHERE ID % 4 = 1"_s,
        }) {

@@ -6,6 +6,7 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
+#include "db/sqlite_columns.h"
 
 using namespace Qt::StringLiterals;
 
@@ -93,24 +94,27 @@ QList<Table> buildTables() {
   return list;
 }
 
-QString sqliteType(ColumnKind kind) {
-  switch (kind) {
-    case ColumnKind::Integer: return u"INTEGER"_s;
-    case ColumnKind::Date: return u"DATE"_s;
-    case ColumnKind::Money: return u"NUMERIC"_s;
-    case ColumnKind::Text: break;
-  }
-  return u"TEXT COLLATE NOCASE"_s;
-}
-
-QString tsqlType(ColumnKind kind) {
-  switch (kind) {
+QString tsqlType(const Column& c) {
+  switch (c.kind) {
     case ColumnKind::Integer: return u"int"_s;
     case ColumnKind::Date: return u"datetime"_s;  // SQL Server 2005 has no date type
     case ColumnKind::Money: return u"decimal(12, 2)"_s;
     case ColumnKind::Text: break;
   }
   return u"nvarchar("_s + QString::number(kTextLength) + u')';
+}
+
+QString sqliteQuote(const QString& id) { return u'"' + QString(id).replace(u'"', u"\"\""_s) + u'"'; }
+
+// As declared on SQL Server; a text column also compares and checks its length as there.
+QString sqliteType(const Column& c) {
+  switch (c.kind) {
+    case ColumnKind::Integer: return u"INTEGER"_s;
+    case ColumnKind::Date: return u"DATE"_s;
+    case ColumnKind::Money: return u"NUMERIC"_s;
+    case ColumnKind::Text: break;
+  }
+  return tsqlType(c) + db::sqliteCharacterConstraints(sqliteQuote(c.name), tsqlType(c));
 }
 
 QString indexName(const Table& t, const Column& c) { return u"IX_"_s + t.name + u'_' + c.name; }
@@ -121,7 +125,7 @@ QStringList statements(const QList<Table>& list, const QString& idColumn, Quote 
   QStringList out;
   for (const Table& t : list) {
     QStringList cols{quote(u"ID"_s) + u' ' + idColumn};
-    for (const Column& c : t.columns) cols << quote(c.name) + u' ' + type(c.kind);
+    for (const Column& c : t.columns) cols << quote(c.name) + u' ' + type(c);
     out << u"CREATE TABLE "_s + quote(t.name) + u" ("_s + cols.join(u", "_s) + u')';
     for (const Column& c : t.columns)
       if (c.indexed)
@@ -158,9 +162,7 @@ QStringList allTables() {
 QStringList sqliteSchema() { return sqliteSchema(tables()); }
 
 QStringList sqliteSchema(const QList<Table>& list) {
-  return statements(
-      list, u"INTEGER PRIMARY KEY AUTOINCREMENT"_s,
-      [](const QString& id) { return u'"' + QString(id).replace(u'"', u"\"\""_s) + u'"'; }, sqliteType);
+  return statements(list, u"INTEGER PRIMARY KEY AUTOINCREMENT"_s, sqliteQuote, sqliteType);
 }
 
 QString tsqlSchema() {

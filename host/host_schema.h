@@ -12,7 +12,8 @@ class Database;
 
 namespace host {
 
-// SQLite DDL statements, one per element; text columns compare without regard to letter case.
+// SQLite DDL statements, one per element; text columns compare as SQL Server's case- and
+// width-insensitive collations and refuse a value longer than they hold (db/sqlite_columns.h).
 QStringList sqliteSchema();
 // The same schema as a T-SQL script with "go" lines (renumber --print-schema).
 QString tsqlSchema();

@@ -312,6 +312,7 @@ int frm员工工号统一修改::showOutcome(const Outcome& outcome) {
       break;
     case Status::Taken: Label2->setText(takenMessage(outcome.holderName)); break;
     case Status::Empty: Label2->setText(emptyMessage(r)); break;
+    case Status::Padded: Label2->setText(paddedMessage(r)); break;
   }
   return r;
 }

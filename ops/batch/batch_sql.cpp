@@ -191,6 +191,10 @@ QString emptyMessage(int gridRow) {
   return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行新工号不能为空");
 }
 
+QString paddedMessage(int gridRow) {
+  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行新工号前后不能有空格");
+}
+
 QString stagingQuestion(qint64 count) {
   return QStringLiteral("共有") + QString::number(count) +
          QStringLiteral("名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？");
@@ -261,6 +265,7 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
       out[std::size_t(outcome.otherRow)] = Mark::Duplicate;
       break;
     case Status::Empty:
+    case Status::Padded:
     case Status::Taken: out[std::size_t(outcome.row)] = Mark::Taken; break;
   }
   return out;
@@ -278,27 +283,30 @@ qint64 leadingValue(const QString& number) {
 
 namespace {
 
-// The list's numbers, by exact text (rows in order) and by numeric value (how many rows).
+// The list's numbers as the database compares them (ops::numberKey: rows in order), and by the
+// numeric value of that key (how many rows).
 class NumberIndex {
  public:
   explicit NumberIndex(const Rows& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) add(int(i), rows[i].newNo);
   }
   void add(int row, const QString& number) {
-    byText_[number].insert(row);
-    ++byValue_[leadingValue(number)];
+    const QString key = ops::numberKey(number);
+    byKey_[key].insert(row);
+    ++byValue_[leadingValue(key)];
   }
   void remove(int row, const QString& number) {
-    auto t = byText_.find(number);
+    const QString key = ops::numberKey(number);
+    auto t = byKey_.find(key);
     t->erase(row);
-    if (t->empty()) byText_.erase(t);
-    auto v = byValue_.find(leadingValue(number));
+    if (t->empty()) byKey_.erase(t);
+    auto v = byValue_.find(leadingValue(key));
     if (--*v == 0) byValue_.erase(v);
   }
-  // The first row other than row that carries number, or -1.
+  // The first row other than row whose number the database takes for number, or -1.
   int firstTwin(const QString& number, int row) const {
-    auto t = byText_.constFind(number);
-    if (t == byText_.cend()) return -1;
+    auto t = byKey_.constFind(ops::numberKey(number));
+    if (t == byKey_.cend()) return -1;
     for (int r : *t)
       if (r != row) return r;
     return -1;
@@ -306,7 +314,7 @@ class NumberIndex {
   bool valueUsed(qint64 value) const { return byValue_.contains(value); }
 
  private:
-  QHash<QString, std::set<int>> byText_;
+  QHash<QString, std::set<int>> byKey_;
   QHash<qint64, int> byValue_;
 };
 
@@ -343,6 +351,10 @@ Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup) {
       out.otherRow = d;
       return out;
     }
+    if (ops::paddedNumber(row.newNo)) {
+      out.status = Status::Padded;
+      return out;
+    }
     if (row.oldNo != row.newNo) {
       if (std::optional<QString> holder = lookup(row.newNo)) {
         out.status = Status::Taken;
@@ -360,7 +372,7 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
   Outcome out;
   auto repair = [&](int r) {
     QString& number = rows[std::size_t(r)].newNo;
-    qint64 candidate = leadingValue(number) + 1;
+    qint64 candidate = leadingValue(ops::numberKey(number)) + 1;
     while (index.valueUsed(candidate) || reg.taken(QString::number(candidate))) ++candidate;
     index.remove(r, number);
     number = QString::number(candidate);
@@ -378,6 +390,10 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
     }
     if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
       repair(d);
+    } else if (ops::paddedNumber(row.newNo)) {
+      out.status = Status::Padded;
+      out.row = int(j);
+      return out;
     } else if (row.oldNo != row.newNo && reg.taken(row.newNo)) {
       repair(int(j));
     } else {

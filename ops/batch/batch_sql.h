@@ -85,6 +85,8 @@ QString duplicateMessage(int gridRow, const QString& department, const QString& 
 QString takenMessage(const QString& holderName);
 // Row without a new number (1-based grid row).
 QString emptyMessage(int gridRow);
+// Row whose new number has blanks at either end (1-based grid row).
+QString paddedMessage(int gridRow);
 // Question before staging, and its report when done.
 QString stagingQuestion(qint64 count);
 QString stagedMessage(qint64 count);
@@ -137,11 +139,11 @@ QStringList changedNewNumbers(const Rows& rows);
 // The register does not change while a check runs.
 using RegisterLookup = std::function<std::optional<QString>(const QString& number)>;
 
-enum class Status { Passed, Empty, Duplicate, Taken };
+enum class Status { Passed, Empty, Duplicate, Padded, Taken };
 
 struct Outcome {
   Status status = Status::Passed;
-  int row = -1;  // Empty/Duplicate/Taken: the row where the check stopped
+  int row = -1;  // Empty/Duplicate/Padded/Taken: the row where the check stopped
   int otherRow = -1;  // Duplicate (manual check): the later row with the same number
   QString holderName;  // Taken (manual check): the register's name for the number
   std::vector<int> repairs;  // automatic resolution: rows whose number was replaced, in order
@@ -152,15 +154,17 @@ struct Outcome {
 // How a row is coloured after a check.
 enum class Mark { None, Duplicate, Taken };
 // Duplicate rows (both of them) and repaired rows take the duplicate colour; a row whose number
-// is taken in the register, or empty, takes the taken colour.
+// is taken in the register, empty or padded with blanks, takes the taken colour.
 std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome);
 
 // The numeric value of a number's leading digits (0 when it starts with no digit); saturates
 // at 18 nines, far above any employee number.
 qint64 leadingValue(const QString& number);
 
-// Manual check: stops at the first row that is empty, has a twin further down, or carries a
-// changed number that the register holds. Rows are checked in order.
+// Two numbers are twins when the database treats them as equal (ops::numberKey: "0013" and
+// "0013 ", "a1" and "A1", "００１３" and "0013").
+// Manual check: stops at the first row that is empty, has a twin further down, has blanks at
+// either end, or carries a changed number that the register holds. Rows are checked in order.
 Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
 // The first row whose old number the register does not hold exactly once when the apply reaches
 // it (the renames of the rows before it done), or -1. counts: the register's count of the rows'
@@ -169,7 +173,8 @@ int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows);
 
 // Automatic resolution, fast: a twin's later row, or a changed number held in the register, is
 // moved up to the next number that no row (by numeric value) and no register entry holds.
-// Rewrites rows[].newNo. Stops with Status::Empty at an empty number.
+// Rewrites rows[].newNo. Stops with Status::Empty at an empty number, with Status::Padded at a
+// number with blanks at either end that no repair replaced.
 // One register lookup per distinct number; an index of the list's numbers kept current as rows
 // are repaired; scanning resumes where it stopped (rows before it cannot go bad by a repair).
 Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);

@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/common/added_columns.h"
+#include "ops/common/number_key.h"
 #include "ops/rules/rules_sql.h"
 #include "ops/rules/rules_ops.h"
 
@@ -173,7 +174,7 @@ QString noCriterionMessage() { return QStringLiteral("请输入检索条件"); }
 QString notFoundMessage() { return QStringLiteral("未找到符合条件的员工"); }
 QString noRuleMessage() { return QStringLiteral("该员工的员工类别没有设置过工号编号规则，不能采用自动编号"); }
 QString noNewNumberMessage() { return QStringLiteral("请输入新工号"); }
-bool paddedNumber(const QString& number) { return !number.isEmpty() && number != number.trimmed(); }
+bool paddedNumber(const QString& number) { return ops::paddedNumber(number); }
 QString paddedNumberMessage() { return QStringLiteral("新工号前后不能有空格"); }
 QString numberTakenMessage(const QString& number) { return number + QStringLiteral("已经存在，请输入另外的工号"); }
 QString successMessage(const QString& name, const QString& newNumber) {

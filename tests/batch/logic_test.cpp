@@ -226,6 +226,23 @@ TEST(BatchManualCheck, StopsAtTheFirstProblemInRowOrder) {
   EXPECT_EQ(manualCheck({}, reg.lookup()), Outcome{});
 }
 
+TEST(BatchManualCheck, NumbersTheDatabaseTakesForOneAreTwinsAndBlanksAtAnEndAreRefused) {
+  FakeRegister reg;
+  for (const auto& [a, b] : {std::pair{"0013", "0013 "}, {"a1", "A1"}, {"００１３", "0013"}, {"X7", "ｘ７　"}}) {
+    const Outcome o = manualCheck(makeRows({{"1", a}, {"2", "5"}, {"3", b}}), reg.lookup());
+    EXPECT_EQ(o.status, Status::Duplicate) << a;
+    EXPECT_EQ(o.otherRow, 2) << a;
+  }
+  for (const char* padded : {"0013 ", " 0013", "0013\t", "　0013"}) {
+    const Outcome o = manualCheck(makeRows({{"7", "7"}, {"0013", padded}}), reg.lookup());
+    EXPECT_EQ(o.status, Status::Padded) << padded;
+    EXPECT_EQ(o.row, 1);
+    EXPECT_EQ(marks(2, o), (std::vector<Mark>{Mark::None, Mark::Taken}));
+  }
+  EXPECT_EQ(reg.calls, 0);
+  EXPECT_EQ(paddedMessage(2), QStringLiteral("第2行新工号前后不能有空格"));
+}
+
 // Both algorithms on one list: same outcome and same final numbers. Returns the fast outcome.
 static Outcome resolveBoth(Rows& rows, FakeRegister& reg, qint64* literalCalls = nullptr) {
   Rows copy = rows;
@@ -278,6 +295,25 @@ TEST(BatchAutoResolve, RepairsTheLaterTwinAndTakenNumbers) {
   EXPECT_EQ(o.repairs, std::vector<int>{2});
   EXPECT_EQ(newNumbers(rows), (QStringList{"7", "", "8"}));
   EXPECT_EQ(marks(rows.size(), o), (std::vector<Mark>{Mark::None, Mark::Taken, Mark::Duplicate}));
+}
+
+TEST(BatchAutoResolve, RepairsTwinsAsTheDatabaseComparesThemAndStopsAtBlanks) {
+  FakeRegister reg;
+  Rows rows = makeRows({{"1", "0013"}, {"2", "0013 "}, {"3", "a1"}, {"4", "A1"}, {"5", "００２０"}, {"6", "19"},
+                        {"7", "19"}, {"8", "0020"}});
+  Outcome o = resolveBoth(rows, reg);
+  EXPECT_EQ(o.status, Status::Passed);
+  EXPECT_EQ(o.repairs, (std::vector<int>{1, 3, 7, 6}));
+  // ００２０ is 0020 and holds the value 20: 0020 moves to 21, the second 19 past both to 22.
+  EXPECT_EQ(newNumbers(rows), (QStringList{"0013", "14", "a1", "1", "００２０", "19", "22", "21"}));
+
+  // A padded number that no repair replaced stops the resolution at its row.
+  reg = {};
+  rows = makeRows({{"1", "0013 "}, {"2", "0013"}, {"3", "7"}});
+  o = resolveBoth(rows, reg);
+  EXPECT_EQ(o.status, Status::Padded);
+  EXPECT_EQ(o.row, 0);
+  EXPECT_EQ(newNumbers(rows), (QStringList{"0013 ", "14", "7"}));
 }
 
 TEST(BatchAutoResolve, FastEqualsLiteralOnGeneratedLists) {

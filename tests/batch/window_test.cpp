@@ -239,6 +239,10 @@ TEST_F(BatchCheck, AFailedManualCheckNamesShowsAndSelectsTheRow) {
   EXPECT_EQ(rowColours(), u"- taken - - - - -"_s);
   EXPECT_EQ(w->MSFlexGrid1->Row(), 2);
   EXPECT_EQ(buttons(), u"12--"_s);
+  setNew(2, u"10002 "_s);
+  w->Command2->click();
+  EXPECT_EQ(w->Label2->text(), u"第2行新工号前后不能有空格"_s);
+  EXPECT_EQ(rowColours(), u"- taken - - - - -"_s);
 }
 
 TEST_F(BatchCheck, TheAutomaticCheckMovesTheLaterRowAndSaysHowMany) {

@@ -21,13 +21,11 @@ class EmbeddedDb : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     QString error;
     ASSERT_TRUE(db_.createSqlite(path(), &error)) << error.toStdString();
-    run("CREATE TABLE 员工档案 (ID INTEGER PRIMARY KEY AUTOINCREMENT, 工号 TEXT COLLATE NOCASE, 姓名 TEXT COLLATE "
-        "NOCASE, 岗位编号 TEXT COLLATE NOCASE)");
-    run("CREATE TABLE 岗位信息New (ID INTEGER PRIMARY KEY AUTOINCREMENT, 岗位代号 TEXT COLLATE NOCASE, 工号 TEXT "
-        "COLLATE NOCASE)");
-    run("CREATE TABLE SKOperator (ID INTEGER PRIMARY KEY AUTOINCREMENT, OperatorNum TEXT COLLATE NOCASE)");
-    run("CREATE TABLE 员工工号编码规则 (ID INTEGER PRIMARY KEY AUTOINCREMENT, 类别代码 TEXT COLLATE NOCASE, 流水号 "
-        "INTEGER)");
+    run("CREATE TABLE 员工档案 (ID INTEGER PRIMARY KEY AUTOINCREMENT, 工号 nvarchar(50), 姓名 nvarchar(50), 岗位编号 "
+        "nvarchar(50))");
+    run("CREATE TABLE 岗位信息New (ID INTEGER PRIMARY KEY AUTOINCREMENT, 岗位代号 nvarchar(50), 工号 nvarchar(50))");
+    run("CREATE TABLE SKOperator (ID INTEGER PRIMARY KEY AUTOINCREMENT, OperatorNum nvarchar(50))");
+    run("CREATE TABLE 员工工号编码规则 (ID INTEGER PRIMARY KEY AUTOINCREMENT, 类别代码 nvarchar(50), 流水号 INTEGER)");
     db_.setStatementObserver([this](const QString& sql) { log_ << sql; });
   }
 
@@ -203,6 +201,46 @@ TEST_F(EmbeddedDb, NamesAndTextCompareIgnoringCase) {
   EXPECT_TRUE(rs.eof());
   EXPECT_THROW(rs.field("Num"), DbError);
   EXPECT_THROW(rs.moveNext(), DbError);
+}
+
+// The register's nvarchar columns get the engine's default collation and a length check.
+TEST_F(EmbeddedDb, TextComparesAsSqlServerIgnoringTrailingBlanksCaseAndWidth) {
+  addEmployees({"0013 ", "ａ１", "b2　", "0020", "0020  ", "B", "a\t", "a"});  // "b2" and an ideographic blank
+  EXPECT_EQ(value("SELECT count(*) FROM 员工档案 WHERE 工号 = '0013'"), "1");
+  EXPECT_EQ(value("SELECT count(*) FROM 员工档案 WHERE 工号 = N'００１３'"), "1");
+  EXPECT_EQ(value("SELECT count(*) FROM 员工档案 WHERE 工号 In ('A1', 'B2', '0020')"), "4");
+  EXPECT_EQ(value("SELECT count(*) FROM (SELECT 工号 FROM 员工档案 GROUP BY 工号) AS g"), "7");
+  EXPECT_EQ(value("SELECT count(DISTINCT 工号) FROM 员工档案"), "7");
+  // The shorter text counts as padded with blanks: a tab sorts before the blank, so "a\t" < "a".
+  EXPECT_EQ(column("SELECT 工号 FROM 员工档案 WHERE ID > 5 ORDER BY 工号"), (QStringList{"a\t", "a", "B"}));
+  run("INSERT INTO 岗位信息New (岗位代号, 工号) VALUES ('p1', '0013'), ('p2', 'A1 ')");
+  EXPECT_EQ(column("SELECT p.岗位代号 FROM 岗位信息New AS p JOIN 员工档案 AS e ON p.工号 = e.工号 ORDER BY 1"),
+            (QStringList{"p1", "p2"}));
+  // An index orders and finds by the same rule: a unique one refuses a number it takes for another.
+  run("CREATE UNIQUE INDEX UX_SKOperator ON SKOperator (OperatorNum)");
+  run("INSERT INTO SKOperator (OperatorNum) VALUES ('op1')");
+  EXPECT_EQ(errorOf([&] { run("INSERT INTO SKOperator (OperatorNum) VALUES (N'ＯＰ１ ')"); }),
+            "UNIQUE constraint failed: SKOperator.OperatorNum");
+  EXPECT_EQ(value("SELECT OperatorNum FROM SKOperator WHERE OperatorNum = 'OP1  '"), "op1");
+}
+
+TEST_F(EmbeddedDb, ALongerValueThanTheColumnHoldsFailsTheStatementAsOnSqlServer) {
+  const QString fifty(50, u'9');
+  run("INSERT INTO 员工档案 (工号, 姓名) VALUES ('" + fifty + "   ', 'x')");  // blanks beyond the length are dropped
+  EXPECT_EQ(errorOf([&] { addEmployees({fifty + "9"}); }), "String or binary data would be truncated.");
+  // One row too long fails the whole statement: no row changes.
+  run("INSERT INTO 员工档案 (工号, 姓名) VALUES ('1', '" + QString(45, u'名') + "'), ('2', '" + QString(30, u'名') + "')");
+  EXPECT_EQ(errorOf([&] { run("Update 员工档案 set 姓名 = 姓名 + N'甲乙丙丁戊己庚辛' Where 工号 In ('1', '2')"); }),
+            "String or binary data would be truncated.");
+  EXPECT_EQ(value("SELECT sum(length(姓名)) FROM 员工档案 WHERE 工号 In ('1', '2')"), "75");
+  // varchar counts the bytes of code page 936 (two for a Chinese character), nchar characters.
+  run("CREATE TABLE 门禁卡 (ID INTEGER PRIMARY KEY, 卡号 varchar(4), 持卡人 NCHAR(2), 备注 nvarchar(max))");
+  run("INSERT INTO 门禁卡 (卡号, 持卡人, 备注) VALUES (N'甲乙', N'甲乙', N'" + QString(5000, u'备') + "')");
+  EXPECT_EQ(errorOf([&] { run("INSERT INTO 门禁卡 (卡号) VALUES (N'甲乙1')"); }),
+            "String or binary data would be truncated.");
+  EXPECT_EQ(errorOf([&] { run("INSERT INTO 门禁卡 (持卡人) VALUES (N'甲乙丙')"); }),
+            "String or binary data would be truncated.");
+  EXPECT_EQ(value("SELECT count(*) FROM 门禁卡 WHERE 卡号 = '甲乙' AND 持卡人 = '甲乙 '"), "1");
 }
 
 TEST_F(EmbeddedDb, FailingThirdStatementOfABatch) {

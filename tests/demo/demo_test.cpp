@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -245,3 +247,48 @@ TEST(DemoData, NumbersStayUniqueWhenTheFourAndFiveDigitRangesRunFull) {
 }
 
 }  // namespace
+
+namespace {
+// The sqlite3 shell on a file with the statements given; its standard output, or standard error
+// after "error: " when it fails.
+QString shell(const QString& file, const QString& sql, bool withCollation = true) {
+  QProcess p;
+  QStringList args;
+  if (withCollation) args << u"-cmd"_s << u".load "_s + QStringLiteral(RENUMBER_COLLATION_EXTENSION);
+  p.start(u"sqlite3"_s, args << u"-bail"_s << file << sql);
+  p.waitForFinished(60000);
+  const QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+  return p.exitCode() == 0 ? out : u"error: "_s + QString::fromUtf8(p.readAllStandardError()).trimmed();
+}
+}  // namespace
+
+TEST(DemoData, TheSqliteShellUpdatesANumberWithTheCollationExtensionLoaded) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(u"demo.db"_s);
+  {
+    db::Database database;
+    QString error;
+    ASSERT_TRUE(demo::createDatabase(database, file, demo::Scale{200, 1, 11}, &error)) << error.toStdString();
+  }
+  const QString number = shell(file, u"SELECT 工号 FROM 员工档案 WHERE 工号 GLOB '[0-9]*' ORDER BY ID LIMIT 1"_s);
+  ASSERT_FALSE(number.isEmpty() || number.startsWith(u"error"_s)) << number.toStdString();
+  QString wide;  // the number in full-width digits, with a blank after it
+  for (QChar c : number) wide += c.isDigit() ? QChar(c.unicode() - u'0' + 0xFF10) : c;
+  const QString update = u"UPDATE 员工档案 SET 工号 = 'k' || 工号 WHERE 工号 = '"_s + wide + u" '"_s;
+
+  // Without the extension the shell reads the tables but cannot compare their text.
+  const QString without = shell(file, update, false);
+  EXPECT_TRUE(without.startsWith(u"error: "_s) && without.contains(u"no such collation sequence: SQLSERVER_CI"_s))
+      << without.toStdString();
+  EXPECT_EQ(shell(file, update + u"; SELECT changes(); PRAGMA integrity_check"_s), u"1\nok"_s);
+  const QString tooLong =
+      shell(file, u"UPDATE 员工档案 SET 工号 = '"_s + QString(51, u'9') + u"' WHERE 工号 = 'K"_s + number + u"'"_s);
+  EXPECT_TRUE(tooLong.startsWith(u"error: "_s) &&
+              tooLong.contains(u"CHECK constraint failed: String or binary data would be truncated."_s))
+      << tooLong.toStdString();
+
+  db::Database database;
+  QString error;
+  ASSERT_TRUE(database.openSqlite(file, &error)) << error.toStdString();
+  EXPECT_EQ(database.open(u"SELECT count(*) AS n FROM 员工档案 WHERE 工号 = 'K"_s + number + u"'"_s).text(u"n"_s), u"1"_s);
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Character columns in the embedded engine's tables, declared so that they behave as SQL Server's:
+// they compare under the collation db/sqlserver_collation.h (the database's default collation,
+// as a site's Chinese_PRC_CI_AS), and a declared length refuses a longer value with SQL Server's
+// text. The checks use only SQLite's own functions, so they hold in any program that writes the file.
+#include <QString>
+
+namespace db {
+
+// SQL Server's text for a value longer than its column; the name of every length check.
+inline constexpr const char* kTruncated = "String or binary data would be truncated.";
+
+// What follows a character column's declared type (nvarchar(50), varchar(20), nchar(10), char(4),
+// text, ntext, nvarchar(max); any letter case) in the embedded schema: " COLLATE SQLSERVER_CI"
+// unless withCollation is false (the column names a collation of its own), and for a declared
+// length " CONSTRAINT \"String or binary data would be truncated.\" CHECK (...)". A national type
+// (n...) counts characters; char and varchar count the bytes of the site's code page (936: two
+// for a character beyond ASCII). Blanks at the end do not count: SQL Server drops them silently.
+// Empty when type is no character type. quotedColumn is the column's name as the statement writes it.
+QString sqliteCharacterConstraints(const QString& quotedColumn, const QString& type, bool withCollation = true);
+
+}  // namespace db
