@@ -5,7 +5,7 @@
 
 #include "db/database.h"
 #include "db/tsql_tokens.h"
-#include "ops/db_check.h"
+#include "ops/common/catalogue.h"
 
 namespace preview {
 

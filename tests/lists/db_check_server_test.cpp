@@ -6,7 +6,7 @@
 #include <QSet>
 
 #include "db/database.h"
-#include "ops/db_check.h"
+#include "ops/dbcheck/dbcheck_ops.h"
 #include "tests/db/scripted_driver.h"
 #include "tests/support/dialect_guard.h"
 
@@ -16,10 +16,10 @@ using scripted::rows;
 
 TEST(DbCheckOnSqlServer, SendsTheCatalogueQueriesAndSamplesOnlyCharacterColumnsAsText) {
   auto state = std::make_shared<scripted::State>();
-  scripted::addConnection("scripted-db-check", state);
   db::Database database;
   QString error;
-  ASSERT_TRUE(database.adoptSqlServerConnection("scripted-db-check", &error)) << error.toStdString();
+  ASSERT_TRUE(database.openOdbcConnection(scripted::connection(state), &error)) << error.toStdString();
+  state->executed.clear();  // the session settings
   database.setStatementObserver([](const QString& sql) { dialect_guard::collect(sql); });
 
   const QVariant null;
