@@ -72,6 +72,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
   forCorpus(u("single window"), [](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     organisation(h);
     testdata::employee({.number = v, .name = "甲", .category = "管理人员", .position = "P01"});
     testdata::employee({.number = "0008", .name = "李四", .category = "管理人员", .position = "P02"});
@@ -93,6 +94,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
   forCorpus(u("batch apply"), [&defects](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     organisation(h);
     testdata::employee({.number = v, .name = "甲", .category = "保安", .position = "P01"});
     testdata::employee({.number = "2001", .name = "乙", .category = "保安", .position = "P01"});
@@ -125,6 +127,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
   forCorpus(u("staging"), [](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     organisation(h);
     testdata::employee({.number = v, .name = "无岗", .category = "保安"});
     testdata::employee({.number = "34", .name = "有岗", .category = "保安", .position = "P01"});
@@ -163,6 +166,7 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
   forCorpus(u("single window"), [](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     dangerousRule(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码=") + literal(v));
     singleRenumber(p, h, 1, u("3001"), true, v + u("001"), u("丙"), [&](const Snapshot& s) {
@@ -174,6 +178,7 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
   forCorpus(u("rule window"), [](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     dangerousRule(h, v);
     auto& w = h.open<frm工号规则设置>();
     const Snapshot before = snapshot();
@@ -195,6 +200,7 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
   forCorpus(u("batch listing"), [&defects](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     dangerousRule(h, v);
     h.clearStatements();
     const QStringList listed = batchListing(h, v + u(" 危险规则"));
@@ -224,6 +230,7 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
   forCorpus(u("single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCategory(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
     singleRenumber(p, h, 1, u("3001"), true, u("18001"), u("丙"), [&](const Snapshot& s) {
@@ -234,6 +241,7 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
   forCorpus(u("rule window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCategory(h, v);
     auto& w = h.open<frm工号规则设置>();
     w.TreeView3->clickNode(u("LB18"));
@@ -251,6 +259,7 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
   forCorpus(u("batch listing"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCategory(h, v);
     p.same(u("3001"), batchListing(h, u("18 管理编号")).join(u(",")), u("listed"));
   });
@@ -271,6 +280,7 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   forCorpus(u("codes, single window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCodes(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 部门编号='D01'"));
     singleRenumber(p, h, 1, u("3001"), true, v + v + u("001"), u("丙"), [&](const Snapshot& s) {
@@ -281,6 +291,7 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   forCorpus(u("codes, rule window"), [&](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCodes(h, v);
     auto& w = h.open<frm工号规则设置>();
     w.TreeView3->clickNode(u("LB18"));
@@ -301,6 +312,7 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
   forCorpus(u("numbers, single window"), [](const Hostile& hostile, Problems& p) {
     const QString& v = hostile.text;
     Harness h;
+    testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     organisation(h);
     h.exec(u("UPDATE 员工工号编码规则名称 SET 编码规则=4 WHERE 类别码='18'"));
     testdata::department(v, "危险部");

@@ -114,4 +114,6 @@ void rawExec(const QString& sql) {
   if (!q.exec(sql)) fail(sql, q);
 }
 
+void ignoreLengthChecks() { rawExec(QStringLiteral("PRAGMA ignore_check_constraints = ON")); }
+
 }  // namespace testdb
