@@ -41,11 +41,22 @@ class DbError : public std::runtime_error {
   // Another program holds what the work needed (a lock time-out or a deadlock): the work ended at
   // once and is rolled back; trying again later may succeed.
   bool heldByOtherProgram() const { return cause_ == Cause::LockTimeOut || cause_ == Cause::Deadlock; }
+  // Which statement of an executed text failed, counted from 0 among the statements that give a
+  // result (UPDATE, INSERT, DELETE, SELECT; not SET or DECLARE), so that in a text of plain
+  // updates it is the update's place; -1 when unknown. Lets a caller name the failing table or
+  // row without sending the work again.
+  int statement() const { return statement_; }
+  DbError atStatement(int index) const {
+    DbError e = *this;
+    e.statement_ = index;
+    return e;
+  }
 
  private:
   QString text_;
   Cause cause_;
   int nativeError_;
+  int statement_ = -1;
 };
 
 // The text of the failure thrown when the server has ended a transaction by itself (a deadlock's

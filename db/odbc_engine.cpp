@@ -604,26 +604,11 @@ class OdbcEngine : public Engine {
     if (!statement) throw failureOf(o);
     const Running running(*this, statement.get());
     o = statement->execute(text, values);
-    for (;;) {
-      check(o);
-      if (o.rc != Outcome::Return::NoData) {  // SQL_NO_DATA: a statement that changed no row
-        QStringList names;
-        check(statement->columns(&names));
-        if (!names.isEmpty()) {
-          const bool keep = !reply.hasRows;  // the rows are the first result set's
-          if (keep) {
-            reply.hasRows = true;
-            reply.columns = names;
-          }
-          for (;;) {
-            const Outcome fetched = statement->fetch();
-            check(fetched);
-            if (fetched.rc == Outcome::Return::NoData) break;
-            QVariantList row;
-            check(statement->row(&row));
-            if (keep) reply.rows.push_back(std::move(row));
-          }
-        }
+    for (int result = 0;; ++result) {
+      try {
+        readResult(*statement, o, reply);
+      } catch (const DbError& e) {
+        throw e.cause() == Cause::Stopped ? e : e.atStatement(result);
       }
       if (stopped()) throw DbError(QStringLiteral("The work was stopped."), Cause::Stopped);
       o = statement->moreResults();
@@ -631,6 +616,28 @@ class OdbcEngine : public Engine {
         check(o);
         return reply;
       }
+    }
+  }
+
+  // Reads the result that call o reached, every row of it; keeps the rows of the first result set.
+  void readResult(odbc::Statement& statement, const Outcome& o, Reply& reply) const {
+    check(o);
+    if (o.rc == Outcome::Return::NoData) return;  // a statement that changed no row
+    QStringList names;
+    check(statement.columns(&names));
+    if (names.isEmpty()) return;  // a row count
+    const bool keep = !reply.hasRows;  // the rows are the first result set's
+    if (keep) {
+      reply.hasRows = true;
+      reply.columns = names;
+    }
+    for (;;) {
+      const Outcome fetched = statement.fetch();
+      check(fetched);
+      if (fetched.rc == Outcome::Return::NoData) return;
+      QVariantList row;
+      check(statement.row(&row));
+      if (keep) reply.rows.push_back(std::move(row));
     }
   }
 

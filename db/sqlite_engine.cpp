@@ -120,6 +120,12 @@ QString registerFunctions(const QSqlDatabase& d) {
 
 // ---- the engine -------------------------------------------------------------------------------
 
+// UPDATE, INSERT, DELETE, SELECT and WITH give SQL Server a result (a row count or rows).
+bool givesResult(const QString& statement) {
+  const QString first = statement.trimmed().section(u' ', 0, 0).toUpper();
+  return first == u"UPDATE" || first == u"INSERT" || first == u"DELETE" || first == u"SELECT" || first == u"WITH";
+}
+
 class SqliteEngine : public Engine {
  public:
   explicit SqliteEngine(const QString& name) : Engine(EngineKind::Sqlite, name) {}
@@ -139,9 +145,15 @@ class SqliteEngine : public Engine {
     bool stop = false;
     const QStringList statements = translateTsqlToSqlite(sql, [&] { stop = stop || (busy && !busy()); });
     if (stop) throw DbError(QStringLiteral("interrupted"), Cause::Stopped);
+    int index = 0;  // among the statements that give a result, as SQL Server counts them
     for (const QString& statement : statements) {
       if (busy && !busy()) throw DbError(QStringLiteral("interrupted"), Cause::Stopped);
-      run(statement);
+      try {
+        run(statement);
+      } catch (const DbError& e) {
+        throw e.cause() == Cause::Stopped ? e : e.atStatement(index);
+      }
+      if (givesResult(statement)) ++index;
     }
   }
 

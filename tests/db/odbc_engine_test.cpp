@@ -334,6 +334,7 @@ TEST_F(SqlServerBatch, AnErrorReturnedWithInformationFailsTheBatchWithTheServers
         EXPECT_EQ(e.nativeError(), c.native);
         EXPECT_EQ(e.cause(), c.cause);
         EXPECT_EQ(e.heldByOtherProgram(), c.native == 1222 || c.native == 1205);
+        EXPECT_EQ(e.statement(), k);  // the failing update's place, for the caller to name it
       }
       EXPECT_EQ(state_->liveResults, 0);
     }
