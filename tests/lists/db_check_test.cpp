@@ -124,7 +124,7 @@ TEST_F(DbCheck, ReportsNarrowAndNonCharacterColumnsForeignKeysAndTriggers) {
   EXPECT_TRUE(r.suspects.empty()) << r.text().toStdString();
   EXPECT_FALSE(r.ok());
   const QString text = r.text();
-  EXPECT_TRUE(text.contains("改写的列（92列）：text 90列，varchar(10) 1列，integer 1列\n"
+  EXPECT_TRUE(text.contains("改写的列（92列）：nvarchar(50) 89列，varchar(10) 1列，text 1列，integer 1列\n"
                             "类型或宽度不符的改写列：\n"
                             "  员工记录.工号  varchar(10)比员工档案.工号窄：更长的新工号写不进去，修改会失败并全部撤销\n"
                             "  出勤.员工编号  类型为integer，不是字符类型：含非数字字符的新工号写不进去，前导零会丢失\n"
