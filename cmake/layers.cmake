@@ -24,7 +24,7 @@ renumber_layer(host USES db LOWER)
 renumber_layer(ops USES host db LOWER)
 renumber_layer(demo USES host db LOWER)
 renumber_layer(calc LOWER)
-renumber_layer(widgets)
+renumber_layer(widgets USES db)  # db/listing.h: long lists bounded as the operations bound them
 renumber_layer(renumber_single USES ops widgets WINDOW)
 renumber_layer(rules USES ops widgets WINDOW)
 renumber_layer(renumber_batch USES ops widgets WINDOW)

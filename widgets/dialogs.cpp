@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "db/listing.h"
 #include "widgets/app_info.h"
 
 namespace ui {
@@ -105,22 +106,23 @@ QString boundedText(const QString& text, int maxLines, int lineChars) {
   // out one line, the first lines the rest.
   const int tailLines = std::min(cost(lines.last(), lineChars), std::max(1, maxLines / 4));
   int room = maxLines - tailLines - 1;
-  QStringList shown;
+  // The lines above the last, a list that may end in its rest line already (a question bounded by
+  // its operation): that line is counted into the new one, not shown as a line of the list.
+  QStringList body = lines.mid(0, lines.size() - 1);
+  const qsizetype listed = body.size() - (db::restCount(body.last()) > 0 ? 1 : 0);
   qsizetype next = 0;
-  for (; next < lines.size() - 1 && room > 0; ++next) {
-    const int c = cost(lines[next], lineChars);
+  for (; next < listed && room > 0; ++next) {
+    const int c = cost(body[next], lineChars);
     if (c > room) {
-      if (shown.isEmpty()) {  // a first line too long for the box: as much of it as fits
-        shown << cut(lines[next], room, lineChars);
+      if (next == 0) {  // a first line too long for the box: as much of it as fits
+        body[0] = cut(body[0], room, lineChars);
         ++next;
       }
       break;
     }
-    shown << lines[next];
     room -= c;
   }
-  const qsizetype left = lines.size() - 1 - next;
-  if (left > 0) shown << QStringLiteral("……另有%1行").arg(left);
+  QStringList shown = db::boundedList(body, next);
   shown << cut(lines.last(), tailLines, lineChars);
   return shown.join(QLatin1Char('\n'));
 }

@@ -7,6 +7,7 @@
 #include "host/host_tables.h"
 #include "ops/common/number_key.h"
 #include "db/database.h"
+#include "db/listing.h"
 
 namespace batch {
 
@@ -233,24 +234,19 @@ QString staleMessage(int gridRow, const QString& oldNo) {
 }
 
 QString heldQuestion(const std::vector<HeldNumber>& held) {
-  constexpr std::size_t kLines = 20;
-  QString text = QStringLiteral("以下新工号在其他表中已有记录：\n");
-  for (std::size_t i = 0; i < held.size() && i < kLines; ++i)
-    text += held[i].number + QStringLiteral("：") + held[i].tables + u'\n';
-  if (held.size() > kLines)
-    text += QStringLiteral("……另有") + QString::number(held.size() - kLines) + QStringLiteral("个新工号\n");
-  return text + QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？");
+  QStringList lines;
+  for (const HeldNumber& h : held) lines << h.number + QStringLiteral("：") + h.tables;
+  return db::listedText(QStringLiteral("以下新工号在其他表中已有记录："), lines,
+                        QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？"));
 }
 
 QString collisionMessage(const std::vector<StagingCollision>& collisions) {
-  constexpr std::size_t kLines = 20;
-  QString text = QStringLiteral("以下无岗位员工加9后的工号已被占用：\n");
-  for (std::size_t i = 0; i < collisions.size() && i < kLines; ++i)
-    text += collisions[i].oldNo + QStringLiteral("→") + collisions[i].newNo + QStringLiteral("（") +
-            collisions[i].holders.join(QStringLiteral("、")) + QStringLiteral("）\n");
-  if (collisions.size() > kLines)
-    text += QStringLiteral("……另有") + QString::number(collisions.size() - kLines) + QStringLiteral("项\n");
-  return text + QStringLiteral("没有修改任何工号，请先处理这些员工的工号");
+  QStringList lines;
+  for (const StagingCollision& c : collisions)
+    lines << c.oldNo + QStringLiteral("→") + c.newNo + QStringLiteral("（") + c.holders.join(QStringLiteral("、")) +
+                 QStringLiteral("）");
+  return db::listedText(QStringLiteral("以下无岗位员工加9后的工号已被占用："), lines,
+                        QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
 }
 
 // ---- Checks ---------------------------------------------------------------------------------

@@ -112,7 +112,7 @@ struct HeldNumber {
   bool operator==(const HeldNumber&) const = default;
 };
 // The question before an apply that would merge such rows into the renumbered employees: one
-// line per number, at most 20, then a line naming how many more there are.
+// line per number (the first on the heading's line), bounded as every long list (db::listedText).
 QString heldQuestion(const std::vector<HeldNumber>& held);
 
 // An employee without a position whose "9" number other employees of the register hold.
@@ -121,7 +121,8 @@ struct StagingCollision {
   QStringList holders;  // their names, in the order read
   bool operator==(const StagingCollision&) const = default;
 };
-// The staging refused for such numbers: one line per number, at most 20, then how many more.
+// The staging refused for such numbers: one line per number (the first on the heading's line),
+// bounded as every long list (db::listedText).
 QString collisionMessage(const std::vector<StagingCollision>& collisions);
 
 // ---- Checks -------------------------------------------------------------------------------

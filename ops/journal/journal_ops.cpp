@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "db/database.h"
+#include "db/listing.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_sql.h"
 #include "ops/common/holders.h"
@@ -20,8 +21,6 @@ namespace {
 
 // Moves shown in the question before an undo; the rest are counted.
 constexpr int kMovesAsked = 10;
-// Numbers named in the merge question before an undo; the rest are counted.
-constexpr std::size_t kHeldAsked = 20;
 
 // The register compares numbers without regard to case, as the database does.
 QString key(const QString& number) { return ops::numberKey(number); }
@@ -219,11 +218,10 @@ QString undoQuestion(const Entry& e) {
 QString undoMergeQuestion(const UndoCheck& c) {
   if (c.held.empty()) return QString();
   if (c.held.size() == 1) return single::mergeQuestion(c.held.front().number, c.held.front().tables);
-  QString text = QStringLiteral("以下原工号在其他表中已有记录：\n");
-  for (std::size_t i = 0; i < c.held.size() && i < kHeldAsked; ++i)
-    text += c.held[i].number + QStringLiteral("：") + c.held[i].tables + u'\n';
-  if (c.held.size() > kHeldAsked) text += QStringLiteral("……另有%1个原工号\n").arg(c.held.size() - kHeldAsked);
-  return text + QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？");
+  QStringList lines;
+  for (const Held& h : c.held) lines << h.number + QStringLiteral("：") + h.tables;
+  return db::listedText(QStringLiteral("以下原工号在其他表中已有记录："), lines,
+                        QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？"));
 }
 
 QString undoMessage(const UndoCheck& c, qint64 id) {

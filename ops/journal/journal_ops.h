@@ -60,8 +60,8 @@ QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.
 QString undoQuestion(const Entry& entry);
 // The question before an undo onto old numbers that records already carry (check.held): for one
-// number the single renumber's question, for more one line per number, at most 20, and a count of
-// the rest.
+// number the single renumber's question, for more one line per number (the first on the heading's
+// line), bounded as every long list (db::listedText).
 QString undoMergeQuestion(const UndoCheck& check);
 
 }  // namespace journal

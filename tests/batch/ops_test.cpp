@@ -182,7 +182,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});  // one query, no Update
   EXPECT_FALSE(asked);
   EXPECT_FALSE(refused.staged);
-  EXPECT_EQ(collisionMessage(refused.collisions), u"以下无岗位员工加9后的工号已被占用：\n55→955（甲、乙）\n"
+  EXPECT_EQ(collisionMessage(refused.collisions), u"以下无岗位员工加9后的工号已被占用：55→955（甲、乙）\n"
                                                   u"1489→91489（田阳建）\n没有修改任何工号，请先处理这些员工的工号"_s);
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   EXPECT_FALSE(shared().inTransaction());
@@ -247,7 +247,7 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
     testdata::employee({.number = u"966"_s, .name = u"甲"_s, .category = u"保安"_s, .position = u"P01"_s});
   }));
   EXPECT_FALSE(taken.staged);
-  EXPECT_EQ(collisionMessage(taken.collisions), u"以下无岗位员工加9后的工号已被占用：\n66→966（甲）\n"
+  EXPECT_EQ(collisionMessage(taken.collisions), u"以下无岗位员工加9后的工号已被占用：66→966（甲）\n"
                                                 u"没有修改任何工号，请先处理这些员工的工号"_s);
   EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());

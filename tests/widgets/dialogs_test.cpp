@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "db/listing.h"
 #include "tests/support/qt_print.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
@@ -160,7 +161,7 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
   EXPECT_LE(seen.size(), 20);
   EXPECT_EQ(seen.first(), lines.first());
   EXPECT_EQ(seen[1], "10000：工资单明细 1行，考勤表详细 2行");
-  EXPECT_TRUE(seen[seen.size() - 2].startsWith("……另有")) << seen[seen.size() - 2].toStdString();
+  EXPECT_EQ(seen[seen.size() - 2].toStdString(), QString("……另有%1项").arg(4253 - (seen.size() - 3)).toStdString());
   EXPECT_EQ(seen.last(), lines.last());
   EXPECT_EQ(details, text);
   EXPECT_LT(height, QGuiApplication::primaryScreen()->availableGeometry().height());
@@ -169,6 +170,12 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
   const QString line = QString(3000, QChar(0x5DE5));
   EXPECT_EQ(ui::boundedText(line, 20, 40), QString(798, QChar(0x5DE5)) + "……");
   EXPECT_EQ(ui::boundedText("请输入检索条件", 20, 40), "请输入检索条件");
+  // A question its operation bounded already, bounded tighter: one rest line for all left out.
+  QStringList items;
+  for (int i = 0; i < 25; ++i) items << QString("%1：工资单明细 1行").arg(7000 + i);
+  const QString listed = db::listedText("以下原工号在其他表中已有记录：", items, "是否继续？");
+  EXPECT_EQ(ui::boundedText(listed, 10, 40).toStdString(),
+            (listed.split('\n').mid(0, 8) + QStringList{"……另有17项", "是否继续？"}).join('\n').toStdString());
 
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
