@@ -8,6 +8,7 @@
 #include "tests/batch/batch_fixture.h"
 #include "tests/db/scripted_driver.h"
 #include "tests/support/db_snapshot.h"
+#include "tests/support/qt_print.h"
 
 namespace {
 
