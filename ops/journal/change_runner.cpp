@@ -1,8 +1,91 @@
 #include "ops/journal/change_runner.h"
 
 #include "db/database.h"
+#include "db/tsql_tokens.h"
 
 namespace ops {
+
+namespace {
+
+using db::tsql::Kind;
+using db::tsql::Token;
+
+// The table each statement of an execution writes, for every statement that gives the server a
+// result, in the order the server counts them (db::DbError::statement()): "Update t ...",
+// "Insert Into t ...", "Delete From t ..." name t, a read names none (""). Only the outer level
+// counts: a Select in parentheses is part of its statement, and so is the Select of an Insert.
+QStringList writtenTables(const QString& execution) {
+  std::vector<Token> tokens;
+  for (Token& t : db::tsql::tokenize(execution, false))
+    if (t.significant()) tokens.push_back(std::move(t));
+  const auto nameAt = [&](std::size_t i) {
+    QString name;
+    for (; i < tokens.size(); ++i) {
+      if (tokens[i].kind != Kind::Word && tokens[i].kind != Kind::QuotedName) break;
+      name += tokens[i].text;
+      if (i + 1 >= tokens.size() || !tokens[i + 1].is(Kind::Punct, u".")) break;
+      name += u'.';
+      ++i;
+    }
+    return name;
+  };
+  QStringList tables;
+  int depth = 0;
+  bool insertSelect = false;  // an Insert whose rows may come from a Select
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    if (t.is(Kind::Punct, u"(")) ++depth;
+    if (t.is(Kind::Punct, u")")) --depth;
+    if (depth != 0 || t.kind != Kind::Word) continue;
+    const bool follows = i > 0 && (tokens[i - 1].isWord(u"UNION") || tokens[i - 1].isWord(u"ALL") ||
+                                   tokens[i - 1].isWord(u"EXCEPT") || tokens[i - 1].isWord(u"INTERSECT"));
+    if (t.isWord(u"UPDATE") || t.isWord(u"DELETE") || t.isWord(u"INSERT")) {
+      std::size_t at = i + 1;
+      if (at < tokens.size() && (tokens[at].isWord(u"FROM") || tokens[at].isWord(u"INTO"))) ++at;
+      tables << nameAt(at);
+      insertSelect = t.isWord(u"INSERT");
+    } else if (t.isWord(u"VALUES")) {
+      insertSelect = false;
+    } else if (t.isWord(u"SELECT") && !follows) {
+      if (!insertSelect) tables << QString();
+      insertSelect = false;
+    }
+  }
+  return tables;
+}
+
+// The table a failing statement of an execution writes; when the failure names none, the tables
+// the execution writes.
+QString failedTable(const QString& execution, int statement) {
+  const QStringList tables = writtenTables(execution);
+  if (statement >= 0 && statement < tables.size() && !tables[statement].isEmpty()) return tables[statement];
+  QStringList distinct;
+  for (const QString& t : tables)
+    if (!t.isEmpty() && !distinct.contains(t, Qt::CaseInsensitive)) distinct << t;
+  return distinct.join(u'、');
+}
+
+// A failure whose cause the user can act on, said in the user's words before the database's text:
+// another program holding a table (a lock time-out, a deadlock), or a foreign key refusing the
+// change. Any other failure as the database gave it.
+db::DbError worded(const db::DbError& e, const QString& execution) {
+  QString lead;
+  if (e.heldByOtherProgram())
+    lead = QStringLiteral("表") + failedTable(execution, e.statement()) +
+           QStringLiteral("正被其他程序使用，本次修改已撤销，数据库没有任何修改，请稍后再试");
+  else if (e.cause() == db::Cause::ForeignKey)
+    lead = QStringLiteral("表") + failedTable(execution, e.statement()) +
+           QStringLiteral("的外键约束阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
+  else
+    return e;
+  return db::DbError(lead + u'\n' + e.text(), e.cause(), e.nativeError()).atStatement(e.statement());
+}
+
+// A failure that sending the work again cannot explain better, or must not wait for: everything
+// but a plain statement failure ends the change at once, rolled back.
+bool endsAtOnce(const db::DbError& e) { return e.cause() != db::Cause::Other; }
+
+}  // namespace
 
 ChangeRunner::ChangeRunner(db::Database& database, const Progress& progress)
     : database_(database), progress_(progress) {}
@@ -35,17 +118,24 @@ bool ChangeRunner::run(const Prepare& prepare) {
 
 void ChangeRunner::send(const Change& change, const Stepper& step) {
   const auto sendOne = [&](qsizetype k) {
-    if (change.send)
-      change.send(database_, k);
-    else
-      database_.execute(change.executions[k]);
+    try {
+      if (change.send)
+        change.send(database_, k);
+      else
+        database_.execute(change.executions[k]);
+    } catch (const db::DbError& e) {
+      throw worded(e, change.executions[k]);
+    }
   };
   for (qsizetype k = 0; k < change.executions.size(); ++k) {
     if (change.units > 0) step(int(k) * change.unitsPerExecution, change.units);
     try {
       sendOne(k);
     } catch (const db::DbError& failed) {
-      if (step.stopped() || !change.partsOf) throw;  // a stop is turned into Cancelled by the stepper
+      // A stop, a table held by another program, a foreign key, a transaction the server ended:
+      // nothing more is sent (the transaction rolls back as the failure leaves it). A stop is
+      // turned into Cancelled by the stepper.
+      if (step.stopped() || endsAtOnce(failed) || !change.partsOf) throw;
       // Which part failed: the same work again up to the failed execution, then its parts one by one.
       database_.rollback();
       database_.begin();
@@ -54,6 +144,7 @@ void ChangeRunner::send(const Change& change, const Stepper& step) {
         try {
           database_.execute(part.text);
         } catch (const db::DbError& e) {
+          if (step.stopped() || endsAtOnce(e)) throw worded(e, part.text);
           throw db::DbError(e.text() + part.note);  // the transaction rolls back
         }
       }

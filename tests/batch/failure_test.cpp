@@ -1,0 +1,137 @@
+// A batch apply that fails half-way: a table another program holds, a foreign key, a fault that
+// happens once. Over the scripted SQL Server (the statements sent) and on the embedded database
+// (nothing changed).
+#include <gtest/gtest.h>
+
+#include "db/database.h"
+#include "ops/batch/batch_ops.h"
+#include "tests/batch/batch_fixture.h"
+#include "tests/db/scripted_driver.h"
+#include "tests/support/db_snapshot.h"
+#include "tests/support/qt_print.h"
+
+namespace {
+
+using namespace batch;
+using namespace Qt::StringLiterals;
+
+// 300 rows: 2001 -> 5001, 2002 -> 5002, ...; three executions of 100 rows.
+Rows threeHundredRows() {
+  Rows rows;
+  for (int i = 1; i <= 300; ++i) rows.push_back({QString::number(2000 + i), QString::number(5000 + i)});
+  return rows;
+}
+
+// The statement of row 150 (the 50th of the second execution) that writes the apply's column c.
+int statementOfRow150(int column) {
+  return 49 * int(applyStatements(u"a"_s, u"b"_s).size()) + column;
+}
+
+TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothingSentAgain) {
+  const Rows rows = threeHundredRows();
+  const QStringList executions = applyExecutions(rows);
+  QStringList olds;
+  for (const Row& r : rows) olds << r.oldNo;
+  ASSERT_EQ(executions.size(), 3);
+  const struct {
+    int native;
+    int column;  // the failing statement's column of the apply list
+    QString text;
+    QString message;
+  } cases[] = {
+      {1222, 7, u"已超过了锁请求超时时段。"_s,
+       u"表员工档案temp正被其他程序使用，本次修改已撤销，数据库没有任何修改，请稍后再试\n已超过了锁请求超时时段。"_s},
+      {1205, 3, u"事务(进程 ID 57)与另一个进程被死锁在锁资源上，并且已被选作死锁牺牲品。请重新运行该事务。"_s,
+       u"表XZ文件流转情况正被其他程序使用，本次修改已撤销，数据库没有任何修改，请稍后再试\n"
+       u"事务(进程 ID 57)与另一个进程被死锁在锁资源上，并且已被选作死锁牺牲品。请重新运行该事务。"_s},
+      {547, 1, u"UPDATE 语句与 REFERENCE 约束\"FK_岗位员工\"冲突。"_s,
+       u"表岗位员工new的外键约束阻止了修改，数据库没有任何修改；数据库检查列出这些约束\n"
+       u"UPDATE 语句与 REFERENCE 约束\"FK_岗位员工\"冲突。"_s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.native);
+    auto state = std::make_shared<scripted::State>();
+    db::Database database;
+    QString error;
+    ASSERT_TRUE(database.openOdbcConnection(scripted::connection(state), &error)) << error.toStdString();
+    state->executed.clear();
+    // The register holds every old number once; the first execution goes through; the second
+    // fails at row 150, and the server (XACT_ABORT ON) rolls the transaction back.
+    QList<QVariantList> counts;
+    for (const Row& r : rows) counts << QVariantList{r.oldNo, 1};
+    state->replies << QList<scripted::Result>{scripted::rows({u"工号"_s, u"人数"_s}, counts)};
+    state->replies << QList<scripted::Result>{scripted::count(1)};
+    QList<scripted::Result> second;
+    for (int k = statementOfRow150(c.column); k > 0; --k) second << scripted::count(1);
+    second << scripted::errorAsInfo(c.text, c.native);
+    second.last().endsTransaction = true;
+    state->replies << second;
+
+    QString failure = u"(no error)"_s;
+    try {
+      applyRows(database, rows);
+    } catch (const db::DbError& e) {
+      failure = e.text();
+    }
+    EXPECT_EQ(failure, c.message);
+    // After the failing execution only the rollback: no slice sent again, no commit.
+    EXPECT_EQ(state->executed, (QStringList{u"BEGIN TRANSACTION"_s, u"SELECT @@TRANCOUNT"_s, registerCountsSql(olds),
+                                            executions[0], executions[1], u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"_s}));
+    EXPECT_FALSE(database.inTransaction());
+  }
+}
+
+class BatchApplyFailure : public BatchData {
+ protected:
+  const Rows rows = threeHundredRows();
+  QStringList olds;
+  void SetUp() override {
+    BatchData::SetUp();
+    for (const Row& r : rows) olds << r.oldNo;
+    addListed(olds);
+  }
+  // Applies the rows with the given failure thrown, once, as the second execution is sent;
+  // returns the error's text and puts the statements sent after it into *after.
+  QString applyFailingOnce(const db::DbError& fault, QStringList* after) {
+    const QString second = applyExecutions(rows)[1];
+    bool failed = false;
+    shared().setStatementObserver([&](const QString& sql) {
+      if (failed) {
+        *after << sql;
+      } else if (sql == second) {
+        failed = true;
+        throw fault;
+      }
+    });
+    QString text = u"(no error)"_s;
+    try {
+      applyRows(shared(), rows);
+    } catch (const db::DbError& e) {
+      text = e.text();
+    }
+    shared().setStatementObserver({});
+    return text;
+  }
+  static db::Database& shared() { return db::Database::shared(); }
+};
+
+TEST_F(BatchApplyFailure, AOneTimeFaultNamesTheRowsOfItsExecutionAndAHeldTableNothingAgain) {
+  const testdb::Snapshot before = testdb::snapshot();
+  // Every row of the failed execution goes through alone: the execution's rows are named.
+  QStringList after;
+  EXPECT_EQ(applyFailingOnce(db::DbError(u"连接出现一次性故障"_s), &after), u"连接出现一次性故障\n第101至200行"_s);
+  QStringList replayed{applyExecutions(rows)[0]};
+  for (std::size_t i = 100; i < 200; ++i) replayed << applyBatch(rows[i].oldNo, rows[i].newNo);
+  EXPECT_EQ(after, replayed);
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+
+  // A deadlock's victim at row 150: nothing is sent again.
+  after.clear();
+  const db::DbError victim = db::DbError(u"死锁牺牲品"_s, db::Cause::Deadlock, 1205).atStatement(statementOfRow150(8));
+  EXPECT_EQ(applyFailingOnce(victim, &after),
+            u"表pg维修人员正被其他程序使用，本次修改已撤销，数据库没有任何修改，请稍后再试\n死锁牺牲品"_s);
+  EXPECT_EQ(after, QStringList());
+  EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
+}
+
+}  // namespace
