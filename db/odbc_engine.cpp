@@ -228,8 +228,7 @@ class DmStatement : public Statement {
     if (v.isNull()) {
       p.indicator = SQL_NULL_DATA;
     } else if (id == QMetaType::Bool || id == QMetaType::Int || id == QMetaType::UInt || id == QMetaType::LongLong ||
-               id == QMetaType::Short || id == QMetaType::UShort || id == QMetaType::Char ||
-               id == QMetaType::UChar) {
+               id == QMetaType::Short || id == QMetaType::UShort || id == QMetaType::Char || id == QMetaType::UChar) {
       p.integer = v.toLongLong();
       cType = SQL_C_SBIGINT;
       sqlType = SQL_BIGINT;
@@ -241,8 +240,9 @@ class DmStatement : public Statement {
       data = &p.real;
     } else if (id == QMetaType::QDateTime || id == QMetaType::QDate) {
       const QDateTime t = v.toDateTime();
-      p.stamp = {SQLSMALLINT(t.date().year()), SQLUSMALLINT(t.date().month()), SQLUSMALLINT(t.date().day()),
-                 SQLUSMALLINT(t.time().hour()), SQLUSMALLINT(t.time().minute()), SQLUSMALLINT(t.time().second()),
+      p.stamp = {SQLSMALLINT(t.date().year()),           SQLUSMALLINT(t.date().month()),
+                 SQLUSMALLINT(t.date().day()),           SQLUSMALLINT(t.time().hour()),
+                 SQLUSMALLINT(t.time().minute()),        SQLUSMALLINT(t.time().second()),
                  SQLUINTEGER(t.time().msec()) * 1000000u};
       cType = SQL_C_TYPE_TIMESTAMP;
       sqlType = SQL_TYPE_TIMESTAMP;
@@ -323,9 +323,12 @@ class DmStatement : public Statement {
       all.append(buffer.data(), whole ? qsizetype(indicator) : qsizetype(buffer.size()) - terminator);
       if (r == SQL_SUCCESS || whole) break;
     }
-    if (isNull) *out = QVariant();
-    else if (cType == SQL_C_BINARY) *out = all;
-    else *out = QString::fromUtf16(reinterpret_cast<const char16_t*>(all.constData()), all.size() / 2);
+    if (isNull)
+      *out = QVariant();
+    else if (cType == SQL_C_BINARY)
+      *out = all;
+    else
+      *out = QString::fromUtf16(reinterpret_cast<const char16_t*>(all.constData()), all.size() / 2);
     return {};
   }
 
@@ -504,7 +507,8 @@ class OdbcEngine : public Engine {
   }
 
   qint64 insert(const QString& insertSql, const QVariantList& values) override {
-    const Reply reply = run(insertSql + QStringLiteral("; SELECT CAST(SCOPE_IDENTITY() AS bigint)"), values, Cancel::Yes);
+    const Reply reply =
+        run(insertSql + QStringLiteral("; SELECT CAST(SCOPE_IDENTITY() AS bigint)"), values, Cancel::Yes);
     if (reply.rows.empty() || reply.rows.front().isEmpty() || reply.rows.front().front().isNull()) {
       throw DbError(QStringLiteral("The database gave no ID for the new record."));
     }

@@ -57,8 +57,8 @@ frm影响预览::frm影响预览(QWidget* parent) : QWidget(parent) {
 
   connect(Command1, &QPushButton::clicked, this, [this] {
     const QString folder = app_info::documentsFolder();
-    const QString path = ui::Dialogs::current().chooseSaveFile(
-        this, folder + QDir::separator() + suggestedName_, QStringLiteral("SQL脚本 *.sql|*.sql|All flie *.*|*.*"));
+    const QString path = ui::Dialogs::current().chooseSaveFile(this, folder + QDir::separator() + suggestedName_,
+                                                               QStringLiteral("SQL脚本 *.sql|*.sql|All flie *.*|*.*"));
     if (!path.isEmpty() && 导出SQL(path))
       ui::msg(this, QStringLiteral("SQL脚本已保存到") + QDir::toNativeSeparators(path));
   });
@@ -66,7 +66,7 @@ frm影响预览::frm影响预览(QWidget* parent) : QWidget(parent) {
 }
 
 void frm影响预览::显示(const QString& caption, const preview::Impact& impact, const QString& script,
-                      const QString& suggestedName) {
+                       const QString& suggestedName) {
   script_ = script;
   suggestedName_ = suggestedName;
   FlexGrid* g = MSFlexGrid1;
@@ -112,21 +112,20 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
   g->fitColumns();
   if (e->isVisibleTo(this)) e->fitColumns();
   if (const int wanted = layout()->sizeHint().width(); wanted > width()) resize(wanted, height());
-  Label1->setText(caption + QStringLiteral("\n%1列将被改写：原工号所在%2行将改为新工号；新工号已有%3行%4。")
-                                .arg(impact.columns.size())
-                                .arg(impact.totalOld)
-                                .arg(impact.totalNew)
-                                .arg(impact.totalNew > 0 ? QStringLiteral("（已标色，修改后将并入该员工）")
-                                                         : QString()) +
+  Label1->setText(caption +
+                  QStringLiteral("\n%1列将被改写：原工号所在%2行将改为新工号；新工号已有%3行%4。")
+                      .arg(impact.columns.size())
+                      .arg(impact.totalOld)
+                      .arg(impact.totalNew)
+                      .arg(impact.totalNew > 0 ? QStringLiteral("（已标色，修改后将并入该员工）") : QString()) +
                   (QStringList{QString()} + preview::stayingLines(impact)).join(u'\n') + missingLine(impact));
 }
 
 bool frm影响预览::导出SQL(const QString& path) {
   QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(preview::scriptFile(script_)) < 0 ||
-      !f.flush()) {
-    ui::msg(this, QStringLiteral("无法保存SQL脚本：") + path + QStringLiteral("\n") + f.errorString(), app_info::title(),
-            ui::Icon::Warning);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(preview::scriptFile(script_)) < 0 || !f.flush()) {
+    ui::msg(this, QStringLiteral("无法保存SQL脚本：") + path + QStringLiteral("\n") + f.errorString(),
+            app_info::title(), ui::Icon::Warning);
     return false;
   }
   return true;

@@ -398,9 +398,9 @@ void frm员工工号统一修改::stage() {
   StagingResult result;
   if (!guardedCancellable(this, true, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句"));
-        result = stageNoPosition(ops::sharedConnection(), progress.callback(), [this](const std::vector<HeldNumber>& held) {
-          return ui::askDefaultNo(this, heldQuestion(held));
-        });
+        result = stageNoPosition(
+            ops::sharedConnection(), progress.callback(),
+            [this](const std::vector<HeldNumber>& held) { return ui::askDefaultNo(this, heldQuestion(held)); });
       }))
     return;
   if (!result.collisions.empty()) {

@@ -72,9 +72,10 @@ QString unknownPositionCountSql(const QString& code) {
 
 QString unknownDepartmentCountSql(const QString& code) {
   return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 员工类别 In (") + categoriesOf(code) +
-         QStringLiteral(") And 岗位编号 In (Select 岗位代号 From 岗位信息new) And 岗位编号 Not In (Select "
-                        "岗位信息new.岗位代号 From 岗位信息new INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
-                        "职能部门new.职能部门编号 Where 岗位信息new.岗位代号 Is Not Null)");
+         QStringLiteral(
+             ") And 岗位编号 In (Select 岗位代号 From 岗位信息new) And 岗位编号 Not In (Select "
+             "岗位信息new.岗位代号 From 岗位信息new INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = "
+             "职能部门new.职能部门编号 Where 岗位信息new.岗位代号 Is Not Null)");
 }
 
 QString leftOutCountsSql(const QString& code) {
@@ -100,13 +101,15 @@ QString stagingCollisionsSql() {
 QString stagingHeldSql(const std::vector<host::RefColumn>& columns) {
   // A staged employee's own number moves away with its rows (912 beside 12): no merge there.
   const QString nine = QStringLiteral(" IN (Select '9'+工号 From 员工档案 Where 岗位编号 Is Null)");
-  const QString staged = QStringLiteral(" NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null)");
+  const QString staged =
+      QStringLiteral(" NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null)");
   QStringList parts;
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const QString c = columns[k].columnName();
     parts << QStringLiteral("SELECT ") + QString::number(k) + QStringLiteral(" AS 列, ") + c +
-                 QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableName() + QStringLiteral(" WHERE ") +
-                 c + nine + QStringLiteral(" AND ") + c + staged + QStringLiteral(" GROUP BY ") + c;
+                 QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableName() +
+                 QStringLiteral(" WHERE ") + c + nine + QStringLiteral(" AND ") + c + staged +
+                 QStringLiteral(" GROUP BY ") + c;
   }
   return parts.join(QStringLiteral(" UNION ALL "));
 }

@@ -18,10 +18,7 @@ QString columnKey(const QString& table, const QString& column) {
   return table.toCaseFolded() + u'\n' + column.toCaseFolded();
 }
 
-
-
 }  // namespace
-
 
 // ---- Findings -----------------------------------------------------------------------------------
 

@@ -20,7 +20,6 @@ class Database;
 
 namespace dbcheck {
 
-
 // A column the tool does not rewrite that may hold employee numbers.
 struct Suspect {
   QString table;  // with its schema when that is not the default ("archive.员工记录")

@@ -185,18 +185,19 @@ ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed) {
 
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
   UndoCheck c;
-  const bool done = ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
-    step(0, 0);
-    Entry e;
-    std::vector<Step> plan;
-    c = check(database, id, false, &e, &plan);
-    if (c.status != UndoStatus::Ready) return std::nullopt;
-    std::vector<Pair> renamed;
-    for (const Step& s : plan) renamed.push_back(s.pair);
-    ops::Change change = undoChange(id, renamed);
-    step(0, change.units);
-    return change;
-  });
+  const bool done =
+      ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+        step(0, 0);
+        Entry e;
+        std::vector<Step> plan;
+        c = check(database, id, false, &e, &plan);
+        if (c.status != UndoStatus::Ready) return std::nullopt;
+        std::vector<Pair> renamed;
+        for (const Step& s : plan) renamed.push_back(s.pair);
+        ops::Change change = undoChange(id, renamed);
+        step(0, change.units);
+        return change;
+      });
   if (done) c.status = UndoStatus::Done;
   return c;
 }

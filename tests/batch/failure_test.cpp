@@ -23,9 +23,7 @@ Rows threeHundredRows() {
 }
 
 // The statement of row 150 (the 50th of the second execution) that writes the apply's column c.
-int statementOfRow150(int column) {
-  return 49 * int(applyStatements(u"a"_s, u"b"_s).size()) + column;
-}
+int statementOfRow150(int column) { return 49 * int(applyStatements(u"a"_s, u"b"_s).size()) + column; }
 
 TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothingSentAgain) {
   const Rows rows = threeHundredRows();
@@ -75,8 +73,9 @@ TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothing
     }
     EXPECT_EQ(failure, c.message);
     // After the failing execution only the rollback: no slice sent again, no commit.
-    EXPECT_EQ(state->executed, (QStringList{u"BEGIN TRANSACTION"_s, u"SELECT @@TRANCOUNT"_s, registerCountsSql(olds),
-                                            executions[0], executions[1], u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"_s}));
+    EXPECT_EQ(state->executed,
+              (QStringList{u"BEGIN TRANSACTION"_s, u"SELECT @@TRANCOUNT"_s, registerCountsSql(olds), executions[0],
+                           executions[1], u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"_s}));
     EXPECT_FALSE(database.inTransaction());
   }
 }

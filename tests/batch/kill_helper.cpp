@@ -65,7 +65,7 @@ int fDevice(sqlite3_file* f) { return realOf(f)->pMethods->xDeviceCharacteristic
 
 // Version 1 of the file methods: no shared memory (the tool's files use a rollback journal, never
 // WAL) and no memory mapping.
-const sqlite3_io_methods kMethods = {1,       fClose, fRead,      fWrite,   fTruncate, fSync,   fSize,
+const sqlite3_io_methods kMethods = {1,       fClose,  fRead,     fWrite,   fTruncate, fSync,   fSize,
                                      fLock,   fUnlock, fReserved, fControl, fSector,   fDevice, nullptr,
                                      nullptr, nullptr, nullptr,   nullptr,  nullptr};
 
@@ -82,9 +82,7 @@ int vDelete(sqlite3_vfs*, const char* name, int syncDir) {
   return real->xDelete(real, name, syncDir);
 }
 int vAccess(sqlite3_vfs*, const char* name, int flags, int* out) { return real->xAccess(real, name, flags, out); }
-int vFullPathname(sqlite3_vfs*, const char* name, int n, char* out) {
-  return real->xFullPathname(real, name, n, out);
-}
+int vFullPathname(sqlite3_vfs*, const char* name, int n, char* out) { return real->xFullPathname(real, name, n, out); }
 void* vDlOpen(sqlite3_vfs*, const char* name) { return real->xDlOpen(real, name); }
 void vDlError(sqlite3_vfs*, int n, char* out) { real->xDlError(real, n, out); }
 void (*vDlSym(sqlite3_vfs*, void* handle, const char* symbol))(void) { return real->xDlSym(real, handle, symbol); }

@@ -139,8 +139,10 @@ class BatchKilled : public BatchData {
         ++afters;
       else
         ADD_FAILURE() << work[0].toStdString() << " killed " << when.toStdString() << ": database "
-                      << (unchanged ? "unchanged" : changed ? "changed" : "half changed") << ", " << f.entries.size()
-                      << " entries, " << f.pending.size() << " pending";
+                      << (unchanged ? "unchanged"
+                          : changed ? "changed"
+                                    : "half changed")
+                      << ", " << f.entries.size() << " entries, " << f.pending.size() << " pending";
     };
     for (long k : points) {
       fresh(base);

@@ -116,13 +116,14 @@ TEST(BatchStatements, Queries) {
             QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s "
                            "INNER JOIN 员工档案 h ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not "
                            "Null Order By len(s.工号), s.工号, h.ID"));
-  EXPECT_EQ(stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}),
-            QStringLiteral("SELECT 0 AS 列, 工号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN (Select "
-                           "'9'+工号 From 员工档案 Where 岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 "
-                           "Where 岗位编号 Is Null And 工号 Is Not Null) GROUP BY 工号 UNION ALL SELECT 1 AS 列, 工号 AS "
-                           "工号, COUNT(*) AS 行数 FROM 员工档案temp WHERE 工号 IN (Select '9'+工号 From 员工档案 Where "
-                           "岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 "
-                           "Is Not Null) GROUP BY 工号"));
+  EXPECT_EQ(
+      stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}),
+      QStringLiteral("SELECT 0 AS 列, 工号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN (Select "
+                     "'9'+工号 From 员工档案 Where 岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 "
+                     "Where 岗位编号 Is Null And 工号 Is Not Null) GROUP BY 工号 UNION ALL SELECT 1 AS 列, 工号 AS "
+                     "工号, COUNT(*) AS 行数 FROM 员工档案temp WHERE 工号 IN (Select '9'+工号 From 员工档案 Where "
+                     "岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 "
+                     "Is Not Null) GROUP BY 工号"));
   EXPECT_EQ(registerLookupSql(QStringLiteral("10023")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));
@@ -162,11 +163,13 @@ TEST(BatchMessages, TextsAndNumericValues) {
   EXPECT_EQ(unlistedMessage(2), QStringLiteral("另有2名无岗位员工未列出"));
   EXPECT_EQ(unknownPositionMessage(3), QStringLiteral("另有3名员工的岗位编号在岗位表中不存在，未列出"));
   EXPECT_EQ(unknownDepartmentMessage(1), QStringLiteral("另有1名员工的岗位所属部门在部门表中不存在，未列出"));
-  std::vector<StagingCollision> collisions{{QStringLiteral("1489"), QStringLiteral("91489"), {QStringLiteral("田阳建")}},
-                                           {QStringLiteral("55"), QStringLiteral("955"), {QStringLiteral("甲"), QStringLiteral("乙")}}};
+  std::vector<StagingCollision> collisions{
+      {QStringLiteral("1489"), QStringLiteral("91489"), {QStringLiteral("田阳建")}},
+      {QStringLiteral("55"), QStringLiteral("955"), {QStringLiteral("甲"), QStringLiteral("乙")}}};
   EXPECT_EQ(collisionMessage(collisions), QStringLiteral("以下无岗位员工加9后的工号已被占用：1489→91489（田阳建）\n"
                                                          "55→955（甲、乙）\n没有修改任何工号，请先处理这些员工的工号"));
-  for (int i = 0; i < 21; ++i) collisions.push_back({QString::number(i), u'9' + QString::number(i), {QStringLiteral("丙")}});
+  for (int i = 0; i < 21; ++i)
+    collisions.push_back({QString::number(i), u'9' + QString::number(i), {QStringLiteral("丙")}});
   const QString bounded = collisionMessage(collisions);
   EXPECT_EQ(bounded.count(u'\n'), 21);  // 20 collisions (the first on the heading's line), the rest
   EXPECT_TRUE(bounded.contains(QStringLiteral("\n17→917（丙）\n……另有3项\n没有修改任何工号"))) << bounded.toStdString();
@@ -299,8 +302,14 @@ TEST(BatchAutoResolve, RepairsTheLaterTwinAndTakenNumbers) {
 
 TEST(BatchAutoResolve, RepairsTwinsAsTheDatabaseComparesThemAndStopsAtBlanks) {
   FakeRegister reg;
-  Rows rows = makeRows({{"1", "0013"}, {"2", "0013 "}, {"3", "a1"}, {"4", "A1"}, {"5", "００２０"}, {"6", "19"},
-                        {"7", "19"}, {"8", "0020"}});
+  Rows rows = makeRows({{"1", "0013"},
+                        {"2", "0013 "},
+                        {"3", "a1"},
+                        {"4", "A1"},
+                        {"5", "００２０"},
+                        {"6", "19"},
+                        {"7", "19"},
+                        {"8", "0020"}});
   Outcome o = resolveBoth(rows, reg);
   EXPECT_EQ(o.status, Status::Passed);
   EXPECT_EQ(o.repairs, (std::vector<int>{1, 3, 7, 6}));

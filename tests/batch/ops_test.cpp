@@ -170,7 +170,8 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
 // collision), 55 twice (955 held by 甲 and 乙, who have positions) and 66 (966 free, records under it).
 TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRecords) {
   for (const char* n : {"1489", "12", "912", "55", "55", "66"})
-    testdata::employee({.number = QString::fromLatin1(n), .name = u"无岗"_s + QString::fromLatin1(n), .category = u"保安"_s});
+    testdata::employee(
+        {.number = QString::fromLatin1(n), .name = u"无岗"_s + QString::fromLatin1(n), .category = u"保安"_s});
   testdata::employee({.number = "91489", .name = "田阳建", .category = "保安", .position = "P01"});
   testdata::employee({.number = "955", .name = "甲", .category = "保安", .position = "P01"});
   testdata::employee({.number = "955", .name = "乙", .category = "工程", .position = "P02"});
@@ -182,8 +183,9 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});  // one query, no Update
   EXPECT_FALSE(asked);
   EXPECT_FALSE(refused.staged);
-  EXPECT_EQ(collisionMessage(refused.collisions), u"以下无岗位员工加9后的工号已被占用：55→955（甲、乙）\n"
-                                                  u"1489→91489（田阳建）\n没有修改任何工号，请先处理这些员工的工号"_s);
+  EXPECT_EQ(collisionMessage(refused.collisions),
+            u"以下无岗位员工加9后的工号已被占用：55→955（甲、乙）\n"
+            u"1489→91489（田阳建）\n没有修改任何工号，请先处理这些员工的工号"_s);
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   EXPECT_FALSE(shared().inTransaction());
 
@@ -243,12 +245,14 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   EXPECT_EQ(h.statements(), checks);  // checked again inside the transaction, nothing sent
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
 
-  const StagingResult taken = stageNoPosition(shared(), {}, changeThen([] {
-    testdata::employee({.number = u"966"_s, .name = u"甲"_s, .category = u"保安"_s, .position = u"P01"_s});
-  }));
+  const StagingResult taken = stageNoPosition(
+      shared(), {}, changeThen([] {
+        testdata::employee({.number = u"966"_s, .name = u"甲"_s, .category = u"保安"_s, .position = u"P01"_s});
+      }));
   EXPECT_FALSE(taken.staged);
-  EXPECT_EQ(collisionMessage(taken.collisions), u"以下无岗位员工加9后的工号已被占用：66→966（甲）\n"
-                                                u"没有修改任何工号，请先处理这些员工的工号"_s);
+  EXPECT_EQ(collisionMessage(taken.collisions),
+            u"以下无岗位员工加9后的工号已被占用：66→966（甲）\n"
+            u"没有修改任何工号，请先处理这些员工的工号"_s);
   EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
   EXPECT_FALSE(shared().inTransaction());

@@ -364,8 +364,9 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   testdata::employee({.number = "912", .name = "有岗", .category = "保安", .position = "P01"});
   h.clearStatements();
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(1), (QStringList{question, u"以下无岗位员工加9后的工号已被占用：12→912（有岗）\n"
-                                                        u"没有修改任何工号，请先处理这些员工的工号"_s}));
+  EXPECT_EQ(h.messages().mid(1), (QStringList{question,
+                                              u"以下无岗位员工加9后的工号已被占用：12→912（有岗）\n"
+                                              u"没有修改任何工号，请先处理这些员工的工号"_s}));
   EXPECT_EQ(h.dialogs().shown.last().icon, ui::Icon::Warning);
   EXPECT_TRUE(updates().isEmpty());
   // Records under it: the merge question, No sends nothing.
@@ -374,8 +375,9 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   h.answer(true);
   h.answer(false);
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(3), (QStringList{question, u"以下新工号在其他表中已有记录：912：工资单明细 1行\n"
-                                                        u"继续修改将把这些记录并入相应员工，是否继续？"_s}));
+  EXPECT_EQ(h.messages().mid(3), (QStringList{question,
+                                              u"以下新工号在其他表中已有记录：912：工资单明细 1行\n"
+                                              u"继续修改将把这些记录并入相应员工，是否继续？"_s}));
   EXPECT_TRUE(updates().isEmpty());
   h.exec(u"DELETE FROM 工资单明细"_s);
   w->Command5->click();

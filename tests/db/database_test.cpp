@@ -229,7 +229,8 @@ TEST_F(EmbeddedDb, ALongerValueThanTheColumnHoldsFailsTheStatementAsOnSqlServer)
   run("INSERT INTO 员工档案 (工号, 姓名) VALUES ('" + fifty + "   ', 'x')");  // blanks beyond the length are dropped
   EXPECT_EQ(errorOf([&] { addEmployees({fifty + "9"}); }), "String or binary data would be truncated.");
   // One row too long fails the whole statement: no row changes.
-  run("INSERT INTO 员工档案 (工号, 姓名) VALUES ('1', '" + QString(45, u'名') + "'), ('2', '" + QString(30, u'名') + "')");
+  run("INSERT INTO 员工档案 (工号, 姓名) VALUES ('1', '" + QString(45, u'名') + "'), ('2', '" + QString(30, u'名') +
+      "')");
   EXPECT_EQ(errorOf([&] { run("Update 员工档案 set 姓名 = 姓名 + N'甲乙丙丁戊己庚辛' Where 工号 In ('1', '2')"); }),
             "String or binary data would be truncated.");
   EXPECT_EQ(value("SELECT sum(length(姓名)) FROM 员工档案 WHERE 工号 In ('1', '2')"), "75");

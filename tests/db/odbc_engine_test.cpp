@@ -278,9 +278,9 @@ TEST_F(SqlServerBatch, APartialChangeIsRolledBackNotReportedAsDone) {
               t.commit();
             }),
             "事务日志已满。");
-  EXPECT_EQ(state_->executed, (QStringList{"BEGIN TRANSACTION", "SELECT @@TRANCOUNT", "UPDATE a SET x = 1",
-                                           "SELECT @@TRANCOUNT", "COMMIT TRANSACTION",
-                                           "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"}));
+  EXPECT_EQ(state_->executed,
+            (QStringList{"BEGIN TRANSACTION", "SELECT @@TRANCOUNT", "UPDATE a SET x = 1", "SELECT @@TRANCOUNT",
+                         "COMMIT TRANSACTION", "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"}));
 }
 
 TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
@@ -311,14 +311,15 @@ TEST_F(SqlServerBatch, EveryResultIsReadAndAReadHoldsTheFirstResultSetsRows) {
   EXPECT_EQ(state_->unread, 0);
 }
 
-
 TEST_F(SqlServerBatch, AnErrorReturnedWithInformationFailsTheBatchWithTheServersNumber) {
   // ODBC returns a failing statement after the first as SQL_SUCCESS_WITH_INFO; it fails the
   // batch all the same, with the server's number and the cause it names.
   const struct {
     int native;
     db::Cause cause;
-  } cases[] = {{547, db::Cause::ForeignKey}, {1222, db::Cause::LockTimeOut}, {1205, db::Cause::Deadlock},
+  } cases[] = {{547, db::Cause::ForeignKey},
+               {1222, db::Cause::LockTimeOut},
+               {1205, db::Cause::Deadlock},
                {2627, db::Cause::Other}};
   for (int k = 1; k < 5; ++k) {
     for (const auto& c : cases) {

@@ -106,7 +106,8 @@ class ScriptedStatement : public db::odbc::Statement {
     }
     if (text == u"COMMIT TRANSACTION") {
       if (!state_->commitFailure.isEmpty()) return {error(state_->commitFailure)};
-      if (state_->trancount == 0) return {error(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"), 3902)};
+      if (state_->trancount == 0)
+        return {error(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"), 3902)};
       --state_->trancount;
       return {count(0)};
     }

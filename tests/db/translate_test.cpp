@@ -56,17 +56,19 @@ TEST(Translate, UnicodeLiteralsConvertAndLen) {
 
 TEST(Translate, CharacterColumnsGetTheDefaultCollationAndTheirLengthCheck) {
   const QString check = R"( CONSTRAINT "String or binary data would be truncated." CHECK ()";
-  EXPECT_EQ(tr("CREATE TABLE [门禁卡] ([ID] int IDENTITY(1,1) PRIMARY KEY, [卡号] nvarchar(10) NOT NULL, 持卡人 VARCHAR "
-               "( 4 ), 备注 ntext, c char(2) COLLATE NOCASE, d decimal(12, 2), CONSTRAINT pk UNIQUE (c))"),
-            QStringList{"CREATE TABLE [门禁卡] ([ID] int IDENTITY(1,1) PRIMARY KEY, [卡号] nvarchar(10) COLLATE SQLSERVER_CI" +
-                        check + "length(rtrim([卡号], ' ')) <= 10) NOT NULL, 持卡人 VARCHAR ( 4 ) COLLATE SQLSERVER_CI" +
-                        check +
-                        "length(rtrim(持卡人, ' ')) + (length(CAST(rtrim(持卡人, ' ') AS BLOB)) - "
-                        "length(rtrim(持卡人, ' '))) / 2 <= 4), 备注 ntext COLLATE SQLSERVER_CI, c char(2)" +
-                        check +
-                        "length(rtrim(c, ' ')) + (length(CAST(rtrim(c, ' ') AS BLOB)) - length(rtrim(c, ' '))) / 2 "
-                        "<= 2) COLLATE NOCASE, d decimal(12, 2), CONSTRAINT pk UNIQUE (c))"});
-  EXPECT_EQ(tr("ALTER TABLE t ADD 工号 nvarchar(max)"), QStringList{"ALTER TABLE t ADD 工号 nvarchar COLLATE SQLSERVER_CI"});
+  EXPECT_EQ(
+      tr("CREATE TABLE [门禁卡] ([ID] int IDENTITY(1,1) PRIMARY KEY, [卡号] nvarchar(10) NOT NULL, 持卡人 VARCHAR "
+         "( 4 ), 备注 ntext, c char(2) COLLATE NOCASE, d decimal(12, 2), CONSTRAINT pk UNIQUE (c))"),
+      QStringList{
+          "CREATE TABLE [门禁卡] ([ID] int IDENTITY(1,1) PRIMARY KEY, [卡号] nvarchar(10) COLLATE SQLSERVER_CI" +
+          check + "length(rtrim([卡号], ' ')) <= 10) NOT NULL, 持卡人 VARCHAR ( 4 ) COLLATE SQLSERVER_CI" + check +
+          "length(rtrim(持卡人, ' ')) + (length(CAST(rtrim(持卡人, ' ') AS BLOB)) - "
+          "length(rtrim(持卡人, ' '))) / 2 <= 4), 备注 ntext COLLATE SQLSERVER_CI, c char(2)" +
+          check +
+          "length(rtrim(c, ' ')) + (length(CAST(rtrim(c, ' ') AS BLOB)) - length(rtrim(c, ' '))) / 2 "
+          "<= 2) COLLATE NOCASE, d decimal(12, 2), CONSTRAINT pk UNIQUE (c))"});
+  EXPECT_EQ(tr("ALTER TABLE t ADD 工号 nvarchar(max)"),
+            QStringList{"ALTER TABLE t ADD 工号 nvarchar COLLATE SQLSERVER_CI"});
   EXPECT_EQ(tr("CREATE TABLE t (a int, b datetime)"), QStringList{"CREATE TABLE t (a int, b datetime)"});
 }
 

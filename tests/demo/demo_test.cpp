@@ -290,5 +290,6 @@ TEST(DemoData, TheSqliteShellUpdatesANumberWithTheCollationExtensionLoaded) {
   db::Database database;
   QString error;
   ASSERT_TRUE(database.openSqlite(file, &error)) << error.toStdString();
-  EXPECT_EQ(database.open(u"SELECT count(*) AS n FROM 员工档案 WHERE 工号 = 'K"_s + number + u"'"_s).text(u"n"_s), u"1"_s);
+  EXPECT_EQ(database.open(u"SELECT count(*) AS n FROM 员工档案 WHERE 工号 = 'K"_s + number + u"'"_s).text(u"n"_s),
+            u"1"_s);
 }

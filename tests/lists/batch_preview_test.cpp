@@ -182,8 +182,9 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   EXPECT_EQ(asSent(statements)[0],
             applyBatch(u"1001"_s, u"11001"_s) + applyBatch(u"1002"_s, u"11002"_s) + applyBatch(u"1003"_s, u"1003"_s));
   EXPECT_EQ(statements[0].count(u"\r\n"_s), 3 * qsizetype(p.impact.columns.size()) - 1);
-  EXPECT_TRUE(statements[0].startsWith(u" Update 员工档案 set 工号='11001' Where 工号='1001'\r\n"
-                                       u" Update 岗位员工new set 员工代号='11001' Where 员工代号='1001'\r\n"_s));
+  EXPECT_TRUE(
+      statements[0].startsWith(u" Update 员工档案 set 工号='11001' Where 工号='1001'\r\n"
+                               u" Update 岗位员工new set 员工代号='11001' Where 员工代号='1001'\r\n"_s));
   EXPECT_TRUE(statements[0].contains(u"持卡人='1001'\r\n Update 员工档案 set 工号='11002' Where 工号='1002'\r\n"_s));
   EXPECT_TRUE(applyBatch(u"1001"_s, u"11001"_s).endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
 

@@ -53,7 +53,8 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   h.exec("INSERT INTO 员工档案 (工号, 姓名, 岗位编号) VALUES ('6002', '旧岗', 'P77')");
   w.Command1->click();
   ASSERT_EQ(g->Rows(), 5);
-  EXPECT_EQ(g->TextMatrix(4, 1) + "|" + g->TextMatrix(4, 4), "不列出的员工|6002 旧岗：岗位编号P77在岗位信息new中不存在，工号统一修改不列出");
+  EXPECT_EQ(g->TextMatrix(4, 1) + "|" + g->TextMatrix(4, 4),
+            "不列出的员工|6002 旧岗：岗位编号P77在岗位信息new中不存在，工号统一修改不列出");
   g->clickCell(4, 2);
   EXPECT_FALSE(w.Command3->isEnabled());
   EXPECT_FALSE(w.Command4->isEnabled());

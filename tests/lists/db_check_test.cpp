@@ -124,20 +124,21 @@ TEST_F(DbCheck, ReportsNarrowAndNonCharacterColumnsForeignKeysAndTriggers) {
   EXPECT_TRUE(r.suspects.empty()) << r.text().toStdString();
   EXPECT_FALSE(r.ok());
   const QString text = r.text();
-  EXPECT_TRUE(text.contains("改写的列（92列）：nvarchar(50) 89列，varchar(10) 1列，text 1列，integer 1列\n"
-                            "类型或宽度不符的改写列：\n"
-                            "  员工记录.工号  varchar(10)比员工档案.工号窄：更长的新工号写不进去，修改会失败并全部撤销\n"
-                            "  出勤.员工编号  类型为integer，不是字符类型：含非数字字符的新工号写不进去，前导零会丢失\n"
-                            "涉及改写列的外键：\n"
-                            "  员工照片.工号  更新规则CASCADE：员工照片.工号在员工档案.工号之前改写，员工在员工照片中有记录时"
-                            "修改会失败并全部撤销；影响：无岗位处理\n"
-                            "  员工记录.工号  更新规则NO ACTION：引用员工档案.工号，员工在员工记录中有记录时修改工号会失败并全部"
-                            "撤销；影响：单个修改、批量上传、无岗位处理\n"
-                            "  门禁卡.持卡人  更新规则CASCADE：引用员工档案.工号，修改工号时数据库随之改写门禁卡.持卡人\n"
-                            "改写的表上的触发器：\n"
-                            "  照片登记（员工照片）  只在插入或删除时运行：修改工号不触发它\n"
-                            "  记录审计（员工记录）  员工记录的记录更新时运行：修改工号时它也运行，它的改写一并提交，它报错时"
-                            "修改失败并全部撤销\n"))
+  EXPECT_TRUE(text.contains(
+      "改写的列（92列）：nvarchar(50) 89列，varchar(10) 1列，text 1列，integer 1列\n"
+      "类型或宽度不符的改写列：\n"
+      "  员工记录.工号  varchar(10)比员工档案.工号窄：更长的新工号写不进去，修改会失败并全部撤销\n"
+      "  出勤.员工编号  类型为integer，不是字符类型：含非数字字符的新工号写不进去，前导零会丢失\n"
+      "涉及改写列的外键：\n"
+      "  员工照片.工号  更新规则CASCADE：员工照片.工号在员工档案.工号之前改写，员工在员工照片中有记录时"
+      "修改会失败并全部撤销；影响：无岗位处理\n"
+      "  员工记录.工号  更新规则NO ACTION：引用员工档案.工号，员工在员工记录中有记录时修改工号会失败并全部"
+      "撤销；影响：单个修改、批量上传、无岗位处理\n"
+      "  门禁卡.持卡人  更新规则CASCADE：引用员工档案.工号，修改工号时数据库随之改写门禁卡.持卡人\n"
+      "改写的表上的触发器：\n"
+      "  照片登记（员工照片）  只在插入或删除时运行：修改工号不触发它\n"
+      "  记录审计（员工记录）  员工记录的记录更新时运行：修改工号时它也运行，它的改写一并提交，它报错时"
+      "修改失败并全部撤销\n"))
       << text.toStdString();
   EXPECT_EQ(r.keyProblems().size(), 2u);
 }
@@ -145,9 +146,10 @@ TEST_F(DbCheck, ReportsNarrowAndNonCharacterColumnsForeignKeysAndTriggers) {
 // Notes beside the findings: 员工档案temp rows of other kinds under an employee's number (they stay
 // at every renumber), and employees with a position code or a position's department that no longer exists.
 TEST_F(DbCheck, NotesTheRowsThatStayAndTheEmployeesTheBatchWindowDoesNotList) {
-  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '档案信息修改') "
-         "INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '离职') INSERT INTO 员工档案temp (工号) VALUES ('5002') "
-         "INSERT INTO 员工档案temp (工号, 类型) VALUES ('9999', '离职')");
+  h.exec(
+      "INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '档案信息修改') "
+      "INSERT INTO 员工档案temp (工号, 类型) VALUES ('5001', '离职') INSERT INTO 员工档案temp (工号) VALUES ('5002') "
+      "INSERT INTO 员工档案temp (工号, 类型) VALUES ('9999', '离职')");
   testdata::department("D01", "综合部");
   testdata::position("P01", "主管", "D01");
   testdata::position("P09", "撤销岗", "D99");
@@ -157,16 +159,18 @@ TEST_F(DbCheck, NotesTheRowsThatStayAndTheEmployeesTheBatchWindowDoesNotList) {
   const dbcheck::Report r = check();
   EXPECT_TRUE(r.ok());  // notes, no missing or missed column
   ASSERT_EQ(r.staying.size(), 1u);
-  EXPECT_EQ(r.staying[0].table + "." + r.staying[0].column + " " + r.staying[0].condition, "员工档案temp.工号 类型='档案信息修改'");
+  EXPECT_EQ(r.staying[0].table + "." + r.staying[0].column + " " + r.staying[0].condition,
+            "员工档案temp.工号 类型='档案信息修改'");
   EXPECT_EQ(r.staying[0].rows, 2);
   ASSERT_EQ(r.unlisted.size(), 2u);
   EXPECT_EQ(r.unlisted[0].number + " " + r.unlisted[0].name + " " + r.unlisted[0].reason(),
             "6002 旧岗 岗位编号P77在岗位信息new中不存在");
   EXPECT_EQ(r.unlisted[1].number + " " + r.unlisted[1].name + " " + r.unlisted[1].reason(),
             "6003 撤岗 岗位P09所属部门在职能部门new中不存在");
-  EXPECT_TRUE(r.text().contains("留在原工号下的记录（修改工号时按条件不改写）：\n  员工档案temp.工号  2行不满足 "
-                                "类型='档案信息修改'\n工号统一修改不列出的员工（岗位不存在）：\n  6002 旧岗  "
-                                "岗位编号P77在岗位信息new中不存在\n  6003 撤岗  岗位P09所属部门在职能部门new中不存在\n"))
+  EXPECT_TRUE(
+      r.text().contains("留在原工号下的记录（修改工号时按条件不改写）：\n  员工档案temp.工号  2行不满足 "
+                        "类型='档案信息修改'\n工号统一修改不列出的员工（岗位不存在）：\n  6002 旧岗  "
+                        "岗位编号P77在岗位信息new中不存在\n  6003 撤岗  岗位P09所属部门在职能部门new中不存在\n"))
       << r.text().toStdString();
 }
 
@@ -186,7 +190,8 @@ TEST_F(DbCheck, CommandLineExitCodesSayWhatWasFound) {
   h.exec("CREATE TABLE 员工档案temp (ID INTEGER PRIMARY KEY, 工号 TEXT)");
   const Ran condition = checkDatabase("sqlite:" + h.databasePath());
   EXPECT_EQ(condition.code, 1) << condition.err.toStdString();
-  EXPECT_TRUE(condition.out.contains("缺少的表或列（修改工号时会出错并回滚）：\n  员工档案temp.类型  影响：单个修改、批量上传、无岗位处理\n"))
+  EXPECT_TRUE(condition.out.contains(
+      "缺少的表或列（修改工号时会出错并回滚）：\n  员工档案temp.类型  影响：单个修改、批量上传、无岗位处理\n"))
       << condition.out.toStdString();
   h.exec("DROP TABLE 出勤");
   const Ran found = checkDatabase("sqlite:" + h.databasePath());

@@ -139,7 +139,8 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   EXPECT_TRUE(table.contains("工资单明细\t员工编号\t1\t3\t*\n"));
   EXPECT_TRUE(table.contains(QString("合计\t%1列\t%2\t4\n").arg(columns.size()).arg(totalOld)));
   // The record of another kind stays under 0007, and says so (the second such row is 0099's).
-  h.exec("INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '离职') INSERT INTO 员工档案temp (工号) VALUES ('0007')");
+  h.exec(
+      "INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '离职') INSERT INTO 员工档案temp (工号) VALUES ('0007')");
   const RenumberPreview again = previewRenumber(database, "0007", "0012", std::nullopt, origin);
   EXPECT_EQ(again.impact.totalStaying, 2);
   const QString staying = "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改";
@@ -174,8 +175,9 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   ASSERT_EQ(statements.size(), 1);
   EXPECT_EQ(asSent(statements)[0], renumberBatch("0007", "0012"));
   EXPECT_EQ(statements[0].count("\r\n"), qsizetype(p.impact.columns.size()) - 1);
-  EXPECT_TRUE(statements[0].startsWith("Update 员工档案 set 工号='0012' Where 工号='0007'\r\n"
-                                       " Update 岗位信息new set 工号='0012' Where 工号='0007'\r\n"));
+  EXPECT_TRUE(
+      statements[0].startsWith("Update 员工档案 set 工号='0012' Where 工号='0007'\r\n"
+                               " Update 岗位信息new set 工号='0012' Where 工号='0007'\r\n"));
   EXPECT_TRUE(
       statements[0].endsWith("'0007'\r\n Update 招聘岗位员工new set 员工代号='0012' Where 员工代号='0007'\r\n"
                              " Update 门禁卡 set 持卡人='0012' Where 持卡人='0007'"));
@@ -243,7 +245,8 @@ TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
   for (std::size_t i = 0; i < p.impact.columns.size(); ++i) {
     const preview::ColumnImpact &now = p.impact.columns[i], &was = whole.impact.columns[i];
     if (now.lack == preview::Lack::None) {
-      EXPECT_EQ(std::pair(now.oldRows, now.newRows), std::pair(was.oldRows, was.newRows)) << now.column.table.toStdString();
+      EXPECT_EQ(std::pair(now.oldRows, now.newRows), std::pair(was.oldRows, was.newRows))
+          << now.column.table.toStdString();
     } else {
       lost += was.oldRows;
       EXPECT_EQ(now.oldRows + now.newRows, 0);
@@ -328,7 +331,8 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
   EXPECT_EQ(v.MSFlexGrid1->TextMatrix(int(p.impact.columns.size()), 2), "持卡人（加入的列）");
   EXPECT_TRUE(v.Label1->text().startsWith(p.caption));
-  EXPECT_TRUE(v.Label1->text().endsWith("。\n员工档案temp中另有1行记录不满足 类型='档案信息修改'，留在原工号下，不会修改"))
+  EXPECT_TRUE(
+      v.Label1->text().endsWith("。\n员工档案temp中另有1行记录不满足 类型='档案信息修改'，留在原工号下，不会修改"))
       << v.Label1->text().toStdString();
   const QString path = h.dir() + "/preview.sql";
   h.chooseFile(path);

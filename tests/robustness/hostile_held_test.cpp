@@ -137,8 +137,8 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const Snapshot before = snapshot();
     h.answer(true);
     w.Command5->click();
-    p.same(u("共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？ / 已处理1名无岗位员工"), h.messages().join(u(" / ")),
-           u("messages"));
+    p.same(u("共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？ / 已处理1名无岗位员工"),
+           h.messages().join(u(" / ")), u("messages"));
     p.same(QString(), difference(renamed(before, host::kStaging, v, u("9") + v), snapshot()), u("database"));
   });
   if (!defects.isEmpty()) {
