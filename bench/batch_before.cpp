@@ -26,7 +26,7 @@ Apply apply(db::Database& database, const Rows& rows) {
     try {
       db::Recordset rs = database.open(registerCountSql(row.oldNo));
       if ((rs.eof() ? 0 : rs.field(QStringLiteral("人数")).toLongLong()) != 1) {
-        out.result = {int(i), row.oldNo};
+        out.result = {int(i), row.oldNo, std::nullopt};
         return out;  // the transaction rolls back
       }
       database.execute(applyBatch(row.oldNo, row.newNo));

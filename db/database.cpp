@@ -112,12 +112,14 @@ bool Database::createSqlite(const QString& path, QString* error) {
 
 void Database::close() {
   engine_.reset();
+  serial_ = 0;
   inTransaction_ = false;
 }
 
 bool Database::isOpen() const { return engine_ != nullptr; }
 EngineKind Database::kind() const { return engine_ ? engine_->kind() : EngineKind::None; }
 QString Database::connectionName() const { return engine_ ? engine_->connectionName() : QString(); }
+quint64 Database::serial() const { return serial_; }
 
 Engine& Database::engine() {
   if (inBusyHook_) throw DbError(QStringLiteral("The database is busy with other work; try again when it is done."));
@@ -133,7 +135,9 @@ qint64 nowMs() {
 }  // namespace
 
 void Database::adopt(std::unique_ptr<Engine> engine) {
+  static quint64 opened = 0;
   engine_ = std::move(engine);
+  serial_ = engine_ ? ++opened : 0;
   if (engine_) {
     engine_->busy = [this] { return busy(); };
     engine_->watched = bool(busyHook_);

@@ -201,6 +201,9 @@ class Database {
 
   // The underlying Qt connection name (for tests and tools).
   QString connectionName() const;
+  // The number of the open connection: every open in the process (a reconnect too) gives a new
+  // one, so what was read about a connection's database can be kept by it; 0 when closed.
+  quint64 serial() const;
 
  private:
   std::unique_ptr<Engine> engine_;
@@ -210,6 +213,7 @@ class Database {
   qint64 lastBusyCall_ = 0;
   int busyIntervalMs_ = kBusyIntervalMs;
   bool inTransaction_ = false;
+  quint64 serial_ = 0;
   bool busy();
   void busyAtStart();
   void checkTransactionCount();

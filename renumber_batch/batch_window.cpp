@@ -357,11 +357,14 @@ void frm员工工号统一修改::apply() {
   // The numbers may have been changed since the last check: check the grid as it stands.
   Outcome outcome;
   std::vector<HeldNumber> held;
+  std::optional<ops::TooLong> tooLong;
   if (!guardedCancellable(this, false, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
         Rows checked = rows;
         outcome = checkRows(ops::sharedConnection(), checked, false, progress.callback());
-        if (outcome.status == Status::Passed) {
+        // Refused before the merge question: the apply itself would refuse it.
+        if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(ops::sharedConnection(), rows);
+        if (outcome.status == Status::Passed && !tooLong) {
           ui::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
           held = heldElsewhere(ops::sharedConnection(), rows, others.callback());
         }
@@ -372,6 +375,10 @@ void frm员工工号统一修改::apply() {
     bringIntoView(showOutcome(outcome));
     return;
   }
+  if (tooLong) {
+    ui::msg(this, ops::tooLongMessage(*tooLong));
+    return;
+  }
   if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;
   ApplyResult result;
   if (!guardedCancellable(this, true, [&] {
@@ -379,6 +386,10 @@ void frm员工工号统一修改::apply() {
         result = applyRows(ops::sharedConnection(), rows, progress.callback());
       }))
     return;
+  if (result.tooLong) {
+    ui::msg(this, ops::tooLongMessage(*result.tooLong));
+    return;
+  }
   if (!result.applied()) {
     ui::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
     return;
@@ -403,6 +414,10 @@ void frm员工工号统一修改::stage() {
             [this](const std::vector<HeldNumber>& held) { return ui::askDefaultNo(this, heldQuestion(held)); });
       }))
     return;
+  if (!result.tooLong.empty()) {
+    ui::msg(this, stagingTooLongMessage(result.tooLong), app_info::title(), ui::Icon::Warning);
+    return;
+  }
   if (!result.collisions.empty()) {
     ui::msg(this, collisionMessage(result.collisions), app_info::title(), ui::Icon::Warning);
     return;

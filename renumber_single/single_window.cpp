@@ -316,6 +316,7 @@ void frm员工Kestrune::renumber() {
   auto& database = ops::sharedConnection();
   bool taken = false;
   QString held;
+  std::optional<ops::TooLong> tooLong;
   single::RenumberResult result = single::RenumberResult::Done;
   const bool ok = ui::guarded(this, [&] {
     if (automatic) {
@@ -329,6 +330,8 @@ void frm员工Kestrune::renumber() {
       taken = true;
       return;
     }
+    // Refused before the merge question: the renumber itself would refuse it.
+    if ((tooLong = single::newNumberTooLong(database, newNumber))) return;
     held = single::recordsHolding(database, newNumber);
   });
   if (!ok) return;
@@ -336,11 +339,23 @@ void frm员工Kestrune::renumber() {
     ui::msg(this, single::numberTakenMessage(newNumber));
     return;
   }
+  if (tooLong) {
+    ui::msg(this, ops::tooLongMessage(*tooLong));
+    return;
+  }
   if (!held.isEmpty() && !ui::askDefaultNo(this, single::mergeQuestion(newNumber, held))) return;
 
   std::optional<single::SerialUpdate> serial;
   if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
-  if (!ui::guarded(this, [&] { result = single::renumber(database, oldNumber, newNumber, serial); })) return;
+  if (!ui::guarded(this, [&] {
+        result = single::renumber(database, oldNumber, newNumber, serial);
+        if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(database, newNumber);
+      }))
+    return;
+  if (tooLong) {
+    ui::msg(this, ops::tooLongMessage(*tooLong));
+    return;
+  }
   if (result == single::RenumberResult::OldNumberGone) {
     ui::msg(this, single::oldNumberGoneMessage(oldNumber));
     searchStart();

@@ -7,6 +7,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
+#include "ops/batch/batch_preview.h"
 #include "ops/common/holders.h"
 #include "ops/common/number_key.h"
 #include "ops/journal/journal.h"
@@ -53,13 +54,12 @@ class RegisterSets {
     for (qsizetype from = 0; from < missing.size(); from += kNumbersPerQuery) {
       step_(fetched_, fetched_ + int(missing.size() - from));
       const QStringList slice = missing.mid(from, kNumbersPerQuery);
-      QHash<QString, std::optional<QString>> found;
-      db::Recordset rs = database_.open(registerSetSql(slice));
-      for (; !rs.eof(); rs.moveNext()) {
-        const QString k = key(rs.text(QStringLiteral("工号")));
-        if (!found.contains(k)) found.insert(k, rs.text(QStringLiteral("姓名")));
-      }
-      for (const QString& n : slice) holder_.insert(key(n), found.value(key(n)));
+      // The database decides which employees hold each number asked about.
+      const std::vector<ops::RegisterHolders> found = ops::registerHolders(database_, slice);
+      for (qsizetype i = 0; i < slice.size(); ++i)
+        holder_.insert(key(slice[i]), found[std::size_t(i)].employees > 0
+                                          ? std::optional<QString>(found[std::size_t(i)].firstName)
+                                          : std::nullopt);
       fetched_ += int(slice.size());
     }
   }
@@ -174,7 +174,8 @@ std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, 
 namespace {
 
 // The register's count of every old number of the rows (and of the new numbers that are also
-// old numbers of rows: a rename may bring holders to them), by key.
+// old numbers of rows: a rename may bring holders to them), by key, in slices of
+// ops::kAskedPerStatement numbers.
 QHash<QString, qint64> registerCounts(db::Database& database, const Rows& rows) {
   QSet<QString> olds;
   QStringList numbers;
@@ -189,12 +190,11 @@ QHash<QString, qint64> registerCounts(db::Database& database, const Rows& rows) 
       asked.insert(key(r.newNo));
       numbers << r.newNo;
     }
+  // Each asked number's count as the database finds it, by the number's key (the rows' twins are
+  // one number to the grid as to the database).
   QHash<QString, qint64> counts;
-  for (qsizetype from = 0; from < numbers.size(); from += kNumbersPerQuery) {
-    db::Recordset rs = database.open(registerCountsSql(numbers.mid(from, kNumbersPerQuery)));
-    for (; !rs.eof(); rs.moveNext())
-      counts[key(rs.text(QStringLiteral("工号")))] += rs.field(QStringLiteral("人数")).toLongLong();
-  }
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  for (qsizetype i = 0; i < numbers.size(); ++i) counts.insert(key(numbers[i]), held[std::size_t(i)].employees);
   return counts;
 }
 
@@ -237,12 +237,20 @@ ops::Change applyChange(const Rows& rows, int staleRow) {
   return change;
 }
 
+std::optional<ops::TooLong> newNumbersTooLong(db::Database& database, const Rows& rows) {
+  QStringList numbers;
+  for (const Row& r : rows)
+    if (r.oldNo != r.newNo) numbers << r.newNo;
+  return ops::firstTooLong(database, applyColumns(), numbers);
+}
+
 ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress) {
   ApplyResult result;
+  if ((result.tooLong = newNumbersTooLong(database, rows))) return result;
   ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
     step(0, int(rows.size()));
     const int stale = firstStaleRow(registerCounts(database, rows), rows);
-    if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo};
+    if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo, std::nullopt};
     return applyChange(rows, stale);
   });
   return result;
@@ -307,6 +315,33 @@ std::vector<HeldNumber> stagingHeld(db::Database& database) {
 
 }  // namespace
 
+namespace {
+
+// The employees without a position whose "9" number a column the staging rewrites cannot hold.
+std::vector<StagingTooLong> stagingTooLong(db::Database& database) {
+  std::vector<preview::Column> columns;
+  for (const host::RefColumn& ref : host::kStaging)
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging))
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  std::vector<std::pair<QString, QString>> staged;  // number, name
+  QStringList nines;
+  for (db::Recordset rs = database.open(noPositionEmployeesSql()); !rs.eof(); rs.moveNext())
+    if (!rs.isNull(QStringLiteral("工号"))) {  // '9' + Null stays Null
+      staged.emplace_back(rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")));
+      nines << QStringLiteral("9") + staged.back().first;
+    }
+  QHash<QString, ops::TooLong> refused;
+  for (const ops::TooLong& t : ops::everyTooLong(database, columns, nines)) refused.insert(t.number, t);
+  std::vector<StagingTooLong> out;
+  for (const auto& [number, name] : staged)
+    if (const auto it = refused.constFind(QStringLiteral("9") + number); it != refused.cend())
+      out.push_back({number, name, *it});
+  return out;
+}
+
+}  // namespace
+
 ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew) {
   ops::Change change;
   change.operation = journal::staging();
@@ -325,11 +360,13 @@ StagingResult stageNoPosition(db::Database& database, const Progress& progress, 
   {
     const ops::Stepper step(progress, database);
     step.run([&] {
+      result.tooLong = stagingTooLong(database);
+      if (!result.tooLong.empty()) return;
       result.collisions = stagingCollisions(database);
       if (result.collisions.empty()) result.held = stagingHeld(database);
     });
   }
-  if (!result.collisions.empty()) return result;
+  if (!result.tooLong.empty() || !result.collisions.empty()) return result;
   if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
   const std::vector<HeldNumber> answered = result.held;
   result.staged = ops::ChangeRunner(database, progress).run([&](const ops::Stepper&) -> std::optional<ops::Change> {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "ops/batch/batch_sql.h"
+#include "ops/common/column_widths.h"
+#include "ops/common/holders.h"
 #include "ops/common/progress.h"
 #include "ops/journal/change_runner.h"
 
@@ -23,7 +25,7 @@ using Cancelled = ops::Cancelled;
 // Numbers asked from the register per statement, and work-list rows sent per execution of the
 // apply (an apply of 1,000 rows with the journal's reads and the re-check before it stays within
 // 30 round trips).
-inline constexpr int kNumbersPerQuery = 500;
+inline constexpr int kNumbersPerQuery = int(ops::kAskedPerStatement);
 inline constexpr int kRowsPerExecution = 100;
 
 // An entry of the rule combo: "类别码 编码类别名称", and the rule's category code itself.
@@ -54,7 +56,8 @@ Listing listRule(db::Database& database, const QString& categoryCode, bool onceP
 // per number).
 RegisterLookup registerLookup(db::Database& database);
 // The check of a work list: the automatic resolution (rewriting rows[].newNo) or the manual check.
-// The register is asked for many numbers per query (registerSetSql, kNumbersPerQuery at a time):
+// The register is asked for many numbers per query (ops::registerHoldersSql, kNumbersPerQuery at a
+// time; the database decides who holds which):
 // first every changed new number of the list; the automatic resolution then runs on what is
 // known, gathers the numbers it still needs (a repair's candidates, with a few after each) and
 // runs again once they are fetched, until it needs none: its outcome is the one the lookup of
@@ -73,17 +76,23 @@ QStringList applyExecutions(const Rows& rows);
 // then everything rolled back.
 ops::Change applyChange(const Rows& rows, int staleRow = -1);
 
+// The first changed row's new number (in row order) that a column the apply rewrites
+// (applyColumns) cannot hold, from the catalogue kept for the connection; nullopt when all fit.
+std::optional<ops::TooLong> newNumbersTooLong(db::Database& database, const Rows& rows);
+
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
   QString staleOld;
-  bool applied() const { return staleRow < 0; }
+  std::optional<ops::TooLong> tooLong;  // a new number a column cannot hold: nothing was sent
+  bool applied() const { return staleRow < 0 && !tooLong; }
 };
 // Renames every row's old number to its new number in every column, row after row, in one
-// transaction. Before a row's statements the register must hold its old number exactly once;
+// transaction. A new number a column cannot hold (newNumbersTooLong) is refused before anything
+// is sent. Before a row's statements the register must hold its old number exactly once;
 // otherwise everything is rolled back and the row is returned. A failing statement rolls back
 // everything and throws db::DbError whose text names the row.
 // The register's counts of the old numbers are read at the start in a few set queries
-// (registerCountsSql) and carried forward row by row as the renames move them; the rows' texts
+// (ops::registerHoldersSql) and carried forward row by row as the renames move them; the rows' texts
 // (applyBatch) go kRowsPerExecution rows to an execution. When an execution fails, the
 // transaction is rolled back and begun again, the executions before it are sent again and its
 // rows one by one, to name the failing row; then everything is rolled back.
@@ -92,8 +101,10 @@ ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& 
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
-// What the staging did: refused for collisions, declined at the merge question, or staged.
+// What the staging did: refused for numbers too long or for collisions, declined at the merge
+// question, or staged.
 struct StagingResult {
+  std::vector<StagingTooLong> tooLong;  // numbers that cannot take the "9": nothing was sent
   std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
   std::vector<HeldNumber> held;  // "9" numbers whose rows the staged employees would take over
   bool changedMeanwhile = false;  // the "9" numbers' rows changed after the merge question: nothing was sent
@@ -106,7 +117,8 @@ using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
 // recorded as the whole script with the given employees' old -> new pairs.
 ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew);
 // Runs the staging script, batch after batch, in one transaction. Before it, outside any
-// transaction, it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
+// transaction, it reads the employees without a position: a "9" number that a column the staging
+// rewrites cannot hold refuses the staging (tooLong). Then it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
 // employee with a position holds in the register refuses the staging; rows under free ones are
 // asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a
 // collision refuses, and held rows other than those asked about send nothing (changedMeanwhile).

@@ -8,15 +8,15 @@
 #include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/batch/batch_ops.h"
+#include "ops/common/holders.h"
 #include "ops/common/number_key.h"
 
 namespace batch {
 
 namespace {
 
-constexpr qsizetype kSlice = 500;  // numbers per register read
-
-// Holders of the register, by the case-folded number (the database compares so).
+// Holders of the register, by the number's key (ops::numberKey: the grid's twins are one number),
+// as the database finds them for each number asked about.
 struct Holders {
   qint64 count = 0;
   QString firstName;
@@ -24,17 +24,9 @@ struct Holders {
 
 QHash<QString, Holders> registerHolders(db::Database& database, const QStringList& numbers) {
   QHash<QString, Holders> out;
-  for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
-    QStringList quoted;
-    for (const QString& n : numbers.mid(from, kSlice)) quoted << db::sqlQuote(n);
-    db::Recordset rs =
-        database.open(QStringLiteral("SELECT 员工档案.工号, 员工档案.姓名 FROM 员工档案 WHERE 员工档案.工号 In (") +
-                      quoted.join(u',') + u')');
-    for (; !rs.eof(); rs.moveNext()) {
-      Holders& h = out[ops::numberKey(rs.text(QStringLiteral("工号")))];
-      if (h.count++ == 0) h.firstName = rs.text(QStringLiteral("姓名"));
-    }
-  }
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  for (qsizetype i = 0; i < numbers.size(); ++i)
+    out.insert(ops::numberKey(numbers[i]), {held[std::size_t(i)].employees, held[std::size_t(i)].firstName});
   return out;
 }
 
@@ -61,8 +53,8 @@ ApplyPreview previewApply(db::Database& database, const Rows& rows, const previe
   QSet<QString> seen;
   for (const Row& r : rows)
     for (const QString& n : {r.oldNo, r.newNo})
-      if (!seen.contains(n)) {
-        seen.insert(n);
+      if (!seen.contains(ops::numberKey(n))) {
+        seen.insert(ops::numberKey(n));
         numbers << n;
       }
   QHash<QString, Holders> reg = registerHolders(database, numbers);

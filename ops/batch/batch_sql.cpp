@@ -90,6 +90,8 @@ QString registerCountSql(const QString& number) {
 
 QString noPositionNumbersSql() { return QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null"); }
 
+QString noPositionEmployeesSql() { return QStringLiteral("Select 工号, 姓名 From 员工档案 Where 岗位编号 Is Null"); }
+
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
 QString stagingCollisionsSql() {
@@ -250,6 +252,17 @@ QString collisionMessage(const std::vector<StagingCollision>& collisions) {
                  QStringLiteral("）");
   return db::listedText(QStringLiteral("以下无岗位员工加9后的工号已被占用："), lines,
                         QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
+}
+
+QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong) {
+  constexpr std::size_t kLines = 20;
+  QString text = QStringLiteral("以下无岗位员工的工号不能加9：\n");
+  for (std::size_t i = 0; i < tooLong.size() && i < kLines; ++i)
+    text += tooLong[i].name + QStringLiteral("（") + tooLong[i].oldNo + QStringLiteral("）：") +
+            ops::tooLongText(tooLong[i].tooLong) + u'\n';
+  if (tooLong.size() > kLines)
+    text += QStringLiteral("……另有") + QString::number(tooLong.size() - kLines) + QStringLiteral("人\n");
+  return text + QStringLiteral("没有修改任何工号，请先处理这些员工的工号");
 }
 
 // ---- Checks ---------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host_tables.h"
+#include "ops/common/column_widths.h"
 
 namespace batch {
 
@@ -43,6 +44,8 @@ QString registerCountsSql(const QStringList& numbers);
 QString noPositionCountSql();
 // The numbers of the employees without a position (the ones the staging script renumbers).
 QString noPositionNumbersSql();
+// Their numbers and names (工号, 姓名).
+QString noPositionEmployeesSql();
 
 // The statements renaming oldNo to newNo: the 66 of the apply list (the register first), then
 // one for each further column that stores an employee number (host::missingFrom), so that no
@@ -124,6 +127,16 @@ struct StagingCollision {
 // The staging refused for such numbers: one line per number (the first on the heading's line),
 // bounded as every long list (db::listedText).
 QString collisionMessage(const std::vector<StagingCollision>& collisions);
+// An employee without a position whose number a column the staging rewrites cannot hold with
+// the "9" in front.
+struct StagingTooLong {
+  QString oldNo, name;
+  ops::TooLong tooLong;  // its number is the "9" number
+  bool operator==(const StagingTooLong&) const = default;
+};
+// The staging refused for such employees: one line per employee ("张三（0013）：" and
+// ops::tooLongText), at most 20, then how many more.
+QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong);
 
 // ---- Checks -------------------------------------------------------------------------------
 

@@ -1,6 +1,5 @@
 #include "ops/common/holders.h"
 
-#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -9,23 +8,12 @@
 namespace ops {
 
 namespace {
-constexpr qsizetype kSlice = 500;  // numbers per statement
-}
 
-QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bool withCondition) {
-  QStringList quoted;
-  quoted.reserve(numbers.size());
-  for (const QString& n : numbers) quoted << db::sqlQuote(n);
-  const QString c = column.columnName();
-  return QStringLiteral("SELECT ") + c + QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + column.tableName() +
-         QStringLiteral(" WHERE ") + c + QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) +
-         QStringLiteral(")") + (withCondition ? column.extraCondition() : QString()) + QStringLiteral(" GROUP BY ") + c;
-}
+constexpr qsizetype kSlice = kAskedPerStatement;  // numbers per statement
 
-std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
-                              const QStringList& numbers, bool withCondition) {
-  std::vector<Holding> out;
-  if (numbers.isEmpty()) return out;
+// The numbers once each, exactly as given (two spellings the database takes for one number are
+// both asked: each gets the rows the database finds for it).
+QStringList distinctNumbers(const QStringList& numbers) {
   QStringList distinct;
   QSet<QString> seen;  // a thousand numbers: no search through the list for each
   for (const QString& n : numbers)
@@ -33,32 +21,89 @@ std::vector<Holding> holdings(db::Database& database, const std::vector<host::Re
       seen.insert(n);
       distinct << n;
     }
+  return distinct;
+}
+
+// "SELECT ... FROM t INNER JOIN <asked> ON t.c = 问.号": the column on the left, so that the
+// comparison takes the column's collation on both engines.
+QString joined(const host::RefColumn& column, const QString& asked) {
+  const QString t = column.tableName();
+  return QStringLiteral(" FROM ") + t + QStringLiteral(" INNER JOIN ") + asked + QStringLiteral(" ON ") + t + u'.' +
+         column.columnName() + QStringLiteral(" = 问.号");
+}
+
+}  // namespace
+
+QString askedTable(const QStringList& numbers) {
+  QString s = QStringLiteral("(");
+  for (qsizetype i = 0; i < numbers.size(); ++i) {
+    if (i > 0) s += QStringLiteral(" UNION ALL ");
+    s += QStringLiteral("SELECT ") + QString::number(i) +
+         (i == 0 ? QStringLiteral(" AS 序, ") + db::sqlQuote(numbers[i]) + QStringLiteral(" AS 号")
+                 : QStringLiteral(", ") + db::sqlQuote(numbers[i]));
+  }
+  return s + QStringLiteral(") AS 问");
+}
+
+qsizetype askedPlace(const db::Recordset& row, qsizetype asked) {
+  bool ok = false;
+  const qsizetype place = row.field(QStringLiteral("序")).toLongLong(&ok);
+  return ok && place >= 0 && place < asked ? place : -1;
+}
+
+QString registerHoldersSql(const QStringList& numbers) {
+  return QStringLiteral(
+             "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 "
+             "INNER JOIN ") +
+         askedTable(numbers) + QStringLiteral(" ON 员工档案.工号 = 问.号 GROUP BY 问.序, 问.号");
+}
+
+std::vector<RegisterHolders> registerHolders(db::Database& database, const QStringList& numbers) {
+  std::vector<RegisterHolders> out(std::size_t(numbers.size()));
+  for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
+    const QStringList slice = numbers.mid(from, kSlice);
+    for (db::Recordset rs = database.open(registerHoldersSql(slice)); !rs.eof(); rs.moveNext())
+      if (const qsizetype k = askedPlace(rs, slice.size()); k >= 0)
+        out[std::size_t(from + k)] = {rs.field(QStringLiteral("人数")).toLongLong(), rs.text(QStringLiteral("姓名"))};
+  }
+  return out;
+}
+
+QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bool withCondition) {
+  return QStringLiteral("SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 行数") + joined(column, askedTable(numbers)) +
+         (withCondition && !column.extraCondition().isEmpty() ? QStringLiteral(" WHERE 1=1") + column.extraCondition()
+                                                              : QString()) +
+         QStringLiteral(" GROUP BY 问.序, 问.号");
+}
+
+std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
+                              const QStringList& numbers, bool withCondition) {
+  std::vector<Holding> out;
+  if (numbers.isEmpty()) return out;
+  const QStringList distinct = distinctNumbers(numbers);
   for (const host::RefColumn& column : columns) {
-    QHash<QString, qint64> counts;  // by the number's case-folded text: the database compares so
+    std::vector<qint64> counts(std::size_t(distinct.size()), 0);  // by the number's place
     for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
-      db::Recordset rs = database.open(holdersSql(column, distinct.mid(from, kSlice), withCondition));
+      const QStringList slice = distinct.mid(from, kSlice);
+      db::Recordset rs = database.open(holdersSql(column, slice, withCondition));
       for (; !rs.eof(); rs.moveNext())
-        counts[rs.text(QStringLiteral("工号")).toCaseFolded()] += rs.field(QStringLiteral("行数")).toLongLong();
+        if (const qsizetype k = askedPlace(rs, slice.size()); k >= 0)
+          counts[std::size_t(from + k)] += rs.field(QStringLiteral("行数")).toLongLong();
     }
-    for (const QString& n : distinct)
-      if (const qint64 rows = counts.value(n.toCaseFolded()); rows > 0)
-        out.push_back({n, column.tableName(), column.columnName(), rows});
+    for (qsizetype i = 0; i < distinct.size(); ++i)
+      if (const qint64 rows = counts[std::size_t(i)]; rows > 0)
+        out.push_back({distinct[i], column.tableName(), column.columnName(), rows});
   }
   return out;
 }
 
 QString holdersUnionSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers) {
-  QStringList quoted;
-  quoted.reserve(numbers.size());
-  for (const QString& n : numbers) quoted << db::sqlQuote(n);
-  const QString in = quoted.join(QStringLiteral(", "));
+  const QString asked = askedTable(numbers);
   QStringList parts;
-  for (std::size_t k = 0; k < columns.size(); ++k) {
-    const QString c = columns[k].columnName();
-    parts << QStringLiteral("SELECT ") + QString::number(k) + QStringLiteral(" AS 列, ") + c +
-                 QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableName() +
-                 QStringLiteral(" WHERE ") + c + QStringLiteral(" IN (") + in + QStringLiteral(") GROUP BY ") + c;
-  }
+  for (std::size_t k = 0; k < columns.size(); ++k)
+    parts << QStringLiteral("SELECT ") + QString::number(k) +
+                 QStringLiteral(" AS 列, 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 行数") + joined(columns[k], asked) +
+                 QStringLiteral(" GROUP BY 问.序, 问.号");
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 
@@ -67,29 +112,25 @@ std::vector<Holding> holdingsJoined(db::Database& database, const std::vector<ho
                                     const std::function<void(int done, int total)>& step) {
   std::vector<Holding> out;
   if (numbers.isEmpty() || columns.empty()) return out;
-  QStringList distinct;
-  QSet<QString> seen;
-  for (const QString& n : numbers)
-    if (!seen.contains(n)) {
-      seen.insert(n);
-      distinct << n;
-    }
+  const QStringList distinct = distinctNumbers(numbers);
   const qsizetype slice = std::clamp<qsizetype>(numbersPerStatement, 1, kSlice);
-  std::vector<QHash<QString, qint64>> counts(columns.size());  // by the case-folded number, as holdings()
+  // counts[k][i]: rows of column k under number i.
+  std::vector<std::vector<qint64>> counts(columns.size(), std::vector<qint64>(std::size_t(distinct.size()), 0));
   for (qsizetype from = 0; from < distinct.size(); from += slice) {
     if (step) step(int(from), int(distinct.size()));
-    db::Recordset rs = database.open(holdersUnionSql(columns, distinct.mid(from, slice)));
+    const QStringList part = distinct.mid(from, slice);
+    db::Recordset rs = database.open(holdersUnionSql(columns, part));
     for (; !rs.eof(); rs.moveNext()) {
       const qsizetype k = rs.field(QStringLiteral("列")).toLongLong();
-      if (k < 0 || std::size_t(k) >= columns.size()) continue;
-      counts[std::size_t(k)][rs.text(QStringLiteral("工号")).toCaseFolded()] +=
-          rs.field(QStringLiteral("行数")).toLongLong();
+      const qsizetype i = askedPlace(rs, part.size());
+      if (k < 0 || std::size_t(k) >= columns.size() || i < 0) continue;
+      counts[std::size_t(k)][std::size_t(from + i)] += rs.field(QStringLiteral("行数")).toLongLong();
     }
   }
   for (std::size_t k = 0; k < columns.size(); ++k)
-    for (const QString& n : distinct)
-      if (const qint64 rows = counts[k].value(n.toCaseFolded()); rows > 0)
-        out.push_back({n, columns[k].tableName(), columns[k].columnName(), rows});
+    for (qsizetype i = 0; i < distinct.size(); ++i)
+      if (const qint64 rows = counts[k][std::size_t(i)]; rows > 0)
+        out.push_back({distinct[i], columns[k].tableName(), columns[k].columnName(), rows});
   return out;
 }
 

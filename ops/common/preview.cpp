@@ -42,23 +42,24 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
     const host::RefColumn ref{reinterpret_cast<const char8_t*>(table.constData()),
                               reinterpret_cast<const char8_t*>(column.constData()),
                               reinterpret_cast<const char8_t*>(extra.constData())};
-    QHash<QString, qint64> rows;  // by case-folded number: the database compares so
-    for (const ops::Holding& h : ops::holdings(database, {ref}, numbers, true)) rows[h.number.toCaseFolded()] += h.rows;
+    // By the number as asked: the database has decided which rows hold it.
+    QHash<QString, qint64> rows;
+    for (const ops::Holding& h : ops::holdings(database, {ref}, numbers, true)) rows[h.number] += h.rows;
     // All rows under the old numbers, those the condition leaves out included.
     QHash<QString, qint64> all;
     if (!c.extra.isEmpty())
-      for (const ops::Holding& h : ops::holdings(database, {ref}, olds, false)) all[h.number.toCaseFolded()] += h.rows;
+      for (const ops::Holding& h : ops::holdings(database, {ref}, olds, false)) all[h.number] += h.rows;
     ColumnImpact ci{c, Lack::None, 0, 0, 0};
     QSet<QString> counted;  // an old number of two pairs stays once
     for (const QString& o : olds)
-      if (!c.extra.isEmpty() && !counted.contains(o.toCaseFolded())) {
-        counted.insert(o.toCaseFolded());
-        ci.stayingRows += all.value(o.toCaseFolded()) - rows.value(o.toCaseFolded());
+      if (!c.extra.isEmpty() && !counted.contains(o)) {
+        counted.insert(o);
+        ci.stayingRows += all.value(o) - rows.value(o);
       }
     out.totalStaying += ci.stayingRows;
     for (EmployeeImpact& e : out.employees) {
       if (e.oldNo == e.newNo) continue;
-      const qint64 moved = rows.value(e.oldNo.toCaseFolded()), merged = rows.value(e.newNo.toCaseFolded());
+      const qint64 moved = rows.value(e.oldNo), merged = rows.value(e.newNo);
       e.rowsMoved += moved;
       e.newRows += merged;
       ci.oldRows += moved;

@@ -44,7 +44,6 @@ namespace {
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kConnection = QStringLiteral("renumber_journal");
 const QString kAlias = QStringLiteral("rj");  // the journal attached to an embedded host connection
-constexpr qsizetype kSlice = 500;  // numbers per statement
 
 struct State {
   bool active = false;
@@ -491,18 +490,14 @@ Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> 
       seen.insert(p.oldNumber);
       numbers << p.oldNumber;
     }
-  // The names as the register holds them before the change.
+  // The names as the register holds them before the change, as the database finds them for each
+  // number asked about.
   QHash<QString, QString> names;
-  for (qsizetype from = 0; from < numbers.size(); from += kSlice) {
-    QStringList quoted;
-    for (const QString& n : numbers.mid(from, kSlice)) quoted << db::sqlQuote(n);
-    for (db::Recordset rs = database.open(QStringLiteral("SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN (") +
-                                          quoted.join(QStringLiteral(", ")) + QStringLiteral(")"));
-         !rs.eof(); rs.moveNext())
-      names.insert(rs.text(QStringLiteral("工号")).toCaseFolded(), rs.text(QStringLiteral("姓名")));
-  }
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  for (qsizetype i = 0; i < numbers.size(); ++i)
+    if (held[std::size_t(i)].employees > 0) names.insert(numbers[i], held[std::size_t(i)].firstName);
   for (Pair& p : entry_.pairs)
-    if (p.name.isEmpty()) p.name = names.value(p.oldNumber.toCaseFolded());
+    if (p.name.isEmpty()) p.name = names.value(p.oldNumber);
   if (columns.empty()) return;
   std::vector<qint64> rows(columns.size(), 0);
   const qsizetype slice = countSlice(columns);

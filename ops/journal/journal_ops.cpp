@@ -65,6 +65,28 @@ std::vector<Step> steps(const Entry& e) {
   return out;
 }
 
+// The first old number of the steps (in the order they run) that a column the undo rewrites cannot hold.
+std::optional<ops::TooLong> stepsTooLong(db::Database& database, const std::vector<Step>& plan) {
+  QStringList numbers;
+  for (const Step& s : plan) numbers << s.pair.oldNumber;
+  return ops::firstTooLong(database, single::renumberColumns({}), numbers);
+}
+
+// The refusal of steps of which an old number is too long for a column (stepsTooLong), with the
+// pair it is about; false when every old number fits.
+bool refusedTooLong(db::Database& database, const std::vector<Step>& plan, UndoCheck& c) {
+  const std::optional<ops::TooLong> t = stepsTooLong(database, plan);
+  if (!t) return false;
+  c.status = UndoStatus::TooLong;
+  c.tooLong = *t;
+  for (const Step& s : plan)
+    if (s.pair.oldNumber == t->number) {
+      c.pair = s.pair;
+      break;
+    }
+  return true;
+}
+
 // The register's count of every number the steps name, by key (set queries).
 QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<Step>& steps) {
   QStringList numbers;
@@ -75,12 +97,10 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
         asked.insert(key(n));
         numbers << n;
       }
+  // Each asked number's count as the database finds it (it decides who holds which).
   QHash<QString, qint64> counts;
-  for (qsizetype from = 0; from < numbers.size(); from += batch::kNumbersPerQuery) {
-    db::Recordset rs = database.open(batch::registerCountsSql(numbers.mid(from, batch::kNumbersPerQuery)));
-    for (; !rs.eof(); rs.moveNext())
-      counts[key(rs.text(QStringLiteral("工号")))] += rs.field(QStringLiteral("人数")).toLongLong();
-  }
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  for (qsizetype i = 0; i < numbers.size(); ++i) counts.insert(key(numbers[i]), held[std::size_t(i)].employees);
   return counts;
 }
 
@@ -103,6 +123,7 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
     return c;
   }
   const std::vector<Step> plan = steps(*e);
+  if (refusedTooLong(database, plan, c)) return c;
   QHash<QString, qint64> counts = registerCounts(database, plan);
   for (const Step& s : plan) {
     const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
@@ -185,6 +206,9 @@ ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed) {
 
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
   UndoCheck c;
+  // Refused before the transaction begins: the checks inside it would refuse it too.
+  if (const std::optional<Entry> e = entry(id, 0); e && undoable(*e) && !undoneAlready(*e))
+    if (refusedTooLong(database, steps(*e), c)) return c;
   const bool done =
       ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
         step(0, 0);
@@ -243,6 +267,7 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
           .arg(names)
           .arg(c.leftThere);
     }
+    case UndoStatus::TooLong: return ops::tooLongMessage(c.tooLong);
     case UndoStatus::OldNumberTaken: return QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
     case UndoStatus::Missing: return QStringLiteral("找不到第%1条修改记录").arg(id);
   }

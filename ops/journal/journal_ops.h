@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "ops/common/column_widths.h"
 #include "ops/common/progress.h"
 #include "ops/journal/change_runner.h"
 #include "ops/journal/journal.h"
@@ -24,6 +25,7 @@ enum class UndoStatus {
   NumberMovedOn,  // an employee no longer carries the recorded new number
   NumberShared,  // the register holds the recorded new number for more employees than the entry left there
   OldNumberTaken,  // the register holds the old number again
+  TooLong,  // a column the undo rewrites cannot hold an old number: nothing was sent
   Missing,  // no such entry
 };
 // An old number that records of other tables already carry, with those tables ("工资单明细 3行，...").
@@ -37,6 +39,7 @@ struct UndoCheck {
   std::vector<Held> held{};  // records already under the old numbers, in the order undone: the merge question
   QStringList sharedBy{};  // NumberShared: the names of the employees holding the number
   qint64 leftThere = 0;  // NumberShared: how many employees the entry left under it
+  ops::TooLong tooLong{};  // TooLong: the number and the narrowest column that cannot hold it
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).
@@ -49,7 +52,8 @@ UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& prog
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.
 // Each number must still be held by the employees the entry left under it, and the old number
-// must be free when its turn comes. A serial stored by the renumber is not taken back.
+// must be free when its turn comes. An old number a column cannot hold (the widths of the
+// catalogue kept for the connection) is refused before anything is sent. A serial stored by the renumber is not taken back.
 // Progress counts the renames sent (as a batch apply counts its rows); a stop rolls everything
 // back and throws ops::Cancelled. Throws db::DbError.
 UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress = {});

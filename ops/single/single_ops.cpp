@@ -107,8 +107,13 @@ ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
   return change;
 }
 
+std::optional<ops::TooLong> newNumberTooLong(db::Database& database, const QString& newNumber) {
+  return ops::firstTooLong(database, currentRenumberColumns(), {newNumber});
+}
+
 RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial) {
+  if (newNumberTooLong(database, newNumber)) return RenumberResult::TooLong;
   // The same texts the impact preview shows and its script holds.
   const bool done = ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     // The selection may be stale: another user may have changed or removed the number since.

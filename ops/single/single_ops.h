@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "ops/common/column_widths.h"
 #include "ops/journal/change_runner.h"
 #include "ops/single/single_sql.h"
 
@@ -79,14 +80,20 @@ QString recordsHolding(db::Database& database, const QString& number);
 enum class RenumberResult {
   Done,
   OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
+  TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
 };
+
+// The narrowest column of currentRenumberColumns() that cannot hold newNumber, from the catalogue
+// kept for the connection (ops::connectionCatalogue); nullopt when every column holds it.
+std::optional<ops::TooLong> newNumberTooLong(db::Database& database, const QString& newNumber);
 
 // The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber.
 ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
                            const std::optional<SerialUpdate>& serial);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
-// transaction; the register must hold exactly one row with oldNumber, counted inside it.
+// transaction; the register must hold exactly one row with oldNumber, counted inside it. A new
+// number a column cannot hold (newNumberTooLong) is refused before anything is sent.
 RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial);
 

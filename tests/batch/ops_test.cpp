@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "ops/common/catalogue.h"
 #include "ops/common/holders.h"
 #include "ops/rules/rules_ops.h"
 #include "tests/batch/batch_fixture.h"
@@ -86,9 +87,10 @@ TEST_F(BatchApplyOps, EveryColumnOfEveryRowRenamedInOneTransaction) {
   EXPECT_TRUE(applyRows(shared(), rows).applied());
   const QStringList sent = h.statements();
   // The register's counts of the old numbers in one query, then the rows' texts in one execution.
-  QStringList expected{registerCountsSql(olds), QString()};
+  // The widths first (once per connection), the register's counts of the old numbers in one query.
+  QStringList expected{dbcheck::catalogueSql(shared()), ops::registerHoldersSql(olds), QString()};
   for (const Row& r : rows) {
-    expected[1] += applyBatch(r.oldNo, r.newNo);
+    expected[2] += applyBatch(r.oldNo, r.newNo);
     EXPECT_EQ(everyColumn(r.oldNo, false), QString()) << r.oldNo.toStdString();
     EXPECT_EQ(everyColumn(r.newNo, true), QString()) << r.newNo.toStdString();
   }
@@ -152,13 +154,15 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   EXPECT_THROW(stageNoPosition(shared()), db::DbError);
   const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
   // The checks before the transaction and again inside it; none after the failure.
-  EXPECT_EQ(h.statements(), checks + checks + db::Database::splitBatches(stagingScript()).mid(0, 55));
+  // The employees without a position and the widths (once per connection) first.
+  const QStringList first{noPositionEmployeesSql(), dbcheck::catalogueSql(shared())};
+  EXPECT_EQ(h.statements(), first + checks + checks + db::Database::splitBatches(stagingScript()).mid(0, 55));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   testdb::rawExec(u"DROP TRIGGER locked"_s);
   h.clearStatements();
   EXPECT_TRUE(stageNoPosition(shared()).staged);
-  EXPECT_EQ(h.statements(), checks + checks + stagingChange({}).executions);
+  EXPECT_EQ(h.statements(), QStringList{noPositionEmployeesSql()} + checks + checks + stagingChange({}).executions);
   EXPECT_EQ(stagingChange({}).executions, db::Database::splitBatches(stagingScript()));
   EXPECT_EQ(everyColumn(u"12"_s, false), QString());
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
@@ -180,7 +184,8 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   h.clearStatements();
   bool asked = false;
   const StagingResult refused = stageNoPosition(shared(), {}, [&](const auto&) { return asked = true; });
-  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});  // one query, no Update
+  EXPECT_EQ(h.statements(), (QStringList{noPositionEmployeesSql(), dbcheck::catalogueSql(shared()),
+                                         stagingCollisionsSql()}));  // reads, no Update
   EXPECT_FALSE(asked);
   EXPECT_FALSE(refused.staged);
   EXPECT_EQ(collisionMessage(refused.collisions),
@@ -205,7 +210,8 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
     EXPECT_EQ(held, (std::vector<HeldNumber>{{u"966"_s, u"工资单明细 1行，考勤表详细 2行"_s}}));
     EXPECT_EQ(r.staged, yes);
     if (!yes) {
-      EXPECT_EQ(h.statements(), (QStringList{stagingCollisionsSql(), stagingHeldSql(withoutRegister())}));
+      EXPECT_EQ(h.statements(),
+                (QStringList{noPositionEmployeesSql(), stagingCollisionsSql(), stagingHeldSql(withoutRegister())}));
       EXPECT_EQ(testdb::difference(freed, testdb::snapshot()), QString());
     }
   }

@@ -65,13 +65,17 @@ TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
   ASSERT_TRUE(applyRows(shared(), rows).applied());
   const QStringList sent = h.statements();
   EXPECT_LE(sent.size(), 30);
-  // The register counts first, then every row's text in row order, joined into executions.
+  // The widths (once per connection), the register counts, then every row's text in row order,
+  // joined into executions.
   const QStringList executions = sent.filter(u"Update"_s);
   EXPECT_EQ(executions.size(), (1000 + kRowsPerExecution - 1) / kRowsPerExecution);
   QString expected;
   for (const Row& r : rows) expected += applyBatch(r.oldNo, r.newNo);
   EXPECT_EQ(executions.join(QString()), expected);
-  EXPECT_TRUE(sent[0].startsWith(u"Select 工号, Count(*) As 人数 From 员工档案 Where 工号 In ('100000', '100001'"_s));
+  EXPECT_TRUE(sent[1].startsWith(
+      u"SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 "
+      u"INNER JOIN (SELECT 0 AS 序, '100000' AS 号 UNION ALL SELECT 1, '100001'"_s))
+      << sent[1].left(200).toStdString();
   EXPECT_EQ(registerCount(u"工号 >= '800000' AND 工号 <= '800999'"_s), u"1000"_s);
   EXPECT_EQ(registerCount(u"工号 >= '100000' AND 工号 <= '100999'"_s), u"0"_s);
   EXPECT_EQ(everyColumn(u"800000"_s, true), QString());
@@ -223,7 +227,7 @@ TEST_F(BatchSlices, ChecksAskTheRegisterInSetsWithTheOutcomeOfOneQueryPerNumber)
   EXPECT_GE(expected.repairs.size(), 500u);
   for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(sets[i].newNo, one[i].newNo) << i;
   EXPECT_TRUE(h.statements()[0].startsWith(
-      u"SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号 IN ('"_s));
+      u"SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 INNER JOIN (SELECT 0 AS 序, '"_s));
 
   // The manual check stops at the same row with the same holder.
   Rows manual = rows;

@@ -9,6 +9,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include "ops/common/catalogue.h"
+#include "ops/common/holders.h"
 #include "tests/journal/journal_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/tool_run.h"
@@ -41,11 +43,12 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
   ASSERT_EQ(single::renumber(database, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
   const QString batch = single::renumberBatch("0007", "0012") + single::serialStatement(5, rowId);
-  // Inside the transaction: the count of the old number, the name, every column counted in one
-  // statement, the batch.
-  const QStringList sent = h.statements();
+  // The widths (once per connection); inside the transaction: the count of the old number, the
+  // name, every column counted in one statement, the batch.
+  const QStringList sent = h.statements().mid(1);
+  EXPECT_EQ(h.statements().first(), dbcheck::catalogueSql(database));
   ASSERT_EQ(sent.size(), 4);
-  EXPECT_EQ(sent[1], "SELECT 工号, 姓名 FROM 员工档案 WHERE 工号 IN ('0007')");
+  EXPECT_EQ(sent[1], ops::registerHoldersSql({"0007"}));
   EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns(), {"0007"}));
   EXPECT_TRUE(
       sent[2].startsWith("SELECT 0 AS 列, COUNT(*) AS 行数 FROM 员工档案 WHERE 工号 IN ('0007') UNION ALL "

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "ops/common/catalogue.h"
 #include "ops/common/holders.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
@@ -312,10 +313,12 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{"修改成功请通知张三 工号已经改成0012"});
   EXPECT_EQ(h.titles(), QStringList{app_info::title()});
-  // The existence check, the records already under the new number (every column in one query),
-  // then inside the transaction the count of the old number and the batch, without a serial.
-  const QStringList expected{single::existsQuery("0012"), ops::holdersUnionSql(pinned::refColumns(), {"0012"}),
-                             single::registerCountQuery("0007"), single::renumberBatch("0007", "0012")};
+  // The existence check, the widths (once per connection), the records already under the new
+  // number (every column in one query), then inside the transaction the count of the old number
+  // and the batch, without a serial.
+  const QStringList expected{single::existsQuery("0012"), dbcheck::catalogueSql(ops::sharedConnection()),
+                             ops::holdersUnionSql(pinned::refColumns(), {"0012"}), single::registerCountQuery("0007"),
+                             single::renumberBatch("0007", "0012")};
   EXPECT_EQ(h.statements(), expected);
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0012'"), "1");
 

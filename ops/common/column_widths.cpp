@@ -1,0 +1,93 @@
+#include "ops/common/column_widths.h"
+
+#include <QHash>
+#include <QSet>
+#include <utility>
+
+#include "db/database.h"
+
+namespace ops {
+
+qint64 storedLength(const QString& number, const QString& type) {
+  qsizetype end = number.size();
+  while (end > 0 && number[end - 1] == u' ') --end;
+  if (type.startsWith(u'n', Qt::CaseInsensitive)) return end;
+  qint64 bytes = 0;
+  for (qsizetype i = 0; i < end; ++i) {
+    const QChar ch = number[i];
+    if (ch.isLowSurrogate()) continue;  // a character beyond the plane: one character of the code page at most
+    bytes += ch.unicode() < 0x80 ? 1 : 2;
+  }
+  return bytes;
+}
+
+QString tooLongText(const TooLong& t) {
+  return QStringLiteral("新工号") + t.number + QStringLiteral("超过表") + t.table + QStringLiteral("列") + t.column +
+         QStringLiteral("的长度") + QString::number(t.width);
+}
+
+QString tooLongMessage(const TooLong& t) { return tooLongText(t) + QStringLiteral("，没有做任何修改"); }
+
+const dbcheck::Catalogue& connectionCatalogue(db::Database& database) {
+  // Per connection object: the serial it had when read, and what was read.
+  static QHash<const db::Database*, std::pair<quint64, dbcheck::Catalogue>> kept;
+  auto it = kept.find(&database);
+  if (it == kept.end() || it->first != database.serial() || database.serial() == 0) {
+    dbcheck::Catalogue read = dbcheck::readCatalogue(database);
+    it = kept.insert(&database, {database.serial(), std::move(read)});
+  }
+  return it->second;
+}
+
+namespace {
+
+struct Width {
+  const preview::Column* column;
+  const dbcheck::CatalogueColumn* declared;
+};
+
+// The columns with a declared width, narrowest first (the order given among equal ones).
+std::vector<Width> widths(db::Database& database, const std::vector<preview::Column>& columns) {
+  const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
+  std::vector<Width> out;
+  for (const preview::Column& c : columns) {
+    const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+    const dbcheck::CatalogueColumn* declared = table ? table->column(c.column) : nullptr;
+    if (declared && declared->width > 0 && !declared->large()) out.push_back({&c, declared});
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Width& a, const Width& b) { return a.declared->width < b.declared->width; });
+  return out;
+}
+
+std::optional<TooLong> tooLong(const std::vector<Width>& widths, const QString& number) {
+  for (const Width& w : widths)
+    if (storedLength(number, w.declared->type) > w.declared->width)
+      return TooLong{number, w.column->table, w.column->column, w.declared->width};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TooLong> firstTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+                                    const QStringList& numbers) {
+  const std::vector<Width> w = widths(database, columns);
+  for (const QString& n : numbers)
+    if (std::optional<TooLong> t = tooLong(w, n)) return t;
+  return std::nullopt;
+}
+
+std::vector<TooLong> everyTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+                                  const QStringList& numbers) {
+  const std::vector<Width> w = widths(database, columns);
+  std::vector<TooLong> out;
+  QSet<QString> seen;
+  for (const QString& n : numbers) {
+    if (seen.contains(n)) continue;
+    seen.insert(n);
+    if (std::optional<TooLong> t = tooLong(w, n)) out.push_back(*t);
+  }
+  return out;
+}
+
+}  // namespace ops

@@ -1,0 +1,52 @@
+#pragma once
+// The widths of the columns a renumber rewrites, as the database's catalogue declares them, and the
+// refusal of a new number that one of them cannot hold, before anything is sent: SQL Server fails
+// such a statement ("String or binary data would be truncated."), and a renumber that finds out
+// half-way has sent its texts for nothing.
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "ops/common/catalogue.h"
+#include "ops/common/preview.h"
+
+namespace db {
+class Database;
+}
+
+namespace ops {
+
+// How much of a column of the declared type a number takes: a national type (nchar, nvarchar)
+// counts characters as SQL Server does (UTF-16 code units), char and varchar the bytes of the
+// site's code page (936: two for a character beyond ASCII). Blanks at the end do not count: SQL
+// Server drops them without a word.
+qint64 storedLength(const QString& number, const QString& type);
+
+// A number too long for a column.
+struct TooLong {
+  QString number;
+  QString table, column;  // the narrowest column that cannot hold it
+  qint64 width = 0;  // its declared width
+  bool operator==(const TooLong&) const = default;
+};
+// "新工号A00013超过表工资单明细列工号的长度5".
+QString tooLongText(const TooLong& tooLong);
+// The refusal of a renumber: tooLongText, then "，没有做任何修改".
+QString tooLongMessage(const TooLong& tooLong);
+
+// The catalogue of the connection's database: read at the first call on an open connection, then
+// kept until the connection is opened again (Database::serial). Throws db::DbError.
+const dbcheck::Catalogue& connectionCatalogue(db::Database& database);
+
+// Whether every number fits every column: the first number (in the given order) that a column
+// cannot hold, with the narrowest such column (the first of equal ones); nullopt when all fit. A
+// column or table the catalogue lacks, or a column without a declared width, holds any number.
+// Throws db::DbError (reading the catalogue).
+std::optional<TooLong> firstTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+                                    const QStringList& numbers);
+// Every number (in the given order) that a column cannot hold, each once.
+std::vector<TooLong> everyTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+                                  const QStringList& numbers);
+
+}  // namespace ops
