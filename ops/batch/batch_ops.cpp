@@ -315,9 +315,6 @@ std::vector<HeldNumber> stagingHeld(db::Database& database) {
 
 }  // namespace
 
-namespace {
-
-// The employees without a position whose "9" number a column the staging rewrites cannot hold.
 std::vector<StagingTooLong> stagingTooLong(db::Database& database) {
   std::vector<preview::Column> columns;
   for (const host::RefColumn& ref : host::kStaging)
@@ -340,7 +337,7 @@ std::vector<StagingTooLong> stagingTooLong(db::Database& database) {
   return out;
 }
 
-}  // namespace
+namespace {}  // namespace
 
 ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew) {
   ops::Change change;

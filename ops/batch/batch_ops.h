@@ -99,6 +99,10 @@ struct ApplyResult {
 // Progress counts the rows done; a stop (also after the last row) rolls everything back.
 ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress = {});
 
+// The employees without a position whose "9" number a column the staging rewrites cannot hold,
+// from the catalogue kept for the connection. Throws db::DbError.
+std::vector<StagingTooLong> stagingTooLong(db::Database& database);
+
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
 // What the staging did: refused for numbers too long or for collisions, declined at the merge

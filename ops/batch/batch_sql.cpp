@@ -54,11 +54,6 @@ QString registerSetSql(const QStringList& numbers) {
          QStringLiteral(" WHERE (员工档案.工号 IN (") + quotedList(numbers) + QStringLiteral("))");
 }
 
-QString registerCountsSql(const QStringList& numbers) {
-  return QStringLiteral("Select 工号, Count(*) As 人数 From 员工档案 Where 工号 In (") + quotedList(numbers) +
-         QStringLiteral(") Group By 工号");
-}
-
 QString unlistedCountSql(const QString& code) {
   return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null And 员工类别 In (") +
          categoriesOf(code) + u')';
@@ -255,14 +250,11 @@ QString collisionMessage(const std::vector<StagingCollision>& collisions) {
 }
 
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong) {
-  constexpr std::size_t kLines = 20;
-  QString text = QStringLiteral("以下无岗位员工的工号不能加9：\n");
-  for (std::size_t i = 0; i < tooLong.size() && i < kLines; ++i)
-    text += tooLong[i].name + QStringLiteral("（") + tooLong[i].oldNo + QStringLiteral("）：") +
-            ops::tooLongText(tooLong[i].tooLong) + u'\n';
-  if (tooLong.size() > kLines)
-    text += QStringLiteral("……另有") + QString::number(tooLong.size() - kLines) + QStringLiteral("人\n");
-  return text + QStringLiteral("没有修改任何工号，请先处理这些员工的工号");
+  QStringList lines;
+  for (const StagingTooLong& t : tooLong)
+    lines << t.name + QStringLiteral("（") + t.oldNo + QStringLiteral("）：") + ops::tooLongText(t.tooLong);
+  return db::listedText(QStringLiteral("以下无岗位员工的工号不能加9："), lines,
+                        QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
 }
 
 // ---- Checks ---------------------------------------------------------------------------------

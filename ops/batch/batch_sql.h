@@ -38,8 +38,6 @@ QString registerLookupSql(const QString& number);
 QString registerSetSql(const QStringList& numbers);
 // How many employees of the register hold a number, as 人数.
 QString registerCountSql(const QString& number);
-// How many employees of the register hold each of many numbers: 工号 and 人数 per number held.
-QString registerCountsSql(const QStringList& numbers);
 // Number of employees without a position (the ones the staging script renumbers).
 QString noPositionCountSql();
 // The numbers of the employees without a position (the ones the staging script renumbers).
@@ -135,7 +133,7 @@ struct StagingTooLong {
   bool operator==(const StagingTooLong&) const = default;
 };
 // The staging refused for such employees: one line per employee ("张三（0013）：" and
-// ops::tooLongText), at most 20, then how many more.
+// ops::tooLongText), the first on the heading's line, bounded as every long list (db::listedText).
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong);
 
 // ---- Checks -------------------------------------------------------------------------------

@@ -22,6 +22,11 @@ Rows threeHundredRows() {
   return rows;
 }
 
+QStringList catalogueColumns() {
+  return {u"TABLE_SCHEMA"_s,   u"TABLE_NAME"_s,    u"COLUMN_NAME"_s, u"DATA_TYPE"_s, u"CHARACTER_MAXIMUM_LENGTH"_s,
+          u"COLLATION_NAME"_s, u"DEFAULT_SCHEMA"_s};
+}
+
 // The statement of row 150 (the 50th of the second execution) that writes the apply's column c.
 int statementOfRow150(int column) { return 49 * int(applyStatements(u"a"_s, u"b"_s).size()) + column; }
 
@@ -51,9 +56,11 @@ TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothing
     state->executed.clear();
     // The register holds every old number once; the first execution goes through; the second
     // fails at row 150, and the server (XACT_ABORT ON) rolls the transaction back.
+    // The catalogue's widths first (read once per connection; none known here), then the register.
+    state->replies << QList<scripted::Result>{scripted::rows(catalogueColumns(), {})};
     QList<QVariantList> counts;
-    for (const Row& r : rows) counts << QVariantList{r.oldNo, 1};
-    state->replies << QList<scripted::Result>{scripted::rows({u"工号"_s, u"人数"_s}, counts)};
+    for (int i = 0; i < int(rows.size()); ++i) counts << QVariantList{i, rows[std::size_t(i)].oldNo, 1, u"某"_s};
+    state->replies << QList<scripted::Result>{scripted::rows({u"序"_s, u"工号"_s, u"人数"_s, u"姓名"_s}, counts)};
     state->replies << QList<scripted::Result>{scripted::count(1)};
     QList<scripted::Result> second;
     for (int k = statementOfRow150(c.column); k > 0; --k) second << scripted::count(1);
@@ -68,16 +75,16 @@ TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothing
       failure = e.text();
     }
     EXPECT_EQ(failure, c.message);
-    // After the failing execution only the rollback: no slice sent again, no commit.
-    // The register's count, the first execution (rows 1-100: 2001...) and the second (rows 101-200:
+    // The catalogue read, the register's count, the first execution (rows 1-100: 2001...) and the second (rows 101-200:
     // 2101...) once each, then only the rollback: no slice sent again, no third execution, no commit.
     const QStringList& sent = state->executed;
-    ASSERT_EQ(sent.size(), 6) << sent.join(u"\n"_s).toStdString();
-    EXPECT_EQ(sent.mid(0, 2), (QStringList{u"BEGIN TRANSACTION"_s, u"SELECT @@TRANCOUNT"_s}));
-    EXPECT_TRUE(sent[2].startsWith(u"SELECT"_s, Qt::CaseInsensitive) && sent[2].contains(u"'2300'"_s));
-    EXPECT_TRUE(sent[3].contains(u"'2001'"_s) && sent[3].contains(u"'2100'"_s) && !sent[3].contains(u"'2101'"_s));
-    EXPECT_TRUE(sent[4].contains(u"'2101'"_s) && sent[4].contains(u"'2200'"_s) && !sent[4].contains(u"'2201'"_s));
-    EXPECT_EQ(sent[5], u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"_s);
+    ASSERT_EQ(sent.size(), 7) << sent.join(u"\n"_s).toStdString();
+    EXPECT_TRUE(sent[0].contains(u"INFORMATION_SCHEMA.COLUMNS"_s));
+    EXPECT_EQ(sent.mid(1, 2), (QStringList{u"BEGIN TRANSACTION"_s, u"SELECT @@TRANCOUNT"_s}));
+    EXPECT_TRUE(sent[3].startsWith(u"SELECT"_s, Qt::CaseInsensitive) && sent[3].contains(u"'2300'"_s));
+    EXPECT_TRUE(sent[4].contains(u"'2001'"_s) && sent[4].contains(u"'2100'"_s) && !sent[4].contains(u"'2101'"_s));
+    EXPECT_TRUE(sent[5].contains(u"'2101'"_s) && sent[5].contains(u"'2200'"_s) && !sent[5].contains(u"'2201'"_s));
+    EXPECT_EQ(sent[6], u"IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"_s);
     EXPECT_FALSE(database.inTransaction());
   }
 }

@@ -192,7 +192,7 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   EXPECT_FALSE(s.staged);
   EXPECT_EQ(h.statements(), QStringList{batch::noPositionEmployeesSql()});
   EXPECT_EQ(batch::stagingTooLongMessage(s.tooLong),
-            "以下无岗位员工的工号不能加9：\n无岗乙（B0000013）：新工号9B0000013超过表员工照片列工号的长度8\n"
+            "以下无岗位员工的工号不能加9：无岗乙（B0000013）：新工号9B0000013超过表员工照片列工号的长度8\n"
             "没有修改任何工号，请先处理这些员工的工号");
   EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
   EXPECT_EQ(all().size(), 1u);

@@ -13,6 +13,9 @@
 #include "host/host_tables.h"
 #include "db/database.h"
 #include "renumber_batch/batch_window.h"
+#include "ops/batch/batch_ops.h"
+#include "ops/common/column_widths.h"
+#include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
 #include "rules/rules_window.h"
@@ -52,6 +55,10 @@ void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool 
   const QString message = h.messages().mid(shown).join(u(" / "));
   if (single::paddedNumber(number)) {
     p.same(single::paddedNumberMessage(), message, u("message"));
+    p.same(QString(), difference(before, snapshot()), u("database"));
+  } else if (const auto tooLong = single::newNumberTooLong(db::Database::shared(), number)) {
+    // A number no column can hold (the 10,000 characters) is refused before anything is sent.
+    p.same(ops::tooLongMessage(*tooLong), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
   } else {
     p.same(single::successMessage(name, number), message, u("message"));
@@ -137,8 +144,14 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const Snapshot before = snapshot();
     h.answer(true);
     w.Command5->click();
-    p.same(u("共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？ / 已处理1名无岗位员工"),
-           h.messages().join(u(" / ")), u("messages"));
+    const std::vector<batch::StagingTooLong> tooLong = batch::stagingTooLong(db::Database::shared());
+    const QString question = u("共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？ / ");
+    if (!tooLong.empty()) {  // a number no column can hold with the "9" (the 10,000 characters)
+      p.same(question + batch::stagingTooLongMessage(tooLong), h.messages().join(u(" / ")), u("messages"));
+      p.same(QString(), difference(before, snapshot()), u("database"));
+      return;
+    }
+    p.same(question + u("已处理1名无岗位员工"), h.messages().join(u(" / ")), u("messages"));
     p.same(QString(), difference(renamed(before, host::kStaging, v, u("9") + v), snapshot()), u("database"));
   });
   if (!defects.isEmpty()) {

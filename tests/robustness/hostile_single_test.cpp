@@ -10,7 +10,10 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
+#include "ops/common/catalogue.h"
+#include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
+#include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
 #include "tests/robustness/robust_support.h"
@@ -140,17 +143,22 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       p.expect(log.isEmpty(), u("statements sent: ") + log.join(u(" / ")).left(200));
       p.same(QString(), difference(before, snapshot()), u("database"));
     } else {
-      // The existence check, the records under the new number (every column in one query), then
-      // the count of the old number and the batch in the renumber's transaction.
-      const QStringList sent{single::existsQuery(v), ops::holdersUnionSql(pinned::refColumns(), {v}),
-                             single::registerCountQuery(u("0007")), single::renumberBatch(u("0007"), v)};
-      p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
-      if (v.toUcs4().size() > host::kTextLength) {  // longer than the columns hold: the database refuses it
-        p.same(u("String or binary data would be truncated."), message, u("message"));
+      // The existence check, the widths of the columns (read once per connection), the records
+      // under the new number (every column in one query), then the count of the old number and
+      // the batch in the renumber's transaction.
+      const QStringList asked{single::existsQuery(v), dbcheck::catalogueSql(db::Database::shared())};
+      if (const auto tooLong = single::newNumberTooLong(db::Database::shared(), v)) {
+        // Longer than a column holds (the 10,000 characters): refused before anything is written.
+        p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));
+        p.same(ops::tooLongMessage(*tooLong), message, u("message"));
         p.same(QString(), difference(before, snapshot()), u("database"));
         p.same(u("0007"), w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
         return;
       }
+      const QStringList sent =
+          asked + QStringList{ops::holdersUnionSql(pinned::refColumns(), {v}), single::registerCountQuery(u("0007")),
+                              single::renumberBatch(u("0007"), v)};
+      p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(single::successMessage(u("张三"), v), message, u("message"));
       p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));
       p.same(v, w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
