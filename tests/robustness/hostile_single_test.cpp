@@ -143,7 +143,7 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       // The existence check, the records under the new number (every column in one query), then
       // the count of the old number and the batch in the renumber's transaction.
       const QStringList sent{single::existsQuery(v), ops::holdersUnionSql(pinned::refColumns(), {v}),
-                             single::registerCountQuery(u("0007")), single::renumberBatch(u("0007"), v)};
+                             single::registerCountQuery(u("0007")), single::renumberBatch(u("0007"), v, {})};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       if (v.toUcs4().size() > host::kTextLength) {  // longer than the columns hold: the database refuses it
         p.same(u("String or binary data would be truncated."), message, u("message"));
