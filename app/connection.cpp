@@ -4,8 +4,7 @@
 #include <memory>
 
 #include "db/database.h"
-#include "ops/common/added_columns.h"
-#include "ops/common/database_key.h"
+#include "ops/session/session.h"
 #include "widgets/dialogs.h"
 
 using namespace Qt::StringLiterals;
@@ -46,20 +45,23 @@ Settings ReadSettings(QStringList* order) {
   return s;
 }
 
-bool OpenQuietly(const Settings& s, QString* error) {
-  db::Database& database = db::Database::shared();
+bool OpenQuietly(db::Database& database, const Settings& s, QString* error) {
   database.close();
   const bool embedded = s.Svr.startsWith(kSqlitePrefix);
-  const bool ok = embedded ? database.openSqlite(s.Svr.mid(kSqlitePrefix.size()), error)
-                           : database.openSqlServer(s.UID, s.PWD, s.DBname, s.Svr, error);
-  // The columns the administrator added to the renumber belong to this server and database.
-  if (ok) added::setCurrent(QString(), ops::databaseKey(s.Svr, s.DBname));
-  return ok;
+  return embedded ? database.openSqlite(s.Svr.mid(kSqlitePrefix.size()), error)
+                  : database.openSqlServer(s.UID, s.PWD, s.DBname, s.Svr, error);
 }
 
-bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr) {
+std::unique_ptr<ops::Session> MakeSession(db::Database& database, const Settings& s) {
+  // The columns the administrator added to the renumber and the journal belong to this server
+  // and database.
+  return std::make_unique<ops::Session>(database, ops::Origin{s.Svr, s.DBname, s.UID});
+}
+
+bool OpenSharedConnection(db::Database& database, const QString& UID, const QString& PWD, const QString& DBname,
+                          const QString& Svr) {
   QString error;
-  const bool ok = OpenQuietly({Svr, UID, PWD, DBname}, &error);
+  const bool ok = OpenQuietly(database, {Svr, UID, PWD, DBname}, &error);
   if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Warning);
   return ok;
 }

@@ -1,9 +1,17 @@
 #pragma once
-// Module Connection: start-up procedure and the shared connection.
+// Module Connection: start-up procedure, the connection and the session made on it.
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QSettings;
+
+namespace db {
+class Database;
+}
+namespace ops {
+class Session;
+}
 
 namespace Connection {
 
@@ -15,16 +23,23 @@ struct Settings {
 // (empty when missing). order, when given, receives the keys in the order they were read.
 Settings ReadSettings(QStringList* order = nullptr);
 
-// Opens the shared connection. A Svr of "sqlite:<path>" opens the embedded database at path.
-// On failure shows "错误信息：" + description (title "信息文本", information icon) and returns false.
-bool OpenSharedConnection(const QString& UID, const QString& PWD, const QString& DBname, const QString& Svr);
+// Opens database as the tool's connection. A Svr of "sqlite:<path>" opens the embedded database at
+// path. On failure shows "错误信息：" + description (title "信息文本", information icon) and returns false.
+bool OpenSharedConnection(db::Database& database, const QString& UID, const QString& PWD, const QString& DBname,
+                          const QString& Svr);
 
-// Opens the shared connection without a word to the user; on failure returns false with the
-// driver's description in *error (the command-line options report it themselves).
-bool OpenQuietly(const Settings& settings, QString* error);
+// Opens database without a word to the user; on failure returns false with the driver's
+// description in *error (the command-line options report it themselves).
+bool OpenQuietly(db::Database& database, const Settings& settings, QString* error);
 
-// The start-up procedure: settings, connection, main menu. Returns the process exit code
-// to use when start-up failed (non-zero), or 0 when the menu is shown and the event loop should run.
-int Main();
+// The session on an open connection made from settings: their server, database and login, the
+// added columns kept for them in the user's settings of the tool, the journal in the user's data
+// folder (not opened).
+std::unique_ptr<ops::Session> MakeSession(db::Database& database, const Settings& settings);
+
+// The start-up procedure: settings, connection on database, session, journal, main menu. Returns
+// the session the menu and every window work on (it must outlive them), or nothing when start-up
+// failed (the user was told; the process ends with exit code 1).
+std::unique_ptr<ops::Session> Main(db::Database& database);
 
 }  // namespace Connection

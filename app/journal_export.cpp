@@ -3,18 +3,16 @@
 #include <QPushButton>
 
 #include "app/show_export.h"
-#include "db/database.h"
 #include "journal/journal_window.h"
+#include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
 using namespace Qt::StringLiterals;
 
-journal::Context journalContext(const Connection::Settings& s) { return {QString(), s.Svr, s.DBname, s.UID}; }
-
-void startJournal(const Connection::Settings& settings) {
-  journal::setNotifier([](const QString& text) { ui::msg(nullptr, text, u"修改记录"_s, ui::Icon::Warning); });
-  const QString problem = journal::open(journalContext(settings), db::Database::shared());
+void startJournal(ops::Session& session) {
+  session.journal().setNotifier([](const QString& text) { ui::msg(nullptr, text, u"修改记录"_s, ui::Icon::Warning); });
+  const QString problem = session.openJournal();
   if (!problem.isEmpty())
     ui::msg(nullptr, u"修改记录未能打开或补写：%1"_s.arg(problem), u"修改记录"_s, ui::Icon::Warning);
 }
@@ -30,16 +28,16 @@ void wireJournal() {
   shared_window::created<frm修改记录>() = [](frm修改记录& w) { connectJournalExport(w); };
 }
 
-QString journalListing(const Connection::Settings& settings, const QDate& since, const QString& number,
-                       QString* error) {
-  const QString problem = journal::open(journalContext(settings), db::Database::shared());
+QString journalListing(ops::Session& session, const QDate& since, const QString& number, QString* error) {
+  journal::Journal& journal = session.journal();
+  const QString problem = session.openJournal();
   QString text;
   try {
     journal::Filter f;
     f.from = since;
     f.number = number;
-    for (const journal::Entry& e : journal::entries(f)) text += journal::entryText(e) + u'\n';
-    const std::vector<journal::Entry> pending = journal::pendingEntries(f);
+    for (const journal::Entry& e : journal.entries(f)) text += journal::entryText(e) + u'\n';
+    const std::vector<journal::Entry> pending = journal.pendingEntries(f);
     if (!pending.empty()) {
       text += u"尚未写入修改记录的修改（%1条）：\n"_s.arg(pending.size());
       for (const journal::Entry& e : pending) text += journal::entryText(e) + u'\n';
@@ -48,6 +46,6 @@ QString journalListing(const Connection::Settings& settings, const QDate& since,
     *error = QString::fromUtf8(e.what());
   }
   if (error->isEmpty() && !problem.isEmpty()) *error = problem;
-  journal::close(db::Database::shared());
+  journal.close(session.database());
   return text;
 }

@@ -5,18 +5,20 @@
 #include <QDate>
 #include <QString>
 
-#include "app/connection.h"
 #include "ops/journal/journal.h"
 
 class frm修改记录;
+namespace ops {
+class Session;
+}
 
-// The journal of the settings' server and database, in the user's data folder.
-journal::Context journalContext(const Connection::Settings& settings);
-// Opens the journal of settings on the shared connection and tells the user what failed.
-void startJournal(const Connection::Settings& settings);
+// Opens the session's journal and tells the user what failed; a failed write after a committed
+// change is told in a message.
+void startJournal(ops::Session& session);
 void connectJournalExport(frm修改记录& w);
 // Wires every journal window made from now on.
 void wireJournal();
 
-// `--journal`: the entries (since a day, of a number) as text; "" when there are none.
-QString journalListing(const Connection::Settings& settings, const QDate& since, const QString& number, QString* error);
+// `--journal`: the entries of the session's journal (since a day, of a number) as text; "" when
+// there are none. The journal is closed again.
+QString journalListing(ops::Session& session, const QDate& since, const QString& number, QString* error);

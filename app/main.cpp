@@ -14,6 +14,7 @@
 #include "db/database.h"
 #include "demo/demo_data.h"
 #include "ops/dbcheck/dbcheck_ops.h"
+#include "ops/session/session.h"
 #include "ops/single/single_sql.h"
 #include "ops/single/single_preview.h"
 #include "widgets/app_info.h"
@@ -121,23 +122,26 @@ Options parse(const QStringList& args) {
 
 int createDemo(const Options& o) {
   QString error;
-  if (!demo::createDatabase(db::Database::shared(), o.demoPath, o.scale, &error)) {
+  db::Database database;
+  if (!demo::createDatabase(database, o.demoPath, o.scale, &error)) {
     print(stderr, u"无法创建演示数据库："_s + error + u'\n');
     return 1;
   }
-  db::Database::shared().close();
   return 0;
 }
 
 // --check-database: the check of the database against the column lists, on standard output.
 int checkDatabase() {
+  const Connection::Settings settings = Connection::ReadSettings();
   QString error;
-  if (!Connection::OpenQuietly(Connection::ReadSettings(), &error)) {
+  db::Database database;
+  if (!Connection::OpenQuietly(database, settings, &error)) {
     print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
     return 2;
   }
+  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
   try {
-    const dbcheck::Report report = dbcheck::check(db::Database::shared());
+    const dbcheck::Report report = dbcheck::check(database, session->addedColumns());
     print(stdout, report.text());
     return report.ok() ? 0 : 1;
   } catch (const db::DbError& e) {
@@ -160,17 +164,15 @@ int dryRun(const Options& o) {
   }
   const Connection::Settings settings = Connection::ReadSettings();
   QString error;
-  if (!Connection::OpenQuietly(settings, &error)) {
+  db::Database database;
+  if (!Connection::OpenQuietly(database, settings, &error)) {
     print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
     return 2;
   }
-  preview::ScriptHeader origin;
-  origin.server = settings.Svr;
-  origin.database = settings.DBname;
-  origin.login = settings.UID;
+  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
   try {
     const single::RenumberPreview p =
-        single::previewRenumber(db::Database::shared(), o.oldNumber, o.newNumber, std::nullopt, origin);
+        single::previewRenumber(*session, o.oldNumber, o.newNumber, std::nullopt, session->scriptHeader());
     if (p.status != single::RenumberPreview::Status::Ready) {
       print(stderr, single::refusalMessage(p) + u'\n');
       return 1;
@@ -192,11 +194,13 @@ int dryRun(const Options& o) {
 int printJournal(const Options& o) {
   const Connection::Settings settings = Connection::ReadSettings();
   QString error;
-  if (!Connection::OpenQuietly(settings, &error)) {
+  db::Database database;
+  if (!Connection::OpenQuietly(database, settings, &error)) {
     print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
     return 2;
   }
-  const QString text = journalListing(settings, o.since, o.journalNumber, &error);
+  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
+  const QString text = journalListing(*session, o.since, o.journalNumber, &error);
   print(stdout, text.isEmpty() ? u"没有修改记录\n"_s : text);
   if (error.isEmpty()) return 0;
   print(stderr, u"修改记录读取失败：%1\n"_s.arg(error));
@@ -258,8 +262,13 @@ int main(int argc, char** argv) {
   if (qtbase.load(u"qtbase_zh_CN"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtbase);
 
-  if (const int code = Connection::Main(); code != 0) return code;
+  // The connection and the session the windows work on: they outlive every window.
+  db::Database database;
+  const std::unique_ptr<ops::Session> session = Connection::Main(database);
+  if (!session) return 1;
   if (o.enableBatch) shared_window::instance<frm协调>().enableBatch(true);
   if (qEnvironmentVariableIsSet("RENUMBER_EXIT_WHEN_SHOWN")) exitWhenShown(shared_window::instance<frm协调>());
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  shared_window::closeAll();
+  return code;
 }

@@ -1,21 +1,11 @@
 #include "app/preview_wiring.h"
 
-#include "app/connection.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
 #include "widgets/shared_window.h"
 
 namespace {
-
-preview::ScriptHeader scriptOrigin() {
-  const Connection::Settings s = Connection::ReadSettings();
-  preview::ScriptHeader header;
-  header.server = s.Svr;
-  header.database = s.DBname;
-  header.login = s.UID;
-  return header;
-}
 
 void showPreview(const QString& caption, const preview::Impact& impact, const QString& script,
                  const QString& fileName) {
@@ -24,12 +14,6 @@ void showPreview(const QString& caption, const preview::Impact& impact, const QS
 
 }  // namespace
 
-void connectSinglePreview(frm员工Kestrune& w) {
-  w.scriptOrigin = scriptOrigin;
-  w.showPreview = showPreview;
-}
+void connectSinglePreview(frm员工Kestrune& w) { w.showPreview = showPreview; }
 
-void connectBatchPreview(frm员工工号统一修改& w) {
-  w.scriptOrigin = scriptOrigin;
-  w.showPreview = showPreview;
-}
+void connectBatchPreview(frm员工工号统一修改& w) { w.showPreview = showPreview; }

@@ -8,7 +8,7 @@ namespace batch::oneByOne {
 
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows) {
   const QStringList numbers = changedNewNumbers(rows);
-  const std::vector<ops::Holding> holdings = ops::holdings(database, host::allColumns(), numbers);
+  const std::vector<ops::Holding> holdings = ops::holdings(database, host::allColumns({}), numbers);
   std::vector<HeldNumber> out;
   for (const QString& n : numbers)
     if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
@@ -29,7 +29,7 @@ Apply apply(db::Database& database, const Rows& rows) {
         out.result = {int(i), row.oldNo, std::nullopt};
         return out;  // the transaction rolls back
       }
-      database.execute(applyBatch(row.oldNo, row.newNo));
+      database.execute(applyBatch(row.oldNo, row.newNo, {}));
     } catch (const db::DbError& e) {
       throw db::DbError(e.text() + QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(row.oldNo, row.newNo));
     }

@@ -7,6 +7,7 @@
 #include "db/database.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/common/number_key.h"
+#include "ops/session/session.h"
 #include "renumber_batch/batch_window.h"
 
 namespace batch::literal {
@@ -80,7 +81,7 @@ bool 本核(const frm员工工号统一修改& w, const QString& number, int& co
 }
 
 bool 数核(frm员工工号统一修改& w, const QString& number) {
-  const std::optional<QString> holder = registerLookup(db::Database::shared())(number);
+  const std::optional<QString> holder = registerLookup(w.session().database())(number);
   if (!holder) return true;
   if (!w.Check2->isChecked()) w.Label2->setText(takenMessage(*holder));
   return false;

@@ -22,7 +22,7 @@ QString nextFree(const Rows& rows, const QString& number, const std::function<bo
 Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);
 
 // The procedures on a batch window's grid as it stands, grid rows counted from 1, the register
-// read on the shared connection.
+// read on the window's connection.
 // 本核: true when no row other than row carries number in the new-number column (as firstTwin
 // compares); otherwise false
 // with conflictRow set to the first such row.

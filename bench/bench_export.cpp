@@ -35,7 +35,7 @@ Line measureExport(const Context& cx) {
   }
   const int n = cx.plan.exportRows;
   // The batch window's grid with its seven columns, filled as after a listing and a proposal.
-  frm员工工号统一修改 w;
+  frm员工工号统一修改 w(session());
   FlexGrid* g = w.MSFlexGrid1;
   if (g->Cols() != 7) throw std::runtime_error("the batch window's grid does not have 7 columns");
   const QStringList numbers = column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));

@@ -12,6 +12,7 @@
 
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "ops/session/session.h"
 
 namespace bench {
 
@@ -20,7 +21,7 @@ namespace {
 [[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
 
 QSqlDatabase handle() {
-  db::Database& shared = db::Database::shared();
+  db::Database& shared = connection();
   if (!shared.isOpen()) fail(QStringLiteral("no database is open"));
   return QSqlDatabase::database(shared.connectionName(), false);
 }
@@ -72,8 +73,30 @@ QString ensureCache(const QString& dir, int employees, int rowsPerEmployee,
   return path;
 }
 
+// The run's connection and session, never destroyed: Qt's SQL plugins may be unloaded before
+// static objects are destroyed.
+namespace {
+db::Database* used = nullptr;
+db::Database& own() {
+  static db::Database* const database = new db::Database;
+  return *database;
+}
+}  // namespace
+
+db::Database& connection() { return used ? *used : own(); }
+
+void useConnection(db::Database* database) { used = database; }
+
+ops::Session& session() {
+  // No added columns: the settings file is never written; the journal is never opened.
+  static ops::Session* const s =
+      new ops::Session(own(), {QStringLiteral("sqlite:bench"), QString(), QString()},
+                       QDir::temp().filePath(QStringLiteral("renumber-bench-none.ini")), QDir::tempPath());
+  return *s;
+}
+
 void openCopy(const QString& source, const QString& target) {
-  db::Database& shared = db::Database::shared();
+  db::Database& shared = connection();
   shared.close();
   for (const QString& leftover : {target, target + QStringLiteral("-journal"), target + QStringLiteral("-wal")})
     if (QFileInfo::exists(leftover) && !QFile::remove(leftover)) fail(QStringLiteral("cannot remove ") + leftover);
@@ -83,7 +106,7 @@ void openCopy(const QString& source, const QString& target) {
   if (!shared.openSqlite(target, &error)) fail(error);
 }
 
-void closeShared() { db::Database::shared().close(); }
+void closeShared() { connection().close(); }
 
 void runBare(const QStringList& statements, bool oneTransaction) {
   QSqlDatabase h = handle();
@@ -132,7 +155,7 @@ QStringList stagingStatements() {
   const QString noPosition = QStringLiteral(" IN (SELECT 工号 FROM 员工档案 WHERE 岗位编号 IS NULL)");
   // As the tool's script: the staging list, every further column before the register, the register last.
   std::vector<host::RefColumn> columns(host::kStaging.begin(), host::kStaging.end() - 1);
-  for (const host::RefColumn& ref : host::missingFrom(host::kStaging)) columns.push_back(ref);
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging, {})) columns.push_back(ref);
   columns.push_back(host::kStaging.back());
   QStringList out;
   for (const host::RefColumn& ref : columns) {

@@ -9,6 +9,13 @@
 
 #include "host/host_tables.h"
 
+namespace db {
+class Database;
+}
+namespace ops {
+class Session;
+}
+
 namespace bench {
 
 // The cache file of a scale: host-<employees>-<reference rows>.db in dir.
@@ -18,13 +25,19 @@ QString cachePath(const QString& dir, int employees, int rowsPerEmployee);
 QString ensureCache(const QString& dir, int employees, int rowsPerEmployee,
                     const std::function<void(const QString&)>& progress);
 
-// Copies source over target (replacing it) and opens target as the shared connection.
+// The connection every measure works on (openCopy opens it) and the session on it, for the run.
+db::Database& connection();
+ops::Session& session();
+// Makes database the connection of the direct SQL below (a test's own), until called with nullptr.
+void useConnection(db::Database* database);
+
+// Copies source over target (replacing it) and opens target as the benchmark's connection.
 // Throws std::runtime_error.
 void openCopy(const QString& source, const QString& target);
-// Closes the shared connection.
+// Closes the benchmark's connection.
 void closeShared();
 
-// ---- Direct SQL on the shared connection's handle (no translation, no statement log) --------
+// ---- Direct SQL on the benchmark's connection's handle (no translation, no statement log) --------
 
 // Runs statements one after another; inside one transaction (BEGIN ... COMMIT) or each in
 // autocommit. Throws std::runtime_error with the database's text.

@@ -30,6 +30,7 @@
 #include "journal/journal_window.h"
 #include "ops/dbcheck/dbcheck_ops.h"
 #include "ops/journal/journal.h"
+#include "ops/session/session.h"
 #include "ops/common/preview.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
@@ -81,7 +82,7 @@ struct ToolCost {
 template <class F>
 double toolTimed(ToolCost* cost, F&& work) {
   qint64 sent = 0;
-  db::Database::shared().setStatementObserver([&sent](const QString&) {
+  connection().setStatementObserver([&sent](const QString&) {
     ++sent;
     if (latencyMs > 0) QThread::msleep(ulong(latencyMs));
   });
@@ -102,7 +103,7 @@ double toolTimed(ToolCost* cost, F&& work) {
   const qint64 end = clock.nsecsElapsed();
   longest = std::max(longest, double(end - last) / 1e6);
   ticker.stop();
-  db::Database::shared().setStatementObserver({});
+  connection().setStatementObserver({});
   cost->roundTrips = sent;
   cost->maxStallMs = std::max(cost->maxStallMs, longest);
   return double(end) / 1e6;
@@ -137,7 +138,7 @@ QStringList spread(const QStringList& all, int n) {
 // The columns the batch apply renames: its own list, then every further column.
 std::vector<host::RefColumn> batchApplyColumns() {
   std::vector<host::RefColumn> out(host::kBatchApply.begin(), host::kBatchApply.end());
-  for (const host::RefColumn& c : host::missingFrom(host::kBatchApply)) out.push_back(c);
+  for (const host::RefColumn& c : host::missingFrom(host::kBatchApply, {})) out.push_back(c);
   return out;
 }
 
@@ -167,7 +168,7 @@ QStringList rowsPerColumn(const QStringList& numbers) {
 QStringList singleRenames(const QString& from, const QString& to) {
   static const std::vector<host::RefColumn> columns = [] {
     std::vector<host::RefColumn> out(host::kSingleCascade.begin(), host::kSingleCascade.end());
-    for (const host::RefColumn& c : host::missingFrom(host::kSingleCascade)) out.push_back(c);
+    for (const host::RefColumn& c : host::missingFrom(host::kSingleCascade, {})) out.push_back(c);
     return out;
   }();
   return renameStatements(columns.data(), columns.size(), from, to);
@@ -199,7 +200,7 @@ Line measureSingle(const Context& cx) {
   // Five-digit numbers: a search for one finds few other employees.
   const QStringList numbers =
       spread(column(QStringLiteral("SELECT 工号 FROM 员工档案 WHERE length(工号)=5 ORDER BY ID")), p.runs);
-  frm员工Kestrune w;
+  frm员工Kestrune w(session());
   w.show();
   std::vector<double> tool, bareTx, autocommit;
   ToolCost cost;
@@ -257,7 +258,7 @@ Line measureBatch(const Context& cx) {
   const QString holdOld = QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 工号 IN (") + quotedList(olds) + u')';
   if (count(holdOld) != b) fail(QStringLiteral("the batch's employees are not in the register"));
 
-  frm员工工号统一修改 w;
+  frm员工工号统一修改 w(session());
   w.show();
   FlexGrid* g = w.MSFlexGrid1;
   g->setRows(b + 1);
@@ -290,7 +291,7 @@ Line measureBatch(const Context& cx) {
       // The apply as it was, on the same rows from the same state; it must end as the tool's did.
       const QStringList start = rowsPerColumn(olds);
       batch::oneByOne::Apply done;
-      before.push_back(toolTimed(&beforeCost, [&] { done = batch::oneByOne::apply(db::Database::shared(), rows); }));
+      before.push_back(toolTimed(&beforeCost, [&] { done = batch::oneByOne::apply(connection(), rows); }));
       if (!done.applied() || count(holdNew) != b || rowsPerColumn(news) != toolNew || rowsPerColumn(olds) != toolOld)
         fail(QStringLiteral("the apply as it was did not end as the tool's"));
       runBare(renameAll(news, olds, b), true);
@@ -310,7 +311,7 @@ Line measureBatch(const Context& cx) {
   line.id = QStringLiteral("2");
   line.measure = QStringLiteral("batch apply of %1 employees: Command3 (check, then %2 updates in one transaction)")
                      .arg(b)
-                     .arg(batch::applyStatements(QString(), QString()).size() * b);
+                     .arg(batch::applyStatements(QString(), QString(), {}).size() * b);
   line.toolMs = median(tool);
   line.against.push_back(
       {QStringLiteral("the same updates, one transaction"), median(bareTx), Comparison::Kind::Floor, {}});
@@ -340,7 +341,7 @@ Line measureListing(const Context& cx) {
     runBare(
         QStringLiteral("UPDATE 员工档案 SET 岗位编号=(SELECT min(岗位代号) FROM 岗位信息new) WHERE 岗位编号 IS NULL OR "
                        "岗位编号 NOT IN (SELECT 岗位代号 FROM 岗位信息new)"));
-    frm员工工号统一修改 w;
+    frm员工工号统一修改 w(session());
     w.show();
     QApplication::processEvents();
     int index = -1;
@@ -381,7 +382,7 @@ Line measureSearch(const Context& cx) {
   const QString text = QStringLiteral("王");
   const int employees = count(QStringLiteral("SELECT count(*) FROM 员工档案"));
   const int expected = count(QStringLiteral("SELECT count(*) FROM 员工档案 WHERE 姓名 LIKE '%王%'"));
-  frm员工Kestrune w;
+  frm员工Kestrune w(session());
   w.show();
   w.Text2->setText(text);
   std::vector<double> times;
@@ -414,7 +415,7 @@ Line measurePreview(const Context& cx) {
   std::vector<preview::Pair> pairs;
   for (const QString& o : olds) pairs.emplace_back(o, QStringLiteral("8") + o);
   std::vector<preview::Column> columns;
-  for (const host::RefColumn& c : host::allColumns())
+  for (const host::RefColumn& c : host::allColumns({}))
     columns.push_back({c.tableName(), c.columnName(), false, c.extraCondition()});
   std::vector<double> times;
   ToolCost cost;
@@ -423,7 +424,7 @@ Line measurePreview(const Context& cx) {
     // As the batch window counts: under its progress dialog.
     times.push_back(toolTimed(&cost, [&] {
       ui::ProgressDialog progress(nullptr, QStringLiteral("正在统计影响：第 %1 / %2 列"));
-      impact = preview::impact(db::Database::shared(), columns, pairs, progress.callback());
+      impact = preview::impact(connection(), columns, pairs, progress.callback());
     }));
     if (impact.totalOld < qint64(olds.size())) fail(QStringLiteral("the preview counted too few rows"));
     cx.progress(QStringLiteral("  preview run %1: %2").arg(r + 1).arg(duration(times.back())));
@@ -446,7 +447,7 @@ Line measureDbCheck(const Context& cx) {
   for (int r = 0; r < p.runs; ++r) {
     times.push_back(toolTimed(&cost, [&] {
       ui::ProgressDialog progress(nullptr, QStringLiteral("正在检查数据库：第 %1 / %2 列"));
-      report = dbcheck::check(db::Database::shared(), {}, progress.callback());
+      report = dbcheck::check(connection(), {}, progress.callback());
     }));
     if (!report.missing.empty()) fail(QStringLiteral("the check found missing columns in the generated database"));
     cx.progress(QStringLiteral("  check run %1: %2").arg(r + 1).arg(duration(times.back())));
@@ -466,22 +467,21 @@ Line measureDbCheck(const Context& cx) {
 Line measureJournal(const Context& cx) {
   constexpr qint64 kJournalBytes = 30LL * 1024 * 1024;
   constexpr int kSingles = 200;  // single renumbers besides the batch
-  db::Database& database = db::Database::shared();
-  const journal::Context context{QDir(cx.workDir).filePath(QStringLiteral("journal")),
-                                 QStringLiteral("sqlite:bench-journal"), QString(), QStringLiteral("bench")};
-  QFile::remove(journal::journalFile(context));
-  if (const QString problem = journal::open(context, database); !problem.isEmpty()) fail(problem);
-  struct Closed {
-    db::Database& d;
-    ~Closed() { journal::close(d); }
-  } closed{database};
+  db::Database& database = connection();
+  // A session of its own: the journal in the work folder (closed with the session).
+  ops::Session journaled(database, {QStringLiteral("sqlite:bench-journal"), QString(), QStringLiteral("bench")},
+                         QDir(cx.workDir).filePath(QStringLiteral("renumber.ini")),
+                         QDir(cx.workDir).filePath(QStringLiteral("journal")));
+  QFile::remove(journaled.journal().file());
+  if (const QString problem = journaled.openJournal(); !problem.isEmpty()) fail(problem);
   // One batch apply whose statement fills the journal, as the tool writes it (its rows of
   // kRowsPerExecution renames an execution), among single renumbers.
   const QStringList numbers = column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
   if (numbers.isEmpty()) fail(QStringLiteral("the register is empty"));
   for (int i = 0; i < kSingles; ++i) {
     const QString o = numbers[i % numbers.size()], n = QStringLiteral("7") + o;
-    journal::Recorder(database, journal::singleRenumber(), journal::pairs({{o, n}}), batch::applyBatch(o, n), {})
+    journal::Recorder(journaled.journal(), database, journal::singleRenumber(), journal::pairs({{o, n}}),
+                      batch::applyBatch(o, n, {}), {})
         .committed();
   }
   std::vector<std::pair<QString, QString>> oldNew;
@@ -490,13 +490,14 @@ Line measureJournal(const Context& cx) {
     const QString o = numbers[i % numbers.size()], n = QStringLiteral("8") + o;
     oldNew.emplace_back(o, n);
     if (i > 0) statement += i % batch::kRowsPerExecution == 0 ? QStringLiteral("\n") : QStringLiteral(" ");
-    const QString text = batch::applyBatch(o, n);
+    const QString text = batch::applyBatch(o, n, {});
     statement += text;
     stored += text.toUtf8().size() + 1;
   }
-  journal::Recorder(database, journal::batchApply(), journal::pairs(oldNew), statement, {}).committed();
+  journal::Recorder(journaled.journal(), database, journal::batchApply(), journal::pairs(oldNew), statement, {})
+      .committed();
   statement.clear();
-  const qint64 bytes = QFileInfo(journal::journalFile(context)).size();
+  const qint64 bytes = QFileInfo(journaled.journal().file()).size();
   if (bytes < kJournalBytes) fail(QStringLiteral("the journal holds only %1 bytes").arg(bytes));
   const int entries = kSingles + 1;
 
@@ -505,7 +506,7 @@ Line measureJournal(const Context& cx) {
   for (int r = 0; r < cx.plan.runs; ++r) {
     // The window opened as the menu opens it: the list, and the newest entry's details.
     times.push_back(toolTimed(&cost, [&] {
-      frm修改记录 w;
+      frm修改记录 w(journaled);
       w.show();
       QCoreApplication::processEvents();
       if (w.MSFlexGrid1->Rows() != entries + 1 || w.Text5->toPlainText().isEmpty())
@@ -515,7 +516,7 @@ Line measureJournal(const Context& cx) {
   }
   // As it was: every entry read whole, the newest one's text shown.
   const double before = timed([&] {
-    const std::vector<journal::Entry> all = journal::entries();
+    const std::vector<journal::Entry> all = journaled.journal().entries();
     QPlainTextEdit details;
     details.setPlainText(journal::entryText(all.front()));
     details.show();
@@ -577,9 +578,9 @@ batch::Rows checkList(int n, int k) {
 Line measureCheck(const Context& cx) {
   const Plan& p = cx.plan;
   const batch::Rows list = checkList(p.checkRows, p.checkConflicts);
-  db::Database& database = db::Database::shared();
+  db::Database& database = connection();
 
-  frm员工工号统一修改 w;
+  frm员工工号统一修改 w(session());
   w.show();
   w.Check2->setChecked(true);
   FlexGrid* g = w.MSFlexGrid1;
@@ -713,7 +714,7 @@ Line measureStaging(const Context& cx) {
     if (before.size() != wanted)
       fail(QStringLiteral("%1 employees without a position, not %2").arg(before.size()).arg(wanted));
     {
-      frm员工工号统一修改 w;
+      frm员工工号统一修改 w(session());
       w.show();
       dialogs().shown.clear();
       times.push_back(toolTimed(&cost, [&] { w.Command5->click(); }));
@@ -734,7 +735,7 @@ Line measureStaging(const Context& cx) {
   line.id = QStringLiteral("5");
   line.measure = QStringLiteral("staging script over %1 employees without a position: Command5 (%2 batches)")
                      .arg(wanted)
-                     .arg(batch::stagingStatements().size());
+                     .arg(batch::stagingStatements({}).size());
   line.toolMs = median(times);
   line.against.push_back({QStringLiteral("the %1 statements, one transaction").arg(stagingStatements().size()),
                           median(bare),
@@ -756,7 +757,7 @@ std::vector<Line> runAll(const Context& cx, QStringList* failures) {
     QString name, id, measure;
     Line (*run)(const Context&);
   };
-  // Staging runs last: it replaces the shared connection with copies of its own.
+  // Staging runs last: it replaces the benchmark's connection with copies of its own.
   const Step steps[] = {
       {QStringLiteral("single"), QStringLiteral("1"), QStringLiteral("single renumber"), measureSingle},
       {QStringLiteral("batch"), QStringLiteral("2"), QStringLiteral("batch apply"), measureBatch},

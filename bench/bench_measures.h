@@ -32,7 +32,7 @@ Line measurePreview(const Context& cx);
 Line measureDbCheck(const Context& cx);
 // The journal window opened on a journal of 30 MB (built beside the scratch copy; reads only).
 Line measureJournal(const Context& cx);
-// Makes its own copies (one per run) and leaves the shared connection closed.
+// Makes its own copies (one per run) and leaves the benchmark's connection closed.
 Line measureStaging(const Context& cx);
 
 // Every measurement the plan asks for, on copies of cx.cacheFile; lines in table order.

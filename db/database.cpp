@@ -58,12 +58,6 @@ QStringList Recordset::columns() const { return impl_ ? impl_->columns : QString
 Database::Database() = default;
 Database::~Database() { close(); }
 
-Database& Database::shared() {
-  // Never destroyed: Qt's SQL plugins may be unloaded before static objects are destroyed.
-  static Database* const instance = new Database;
-  return *instance;
-}
-
 namespace {
 bool failed(QString* error, const QString& text) {
   if (error) *error = text;

@@ -1,5 +1,5 @@
 #pragma once
-// The shared connection: one interface over two engines.
+// The connection: one interface over two engines (the program makes one and hands it to its session).
 //  - SQL Server through Qt's ODBC driver (production). Statement texts are sent as built.
 //  - An embedded SQLite file (demo database and tests). Statement texts are the same T-SQL;
 //    the engine translates them (db/tsql_translate.h) before running them.
@@ -115,9 +115,6 @@ class Database {
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
-
-  // The one shared connection of the process.
-  static Database& shared();
 
   // Opens SQL Server through ODBC with the first installed SQL Server driver (FreeTDS on Linux).
   // Values are brace-quoted; a login time-out of 30 s applies. On failure returns false and

@@ -1,5 +1,5 @@
 #pragma once
-// Inside the shared connection: the engine behind db::Database, and the two kinds of cursor
+// Inside the connection: the engine behind db::Database, and the two kinds of cursor
 // behind db::Recordset. Not for use outside db/.
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/progress.h"
 #include "widgets/flex_grid.h"
@@ -18,7 +18,7 @@ const QString kGridFormat = QStringLiteral(
     "  |");
 }
 
-frm数据库检查::frm数据库检查(QWidget* parent) : QWidget(parent) {
+frm数据库检查::frm数据库检查(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("数据库检查"));
   Label1 = new QLabel(QStringLiteral("检查数据库中本工具改写的表和列，以及可能存放工号但未被改写的列。"), this);
   Label1->setWordWrap(true);
@@ -56,8 +56,8 @@ bool frm数据库检查::检查() {
       WaitCursor wait;
       ui::ProgressDialog progress(this, QStringLiteral("正在检查数据库：第 %1 / %2 列"),
                                   QStringLiteral("正在读取数据库的表和列…"));
-      addedColumns = added::current();
-      report = dbcheck::check(ops::sharedConnection(), addedColumns, progress.callback());
+      addedColumns = session_.addedColumns();
+      report = dbcheck::check(session_.database(), addedColumns, progress.callback());
     });
   } catch (const ops::Cancelled&) {
     return false;  // the list stays as it was
@@ -138,8 +138,7 @@ void frm数据库检查::updateButtons() {
 void frm数据库检查::addSelected() {
   const Line* line = selectedLine();
   if (!line || line->kind != Kind::Suspect) return;
-  added::Store store(added::currentSettingsFile(), added::currentDatabaseKey());
-  if (const QString why = store.add({line->table, line->column}); !why.isEmpty()) {
+  if (const QString why = session_.addColumn({line->table, line->column}); !why.isEmpty()) {
     ui::msg(this, why);
     return;
   }
@@ -150,6 +149,6 @@ void frm数据库检查::removeSelected() {
   const Line* line = selectedLine();
   if (!line || line->kind != Kind::Added) return;
   if (!ui::ask(this, QStringLiteral("是否要把%1.%2移出修改列表？").arg(line->table, line->column))) return;
-  added::Store(added::currentSettingsFile(), added::currentDatabaseKey()).remove({line->table, line->column});
+  session_.removeColumn({line->table, line->column});
   检查();
 }

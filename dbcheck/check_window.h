@@ -12,9 +12,14 @@ class QLabel;
 class QPushButton;
 class FlexGrid;
 
+namespace ops {
+class Session;
+}
+
 class frm数据库检查 : public QWidget {
  public:
-  explicit frm数据库检查(QWidget* parent = nullptr);
+  // Works on session, which outlives the window.
+  explicit frm数据库检查(ops::Session& session, QWidget* parent = nullptr);
 
   QLabel* Label1 = nullptr;  // summary of the last check
   FlexGrid* MSFlexGrid1 = nullptr;  // findings: 序, 类别, 表, 列, 说明
@@ -28,6 +33,7 @@ class frm数据库检查 : public QWidget {
   bool 检查();
 
  private:
+  ops::Session& session_;
   enum class Kind { Missing, Suspect, Added, Note };
   struct Line {
     Kind kind;

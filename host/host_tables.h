@@ -3,6 +3,7 @@
 // cascades and the staging script walk them. The host schema builds its reference
 // tables from these same lists, so the two never drift apart.
 #include <array>
+#include <vector>
 #include <QString>
 
 namespace host {
@@ -293,26 +294,23 @@ inline const std::vector<RefColumn>& builtInColumns() {
   return columns;
 }
 
-// Columns the administrator added to every renumber (the database check finds them; the tool's
-// own settings keep them): set once the connection is open, and again whenever the list changes.
-// Names must be plain (letters, digits, "_"): they are put into statements as they are.
-void setAddedColumns(const std::vector<std::pair<QString, QString>>& tableAndColumn);
-const std::vector<RefColumn>& addedColumns();
-
-// Every column a renumber rewrites: the built-in ones, then the added ones.
-inline std::vector<RefColumn> allColumns() {
+// Every column a renumber rewrites: the built-in ones, then the columns the administrator added
+// to every renumber (the database check finds them; the tool's own settings keep them, one list
+// per server and database). Names must be plain (letters, digits, "_"): they are put into
+// statements as they are.
+inline std::vector<RefColumn> allColumns(const std::vector<RefColumn>& added) {
   std::vector<RefColumn> out = builtInColumns();
-  for (const RefColumn& c : addedColumns())
+  for (const RefColumn& c : added)
     if (!names(out, c)) out.push_back(c);
   return out;
 }
 
-// The columns of allColumns() that a list does not name, in allColumns() order (the added ones
+// The columns of allColumns(added) that a list does not name, in that order (the added ones
 // last): a renumber rewrites them after its own list, so that no record stays under the old number.
 template <class List>
-std::vector<RefColumn> missingFrom(const List& list) {
+std::vector<RefColumn> missingFrom(const List& list, const std::vector<RefColumn>& added) {
   std::vector<RefColumn> out;
-  for (const RefColumn& c : allColumns())
+  for (const RefColumn& c : allColumns(added))
     if (!names(list, c)) out.push_back(c);
   return out;
 }

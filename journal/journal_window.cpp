@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
@@ -35,7 +35,7 @@ bool readDay(const QString& text, QDate* day) {
 }
 }  // namespace
 
-frm修改记录::frm修改记录(QWidget* parent) : QWidget(parent) {
+frm修改记录::frm修改记录(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(u"修改记录"_s);
   const QStringList captions{u"工号"_s, u"姓名"_s, u"日期从"_s, u"到"_s, u"操作"_s};
   for (int i = 0; i < 5; ++i) Label1[i] = new QLabel(captions[i], this);
@@ -105,9 +105,9 @@ bool frm修改记录::查询() {
   std::vector<journal::Summary> found;
   if (!ui::guarded(this, [&] {
         WaitCursor wait;
-        pending = journal::pendingEntries(f);
+        pending = session_.journal().pendingEntries(f);
         for (const journal::Entry& e : pending) found.push_back(journal::summary(e));
-        for (journal::Summary& e : journal::summaries(f)) found.push_back(std::move(e));
+        for (journal::Summary& e : session_.journal().summaries(f)) found.push_back(std::move(e));
       }))
     return false;
   pending_ = std::move(pending);
@@ -161,7 +161,7 @@ void frm修改记录::showDetails() {
     const qint64 id = shown_[std::size_t(row - 1)].id;
     ui::guarded(this, [&] {
       WaitCursor wait;
-      e = journal::entry(id, kStatementShown);
+      e = session_.journal().entry(id, kStatementShown);
     });
     if (e) details = journal::entryText(*e, kStatementShown);
   }
@@ -179,15 +179,14 @@ void frm修改记录::撤销() {
                                                         : u"请先选择一条修改记录"_s);
     return;
   }
-  auto& connection = ops::sharedConnection();
   journal::UndoCheck check;
   std::optional<journal::Entry> e;
   try {
     if (!ui::guarded(this, [&] {
           WaitCursor wait;
-          e = journal::entry(id, 0);
+          e = session_.journal().entry(id, 0);
           ui::ProgressDialog progress(this, u"正在查找原工号在其他表中的记录 %1 / %2"_s, u"正在核对修改记录…"_s);
-          check = journal::checkUndo(connection, id, progress.callback());
+          check = journal::checkUndo(session_, id, progress.callback());
         }))
       return;
   } catch (const ops::Cancelled&) {
@@ -202,7 +201,7 @@ void frm修改记录::撤销() {
   try {
     if (!ui::guarded(this, [&] {
           ui::ProgressDialog progress(this, u"正在撤销：第 %1 / %2 个工号"_s, u"正在核对修改记录…"_s);
-          check = journal::undo(connection, id, progress.callback());
+          check = journal::undo(session_, id, progress.callback());
         }))
       return;
   } catch (const ops::Cancelled&) {

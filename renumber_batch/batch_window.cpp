@@ -14,7 +14,7 @@
 
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_preview.h"
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -75,7 +75,7 @@ class FollowEnabled : public QObject {
 
 }  // namespace
 
-frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWidget(parent) {
+frm员工工号统一修改::frm员工工号统一修改(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("员工工号统一修改(Orvale专用)"));
 
   Label1 = new QLabel(QStringLiteral("员工类别"), this);
@@ -167,7 +167,7 @@ frm员工工号统一修改::frm员工工号统一修改(QWidget* parent) : QWid
 void frm员工工号统一修改::fillRules() {
   const QSignalBlocker block(Combo1);  // filling chooses nothing
   std::vector<RuleEntry> entries;
-  ui::guarded(this, [&] { entries = ruleEntries(ops::sharedConnection()); });
+  ui::guarded(this, [&] { entries = ruleEntries(session_.database()); });
   // The entry keeps the rule's own code beside its text: the listing and the proposal use it.
   for (const RuleEntry& e : entries) Combo1->addItem(e.text, e.code);
   Combo1->setCurrentIndex(-1);
@@ -178,8 +178,8 @@ void frm员工工号统一修改::列表() {
   Listing listing;
   ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"), QStringLiteral("正在列出员工，已读 %1 行"));
   if (!guardedCancellable(this, false, [&] {
-        listing = listRule(ops::sharedConnection(), Combo1->currentData().toString(), Check1->isChecked(),
-                           progress.callback());
+        listing =
+            listRule(session_.database(), Combo1->currentData().toString(), Check1->isChecked(), progress.callback());
       }))
     return;  // the list on screen stays as it was
 
@@ -331,7 +331,7 @@ void frm员工工号统一修改::check() {
   try {
     ok = ui::guarded(this, [&] {
       ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
-      outcome = checkRows(ops::sharedConnection(), rows, Check2->isChecked(), progress.callback());
+      outcome = checkRows(session_.database(), rows, Check2->isChecked(), progress.callback());
     });
   } catch (const batch::Cancelled&) {
     return;  // stopped by the user: the grid, its message and the buttons stay as they were
@@ -361,12 +361,12 @@ void frm员工工号统一修改::apply() {
   if (!guardedCancellable(this, false, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
         Rows checked = rows;
-        outcome = checkRows(ops::sharedConnection(), checked, false, progress.callback());
+        outcome = checkRows(session_.database(), checked, false, progress.callback());
         // Refused before the merge question: the apply itself would refuse it.
-        if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(ops::sharedConnection(), rows);
+        if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(session_, rows);
         if (outcome.status == Status::Passed && !tooLong) {
           ui::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
-          held = heldElsewhere(ops::sharedConnection(), rows, others.callback());
+          held = heldElsewhere(session_, rows, others.callback());
         }
       }))
     return;
@@ -383,7 +383,7 @@ void frm员工工号统一修改::apply() {
   ApplyResult result;
   if (!guardedCancellable(this, true, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在修改第 %1 / %2 名员工"));
-        result = applyRows(ops::sharedConnection(), rows, progress.callback());
+        result = applyRows(session_, rows, progress.callback());
       }))
     return;
   if (result.tooLong) {
@@ -400,7 +400,7 @@ void frm员工工号统一修改::apply() {
 
 void frm员工工号统一修改::stage() {
   qint64 count = 0;
-  if (!ui::guarded(this, [&] { count = noPositionCount(ops::sharedConnection()); })) return;
+  if (!ui::guarded(this, [&] { count = noPositionCount(session_.database()); })) return;
   if (count == 0) {
     ui::msg(this, QString::fromUtf16(kNoStaging));
     return;
@@ -409,9 +409,9 @@ void frm员工工号统一修改::stage() {
   StagingResult result;
   if (!guardedCancellable(this, true, [&] {
         ui::ProgressDialog progress(this, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句"));
-        result = stageNoPosition(
-            ops::sharedConnection(), progress.callback(),
-            [this](const std::vector<HeldNumber>& held) { return ui::askDefaultNo(this, heldQuestion(held)); });
+        result = stageNoPosition(session_, progress.callback(), [this](const std::vector<HeldNumber>& held) {
+          return ui::askDefaultNo(this, heldQuestion(held));
+        });
       }))
     return;
   if (!result.tooLong.empty()) {
@@ -434,12 +434,12 @@ void frm员工工号统一修改::stage() {
 
 void frm员工工号统一修改::previewApply() {
   const Rows rows = gridRows();
-  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : preview::ScriptHeader{};
+  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : session_.scriptHeader();
   ApplyPreview p;
   if (!guardedCancellable(this, false, [&] {
         WaitCursor wait;
         ui::ProgressDialog progress(this, QStringLiteral("正在统计影响：第 %1 / %2 列"));
-        p = batch::previewApply(ops::sharedConnection(), rows, origin, progress.callback());
+        p = batch::previewApply(session_, rows, origin, progress.callback());
       }))
     return;
   switch (p.status) {

@@ -11,7 +11,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "ops/single/single_sql.h"
 #include "ops/single/single_preview.h"
@@ -32,7 +32,7 @@ QLabel* label(const QString& caption, QWidget* parent) { return new QLabel(capti
 
 }  // namespace
 
-frm员工Kestrune::frm员工Kestrune(QWidget* parent) : QWidget(parent) {
+frm员工Kestrune::frm员工Kestrune(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("员工Kestrune"));
   buildControls();
 
@@ -172,14 +172,14 @@ void frm员工Kestrune::textSearch() {
     return;
   }
   searchStart();
-  if (fillList([&] { return single::textSearch(ops::sharedConnection(), number, name, idCard); }) &&
+  if (fillList([&] { return single::textSearch(session_.database(), number, name, idCard); }) &&
       MSFlexGrid1->Rows() == 1)
     ui::msg(this, single::notFoundMessage());
 }
 
 void frm员工Kestrune::equalNumbersSearch() {
   searchStart();
-  if (fillList([] { return single::equalNumbersSearch(ops::sharedConnection()); }) && MSFlexGrid1->Rows() == 1)
+  if (fillList([this] { return single::equalNumbersSearch(session_.database()); }) && MSFlexGrid1->Rows() == 1)
     ui::msg(this, QString());
 }
 
@@ -275,8 +275,7 @@ void frm员工Kestrune::compose() {
   const QString department = rules::itemNumber(g->TextMatrix(r, kColDepartment));
   const QString positionCategory = g->TextMatrix(r, g->Cols() - 2);
   std::optional<single::Composition> c;
-  if (!ui::guarded(this,
-                   [&] { c = single::compose(ops::sharedConnection(), category, department, positionCategory); })) {
+  if (!ui::guarded(this, [&] { c = single::compose(session_.database(), category, department, positionCategory); })) {
     composeFailed();
     return;
   }
@@ -313,7 +312,7 @@ void frm员工Kestrune::renumber() {
   if (!newNumberTyped(newNumber)) return;
   const bool automatic = Check1->isChecked();
   const QString oldNumber = Label1[4]->property("Tag").toString();
-  auto& database = ops::sharedConnection();
+  auto& database = session_.database();
   bool taken = false;
   QString held;
   std::optional<ops::TooLong> tooLong;
@@ -331,8 +330,8 @@ void frm员工Kestrune::renumber() {
       return;
     }
     // Refused before the merge question: the renumber itself would refuse it.
-    if ((tooLong = single::newNumberTooLong(database, newNumber))) return;
-    held = single::recordsHolding(database, newNumber);
+    if ((tooLong = single::newNumberTooLong(session_, newNumber))) return;
+    held = single::recordsHolding(session_, newNumber);
   });
   if (!ok) return;
   if (taken) {
@@ -348,8 +347,8 @@ void frm员工Kestrune::renumber() {
   std::optional<single::SerialUpdate> serial;
   if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
   if (!ui::guarded(this, [&] {
-        result = single::renumber(database, oldNumber, newNumber, serial);
-        if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(database, newNumber);
+        result = single::renumber(session_, oldNumber, newNumber, serial);
+        if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(session_, newNumber);
       }))
     return;
   if (tooLong) {
@@ -376,11 +375,11 @@ void frm员工Kestrune::previewRenumber() {
   std::optional<single::AutoNumbering> automatic;
   if (Check1->isChecked()) automatic = single::AutoNumbering{numberPrefix_, nextSerial_, serialPattern_, ruleRowId_};
   const QString oldNumber = Label1[4]->property("Tag").toString();
-  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : preview::ScriptHeader{};
+  const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : session_.scriptHeader();
   single::RenumberPreview p;
   if (!ui::guarded(this, [&] {
         const WaitCursor wait;  // back before a database error is shown
-        p = single::previewRenumber(ops::sharedConnection(), oldNumber, newNumber, automatic, origin);
+        p = single::previewRenumber(session_, oldNumber, newNumber, automatic, origin);
       }))
     return;
   switch (p.status) {

@@ -18,9 +18,14 @@ class QLineEdit;
 class QPushButton;
 class FlexGrid;
 
+namespace ops {
+class Session;
+}
+
 class frm员工Kestrune : public QWidget {
  public:
-  explicit frm员工Kestrune(QWidget* parent = nullptr);
+  // Works on session, which outlives the window.
+  explicit frm员工Kestrune(ops::Session& session, QWidget* parent = nullptr);
 
   // Step one: search.
   QGroupBox* Frame1 = nullptr;
@@ -51,7 +56,7 @@ class frm员工Kestrune : public QWidget {
   std::function<void(const QString& caption, const preview::Impact& impact, const QString& script,
                      const QString& fileName)>
       showPreview;
-  // Where the script is made, for its header (server, database, login); set by the app.
+  // Where the script is made, for its header (server, database, login); unset: the session's.
   std::function<preview::ScriptHeader()> scriptOrigin;
 
   // Composition state (set by ticking Check1, read by the renumber).
@@ -67,6 +72,7 @@ class frm员工Kestrune : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  ops::Session& session_;
   qint16 ruleCode_ = 0;
   QString serialPattern_;
   QString categoryCode_;

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
 #include "widgets/keyed_tree.h"
@@ -14,7 +14,8 @@ namespace rulesui {
 // The panel sits below the rules in the left frame; its controls' places are the frame's less this.
 constexpr int kTop = 356;
 
-RuleCategoriesPanel::RuleCategoriesPanel(QWidget* frame, Labels& labels) : QWidget(frame) {
+RuleCategoriesPanel::RuleCategoriesPanel(ops::Session& session, QWidget* frame, Labels& labels)
+    : QWidget(frame), session_(session) {
   setGeometry(0, kTop, frame->width(), frame->height() - kTop);
   labels[0] = makeLabel(this, QStringLiteral("对应员工类别"), QRect(10, 360 - kTop, 200, 22));
   TreeView4 = makeTree(this, QRect(10, 384 - kTop, 290, 170));
@@ -78,7 +79,7 @@ void RuleCategoriesPanel::fill(KeyedTree* tree, const std::vector<rules::Numbere
 
 void RuleCategoriesPanel::loadFree() {
   std::vector<rules::NumberedName> categories;
-  if (!ui::guarded(window(), [&] { categories = rules::freeCategories(ops::sharedConnection()); })) return;
+  if (!ui::guarded(window(), [&] { categories = rules::freeCategories(session_.database()); })) return;
   fill(TreeView1, categories);
   Command9->setEnabled(false);  // nothing is picked in the refilled list
 }
@@ -88,9 +89,7 @@ void RuleCategoriesPanel::attach() {
   if (key.isEmpty() || !rule_) return;
   const QString text = TreeView1->selectedText();
   bool attached = false;
-  if (!ui::guarded(window(), [&] {
-        attached = rules::attachCategory(ops::sharedConnection(), *rule_, rules::itemNumber(text));
-      })) {
+  if (!ui::guarded(window(), [&] { attached = rules::attachCategory(session_, *rule_, rules::itemNumber(text)); })) {
     return;
   }
   if (!attached) return;
@@ -105,7 +104,7 @@ void RuleCategoriesPanel::release() {
   if (key.isEmpty()) return;
   const QString text = TreeView4->selectedText();
   if (!ui::ask(window(), QStringLiteral("是否要删除") + text + QStringLiteral("这个员工类别？"))) return;
-  if (!ui::guarded(window(), [&] { rules::releaseCategory(ops::sharedConnection(), rules::itemNumber(text)); })) {
+  if (!ui::guarded(window(), [&] { rules::releaseCategory(session_, rules::itemNumber(text)); })) {
     return;
   }
   TreeView4->removeNode(key);

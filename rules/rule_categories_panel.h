@@ -12,12 +12,16 @@ class KeyedTree;
 class QFrame;
 class QPushButton;
 
+namespace ops {
+class Session;
+}
+
 namespace rulesui {
 
 class RuleCategoriesPanel : public QWidget {
  public:
   // Built in the left frame below the rules; fills Label1(0).
-  RuleCategoriesPanel(QWidget* frame, Labels& labels);
+  RuleCategoriesPanel(ops::Session& session, QWidget* frame, Labels& labels);
   // The chooser, a panel over the window (built after the frames); fills Label1(16) and Label1(17).
   void buildChooser(QWidget* host, Labels& labels);
 
@@ -41,6 +45,7 @@ class RuleCategoriesPanel : public QWidget {
   void hideChooser();
 
  private:
+  ops::Session& session_;
   void attach();
   void release();
   static void fill(KeyedTree* tree, const std::vector<rules::NumberedName>& categories);

@@ -15,6 +15,10 @@ class KeyedTree;
 class QLineEdit;
 class QPushButton;
 
+namespace ops {
+class Session;
+}
+
 namespace rulesui {
 
 // A rule as the window lists it, with its values as texts.
@@ -29,7 +33,7 @@ struct RuleEntry {
 class RuleListPanel : public QWidget {
  public:
   // Built in the left frame, above the categories; fills Label1(1) to Label1(4).
-  RuleListPanel(QWidget* frame, Labels& labels);
+  RuleListPanel(ops::Session& session, QWidget* frame, Labels& labels);
 
   KeyedTree* TreeView3 = nullptr;  // rules
   QLineEdit* Text2 = nullptr;  // rule name
@@ -67,6 +71,7 @@ class RuleListPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  ops::Session& session_;
   void nodeClick(const QString& key);
   void newRule();
   void saveRule();

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QStyle>
 
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -50,7 +50,8 @@ QString departmentKey(const QString& number) { return QStringLiteral("$") + numb
 
 // ---- Construction --------------------------------------------------------------------------
 
-RuleRowsPanel::RuleRowsPanel(QWidget* frame, Labels& labels) : QWidget(frame) {
+RuleRowsPanel::RuleRowsPanel(ops::Session& session, QWidget* frame, Labels& labels)
+    : QWidget(frame), session_(session) {
   setGeometry(0, 0, frame->width(), frame->height());
   for (int position = 0; position < rules::kRuleCodes; ++position) {
     const int code = rules::kOptionOrder[position];
@@ -225,7 +226,7 @@ void RuleRowsPanel::layoutClick(int code) {
     undoLayoutChoice();
     return;
   }
-  if (!ui::guarded(window(), [&] { rules::changeRuleCode(ops::sharedConnection(), rule_->ref, code, hasRows); })) {
+  if (!ui::guarded(window(), [&] { rules::changeRuleCode(session_, rule_->ref, code, hasRows); })) {
     undoLayoutChoice();
     return;
   }
@@ -254,7 +255,7 @@ void RuleRowsPanel::showSample(int code) {
 
 void RuleRowsPanel::refreshLayout(int code) {
   std::vector<rules::RuleRow> rows;
-  ui::guarded(window(), [&] { rows = rules::layoutRows(ops::sharedConnection(), rule_->ref, code); });
+  ui::guarded(window(), [&] { rows = rules::layoutRows(session_.database(), rule_->ref, code); });
   showRows(rows, code);
 }
 
@@ -290,7 +291,7 @@ void RuleRowsPanel::hideCellControls() {
 
 void RuleRowsPanel::listRows(const QString& categoryCode) {
   std::vector<rules::RuleRow> rows;
-  if (ui::guarded(window(), [&] { rows = rules::listRuleRows(ops::sharedConnection(), categoryCode); })) {
+  if (ui::guarded(window(), [&] { rows = rules::listRuleRows(session_.database(), categoryCode); })) {
     fillGrid(rows);
   }
 }
@@ -401,11 +402,11 @@ void RuleRowsPanel::saveRow() {
   const QString id = MSFlexGrid1->TextMatrix(row, ColId);
   const bool saved = ui::guarded(window(), [&] {
     if (id.isEmpty()) {
-      const qint64 newId = rules::addRuleRow(ops::sharedConnection(), values);
+      const qint64 newId = rules::addRuleRow(session_, values);
       MSFlexGrid1->setTextMatrix(row, ColNumber, QString::number(row));
       MSFlexGrid1->setTextMatrix(row, ColId, QString::number(newId));
     } else {
-      rules::updateRuleRow(ops::sharedConnection(), id.toLongLong(), values);
+      rules::updateRuleRow(session_, id.toLongLong(), values);
     }
   });
   if (!saved) return;
@@ -424,7 +425,7 @@ void RuleRowsPanel::deleteRow() {
   if (!position.isEmpty()) question += QStringLiteral(" 岗位类别为：") + position;
   question += QStringLiteral(" 的编码规则?");
   if (!ui::ask(window(), question)) return;
-  if (!ui::guarded(window(), [&] { rules::deleteRuleRow(ops::sharedConnection(), id.toLongLong()); })) return;
+  if (!ui::guarded(window(), [&] { rules::deleteRuleRow(session_, id.toLongLong()); })) return;
   emptyGrid();
   listRows(actingCode());
   Command3->setEnabled(false);
@@ -462,7 +463,7 @@ void RuleRowsPanel::positionChosen(int row) {
 // ---- The department tree and the position list ---------------------------------------------
 
 void RuleRowsPanel::loadDepartmentTree() {
-  if (!ui::guarded(window(), [&] { departments_ = rules::currentDepartments(ops::sharedConnection()); })) return;
+  if (!ui::guarded(window(), [&] { departments_ = rules::currentDepartments(session_.database()); })) return;
   TreeView2->clearNodes();
   for (const rules::Department& row : departments_) {
     if (!row.parent.isEmpty()) continue;
@@ -503,7 +504,7 @@ QString RuleRowsPanel::positionName(const QString& number) const {
 
 void RuleRowsPanel::loadPositionList() {
   std::vector<rules::NumberedName> positions;
-  if (!ui::guarded(window(), [&] { positions = rules::positionCategories(ops::sharedConnection()); })) return;
+  if (!ui::guarded(window(), [&] { positions = rules::positionCategories(session_.database()); })) return;
   List1->clear();
   for (const rules::NumberedName& position : positions) {
     List1->addItem(position.number + QLatin1Char(' ') + position.name);

@@ -23,12 +23,16 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
+namespace ops {
+class Session;
+}
+
 namespace rulesui {
 
 class RuleRowsPanel : public QWidget {
  public:
   // Built over the whole right frame; fills Label1(5) to Label1(14).
-  RuleRowsPanel(QWidget* frame, Labels& labels);
+  RuleRowsPanel(ops::Session& session, QWidget* frame, Labels& labels);
   // The department chooser, a panel over the window (built after the frames); fills Label1(15).
   void buildChooser(QWidget* host, Labels& labels);
 
@@ -88,6 +92,7 @@ class RuleRowsPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  ops::Session& session_;
   void buildSample(int top, Labels& labels);
 
   // Layout and sample

@@ -1,6 +1,8 @@
 // The rule settings window: its frames and panels, what passes between the panels, and the load.
 #include "rules/rules_window.h"
 
+#include "ops/session/session.h"
+
 #include <QGroupBox>
 #include <QLineEdit>
 
@@ -12,17 +14,17 @@ using rulesui::RuleCategoriesPanel;
 using rulesui::RuleListPanel;
 using rulesui::RuleRowsPanel;
 
-frm工号规则设置::frm工号规则设置(QWidget* parent) : QWidget(parent) {
+frm工号规则设置::frm工号规则设置(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("工号编号规则设置"));
   setFixedSize(1000, 620);
   Frame2 = new QGroupBox(QStringLiteral("编码类别"), this);
   Frame2->setGeometry(8, 8, 310, 604);
-  rules_ = new RuleListPanel(Frame2, Label1);
-  categories_ = new RuleCategoriesPanel(Frame2, Label1);
+  rules_ = new RuleListPanel(session_, Frame2, Label1);
+  categories_ = new RuleCategoriesPanel(session_, Frame2, Label1);
   Frame1 = new QGroupBox(QStringLiteral("编号规则明细"), this);
   Frame1->setGeometry(326, 8, 666, 604);
   Frame1->setEnabled(false);
-  rows_ = new RuleRowsPanel(Frame1, Label1);
+  rows_ = new RuleRowsPanel(session_, Frame1, Label1);
   // The choosers open over the whole window, above both frames.
   categories_->buildChooser(this, Label1);
   rows_->buildChooser(this, Label1);

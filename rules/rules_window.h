@@ -28,9 +28,14 @@ class RuleCategoriesPanel;
 class RuleRowsPanel;
 }  // namespace rulesui
 
+namespace ops {
+class Session;
+}
+
 class frm工号规则设置 : public QWidget {
  public:
-  explicit frm工号规则设置(QWidget* parent = nullptr);
+  // Works on session, which outlives the window.
+  explicit frm工号规则设置(ops::Session& session, QWidget* parent = nullptr);
   ~frm工号规则设置() override;
 
   // ---- Controls ----
@@ -101,6 +106,7 @@ class frm工号规则设置 : public QWidget {
   static inline const QString& kKeyPrefix = rulesui::kKeyPrefix;
 
  private:
+  ops::Session& session_;
   void takeControls();
   void connectPanels();
   void loadWindow();

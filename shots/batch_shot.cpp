@@ -13,6 +13,7 @@
 #include "renumber_batch/batch_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
+#include "ops/session/session.h"
 
 namespace {
 
@@ -39,17 +40,21 @@ int main(int argc, char** argv) {
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
   QTemporaryDir dir;
+  // The connection and the session the window works on.
+  db::Database database;
+  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   QString error;
   // A larger organisation than the default demo, so that several proposals collide.
   demo::Scale scale;
   scale.employees = 1500;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
     err << error << '\n';
     return 1;
   }
 
-  frm员工工号统一修改 w;
+  frm员工工号统一修改 w(session);
   w.show();
   settle();
   // The rule with the most replaced numbers.

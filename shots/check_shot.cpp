@@ -13,6 +13,7 @@
 #include "dbcheck/check_window.h"
 #include "demo/demo_data.h"
 #include "tests/support/scripted_dialogs.h"
+#include "ops/session/session.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -23,10 +24,14 @@ int main(int argc, char** argv) {
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
   QTemporaryDir dir;
+  // The connection and the session the window works on.
+  db::Database database;
+  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   QString error;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
     err << error << '\n';
     return 1;
   }
@@ -36,8 +41,8 @@ int main(int argc, char** argv) {
                           "CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 VARCHAR(8) REFERENCES 员工档案 (工号), "
                           "照片 BLOB)",
                           "CREATE TRIGGER 照片审计 AFTER UPDATE ON 员工照片 BEGIN SELECT 1; END"})
-    QSqlQuery(QSqlDatabase::database(db::Database::shared().connectionName(), false)).exec(QString::fromUtf8(sql));
-  frm数据库检查 w;
+    QSqlQuery(QSqlDatabase::database(database.connectionName(), false)).exec(QString::fromUtf8(sql));
+  frm数据库检查 w(session);
   w.show();
   w.检查();
   for (int i = 0; i < 5; ++i) QApplication::processEvents();

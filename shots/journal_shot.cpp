@@ -9,6 +9,7 @@
 #include "journal/journal_window.h"
 #include "ops/journal/journal.h"
 #include "ops/journal/journal_ops.h"
+#include "ops/session/session.h"
 #include "ops/single/single_ops.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
@@ -24,34 +25,33 @@ int main(int argc, char** argv) {
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
   QTemporaryDir dir;
   QString error;
-  db::Database& database = db::Database::shared();
+  db::Database database;
   const QString path = dir.filePath(QStringLiteral("demo.db"));
+  ops::Session session(database, {QStringLiteral("sqlite:") + path, QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   if (!demo::createDatabase(database, path, demo::Scale(), &error)) {
     err << error << '\n';
     return 1;
   }
   try {
-    const QString problem = journal::open(
-        {dir.filePath(QStringLiteral("journal")), QStringLiteral("sqlite:") + path, QString(), QStringLiteral("sa")},
-        database);
+    const QString problem = session.openJournal();
     if (!problem.isEmpty()) throw db::DbError(problem);
     QStringList numbers;
     for (db::Recordset rs = database.open(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY 工号"));
          !rs.eof() && numbers.size() < 4; rs.moveNext())
       numbers << rs.text(QStringLiteral("工号"));
     for (int i = 0; i < numbers.size(); ++i)
-      single::renumber(database, numbers[i], QStringLiteral("9%1").arg(i, 3, 10, QLatin1Char('0')), std::nullopt);
-    journal::undo(database, 2);
+      single::renumber(session, numbers[i], QStringLiteral("9%1").arg(i, 3, 10, QLatin1Char('0')), std::nullopt);
+    journal::undo(session, 2);
   } catch (const std::runtime_error& e) {
     err << e.what() << '\n';
     return 1;
   }
-  frm修改记录 w;
+  frm修改记录 w(session);
   w.show();
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   w.MSFlexGrid1->clickCell(2, 1);
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   const bool ok = w.grab().save(args[1]);
-  journal::close(database);
   return ok ? 0 : 1;
 }

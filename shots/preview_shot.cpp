@@ -17,6 +17,7 @@
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
+#include "ops/session/session.h"
 
 namespace {
 
@@ -36,22 +37,24 @@ int main(int argc, char** argv) {
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
   QTemporaryDir dir;
+  // The connection and the session the window works on.
+  db::Database database;
+  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   QString error;
-  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
+  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
     err << error << '\n';
     return 1;
   }
   // The demo's door-card table added to the renumber, and records under a number nobody in the
   // register holds: the preview marks them.
-  const QString settings = dir.filePath(QStringLiteral("renumber.ini"));
-  added::Store(settings, QStringLiteral("demo")).add({QStringLiteral("门禁卡发放"), QStringLiteral("持卡人")});
-  added::setCurrent(settings, QStringLiteral("demo"));
-  db::Database::shared().execute(
+  session.addColumn({QStringLiteral("门禁卡发放"), QStringLiteral("持卡人")});
+  database.execute(
       QStringLiteral("INSERT INTO 出勤 (员工编号) VALUES ('9001') INSERT INTO 出勤 (员工编号) VALUES ('9001') "
                      "INSERT INTO 门禁卡发放 (持卡人) VALUES ('9001')"));
 
   frm影响预览 preview;
-  frm员工Kestrune w;
+  frm员工Kestrune w(session);
   w.scriptOrigin = [] { return preview::ScriptHeader{QStringLiteral("demo"), QString(), QString(), {}, {}}; };
   w.showPreview = [&](const QString& caption, const preview::Impact& impact, const QString& script,
                       const QString& fileName) {
@@ -82,11 +85,11 @@ int main(int argc, char** argv) {
   if (args.size() < 3) return 0;
 
   batch::Rows rows;
-  for (db::Recordset rs = db::Database::shared().open(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
+  for (db::Recordset rs = database.open(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID"));
        !rs.eof() && rows.size() < 12; rs.moveNext())
     rows.push_back({rs.text(QStringLiteral("工号")), QStringLiteral("8") + rs.text(QStringLiteral("工号"))});
   const batch::ApplyPreview p =
-      batch::previewApply(db::Database::shared(), rows, {QStringLiteral("demo"), QString(), QString(), {}, {}});
+      batch::previewApply(session, rows, {QStringLiteral("demo"), QString(), QString(), {}, {}});
   if (p.status != batch::ApplyPreview::Status::Ready) {
     err << batch::refusalMessage(p) << '\n';
     return 1;

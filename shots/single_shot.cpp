@@ -14,6 +14,7 @@
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
+#include "ops/session/session.h"
 
 namespace {
 
@@ -38,13 +39,17 @@ int main(int argc, char** argv) {
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
   QTemporaryDir dir;
+  // The connection and the session the window works on.
+  db::Database database;
+  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   QString error;
-  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
+  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
     err << error << '\n';
     return 1;
   }
 
-  frm员工Kestrune w;
+  frm员工Kestrune w(session);
   w.show();
   settle();
   w.Text1->setText(QStringLiteral("12"));

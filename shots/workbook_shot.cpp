@@ -18,6 +18,7 @@
 #include "renumber_batch/batch_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/shared_window.h"
+#include "ops/session/session.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -31,15 +32,19 @@ int main(int argc, char** argv) {
   ui::ScriptedDialogs& dialogs = *scripted;
   ui::Dialogs::install(std::move(scripted));
   QTemporaryDir dir;
+  // The connection and the session the window works on.
+  db::Database database;
+  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   QString error;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(db::Database::shared(), dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
     err << error << '\n';
     return 1;
   }
   wireFeatures();
-  auto& w = shared_window::show<frm员工工号统一修改>();
+  auto& w = shared_window::show<frm员工工号统一修改>(session);
   w.Combo1->setCurrentIndex(0);
   w.Command1->click();
   w.Command2->click();

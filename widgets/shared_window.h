@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <stdexcept>
+#include <type_traits>
+#include <utility>
 
 namespace shared_window {
 
@@ -27,14 +30,20 @@ std::function<void(W&)>& created() {
   return wire;
 }
 
-// The shared instance, created when missing (not shown).
-template <class W>
-W& instance() {
+// The shared instance, created when missing (not shown) from args (a window that works on a
+// session is made with it). Without args, or with args it cannot be made from, the instance must
+// exist: a missing one throws std::logic_error.
+template <class W, class... Args>
+W& instance(Args&&... args) {
   QPointer<W>& p = slot<W>();
   // A closed window waits for the event loop to delete it (Qt clears its WA_DeleteOnClose then):
   // it is no longer the instance, also when the loop has not run since.
   if (!p || !p->testAttribute(Qt::WA_DeleteOnClose)) {
-    p = new W();
+    if constexpr (std::is_constructible_v<W, Args&&...>) {
+      p = new W(std::forward<Args>(args)...);
+    } else {
+      throw std::logic_error("shared_window::instance: the window is not open and cannot be made without its session");
+    }
     p->setAttribute(Qt::WA_DeleteOnClose);
     track(p);
     if (created<W>()) created<W>()(*p);
@@ -47,10 +56,11 @@ bool exists() {
   return !slot<W>().isNull() && slot<W>()->testAttribute(Qt::WA_DeleteOnClose);
 }
 
-// The shared instance, created when missing, shown non-modally without owner and raised.
-template <class W>
-W& show() {
-  W& w = instance<W>();
+// The shared instance, created when missing (from args, as instance() makes it), shown
+// non-modally without owner and raised.
+template <class W, class... Args>
+W& show(Args&&... args) {
+  W& w = instance<W>(std::forward<Args>(args)...);
   w.show();
   w.raise();
   w.activateWindow();

@@ -11,7 +11,7 @@
 
 using namespace Qt::StringLiterals;
 
-frm协调::frm协调(QWidget* parent) : QWidget(parent) {
+frm协调::frm协调(ops::Session& session, QWidget* parent) : QWidget(parent) {
   setWindowTitle(u"协调"_s);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
@@ -38,12 +38,13 @@ frm协调::frm协调(QWidget* parent) : QWidget(parent) {
   setTabOrder(Command5, Command6);
 
   // Each button shows the shared instance of its window, created on first use.
-  openSingle = [] { shared_window::show<frm员工Kestrune>(); };
-  openBatch = [] { shared_window::show<frm员工工号统一修改>(); };
-  openRules = [] { shared_window::show<frm工号规则设置>(); };
-  openJournal = [] { shared_window::show<frm修改记录>(); };
-  openCheck = [] {
-    auto& w = shared_window::show<frm数据库检查>();
+  ops::Session* const s = &session;
+  openSingle = [s] { shared_window::show<frm员工Kestrune>(*s); };
+  openBatch = [s] { shared_window::show<frm员工工号统一修改>(*s); };
+  openRules = [s] { shared_window::show<frm工号规则设置>(*s); };
+  openJournal = [s] { shared_window::show<frm修改记录>(*s); };
+  openCheck = [s] {
+    auto& w = shared_window::show<frm数据库检查>(*s);
     w.检查();
   };
 

@@ -1,8 +1,9 @@
-// The start-up procedure of module Connection: settings, shared connection, main menu.
+// The start-up procedure of module Connection: settings, connection, session, main menu.
 #include "app/connection.h"
 #include "app/journal_export.h"
 #include "app/menu/menu_window.h"
 #include "app/old_new_export.h"
+#include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
@@ -10,17 +11,18 @@ using namespace Qt::StringLiterals;
 
 namespace Connection {
 
-int Main() {
+std::unique_ptr<ops::Session> Main(db::Database& database) {
   const Settings s = ReadSettings();
-  if (!OpenSharedConnection(s.UID, s.PWD, s.DBname, s.Svr)) {
+  if (!OpenSharedConnection(database, s.UID, s.PWD, s.DBname, s.Svr)) {
     ui::msg(nullptr, u"数据库连接失败!"_s, u"连接提示"_s, ui::Icon::Warning);
-    return 1;
+    return nullptr;
   }
-  startJournal(s);
+  std::unique_ptr<ops::Session> session = MakeSession(database, s);
+  startJournal(*session);
   wireFeatures();
   wireJournal();
-  shared_window::show<frm协调>();
-  return 0;
+  shared_window::show<frm协调>(*session);
+  return session;
 }
 
 }  // namespace Connection

@@ -12,6 +12,7 @@
 #include "ops/common/number_key.h"
 #include "ops/journal/journal.h"
 #include "ops/rules/rules_ops.h"
+#include "ops/session/session.h"
 
 namespace batch {
 
@@ -155,12 +156,13 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
   });
 }
 
-std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress) {
+std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, const Progress& progress) {
+  db::Database& database = session.database();
   const Stepper step(progress, database);
   return step.run([&] {
     const QStringList numbers = changedNewNumbers(rows);
     // Every column's IN list holds the slice's numbers.
-    const std::vector<host::RefColumn> columns = host::allColumns();
+    const std::vector<host::RefColumn> columns = session.allColumns();
     const qsizetype perStatement = ops::numbersPerStatement(columns.size());
     const std::vector<ops::Holding> holdings =
         ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
@@ -204,29 +206,30 @@ QString rowNote(const Rows& rows, std::size_t i) {
 
 }  // namespace
 
-QStringList applyExecutions(const Rows& rows) {
+QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>& added) {
   QStringList texts;
-  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo);
+  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo, added);
   return ops::groupedExecutions(texts, kRowsPerExecution);
 }
 
-ops::Change applyChange(const Rows& rows, int staleRow) {
+ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow) {
   ops::Change change;
   change.operation = journal::batchApply();
   // The rows before a stale row are still sent: a failing statement among them is reported as such.
   const Rows sent = staleRow < 0 ? rows : Rows(rows.begin(), rows.begin() + staleRow);
-  change.executions = applyExecutions(sent);
+  change.executions = applyExecutions(sent, added);
+  change.counted = host::allColumns(added);
   change.rollBack = staleRow >= 0;
   // The journal's entry: every pair in the order applied and the whole text sent.
   for (const Row& r : rows) change.pairs.push_back({r.oldNo, r.newNo, QString()});
   change.statement = change.executions.join(QString());
   change.units = int(rows.size());
   change.unitsPerExecution = kRowsPerExecution;
-  change.partsOf = [sent](qsizetype k) {
+  change.partsOf = [sent, added](qsizetype k) {
     std::vector<ops::ExecutionPart> parts;
     const std::size_t from = std::size_t(k) * kRowsPerExecution;
     for (std::size_t i = from; i < std::min(sent.size(), from + kRowsPerExecution); ++i)
-      parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo), rowNote(sent, i)});
+      parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo, added), rowNote(sent, i)});
     return parts;
   };
   change.executionNote = [size = sent.size()](qsizetype k) {
@@ -237,22 +240,24 @@ ops::Change applyChange(const Rows& rows, int staleRow) {
   return change;
 }
 
-std::optional<ops::TooLong> newNumbersTooLong(db::Database& database, const Rows& rows) {
+std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows& rows) {
   QStringList numbers;
   for (const Row& r : rows)
     if (r.oldNo != r.newNo) numbers << r.newNo;
-  return ops::firstTooLong(database, applyColumns(), numbers);
+  return ops::firstTooLong(session.database(), applyColumns(session.added()), numbers);
 }
 
-ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress) {
+ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress) {
+  db::Database& database = session.database();
   ApplyResult result;
-  if ((result.tooLong = newNumbersTooLong(database, rows))) return result;
-  ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
-    step(0, int(rows.size()));
-    const int stale = firstStaleRow(registerCounts(database, rows), rows);
-    if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo, std::nullopt};
-    return applyChange(rows, stale);
-  });
+  if ((result.tooLong = newNumbersTooLong(session, rows))) return result;
+  ops::ChangeRunner(database, session.journal(), progress)
+      .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+        step(0, int(rows.size()));
+        const int stale = firstStaleRow(registerCounts(database, rows), rows);
+        if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo, std::nullopt};
+        return applyChange(rows, session.added(), stale);
+      });
   return result;
 }
 
@@ -282,10 +287,10 @@ std::vector<StagingCollision> stagingCollisions(db::Database& database) {
 
 // The rows of the other columns under free "9" numbers, per number (shorter numbers first), the
 // columns in their order.
-std::vector<HeldNumber> stagingHeld(db::Database& database) {
+std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<host::RefColumn>& added) {
   const std::vector<host::RefColumn> registerOnly{host::kSingleCascade[0]};
   std::vector<host::RefColumn> columns;
-  for (const host::RefColumn& c : host::allColumns())
+  for (const host::RefColumn& c : host::allColumns(added))
     if (!host::names(registerOnly, c)) columns.push_back(c);
   std::vector<std::vector<ops::Holding>> byColumn(columns.size());
   QStringList numbers;
@@ -315,11 +320,11 @@ std::vector<HeldNumber> stagingHeld(db::Database& database) {
 
 }  // namespace
 
-std::vector<StagingTooLong> stagingTooLong(db::Database& database) {
+std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added) {
   std::vector<preview::Column> columns;
   for (const host::RefColumn& ref : host::kStaging)
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
-  for (const host::RefColumn& ref : host::missingFrom(host::kStaging))
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging, added))
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
   std::vector<std::pair<QString, QString>> staged;  // number, name
   QStringList nines;
@@ -339,17 +344,21 @@ std::vector<StagingTooLong> stagingTooLong(db::Database& database) {
 
 namespace {}  // namespace
 
-ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew) {
+ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
+                          const std::vector<host::RefColumn>& added) {
   ops::Change change;
   change.operation = journal::staging();
   for (const auto& [o, n] : oldNew) change.pairs.push_back({o, n, QString()});
-  change.executions = db::Database::splitBatches(stagingScript());
-  change.statement = stagingScript();
+  change.executions = db::Database::splitBatches(stagingScript(added));
+  change.statement = stagingScript(added);
+  change.counted = host::allColumns(added);
   change.units = int(change.executions.size());
   return change;
 }
 
-StagingResult stageNoPosition(db::Database& database, const Progress& progress, const MergeQuestion& askMerge) {
+StagingResult stageNoPosition(ops::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
+  db::Database& database = session.database();
+  const std::vector<host::RefColumn>& added = session.added();
   // The "9" numbers are checked, and the merge question asked, before the transaction begins (a
   // question never waits with the tables locked); inside it the checks run again, and a staging
   // whose answer would differ now sends nothing.
@@ -357,32 +366,34 @@ StagingResult stageNoPosition(db::Database& database, const Progress& progress, 
   {
     const ops::Stepper step(progress, database);
     step.run([&] {
-      result.tooLong = stagingTooLong(database);
+      result.tooLong = stagingTooLong(database, added);
       if (!result.tooLong.empty()) return;
       result.collisions = stagingCollisions(database);
-      if (result.collisions.empty()) result.held = stagingHeld(database);
+      if (result.collisions.empty()) result.held = stagingHeld(database, added);
     });
   }
   if (!result.tooLong.empty() || !result.collisions.empty()) return result;
   if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
   const std::vector<HeldNumber> answered = result.held;
-  result.staged = ops::ChangeRunner(database, progress).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
-    result.collisions = stagingCollisions(database);
-    if (!result.collisions.empty()) return std::nullopt;
-    result.held = stagingHeld(database);
-    if (result.held != answered) {
-      result.changedMeanwhile = true;
-      return std::nullopt;
-    }
-    // The journal's entry: every employee without a position, each number with a "9" in front (a
-    // Null number stays Null: '9' + Null is Null).
-    std::vector<std::pair<QString, QString>> oldNew;
-    if (journal::active())
-      for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
-        if (!rs.isNull(QStringLiteral("工号")))
-          oldNew.emplace_back(rs.text(QStringLiteral("工号")), QStringLiteral("9") + rs.text(QStringLiteral("工号")));
-    return stagingChange(oldNew);
-  });
+  result.staged = ops::ChangeRunner(database, session.journal(), progress)
+                      .run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+                        result.collisions = stagingCollisions(database);
+                        if (!result.collisions.empty()) return std::nullopt;
+                        result.held = stagingHeld(database, added);
+                        if (result.held != answered) {
+                          result.changedMeanwhile = true;
+                          return std::nullopt;
+                        }
+                        // The journal's entry: every employee without a position, each number with a "9" in front (a
+                        // Null number stays Null: '9' + Null is Null).
+                        std::vector<std::pair<QString, QString>> oldNew;
+                        if (session.journal().active())
+                          for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
+                            if (!rs.isNull(QStringLiteral("工号")))
+                              oldNew.emplace_back(rs.text(QStringLiteral("工号")),
+                                                  QStringLiteral("9") + rs.text(QStringLiteral("工号")));
+                        return stagingChange(oldNew, added);
+                      });
   return result;
 }
 

@@ -15,6 +15,9 @@
 namespace db {
 class Database;
 }
+namespace ops {
+class Session;
+}
 
 namespace batch {
 
@@ -66,19 +69,19 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
 
 // The changed rows' new numbers that rows of any column storing an employee number already hold,
 // in row order, each once. All columns are asked in one statement for a slice of the numbers.
-std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows, const Progress& progress = {});
+std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, const Progress& progress = {});
 
 // The executions the apply sends inside its transaction, kRowsPerExecution rows' texts
 // (applyBatch) to an execution in row order (a row whose old and new numbers are equal included);
-// the register counts before them are reads and no part of it.
-QStringList applyExecutions(const Rows& rows);
+// the register counts before them are reads and no part of it. added: the administrator's added columns.
+QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>& added);
 // The apply as the change runner sends it; with a stale row (index from 0) the rows before it,
-// then everything rolled back.
-ops::Change applyChange(const Rows& rows, int staleRow = -1);
+// then everything rolled back. The journal counts the rows of every column (the added ones too).
+ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow = -1);
 
 // The first changed row's new number (in row order) that a column the apply rewrites
 // (applyColumns) cannot hold, from the catalogue kept for the connection; nullopt when all fit.
-std::optional<ops::TooLong> newNumbersTooLong(db::Database& database, const Rows& rows);
+std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows& rows);
 
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
@@ -97,11 +100,11 @@ struct ApplyResult {
 // transaction is rolled back and begun again, the executions before it are sent again and its
 // rows one by one, to name the failing row; then everything is rolled back.
 // Progress counts the rows done; a stop (also after the last row) rolls everything back.
-ApplyResult applyRows(db::Database& database, const Rows& rows, const Progress& progress = {});
+ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress = {});
 
 // The employees without a position whose "9" number a column the staging rewrites cannot hold,
 // from the catalogue kept for the connection. Throws db::DbError.
-std::vector<StagingTooLong> stagingTooLong(db::Database& database);
+std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added);
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
@@ -119,7 +122,8 @@ struct StagingResult {
 using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
 // The staging as the change runner sends it: the staging script's batches (Database::splitBatches),
 // recorded as the whole script with the given employees' old -> new pairs.
-ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew);
+ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
+                          const std::vector<host::RefColumn>& added);
 // Runs the staging script, batch after batch, in one transaction. Before it, outside any
 // transaction, it reads the employees without a position: a "9" number that a column the staging
 // rewrites cannot hold refuses the staging (tooLong). Then it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
@@ -127,7 +131,6 @@ ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew
 // asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a
 // collision refuses, and held rows other than those asked about send nothing (changedMeanwhile).
 // Progress counts the batches; a stop (also after the last batch) rolls everything back.
-StagingResult stageNoPosition(db::Database& database, const Progress& progress = {},
-                              const MergeQuestion& askMerge = {});
+StagingResult stageNoPosition(ops::Session& session, const Progress& progress = {}, const MergeQuestion& askMerge = {});
 
 }  // namespace batch

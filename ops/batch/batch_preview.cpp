@@ -10,6 +10,7 @@
 #include "ops/batch/batch_ops.h"
 #include "ops/common/holders.h"
 #include "ops/common/number_key.h"
+#include "ops/session/session.h"
 
 namespace batch {
 
@@ -32,18 +33,18 @@ QHash<QString, Holders> registerHolders(db::Database& database, const QStringLis
 
 }  // namespace
 
-std::vector<preview::Column> applyColumns() {
+std::vector<preview::Column> applyColumns(const std::vector<host::RefColumn>& added) {
   std::vector<preview::Column> columns;
   for (const host::RefColumn& ref : host::kBatchApply)
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
-  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply))
-    columns.push_back(
-        {ref.tableName(), ref.columnName(), host::names(host::addedColumns(), ref), ref.extraCondition()});
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply, added))
+    columns.push_back({ref.tableName(), ref.columnName(), host::names(added, ref), ref.extraCondition()});
   return columns;
 }
 
-ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin,
+ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
                           const ops::Progress& progress) {
+  db::Database& database = session.database();
   ApplyPreview p;
   if (rows.empty()) {
     p.status = ApplyPreview::Status::NoRows;
@@ -82,8 +83,8 @@ ApplyPreview previewApply(db::Database& database, const Rows& rows, const previe
   std::vector<preview::Pair> pairs;
   pairs.reserve(rows.size());
   for (const Row& r : rows) pairs.emplace_back(r.oldNo, r.newNo);
-  p.impact = preview::impact(database, applyColumns(), pairs, progress);
-  p.executions = applyChange(rows).executions;  // what the apply sends
+  p.impact = preview::impact(database, applyColumns(session.added()), pairs, progress);
+  p.executions = applyChange(rows, session.added()).executions;  // what the apply sends
   p.caption = QStringLiteral("员工工号统一修改 %1人").arg(qulonglong(rows.size()));
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();

@@ -11,15 +11,15 @@
 #include "ops/batch/batch_sql.h"
 #include "ops/common/preview.h"
 
-namespace db {
-class Database;
+namespace ops {
+class Session;
 }
 
 namespace batch {
 
 // The columns the apply rewrites, in the order of applyStatements: the apply list, then
-// host::missingFrom of it (the administrator's added columns marked as added).
-std::vector<preview::Column> applyColumns();
+// host::missingFrom of it (the administrator's added columns, marked as added).
+std::vector<preview::Column> applyColumns(const std::vector<host::RefColumn>& added);
 
 struct ApplyPreview {
   enum class Status {
@@ -46,7 +46,7 @@ struct ApplyPreview {
 // column for all numbers together. origin gives the script header's server, database and login;
 // a time left null is now. Reads only. Throws db::DbError.
 // Progress counts the columns counted (see preview::impact); a stop throws ops::Cancelled.
-ApplyPreview previewApply(db::Database& database, const Rows& rows, const preview::ScriptHeader& origin,
+ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
                           const ops::Progress& progress = {});
 
 // The reason a preview is refused, as the apply would report it ("" when Ready).

@@ -111,7 +111,7 @@ QString stagingHeldSql(const std::vector<host::RefColumn>& columns) {
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 
-QStringList applyStatements(const QString& oldNo, const QString& newNo) {
+QStringList applyStatements(const QString& oldNo, const QString& newNo, const std::vector<host::RefColumn>& added) {
   const auto rename = [&](const QString& update, const host::RefColumn& ref) {
     const QString column = ref.columnName();
     return update + ref.tableName() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
@@ -123,14 +123,16 @@ QStringList applyStatements(const QString& oldNo, const QString& newNo) {
     const bool last = k + 1 == host::kBatchApply.size();
     out << rename(last ? QStringLiteral(" Update  ") : QStringLiteral(" Update "), host::kBatchApply[k]);
   }
-  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply))
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply, added))
     out << rename(QStringLiteral(" Update "), ref);
   return out;
 }
 
-QString applyBatch(const QString& oldNo, const QString& newNo) { return applyStatements(oldNo, newNo).join(QString()); }
+QString applyBatch(const QString& oldNo, const QString& newNo, const std::vector<host::RefColumn>& added) {
+  return applyStatements(oldNo, newNo, added).join(QString());
+}
 
-QStringList stagingStatements() {
+QStringList stagingStatements(const std::vector<host::RefColumn>& added) {
   const QString in = QStringLiteral(" In(Select 工号 From 员工档案 Where 岗位编号 Is Null)");
   const auto staged = [&](const host::RefColumn& ref, const QString& plus, bool blank) {
     const QString c = ref.columnName();
@@ -144,7 +146,7 @@ QStringList stagingStatements() {
   // The staging list but its last entry; its last but one (WYZJ) has always had a blank after "+".
   for (std::size_t k = 0; k + 1 < n; ++k)
     out << staged(host::kStaging[k], k + 2 == n ? QStringLiteral("='9' + ") : QStringLiteral("='9' +"), k == 0);
-  for (const host::RefColumn& ref : host::missingFrom(host::kStaging))
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging, added))
     out << staged(ref, QStringLiteral("='9' +"), false);
   // The register itself, last: every statement above reads its old numbers.
   const QString c = host::kStaging[n - 1].columnName();
@@ -153,7 +155,7 @@ QStringList stagingStatements() {
   return out;
 }
 
-QString stagingScript() { return stagingStatements().join(QString()); }
+QString stagingScript(const std::vector<host::RefColumn>& added) { return stagingStatements(added).join(QString()); }
 
 // ---- Proposal -------------------------------------------------------------------------------
 

@@ -46,11 +46,11 @@ QString noPositionNumbersSql();
 QString noPositionEmployeesSql();
 
 // The statements renaming oldNo to newNo: the 66 of the apply list (the register first), then
-// one for each further column that stores an employee number (host::missingFrom), so that no
-// record stays under the old number.
-QStringList applyStatements(const QString& oldNo, const QString& newNo);
+// one for each further column that stores an employee number (host::missingFrom with the columns
+// the administrator added), so that no record stays under the old number.
+QStringList applyStatements(const QString& oldNo, const QString& newNo, const std::vector<host::RefColumn>& added);
 // The same joined into one text, as sent in one execution.
-QString applyBatch(const QString& oldNo, const QString& newNo);
+QString applyBatch(const QString& oldNo, const QString& newNo, const std::vector<host::RefColumn>& added);
 
 // The checks of the staging before it sends anything (set queries, all employees at once):
 // employees without a position whose "9" number an employee with a position holds in the register
@@ -63,11 +63,11 @@ QString stagingHeldSql(const std::vector<host::RefColumn>& columns);
 
 // The statements of the staging script, each with its own terminator, line breaks and "go" line
 // (the last one has none): the first 86 of the staging list, then one for each further column
-// that stores an employee number, then the register's. Every statement reads the old numbers
-// from the register, so the register's own statement stays last.
-QStringList stagingStatements();
+// that stores an employee number (the added ones included), then the register's. Every statement
+// reads the old numbers from the register, so the register's own statement stays last.
+QStringList stagingStatements(const std::vector<host::RefColumn>& added);
 // The whole staging script (the statements joined with nothing between them).
-QString stagingScript();
+QString stagingScript(const std::vector<host::RefColumn>& added);
 
 // ---- Proposal -----------------------------------------------------------------------------
 

@@ -3,8 +3,6 @@
 #include <QSettings>
 #include <memory>
 
-#include "host/host_tables.h"
-
 namespace added {
 
 namespace {
@@ -17,27 +15,6 @@ std::unique_ptr<QSettings> open(const QString& file) {
 // A settings group name from any text: the key may hold slashes, colons and backslashes.
 QString groupOf(const QString& databaseKey) {
   return QStringLiteral("AddedColumns/") + QString::fromLatin1(databaseKey.toUtf8().toHex());
-}
-
-struct Current {
-  QString file, key;
-  bool set = false;
-};
-Current& currentStore() {
-  static Current c;
-  return c;
-}
-
-// The renumbers read the added columns from the host lists: keep them equal to the current store.
-void publish() {
-  std::vector<std::pair<QString, QString>> list;
-  for (const AddedColumn& a : current()) list.emplace_back(a.table, a.column);
-  host::setAddedColumns(list);
-}
-
-bool isCurrent(const QString& file, const QString& key) {
-  const Current& c = currentStore();
-  return c.set && c.file == file && c.key == key;
 }
 
 }  // namespace
@@ -93,7 +70,6 @@ QString Store::add(const AddedColumn& column) {
     if (c == column) return QString();
   list.push_back(column);
   save(list);
-  if (isCurrent(file_, key_)) publish();
   return QString();
 }
 
@@ -101,20 +77,6 @@ void Store::remove(const AddedColumn& column) {
   std::vector<AddedColumn> list = columns();
   std::erase(list, column);
   save(list);
-  if (isCurrent(file_, key_)) publish();
 }
-
-void setCurrent(QString settingsFile, QString databaseKey) {
-  currentStore() = {std::move(settingsFile), std::move(databaseKey), true};
-  publish();
-}
-
-std::vector<AddedColumn> current() {
-  const Current& c = currentStore();
-  return c.set && !c.key.isEmpty() ? Store(c.file, c.key).columns() : std::vector<AddedColumn>{};
-}
-
-QString currentDatabaseKey() { return currentStore().key; }
-QString currentSettingsFile() { return currentStore().file; }
 
 }  // namespace added

@@ -36,13 +36,4 @@ class Store {
   void save(const std::vector<AddedColumn>& list);
 };
 
-// The store of the connected database, set at start-up once the connection is open. Its columns
-// are published to the host lists (host::addedColumns), which every renumber, preview and count of
-// holders reads; adding or removing a column of the current store publishes them again. Until set,
-// or set with an empty key, it holds no columns.
-void setCurrent(QString settingsFile, QString databaseKey);
-std::vector<AddedColumn> current();
-QString currentDatabaseKey();
-QString currentSettingsFile();
-
 }  // namespace added

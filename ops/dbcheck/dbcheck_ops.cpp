@@ -399,8 +399,6 @@ class Checker {
 
 }  // namespace
 
-Report check(db::Database& database) { return check(database, added::current()); }
-
 Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
              const ops::Progress& progress) {
   const ops::Stepper step(progress, database);

@@ -116,9 +116,8 @@ QString triggersSql(db::Database& database);
 QString contentSql(db::Database& database, const CatalogueTable& table, const CatalogueColumn& column);
 
 // Checks the database against every column the tool rewrites: the built-in lists and the columns
-// the administrator added (added::current()). Progress counts the columns sampled; a stop throws
-// ops::Cancelled. Throws db::DbError.
-Report check(db::Database& database);
+// the administrator added to the renumber for this database. Progress counts the columns
+// sampled; a stop throws ops::Cancelled. Throws db::DbError.
 Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
              const ops::Progress& progress = {});
 

@@ -87,8 +87,8 @@ bool endsAtOnce(const db::DbError& e) { return e.cause() != db::Cause::Other; }
 
 }  // namespace
 
-ChangeRunner::ChangeRunner(db::Database& database, const Progress& progress)
-    : database_(database), progress_(progress) {}
+ChangeRunner::ChangeRunner(db::Database& database, journal::Journal& journal, const Progress& progress)
+    : database_(database), journal_(journal), progress_(progress) {}
 
 bool ChangeRunner::run(const Change& change) {
   return run([&change](const Stepper&) -> std::optional<Change> { return change; });
@@ -105,7 +105,7 @@ bool ChangeRunner::run(const Prepare& prepare) {
       return false;  // the transaction rolls back as it ends
     }
     // The recorder reads the names and counts the rows before the statements run.
-    journal::Recorder record(database_, change->operation, change->pairs,
+    journal::Recorder record(journal_, database_, change->operation, change->pairs,
                              change->statement ? *change->statement : change->executions.join(QStringLiteral("\n")),
                              change->counted, change->undoes);
     send(*change, step);

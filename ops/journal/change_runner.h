@@ -34,7 +34,7 @@ struct Change {
   // The statement recorded; unset: the executions joined by line breaks.
   std::optional<QString> statement;
   // The columns whose rows holding an old number the journal counts (none for a rule change).
-  std::vector<host::RefColumn> counted = host::allColumns();
+  std::vector<host::RefColumn> counted{};
   qint64 undoes = 0;  // an undo: the entry it undoes
   // The progress: before execution k, k * unitsPerExecution of units are done; at the end all.
   int units = 0;
@@ -52,10 +52,10 @@ struct Change {
   std::function<QString(qsizetype k)> executionNote;
 };
 
-// Runs changes on a database, with a progress (empty: no progress, no stop).
+// Runs changes on a database, recorded in its journal, with a progress (empty: no progress, no stop).
 class ChangeRunner {
  public:
-  explicit ChangeRunner(db::Database& database, const Progress& progress = {});
+  ChangeRunner(db::Database& database, journal::Journal& journal, const Progress& progress = {});
 
   // The checks a change makes inside its transaction before anything is sent: the change, or
   // nothing (everything read is rolled back, nothing was sent). The stepper reports progress.
@@ -72,6 +72,7 @@ class ChangeRunner {
 
  private:
   db::Database& database_;
+  journal::Journal& journal_;
   const Progress& progress_;
   void send(const Change& change, const Stepper& step);
 };

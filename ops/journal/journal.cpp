@@ -18,7 +18,6 @@
 #include <utility>
 
 #include "db/database.h"
-#include "ops/common/database_key.h"
 #include "ops/common/holders.h"
 
 namespace journal {
@@ -42,26 +41,7 @@ QStringList operations() {
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-const QString kConnection = QStringLiteral("renumber_journal");
 const QString kAlias = QStringLiteral("rj");  // the journal attached to an embedded host connection
-
-struct State {
-  bool active = false;
-  Context context;
-  std::function<void(const QString&)> notifier;
-  QString notice;
-};
-State& state() {
-  static State s;
-  return s;
-}
-
-QString keyOf(const Context& c) { return ops::databaseKey(c.server, c.database); }
-
-QString folderOf(const Context& c) {
-  if (!c.folder.isEmpty()) return c.folder;
-  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/renumber/journal");
-}
 
 [[noreturn]] void fail(const QSqlError& error) { throw db::DbError(error.text()); }
 
@@ -91,22 +71,6 @@ const QStringList kSchema{
     QStringLiteral(
         "CREATE TABLE IF NOT EXISTS %1statement_heads (entry INTEGER PRIMARY KEY, head TEXT, chars INTEGER)")};
 
-// The journal's own connection, opened on the current journal file when needed.
-QSqlDatabase own() {
-  if (!state().active) throw db::DbError(QStringLiteral("没有打开修改记录"));
-  QSqlDatabase d = QSqlDatabase::contains(kConnection)
-                       ? QSqlDatabase::database(kConnection, false)
-                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
-  const QString file = journalFile(state().context);
-  if (d.isOpen() && d.databaseName() == file) return d;
-  d.close();
-  d.setDatabaseName(file);
-  d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-  if (!d.open()) fail(d.lastError());
-  for (const QString& sql : kSchema) run(d, sql.arg(QString()));
-  return d;
-}
-
 QSqlDatabase hostConnection(db::Database& database) {
   if (database.kind() != db::EngineKind::Sqlite || !database.isOpen()) return {};
   return QSqlDatabase::database(database.connectionName(), false);
@@ -120,6 +84,11 @@ bool attached(db::Database& database) {
   while (q.next())
     if (q.value(1).toString() == kAlias) return true;
   return false;
+}
+
+void detach(db::Database& database) {
+  QSqlQuery q(hostConnection(database));
+  q.exec(QStringLiteral("DETACH DATABASE ") + kAlias);
 }
 
 QString operatingSystemUser() {
@@ -170,25 +139,6 @@ void write(QSqlDatabase& d, const QString& prefix, Entry& entry) {
   entry.id = id;
 }
 
-// Writes entry on the journal's own connection, in a transaction of its own.
-void writeOwn(Entry& entry) {
-  QSqlDatabase d = own();
-  if (!d.transaction()) fail(d.lastError());
-  try {
-    write(d, QString(), entry);
-  } catch (...) {
-    d.rollback();
-    entry.id = 0;
-    throw;
-  }
-  if (!d.commit()) {
-    const QSqlError e = d.lastError();
-    d.rollback();
-    entry.id = 0;
-    fail(e);
-  }
-}
-
 // ---- The pending file ------------------------------------------------------------------------
 
 QJsonObject toJson(const Entry& e) {
@@ -226,35 +176,6 @@ Entry fromJson(const QJsonObject& o) {
     e.rows.push_back({a.at(0).toString(), a.at(1).toString(), a.at(2).toInteger()});
   }
   return e;
-}
-
-std::vector<Entry> readPending(const Context& context) {
-  std::vector<Entry> out;
-  QFile f(pendingFile(context));
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array()) out.push_back(fromJson(v.toObject()));
-  return out;
-}
-
-// Replaces the pending file with entries (removes it when there are none). False when it cannot be written.
-bool savePending(const Context& context, const std::vector<Entry>& entries) {
-  const QString path = pendingFile(context);
-  if (entries.empty()) return !QFile::exists(path) || QFile::remove(path);
-  QDir().mkpath(folderOf(context));
-  QJsonArray all;
-  for (const Entry& e : entries) all.append(toJson(e));
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  f.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
-  return f.commit();
-}
-
-void tell(const QString& text) {
-  State& s = state();
-  if (s.notifier)
-    s.notifier(text);
-  else
-    s.notice = text;
 }
 
 // Reads the pairs and rows of the entries of q (columns id ... undone_by, and the statement's
@@ -353,6 +274,88 @@ QString whereOf(const Filter& filter, QVariantList* values) {
 
 }  // namespace
 
+// ---- The journal ---------------------------------------------------------------------------
+
+Journal::Journal(Context context, QString key)
+    : context_(std::move(context)),
+      key_(std::move(key)),
+      connection_(QStringLiteral("renumber_journal_%1").arg(quintptr(this), 0, 16)) {}
+
+Journal::~Journal() {
+  if (QSqlDatabase::contains(connection_)) {
+    QSqlDatabase::database(connection_, false).close();
+    QSqlDatabase::removeDatabase(connection_);
+  }
+}
+
+QString Journal::folder() const {
+  if (!context_.folder.isEmpty()) return context_.folder;
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/renumber/journal");
+}
+
+// The journal's own connection, opened on its file when needed.
+QSqlDatabase Journal::own() {
+  if (!active_) throw db::DbError(QStringLiteral("没有打开修改记录"));
+  QSqlDatabase d = QSqlDatabase::contains(connection_)
+                       ? QSqlDatabase::database(connection_, false)
+                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+  const QString path = file();
+  if (d.isOpen() && d.databaseName() == path) return d;
+  d.close();
+  d.setDatabaseName(path);
+  d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+  if (!d.open()) fail(d.lastError());
+  for (const QString& sql : kSchema) run(d, sql.arg(QString()));
+  return d;
+}
+
+// Writes entry on the journal's own connection, in a transaction of its own.
+void Journal::writeOwn(Entry& entry) {
+  QSqlDatabase d = own();
+  if (!d.transaction()) fail(d.lastError());
+  try {
+    write(d, QString(), entry);
+  } catch (...) {
+    d.rollback();
+    entry.id = 0;
+    throw;
+  }
+  if (!d.commit()) {
+    const QSqlError e = d.lastError();
+    d.rollback();
+    entry.id = 0;
+    fail(e);
+  }
+}
+
+std::vector<Entry> Journal::readPending() const {
+  std::vector<Entry> out;
+  QFile f(pendingFile());
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array()) out.push_back(fromJson(v.toObject()));
+  return out;
+}
+
+// Replaces the pending file with entries (removes it when there are none). False when it cannot be written.
+bool Journal::savePending(const std::vector<Entry>& entries) const {
+  const QString path = pendingFile();
+  if (entries.empty()) return !QFile::exists(path) || QFile::remove(path);
+  QDir().mkpath(folder());
+  QJsonArray all;
+  for (const Entry& e : entries) all.append(toJson(e));
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  f.write(QJsonDocument(all).toJson(QJsonDocument::Compact));
+  return f.commit();
+}
+
+void Journal::tell(const QString& text) {
+  if (notifier_)
+    notifier_(text);
+  else
+    notice_ = text;
+}
+
 // ---- Text ------------------------------------------------------------------------------------
 
 QString pendingMark() { return QStringLiteral("待写入"); }
@@ -384,38 +387,37 @@ QString entryText(const Entry& e, qsizetype statementChars) {
 
 // ---- Where the journal goes ------------------------------------------------------------------
 
-QString journalFile(const Context& context) {
-  const QByteArray hash = QCryptographicHash::hash(keyOf(context).toUtf8(), QCryptographicHash::Sha1).toHex();
-  return folderOf(context) + QStringLiteral("/journal-") + QString::fromLatin1(hash.left(16)) +
-         QStringLiteral(".sqlite");
+QString Journal::file() const {
+  const QByteArray hash = QCryptographicHash::hash(key_.toUtf8(), QCryptographicHash::Sha1).toHex();
+  return folder() + QStringLiteral("/journal-") + QString::fromLatin1(hash.left(16)) + QStringLiteral(".sqlite");
 }
 
-QString pendingFile(const Context& context) {
-  return journalFile(context).chopped(int(QStringLiteral(".sqlite").size())) + QStringLiteral(".pending.json");
+QString Journal::pendingFile() const {
+  return file().chopped(int(QStringLiteral(".sqlite").size())) + QStringLiteral(".pending.json");
 }
 
-QString open(const Context& context, db::Database& database) {
+QString Journal::open(db::Database& database) {
   close(database);
-  State& s = state();
-  s.context = context;
-  s.active = true;
+  active_ = true;
   QStringList problems;
   try {
-    if (!QDir().mkpath(folderOf(context))) throw db::DbError(QStringLiteral("无法创建文件夹 ") + folderOf(context));
+    if (!QDir().mkpath(folder())) throw db::DbError(QStringLiteral("无法创建文件夹 ") + folder());
     own();  // creates the file and its tables
   } catch (const std::runtime_error& e) {
     return QString::fromUtf8(e.what());
   }
+  // Another journal attached to this connection before (a second start-up) goes first.
+  if (attached(database)) detach(database);
   QSqlDatabase host = hostConnection(database);
   if (host.isOpen() && !database.inTransaction()) {
     QSqlQuery q(host);
     q.prepare(QStringLiteral("ATTACH DATABASE ? AS ") + kAlias);
-    q.addBindValue(journalFile(context));
+    q.addBindValue(file());
     if (!q.exec()) problems << q.lastError().text();
   }
   // Entries left pending by a failed write: written now, in order; those failing again stay.
   std::vector<Entry> left;
-  for (Entry e : readPending(context)) {
+  for (Entry e : readPending()) {
     try {
       writeOwn(e);
     } catch (const std::runtime_error& err) {
@@ -423,25 +425,19 @@ QString open(const Context& context, db::Database& database) {
       left.push_back(e);
     }
   }
-  if (!savePending(context, left)) problems << QStringLiteral("无法改写 ") + pendingFile(context);
+  if (!savePending(left)) problems << QStringLiteral("无法改写 ") + pendingFile();
   return problems.join(QLatin1Char('\n'));
 }
 
-void close(db::Database& database) {
-  if (attached(database)) {
-    QSqlDatabase host = hostConnection(database);
-    QSqlQuery q(host);
-    q.exec(QStringLiteral("DETACH DATABASE ") + kAlias);
-  }
-  if (QSqlDatabase::contains(kConnection)) QSqlDatabase::database(kConnection, false).close();
-  state().active = false;
+void Journal::close(db::Database& database) {
+  if (active_ && attached(database)) detach(database);
+  if (QSqlDatabase::contains(connection_)) QSqlDatabase::database(connection_, false).close();
+  active_ = false;
 }
 
-bool active() { return state().active; }
+void Journal::setNotifier(std::function<void(const QString&)> notifier) { notifier_ = std::move(notifier); }
 
-void setNotifier(std::function<void(const QString&)> notifier) { state().notifier = std::move(notifier); }
-
-QString takeNotice() { return std::exchange(state().notice, QString()); }
+QString Journal::takeNotice() { return std::exchange(notice_, QString()); }
 
 QString writeFailedMessage(const QString& databaseText) {
   return QStringLiteral("修改已经完成，但修改记录未能写入：") + databaseText +
@@ -470,18 +466,18 @@ QString countSql(const std::vector<host::RefColumn>& columns, const QStringList&
 
 qsizetype countSlice(const std::vector<host::RefColumn>& columns) { return ops::numbersPerStatement(columns.size()); }
 
-Recorder::Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
-                   const std::vector<host::RefColumn>& columns, qint64 undoes)
-    : database_(database), active_(state().active) {
-  const State& s = state();
+Recorder::Recorder(Journal& journal, db::Database& database, QString operation, std::vector<Pair> pairs,
+                   QString statement, const std::vector<host::RefColumn>& columns, qint64 undoes)
+    : journal_(journal), database_(database), active_(journal.active()) {
+  const Context& s = journal.context();
   entry_.operation = std::move(operation);
   entry_.pairs = std::move(pairs);
   entry_.statement = std::move(statement);
   entry_.undoes = undoes;
   entry_.osUser = operatingSystemUser();
-  entry_.login = s.context.login;
-  entry_.server = s.context.server;
-  entry_.database = s.context.database;
+  entry_.login = s.login;
+  entry_.server = s.server;
+  entry_.database = s.database;
   if (!active_ || entry_.pairs.empty()) return;
   QStringList numbers;
   QSet<QString> seen;
@@ -543,20 +539,15 @@ void Recorder::committed() {
   if (!active_) return;
   if (!entry_.time.isValid()) entry_.time = QDateTime::currentDateTime();
   try {
-    writeOwn(entry_);
+    journal_.writeOwn(entry_);
   } catch (const std::runtime_error& e) {
-    std::vector<Entry> pending = readPending(state().context);
+    std::vector<Entry> pending = journal_.readPending();
     pending.push_back(entry_);
     QString text = writeFailedMessage(QString::fromUtf8(e.what()));
-    if (!savePending(state().context, pending))
+    if (!journal_.savePending(pending))
       text = QStringLiteral("修改已经完成，但修改记录未能写入，也未能保存：") + QString::fromUtf8(e.what());
-    tell(text);
+    journal_.tell(text);
   }
-}
-
-void record(db::Database& database, const QString& operation, const QString& statement) {
-  if (!active()) return;
-  Recorder(database, operation, {}, statement, {}).committed();
 }
 
 QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id) {
@@ -581,7 +572,7 @@ QString recordEditText(const QString& table, const QList<QPair<QString, QVariant
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-std::vector<Entry> entries(const Filter& filter) {
+std::vector<Entry> Journal::entries(const Filter& filter) {
   QSqlDatabase d = own();
   QVariantList values;
   QSqlQuery q(d);
@@ -592,7 +583,7 @@ std::vector<Entry> entries(const Filter& filter) {
   return readEntries(d, q);
 }
 
-std::vector<Summary> summaries(const Filter& filter) {
+std::vector<Summary> Journal::summaries(const Filter& filter) {
   QSqlDatabase d = own();
   QVariantList values;
   QSqlQuery q(d);
@@ -629,7 +620,7 @@ Summary summary(const Entry& e) {
   return s;
 }
 
-std::optional<Entry> entry(qint64 id, qsizetype statementChars) {
+std::optional<Entry> Journal::entry(qint64 id, qsizetype statementChars) {
   QSqlDatabase d = own();
   QSqlQuery q(d);
   q.setForwardOnly(true);
@@ -641,9 +632,9 @@ std::optional<Entry> entry(qint64 id, qsizetype statementChars) {
   return found.front();
 }
 
-std::vector<Entry> pendingEntries() { return state().active ? readPending(state().context) : std::vector<Entry>{}; }
+std::vector<Entry> Journal::pendingEntries() const { return active_ ? readPending() : std::vector<Entry>{}; }
 
-std::vector<Entry> pendingEntries(const Filter& filter) {
+std::vector<Entry> Journal::pendingEntries(const Filter& filter) const {
   const auto matches = [&filter](const Entry& e) {
     if (!filter.operation.isEmpty() && e.operation != filter.operation) return false;
     if (filter.from.isValid() && e.time.date() < filter.from) return false;

@@ -22,6 +22,8 @@
 #include "host/host_tables.h"
 #include "ops/common/progress.h"
 
+class QSqlDatabase;
+
 namespace db {
 class Database;
 class Transaction;
@@ -94,35 +96,86 @@ struct Context {
   QString database;  // DBname
   QString login;  // UID
 };
-// The journal file of a context: one per server and database.
-QString journalFile(const Context& context);
-QString pendingFile(const Context& context);
 
-// Makes context the current journal: creates its file when missing, attaches it to database when
-// that is an open embedded connection outside a transaction, and writes the entries left pending.
-// Returns "" or the text of what failed (the journal then still takes entries after commits).
-QString open(const Context& context, db::Database& database);
-// Ends the current journal (detached; no entries are recorded until the next open).
-void close(db::Database& database);
-bool active();
-// Who is told when an entry could not be written after a committed change (the start-up shows a
-// message; without one the notice is kept until takeNotice()).
-void setNotifier(std::function<void(const QString& text)> notifier);
-QString takeNotice();
+struct Filter {
+  QString number{};  // an old or new number of a pair ("" = any)
+  QString name{};  // part of a pair's name ("" = any)
+  QDate from{}, to{};  // the day range, both ends included (null = open)
+  QString operation{};  // "" = any
+};
+
+class Recorder;
+
+// The journal of one server and database (key: ops::databaseKey of its server and database), in
+// its file of the context's folder. It takes no entries until opened.
+class Journal {
+ public:
+  Journal(Context context, QString key);
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  const Context& context() const { return context_; }
+  // The journal file: one per server and database; and the file of the entries left pending.
+  QString file() const;
+  QString pendingFile() const;
+
+  // Creates the journal file when missing, attaches it to database when that is an open embedded
+  // connection outside a transaction (detached first when attached before), and writes the entries
+  // left pending. Returns "" or the text of what failed (the journal then still takes entries after
+  // commits).
+  QString open(db::Database& database);
+  // Ends the journal (detached; no entries are recorded until the next open).
+  void close(db::Database& database);
+  bool active() const { return active_; }
+  // Who is told when an entry could not be written after a committed change (the start-up shows a
+  // message; without one the notice is kept until takeNotice()).
+  void setNotifier(std::function<void(const QString& text)> notifier);
+  QString takeNotice();
+
+  // The entries matching filter, newest first. Throws db::DbError.
+  std::vector<Entry> entries(const Filter& filter = {});
+  // The same as the list shows them: without statements, rows and pairs but the first, read in
+  // one query however large the entries are.
+  std::vector<Summary> summaries(const Filter& filter = {});
+  // Entry id whole, or with at most statementChars characters of its statement (0: none).
+  std::optional<Entry> entry(qint64 id, qsizetype statementChars = -1);
+  // The entries waiting in the pending file (id 0), in the order they were kept; with a filter,
+  // those matching it as entries() matches, newest first.
+  std::vector<Entry> pendingEntries() const;
+  std::vector<Entry> pendingEntries(const Filter& filter) const;
+
+ private:
+  friend class Recorder;
+  Context context_;
+  QString key_;
+  QString connection_;  // the name of the journal's own connection to its file
+  bool active_ = false;
+  std::function<void(const QString&)> notifier_;
+  QString notice_;
+
+  QString folder() const;
+  QSqlDatabase own();
+  void writeOwn(Entry& entry);
+  std::vector<Entry> readPending() const;
+  bool savePending(const std::vector<Entry>& entries) const;
+  void tell(const QString& text);
+};
+
 // The notice: the change stands, the entry waits to be written at the next start.
 QString writeFailedMessage(const QString& databaseText);
 
 // ---- Recording -------------------------------------------------------------------------------
-// Records a change. Made inside the change's transaction before its statements run: reads the
+// Records a change in journal. Made inside the change's transaction before its statements run: reads the
 // employees' names and counts, per column, the rows holding an old number (all columns in one
 // statement per slice of countSlice(columns) numbers). commit(transaction) writes the entry into the attached journal, commits, and on SQL
-// Server writes it after the commit. Without a current journal it only commits.
+// Server writes it after the commit. Without an open journal it only commits.
 // A batch apply records its run the same way: every old -> new pair in the order applied and the
 // whole text sent; a staging passes every employee's pair and the staging's column list.
 class Recorder {
  public:
-  Recorder(db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
-           const std::vector<host::RefColumn>& columns = host::allColumns(), qint64 undoes = 0);
+  Recorder(Journal& journal, db::Database& database, QString operation, std::vector<Pair> pairs, QString statement,
+           const std::vector<host::RefColumn>& columns, qint64 undoes = 0);
   // Adds text to the statement recorded (a change sent in parts records them as they go).
   void addStatement(const QString& text) { entry_.statement += text; }
   void commit(db::Transaction& transaction);
@@ -131,12 +184,11 @@ class Recorder {
   const Entry& entry() const { return entry_; }
 
  private:
+  Journal& journal_;
   db::Database& database_;
   Entry entry_;
   bool active_ = false;
 };
-// Records a change without employee numbers (the rule settings) that one statement has committed.
-void record(db::Database& database, const QString& operation, const QString& statement);
 // The text of a record edit as sent with its values: "INSERT INTO t (a, b) VALUES ('x', Null)", or
 // "UPDATE t SET a='x', b=2 WHERE ID=7" when id is given.
 QString recordEditText(const QString& table, const QList<QPair<QString, QVariant>>& fields, qint64 id = 0);
@@ -148,24 +200,5 @@ std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew);
 QString countSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers);
 // Numbers per count statement: about ops::kLiteralsPerStatement literals in all its IN lists.
 qsizetype countSlice(const std::vector<host::RefColumn>& columns);
-
-// ---- Reading ---------------------------------------------------------------------------------
-struct Filter {
-  QString number{};  // an old or new number of a pair ("" = any)
-  QString name{};  // part of a pair's name ("" = any)
-  QDate from{}, to{};  // the day range, both ends included (null = open)
-  QString operation{};  // "" = any
-};
-// The entries of the current journal matching filter, newest first. Throws db::DbError.
-std::vector<Entry> entries(const Filter& filter = {});
-// The same as the list shows them: without statements, rows and pairs but the first, read in one
-// query however large the entries are.
-std::vector<Summary> summaries(const Filter& filter = {});
-// Entry id whole, or with at most statementChars characters of its statement (0: none).
-std::optional<Entry> entry(qint64 id, qsizetype statementChars = -1);
-// The entries waiting in the pending file (id 0), in the order they were kept; with a filter,
-// those matching it as entries() matches, newest first.
-std::vector<Entry> pendingEntries();
-std::vector<Entry> pendingEntries(const Filter& filter);
 
 }  // namespace journal

@@ -13,6 +13,7 @@
 #include "ops/common/holders.h"
 #include "ops/common/number_key.h"
 #include "ops/journal/journal.h"
+#include "ops/session/session.h"
 #include "ops/single/single_sql.h"
 
 namespace journal {
@@ -25,9 +26,9 @@ constexpr int kMovesAsked = 10;
 // The register compares numbers without regard to case, as the database does.
 QString key(const QString& number) { return ops::numberKey(number); }
 
-bool undoneAlready(const Entry& e) {
+bool undoneAlready(const Journal& journal, const Entry& e) {
   if (e.undoneBy) return true;
-  for (const Entry& p : pendingEntries())
+  for (const Entry& p : journal.pendingEntries())
     if (p.undoes == e.id) return true;
   return false;
 }
@@ -66,16 +67,16 @@ std::vector<Step> steps(const Entry& e) {
 }
 
 // The first old number of the steps (in the order they run) that a column the undo rewrites cannot hold.
-std::optional<ops::TooLong> stepsTooLong(db::Database& database, const std::vector<Step>& plan) {
+std::optional<ops::TooLong> stepsTooLong(ops::Session& session, const std::vector<Step>& plan) {
   QStringList numbers;
   for (const Step& s : plan) numbers << s.pair.oldNumber;
-  return ops::firstTooLong(database, single::renumberColumns({}), numbers);
+  return ops::firstTooLong(session.database(), single::renumberColumns(session.added()), numbers);
 }
 
 // The refusal of steps of which an old number is too long for a column (stepsTooLong), with the
 // pair it is about; false when every old number fits.
-bool refusedTooLong(db::Database& database, const std::vector<Step>& plan, UndoCheck& c) {
-  const std::optional<ops::TooLong> t = stepsTooLong(database, plan);
+bool refusedTooLong(ops::Session& session, const std::vector<Step>& plan, UndoCheck& c) {
+  const std::optional<ops::TooLong> t = stepsTooLong(session, plan);
   if (!t) return false;
   c.status = UndoStatus::TooLong;
   c.tooLong = *t;
@@ -107,10 +108,11 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
 // The checks on the journal and on the register; held is filled only when withHeld. Each step,
 // with the steps before it done, needs its employees under the recorded new number and no one
 // else's employee under the old number.
-UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
+UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
                 const ops::Stepper* step = nullptr) {
+  db::Database& database = session.database();
   UndoCheck c;
-  const std::optional<Entry> e = entry(id, 0);  // its statement is not needed
+  const std::optional<Entry> e = session.journal().entry(id, 0);  // its statement is not needed
   if (!e) return c;
   if (found) *found = *e;
   if (!e->pairs.empty()) c.pair = e->pairs.front();
@@ -118,12 +120,12 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
     c.status = UndoStatus::NotUndoable;
     return c;
   }
-  if (undoneAlready(*e)) {
+  if (undoneAlready(session.journal(), *e)) {
     c.status = UndoStatus::AlreadyUndone;
     return c;
   }
   const std::vector<Step> plan = steps(*e);
-  if (refusedTooLong(database, plan, c)) return c;
+  if (refusedTooLong(session, plan, c)) return c;
   QHash<QString, qint64> counts = registerCounts(database, plan);
   for (const Step& s : plan) {
     const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
@@ -159,7 +161,7 @@ UndoCheck check(db::Database& database, qint64 id, bool withHeld, Entry* found, 
       if (!movedAway.contains(key(s.pair.oldNumber))) numbers << s.pair.oldNumber;
       movedAway.insert(key(s.pair.newNumber));
     }
-    const std::vector<host::RefColumn> columns = host::allColumns();
+    const std::vector<host::RefColumn> columns = session.allColumns();
     const std::vector<ops::Holding> held = ops::holdingsJoined(
         database, columns, numbers, ops::numbersPerStatement(columns.size()), [step](int done, int total) {
           if (step) (*step)(done, total);
@@ -183,12 +185,12 @@ bool undoableOperation(const QString& operation) {
 bool undoable(const Entry& e) { return e.id != 0 && !e.pairs.empty() && undoableOperation(e.operation); }
 bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoableOperation(e.operation); }
 
-UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress) {
-  const ops::Stepper step(progress, database);
-  return step.run([&] { return check(database, id, true, nullptr, nullptr, &step); });
+UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progress) {
+  const ops::Stepper step(progress, session.database());
+  return step.run([&] { return check(session, id, true, nullptr, nullptr, &step); });
 }
 
-ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed) {
+ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added) {
   ops::Change change;
   change.operation = undoOperation();
   change.undoes = id;
@@ -196,32 +198,34 @@ ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed) {
   QStringList texts;
   for (const Pair& p : renamed) {
     change.pairs.push_back({p.newNumber, p.oldNumber, QString()});
-    texts << single::renumberBatch(p.newNumber, p.oldNumber);
+    texts << single::renumberBatch(p.newNumber, p.oldNumber, added);
   }
+  change.counted = host::allColumns(added);
   change.executions = ops::groupedExecutions(texts, batch::kRowsPerExecution, QStringLiteral(" "));
   change.units = int(renamed.size());
   change.unitsPerExecution = batch::kRowsPerExecution;
   return change;
 }
 
-UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress) {
+UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress) {
   UndoCheck c;
   // Refused before the transaction begins: the checks inside it would refuse it too.
-  if (const std::optional<Entry> e = entry(id, 0); e && undoable(*e) && !undoneAlready(*e))
-    if (refusedTooLong(database, steps(*e), c)) return c;
-  const bool done =
-      ops::ChangeRunner(database, progress).run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
-        step(0, 0);
-        Entry e;
-        std::vector<Step> plan;
-        c = check(database, id, false, &e, &plan);
-        if (c.status != UndoStatus::Ready) return std::nullopt;
-        std::vector<Pair> renamed;
-        for (const Step& s : plan) renamed.push_back(s.pair);
-        ops::Change change = undoChange(id, renamed);
-        step(0, change.units);
-        return change;
-      });
+  if (const std::optional<Entry> e = session.journal().entry(id, 0);
+      e && undoable(*e) && !undoneAlready(session.journal(), *e))
+    if (refusedTooLong(session, steps(*e), c)) return c;
+  const bool done = ops::ChangeRunner(session.database(), session.journal(), progress)
+                        .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+                          step(0, 0);
+                          Entry e;
+                          std::vector<Step> plan;
+                          c = check(session, id, false, &e, &plan);
+                          if (c.status != UndoStatus::Ready) return std::nullopt;
+                          std::vector<Pair> renamed;
+                          for (const Step& s : plan) renamed.push_back(s.pair);
+                          ops::Change change = undoChange(id, renamed, session.added());
+                          step(0, change.units);
+                          return change;
+                        });
   if (done) c.status = UndoStatus::Done;
   return c;
 }

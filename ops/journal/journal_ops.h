@@ -10,8 +10,8 @@
 #include "ops/journal/change_runner.h"
 #include "ops/journal/journal.h"
 
-namespace db {
-class Database;
+namespace ops {
+class Session;
 }
 
 namespace journal {
@@ -47,7 +47,7 @@ bool undoable(const Entry& entry);
 bool undoable(const Summary& entry);
 // Whether entry id can be undone now. Progress counts the numbers asked about in the other tables;
 // a stop throws ops::Cancelled (nothing is changed either way). Throws db::DbError.
-UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& progress = {});
+UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progress = {});
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.
@@ -56,10 +56,10 @@ UndoCheck checkUndo(db::Database& database, qint64 id, const ops::Progress& prog
 // catalogue kept for the connection) is refused before anything is sent. A serial stored by the renumber is not taken back.
 // Progress counts the renames sent (as a batch apply counts its rows); a stop rolls everything
 // back and throws ops::Cancelled. Throws db::DbError.
-UndoCheck undo(db::Database& database, qint64 id, const ops::Progress& progress = {});
+UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress = {});
 // The undo of entry id as the change runner sends it: each of the renamed pairs (in the order
-// they go back) renumbered from its new number to its old one with every column.
-ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed);
+// they go back) renumbered from its new number to its old one with every column (the added ones too).
+ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added);
 QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.
 QString undoQuestion(const Entry& entry);

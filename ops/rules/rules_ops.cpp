@@ -4,6 +4,7 @@
 #include "ops/journal/change_runner.h"
 #include "ops/journal/journal.h"
 #include "ops/rules/rules_sql.h"
+#include "ops/session/session.h"
 
 namespace rules {
 
@@ -258,9 +259,10 @@ ops::Change recordEdit(const QString& operation, const QString& openSql, const Q
 
 }  // namespace
 
-AddedRule addRule(db::Database& database, const NewRule& rule) {
+AddedRule addRule(ops::Session& session, const NewRule& rule) {
+  db::Database& database = session.database();
   AddedRule added;
-  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     added.holder = codeHolder(database, rule.code);
     if (added.holder.exists) return std::nullopt;
     const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
@@ -282,15 +284,17 @@ AddedRule addRule(db::Database& database, const NewRule& rule) {
   return added;
 }
 
-void updateRule(db::Database& database, qint64 ruleId, int code, const QString& pattern) {
+void updateRule(ops::Session& session, qint64 ruleId, int code, const QString& pattern) {
+  db::Database& database = session.database();
   const db::Fields fields{{QStringLiteral("编码规则"), QVariant(code)},
                           {QStringLiteral("流水号位数"), QVariant(pattern)}};
-  ops::ChangeRunner(database).run(
-      recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId, nullptr));
+  ops::ChangeRunner(database, session.journal())
+      .run(recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId, nullptr));
 }
 
-void changeRuleCode(db::Database& database, const RuleRef& rule, int code, bool dropRows) {
-  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+void changeRuleCode(ops::Session& session, const RuleRef& rule, int code, bool dropRows) {
+  db::Database& database = session.database();
+  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     QStringList sent;
     if (dropRows && !sharesCode(database, rule)) sent << sqlDeleteRuleRows(actingCode(rule.code));
     sent << sqlSetRuleCode(code, rule.id);
@@ -298,9 +302,10 @@ void changeRuleCode(db::Database& database, const RuleRef& rule, int code, bool 
   });
 }
 
-Deleted deleteRule(db::Database& database, const RuleRef& rule) {
+Deleted deleteRule(ops::Session& session, const RuleRef& rule) {
+  db::Database& database = session.database();
   Deleted deleted = Deleted::Whole;
-  ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     QStringList sent;
     if (sharesCode(database, rule)) {
       sent << sqlDeleteRuleById(rule.id);
@@ -315,15 +320,18 @@ Deleted deleteRule(db::Database& database, const RuleRef& rule) {
   return deleted;
 }
 
-bool attachCategory(db::Database& database, const RuleRef& rule, const QString& categoryNumber) {
-  return ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+bool attachCategory(ops::Session& session, const RuleRef& rule, const QString& categoryNumber) {
+  db::Database& database = session.database();
+  return ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
     if (sharesCode(database, rule)) return std::nullopt;
     return ruleChange(journal::categoryLinks(), {sqlAttachCategory(actingCode(rule.code), categoryNumber)});
   });
 }
 
-void releaseCategory(db::Database& database, const QString& categoryNumber) {
-  ops::ChangeRunner(database).run(ruleChange(journal::categoryLinks(), {sqlReleaseCategory(categoryNumber)}));
+void releaseCategory(ops::Session& session, const QString& categoryNumber) {
+  db::Database& database = session.database();
+  ops::ChangeRunner(database, session.journal())
+      .run(ruleChange(journal::categoryLinks(), {sqlReleaseCategory(categoryNumber)}));
 }
 
 namespace {
@@ -336,20 +344,23 @@ db::Fields ruleRowFields(const RuleRowValues& row) {
 }
 }  // namespace
 
-qint64 addRuleRow(db::Database& database, const RuleRowValues& row) {
+qint64 addRuleRow(ops::Session& session, const RuleRowValues& row) {
+  db::Database& database = session.database();
   qint64 id = 0;
-  ops::ChangeRunner(database).run(
-      recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0, &id));
+  ops::ChangeRunner(database, session.journal())
+      .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0, &id));
   return id;
 }
 
-void updateRuleRow(db::Database& database, qint64 id, const RuleRowValues& row) {
-  ops::ChangeRunner(database).run(
-      recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id, nullptr));
+void updateRuleRow(ops::Session& session, qint64 id, const RuleRowValues& row) {
+  db::Database& database = session.database();
+  ops::ChangeRunner(database, session.journal())
+      .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id, nullptr));
 }
 
-void deleteRuleRow(db::Database& database, qint64 id) {
-  ops::ChangeRunner(database).run(ruleChange(journal::ruleRows(), {sqlDeleteRuleRow(id)}));
+void deleteRuleRow(ops::Session& session, qint64 id) {
+  db::Database& database = session.database();
+  ops::ChangeRunner(database, session.journal()).run(ruleChange(journal::ruleRows(), {sqlDeleteRuleRow(id)}));
 }
 
 }  // namespace rules

@@ -5,6 +5,7 @@
 #include "ops/common/holders.h"
 #include "ops/journal/journal.h"
 #include "ops/rules/rules_sql.h"
+#include "ops/session/session.h"
 #include "ops/single/single_sql.h"
 
 namespace single {
@@ -91,38 +92,41 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
   return free;
 }
 
-QString recordsHolding(db::Database& database, const QString& number) {
+QString recordsHolding(ops::Session& session, const QString& number) {
   // Every column in one statement: one round trip, where a statement per column made 92.
-  const std::vector<host::RefColumn> columns = host::allColumns();
-  return ops::holdingsText(ops::holdingsJoined(database, columns, {number}, ops::numbersPerStatement(columns.size())),
-                           number);
+  const std::vector<host::RefColumn> columns = session.allColumns();
+  return ops::holdingsText(
+      ops::holdingsJoined(session.database(), columns, {number}, ops::numbersPerStatement(columns.size())), number);
 }
 
 ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
-                           const std::optional<SerialUpdate>& serial) {
+                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added) {
   ops::Change change;
   change.operation = journal::singleRenumber();
   change.pairs.push_back({oldNumber, newNumber, QString()});
-  change.executions = renumberExecutions(oldNumber, newNumber, serial);
+  change.executions = renumberExecutions(oldNumber, newNumber, serial, added);
+  change.counted = host::allColumns(added);
   return change;
 }
 
-std::optional<ops::TooLong> newNumberTooLong(db::Database& database, const QString& newNumber) {
-  return ops::firstTooLong(database, currentRenumberColumns(), {newNumber});
+std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber) {
+  return ops::firstTooLong(session.database(), renumberColumns(session.added()), {newNumber});
 }
 
-RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
+RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial) {
-  if (newNumberTooLong(database, newNumber)) return RenumberResult::TooLong;
+  db::Database& database = session.database();
+  if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
   // The same texts the impact preview shows and its script holds.
-  const bool done = ops::ChangeRunner(database).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
-    // The selection may be stale: another user may have changed or removed the number since.
-    {
-      db::Recordset count = database.open(registerCountQuery(oldNumber));
-      if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return std::nullopt;
-    }
-    return renumberChange(oldNumber, newNumber, serial);
-  });
+  const bool done =
+      ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+        // The selection may be stale: another user may have changed or removed the number since.
+        {
+          db::Recordset count = database.open(registerCountQuery(oldNumber));
+          if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return std::nullopt;
+        }
+        return renumberChange(oldNumber, newNumber, serial, session.added());
+      });
   return done ? RenumberResult::Done : RenumberResult::OldNumberGone;
 }
 

@@ -15,6 +15,9 @@
 namespace db {
 class Database;
 }
+namespace ops {
+class Session;
+}
 
 namespace single {
 
@@ -75,7 +78,7 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
 
 // The rows in every employee-number column that already carry number, as
 // "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
-QString recordsHolding(db::Database& database, const QString& number);
+QString recordsHolding(ops::Session& session, const QString& number);
 
 enum class RenumberResult {
   Done,
@@ -83,18 +86,19 @@ enum class RenumberResult {
   TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
 };
 
-// The narrowest column of currentRenumberColumns() that cannot hold newNumber, from the catalogue
-// kept for the connection (ops::connectionCatalogue); nullopt when every column holds it.
-std::optional<ops::TooLong> newNumberTooLong(db::Database& database, const QString& newNumber);
+// The narrowest column of renumberColumns() that cannot hold newNumber, from the catalogue kept
+// for the connection (ops::connectionCatalogue); nullopt when every column holds it.
+std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber);
 
-// The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber.
+// The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber
+// (the journal counts the rows of every column, the added ones too).
 ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
-                           const std::optional<SerialUpdate>& serial);
+                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
 // transaction; the register must hold exactly one row with oldNumber, counted inside it. A new
 // number a column cannot hold (newNumberTooLong) is refused before anything is sent.
-RenumberResult renumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
+RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial);
 
 }  // namespace single

@@ -1,6 +1,7 @@
 #include "ops/single/single_preview.h"
 
 #include "db/database.h"
+#include "ops/session/session.h"
 #include "ops/single/single_sql.h"
 
 namespace single {
@@ -16,8 +17,9 @@ QString fileNamePart(const QString& number) {
 
 }  // namespace
 
-RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
+RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin) {
+  db::Database& database = session.database();
   RenumberPreview p;
   p.oldNumber = oldNumber;
   p.newNumber = newNumber;
@@ -39,8 +41,9 @@ RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber
     p.status = RenumberPreview::Status::NewNumberTaken;
     return p;
   }
-  p.impact = preview::impact(database, currentRenumberColumns(), {{p.oldNumber, p.newNumber}});
-  p.executions = renumberChange(p.oldNumber, p.newNumber, p.serial).executions;  // what the renumber sends
+  p.impact = preview::impact(database, renumberColumns(session.added()), {{p.oldNumber, p.newNumber}});
+  p.executions =
+      renumberChange(p.oldNumber, p.newNumber, p.serial, session.added()).executions;  // what the renumber sends
   p.caption = QStringLiteral("修改工号 ") + p.oldNumber + QStringLiteral(" -> ") + p.newNumber;
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();

@@ -13,8 +13,8 @@
 #include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
 
-namespace db {
-class Database;
+namespace ops {
+class Session;
 }
 
 namespace single {
@@ -48,7 +48,7 @@ struct RenumberPreview {
 // The preview of renumbering oldNumber to newNumber (with automatic numbering: to the first free
 // number from it, the serial stored as the renumber would). origin gives the script header's
 // server, database and login; a time left null is now. Reads only. Throws db::DbError.
-RenumberPreview previewRenumber(db::Database& database, const QString& oldNumber, const QString& newNumber,
+RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin);
 
 // The reason a preview is refused, for messages outside the window ("" when Ready).

@@ -127,26 +127,25 @@ QString existsQuery(const QString& number) {
   return QStringLiteral("Select * From 员工档案 Where 工号=") + db::sqlQuote(number);
 }
 
-QString renumberBatch(const QString& oldNumber, const QString& newNumber) {
-  return renumberBatch(renumberColumns({}), oldNumber, newNumber);
+QString renumberBatch(const QString& oldNumber, const QString& newNumber, const std::vector<host::RefColumn>& added) {
+  return renumberBatch(renumberColumns(added), oldNumber, newNumber);
 }
 
-std::vector<preview::Column> renumberColumns(const std::vector<added::AddedColumn>& addedColumns) {
+std::vector<preview::Column> renumberColumns(const std::vector<host::RefColumn>& added) {
   std::vector<preview::Column> columns;
   const auto same = [](const preview::Column& c, const QString& table, const QString& column) {
     return c.table.compare(table, Qt::CaseInsensitive) == 0 && c.column.compare(column, Qt::CaseInsensitive) == 0;
   };
-  const auto add = [&](const QString& table, const QString& column, bool added, const QString& extra) {
+  const auto add = [&](const QString& table, const QString& column, bool isAdded, const QString& extra) {
     for (const preview::Column& c : columns)
       if (same(c, table, column)) return;
-    columns.push_back({table, column, added, extra});
+    columns.push_back({table, column, isAdded, extra});
   };
   for (const host::RefColumn& ref : host::kSingleCascade)
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
-  // The columns the list misses; the host lists end with the administrator's added columns.
-  for (const host::RefColumn& ref : host::missingFrom(host::kSingleCascade))
-    add(ref.tableName(), ref.columnName(), host::names(host::addedColumns(), ref), ref.extraCondition());
-  for (const added::AddedColumn& c : addedColumns) add(c.table, c.column, true, QString());
+  // The columns the list misses, ending with the administrator's added columns.
+  for (const host::RefColumn& ref : host::missingFrom(host::kSingleCascade, added))
+    add(ref.tableName(), ref.columnName(), host::names(added, ref), ref.extraCondition());
   return columns;
 }
 
@@ -188,11 +187,9 @@ QString oldNumberGoneMessage(const QString& oldNumber) {
   return QStringLiteral("原工号") + oldNumber + QStringLiteral("已不存在，可能已被他人修改，请重新检索");
 }
 
-std::vector<preview::Column> currentRenumberColumns() { return renumberColumns(added::current()); }
-
 QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
-                               const std::optional<SerialUpdate>& serial) {
-  QString batch = renumberBatch(currentRenumberColumns(), oldNumber, newNumber);
+                               const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added) {
+  QString batch = renumberBatch(renumberColumns(added), oldNumber, newNumber);
   if (serial) batch += serialStatement(serial->serial, serial->ruleRowId);
   return {batch};
 }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "ops/common/added_columns.h"
+#include "host/host_tables.h"
 #include "ops/common/preview.h"
 
 namespace single {
@@ -74,12 +74,13 @@ std::optional<Proposal> propose(const RuleValues& rule);
 QString existsQuery(const QString& number);
 // The Update statements that move every reference from oldNumber to newNumber, as one text: the
 // 66 of the single renumber's own list (the register first), then one for every other column
-// that stores an employee number (host::missingFrom), so that no record stays under oldNumber.
-QString renumberBatch(const QString& oldNumber, const QString& newNumber);
-// Every column the renumber rewrites, in the order it rewrites them: the 66 of its own list, the
-// columns that list misses, then the columns the administrator added (marked added; one naming a
-// column already rewritten, or named twice, is left out).
-std::vector<preview::Column> renumberColumns(const std::vector<added::AddedColumn>& addedColumns);
+// that stores an employee number (host::missingFrom with the columns the administrator added),
+// so that no record stays under oldNumber.
+QString renumberBatch(const QString& oldNumber, const QString& newNumber, const std::vector<host::RefColumn>& added);
+// Every column the renumber rewrites, in the order it rewrites them: the 66 of its own list, then
+// the columns that list misses, the columns the administrator added last (marked added; one
+// naming a column already rewritten, or named twice, is left out).
+std::vector<preview::Column> renumberColumns(const std::vector<host::RefColumn>& added);
 // The Update statements that move every reference of the columns from oldNumber to newNumber, as
 // one text, in the same form for every column (renumberBatch with the built-in columns).
 QString renumberBatch(const std::vector<preview::Column>& columns, const QString& oldNumber, const QString& newNumber);
@@ -89,14 +90,11 @@ struct SerialUpdate {
   qint32 serial = 0;
 };
 
-// The columns the renumber rewrites with the administrator's added columns of the connected
-// database (added::current()).
-std::vector<preview::Column> currentRenumberColumns();
 // The executions the renumber sends inside its transaction after counting the old number, each
-// one text sent at once: the Update of every column of currentRenumberColumns(), then the serial
+// one text sent at once: the Update of every column of renumberColumns(added), then the serial
 // statement when a serial is stored.
 QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,
-                               const std::optional<SerialUpdate>& serial);
+                               const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
 
 // How many employees of the register hold a number (column 行数).
 QString registerCountQuery(const QString& number);

@@ -152,7 +152,7 @@ TEST(Menu, ClosingTheMenuClosesOnlyTheMenu) {
   EXPECT_TRUE(working.isVisible());
   EXPECT_TRUE(spy.codes.isEmpty());
   // The next start-up or use creates a new menu.
-  EXPECT_FALSE(shared_window::show<frm协调>().Command4->isEnabled());
+  EXPECT_FALSE(h.open<frm协调>().Command4->isEnabled());
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QSqlDatabase handle() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
+QSqlDatabase handle() { return QSqlDatabase::database(Harness::current().database().connectionName(), false); }
 
 QString quoted(const QString& id) { return u'"' + id + u'"'; }
 
@@ -130,7 +130,7 @@ TEST(HostSchema, EveryRenumberStatementOfTheListsRunsOnTheSchema) {
         << t.toStdString() << "." << c.toStdString();
     h.exec(u"Delete From "_s + t);
   };
-  db::Transaction transaction(db::Database::shared());  // rolled back: only speeds the file up
+  db::Transaction transaction(Harness::current().database());  // rolled back: only speeds the file up
   for (const auto& r : host::kSingleCascade) run(r);
   for (const auto& r : host::kBatchApply) run(r);
   for (const auto& r : host::kStaging) run(r);

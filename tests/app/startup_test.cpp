@@ -1,4 +1,4 @@
-// Start-up: settings of application Tarnholm, the shared connection, the two failure messages
+// Start-up: settings of application Tarnholm, the connection and its session, the two failure messages
 // and the main menu.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "app/connection.h"
 #include "app/menu/menu_window.h"
 #include "db/database.h"
+#include "ops/session/session.h"
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"
@@ -34,8 +35,8 @@ class Startup : public ::testing::Test {
   void TearDown() override { QFile::remove(settingsFile()); }
 
   // The two messages of a failed start-up, with their titles and icons.
-  void expectConnectionFailure(int code, const QString& driverText = QString()) {
-    EXPECT_NE(code, 0);
+  void expectConnectionFailure(const std::unique_ptr<ops::Session>& session, const QString& driverText = QString()) {
+    EXPECT_EQ(session, nullptr);
     ASSERT_EQ(h.messages().size(), 2) << h.messages().join(u" | "_s).toStdString();
     EXPECT_TRUE(h.messages()[0].startsWith(u"错误信息："_s));
     EXPECT_GT(h.messages()[0].size(), u"错误信息："_s.size()) << "the driver's description is missing";
@@ -68,22 +69,25 @@ TEST_F(Startup, MissingSettingsReadAsEmptyTexts) {
 
 TEST_F(Startup, EmbeddedSettingOpensTheConnectionAndShowsOneMenu) {
   writeSettings(u"Svr=\"sqlite:"_s + h.databasePath() + u"\"\n"_s);
-  EXPECT_EQ(Connection::Main(), 0);
+  const std::unique_ptr<ops::Session> first = Connection::Main(h.database());
+  ASSERT_NE(first, nullptr);
   EXPECT_TRUE(h.messages().isEmpty());
-  EXPECT_EQ(db::Database::shared().kind(), db::EngineKind::Sqlite);
+  EXPECT_EQ(h.database().kind(), db::EngineKind::Sqlite);
+  EXPECT_EQ(first->origin().server, u"sqlite:"_s + h.databasePath());
   EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM 员工档案"_s), u"0"_s);
   ASSERT_TRUE(shared_window::exists<frm协调>());
   frm协调* menu = &shared_window::instance<frm协调>();
   EXPECT_TRUE(menu->isVisible());
   EXPECT_EQ(menu->parentWidget(), nullptr);
   EXPECT_FALSE(menu->isModal());
-  EXPECT_EQ(Connection::Main(), 0);  // a second start finds the same menu
+  const std::unique_ptr<ops::Session> second = Connection::Main(h.database());
+  EXPECT_NE(second, nullptr);  // a second start finds the same menu
   EXPECT_EQ(&shared_window::instance<frm协调>(), menu);
 }
 
 TEST_F(Startup, MissingEmbeddedFileGivesBothMessages) {
   writeSettings(u"Svr=\"sqlite:"_s + h.dir() + u"/absent.db\"\n"_s);
-  expectConnectionFailure(Connection::Main(), u"absent.db"_s);
+  expectConnectionFailure(Connection::Main(h.database()), u"absent.db"_s);
   EXPECT_FALSE(QFile::exists(h.dir() + u"/absent.db"_s)) << "opening must not create the file";
 }
 
@@ -94,14 +98,14 @@ TEST_F(Startup, UnreadableEmbeddedFileGivesBothMessages) {
   f.write(QByteArray(4096, 'x'));
   f.close();
   writeSettings(u"Svr=\"sqlite:"_s + path + u"\"\n"_s);
-  expectConnectionFailure(Connection::Main());
+  expectConnectionFailure(Connection::Main(h.database()));
 }
 
 TEST_F(Startup, MissingServerSettingFailsThroughTheOdbcDriver) {
   writeSettings(u"UID=sa\nPWD=secret\nDBname=Tarnholm\n"_s);
   QElapsedTimer clock;
   clock.start();
-  expectConnectionFailure(Connection::Main(), u"SQL Server"_s);
+  expectConnectionFailure(Connection::Main(h.database()), u"SQL Server"_s);
   EXPECT_LT(clock.elapsed(), 40000);
 }
 
@@ -110,13 +114,13 @@ TEST_F(Startup, UnreachableServerFailsThroughTheOdbcDriver) {
   writeSettings(u"Svr=127.0.0.1,1\nUID=sa\nPWD=secret\nDBname=Tarnholm\n"_s);
   QElapsedTimer clock;
   clock.start();
-  expectConnectionFailure(Connection::Main(), u"SQL Server"_s);
+  expectConnectionFailure(Connection::Main(h.database()), u"SQL Server"_s);
   EXPECT_LT(clock.elapsed(), 40000) << "the login time-out must end the attempt";
 }
 
 TEST_F(Startup, NoSettingsAtAllFailWithBothMessages) {
   QFile::remove(settingsFile());
-  expectConnectionFailure(Connection::Main());
+  expectConnectionFailure(Connection::Main(h.database()));
 }
 
 }  // namespace

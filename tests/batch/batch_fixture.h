@@ -48,7 +48,7 @@ class BatchData : public ::testing::Test {
     testdb::rawExec(u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号="_s + db::sqlQuote(newNo) +
                     u" BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
     try {
-      batch::applyRows(db::Database::shared(), rows);
+      batch::applyRows(Harness::current().session(), rows);
     } catch (const db::DbError& e) {
       return e.text();
     }

@@ -3,8 +3,11 @@
 // (nothing changed).
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include "db/database.h"
 #include "ops/batch/batch_ops.h"
+#include "ops/session/session.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/db/scripted_driver.h"
 #include "tests/support/db_snapshot.h"
@@ -28,7 +31,7 @@ QStringList catalogueColumns() {
 }
 
 // The statement of row 150 (the 50th of the second execution) that writes the apply's column c.
-int statementOfRow150(int column) { return 49 * int(applyStatements(u"a"_s, u"b"_s).size()) + column; }
+int statementOfRow150(int column) { return 49 * int(applyStatements(u"a"_s, u"b"_s, {}).size()) + column; }
 
 TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothingSentAgain) {
   const Rows rows = threeHundredRows();
@@ -69,8 +72,9 @@ TEST(BatchApplyOnSqlServer, ATableHeldOrAForeignKeyEndsTheApplyAtOnceWithNothing
     state->replies << second;
 
     QString failure = u"(no error)"_s;
+    ops::Session session(database, {u"scripted"_s, u"Tarnholm"_s, u"sa"_s}, QDir::temp().filePath(u"none.ini"_s));
     try {
-      applyRows(database, rows);
+      applyRows(session, rows);
     } catch (const db::DbError& e) {
       failure = e.text();
     }
@@ -101,7 +105,7 @@ class BatchApplyFailure : public BatchData {
   // Applies the rows with the given failure thrown, once, as the second execution is sent;
   // returns the error's text and puts the statements sent after it into *after.
   QString applyFailingOnce(const db::DbError& fault, QStringList* after) {
-    const QString second = applyExecutions(rows)[1];
+    const QString second = applyExecutions(rows, {})[1];
     bool failed = false;
     shared().setStatementObserver([&](const QString& sql) {
       if (failed) {
@@ -113,14 +117,14 @@ class BatchApplyFailure : public BatchData {
     });
     QString text = u"(no error)"_s;
     try {
-      applyRows(shared(), rows);
+      applyRows(Harness::current().session(), rows);
     } catch (const db::DbError& e) {
       text = e.text();
     }
     shared().setStatementObserver({});
     return text;
   }
-  static db::Database& shared() { return db::Database::shared(); }
+  static db::Database& shared() { return Harness::current().database(); }
 };
 
 TEST_F(BatchApplyFailure, AOneTimeFaultNamesTheRowsOfItsExecutionAndAHeldTableNothingAgain) {
@@ -128,8 +132,8 @@ TEST_F(BatchApplyFailure, AOneTimeFaultNamesTheRowsOfItsExecutionAndAHeldTableNo
   // Every row of the failed execution goes through alone: the execution's rows are named.
   QStringList after;
   EXPECT_EQ(applyFailingOnce(db::DbError(u"连接出现一次性故障"_s), &after), u"连接出现一次性故障\n第101至200行"_s);
-  QStringList replayed{applyExecutions(rows)[0]};
-  for (std::size_t i = 100; i < 200; ++i) replayed << applyBatch(rows[i].oldNo, rows[i].newNo);
+  QStringList replayed{applyExecutions(rows, {})[0]};
+  for (std::size_t i = 100; i < 200; ++i) replayed << applyBatch(rows[i].oldNo, rows[i].newNo, {});
   EXPECT_EQ(after, replayed);
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 

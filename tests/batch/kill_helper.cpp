@@ -19,6 +19,7 @@
 #include "db/database.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/journal/journal.h"
+#include "ops/session/session.h"
 
 namespace {
 
@@ -126,15 +127,16 @@ int main(int argc, char** argv) {
   if (args.size() < 5) return 2;
   installCounting();
   killAt = args[3].toLong();
-  db::Database& database = db::Database::shared();
+  db::Database database;
   QString error;
   if (!database.openSqlite(args[1], &error)) {
     std::fprintf(stderr, "%s\n", error.toUtf8().constData());
     return 1;
   }
-  // The journal as the tool's start opens it for its connection: attached to the database.
-  const journal::Context context{args[2], QStringLiteral("sqlite:") + args[1], QString(), QStringLiteral("sa")};
-  if (const QString problem = journal::open(context, database); !problem.isEmpty()) {
+  // The session and its journal as the tool's start opens them for its connection: attached to the database.
+  ops::Session session(database, {QStringLiteral("sqlite:") + args[1], QString(), QStringLiteral("sa")},
+                       args[2] + QStringLiteral("/renumber.ini"), args[2]);
+  if (const QString problem = session.openJournal(); !problem.isEmpty()) {
     std::fprintf(stderr, "%s\n", problem.toUtf8().constData());
     return 1;
   }
@@ -151,16 +153,16 @@ int main(int argc, char** argv) {
   counted = true;
   try {
     if (args[4] == QStringLiteral("apply")) {
-      if (!batch::applyRows(database, rows).applied()) return 3;
+      if (!batch::applyRows(session, rows).applied()) return 3;
     } else {
-      batch::stageNoPosition(database);
+      batch::stageNoPosition(session);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
   counted = false;
-  if (const QString notice = journal::takeNotice(); !notice.isEmpty()) {
+  if (const QString notice = session.journal().takeNotice(); !notice.isEmpty()) {
     std::fprintf(stderr, "%s\n", notice.toUtf8().constData());
     return 4;
   }

@@ -13,6 +13,7 @@
 
 #include "ops/batch/batch_ops.h"
 #include "ops/journal/journal.h"
+#include "ops/session/session.h"
 #include "tests/batch/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/pinned_columns.h"
@@ -57,19 +58,22 @@ class BatchKilled : public BatchData {
     QDir(journalFolder()).removeRecursively();
     ASSERT_TRUE(QFile::copy(base, killed()));
   }
-  // The next start on killed.db (the shared connection moves to it, then back): the database
+  // The next start on killed.db (the harness's connection moves to it, then back): the database
   // opened (a hot rollback journal is rolled back), then the journal (the entries left pending are
   // written).
   Found reopened() {
-    db::Database& d = db::Database::shared();
+    db::Database& d = h.database();
     d.close();
     QString error;
     EXPECT_TRUE(d.openSqlite(killed(), &error)) << error.toStdString();
     Found found{testdb::snapshot(), {}, {}};
-    EXPECT_EQ(journal::open({journalFolder(), u"sqlite:"_s + killed(), QString(), u"sa"_s}, d), QString());
-    found.entries = journal::entries();
-    found.pending = journal::pendingEntries();
-    journal::close(d);
+    {
+      ops::Session session(d, {u"sqlite:"_s + killed(), QString(), u"sa"_s}, journalFolder() + u"/renumber.ini"_s,
+                           journalFolder());
+      EXPECT_EQ(session.openJournal(), QString());
+      found.entries = session.journal().entries();
+      found.pending = session.journal().pendingEntries();
+    }
     d.close();
     EXPECT_TRUE(d.openSqlite(h.databasePath(), &error)) << error.toStdString();
     return found;

@@ -45,8 +45,8 @@ QStringList newNumbers(const Rows& rows) {
 }  // namespace
 
 TEST(BatchStatements, ApplyRenamesTheApplyListThenEveryFurtherColumn) {
-  const QStringList s = applyStatements(QStringLiteral("1001"), QStringLiteral("20001"));
-  const std::vector<host::RefColumn> more = host::missingFrom(host::kBatchApply);
+  const QStringList s = applyStatements(QStringLiteral("1001"), QStringLiteral("20001"), {});
+  const std::vector<host::RefColumn> more = host::missingFrom(host::kBatchApply, {});
   ASSERT_EQ(more.size(), 26u);
   ASSERT_EQ(s.size(), 66 + 26);
   EXPECT_EQ(s[0], QStringLiteral(" Update 员工档案 set 工号='20001' Where 工号='1001'"));
@@ -64,16 +64,16 @@ TEST(BatchStatements, ApplyRenamesTheApplyListThenEveryFurtherColumn) {
     EXPECT_EQ(
         s[66 + int(k)],
         QStringLiteral(" Update %1 set %2='20001' Where %2='1001'").arg(more[k].tableName(), more[k].columnName()));
-  EXPECT_EQ(applyBatch(QStringLiteral("1001"), QStringLiteral("20001")), s.join(QString()));
+  EXPECT_EQ(applyBatch(QStringLiteral("1001"), QStringLiteral("20001"), {}), s.join(QString()));
   // A quote inside a number stays inside its literal.
-  EXPECT_EQ(applyStatements(QStringLiteral("1'1"), QStringLiteral("2"))[0],
+  EXPECT_EQ(applyStatements(QStringLiteral("1'1"), QStringLiteral("2"), {})[0],
             QStringLiteral(" Update 员工档案 set 工号='2' Where 工号='1''1'"));
 }
 
 TEST(BatchStatements, StagingScriptTextsAndLineBreaksTheRegisterLast) {
   const QString s = QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null");
-  const QStringList st = stagingStatements();
-  const std::vector<host::RefColumn> more = host::missingFrom(host::kStaging);
+  const QStringList st = stagingStatements({});
+  const std::vector<host::RefColumn> more = host::missingFrom(host::kStaging, {});
   ASSERT_EQ(more.size(), 5u);
   ASSERT_EQ(st.size(), 87 + 5);
   EXPECT_EQ(st[0], QStringLiteral(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(") + s +
@@ -88,8 +88,8 @@ TEST(BatchStatements, StagingScriptTextsAndLineBreaksTheRegisterLast) {
     EXPECT_EQ(st[86 + int(k)], QStringLiteral(" Update %1 set %2='9' +%2 Where %2 In(%3);\r\ngo\r\n")
                                    .arg(more[k].tableName(), more[k].columnName(), s));
   EXPECT_EQ(st[91], QStringLiteral(" Update 员工档案 Set 工号='9'+工号 Where 工号 In(") + s + u')');
-  EXPECT_EQ(stagingScript(), st.join(QString()));
-  EXPECT_EQ(stagingScript().count(QStringLiteral("\r\ngo\r\n")), 91);
+  EXPECT_EQ(stagingScript({}), st.join(QString()));
+  EXPECT_EQ(stagingScript({}).count(QStringLiteral("\r\ngo\r\n")), 91);
 }
 
 TEST(BatchStatements, Queries) {

@@ -13,7 +13,8 @@
 namespace {
 
 using namespace batch;
-db::Database& shared() { return db::Database::shared(); }
+db::Database& shared() { return Harness::current().database(); }
+ops::Session& session() { return Harness::current().session(); }
 
 // "number name" of every listed row, joined by commas.
 QString listed(const Listing& l) {
@@ -84,13 +85,13 @@ class BatchApplyOps : public BatchData {
 };
 
 TEST_F(BatchApplyOps, EveryColumnOfEveryRowRenamedInOneTransaction) {
-  EXPECT_TRUE(applyRows(shared(), rows).applied());
+  EXPECT_TRUE(applyRows(session(), rows).applied());
   const QStringList sent = h.statements();
   // The register's counts of the old numbers in one query, then the rows' texts in one execution.
   // The widths first (once per connection), the register's counts of the old numbers in one query.
   QStringList expected{dbcheck::catalogueSql(shared()), ops::registerHoldersSql(olds), QString()};
   for (const Row& r : rows) {
-    expected[2] += applyBatch(r.oldNo, r.newNo);
+    expected[2] += applyBatch(r.oldNo, r.newNo, {});
     EXPECT_EQ(everyColumn(r.oldNo, false), QString()) << r.oldNo.toStdString();
     EXPECT_EQ(everyColumn(r.newNo, true), QString()) << r.newNo.toStdString();
   }
@@ -103,12 +104,12 @@ TEST_F(BatchApplyOps, AStaleRowOrAFailingStatementChangesNothing) {
   // Another user renumbered the third employee meanwhile; then two employees share its number.
   h.exec(u"UPDATE 员工档案 SET 工号='7003' WHERE 工号='1003'"_s);
   const testdb::Snapshot renumbered = testdb::snapshot();
-  ApplyResult r = applyRows(shared(), rows);
+  ApplyResult r = applyRows(session(), rows);
   EXPECT_EQ(r.staleRow, 2);
   EXPECT_EQ(r.staleOld, u"1003"_s);
   EXPECT_EQ(testdb::difference(renumbered, testdb::snapshot()), QString());
   h.exec(u"UPDATE 员工档案 SET 工号='1003' WHERE 工号 IN ('7003', '4004')"_s);
-  EXPECT_EQ(applyRows(shared(), rows).staleRow, 2);
+  EXPECT_EQ(applyRows(session(), rows).staleRow, 2);
   h.exec(u"UPDATE 员工档案 SET 工号='4004' WHERE 姓名='别人'"_s);
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
@@ -122,10 +123,10 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
   testdata::reference(host::kBatchApply[31], u"11003"_s);
   testdata::reference(host::kBatchApply[38], u"11003"_s);
   testdata::reference(host::kBatchApply[38], u"11003"_s);
-  testdata::reference(host::missingFrom(host::kBatchApply)[0], u"11001"_s);
+  testdata::reference(host::missingFrom(host::kBatchApply, {})[0], u"11001"_s);
   h.clearStatements();
   const Rows withUnchanged{rows[0], rows[1], rows[2], {u"4004"_s, u"4004"_s}, {u"9"_s, u"11003"_s}};
-  EXPECT_EQ(heldElsewhere(shared(), withUnchanged),
+  EXPECT_EQ(heldElsewhere(session(), withUnchanged),
             (std::vector<HeldNumber>{{u"11001"_s, u"XZ文件流转路径 1行"_s},
                                      {u"11003"_s, u"工资单明细 1行，考勤表详细 2行"_s}}));
   // One query for all the columns and numbers; the unchanged row's own number is none of them.
@@ -151,19 +152,19 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   const testdb::Snapshot before = testdb::snapshot();
   testdb::rawExec(u"CREATE TRIGGER locked BEFORE UPDATE ON 出勤 BEGIN SELECT RAISE(ABORT, 'attendance locked'); END"_s);
   h.clearStatements();
-  EXPECT_THROW(stageNoPosition(shared()), db::DbError);
+  EXPECT_THROW(stageNoPosition(session()), db::DbError);
   const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
   // The checks before the transaction and again inside it; none after the failure.
   // The employees without a position and the widths (once per connection) first.
   const QStringList first{noPositionEmployeesSql(), dbcheck::catalogueSql(shared())};
-  EXPECT_EQ(h.statements(), first + checks + checks + db::Database::splitBatches(stagingScript()).mid(0, 55));
+  EXPECT_EQ(h.statements(), first + checks + checks + db::Database::splitBatches(stagingScript({})).mid(0, 55));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   testdb::rawExec(u"DROP TRIGGER locked"_s);
   h.clearStatements();
-  EXPECT_TRUE(stageNoPosition(shared()).staged);
-  EXPECT_EQ(h.statements(), QStringList{noPositionEmployeesSql()} + checks + checks + stagingChange({}).executions);
-  EXPECT_EQ(stagingChange({}).executions, db::Database::splitBatches(stagingScript()));
+  EXPECT_TRUE(stageNoPosition(session()).staged);
+  EXPECT_EQ(h.statements(), QStringList{noPositionEmployeesSql()} + checks + checks + stagingChange({}, {}).executions);
+  EXPECT_EQ(stagingChange({}, {}).executions, db::Database::splitBatches(stagingScript({})));
   EXPECT_EQ(everyColumn(u"12"_s, false), QString());
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
   EXPECT_EQ(everyColumn(u"34"_s, true), QString());
@@ -183,7 +184,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   const testdb::Snapshot before = testdb::snapshot();
   h.clearStatements();
   bool asked = false;
-  const StagingResult refused = stageNoPosition(shared(), {}, [&](const auto&) { return asked = true; });
+  const StagingResult refused = stageNoPosition(session(), {}, [&](const auto&) { return asked = true; });
   EXPECT_EQ(h.statements(), (QStringList{noPositionEmployeesSql(), dbcheck::catalogueSql(shared()),
                                          stagingCollisionsSql()}));  // reads, no Update
   EXPECT_FALSE(asked);
@@ -203,7 +204,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   std::vector<HeldNumber> held;
   for (bool yes : {false, true}) {
     h.clearStatements();
-    const StagingResult r = stageNoPosition(shared(), {}, [&](const std::vector<HeldNumber>& asking) {
+    const StagingResult r = stageNoPosition(session(), {}, [&](const std::vector<HeldNumber>& asking) {
       held = asking;
       return yes;
     });
@@ -223,7 +224,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   h.exec(u"UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='9912'"_s);
   testdata::reference(host::kSingleCascade[31], u"99912"_s);
   const testdb::Snapshot last = testdb::snapshot();
-  EXPECT_FALSE(stageNoPosition(shared()).staged);
+  EXPECT_FALSE(stageNoPosition(session()).staged);
   EXPECT_EQ(testdb::difference(last, testdb::snapshot()), QString());
 }
 
@@ -244,7 +245,7 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
     };
   };
   const StagingResult moreRows =
-      stageNoPosition(shared(), {}, changeThen([] { testdata::reference(host::kSingleCascade[38], u"966"_s); }));
+      stageNoPosition(session(), {}, changeThen([] { testdata::reference(host::kSingleCascade[38], u"966"_s); }));
   EXPECT_TRUE(moreRows.changedMeanwhile);
   EXPECT_FALSE(moreRows.staged);
   EXPECT_EQ(moreRows.held, (std::vector<HeldNumber>{{u"966"_s, u"工资单明细 1行，考勤表详细 1行"_s}}));
@@ -252,7 +253,7 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
 
   const StagingResult taken = stageNoPosition(
-      shared(), {}, changeThen([] {
+      session(), {}, changeThen([] {
         testdata::employee({.number = u"966"_s, .name = u"甲"_s, .category = u"保安"_s, .position = u"P01"_s});
       }));
   EXPECT_FALSE(taken.staged);

@@ -18,7 +18,8 @@
 namespace {
 
 using namespace batch;
-db::Database& shared() { return db::Database::shared(); }
+db::Database& shared() { return Harness::current().database(); }
+ops::Session& session() { return Harness::current().session(); }
 
 // A progress callback that stops at its stopAt-th call (0-based; -1 never) and counts its calls
 // between slices; the calls made while a statement runs go on and are counted apart.
@@ -62,7 +63,7 @@ TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
   testdata::references(pinned::refColumns(), u"100999"_s);
   const Rows rows = renumbering(100000, 1000, 800000);
   h.clearStatements();
-  ASSERT_TRUE(applyRows(shared(), rows).applied());
+  ASSERT_TRUE(applyRows(session(), rows).applied());
   const QStringList sent = h.statements();
   EXPECT_LE(sent.size(), 30);
   // The widths (once per connection), the register counts, then every row's text in row order,
@@ -70,7 +71,7 @@ TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
   const QStringList executions = sent.filter(u"Update"_s);
   EXPECT_EQ(executions.size(), (1000 + kRowsPerExecution - 1) / kRowsPerExecution);
   QString expected;
-  for (const Row& r : rows) expected += applyBatch(r.oldNo, r.newNo);
+  for (const Row& r : rows) expected += applyBatch(r.oldNo, r.newNo, {});
   EXPECT_EQ(executions.join(QString()), expected);
   EXPECT_TRUE(sent[1].startsWith(
       u"SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 "
@@ -91,21 +92,21 @@ TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
   // A number listed twice: the second row finds it gone (the first row moved it).
   Rows twice = renumbering(100, 120, 5000);
   twice[90] = {u"150"_s, u"6000"_s};
-  EXPECT_EQ(applyRows(shared(), twice).staleRow, 90);
+  EXPECT_EQ(applyRows(session(), twice).staleRow, 90);
   // A number two employees hold, and a number nobody holds.
   Rows shared2 = renumbering(100, 120, 5000);
   shared2[70] = {u"7000"_s, u"6000"_s};
-  EXPECT_EQ(applyRows(shared(), shared2).staleRow, 70);
+  EXPECT_EQ(applyRows(session(), shared2).staleRow, 70);
   Rows gone = renumbering(100, 120, 5000);
   gone[119] = {u"9999"_s, u"6000"_s};
-  ApplyResult r = applyRows(shared(), gone);
+  ApplyResult r = applyRows(session(), gone);
   EXPECT_EQ(r.staleRow, 119);
   EXPECT_EQ(r.staleOld, u"9999"_s);
   // A row whose old number an earlier row of the list brought into the register is not stale.
   Rows chain = renumbering(100, 3, 5000);
   chain.push_back({u"5000"_s, u"6000"_s});
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
-  EXPECT_TRUE(applyRows(shared(), chain).applied());
+  EXPECT_TRUE(applyRows(session(), chain).applied());
   EXPECT_EQ(registerCount(u"工号='6000'"_s), u"1"_s);
   EXPECT_EQ(h.value(u"SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"_s), u"员工100"_s);
 }
@@ -127,7 +128,7 @@ TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
   testdb::rawExec(u"DROP TABLE 员工照片"_s);
   const testdb::Snapshot withoutPhotos = testdb::snapshot();
   try {
-    applyRows(shared(), rows);
+    applyRows(session(), rows);
     ADD_FAILURE() << "no error";
   } catch (const db::DbError& e) {
     EXPECT_TRUE(e.text().endsWith(u"\n第1行 原工号 100 新工号 5000"_s)) << e.text().toStdString();
@@ -145,25 +146,25 @@ TEST_F(BatchSlices, AStopAtTheStartTheMiddleOrTheEndChangesNothing) {
   static_assert(kRowsPerExecution < 120 && 2 * kRowsPerExecution >= 120, "120 rows are two executions");
   for (int stop : {0, 2, 3}) {
     StopAt s(stop);
-    EXPECT_THROW(applyRows(shared(), rows, s.callback()), Cancelled) << stop;
+    EXPECT_THROW(applyRows(session(), rows, s.callback()), Cancelled) << stop;
     EXPECT_FALSE(shared().inTransaction());
     EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << stop;
   }
   StopAt all;
-  ASSERT_TRUE(applyRows(shared(), rows, all.callback()).applied());
+  ASSERT_TRUE(applyRows(session(), rows, all.callback()).applied());
   // Start, each execution, end.
   EXPECT_EQ(all.seen, (std::vector<std::pair<int, int>>{{0, 120}, {0, 120}, {kRowsPerExecution, 120}, {120, 120}}));
   EXPECT_EQ(everyColumn(u"5119"_s, true), QString());
 
   StopAt staging;
-  const int batches = int(db::Database::splitBatches(stagingScript()).size());
+  const int batches = int(db::Database::splitBatches(stagingScript({})).size());
   const testdb::Snapshot unstaged = testdb::snapshot();
   for (int stop : {0, batches / 2, batches}) {
     StopAt s(stop);
-    EXPECT_THROW(stageNoPosition(shared(), s.callback()), Cancelled) << stop;
+    EXPECT_THROW(stageNoPosition(session(), s.callback()), Cancelled) << stop;
     EXPECT_EQ(testdb::difference(unstaged, testdb::snapshot()), QString()) << stop;
   }
-  stageNoPosition(shared(), staging.callback());
+  stageNoPosition(session(), staging.callback());
   EXPECT_EQ(staging.calls, batches + 1);
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
 }
@@ -180,17 +181,17 @@ TEST_F(BatchSlices, AStopWhileAStatementRunsInterruptsItAndChangesNothing) {
   };
   for (int k : {1, 40}) {
     int inside = 0;
-    EXPECT_THROW(applyRows(shared(), renumbering(100, 120, 5000), stopInside(k, inside)), Cancelled) << k;
+    EXPECT_THROW(applyRows(session(), renumbering(100, 120, 5000), stopInside(k, inside)), Cancelled) << k;
     EXPECT_EQ(inside, k);
     EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << k;
     inside = 0;
-    EXPECT_THROW(stageNoPosition(shared(), stopInside(k, inside)), Cancelled) << k;
+    EXPECT_THROW(stageNoPosition(session(), stopInside(k, inside)), Cancelled) << k;
     EXPECT_EQ(inside, k);
     EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString()) << k;
   }
   // Going on inside the statements changes nothing in the outcome.
   StopAt all;
-  ASSERT_TRUE(applyRows(shared(), renumbering(100, 120, 5000), all.callback()).applied());
+  ASSERT_TRUE(applyRows(session(), renumbering(100, 120, 5000), all.callback()).applied());
   shared().setBusyIntervalMs(db::Database::kBusyIntervalMs);
   EXPECT_GT(all.stillWorking, 0);
   EXPECT_EQ(everyColumn(u"5000"_s, true), QString());

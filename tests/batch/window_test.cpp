@@ -326,8 +326,8 @@ TEST_F(BatchApply, AskedAboutHeldNumbersThenAppliedAndListedAgain) {
   w->Command3->click();
   EXPECT_EQ(h.messages().last(), u"修改完成"_s);
   // The three rows' texts in one execution.
-  EXPECT_EQ(updates(), QStringList{batch::applyBatch(olds[0], news[0]) + batch::applyBatch(olds[1], news[1]) +
-                                   batch::applyBatch(olds[2], news[2])});
+  EXPECT_EQ(updates(), QStringList{batch::applyBatch(olds[0], news[0], {}) + batch::applyBatch(olds[1], news[1], {}) +
+                                   batch::applyBatch(olds[2], news[2], {})});
   EXPECT_EQ(column(1), news);  // listed again
   EXPECT_EQ(buttons(), u"1---"_s);
   expectUsable();

@@ -41,7 +41,7 @@ QString inPayroll(const QString& number) {
 
 TEST_F(BenchBefore, ApplySendsANumberAColumnOrARowPerRoundTripAndEndsAsTheToolDoes) {
   openCopy(cache_, dir_->filePath("apply.db"));
-  db::Database& database = db::Database::shared();
+  db::Database& database = connection();
   const QStringList olds = column(QStringLiteral("SELECT 工号 FROM 员工档案 ORDER BY ID LIMIT 3"));
   ASSERT_EQ(olds.size(), 3);
   const QStringList news{"8100000", "8100001", "8100002"};
@@ -58,7 +58,7 @@ TEST_F(BenchBefore, ApplySendsANumberAColumnOrARowPerRoundTripAndEndsAsTheToolDo
   EXPECT_TRUE(done.held.empty());
   // The re-check: one register query per row; the merge question: one per column; then per row
   // its count and its statements.
-  const std::vector<host::RefColumn> columns = host::allColumns();
+  const std::vector<host::RefColumn> columns = host::allColumns({});
   ASSERT_EQ(sent.size(), qsizetype(3 + columns.size() + 2 * 3));
   EXPECT_EQ(sent[0],
             "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='8100000')");
@@ -68,7 +68,7 @@ TEST_F(BenchBefore, ApplySendsANumberAColumnOrARowPerRoundTripAndEndsAsTheToolDo
   for (int i = 0; i < 3; ++i) {
     const qsizetype at = qsizetype(3 + columns.size()) + 2 * i;
     EXPECT_EQ(sent[at], "Select Count(*) As 人数 From 员工档案 Where 工号='" + olds[i] + "'");
-    EXPECT_EQ(sent[at + 1], batch::applyBatch(olds[i], news[i]));
+    EXPECT_EQ(sent[at + 1], batch::applyBatch(olds[i], news[i], {}));
   }
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(count(inRegister(news[i])), 1);
@@ -129,7 +129,7 @@ TEST_F(BenchBefore, MeasuresTheApplyAndTheCheckAsTheyWere) {
   }
   // 15 rows: a register query each, one query per column, then a count and an execution per row.
   ASSERT_EQ(lines[0].id, "2");
-  EXPECT_EQ(lines[0].beforeRoundTrips, qint64(15 + host::allColumns().size() + 2 * 15));
+  EXPECT_EQ(lines[0].beforeRoundTrips, qint64(15 + host::allColumns({}).size() + 2 * 15));
   EXPECT_EQ(lines[0].against.size(), 3u);  // one transaction, autocommit, as it was
   ASSERT_EQ(lines[1].id, "4");
   EXPECT_EQ(lines[1].against.size(), 2u);  // the literal algorithm, as it was

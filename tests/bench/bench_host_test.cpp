@@ -22,9 +22,15 @@ using namespace bench;
 
 namespace {
 
+// The bare statements run on the harness's connection while it lives.
+struct OnHarness {
+  explicit OnHarness(Harness& h) { useConnection(&h.database()); }
+  ~OnHarness() { useConnection(nullptr); }
+};
+
 // Every row of every table, as text.
 QString contents() {
-  QSqlQuery q(QSqlDatabase::database(db::Database::shared().connectionName(), false));
+  QSqlQuery q(QSqlDatabase::database(Harness::current().database().connectionName(), false));
   QString out;
   for (const QString& table : host::allTables()) {
     EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY ID").arg(table))) << table.toStdString();
@@ -47,6 +53,7 @@ QString busiestEmployee(Harness& h) {
 
 TEST(BenchBare, RenameStatementsDoWhatTheToolsBatchesDo) {
   Harness h;
+  const OnHarness bare(h);
   h.seedDemo();
   const QString o = busiestEmployee(h), n = QStringLiteral("9100001");
   ASSERT_FALSE(o.isEmpty());
@@ -54,8 +61,8 @@ TEST(BenchBare, RenameStatementsDoWhatTheToolsBatchesDo) {
 
   // Single renumber (its cascade, then every other employee-number column): the tool's text
   // forward, the bare statements back, then forward again.
-  const std::vector<host::RefColumn> columns = host::allColumns();
-  db::Database::shared().execute(single::renumberBatch(o, n));
+  const std::vector<host::RefColumn> columns = host::allColumns({});
+  Harness::current().database().execute(single::renumberBatch(o, n, {}));
   const QString toolAfter = contents();
   ASSERT_NE(toolAfter, before);
   runBare(renameStatements(columns.data(), columns.size(), n, o), true);
@@ -66,8 +73,8 @@ TEST(BenchBare, RenameStatementsDoWhatTheToolsBatchesDo) {
 
   // Batch apply list, then every further column: the same.
   std::vector<host::RefColumn> batchColumns(host::kBatchApply.begin(), host::kBatchApply.end());
-  for (const host::RefColumn& c : host::missingFrom(host::kBatchApply)) batchColumns.push_back(c);
-  db::Database::shared().execute(batch::applyBatch(o, n));
+  for (const host::RefColumn& c : host::missingFrom(host::kBatchApply, {})) batchColumns.push_back(c);
+  Harness::current().database().execute(batch::applyBatch(o, n, {}));
   const QString batchAfter = contents();
   ASSERT_NE(batchAfter, before);
   EXPECT_EQ(batchAfter, toolAfter);  // both rewrite every employee-number column, in their own orders
@@ -81,13 +88,15 @@ TEST(BenchBare, StagingStatementsDoWhatTheStagingScriptDoes) {
   QString byTool, byBare, before;
   {
     Harness h;
+    const OnHarness bare(h);
     h.seedDemo();
     before = contents();
-    db::Database::shared().executeScript(batch::stagingScript());
+    Harness::current().database().executeScript(batch::stagingScript({}));
     byTool = contents();
   }
   {
     Harness h;
+    const OnHarness bare(h);
     h.seedDemo();
     ASSERT_EQ(contents(), before);  // the demo data are the same every time
     runBare(stagingStatements(), true);
@@ -99,6 +108,7 @@ TEST(BenchBare, StagingStatementsDoWhatTheStagingScriptDoes) {
 
 TEST(BenchBare, OneTransactionIsAllOrNothingAutocommitIsNot) {
   Harness h;
+  const OnHarness bare(h);
   h.seedDemo();
   const QString o = busiestEmployee(h), n = QStringLiteral("9100002");
   h.exec(QStringLiteral(
@@ -121,6 +131,7 @@ TEST(BenchBare, OneTransactionIsAllOrNothingAutocommitIsNot) {
 
 TEST(BenchBare, QueriesAndQuotedLists) {
   Harness h;
+  const OnHarness bare(h);
   h.seedDemo();
   EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM 员工档案")),
             h.value(QStringLiteral("SELECT count(*) FROM 员工档案")));

@@ -65,7 +65,7 @@ TEST(BenchRun, EveryDatabaseMeasurementRunsAtATinyScale) {
   EXPECT_GT(lineOf(lines, "1")->against[1].ms, lineOf(lines, "1")->against[0].ms);
 
   EXPECT_EQ(fileHash(cx.cacheFile), cacheBefore);  // the measurements worked on copies
-  EXPECT_FALSE(db::Database::shared().isOpen());
+  EXPECT_FALSE(connection().isOpen());
   EXPECT_FALSE(QFile::exists(QDir(cx.workDir).filePath("scratch.db")));
 }
 

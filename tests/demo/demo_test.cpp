@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QSqlDatabase handle() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
+QSqlDatabase handle() { return QSqlDatabase::database(Harness::current().database().connectionName(), false); }
 
 // Every row of every table as text, in ID order.
 QStringList dump() {
@@ -61,17 +61,17 @@ TEST(DemoData, SameSeedGivesTheSameDatabaseAndAnotherSeedAnother) {
   QStringList first, second, other;
   {
     Harness h;
-    demo::generate(db::Database::shared(), scale);
+    demo::generate(Harness::current().database(), scale);
     first = dump();
   }
   {
     Harness h;
-    demo::generate(db::Database::shared(), scale);
+    demo::generate(Harness::current().database(), scale);
     second = dump();
   }
   {
     Harness h;
-    demo::generate(db::Database::shared(), demo::Scale{220, 1, 8});
+    demo::generate(Harness::current().database(), demo::Scale{220, 1, 8});
     other = dump();
   }
   EXPECT_GT(first.size(), 1000);
@@ -153,7 +153,7 @@ TEST(DemoData, OrganisationHasATreeWithHistoryCategoriesPositionsAndRules) {
 TEST(DemoData, EmployeesHaveNamesIdentityNumbersPositionsAndEqualNumbers) {
   Harness h;
   const demo::Scale scale{260, 1, 99};
-  demo::generate(db::Database::shared(), scale);
+  demo::generate(Harness::current().database(), scale);
   EXPECT_EQ(count(h, u"员工档案"_s), scale.employees);
 
   QSqlQuery q(handle());
@@ -198,7 +198,7 @@ TEST(DemoData, EmployeesHaveNamesIdentityNumbersPositionsAndEqualNumbers) {
 TEST(DemoData, EveryReferenceTableHoldsNumbersOfManyEmployees) {
   Harness h;
   const demo::Scale scale{200, 1, 5};
-  demo::generate(db::Database::shared(), scale);
+  demo::generate(Harness::current().database(), scale);
   const QStringList register_ = h.column(u"SELECT 工号 FROM 员工档案"_s);
   const QSet<QString> numbers(register_.begin(), register_.end());
   qint64 total = 0;
@@ -239,7 +239,7 @@ TEST(DemoData, TheHarnessDemoIsTheDefaultScale) {
 TEST(DemoData, NumbersStayUniqueWhenTheFourAndFiveDigitRangesRunFull) {
   Harness h;
   const demo::Scale scale{101000, 0, 3};
-  demo::generate(db::Database::shared(), scale);
+  demo::generate(Harness::current().database(), scale);
   EXPECT_EQ(count(h, u"员工档案"_s), scale.employees);
   EXPECT_EQ(h.value(u"SELECT COUNT(DISTINCT 工号) FROM 员工档案"_s).toInt(), scale.employees);
   EXPECT_GT(count(h, u"员工档案"_s, u"LEN(工号) > 5"_s), 0);

@@ -1,5 +1,6 @@
 #pragma once
-// The single renumber's small organisation with a journal in a folder of the test's own.
+// The single renumber's small organisation with the harness session's journal open (in the test's
+// own folder; the session's login is "sa").
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -14,26 +15,25 @@
 
 class JournalOrganisation : public SingleOrganisation {
  protected:
-  QTemporaryDir folder;
   QString rowId;
-  journal::Context context() const { return {folder.path(), "sqlite:" + h.databasePath(), "", "sa"}; }
+  journal::Journal& journal() { return session.journal(); }
   void SetUp() override {
     SingleOrganisation::SetUp();
     seedEveryColumn();
     addRule(0, "'0000'");
     rowId = addRuleRow("NULL", "NULL", "NULL", "NULL", "2");
-    journal::setNotifier({});
-    journal::takeNotice();
-    ASSERT_EQ(journal::open(context(), database), "");
+    journal().setNotifier({});
+    journal().takeNotice();
+    ASSERT_EQ(session.openJournal(), "");
     h.clearStatements();
   }
-  void TearDown() override { journal::close(database); }
-  std::vector<journal::Entry> all() { return journal::entries(); }
+  void TearDown() override { journal().close(database); }
+  std::vector<journal::Entry> all() { return journal().entries(); }
   // Makes the journal file refuse every new entry (a trigger), or take them again.
   void refuseJournal(bool refuse) {
     {
       QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "refuse");
-      d.setDatabaseName(journal::journalFile(context()));
+      d.setDatabaseName(journal().file());
       ASSERT_TRUE(d.open());
       ASSERT_TRUE(QSqlQuery(d).exec(refuse ? "CREATE TRIGGER refuse BEFORE INSERT ON entries BEGIN "
                                              "SELECT RAISE(ABORT, 'journal refused'); END"

@@ -12,20 +12,20 @@ namespace {
 using JournalRules = JournalOrganisation;
 
 TEST_F(JournalRules, EveryRuleWriteIsOneEntryWithItsStatementsAndARefusalNone) {
-  ASSERT_TRUE(journal::entries().empty());
-  const rules::AddedRule added = rules::addRule(database, {"保安类", "07", 1, "0000"});
+  ASSERT_TRUE(journal().entries().empty());
+  const rules::AddedRule added = rules::addRule(session, {"保安类", "07", 1, "0000"});
   ASSERT_NE(added.id, 0);
-  EXPECT_EQ(rules::addRule(database, {"重复", "07", 1, "000"}).id, 0);  // refused: the code is held
-  rules::updateRule(database, added.id, 2, "00000");
-  rules::changeRuleCode(database, {added.id, "07"}, 3, true);
-  EXPECT_TRUE(rules::attachCategory(database, {added.id, "07"}, "02"));
-  rules::releaseCategory(database, "02");
-  const qint64 row = rules::addRuleRow(database, {"07", "D01", "12", "", ""});
-  rules::updateRuleRow(database, row, {"07", "D01", "13", "", ""});
-  rules::deleteRuleRow(database, row);
-  rules::deleteRule(database, {added.id, "07"});
+  EXPECT_EQ(rules::addRule(session, {"重复", "07", 1, "000"}).id, 0);  // refused: the code is held
+  rules::updateRule(session, added.id, 2, "00000");
+  rules::changeRuleCode(session, {added.id, "07"}, 3, true);
+  EXPECT_TRUE(rules::attachCategory(session, {added.id, "07"}, "02"));
+  rules::releaseCategory(session, "02");
+  const qint64 row = rules::addRuleRow(session, {"07", "D01", "12", "", ""});
+  rules::updateRuleRow(session, row, {"07", "D01", "13", "", ""});
+  rules::deleteRuleRow(session, row);
+  rules::deleteRule(session, {added.id, "07"});
 
-  std::vector<journal::Entry> e = journal::entries();
+  std::vector<journal::Entry> e = journal().entries();
   std::reverse(e.begin(), e.end());
   ASSERT_EQ(e.size(), 9u);
   QStringList operations;

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "app/connection.h"
 #include "app/journal_export.h"
 #include "app/menu/menu_window.h"
 #include "export/export_window.h"
@@ -22,8 +23,8 @@ namespace {
 using JournalWindow = JournalOrganisation;
 
 TEST_F(JournalWindow, TheMenuOpensItListingNewestFirstWithFiltersAndDetails) {
-  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
-  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0099", "0100", std::nullopt), single::RenumberResult::Done);
   frm协调& menu = h.open<frm协调>();
   EXPECT_EQ(menu.Command6->text(), "修改记录");
   menu.Command6->click();
@@ -35,7 +36,7 @@ TEST_F(JournalWindow, TheMenuOpensItListingNewestFirstWithFiltersAndDetails) {
   EXPECT_EQ(g->TextMatrix(1, 0) + " " + g->TextMatrix(1, 3) + " " + g->TextMatrix(1, 4) + " " + g->TextMatrix(1, 5),
             "2 0099 0100 李四");
   EXPECT_EQ(g->TextMatrix(2, 2), "单个修改");
-  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal::entries().front()));
+  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal().entries().front()));
   g->clickCell(2, 1);
   EXPECT_TRUE(w.Text5->toPlainText().startsWith("#1  "));
 
@@ -63,10 +64,10 @@ TEST_F(JournalWindow, TheMenuOpensItListingNewestFirstWithFiltersAndDetails) {
 }
 
 TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
-  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   frm修改记录& w = h.open<frm修改记录>();
   w.MSFlexGrid1->clickCell(1, 1);
-  const QString question = journal::undoQuestion(*journal::entry(1));
+  const QString question = journal::undoQuestion(*journal().entry(1));
   EXPECT_EQ(question, "撤销第1条修改记录（单个修改）：工号0012改回0007。编号规则中已记下的流水号不会退回。是否继续？");
   const testdb::Snapshot before = testdb::snapshot();
   h.answer(false);
@@ -90,11 +91,11 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
 
 TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   const testdb::Snapshot before = testdb::snapshot();
-  ASSERT_TRUE(batch::applyRows(database, {{"0007", "80007"}, {"0099", "80099"}}).applied());
+  ASSERT_TRUE(batch::applyRows(session, {{"0007", "80007"}, {"0099", "80099"}}).applied());
   frm修改记录& w = h.open<frm修改记录>();
   ASSERT_EQ(w.entryId(1), 1);
   EXPECT_TRUE(w.Command3->isEnabled());
-  const QString question = journal::undoQuestion(*journal::entry(1));
+  const QString question = journal::undoQuestion(*journal().entry(1));
   const QString merge = "新工号0007在以下表中已有记录：员工档案temp 1行。继续修改将把这些记录并入该员工，是否继续？";
   // Stopped under its progress dialog once every rename was sent: everything rolls back.
   const testdb::Snapshot applied = testdb::snapshot();
@@ -119,7 +120,7 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   EXPECT_FALSE(w.Command3->isEnabled());  // an undo is not undone
 
   h.exec("UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='0099'");
-  batch::stageNoPosition(database, {});
+  batch::stageNoPosition(session, {});
   w.Command1->click();
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "无岗位处理");
   EXPECT_TRUE(w.Command3->isEnabled());
@@ -130,17 +131,17 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
 }
 
 TEST_F(JournalWindow, EntriesNotWrittenYetAreListedOnTopMarkedAndCannotBeUndone) {
-  ASSERT_EQ(single::renumber(database, "0099", "0100", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0099", "0100", std::nullopt), single::RenumberResult::Done);
   refuseJournal(true);
-  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
-  ASSERT_EQ(journal::pendingEntries().size(), 1u);
+  ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(journal().pendingEntries().size(), 1u);
   frm修改记录& w = h.open<frm修改记录>();
   FlexGrid* g = w.MSFlexGrid1;
   ASSERT_EQ(g->Rows(), 3);
   EXPECT_EQ(g->TextMatrix(1, 0) + " " + g->TextMatrix(1, 3) + " " + g->TextMatrix(1, 7),
             "待写入 0007 尚未写入修改记录");
   EXPECT_EQ(w.entryId(1), 0);
-  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal::pendingEntries().front()));
+  EXPECT_EQ(w.Text5->toPlainText(), journal::entryText(journal().pendingEntries().front()));
   EXPECT_TRUE(w.Text5->toPlainText().startsWith("#待写入  "));
   EXPECT_FALSE(w.Command3->isEnabled());
   w.撤销();
@@ -155,7 +156,7 @@ TEST_F(JournalWindow, EntriesNotWrittenYetAreListedOnTopMarkedAndCannotBeUndone)
 }
 
 TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
-  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   wireJournal();
   frm修改记录& w = h.open<frm修改记录>();
   bool shown = false;
@@ -182,18 +183,19 @@ TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
     f.write(("[DBConfig]\nUID=sa\nSvr=\"sqlite:" + h.databasePath() + "\"\n").toUtf8());
   }
   h.exec("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')");
-  ASSERT_EQ(Connection::Main(), 0);
+  const std::unique_ptr<ops::Session> session = Connection::Main(h.database());
+  ASSERT_TRUE(session);
   EXPECT_TRUE(h.messages().isEmpty());
-  ASSERT_TRUE(journal::active());
-  const QString file = journal::journalFile(journalContext(Connection::ReadSettings()));
+  ASSERT_TRUE(session->journal().active());
+  const QString file = session->journal().file();
   EXPECT_TRUE(file.startsWith(qEnvironmentVariable("XDG_DATA_HOME") + "/renumber/journal/journal-"));
   EXPECT_TRUE(QFile::exists(file));
-  ASSERT_EQ(single::renumber(ops::sharedConnection(), "0007", "0012", std::nullopt), single::RenumberResult::Done);
-  const std::vector<journal::Entry> entries = journal::entries();
+  ASSERT_EQ(single::renumber(*session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
+  const std::vector<journal::Entry> entries = session->journal().entries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries.front().login, "sa");
   EXPECT_EQ(entries.front().server, "sqlite:" + h.databasePath());
-  journal::close(ops::sharedConnection());
+  shared_window::closeAll();  // the menu works on the session
   QFile::remove(settings);
 }
 

@@ -6,6 +6,8 @@
 // into is refused before anything is sent.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "db/database.h"
 #include "ops/batch/batch_preview.h"
 #include "ops/common/catalogue.h"
@@ -40,24 +42,24 @@ TEST_P(ServerMatch, ARegisterNumberSpelledOtherwiseIsTakenInEveryCheck) {
   EXPECT_EQ(batch::checkRows(database, rows, false).holderName, "同号");
   EXPECT_EQ(batch::checkRows(database, rows, true).repairs, std::vector<int>{0});
   EXPECT_NE(rows[0].newNo, "0013");
-  EXPECT_EQ(batch::previewApply(database, {{"0007", "0013"}}, {}).status, batch::ApplyPreview::Status::CheckFailed);
+  EXPECT_EQ(batch::previewApply(session, {{"0007", "0013"}}, {}).status, batch::ApplyPreview::Status::CheckFailed);
 
   // The apply's re-check: two employees under what the database takes for 0013 make its row stale;
   // one is renamed, the spelling too.
   addEmployee("0013", "又一个");
   const testdb::Snapshot shared = snapshot();
-  EXPECT_EQ(batch::applyRows(database, {{"0013", "0020"}}).staleRow, 0);
+  EXPECT_EQ(batch::applyRows(session, {{"0013", "0020"}}).staleRow, 0);
   EXPECT_EQ(testdb::difference(shared, snapshot()), QString());
   h.exec("DELETE FROM 员工档案 WHERE 姓名='又一个'");
-  EXPECT_TRUE(batch::applyRows(database, {{"0013", "0020"}}).applied());
+  EXPECT_TRUE(batch::applyRows(session, {{"0013", "0020"}}).applied());
   EXPECT_EQ(h.value("SELECT 工号 FROM 员工档案 WHERE 姓名='同号'"), "0020");
 
   // The undo: the old number is taken when another employee holds it spelled otherwise.
-  ASSERT_EQ(single::renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), RenumberResult::Done);
   addEmployee(spelled("0007", GetParam()), "新人");
   const testdb::Snapshot before = snapshot();
-  EXPECT_EQ(journal::checkUndo(database, 2).status, UndoStatus::OldNumberTaken);
-  EXPECT_EQ(journal::undo(database, 2).status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(journal::checkUndo(session, 2).status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(journal::undo(session, 2).status, UndoStatus::OldNumberTaken);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
 
@@ -66,10 +68,11 @@ INSTANTIATE_TEST_SUITE_P(BlankOrFullWidth, ServerMatch, ::testing::Values(0, 1))
 TEST_F(JournalOrganisation, AReferenceRowSpelledOtherwiseCountsInTheMergeQuestionAndThePreview) {
   h.exec("INSERT INTO 工资单明细 (员工编号) VALUES ('0013 ')");
   h.exec("INSERT INTO 考勤表详细 (员工编号) VALUES ('００１３')");
-  EXPECT_EQ(single::recordsHolding(database, "0013"), "工资单明细 1行，考勤表详细 1行");
-  EXPECT_EQ(batch::heldElsewhere(database, {{"0007", "0013"}}),
+  EXPECT_EQ(single::recordsHolding(session, "0013"), "工资单明细 1行，考勤表详细 1行");
+  EXPECT_EQ(batch::heldElsewhere(session, {{"0007", "0013"}}),
             (std::vector<batch::HeldNumber>{{"0013", "工资单明细 1行，考勤表详细 1行"}}));
-  const preview::Impact impact = preview::impact(database, single::currentRenumberColumns(), {{"0007", "0013"}});
+  const preview::Impact impact =
+      preview::impact(database, single::renumberColumns(session.added()), {{"0007", "0013"}});
   EXPECT_EQ(impact.totalNew, 2);
   EXPECT_EQ(impact.employees.front().newRows, 2);
 }
@@ -80,6 +83,8 @@ class ScriptedServer : public ::testing::Test {
  protected:
   std::shared_ptr<scripted::State> state = std::make_shared<scripted::State>();
   db::Database database;
+  QTemporaryDir dir;
+  ops::Session session{database, {"127.0.0.1,1433", "Tarnholm", "sa"}, dir.filePath("renumber.ini"), dir.path()};
   void SetUp() override { open(); }
   void open() {
     QString error;
@@ -105,9 +110,9 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
             "问.号");
 
   // The merge question: an int column answers 13, a char(10) column "0013      ".
-  const std::vector<host::RefColumn> columns = host::allColumns();
+  const std::vector<host::RefColumn> columns = host::allColumns({});
   reply({"列", "序", "工号", "行数"}, {{5, 0, 13, 2}, {7, 0, "0013      ", 1}});
-  EXPECT_EQ(single::recordsHolding(database, "0013"),
+  EXPECT_EQ(single::recordsHolding(session, "0013"),
             columns[5].tableName() + " 2行，" + columns[7].tableName() + " 1行");
   EXPECT_EQ(state->executed, QStringList{ops::holdersUnionSql(columns, {"0013"})});
 
@@ -131,7 +136,7 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
   // The apply's re-check: two employees under what the server takes for the old number.
   catalogue("nvarchar", 50);
   reply({"序", "工号", "人数", "姓名"}, {{0, "0013", 2, "甲"}});
-  EXPECT_EQ(batch::applyRows(database, {{"0013", "0020"}}).staleRow, 0);
+  EXPECT_EQ(batch::applyRows(session, {{"0013", "0020"}}).staleRow, 0);
   EXPECT_TRUE(state->executed.contains(ops::registerHoldersSql({"0013"})));
   EXPECT_EQ(state->trancount, 0);
 }
@@ -146,7 +151,7 @@ TEST_F(ScriptedServer, ANumberLongerThanAColumnIsRefusedBeforeAnythingIsSentAndT
             "新工号工号0013超过表工资单明细列员工编号的长度6，没有做任何修改");
   // Kept for the connection: the batch apply refuses without a statement.
   state->executed.clear();
-  const batch::ApplyResult refused = batch::applyRows(database, {{"0007", "0007"}, {"0008", "1234567"}});
+  const batch::ApplyResult refused = batch::applyRows(session, {{"0007", "0007"}, {"0008", "1234567"}});
   EXPECT_EQ(refused.tooLong, (ops::TooLong{"1234567", "工资单明细", "员工编号", 6}));
   EXPECT_FALSE(refused.applied());
   EXPECT_TRUE(state->executed.isEmpty());
@@ -164,20 +169,20 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   testdb::rawExec("DROP TABLE 员工照片");
   testdb::rawExec("CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 VARCHAR(8), 照片 BLOB)");
   addEmployee("A00000013", "长号");
-  ASSERT_EQ(single::renumber(database, "A00000013", "0013", std::nullopt), RenumberResult::Done);  // entry 1
+  ASSERT_EQ(single::renumber(session, "A00000013", "0013", std::nullopt), RenumberResult::Done);  // entry 1
   const testdb::Snapshot before = snapshot();
   const ops::TooLong tooLong{"A00000013", "员工照片", "工号", 8};
 
   h.clearStatements();
-  EXPECT_EQ(single::renumber(database, "0007", "A00000013", std::nullopt), RenumberResult::TooLong);
-  EXPECT_EQ(single::newNumberTooLong(database, "A00000013"), tooLong);
-  EXPECT_EQ(single::newNumberTooLong(database, "A0000013"), std::nullopt);
-  const batch::ApplyResult applied = batch::applyRows(database, {{"0007", "A0000013"}, {"0099", "A00000013"}});
+  EXPECT_EQ(single::renumber(session, "0007", "A00000013", std::nullopt), RenumberResult::TooLong);
+  EXPECT_EQ(single::newNumberTooLong(session, "A00000013"), tooLong);
+  EXPECT_EQ(single::newNumberTooLong(session, "A0000013"), std::nullopt);
+  const batch::ApplyResult applied = batch::applyRows(session, {{"0007", "A0000013"}, {"0099", "A00000013"}});
   EXPECT_EQ(applied.tooLong, tooLong);
-  const journal::UndoCheck undone = journal::undo(database, 1);
+  const journal::UndoCheck undone = journal::undo(session, 1);
   EXPECT_EQ(undone.status, UndoStatus::TooLong);
   EXPECT_EQ(journal::undoMessage(undone, 1), "新工号A00000013超过表员工照片列工号的长度8，没有做任何修改");
-  EXPECT_EQ(journal::checkUndo(database, 1).status, UndoStatus::TooLong);
+  EXPECT_EQ(journal::checkUndo(session, 1).status, UndoStatus::TooLong);
   EXPECT_EQ(h.statements(), QStringList{});
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
@@ -186,7 +191,7 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   testdata::employee({.number = "B0000013", .name = "无岗乙", .category = "管理人员"});
   const testdb::Snapshot staged = snapshot();
   h.clearStatements();
-  const batch::StagingResult s = batch::stageNoPosition(database);
+  const batch::StagingResult s = batch::stageNoPosition(session);
   EXPECT_EQ(s.tooLong,
             (std::vector<batch::StagingTooLong>{{"B0000013", "无岗乙", {"9B0000013", "员工照片", "工号", 8}}}));
   EXPECT_FALSE(s.staged);

@@ -12,7 +12,7 @@
 #include "ops/common/added_columns.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_preview.h"
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/batch/batch_fixture.h"
@@ -60,7 +60,8 @@ QStringList writes(const QStringList& statements) {
 // 1001 twice, 11002 once and 1002 once.
 class BatchPreview : public BatchData {
  protected:
-  db::Database& database = ops::sharedConnection();
+  db::Database& database = h.database();
+  ops::Session& session = h.session();
   const Rows rows{{u"1001"_s, u"11001"_s}, {u"1002"_s, u"11002"_s}};
   preview::ScriptHeader origin;
 
@@ -74,12 +75,9 @@ class BatchPreview : public BatchData {
     h.exec(
         u"INSERT INTO 门禁卡 (持卡人) VALUES ('1001') INSERT INTO 门禁卡 (持卡人) VALUES ('1001') "
         "INSERT INTO 门禁卡 (持卡人) VALUES ('11002') INSERT INTO 门禁卡 (持卡人) VALUES ('1002')"_s);
-    const QString file = h.dir() + u"/renumber.ini"_s, key = u"sqlite:"_s + h.databasePath();
-    ASSERT_EQ(added::Store(file, key).add({u"门禁卡"_s, u"持卡人"_s}), QString());
-    added::setCurrent(file, key);
+    ASSERT_EQ(session.addColumn({u"门禁卡"_s, u"持卡人"_s}), QString());
     origin = {u"hr-sql01"_s, u"Tarnholm"_s, u"hradmin"_s, QDateTime(QDate(2026, 3, 9), QTime(14, 5, 6)), {}};
   }
-  void TearDown() override { added::setCurrent(QString(), QString()); }
 
   qint64 count(const preview::Column& c, const QString& number) {
     return h
@@ -89,8 +87,8 @@ class BatchPreview : public BatchData {
 };
 
 TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
-  const std::vector<preview::Column> columns = applyColumns();
-  ASSERT_EQ(columns.size(), host::allColumns().size());  // the apply rewrites every column
+  const std::vector<preview::Column> columns = applyColumns(session.added());
+  ASSERT_EQ(columns.size(), session.allColumns().size());  // the apply rewrites every column
   EXPECT_EQ(columns.front().table + u'.' + columns.front().column, u"员工档案.工号"_s);
   EXPECT_EQ(columns.back().table + u'.' + columns.back().column, u"门禁卡.持卡人"_s);
   for (const preview::Column& c : columns) EXPECT_EQ(c.added, c.table == u"门禁卡"_s) << c.table.toStdString();
@@ -103,7 +101,7 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
   h.exec(u"INSERT INTO 员工档案temp (工号, 类型) VALUES ('1002', '离职')"_s);  // a kind no renumber moves
   const Snapshot before = snapshot();
   h.clearStatements();
-  const ApplyPreview p = previewApply(database, rows, origin);
+  const ApplyPreview p = previewApply(session, rows, origin);
   ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
   // Reads only: the register once, the catalogue, then one count per column for all numbers
   // together, and 员工档案temp's rows of every kind under the old numbers.
@@ -143,7 +141,7 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
 
   // Progress counts the columns; a stop ends the preview and still changes nothing.
   int steps = 0;
-  EXPECT_EQ(previewApply(database, rows, origin,
+  EXPECT_EQ(previewApply(session, rows, origin,
                          [&](int done, int total) {
                            if (done >= 0) {
                              EXPECT_EQ(std::make_pair(done, total), std::make_pair(steps++, int(columns.size())));
@@ -153,7 +151,7 @@ TEST_F(BatchPreview, CountsEveryRewrittenColumnForAllRowsAndChangesNothing) {
                 .impact.totalOld,
             totalOld);
   EXPECT_EQ(steps, int(columns.size()));
-  EXPECT_THROW(previewApply(database, rows, origin, [](int done, int) { return done < 40; }), Cancelled);
+  EXPECT_THROW(previewApply(session, rows, origin, [](int done, int) { return done < 40; }), Cancelled);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
 
@@ -161,7 +159,7 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   testdata::employee({.number = u"1003"_s, .name = u"员工3"_s, .category = u"保安"_s, .position = u"P01"_s});
   // The third row keeps its number: the apply sends it all the same.
   const Rows three{rows[0], rows[1], {u"1003"_s, u"1003"_s}};
-  const ApplyPreview p = previewApply(database, three, origin);
+  const ApplyPreview p = previewApply(session, three, origin);
   ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
   EXPECT_EQ(p.caption, u"员工工号统一修改 3人"_s);
   EXPECT_EQ(p.fileName, u"员工工号统一修改_20260309_140506.sql"_s);
@@ -179,14 +177,16 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(asSent(statements)[0],
-            applyBatch(u"1001"_s, u"11001"_s) + applyBatch(u"1002"_s, u"11002"_s) + applyBatch(u"1003"_s, u"1003"_s));
+  EXPECT_EQ(asSent(statements)[0], applyBatch(u"1001"_s, u"11001"_s, session.added()) +
+                                       applyBatch(u"1002"_s, u"11002"_s, session.added()) +
+                                       applyBatch(u"1003"_s, u"1003"_s, session.added()));
   EXPECT_EQ(statements[0].count(u"\r\n"_s), 3 * qsizetype(p.impact.columns.size()) - 1);
   EXPECT_TRUE(
       statements[0].startsWith(u" Update 员工档案 set 工号='11001' Where 工号='1001'\r\n"
                                u" Update 岗位员工new set 员工代号='11001' Where 员工代号='1001'\r\n"_s));
   EXPECT_TRUE(statements[0].contains(u"持卡人='1001'\r\n Update 员工档案 set 工号='11002' Where 工号='1002'\r\n"_s));
-  EXPECT_TRUE(applyBatch(u"1001"_s, u"11001"_s).endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
+  EXPECT_TRUE(applyBatch(u"1001"_s, u"11001"_s, session.added())
+                  .endsWith(u" Update 门禁卡 set 持卡人='11001' Where 持卡人='1001'"_s));
 
   // The script on the embedded engine, in a transaction taken back afterwards.
   const Snapshot before = snapshot();
@@ -196,14 +196,14 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
   database.rollback();
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   std::vector<host::RefColumn> applied(host::kBatchApply.begin(), host::kBatchApply.end());
-  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply)) applied.push_back(ref);
+  for (const host::RefColumn& ref : host::missingFrom(host::kBatchApply, session.added())) applied.push_back(ref);
   EXPECT_EQ(testdb::difference(testdb::renamed(testdb::renamed(before, applied, u"1001"_s, u"11001"_s), applied,
                                                u"1002"_s, u"11002"_s),
                                byScript),
             QString());
 
   h.clearStatements();
-  ASSERT_TRUE(applyRows(database, three).applied());
+  ASSERT_TRUE(applyRows(session, three).applied());
   EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column(u"SELECT 持卡人 FROM 门禁卡 ORDER BY ID"_s),
@@ -212,24 +212,24 @@ TEST_F(BatchPreview, TheScriptIsWhatTheApplySendsAndEndsTheSame) {
 
 TEST_F(BatchPreview, RefusesWhatTheApplyRefuses) {
   const auto refusal = [&](const Rows& r) {
-    const ApplyPreview p = previewApply(database, r, origin);
+    const ApplyPreview p = previewApply(session, r, origin);
     return std::pair{p.status, refusalMessage(p)};
   };
   // The same old number twice: the apply stops at the second row, its number already moved.
   const Rows twice{rows[0], {u"1001"_s, u"11005"_s}};
   EXPECT_EQ(refusal(twice), std::pair(ApplyPreview::Status::Stale, staleMessage(2, u"1001"_s)));
-  EXPECT_EQ(applyRows(database, twice).staleRow, 1);
+  EXPECT_EQ(applyRows(session, twice).staleRow, 1);
   // A new number an employee holds, as the apply's check finds it.
   EXPECT_EQ(refusal({{u"1001"_s, u"1002"_s}}), std::pair(ApplyPreview::Status::CheckFailed, takenMessage(u"员工2"_s)));
   EXPECT_EQ(refusal({}).first, ApplyPreview::Status::NoRows);
   // An employee gone meanwhile.
   h.exec(u"DELETE FROM 员工档案 WHERE 工号='1002'"_s);
   EXPECT_EQ(refusal(rows), std::pair(ApplyPreview::Status::Stale, staleMessage(2, u"1002"_s)));
-  EXPECT_EQ(applyRows(database, rows).staleRow, 1);
+  EXPECT_EQ(applyRows(session, rows).staleRow, 1);
   // A table the apply rewrites is missing: listed as such, the rest counted.
   h.exec(u"DROP TABLE 门禁卡"_s);
   const Snapshot dropped = snapshot();
-  const ApplyPreview lacking = previewApply(database, {rows[0]}, origin);
+  const ApplyPreview lacking = previewApply(session, {rows[0]}, origin);
   EXPECT_EQ(lacking.status, ApplyPreview::Status::Ready);
   EXPECT_EQ(lacking.impact.missing(), QStringList{u"门禁卡"_s});
   EXPECT_GT(lacking.impact.totalOld, 0);
@@ -267,7 +267,8 @@ TEST_F(BatchPreview, TheButtonFollowsTheApplyAndShowsThePerEmployeeGrid) {
   v.Command1->click();
   QFile saved(path);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(asSent(scriptStatements(QString::fromUtf8(saved.readAll().mid(3)))), applyExecutions(rows));
+  EXPECT_EQ(asSent(scriptStatements(QString::fromUtf8(saved.readAll().mid(3)))),
+            applyExecutions(rows, session.added()));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   // An edited number disables both; a failing check shows in the window as the apply's does.

@@ -14,8 +14,6 @@ namespace {
 
 TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   Harness h;
-  QTemporaryDir dir;
-  added::setCurrent(dir.filePath("renumber.ini"), "test");
   h.exec("DROP TABLE 出勤");
   h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
   h.exec("CREATE TABLE [门禁;卡] (ID INTEGER PRIMARY KEY, 工号 TEXT)");
@@ -39,7 +37,7 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   EXPECT_TRUE(h.messages().last().contains("不是普通名称"));
   g->clickCell(2, 2);
   w.Command3->click();
-  EXPECT_EQ(added::current(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
+  EXPECT_EQ(h.session().addedColumns(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
   ASSERT_EQ(g->Rows(), 4);  // checked again: the column is now an added one, no suspect
   EXPECT_EQ(g->TextMatrix(3, 1), "已加入修改列表");
   EXPECT_EQ(g->TextMatrix(3, 2), "外包人员");
@@ -47,7 +45,7 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   g->clickCell(3, 2);
   h.answer(true);
   w.Command4->click();
-  EXPECT_TRUE(added::current().empty());
+  EXPECT_TRUE(h.session().addedColumns().empty());
   EXPECT_EQ(g->TextMatrix(3, 1), "可能遗漏");
   // An employee whose position no longer exists is listed as a note.
   h.exec("INSERT INTO 员工档案 (工号, 姓名, 岗位编号) VALUES ('6002', '旧岗', 'P77')");
@@ -59,7 +57,6 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   EXPECT_FALSE(w.Command3->isEnabled());
   EXPECT_FALSE(w.Command4->isEnabled());
   EXPECT_TRUE(w.Label1->text().endsWith("另有说明：0列有留在原工号下的记录，1名员工的岗位不存在。"));
-  added::setCurrent(QString(), QString());
 }
 
 }  // namespace

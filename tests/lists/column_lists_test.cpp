@@ -18,6 +18,7 @@
 #include "host/host_tables.h"
 #include "renumber_batch/batch_window.h"
 #include "renumber_single/single_window.h"
+#include "ops/session/session.h"
 #include "tests/support/harness.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/test_data.h"
@@ -76,11 +77,11 @@ TEST(ColumnLists, TheToolsListsAreTheWrittenOutOnes) {
   expectSame(pairsOf(host::kSingleCascade), pairsOf(pinned::singleList()));
   expectSame(pairsOf(host::kBatchApply), pairsOf(pinned::applyList()));
   expectSame(pairsOf(host::kStaging), pairsOf(pinned::stagingList()));
-  expectSame(pairsOf(host::allColumns()), pairsOf(pinned::allColumns()));
-  EXPECT_EQ(host::allColumns().size(), 92u);  // the register and 91 reference columns
-  EXPECT_EQ(host::missingFrom(host::kSingleCascade).size(), 26u);
-  EXPECT_EQ(host::missingFrom(host::kBatchApply).size(), 26u);
-  EXPECT_EQ(host::missingFrom(host::kStaging).size(), 5u);
+  expectSame(pairsOf(host::allColumns({})), pairsOf(pinned::allColumns()));
+  EXPECT_EQ(host::allColumns({}).size(), 92u);  // the register and 91 reference columns
+  EXPECT_EQ(host::missingFrom(host::kSingleCascade, {}).size(), 26u);
+  EXPECT_EQ(host::missingFrom(host::kBatchApply, {}).size(), 26u);
+  EXPECT_EQ(host::missingFrom(host::kStaging, {}).size(), 5u);
 }
 
 class Sent : public ::testing::Test {
@@ -132,13 +133,11 @@ TEST_F(Sent, StagingUpdatesItsListAndEveryColumnItMissesBeforeTheRegister) {
 
 // A column added in the database check is rewritten by all three operations, after their lists.
 TEST_F(Sent, AnAddedColumnIsRewrittenByEveryRenumber) {
-  QTemporaryDir dir;
   h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
   h.exec("INSERT INTO 外包人员 (员工编号) VALUES ('3001')");
   h.exec("INSERT INTO 外包人员 (员工编号) VALUES ('3002')");
-  added::setCurrent(dir.filePath("renumber.ini"), "test");
-  ASSERT_EQ(added::Store(dir.filePath("renumber.ini"), "test").add({"外包人员", "员工编号"}), "");
-  ASSERT_EQ(host::allColumns().size(), 93u);
+  ASSERT_EQ(h.session().addColumn({"外包人员", "员工编号"}), "");
+  ASSERT_EQ(h.session().allColumns().size(), 93u);
 
   auto& single = h.open<frm员工Kestrune>();
   single.Text1->setText("3001");
@@ -155,8 +154,8 @@ TEST_F(Sent, AnAddedColumnIsRewrittenByEveryRenumber) {
   batch.Command3->click();  // 3999 -> 73999
   batch.Command5->click();  // 3002 -> 93002
   EXPECT_EQ(h.column("SELECT 员工编号 FROM 外包人员 ORDER BY ID"), (QStringList{"73999", "93002"}));
-  added::setCurrent(QString(), QString());
-  EXPECT_EQ(host::allColumns().size(), 92u);
+  h.session().removeColumn({"外包人员", "员工编号"});
+  EXPECT_EQ(h.session().allColumns().size(), 92u);
 }
 
 }  // namespace

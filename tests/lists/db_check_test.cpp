@@ -8,6 +8,7 @@
 #include "db/database.h"
 #include "ops/common/added_columns.h"
 #include "ops/dbcheck/dbcheck_ops.h"
+#include "ops/session/session.h"
 #include "tests/support/harness.h"
 #include "tests/support/test_data.h"
 #include "tests/support/tool_run.h"
@@ -21,7 +22,7 @@ class DbCheck : public ::testing::Test {
     for (int i = 1; i <= 30; ++i)
       testdata::employee({.number = QString::number(5000 + i), .name = QStringLiteral("员工%1").arg(i)});
   }
-  dbcheck::Report check() { return dbcheck::check(db::Database::shared()); }
+  dbcheck::Report check() { return dbcheck::check(h.database(), h.session().addedColumns()); }
 };
 
 TEST_F(DbCheck, AnUntouchedHostSchemaHasNothingToReport) {
@@ -75,7 +76,7 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
 
   // Progress counts the sampled columns; a stop ends the check with nothing reported.
   std::vector<std::pair<int, int>> seen;
-  const dbcheck::Report counted = dbcheck::check(db::Database::shared(), {}, [&](int done, int total) {
+  const dbcheck::Report counted = dbcheck::check(Harness::current().database(), {}, [&](int done, int total) {
     if (done >= 0) seen.emplace_back(done, total);
     return true;
   });
@@ -83,7 +84,8 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
   ASSERT_GE(seen.size(), 2u);
   EXPECT_EQ(seen.front(), std::make_pair(0, 0));  // reading the catalogue
   EXPECT_EQ(seen.back().first + 1, seen.back().second);  // the last sampled column
-  EXPECT_THROW(dbcheck::check(db::Database::shared(), {}, [](int done, int) { return done < 1; }), ops::Cancelled);
+  EXPECT_THROW(dbcheck::check(Harness::current().database(), {}, [](int done, int) { return done < 1; }),
+               ops::Cancelled);
 }
 
 // Every column the tool does not rewrite is sampled, in the tables it knows too; a name with
@@ -228,7 +230,8 @@ TEST(AddedColumns, AreKeptPerDatabaseSurviveARestartAndRefuseNamesThatAreNotPlai
 
 TEST_F(DbCheck, AnAddedColumnIsCheckedForPresenceAndIsNoLongerASuspect) {
   h.exec("CREATE TABLE 外包人员 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
-  const dbcheck::Report r = dbcheck::check(db::Database::shared(), {{"外包人员", "员工编号"}, {"门禁卡", "持卡人"}});
+  const dbcheck::Report r =
+      dbcheck::check(Harness::current().database(), {{"外包人员", "员工编号"}, {"门禁卡", "持卡人"}});
   EXPECT_TRUE(r.suspects.empty());
   ASSERT_EQ(r.missing.size(), 1u);
   EXPECT_EQ(r.missing[0].table, "门禁卡");

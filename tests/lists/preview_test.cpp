@@ -73,17 +73,13 @@ class Preview : public SingleOrganisation {
         "INSERT INTO 门禁卡 (持卡人) VALUES ('0007') INSERT INTO 门禁卡 (持卡人) VALUES ('0007') "
         "INSERT INTO 门禁卡 (持卡人) VALUES ('0012') INSERT INTO 门禁卡 (持卡人) VALUES ('0099')");
     h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('0012') ").repeated(3));
-    const QString file = h.dir() + "/renumber.ini", key = "sqlite:" + h.databasePath();
-    added::Store store(file, key);
-    ASSERT_EQ(store.add({"门禁卡", "持卡人"}), "");
-    ASSERT_EQ(store.add({"员工档案", "工号"}), "");
-    added::setCurrent(file, key);
+    ASSERT_EQ(session.addColumn({"门禁卡", "持卡人"}), "");
+    ASSERT_EQ(session.addColumn({"员工档案", "工号"}), "");
     origin.server = "hr-sql01";
     origin.database = "Tarnholm";
     origin.login = "hradmin";
     origin.time = QDateTime(QDate(2026, 3, 9), QTime(14, 5, 6));
   }
-  void TearDown() override { added::setCurrent(QString(), QString()); }
 
   qint64 rows(const preview::Column& c, const QString& number) {
     return h.value("SELECT COUNT(*) FROM " + c.table + " WHERE " + c.column + "=" + db::sqlQuote(number) + c.extra)
@@ -95,16 +91,16 @@ class Preview : public SingleOrganisation {
 
 TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) {
   // The built-in columns, then the added one (published to the host lists as the store is current).
-  const std::vector<preview::Column> columns = currentRenumberColumns();
+  const std::vector<preview::Column> columns = renumberColumns(session.added());
   ASSERT_EQ(columns.size(), host::builtInColumns().size() + 1);
   EXPECT_EQ(columns.back().table, "门禁卡");
   EXPECT_TRUE(columns.back().added);
   EXPECT_FALSE(columns[columns.size() - 2].added);
-  EXPECT_EQ(columns.size(), host::allColumns().size());
+  EXPECT_EQ(columns.size(), session.allColumns().size());
 
   const Snapshot before = snapshot();
   h.clearStatements();
-  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
   // Reads only: the register's count, the existence check, the catalogue, one count per column and
   // one more of 员工档案temp's rows of every kind.
@@ -141,7 +137,7 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   // The record of another kind stays under 0007, and says so (the second such row is 0099's).
   h.exec(
       "INSERT INTO 员工档案temp (工号, 类型) VALUES ('0099', '离职') INSERT INTO 员工档案temp (工号) VALUES ('0007')");
-  const RenumberPreview again = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview again = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   EXPECT_EQ(again.impact.totalStaying, 2);
   const QString staying = "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改";
   EXPECT_EQ(preview::stayingLines(again.impact), QStringList{staying});
@@ -150,7 +146,7 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
 }
 
 TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
-  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
   EXPECT_EQ(p.caption, "修改工号 0007 -> 0012");
   EXPECT_EQ(p.fileName, "修改工号_0007_0012.sql");
@@ -173,7 +169,7 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   // One statement a line; as sent once the line breaks are taken out.
   const QStringList statements = scriptStatements(p.script);
   ASSERT_EQ(statements.size(), 1);
-  EXPECT_EQ(asSent(statements)[0], renumberBatch("0007", "0012"));
+  EXPECT_EQ(asSent(statements)[0], renumberBatch("0007", "0012", session.added()));
   EXPECT_EQ(statements[0].count("\r\n"), qsizetype(p.impact.columns.size()) - 1);
   EXPECT_TRUE(
       statements[0].startsWith("Update 员工档案 set 工号='0012' Where 工号='0007'\r\n"
@@ -189,10 +185,10 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   const Snapshot byScript = snapshot();
   database.rollback();
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
-  EXPECT_EQ(testdb::difference(testdb::renamed(before, host::allColumns(), "0007", "0012"), byScript), QString());
+  EXPECT_EQ(testdb::difference(testdb::renamed(before, session.allColumns(), "0007", "0012"), byScript), QString());
 
   h.clearStatements();
-  ASSERT_EQ(renumber(database, "0007", "0012", std::nullopt), RenumberResult::Done);
+  ASSERT_EQ(renumber(session, "0007", "0012", std::nullopt), RenumberResult::Done);
   EXPECT_EQ(writes(h.statements()), asSent(statements));
   EXPECT_EQ(testdb::difference(byScript, snapshot()), QString());
   EXPECT_EQ(h.column("SELECT 持卡人 FROM 门禁卡 ORDER BY ID"), (QStringList{"0012", "0012", "0012", "0099"}));
@@ -202,7 +198,7 @@ TEST_F(Preview, AutomaticNumberingPreviewsTheFreeNumberAndTheSerial) {
   addRule(0, "'0000'");
   const QString rowId = addRuleRow("NULL", "NULL", "NULL", "NULL", "2");
   addEmployee("0003", "王五");
-  const RenumberPreview p = previewRenumber(database, "0007", "0003", AutoNumbering{"", 3, "0000", rowId}, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0003", AutoNumbering{"", 3, "0000", rowId}, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
   EXPECT_EQ(p.newNumber, "0004");
   ASSERT_TRUE(p.serial.has_value());
@@ -213,14 +209,14 @@ TEST_F(Preview, AutomaticNumberingPreviewsTheFreeNumberAndTheSerial) {
   EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "2");  // not stored by the preview
 
   h.clearStatements();
-  ASSERT_EQ(renumber(database, "0007", p.newNumber, p.serial), RenumberResult::Done);
+  ASSERT_EQ(renumber(session, "0007", p.newNumber, p.serial), RenumberResult::Done);
   EXPECT_EQ(writes(h.statements()), asSent(statements));
 }
 
 TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
   addEmployee("0099", "王五");  // two employees hold 0099
   const auto status = [&](const QString& o, const QString& n) {
-    const RenumberPreview p = previewRenumber(database, o, n, std::nullopt, origin);
+    const RenumberPreview p = previewRenumber(session, o, n, std::nullopt, origin);
     return std::pair{p.status, refusalMessage(p)};
   };
   EXPECT_EQ(status("0555", "0012"),
@@ -231,13 +227,13 @@ TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
 
   // A table the renumber rewrites is missing (a built-in one, the added one) and a condition's
   // column: listed as missing, the rest counted as before.
-  const RenumberPreview whole = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview whole = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   h.exec("DROP TABLE 出勤");
   h.exec("DROP TABLE 门禁卡");
   h.exec("DROP TABLE 员工档案temp");
   h.exec("CREATE TABLE 员工档案temp (ID INTEGER PRIMARY KEY, 工号 TEXT)");
   const Snapshot before = snapshot();
-  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
   EXPECT_EQ(p.impact.missing(), (QStringList{"员工档案temp.工号", "出勤", "门禁卡"}));
   ASSERT_EQ(p.impact.columns.size(), whole.impact.columns.size());
@@ -278,7 +274,7 @@ TEST_F(Preview, DryRunPrintsTheTableAndTheScriptAndChangesNothing) {
   const QString svr = "sqlite:" + h.databasePath();
   const Ran ok = dryRun(svr, {"0007", "0012"});
   EXPECT_EQ(ok.code, 0) << ok.err.toStdString();
-  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   EXPECT_TRUE(ok.out.startsWith("修改工号 0007 -> 0012\n" + preview::table(p.impact) + "\n-- renumber 修改脚本："))
       << ok.out.left(400).toStdString();
   const QString script = ok.out.mid(ok.out.indexOf("-- renumber"));
@@ -327,7 +323,7 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   ASSERT_TRUE(shared_window::exists<frm影响预览>());
   auto& v = shared_window::instance<frm影响预览>();
   EXPECT_TRUE(v.isVisible());
-  const RenumberPreview p = previewRenumber(database, "0007", "0012", std::nullopt, origin);
+  const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
   EXPECT_EQ(v.MSFlexGrid1->TextMatrix(int(p.impact.columns.size()), 2), "持卡人（加入的列）");
   EXPECT_TRUE(v.Label1->text().startsWith(p.caption));

@@ -80,7 +80,7 @@ class SingleRenumber : public Operation {
   }
   void act() override { w->Command3->click(); }
   QStringList changeStatements() override {
-    return {single::renumberBatch(u("0007"), u("18001")) + single::serialStatement(1, ruleRowId)};
+    return {single::renumberBatch(u("0007"), u("18001"), {}) + single::serialStatement(1, ruleRowId)};
   }
   Snapshot changed(const Snapshot& before) override {
     const Snapshot s = renamed(before, host::kSingleCascade, u("0007"), u("18001"));
@@ -117,7 +117,7 @@ class BatchApply : public Operation {
   QStringList changeStatements() override {
     // The three rows' texts go in one execution.
     QString text;
-    for (int i = 0; i < olds.size(); ++i) text += batch::applyBatch(olds[i], news[i]);
+    for (int i = 0; i < olds.size(); ++i) text += batch::applyBatch(olds[i], news[i], {});
     return {text};
   }
   Snapshot changed(const Snapshot& before) override {
@@ -151,7 +151,7 @@ class Staging : public Operation {
     h.answer(true);
     w->Command5->click();
   }
-  QStringList changeStatements() override { return db::Database::splitBatches(batch::stagingScript()); }
+  QStringList changeStatements() override { return db::Database::splitBatches(batch::stagingScript({})); }
   Snapshot changed(const Snapshot& before) override {
     return renamed(renamed(before, host::kStaging, u("12"), u("912")), host::kStaging, u("13"), u("913"));
   }

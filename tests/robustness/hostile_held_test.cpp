@@ -56,7 +56,7 @@ void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool 
   if (single::paddedNumber(number)) {
     p.same(single::paddedNumberMessage(), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
-  } else if (const auto tooLong = single::newNumberTooLong(db::Database::shared(), number)) {
+  } else if (const auto tooLong = single::newNumberTooLong(h.session(), number)) {
     // A number no column can hold (the 10,000 characters) is refused before anything is sent.
     p.same(ops::tooLongMessage(*tooLong), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
@@ -144,7 +144,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     const Snapshot before = snapshot();
     h.answer(true);
     w.Command5->click();
-    const std::vector<batch::StagingTooLong> tooLong = batch::stagingTooLong(db::Database::shared());
+    const std::vector<batch::StagingTooLong> tooLong = batch::stagingTooLong(h.database(), h.session().added());
     const QString question = u("共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？ / ");
     if (!tooLong.empty()) {  // a number no column can hold with the "9" (the 10,000 characters)
       p.same(question + batch::stagingTooLongMessage(tooLong), h.messages().join(u(" / ")), u("messages"));

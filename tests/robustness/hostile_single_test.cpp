@@ -146,8 +146,8 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       // The existence check, the widths of the columns (read once per connection), the records
       // under the new number (every column in one query), then the count of the old number and
       // the batch in the renumber's transaction.
-      const QStringList asked{single::existsQuery(v), dbcheck::catalogueSql(db::Database::shared())};
-      if (const auto tooLong = single::newNumberTooLong(db::Database::shared(), v)) {
+      const QStringList asked{single::existsQuery(v), dbcheck::catalogueSql(h.database())};
+      if (const auto tooLong = single::newNumberTooLong(h.session(), v)) {
         // Longer than a column holds (the 10,000 characters): refused before anything is written.
         p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));
         p.same(ops::tooLongMessage(*tooLong), message, u("message"));
@@ -157,7 +157,7 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       }
       const QStringList sent =
           asked + QStringList{ops::holdersUnionSql(pinned::refColumns(), {v}), single::registerCountQuery(u("0007")),
-                              single::renumberBatch(u("0007"), v)};
+                              single::renumberBatch(u("0007"), v, {})};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(single::successMessage(u("张三"), v), message, u("message"));
       p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));

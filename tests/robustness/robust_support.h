@@ -101,9 +101,9 @@ class OtherConnection {
  private:
   QString name_;
 };
-// How long the shared connection waits for a lock before it gives up (it usually waits 5 s).
+// How long the harness's connection waits for a lock before it gives up (it usually waits 5 s).
 void lockWait(int milliseconds);
-// The shared connection refuses to write (SQLite's read-only connection mode) or writes again.
+// The harness's connection refuses to write (SQLite's read-only connection mode) or writes again.
 void readOnlyConnection(bool readOnly);
 // Makes the file immutable (nobody, not even root, may write it) or writable again; false when
 // the file system or the process's privileges do not allow it.

@@ -95,7 +95,7 @@ QStringList sent(const Harness& h) {
 }
 
 qint64 addRule(const QString& name, const QString& code, int layout, const QString& pattern) {
-  return rules::addRule(db::Database::shared(), {name, code, layout, pattern}).id;
+  return rules::addRule(Harness::current().session(), {name, code, layout, pattern}).id;
 }
 
 TEST(RuleStoreWrites, AddRuleWritesTheRecordAndTheDefaultRowOnce) {
@@ -103,19 +103,19 @@ TEST(RuleStoreWrites, AddRuleWritesTheRecordAndTheDefaultRowOnce) {
   const qint64 id = addRule("合同工", "7", 1, "0000");
   EXPECT_EQ(sent(h).last(), sqlEnsureDefaultRow("7"));  // the whole sequence: the window's statement test
   EXPECT_EQ(ruleFields(h, id), (QStringList{"合同工", "7", "1", "0000"}));
-  db::Database::shared().execute(sqlEnsureDefaultRow("7"));
+  h.database().execute(sqlEnsureDefaultRow("7"));
   EXPECT_EQ(
       h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7' And 部门编号 Is Null And 岗位类别 Is Null"),
       "1");
   // Code 2 and above make no default row; a code in use is refused without a change.
   addRule("正式工", "5", 4, "000");
-  const AddedRule refused = rules::addRule(db::Database::shared(), {"重复", "5", 0, "000"});
+  const AddedRule refused = rules::addRule(h.session(), {"重复", "5", 0, "000"});
   EXPECT_EQ(refused.id, 0);
   EXPECT_TRUE(refused.holder.exists && !refused.holder.noCode);
   EXPECT_EQ(refused.holder.code, "5");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "2");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "1");
-  EXPECT_FALSE(codeHolder(db::Database::shared(), "6").exists);
+  EXPECT_FALSE(codeHolder(h.database(), "6").exists);
 }
 
 // A rule without a code acts on "0": its default row is stored under "0", and no rule with the code
@@ -130,7 +130,7 @@ TEST(RuleStoreWrites, NoCodeAndZeroAreOneCode) {
               "1");
     EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则"), QStringList{"0"});
     const QString second = first.isEmpty() ? "0" : "";
-    const AddedRule refused = rules::addRule(db::Database::shared(), {"又一个", second, 1, "000"});
+    const AddedRule refused = rules::addRule(h.session(), {"又一个", second, 1, "000"});
     EXPECT_EQ(refused.id, 0);
     EXPECT_EQ(refused.holder.noCode, first.isEmpty());
     EXPECT_EQ(refused.holder.code, first);
@@ -148,13 +148,13 @@ TEST(RuleStoreWrites, RuleWithoutCodeBesideRuleZeroTouchesOnlyItsOwnRow) {
   testdata::ruleRow({.code = "0", .department = "01"});
   testdata::employeeCategory("02", "合同工");
   const RuleRef none{h.value("SELECT ID From 员工工号编码规则名称 Where 类别码 Is Null").toLongLong(), ""};
-  db::Database& database = db::Database::shared();
+  db::Database& database = h.database();
   EXPECT_TRUE(sharesCode(database, none));
   EXPECT_TRUE(showRule(database, none, 0).sharesCode);
-  EXPECT_FALSE(attachCategory(database, none, "02"));
-  changeRuleCode(database, none, 1, true);
+  EXPECT_FALSE(attachCategory(h.session(), none, "02"));
+  changeRuleCode(h.session(), none, 1, true);
   h.clearStatements();
-  EXPECT_EQ(deleteRule(database, none), Deleted::RuleOnly);
+  EXPECT_EQ(deleteRule(h.session(), none), Deleted::RuleOnly);
   EXPECT_EQ(sent(h), (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='0'", sqlDeleteRuleById(none.id)}));
   EXPECT_EQ(h.column("SELECT 编码类别名称 From 员工工号编码规则名称"), QStringList{"零"});
   EXPECT_EQ(h.column("SELECT 部门编号 From 员工工号编码规则 Where 类别代码='0'"), QStringList{"01"});
@@ -167,13 +167,13 @@ TEST(RuleStoreWrites, DeletingARuleWithoutCodeLeavesNoOrphans) {
   Harness h;
   const RuleRef none{addRule("临时工", "", 1, "000"), ""};
   testdata::employeeCategory("01", "临时工");
-  EXPECT_TRUE(attachCategory(db::Database::shared(), none, "01"));
+  EXPECT_TRUE(attachCategory(h.session(), none, "01"));
   h.exec("INSERT INTO 员工工号编码规则 (类别代码) VALUES ('')");  // an empty text, not Null
-  const RuleView view = showRule(db::Database::shared(), none, 1);
+  const RuleView view = showRule(h.database(), none, 1);
   EXPECT_FALSE(view.sharesCode);
   ASSERT_EQ(view.categories.size(), 1u);
   EXPECT_EQ(view.categories[0].name, "临时工");
-  EXPECT_EQ(deleteRule(db::Database::shared(), none), Deleted::Whole);
+  EXPECT_EQ(deleteRule(h.session(), none), Deleted::Whole);
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则名称"), "0");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "0");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 Where 类别码 Is Null"), "1");
@@ -190,14 +190,14 @@ TEST(RuleStoreWrites, UpdateRuleChangesOnlyCodeAndPattern) {
   Harness h;
   const qint64 id = addRule("合同工", "7", 2, "000");
   h.clearStatements();
-  updateRule(db::Database::shared(), id, 6, "00000");
+  updateRule(h.session(), id, 6, "00000");
   EXPECT_EQ(sent(h).first(), sqlOpenRule(id));
   EXPECT_EQ(ruleFields(h, id), (QStringList{"合同工", "7", "6", "00000"}));
 }
 
 TEST(RuleStoreWrites, RuleRowsAddUpdateListDelete) {
   Harness h;
-  const qint64 id = addRuleRow(db::Database::shared(), {"7", "0101", "12", "", ""});
+  const qint64 id = addRuleRow(h.session(), {"7", "0101", "12", "", ""});
   EXPECT_EQ(sent(h).first(), sqlOpenRuleRow(0));
   EXPECT_EQ(
       h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7' And 部门编号='0101' And 部门代码='12' And ID=" +
@@ -205,20 +205,20 @@ TEST(RuleStoreWrites, RuleRowsAddUpdateListDelete) {
       "1");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 岗位类别 Is Null And 岗位代码 Is Null"), "1");
   h.clearStatements();
-  updateRuleRow(db::Database::shared(), id, {"7", "", "", "02", "9"});
+  updateRuleRow(h.session(), id, {"7", "", "", "02", "9"});
   EXPECT_EQ(sent(h).first(), sqlOpenRuleRow(id));
   EXPECT_EQ(
       h.value("SELECT COUNT(*) From 员工工号编码规则 Where 部门编号 Is Null And 部门代码 Is Null And 岗位类别='02' "
               "And 岗位代码='9'"),
       "1");
-  const std::vector<RuleRow> rows = listRuleRows(db::Database::shared(), "7");
+  const std::vector<RuleRow> rows = listRuleRows(h.database(), "7");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].id, id);
   EXPECT_TRUE(rows[0].departmentIsNull);
   EXPECT_FALSE(rows[0].positionIsNull);
   EXPECT_EQ(rows[0].position + rows[0].positionCode, "029");
-  deleteRuleRow(db::Database::shared(), id);
-  EXPECT_TRUE(listRuleRows(db::Database::shared(), "7").empty());
+  deleteRuleRow(h.session(), id);
+  EXPECT_TRUE(listRuleRows(h.database(), "7").empty());
 }
 
 // A layout change drops the rule's rows (another rule's stay) before it stores the code, in one
@@ -229,15 +229,15 @@ TEST(RuleStoreWrites, ChangeRuleCodeDropsRowsInOneTransaction) {
   testdata::ruleRow({.code = "7", .department = "0101", .departmentCode = "12"});
   testdata::ruleRow({.code = "8", .department = "0101", .departmentCode = "12"});
   h.exec("CREATE TRIGGER no_code BEFORE UPDATE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'code locked'); END");
-  EXPECT_THROW(changeRuleCode(db::Database::shared(), {id, "7"}, 5, true), db::DbError);
+  EXPECT_THROW(changeRuleCode(h.session(), {id, "7"}, 5, true), db::DbError);
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则 Where 类别代码='7'"), "1");  // the delete was undone
   h.exec("DROP TRIGGER no_code");
   h.clearStatements();
-  changeRuleCode(db::Database::shared(), {id, "7"}, 5, true);
+  changeRuleCode(h.session(), {id, "7"}, 5, true);
   EXPECT_EQ(sent(h), (QStringList{sqlDeleteRuleRows("7"), sqlSetRuleCode(5, id)}));
   EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则"), QStringList{"8"});
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "5");
-  EXPECT_TRUE(layoutRows(db::Database::shared(), {id, "7"}, 1).empty());
+  EXPECT_TRUE(layoutRows(h.database(), {id, "7"}, 1).empty());
   EXPECT_EQ(h.column("SELECT 类别代码 From 员工工号编码规则 Where 部门编号 Is Null"), QStringList{"7"});
 }
 
@@ -247,12 +247,12 @@ TEST(RuleStoreWrites, DeleteRuleIsAllOrNothing) {
   testdata::employeeCategory("01", "合同工", "7");
   h.exec(
       "CREATE TRIGGER keep_rule BEFORE DELETE ON 员工工号编码规则名称 BEGIN SELECT RAISE(ABORT, 'rule locked'); END");
-  EXPECT_THROW(deleteRule(db::Database::shared(), {id, "7"}), db::DbError);
+  EXPECT_THROW(deleteRule(h.session(), {id, "7"}), db::DbError);
   EXPECT_EQ(h.value("SELECT 类别码 From 员工类别"), "7");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "1");
   h.exec("DROP TRIGGER keep_rule");
   h.clearStatements();
-  EXPECT_EQ(deleteRule(db::Database::shared(), {id, "7"}), Deleted::Whole);
+  EXPECT_EQ(deleteRule(h.session(), {id, "7"}), Deleted::Whole);
   EXPECT_EQ(sent(h), QStringList{sqlDeleteRule("7")});
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 Where 类别码='7'"), "0");
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工工号编码规则"), "0");

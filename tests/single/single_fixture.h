@@ -10,7 +10,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/common/connection.h"
+#include "ops/session/session.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/harness.h"
@@ -19,7 +19,8 @@
 class SingleOrganisation : public ::testing::Test {
  protected:
   Harness h;
-  db::Database& database = ops::sharedConnection();
+  db::Database& database = h.database();
+  ops::Session& session = h.session();
 
   void SetUp() override {
     testdata::department("D01", "综合部");

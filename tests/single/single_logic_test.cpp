@@ -148,9 +148,9 @@ TEST(SingleCompose, RowYieldingNoCodeWhereTheRuleNeedsOne) {
 }
 
 TEST(SingleRenumberText, WholeBatchForOneEmployee) {
-  const QString batch = renumberBatch("0007", "0012");
+  const QString batch = renumberBatch("0007", "0012", {});
   const QStringList statements = statementsOf(batch);
-  const std::vector<host::RefColumn> others = host::missingFrom(host::kSingleCascade);
+  const std::vector<host::RefColumn> others = host::missingFrom(host::kSingleCascade, {});
   ASSERT_EQ(statements.size(), 66 + static_cast<qsizetype>(others.size()));
   EXPECT_TRUE(
       batch.startsWith(QString("Update 员工档案 set 工号='0012' Where 工号='0007' "
@@ -180,12 +180,12 @@ TEST(SingleRenumberText, WholeBatchForOneEmployee) {
 
 TEST(SingleRenumberText, SerialStatementAndQuotes) {
   EXPECT_EQ(serialStatement(5, "17"), " Update 员工工号编码规则 Set 流水号=5 Where ID=17");
-  const QString withSerial = renumberBatch("0007", "0012") + serialStatement(5, "17");
+  const QString withSerial = renumberBatch("0007", "0012", {}) + serialStatement(5, "17");
   const QStringList statements = statementsOf(withSerial);
   EXPECT_EQ(statements.last(), "Update 员工工号编码规则 Set 流水号=5 Where ID=17");
-  EXPECT_EQ(statements.size(), statementsOf(renumberBatch("0007", "0012")).size() + 1);
+  EXPECT_EQ(statements.size(), statementsOf(renumberBatch("0007", "0012", {})).size() + 1);
 
-  EXPECT_EQ(statementsOf(renumberBatch("A'1", "B'2"))[0], "Update 员工档案 set 工号='B''2' Where 工号='A''1'");
+  EXPECT_EQ(statementsOf(renumberBatch("A'1", "B'2", {}))[0], "Update 员工档案 set 工号='B''2' Where 工号='A''1'");
   EXPECT_EQ(existsQuery("0012"), "Select * From 员工档案 Where 工号='0012'");
   EXPECT_EQ(existsQuery("0'12"), "Select * From 员工档案 Where 工号='0''12'");
   EXPECT_EQ(registerCountQuery("0'07"), "SELECT COUNT(*) AS 行数 FROM 员工档案 WHERE 工号='0''07'");

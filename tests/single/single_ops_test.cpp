@@ -183,11 +183,11 @@ class SingleOpsRenumber : public SingleOrganisation {
 TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
   const Snapshot before = snapshot();
   h.clearStatements();
-  EXPECT_EQ(renumber(database, "0007", "0012", SerialUpdate{rowId, 5}), RenumberResult::Done);
+  EXPECT_EQ(renumber(session, "0007", "0012", SerialUpdate{rowId, 5}), RenumberResult::Done);
   // The widths (once per connection); inside the transaction: the count of the old number, then
   // the whole batch in one execution.
   EXPECT_EQ(h.statements(), (QStringList{dbcheck::catalogueSql(database), registerCountQuery("0007"),
-                                         renumberBatch("0007", "0012") + serialStatement(5, rowId)}));
+                                         renumberBatch("0007", "0012", {}) + serialStatement(5, rowId)}));
 
   const std::vector<host::RefColumn> all = pinned::refColumns();
   const Snapshot expected = testdb::renamedColumn(testdb::renamed(before, all, "0007", "0012"), "员工工号编码规则",
@@ -202,14 +202,14 @@ TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案temp WHERE 工号='0007'"), "1");  // another kind of record
   // Without a serial to store the rule row stays as it was.
   h.clearStatements();
-  EXPECT_EQ(renumber(database, "0099", "0100", std::nullopt), RenumberResult::Done);
-  EXPECT_EQ(h.statements().last(), renumberBatch("0099", "0100"));
+  EXPECT_EQ(renumber(session, "0099", "0100", std::nullopt), RenumberResult::Done);
+  EXPECT_EQ(h.statements().last(), renumberBatch("0099", "0100", {}));
   EXPECT_EQ(h.value("SELECT 流水号 FROM 员工工号编码规则 WHERE ID=" + rowId), "5");
 }
 
 TEST_F(SingleOpsRenumber, RecordsHoldingTheNewNumber) {
   h.clearStatements();
-  EXPECT_EQ(recordsHolding(database, "0345"), QString());
+  EXPECT_EQ(recordsHolding(session, "0345"), QString());
   const std::vector<host::RefColumn> all = pinned::refColumns();
   // Every column in one query: its text written out for the first two columns and the last.
   ASSERT_EQ(h.statements().size(), 1);
@@ -228,9 +228,9 @@ TEST_F(SingleOpsRenumber, RecordsHoldingTheNewNumber) {
   EXPECT_EQ(sent.count(" UNION ALL "), qsizetype(all.size()) - 1);
   h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('0345') ").repeated(3) +
          QString("INSERT INTO 考勤表详细 (员工编号) VALUES ('0345') ").repeated(12));
-  EXPECT_EQ(recordsHolding(database, "0345"), "工资单明细 3行，考勤表详细 12行");
+  EXPECT_EQ(recordsHolding(session, "0345"), "工资单明细 3行，考勤表详细 12行");
   // The register and the post count too.
-  EXPECT_TRUE(recordsHolding(database, "0099").startsWith("员工档案 1行，岗位信息new 1行，岗位员工new 1行，"));
+  EXPECT_TRUE(recordsHolding(session, "0099").startsWith("员工档案 1行，岗位信息new 1行，岗位员工new 1行，"));
 }
 
 TEST_F(SingleOpsRenumber, OldNumberNoLongerHeldByOneEmployee) {
@@ -239,8 +239,8 @@ TEST_F(SingleOpsRenumber, OldNumberNoLongerHeldByOneEmployee) {
   addEmployee("0099", "王五");
   const Snapshot before = snapshot();
   h.clearStatements();
-  EXPECT_EQ(renumber(database, "0007", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
-  EXPECT_EQ(renumber(database, "0099", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
+  EXPECT_EQ(renumber(session, "0007", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
+  EXPECT_EQ(renumber(session, "0099", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
   EXPECT_EQ(h.statements(),
             (QStringList{dbcheck::catalogueSql(database), registerCountQuery("0007"), registerCountQuery("0099")}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
@@ -251,17 +251,17 @@ TEST_F(SingleOpsRenumber, AFailingStatementUndoesEverything) {
   // The 40th statement of the list, one of the columns after the list, and the serial statement.
   h.exec("DROP TABLE 工资事务处理人设置");
   const Snapshot before = snapshot();
-  EXPECT_THROW(renumber(database, "0007", "0012", SerialUpdate{rowId, 3}), db::DbError);
+  EXPECT_THROW(renumber(session, "0007", "0012", SerialUpdate{rowId, 3}), db::DbError);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   testdb::rawExec("CREATE TABLE 工资事务处理人设置 (ID INTEGER PRIMARY KEY, 员工编号 TEXT)");
   testdb::rawExec("ALTER TABLE 考勤员设置 RENAME TO 考勤员设置_gone");
-  EXPECT_THROW(renumber(database, "0007", "0012", std::nullopt), db::DbError);
+  EXPECT_THROW(renumber(session, "0007", "0012", std::nullopt), db::DbError);
   testdb::rawExec("ALTER TABLE 考勤员设置_gone RENAME TO 考勤员设置");
   testdb::rawExec(
       "CREATE TRIGGER serial_locked BEFORE UPDATE OF 流水号 ON 员工工号编码规则 "
       "BEGIN SELECT RAISE(ABORT, 'serial locked'); END");
   try {
-    renumber(database, "0007", "0012", SerialUpdate{rowId, 3});
+    renumber(session, "0007", "0012", SerialUpdate{rowId, 3});
     ADD_FAILURE() << "no error";
   } catch (const db::DbError& e) {
     EXPECT_EQ(e.text(), "serial locked");
@@ -277,7 +277,7 @@ TEST_F(SingleOpsRenumber, AFailingStatementUndoesEverything) {
 class SingleOpsDemo : public ::testing::Test {
  protected:
   Harness h;
-  db::Database& database = ops::sharedConnection();
+  db::Database& database = Harness::current().database();
   void SetUp() override { h.seedDemo(); }
 
   struct Pick {

@@ -316,9 +316,9 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   // The existence check, the widths (once per connection), the records already under the new
   // number (every column in one query), then inside the transaction the count of the old number
   // and the batch, without a serial.
-  const QStringList expected{single::existsQuery("0012"), dbcheck::catalogueSql(ops::sharedConnection()),
+  const QStringList expected{single::existsQuery("0012"), dbcheck::catalogueSql(Harness::current().database()),
                              ops::holdersUnionSql(pinned::refColumns(), {"0012"}), single::registerCountQuery("0007"),
-                             single::renumberBatch("0007", "0012")};
+                             single::renumberBatch("0007", "0012", {})};
   EXPECT_EQ(h.statements(), expected);
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0012'"), "1");
 
@@ -368,7 +368,7 @@ TEST_F(SingleRenumber, TickedBoxMovesPastTakenNumbersAndStoresTheSerial) {
             (QStringList{single::mergeQuestion("0005", "工资单明细 1行"), "修改成功请通知张三 工号已经改成0005"}));
   const QStringList sent = h.statements();
   for (const char* n : {"0003", "0004", "0005"}) EXPECT_TRUE(sent.contains(single::existsQuery(n))) << n;
-  EXPECT_EQ(sent.last(), single::renumberBatch("0007", "0005") + single::serialStatement(5, rowId));
+  EXPECT_EQ(sent.last(), single::renumberBatch("0007", "0005", {}) + single::serialStatement(5, rowId));
   EXPECT_EQ(serial(), "5");
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案 WHERE 工号='0005'"), "1");
   // The composition is forgotten; the number stays, so a second press is refused.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "tests/support/harness.h"
+
 #include "host/host_schema.h"
 #include "db/database.h"
 #include "tests/support/test_data.h"
@@ -15,7 +17,7 @@ namespace {
 
 using testdata::u;
 
-QSqlDatabase connection() { return QSqlDatabase::database(db::Database::shared().connectionName(), false); }
+QSqlDatabase connection() { return QSqlDatabase::database(Harness::current().database().connectionName(), false); }
 
 [[noreturn]] void fail(const QString& what, const QSqlQuery& q) {
   throw std::runtime_error((what + u(": ") + q.lastError().text()).toStdString());

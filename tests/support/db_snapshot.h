@@ -31,10 +31,10 @@ QString literal(const QString& text);
 // A name quoted for SQLite.
 QString identifier(const QString& name);
 
-// Runs a statement on the shared connection without the tool's translation or log; throws
+// Runs a statement on the harness's connection without the tool's translation or log; throws
 // std::runtime_error with the database's text.
 void rawExec(const QString& sql);
-// The shared connection stops checking declared lengths, as on a site whose text columns are wider
+// The harness's connection stops checking declared lengths, as on a site whose text columns are wider
 // than the schema's nvarchar(50): a test can hold longer values (until the connection closes).
 void ignoreLengthChecks();
 

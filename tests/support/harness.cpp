@@ -2,11 +2,13 @@
 
 #include <QVariant>
 #include <stdexcept>
+#include <utility>
 
 #include "host/host_schema.h"
 #include "tests/support/pinned_columns.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "ops/session/session.h"
 #include "tests/support/dialect_guard.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -15,7 +17,9 @@
 
 namespace {
 
-db::Database& shared() { return db::Database::shared(); }
+Harness* alive = nullptr;
+
+db::Database& shared() { return Harness::current().database(); }
 
 [[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
 
@@ -35,11 +39,14 @@ void read(const QString& tsql, F&& perRow) {
 
 }  // namespace
 
-Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
+Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()), database_(std::make_unique<db::Database>()) {
   if (!dir_->isValid()) fail(QStringLiteral("cannot make a temporary folder: ") + dir_->errorString());
-  shared().close();
+  previous_ = std::exchange(alive, this);
   QString error;
   if (!shared().createSqlite(databasePath(), &error)) fail(error);
+  session_ = std::make_unique<ops::Session>(
+      *database_, ops::Origin{QStringLiteral("sqlite:") + databasePath(), {}, QStringLiteral("sa")},
+      dir_->filePath(QStringLiteral("renumber.ini")), dir_->filePath(QStringLiteral("journal")));
   try {
     pinned::createTestSchema(shared());
   } catch (const db::DbError& e) {
@@ -57,8 +64,19 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()) {
 Harness::~Harness() {
   shared_window::closeAll();  // still with the scripted dialogs: close handlers may ask
   shared().setStatementObserver({});
+  session_.reset();
   shared().close();
   ui::Dialogs::install(nullptr);  // the production dialogs again
+  alive = previous_;
+}
+
+db::Database& Harness::database() { return *database_; }
+
+ops::Session& Harness::session() { return *session_; }
+
+Harness& Harness::current() {
+  if (!alive) throw std::runtime_error("no harness is alive");
+  return *alive;
 }
 
 void Harness::seedDemo() {

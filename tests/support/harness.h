@@ -1,6 +1,7 @@
 #pragma once
-// Test harness: a fresh embedded database with the whole host schema as the shared
-// connection, scripted dialogs, and the shared window instances.
+// Test harness: a fresh embedded database with the whole host schema, a session on it (login "sa";
+// the added columns kept in a settings file of the test's folder, the journal in a folder of its
+// own, not opened), scripted dialogs, and the shared window instances.
 // The statement log is emptied once the schema is made and again after seedDemo(), so
 // statements() holds only what the test itself caused; clearStatements() empties it between
 // steps. Reads through value() and column() are statements too and appear in the log.
@@ -9,16 +10,18 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
+#include "ops/session/session.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/shared_window.h"
 
 struct Harness {
-  Harness();  // fresh embedded database file with the whole host schema, empty tables; made the shared connection; scripted dialogs installed
+  Harness();  // fresh embedded database file with the whole host schema, empty tables, and the session on it; scripted dialogs installed
   ~Harness();  // closes every shared window and the connection
   void seedDemo();  // fill it with the demo data set
-  void exec(const QString& tsql);  // run T-SQL (may hold several statements) on the shared connection
+  void exec(const QString& tsql);  // run T-SQL (may hold several statements) on the connection
   QString value(const QString& tsql);  // first field of the first row as text; "" for Null or no row
   QStringList column(const QString& tsql);  // first field of every row as text ("" for Null)
   QStringList statements() const;  // every statement text sent since construction or clearStatements()
@@ -30,9 +33,16 @@ struct Harness {
   void onModal(
       std::function<void(QWidget*)> action);  // queue what happens in the next modal show (default: closed at once)
   template <class W>
-  W& open() {  // the shared instance of window class W on this connection, shown
-    return shared_window::show<W>();
+  W& open() {  // the shared instance of window class W on this connection (made with the session), shown
+    if constexpr (std::is_constructible_v<W, ops::Session&>)
+      return shared_window::show<W>(session());
+    else
+      return shared_window::show<W>();
   }
+  db::Database& database();  // the connection
+  ops::Session& session();  // the session on it
+  // The harness alive (the test data and snapshots write through its connection); throws when none.
+  static Harness& current();
 
   QString databasePath() const;  // the embedded database file
   QString dir() const;  // a temporary folder for the test's files
@@ -40,6 +50,9 @@ struct Harness {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<db::Database> database_;
+  std::unique_ptr<ops::Session> session_;
   std::shared_ptr<QStringList> statements_ = std::make_shared<QStringList>();
   ui::ScriptedDialogs* dialogs_ = nullptr;
+  Harness* previous_ = nullptr;  // the harness alive before this one
 };

@@ -4,11 +4,12 @@
 #include <QStringList>
 
 #include "db/database.h"
+#include "tests/support/harness.h"
 
 namespace testdata {
 namespace {
 
-db::Database& shared() { return db::Database::shared(); }
+db::Database& shared() { return Harness::current().database(); }
 
 QString literal(const QVariant& v) {
   if (v.isNull()) return u("NULL");

@@ -1,5 +1,5 @@
 #pragma once
-// Test data: rows of the host database written through the shared connection, every value
+// Test data: rows of the host database written through the harness's connection, every value
 // quoted by db::sqlQuote. An empty text is written as Null. Each function throws
 // std::runtime_error with the database's text when the row cannot be written.
 //
