@@ -9,17 +9,14 @@
 #include <QTextStream>
 
 #include "db/database.h"
-#include "demo/demo_data.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
-#include "ops/session/session.h"
+#include "shots/shot_demo.h"
 
 namespace {
 
-void settle() {
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
+using shot::settle;
 
 // The data rows with a coloured cell.
 QList<int> coloured(const FlexGrid& g) {
@@ -39,20 +36,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  QTemporaryDir dir;
-  // The connection and the session the window works on.
-  db::Database database;
-  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
-  QString error;
+  shot::Demo demo;
   // A larger organisation than the default demo, so that several proposals collide.
   demo::Scale scale;
   scale.employees = 1500;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (const QString error = demo.create(scale); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
+  ops::Session& session = demo.session;
 
   frm员工工号统一修改 w(session);
   w.show();

@@ -11,9 +11,8 @@
 
 #include "db/database.h"
 #include "dbcheck/check_window.h"
-#include "demo/demo_data.h"
 #include "tests/support/scripted_dialogs.h"
-#include "ops/session/session.h"
+#include "shots/shot_demo.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -23,18 +22,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  QTemporaryDir dir;
-  // The connection and the session the window works on.
-  db::Database database;
-  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
-  QString error;
+  shot::Demo demo;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (const QString error = demo.create(scale); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
+  db::Database& database = demo.database;
+  ops::Session& session = demo.session;
   // One table gone, and one rebuilt as a legacy database may hold it: narrower, with a foreign key
   // to the register that does not cascade and a trigger.
   for (const char* sql : {"DROP TABLE 出勤", "DROP TABLE 员工照片",

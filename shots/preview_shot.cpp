@@ -11,19 +11,16 @@
 
 #include "db/database.h"
 #include "ops/batch/batch_preview.h"
-#include "demo/demo_data.h"
 #include "ops/common/added_columns.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
-#include "ops/session/session.h"
+#include "shots/shot_demo.h"
 
 namespace {
 
-void settle() {
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
+using shot::settle;
 
 }  // namespace
 
@@ -36,16 +33,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  QTemporaryDir dir;
-  // The connection and the session the window works on.
-  db::Database database;
-  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
-  QString error;
-  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
+  shot::Demo demo;
+  if (const QString error = demo.create(); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
+  db::Database& database = demo.database;
+  ops::Session& session = demo.session;
   // The demo's door-card table added to the renumber, and records under a number nobody in the
   // register holds: the preview marks them.
   session.addColumn({QStringLiteral("门禁卡发放"), QStringLiteral("持卡人")});

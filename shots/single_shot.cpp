@@ -10,17 +10,14 @@
 #include <QTextStream>
 
 #include "db/database.h"
-#include "demo/demo_data.h"
 #include "renumber_single/single_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/flex_grid.h"
-#include "ops/session/session.h"
+#include "shots/shot_demo.h"
 
 namespace {
 
-void settle() {
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
+using shot::settle;
 
 bool save(QWidget& w, const QString& path) {
   settle();
@@ -38,16 +35,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  QTemporaryDir dir;
-  // The connection and the session the window works on.
-  db::Database database;
-  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
-  QString error;
-  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), demo::Scale(), &error)) {
+  shot::Demo demo;
+  if (const QString error = demo.create(); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
+  ops::Session& session = demo.session;
 
   frm员工Kestrune w(session);
   w.show();

@@ -13,12 +13,11 @@
 
 #include "app/old_new_export.h"
 #include "db/database.h"
-#include "demo/demo_data.h"
 #include "export/export_window.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/shared_window.h"
-#include "ops/session/session.h"
+#include "shots/shot_demo.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -31,18 +30,14 @@ int main(int argc, char** argv) {
   auto scripted = std::make_unique<ui::ScriptedDialogs>();
   ui::ScriptedDialogs& dialogs = *scripted;
   ui::Dialogs::install(std::move(scripted));
-  QTemporaryDir dir;
-  // The connection and the session the window works on.
-  db::Database database;
-  ops::Session session(database, {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
-  QString error;
+  shot::Demo demo;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
-  if (!demo::createDatabase(database, dir.filePath(QStringLiteral("demo.db")), scale, &error)) {
+  if (const QString error = demo.create(scale); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
+  ops::Session& session = demo.session;
   wireFeatures();
   auto& w = shared_window::show<frm员工工号统一修改>(session);
   w.Combo1->setCurrentIndex(0);
