@@ -7,8 +7,6 @@
 #include "ops/session/session.h"
 #include "widgets/dialogs.h"
 
-using namespace Qt::StringLiterals;
-
 namespace Connection {
 
 namespace {
@@ -16,32 +14,32 @@ namespace {
 // The host system's own per-user settings of application Tarnholm.
 std::unique_ptr<QSettings> hostSettings() {
 #ifdef Q_OS_WIN
-  return std::make_unique<QSettings>(u"HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarnholm"_s,
-                                     QSettings::NativeFormat);
+  return std::make_unique<QSettings>(
+      QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarnholm"), QSettings::NativeFormat);
 #else
-  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, u"Tarnholm"_s);
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tarnholm"));
 #endif
 }
 
-const QString kSqlitePrefix = u"sqlite:"_s;
+const QString kSqlitePrefix = QStringLiteral("sqlite:");
 
 }  // namespace
 
 Settings ReadSettings(QStringList* order) {
   std::unique_ptr<QSettings> store = hostSettings();
-  store->beginGroup(u"DBConfig"_s);
+  store->beginGroup(QStringLiteral("DBConfig"));
   auto get = [&](const QString& key) {
     if (order) order->append(key);
     const QVariant v = store->value(key);
     // An unquoted ini value holding commas ("127.0.0.1,1433") reads as a list: take it back as typed.
     const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
-    return text.isNull() ? QString::fromLatin1("") : text;
+    return text.isNull() ? QStringLiteral("") : text;
   };
   Settings s;
-  s.Svr = get(u"Svr"_s);
-  s.UID = get(u"UID"_s);
-  s.PWD = get(u"PWD"_s);
-  s.DBname = get(u"DBname"_s);
+  s.Svr = get(QStringLiteral("Svr"));
+  s.UID = get(QStringLiteral("UID"));
+  s.PWD = get(QStringLiteral("PWD"));
+  s.DBname = get(QStringLiteral("DBname"));
   return s;
 }
 
@@ -62,7 +60,7 @@ bool OpenSharedConnection(db::Database& database, const QString& UID, const QStr
                           const QString& Svr) {
   QString error;
   const bool ok = OpenQuietly(database, {Svr, UID, PWD, DBname}, &error);
-  if (!ok) ui::msg(nullptr, u"错误信息："_s + error, u"信息文本"_s, ui::Icon::Warning);
+  if (!ok) ui::msg(nullptr, QStringLiteral("错误信息：") + error, QStringLiteral("信息文本"), ui::Icon::Warning);
   return ok;
 }
 

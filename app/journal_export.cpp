@@ -8,19 +8,19 @@
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
-using namespace Qt::StringLiterals;
-
 void startJournal(ops::Session& session) {
-  session.journal().setNotifier([](const QString& text) { ui::msg(nullptr, text, u"修改记录"_s, ui::Icon::Warning); });
+  session.journal().setNotifier(
+      [](const QString& text) { ui::msg(nullptr, text, QStringLiteral("修改记录"), ui::Icon::Warning); });
   const QString problem = session.openJournal();
   if (!problem.isEmpty())
-    ui::msg(nullptr, u"修改记录未能打开或补写：%1"_s.arg(problem), u"修改记录"_s, ui::Icon::Warning);
+    ui::msg(nullptr, QStringLiteral("修改记录未能打开或补写：%1").arg(problem), QStringLiteral("修改记录"),
+            ui::Icon::Warning);
 }
 
 void connectJournalExport(frm修改记录& w) {
   QObject::connect(w.Command2, &QPushButton::clicked, &w, [&w] {
-    showExport({documentsWorkbook(u"修改记录.XLS"_s), u"工号修改记录"_s, exportDate(QDate::currentDate()),
-                u"修改记录"_s, w.MSFlexGrid1});
+    showExport({documentsWorkbook(QStringLiteral("修改记录.XLS")), QStringLiteral("工号修改记录"),
+                exportDate(QDate::currentDate()), QStringLiteral("修改记录"), w.MSFlexGrid1});
   });
 }
 
@@ -39,7 +39,7 @@ QString journalListing(ops::Session& session, const QDate& since, const QString&
     for (const journal::Entry& e : journal.entries(f)) text += journal::entryText(e) + u'\n';
     const std::vector<journal::Entry> pending = journal.pendingEntries(f);
     if (!pending.empty()) {
-      text += u"尚未写入修改记录的修改（%1条）：\n"_s.arg(pending.size());
+      text += QStringLiteral("尚未写入修改记录的修改（%1条）：\n").arg(pending.size());
       for (const journal::Entry& e : pending) text += journal::entryText(e) + u'\n';
     }
   } catch (const std::runtime_error& e) {

@@ -20,30 +20,30 @@
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 QString usage() {
-  return u"用法：%1 [选项]\n"
-         u"修改应用程序 Tarnholm 的设置（DBConfig 节：Svr、UID、PWD、DBname；Svr 为 \"sqlite:<文件>\" 时打开\n"
-         u"嵌入式数据库）所指数据库中的员工工号。\n"
-         u"\n"
-         u"选项：\n"
-         u"  --enable-batch         启用主菜单中批量修改窗口的按钮（工号统一修改）\n"
-         u"  --print-schema         以 T-SQL 脚本打印主系统的表，然后退出\n"
-         u"  --check-database       按本工具改写的列检查设置所指的数据库；\n"
-         u"                         退出码 0：没有发现问题，1：发现问题，2：无法连接\n"
-         u"  --dry-run 原工号 新工号  打印把员工的原工号改为新工号将涉及的记录和将发送的 T-SQL 脚本，\n"
-         u"                         不做任何修改；退出码 0：已打印，1：原工号不在员工档案中或新工号\n"
-         u"                         已被占用，2：无法连接\n"
-         u"  --create-demo <文件>   在<文件>处创建嵌入式演示数据库，然后退出\n"
-         u"      --employees <n>          演示数据库的员工人数（默认 240）\n"
-         u"      --rows-per-employee <n>  每名员工在每张表中的记录数（默认 1）\n"
-         u"  --journal              打印设置所指数据库的修改记录，然后退出；退出码 2：无法连接或读取\n"
-         u"      --since <yyyy-MM-dd>     只打印该日及以后的记录\n"
-         u"      --number <n>             只打印改动该工号（原工号或新工号）的记录\n"
-         u"  --help                 显示本说明，然后退出\n"_s.arg(app_info::exeName());
+  return QStringLiteral(
+             "用法：%1 [选项]\n"
+             "修改应用程序 Tarnholm 的设置（DBConfig 节：Svr、UID、PWD、DBname；Svr 为 \"sqlite:<文件>\" 时打开\n"
+             "嵌入式数据库）所指数据库中的员工工号。\n"
+             "\n"
+             "选项：\n"
+             "  --enable-batch         启用主菜单中批量修改窗口的按钮（工号统一修改）\n"
+             "  --print-schema         以 T-SQL 脚本打印主系统的表，然后退出\n"
+             "  --check-database       按本工具改写的列检查设置所指的数据库；\n"
+             "                         退出码 0：没有发现问题，1：发现问题，2：无法连接\n"
+             "  --dry-run 原工号 新工号  打印把员工的原工号改为新工号将涉及的记录和将发送的 T-SQL 脚本，\n"
+             "                         不做任何修改；退出码 0：已打印，1：原工号不在员工档案中或新工号\n"
+             "                         已被占用，2：无法连接\n"
+             "  --create-demo <文件>   在<文件>处创建嵌入式演示数据库，然后退出\n"
+             "      --employees <n>          演示数据库的员工人数（默认 240）\n"
+             "      --rows-per-employee <n>  每名员工在每张表中的记录数（默认 1）\n"
+             "  --journal              打印设置所指数据库的修改记录，然后退出；退出码 2：无法连接或读取\n"
+             "      --since <yyyy-MM-dd>     只打印该日及以后的记录\n"
+             "      --number <n>             只打印改动该工号（原工号或新工号）的记录\n"
+             "  --help                 显示本说明，然后退出\n")
+      .arg(app_info::exeName());
 }
 
 void print(FILE* to, const QString& text) {
@@ -53,7 +53,7 @@ void print(FILE* to, const QString& text) {
 }
 
 int fail(const QString& text) {
-  print(stderr, text + u"\n\n"_s + usage());
+  print(stderr, text + QStringLiteral("\n\n") + usage());
   return 2;
 }
 
@@ -73,48 +73,48 @@ Options parse(const QStringList& args) {
   auto number = [&](qsizetype& i, int& into) {
     bool ok = false;
     const int v = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
-    if (!ok || v < 1) o.error = u"%1 需要一个正整数"_s.arg(args[i]);
+    if (!ok || v < 1) o.error = QStringLiteral("%1 需要一个正整数").arg(args[i]);
     into = v;
   };
   for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {
     const QString& a = args[i];
-    if (a == u"--help"_s || a == u"-h"_s) {
+    if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
       o.help = true;
-    } else if (a == u"--print-schema"_s) {
+    } else if (a == QStringLiteral("--print-schema")) {
       o.printSchema = true;
-    } else if (a == u"--check-database"_s) {
+    } else if (a == QStringLiteral("--check-database")) {
       o.checkDatabase = true;
-    } else if (a == u"--dry-run"_s) {
+    } else if (a == QStringLiteral("--dry-run")) {
       if (i + 2 >= args.size()) {
-        o.error = u"--dry-run 需要原工号和新工号"_s;
+        o.error = QStringLiteral("--dry-run 需要原工号和新工号");
       } else {
         o.dryRun = true;
         o.oldNumber = args[++i];
         o.newNumber = args[++i];
       }
-    } else if (a == u"--enable-batch"_s) {
+    } else if (a == QStringLiteral("--enable-batch")) {
       o.enableBatch = true;
-    } else if (a == u"--create-demo"_s) {
+    } else if (a == QStringLiteral("--create-demo")) {
       if (i + 1 >= args.size())
-        o.error = u"--create-demo 需要一个文件名"_s;
+        o.error = QStringLiteral("--create-demo 需要一个文件名");
       else
         o.demoPath = args[++i];
-    } else if (a == u"--journal"_s) {
+    } else if (a == QStringLiteral("--journal")) {
       o.journal = true;
-    } else if (a == u"--since"_s) {
-      o.since = i + 1 < args.size() ? QDate::fromString(args[++i], u"yyyy-MM-dd"_s) : QDate();
-      if (!o.since.isValid()) o.error = u"--since 需要一个 yyyy-MM-dd 格式的日期"_s;
-    } else if (a == u"--number"_s) {
+    } else if (a == QStringLiteral("--since")) {
+      o.since = i + 1 < args.size() ? QDate::fromString(args[++i], QStringLiteral("yyyy-MM-dd")) : QDate();
+      if (!o.since.isValid()) o.error = QStringLiteral("--since 需要一个 yyyy-MM-dd 格式的日期");
+    } else if (a == QStringLiteral("--number")) {
       if (i + 1 >= args.size())
-        o.error = u"--number 需要一个工号"_s;
+        o.error = QStringLiteral("--number 需要一个工号");
       else
         o.journalNumber = args[++i];
-    } else if (a == u"--employees"_s) {
+    } else if (a == QStringLiteral("--employees")) {
       number(i, o.scale.employees);
-    } else if (a == u"--rows-per-employee"_s) {
+    } else if (a == QStringLiteral("--rows-per-employee")) {
       number(i, o.scale.referenceRowsPerEmployee);
     } else {
-      o.error = u"未知的选项："_s + a;
+      o.error = QStringLiteral("未知的选项：") + a;
     }
   }
   return o;
@@ -124,7 +124,7 @@ int createDemo(const Options& o) {
   QString error;
   db::Database database;
   if (!demo::createDatabase(database, o.demoPath, o.scale, &error)) {
-    print(stderr, u"无法创建演示数据库："_s + error + u'\n');
+    print(stderr, QStringLiteral("无法创建演示数据库：") + error + u'\n');
     return 1;
   }
   return 0;
@@ -136,7 +136,7 @@ int checkDatabase() {
   QString error;
   db::Database database;
   if (!Connection::OpenQuietly(database, settings, &error)) {
-    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
   const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
@@ -145,7 +145,7 @@ int checkDatabase() {
     print(stdout, report.text());
     return report.ok() ? 0 : 1;
   } catch (const db::DbError& e) {
-    print(stderr, u"数据库检查失败：%1\n"_s.arg(e.text()));
+    print(stderr, QStringLiteral("数据库检查失败：%1\n").arg(e.text()));
     return 2;
   }
 }
@@ -166,7 +166,7 @@ int dryRun(const Options& o) {
   QString error;
   db::Database database;
   if (!Connection::OpenQuietly(database, settings, &error)) {
-    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
   const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
@@ -180,12 +180,12 @@ int dryRun(const Options& o) {
     print(stdout, p.caption + u'\n' + preview::table(p.impact) + u'\n' + p.script);
     // A table or column the renumber rewrites is missing: the renumber would fail and roll back.
     if (const QStringList missing = p.impact.missing(); !missing.isEmpty()) {
-      print(stderr, u"缺少以下表或列，修改将失败并全部撤销：%1\n"_s.arg(missing.join(u'、')));
+      print(stderr, QStringLiteral("缺少以下表或列，修改将失败并全部撤销：%1\n").arg(missing.join(u'、')));
       return 1;
     }
     return 0;
   } catch (const db::DbError& e) {
-    print(stderr, u"数据库错误：%1\n"_s.arg(e.text()));
+    print(stderr, QStringLiteral("数据库错误：%1\n").arg(e.text()));
     return 2;
   }
 }
@@ -196,14 +196,14 @@ int printJournal(const Options& o) {
   QString error;
   db::Database database;
   if (!Connection::OpenQuietly(database, settings, &error)) {
-    print(stderr, u"数据库连接失败：%1\n"_s.arg(error));
+    print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
   const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
   const QString text = journalListing(*session, o.since, o.journalNumber, &error);
-  print(stdout, text.isEmpty() ? u"没有修改记录\n"_s : text);
+  print(stdout, text.isEmpty() ? QStringLiteral("没有修改记录\n") : text);
   if (error.isEmpty()) return 0;
-  print(stderr, u"修改记录读取失败：%1\n"_s.arg(error));
+  print(stderr, QStringLiteral("修改记录读取失败：%1\n").arg(error));
   return 2;
 }
 
@@ -215,7 +215,7 @@ void exitWhenShown(QWidget& menu) {
     if (!menu.isVisible() || !menu.windowHandle() || !menu.windowHandle()->isExposed()) return;
     QStringList buttons;
     for (const QPushButton* b : menu.findChildren<QPushButton*>()) buttons << b->text();
-    print(stdout, u"主菜单已显示：%1（%2）\n"_s.arg(menu.windowTitle(), buttons.join(u'，')));
+    print(stdout, QStringLiteral("主菜单已显示：%1（%2）\n").arg(menu.windowTitle(), buttons.join(u'，')));
     QApplication::exit(0);
   });
   poll->start(20);
@@ -259,7 +259,7 @@ int main(int argc, char** argv) {
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   // Standard buttons of message boxes and dialogs in Chinese (是/否, 确定).
   QTranslator qtbase;
-  if (qtbase.load(u"qtbase_zh_CN"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtbase);
 
   // The connection and the session the windows work on: they outlive every window.

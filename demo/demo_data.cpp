@@ -17,8 +17,6 @@
 #include "db/database.h"
 #include "db/sqlite_columns.h"
 
-using namespace Qt::StringLiterals;
-
 namespace demo {
 
 namespace {
@@ -52,10 +50,11 @@ class Inserter {
     QStringList quoted, marks;
     for (const QString& c : columns) {
       quoted << u'"' + c + u'"';
-      marks << u"?"_s;
+      marks << QStringLiteral("?");
     }
-    const QString sql =
-        u"INSERT INTO \""_s + table + u"\" ("_s + quoted.join(u", "_s) + u") VALUES ("_s + marks.join(u", "_s) + u')';
+    const QString sql = QStringLiteral("INSERT INTO \"") + table + QStringLiteral("\" (") +
+                        quoted.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                        marks.join(QStringLiteral(", ")) + u')';
     if (!query_.prepare(sql)) throw db::DbError(query_.lastError().text());
   }
   void row(const QVariantList& values) {
@@ -82,37 +81,38 @@ struct Department {
 
 const QList<Department>& departments() {
   static const QList<Department> list{
-      {u"1"_s, u"公司本部"_s, {}, u"10"_s, {}},
-      {u"2"_s, u"东湖花园管理处"_s, {}, u"20"_s, {}},
-      {u"3"_s, u"滨江大厦管理处"_s, {}, u"30"_s, {}},
-      {u"101"_s, u"行政人事部"_s, u"1"_s, u"11"_s, {}},
-      {u"102"_s, u"财务部"_s, u"1"_s, u"12"_s, {}},
-      {u"103"_s, u"工程部"_s, u"1"_s, u"13"_s, {}},
-      {u"104"_s, u"品质管理部"_s, u"1"_s, u"14"_s, {}},
-      {u"105"_s, u"市场拓展部"_s, u"1"_s, u"15"_s, u"2022-12-31"_s},
-      {u"201"_s, u"东湖客户服务中心"_s, u"2"_s, u"21"_s, {}},
-      {u"202"_s, u"东湖安保部"_s, u"2"_s, u"22"_s, {}},
-      {u"203"_s, u"东湖环境部"_s, u"2"_s, u"23"_s, {}},
-      {u"204"_s, u"东湖工程维修部"_s, u"2"_s, u"24"_s, {}},
-      {u"301"_s, u"滨江客户服务中心"_s, u"3"_s, u"31"_s, {}},
-      {u"302"_s, u"滨江安保部"_s, u"3"_s, u"32"_s, {}},
-      {u"303"_s, u"滨江保洁绿化部"_s, u"3"_s, u"33"_s, {}},
-      {u"10301"_s, u"强电班"_s, u"103"_s, u"41"_s, {}},
-      {u"10302"_s, u"给排水班"_s, u"103"_s, u"42"_s, {}},
-      {u"10501"_s, u"招商组"_s, u"105"_s, u"43"_s, {}},
-      {u"10502"_s, u"策划组"_s, u"105"_s, u"44"_s, {}},
-      {u"20201"_s, u"东湖监控中心"_s, u"202"_s, u"51"_s, {}},
-      {u"20202"_s, u"东湖巡逻队"_s, u"202"_s, u"52"_s, {}},
-      {u"20301"_s, u"东湖保洁组"_s, u"203"_s, u"53"_s, {}},
-      {u"20302"_s, u"东湖绿化组"_s, u"203"_s, u"54"_s, {}},
-      {u"30201"_s, u"滨江门岗组"_s, u"302"_s, u"61"_s, {}},
+      {QStringLiteral("1"), QStringLiteral("公司本部"), {}, QStringLiteral("10"), {}},
+      {QStringLiteral("2"), QStringLiteral("东湖花园管理处"), {}, QStringLiteral("20"), {}},
+      {QStringLiteral("3"), QStringLiteral("滨江大厦管理处"), {}, QStringLiteral("30"), {}},
+      {QStringLiteral("101"), QStringLiteral("行政人事部"), QStringLiteral("1"), QStringLiteral("11"), {}},
+      {QStringLiteral("102"), QStringLiteral("财务部"), QStringLiteral("1"), QStringLiteral("12"), {}},
+      {QStringLiteral("103"), QStringLiteral("工程部"), QStringLiteral("1"), QStringLiteral("13"), {}},
+      {QStringLiteral("104"), QStringLiteral("品质管理部"), QStringLiteral("1"), QStringLiteral("14"), {}},
+      {QStringLiteral("105"), QStringLiteral("市场拓展部"), QStringLiteral("1"), QStringLiteral("15"),
+       QStringLiteral("2022-12-31")},
+      {QStringLiteral("201"), QStringLiteral("东湖客户服务中心"), QStringLiteral("2"), QStringLiteral("21"), {}},
+      {QStringLiteral("202"), QStringLiteral("东湖安保部"), QStringLiteral("2"), QStringLiteral("22"), {}},
+      {QStringLiteral("203"), QStringLiteral("东湖环境部"), QStringLiteral("2"), QStringLiteral("23"), {}},
+      {QStringLiteral("204"), QStringLiteral("东湖工程维修部"), QStringLiteral("2"), QStringLiteral("24"), {}},
+      {QStringLiteral("301"), QStringLiteral("滨江客户服务中心"), QStringLiteral("3"), QStringLiteral("31"), {}},
+      {QStringLiteral("302"), QStringLiteral("滨江安保部"), QStringLiteral("3"), QStringLiteral("32"), {}},
+      {QStringLiteral("303"), QStringLiteral("滨江保洁绿化部"), QStringLiteral("3"), QStringLiteral("33"), {}},
+      {QStringLiteral("10301"), QStringLiteral("强电班"), QStringLiteral("103"), QStringLiteral("41"), {}},
+      {QStringLiteral("10302"), QStringLiteral("给排水班"), QStringLiteral("103"), QStringLiteral("42"), {}},
+      {QStringLiteral("10501"), QStringLiteral("招商组"), QStringLiteral("105"), QStringLiteral("43"), {}},
+      {QStringLiteral("10502"), QStringLiteral("策划组"), QStringLiteral("105"), QStringLiteral("44"), {}},
+      {QStringLiteral("20201"), QStringLiteral("东湖监控中心"), QStringLiteral("202"), QStringLiteral("51"), {}},
+      {QStringLiteral("20202"), QStringLiteral("东湖巡逻队"), QStringLiteral("202"), QStringLiteral("52"), {}},
+      {QStringLiteral("20301"), QStringLiteral("东湖保洁组"), QStringLiteral("203"), QStringLiteral("53"), {}},
+      {QStringLiteral("20302"), QStringLiteral("东湖绿化组"), QStringLiteral("203"), QStringLiteral("54"), {}},
+      {QStringLiteral("30201"), QStringLiteral("滨江门岗组"), QStringLiteral("302"), QStringLiteral("61"), {}},
   };
   return list;
 }
 
 // The gardening team first belonged to the maintenance department and was moved later.
-const QString kMovedDepartment = u"20302"_s;
-const QString kFormerParent = u"204"_s;
+const QString kMovedDepartment = QStringLiteral("20302");
+const QString kFormerParent = QStringLiteral("204");
 
 struct PositionCategory {
   QString number, name, code;  // code: the position code that rules 5 put into numbers
@@ -120,8 +120,12 @@ struct PositionCategory {
 
 const QList<PositionCategory>& positionCategories() {
   static const QList<PositionCategory> list{
-      {u"01"_s, u"管理岗"_s, u"1"_s}, {u"02"_s, u"技术岗"_s, u"2"_s},     {u"03"_s, u"客服岗"_s, u"3"_s},
-      {u"04"_s, u"安保岗"_s, u"4"_s}, {u"05"_s, u"保洁绿化岗"_s, u"5"_s}, {u"06"_s, u"行政后勤岗"_s, u"6"_s},
+      {QStringLiteral("01"), QStringLiteral("管理岗"), QStringLiteral("1")},
+      {QStringLiteral("02"), QStringLiteral("技术岗"), QStringLiteral("2")},
+      {QStringLiteral("03"), QStringLiteral("客服岗"), QStringLiteral("3")},
+      {QStringLiteral("04"), QStringLiteral("安保岗"), QStringLiteral("4")},
+      {QStringLiteral("05"), QStringLiteral("保洁绿化岗"), QStringLiteral("5")},
+      {QStringLiteral("06"), QStringLiteral("行政后勤岗"), QStringLiteral("6")},
   };
   return list;
 }
@@ -132,23 +136,39 @@ struct PositionTemplate {
 
 const QList<PositionTemplate>& positionTemplates() {
   static const QList<PositionTemplate> list{
-      {u"101"_s, u"行政人事部经理"_s, u"01"_s}, {u"101"_s, u"人事专员"_s, u"06"_s},
-      {u"101"_s, u"行政文员"_s, u"06"_s},       {u"102"_s, u"财务部经理"_s, u"01"_s},
-      {u"102"_s, u"会计"_s, u"02"_s},           {u"102"_s, u"出纳"_s, u"06"_s},
-      {u"103"_s, u"工程部经理"_s, u"01"_s},     {u"103"_s, u"工程师"_s, u"02"_s},
-      {u"104"_s, u"品质主管"_s, u"01"_s},       {u"104"_s, u"品质专员"_s, u"02"_s},
-      {u"105"_s, u"招商经理"_s, u"01"_s},       {u"10301"_s, u"强电班长"_s, u"01"_s},
-      {u"10301"_s, u"强电技工"_s, u"02"_s},     {u"10302"_s, u"给排水技工"_s, u"02"_s},
-      {u"10501"_s, u"招商专员"_s, u"03"_s},     {u"10502"_s, u"策划专员"_s, u"03"_s},
-      {u"201"_s, u"客服主管"_s, u"01"_s},       {u"201"_s, u"客服专员"_s, u"03"_s},
-      {u"201"_s, u"收费员"_s, u"03"_s},         {u"202"_s, u"安保主管"_s, u"01"_s},
-      {u"20201"_s, u"监控员"_s, u"04"_s},       {u"20202"_s, u"巡逻队长"_s, u"01"_s},
-      {u"20202"_s, u"巡逻员"_s, u"04"_s},       {u"203"_s, u"环境主管"_s, u"01"_s},
-      {u"20301"_s, u"保洁员"_s, u"05"_s},       {u"20302"_s, u"绿化工"_s, u"05"_s},
-      {u"204"_s, u"维修技工"_s, u"02"_s},       {u"301"_s, u"客服主管"_s, u"01"_s},
-      {u"301"_s, u"客服专员"_s, u"03"_s},       {u"302"_s, u"安保主管"_s, u"01"_s},
-      {u"30201"_s, u"门岗保安"_s, u"04"_s},     {u"303"_s, u"保洁员"_s, u"05"_s},
-      {u"303"_s, u"绿化工"_s, u"05"_s},
+      {QStringLiteral("101"), QStringLiteral("行政人事部经理"), QStringLiteral("01")},
+      {QStringLiteral("101"), QStringLiteral("人事专员"), QStringLiteral("06")},
+      {QStringLiteral("101"), QStringLiteral("行政文员"), QStringLiteral("06")},
+      {QStringLiteral("102"), QStringLiteral("财务部经理"), QStringLiteral("01")},
+      {QStringLiteral("102"), QStringLiteral("会计"), QStringLiteral("02")},
+      {QStringLiteral("102"), QStringLiteral("出纳"), QStringLiteral("06")},
+      {QStringLiteral("103"), QStringLiteral("工程部经理"), QStringLiteral("01")},
+      {QStringLiteral("103"), QStringLiteral("工程师"), QStringLiteral("02")},
+      {QStringLiteral("104"), QStringLiteral("品质主管"), QStringLiteral("01")},
+      {QStringLiteral("104"), QStringLiteral("品质专员"), QStringLiteral("02")},
+      {QStringLiteral("105"), QStringLiteral("招商经理"), QStringLiteral("01")},
+      {QStringLiteral("10301"), QStringLiteral("强电班长"), QStringLiteral("01")},
+      {QStringLiteral("10301"), QStringLiteral("强电技工"), QStringLiteral("02")},
+      {QStringLiteral("10302"), QStringLiteral("给排水技工"), QStringLiteral("02")},
+      {QStringLiteral("10501"), QStringLiteral("招商专员"), QStringLiteral("03")},
+      {QStringLiteral("10502"), QStringLiteral("策划专员"), QStringLiteral("03")},
+      {QStringLiteral("201"), QStringLiteral("客服主管"), QStringLiteral("01")},
+      {QStringLiteral("201"), QStringLiteral("客服专员"), QStringLiteral("03")},
+      {QStringLiteral("201"), QStringLiteral("收费员"), QStringLiteral("03")},
+      {QStringLiteral("202"), QStringLiteral("安保主管"), QStringLiteral("01")},
+      {QStringLiteral("20201"), QStringLiteral("监控员"), QStringLiteral("04")},
+      {QStringLiteral("20202"), QStringLiteral("巡逻队长"), QStringLiteral("01")},
+      {QStringLiteral("20202"), QStringLiteral("巡逻员"), QStringLiteral("04")},
+      {QStringLiteral("203"), QStringLiteral("环境主管"), QStringLiteral("01")},
+      {QStringLiteral("20301"), QStringLiteral("保洁员"), QStringLiteral("05")},
+      {QStringLiteral("20302"), QStringLiteral("绿化工"), QStringLiteral("05")},
+      {QStringLiteral("204"), QStringLiteral("维修技工"), QStringLiteral("02")},
+      {QStringLiteral("301"), QStringLiteral("客服主管"), QStringLiteral("01")},
+      {QStringLiteral("301"), QStringLiteral("客服专员"), QStringLiteral("03")},
+      {QStringLiteral("302"), QStringLiteral("安保主管"), QStringLiteral("01")},
+      {QStringLiteral("30201"), QStringLiteral("门岗保安"), QStringLiteral("04")},
+      {QStringLiteral("303"), QStringLiteral("保洁员"), QStringLiteral("05")},
+      {QStringLiteral("303"), QStringLiteral("绿化工"), QStringLiteral("05")},
   };
   return list;
 }
@@ -161,11 +181,19 @@ struct Category {
 
 const QList<Category>& categories() {
   static const QList<Category> list{
-      {u"01"_s, u"管理人员"_s, u"1"_s, 12, {u"01"_s, u"06"_s}},
-      {u"02"_s, u"专业技术人员"_s, u"2"_s, 18, {u"02"_s}},
-      {u"03"_s, u"服务人员"_s, u"3"_s, 45, {u"03"_s, u"04"_s, u"05"_s}},
-      {u"04"_s, u"临时工"_s, {}, 15, {u"04"_s, u"05"_s}},
-      {u"05"_s, u"退休返聘人员"_s, {}, 10, {u"02"_s, u"06"_s}},
+      {QStringLiteral("01"),
+       QStringLiteral("管理人员"),
+       QStringLiteral("1"),
+       12,
+       {QStringLiteral("01"), QStringLiteral("06")}},
+      {QStringLiteral("02"), QStringLiteral("专业技术人员"), QStringLiteral("2"), 18, {QStringLiteral("02")}},
+      {QStringLiteral("03"),
+       QStringLiteral("服务人员"),
+       QStringLiteral("3"),
+       45,
+       {QStringLiteral("03"), QStringLiteral("04"), QStringLiteral("05")}},
+      {QStringLiteral("04"), QStringLiteral("临时工"), {}, 15, {QStringLiteral("04"), QStringLiteral("05")}},
+      {QStringLiteral("05"), QStringLiteral("退休返聘人员"), {}, 10, {QStringLiteral("02"), QStringLiteral("06")}},
   };
   return list;
 }
@@ -178,9 +206,9 @@ struct Rule {
 
 const QList<Rule>& rules() {
   static const QList<Rule> list{
-      {u"1"_s, u"管理人员编号"_s, 1, u"0000"_s},
-      {u"2"_s, u"专业技术人员编号"_s, 3, u"000"_s},
-      {u"3"_s, u"服务人员编号"_s, 5, u"000"_s},
+      {QStringLiteral("1"), QStringLiteral("管理人员编号"), 1, QStringLiteral("0000")},
+      {QStringLiteral("2"), QStringLiteral("专业技术人员编号"), 3, QStringLiteral("000")},
+      {QStringLiteral("3"), QStringLiteral("服务人员编号"), 5, QStringLiteral("000")},
   };
   return list;
 }
@@ -190,14 +218,16 @@ const QList<Rule>& rules() {
 
 const QStringList kSurnames =
     QString(
-        u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢"
-        u"姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"_s)
+        QStringLiteral(
+            "王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢"
+            "姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"))
         .split(QString(), Qt::SkipEmptyParts);
 const QStringList kMaleGiven =
-    QString(u"伟强磊军勇杰涛明超刚平辉鹏华飞鑫波斌宇浩凯健俊帆帅旭宁龙林阳建国志文斌海峰永成东亮晨"_s)
+    QString(QStringLiteral("伟强磊军勇杰涛明超刚平辉鹏华飞鑫波斌宇浩凯健俊帆帅旭宁龙林阳建国志文斌海峰永成东亮晨"))
         .split(QString(), Qt::SkipEmptyParts);
-const QStringList kFemaleGiven = QString(u"芳娜敏静丽艳娟霞秀玲桂英华红梅琳燕萍雪琴兰云莉婷慧颖倩洁月凤丹瑶佳欣怡晶"_s)
-                                     .split(QString(), Qt::SkipEmptyParts);
+const QStringList kFemaleGiven =
+    QString(QStringLiteral("芳娜敏静丽艳娟霞秀玲桂英华红梅琳燕萍雪琴兰云莉婷慧颖倩洁月凤丹瑶佳欣怡晶"))
+        .split(QString(), Qt::SkipEmptyParts);
 
 QString personName(Rng& rng, bool male) {
   const QStringList& given = male ? kMaleGiven : kFemaleGiven;
@@ -208,23 +238,25 @@ QString personName(Rng& rng, bool male) {
 }
 
 // Region codes of the identity numbers (province, city, district).
-const QStringList kRegions{u"440106"_s, u"440104"_s, u"440304"_s, u"440305"_s, u"430102"_s, u"430104"_s,
-                           u"360102"_s, u"450103"_s, u"420106"_s, u"510107"_s, u"350203"_s, u"441302"_s,
-                           u"445102"_s, u"441802"_s, u"360731"_s, u"431023"_s};
+const QStringList kRegions{
+    QStringLiteral("440106"), QStringLiteral("440104"), QStringLiteral("440304"), QStringLiteral("440305"),
+    QStringLiteral("430102"), QStringLiteral("430104"), QStringLiteral("360102"), QStringLiteral("450103"),
+    QStringLiteral("420106"), QStringLiteral("510107"), QStringLiteral("350203"), QStringLiteral("441302"),
+    QStringLiteral("445102"), QStringLiteral("441802"), QStringLiteral("360731"), QStringLiteral("431023")};
 
 // The check character of an 18-character identity number (ISO 7064 MOD 11-2 over the first 17 digits).
 QChar identityCheckCharacter(const QString& first17) {
   static const int weights[17] = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
   int sum = 0;
   for (int i = 0; i < 17; ++i) sum += first17[i].digitValue() * weights[i];
-  return u"10X98765432"_s[sum % 11];
+  return QStringLiteral("10X98765432")[sum % 11];
 }
 
 QString identityNumber(Rng& rng, bool male) {
   const QDate birth = QDate(1962, 1, 1).addDays(rng.below(QDate(1962, 1, 1).daysTo(QDate(2004, 12, 31))));
   int sequence = rng.between(0, 499) * 2 + (male ? 1 : 0);  // odd for men, even for women
-  const QString first17 =
-      rng.pick(kRegions) + birth.toString(u"yyyyMMdd"_s) + QString::number(sequence).rightJustified(3, u'0');
+  const QString first17 = rng.pick(kRegions) + birth.toString(QStringLiteral("yyyyMMdd")) +
+                          QString::number(sequence).rightJustified(3, u'0');
   return first17 + identityCheckCharacter(first17);
 }
 
@@ -264,9 +296,9 @@ class NumberPool {
 
 // Numbers that are numerically equal to each other, as old data entry left them.
 const QList<QStringList> kEqualNumbers{
-    {u"0012"_s, u"12"_s, u"012"_s},
-    {u"0108"_s, u"108"_s},
-    {u"2046"_s, u"02046"_s},
+    {QStringLiteral("0012"), QStringLiteral("12"), QStringLiteral("012")},
+    {QStringLiteral("0108"), QStringLiteral("108")},
+    {QStringLiteral("2046"), QStringLiteral("02046")},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -274,19 +306,19 @@ const QList<QStringList> kEqualNumbers{
 
 double tableWeight(const QString& table) {
   static const QHash<QString, double> weights{
-      {u"考勤表详细"_s, 20},      {u"考勤上下班时间记录"_s, 20},
-      {u"工资单项目明细"_s, 12},  {u"月考勤记录"_s, 6},
-      {u"工资单明细"_s, 6},       {u"员工个人所得税"_s, 6},
-      {u"工资支付入卡表"_s, 6},   {u"出勤"_s, 6},
-      {u"KQ考勤信息"_s, 6},       {u"月考勤审核记录"_s, 3},
-      {u"工资审核记录"_s, 3},     {u"工资支付划账表"_s, 3},
-      {u"奖金发放记录"_s, 3},     {u"奖金单详细"_s, 3},
-      {u"工资支付现金表"_s, 1},   {u"月考勤记录_temp"_s, 1},
-      {u"员工照片"_s, 1},         {u"银行卡设置"_s, 1},
-      {u"员工考勤卡信息"_s, 1},   {u"员工考勤部门设置"_s, 1},
-      {u"员工考勤方式设置"_s, 1}, {u"员工合同信息"_s, 1},
-      {u"个性化设置"_s, 1},       {u"工资单类型对应员工"_s, 1},
-      {u"员工工资结构明细"_s, 1}, {u"履历表"_s, 1},
+      {QStringLiteral("考勤表详细"), 20},      {QStringLiteral("考勤上下班时间记录"), 20},
+      {QStringLiteral("工资单项目明细"), 12},  {QStringLiteral("月考勤记录"), 6},
+      {QStringLiteral("工资单明细"), 6},       {QStringLiteral("员工个人所得税"), 6},
+      {QStringLiteral("工资支付入卡表"), 6},   {QStringLiteral("出勤"), 6},
+      {QStringLiteral("KQ考勤信息"), 6},       {QStringLiteral("月考勤审核记录"), 3},
+      {QStringLiteral("工资审核记录"), 3},     {QStringLiteral("工资支付划账表"), 3},
+      {QStringLiteral("奖金发放记录"), 3},     {QStringLiteral("奖金单详细"), 3},
+      {QStringLiteral("工资支付现金表"), 1},   {QStringLiteral("月考勤记录_temp"), 1},
+      {QStringLiteral("员工照片"), 1},         {QStringLiteral("银行卡设置"), 1},
+      {QStringLiteral("员工考勤卡信息"), 1},   {QStringLiteral("员工考勤部门设置"), 1},
+      {QStringLiteral("员工考勤方式设置"), 1}, {QStringLiteral("员工合同信息"), 1},
+      {QStringLiteral("个性化设置"), 1},       {QStringLiteral("工资单类型对应员工"), 1},
+      {QStringLiteral("员工工资结构明细"), 1}, {QStringLiteral("履历表"), 1},
   };
   return weights.value(table, 0.5);
 }
@@ -295,22 +327,27 @@ qint64 rowsFor(const host::Table& table, const Scale& scale) {
   return qint64(std::llround(double(scale.employees) * scale.referenceRowsPerEmployee * tableWeight(table.name)));
 }
 
-const QStringList kShifts{u"早班"_s, u"中班"_s, u"夜班"_s, u"正常班"_s};
-const QStringList kPayItems{u"基本工资"_s,   u"岗位工资"_s, u"绩效奖金"_s, u"加班费"_s,
-                            u"餐费补贴"_s,   u"交通补贴"_s, u"社保扣款"_s, u"公积金扣款"_s,
-                            u"个人所得税"_s, u"通讯补贴"_s, u"高温补贴"_s, u"全勤奖"_s};
+const QStringList kShifts{QStringLiteral("早班"), QStringLiteral("中班"), QStringLiteral("夜班"),
+                          QStringLiteral("正常班")};
+const QStringList kPayItems{QStringLiteral("基本工资"), QStringLiteral("岗位工资"),   QStringLiteral("绩效奖金"),
+                            QStringLiteral("加班费"),   QStringLiteral("餐费补贴"),   QStringLiteral("交通补贴"),
+                            QStringLiteral("社保扣款"), QStringLiteral("公积金扣款"), QStringLiteral("个人所得税"),
+                            QStringLiteral("通讯补贴"), QStringLiteral("高温补贴"),   QStringLiteral("全勤奖")};
 
 // The value of a payload column for period k of a row (k counts months or days back from the newest).
 QVariant payload(const host::Column& column, qint64 period, Rng& rng, const QList<Employee>& staff) {
   const QString& n = column.name;
-  if (n == u"年月"_s) return QDate(2024, 12, 1).addMonths(-int(period % 600)).toString(u"yyyy-MM"_s);
-  if (n == u"日期"_s) return QDate(2024, 12, 31).addDays(-(period % 3650)).toString(u"yyyy-MM-dd"_s);
-  if (n == u"出勤天数"_s) return rng.between(18, 23);
-  if (n == u"金额"_s) return double(rng.between(80000, 1200000)) / 100.0;
-  if (n == u"班次"_s) return rng.pick(kShifts);
-  if (n == u"审核人"_s) return rng.pick(staff).name;
-  if (n == u"项目名称"_s) return kPayItems[int(period % kPayItems.size())];
-  if (n == u"类型"_s) return rng.chance(80) ? u"档案信息修改"_s : u"新员工入职"_s;
+  if (n == QStringLiteral("年月"))
+    return QDate(2024, 12, 1).addMonths(-int(period % 600)).toString(QStringLiteral("yyyy-MM"));
+  if (n == QStringLiteral("日期"))
+    return QDate(2024, 12, 31).addDays(-(period % 3650)).toString(QStringLiteral("yyyy-MM-dd"));
+  if (n == QStringLiteral("出勤天数")) return rng.between(18, 23);
+  if (n == QStringLiteral("金额")) return double(rng.between(80000, 1200000)) / 100.0;
+  if (n == QStringLiteral("班次")) return rng.pick(kShifts);
+  if (n == QStringLiteral("审核人")) return rng.pick(staff).name;
+  if (n == QStringLiteral("项目名称")) return kPayItems[int(period % kPayItems.size())];
+  if (n == QStringLiteral("类型"))
+    return rng.chance(80) ? QStringLiteral("档案信息修改") : QStringLiteral("新员工入职");
   return kNull;
 }
 
@@ -321,7 +358,7 @@ void fillReferenceTable(const QSqlDatabase& handle, const host::Table& table, co
   Inserter insert(handle, table.name, names);
   const qint64 total = rowsFor(table, scale);
   const qint64 count = staff.size();
-  const bool itemised = table.column(u"项目名称"_s) != nullptr;  // one row per pay item and month
+  const bool itemised = table.column(QStringLiteral("项目名称")) != nullptr;  // one row per pay item and month
   for (qint64 i = 0; i < total; ++i) {
     // Tables with at least one row per employee cover every employee, period after period;
     // smaller ones cover employees picked at random.
@@ -333,7 +370,7 @@ void fillReferenceTable(const QSqlDatabase& handle, const host::Table& table, co
       if (c.employeeNumber) {
         values << ((firstNumber || rng.chance(25)) ? who.number : rng.pick(staff).number);
         firstNumber = false;
-      } else if (itemised && c.name == u"年月"_s) {
+      } else if (itemised && c.name == QStringLiteral("年月")) {
         values << payload(c, period / kPayItems.size(), rng, staff);
       } else {
         values << payload(c, period, rng, staff);
@@ -346,24 +383,30 @@ void fillReferenceTable(const QSqlDatabase& handle, const host::Table& table, co
 // ---------------------------------------------------------------------------------------------
 
 void writeOrganisation(const QSqlDatabase& handle, QHash<QString, QString>& departmentCode) {
-  Inserter dept(handle, u"职能部门new"_s, {u"职能部门编号"_s, u"职能部门名称"_s, u"终止日期"_s});
-  Inserter parent(handle, u"上级部门new"_s, {u"职能部门编号"_s, u"上级部门编号"_s, u"起始日期"_s});
+  Inserter dept(handle, QStringLiteral("职能部门new"),
+                {QStringLiteral("职能部门编号"), QStringLiteral("职能部门名称"), QStringLiteral("终止日期")});
+  Inserter parent(handle, QStringLiteral("上级部门new"),
+                  {QStringLiteral("职能部门编号"), QStringLiteral("上级部门编号"), QStringLiteral("起始日期")});
   for (const Department& d : departments()) {
     dept.row({d.number, d.name, orNull(d.terminated)});
     departmentCode.insert(d.number, d.code);
     if (d.parent.isEmpty()) continue;
     if (d.number == kMovedDepartment) {
-      parent.row({d.number, kFormerParent, u"2016-03-01"_s});
-      parent.row({d.number, d.parent, u"2020-07-01"_s});
+      parent.row({d.number, kFormerParent, QStringLiteral("2016-03-01")});
+      parent.row({d.number, d.parent, QStringLiteral("2020-07-01")});
     } else {
-      parent.row({d.number, d.parent, u"2015-01-01"_s});
+      parent.row({d.number, d.parent, QStringLiteral("2015-01-01")});
     }
   }
-  Inserter category(handle, u"岗位类别"_s, {u"岗位类别编号"_s, u"岗位类别名称"_s});
+  Inserter category(handle, QStringLiteral("岗位类别"),
+                    {QStringLiteral("岗位类别编号"), QStringLiteral("岗位类别名称")});
   for (const PositionCategory& c : positionCategories()) category.row({c.number, c.name});
-  Inserter employeeCategory(handle, u"员工类别"_s, {u"类别编号"_s, u"类别名称"_s, u"类别码"_s});
+  Inserter employeeCategory(handle, QStringLiteral("员工类别"),
+                            {QStringLiteral("类别编号"), QStringLiteral("类别名称"), QStringLiteral("类别码")});
   for (const Category& c : categories()) employeeCategory.row({c.number, c.name, orNull(c.ruleCode)});
-  Inserter rule(handle, u"员工工号编码规则名称"_s, {u"类别码"_s, u"编码类别名称"_s, u"编码规则"_s, u"流水号位数"_s});
+  Inserter rule(handle, QStringLiteral("员工工号编码规则名称"),
+                {QStringLiteral("类别码"), QStringLiteral("编码类别名称"), QStringLiteral("编码规则"),
+                 QStringLiteral("流水号位数")});
   for (const Rule& r : rules()) rule.row({r.code, r.name, r.layout, r.pattern});
 }
 
@@ -389,8 +432,9 @@ void writeRuleRows(const QSqlDatabase& handle, const QHash<QString, QString>& de
   for (const PositionCategory& c : positionCategories()) categoryCode.insert(c.number, c.code);
 
   Inserter row(
-      handle, u"员工工号编码规则"_s,
-      {u"类别代码"_s, u"部门编号"_s, u"部门代码"_s, u"岗位类别"_s, u"岗位代码"_s, u"流水号位数"_s, u"流水号"_s});
+      handle, QStringLiteral("员工工号编码规则"),
+      {QStringLiteral("类别代码"), QStringLiteral("部门编号"), QStringLiteral("部门代码"), QStringLiteral("岗位类别"),
+       QStringLiteral("岗位代码"), QStringLiteral("流水号位数"), QStringLiteral("流水号")});
   for (const Rule& r : rules()) {
     if (r.layout == 1) {  // the default row holds only the rule's code
       row.row({r.code, kNull, kNull, kNull, kNull, r.pattern, served.value(r.code)});
@@ -424,7 +468,8 @@ QList<Position> makePositions() {
   QList<Position> positions;
   int n = 0;
   for (const PositionTemplate& t : positionTemplates())
-    positions.append({u"GW"_s + QString::number(++n).rightJustified(3, u'0'), t.name, t.department, t.category, {}});
+    positions.append(
+        {QStringLiteral("GW") + QString::number(++n).rightJustified(3, u'0'), t.name, t.department, t.category, {}});
   return positions;
 }
 
@@ -446,7 +491,7 @@ QList<Employee> makeStaff(const Scale& scale, Rng& rng, QList<Position>& positio
     Employee e;
     e.number = plantedAt.contains(i) ? plantedAt.value(i) : pool.next();
     const bool male = rng.chance(55);
-    e.sex = male ? u"男"_s : u"女"_s;
+    e.sex = male ? QStringLiteral("男") : QStringLiteral("女");
     e.name = personName(rng, male);
     // A few older records carry no identity number.
     e.identity = rng.chance(3) ? QString() : identityNumber(rng, male);
@@ -464,7 +509,7 @@ QList<Employee> makeStaff(const Scale& scale, Rng& rng, QList<Position>& positio
     if (rng.chance(6)) {
       e.position.clear();
     } else if (rng.chance(1)) {
-      e.position = u"GW999"_s;
+      e.position = QStringLiteral("GW999");
     } else {
       QList<int> fitting;
       for (int p = 0; p < positions.size(); ++p)
@@ -494,8 +539,8 @@ void generate(db::Database& database, const Scale& scale) {
   QSqlQuery pragma(handle);
   const bool embedded = database.kind() == db::EngineKind::Sqlite;
   QVariant cacheSize;
-  if (embedded && pragma.exec(u"PRAGMA cache_size"_s) && pragma.next()) cacheSize = pragma.value(0);
-  if (cacheSize.isValid()) pragma.exec(u"PRAGMA cache_size=-262144"_s);
+  if (embedded && pragma.exec(QStringLiteral("PRAGMA cache_size")) && pragma.next()) cacheSize = pragma.value(0);
+  if (cacheSize.isValid()) pragma.exec(QStringLiteral("PRAGMA cache_size=-262144"));
   db::Transaction transaction(database);
 
   QHash<QString, QString> departmentCode;
@@ -504,12 +549,14 @@ void generate(db::Database& database, const Scale& scale) {
   QList<Position> positions = makePositions();
   const QList<Employee> staff = makeStaff(scale, rng, positions);
 
-  Inserter position(handle, u"岗位信息New"_s,
-                    {u"岗位代号"_s, u"岗位名称"_s, u"职能部门代号"_s, u"岗位类别代号"_s, u"工号"_s});
+  Inserter position(handle, QStringLiteral("岗位信息New"),
+                    {QStringLiteral("岗位代号"), QStringLiteral("岗位名称"), QStringLiteral("职能部门代号"),
+                     QStringLiteral("岗位类别代号"), QStringLiteral("工号")});
   for (const Position& p : positions) position.row({p.code, p.name, p.department, p.category, orNull(p.holder)});
 
-  Inserter employee(handle, u"员工档案"_s,
-                    {u"工号"_s, u"姓名"_s, u"性别"_s, u"身份证号码"_s, u"员工类别"_s, u"岗位编号"_s});
+  Inserter employee(handle, QStringLiteral("员工档案"),
+                    {QStringLiteral("工号"), QStringLiteral("姓名"), QStringLiteral("性别"),
+                     QStringLiteral("身份证号码"), QStringLiteral("员工类别"), QStringLiteral("岗位编号")});
   for (const Employee& e : staff)
     employee.row({e.number, e.name, e.sex, orNull(e.identity), e.category, orNull(e.position)});
 
@@ -520,7 +567,7 @@ void generate(db::Database& database, const Scale& scale) {
       if (t.reference) fillReferenceTable(handle, t, scale, rng, staff);
 
   transaction.commit();
-  if (cacheSize.isValid()) pragma.exec(u"PRAGMA cache_size="_s + cacheSize.toString());
+  if (cacheSize.isValid()) pragma.exec(QStringLiteral("PRAGMA cache_size=") + cacheSize.toString());
 }
 
 namespace {
@@ -533,18 +580,21 @@ void addUnlistedTables(db::Database& database) {
   db::Transaction transaction(database);
   // Text columns as the host schema declares them (nvarchar(50), compared as on SQL Server).
   const auto text = [](const QString& column) {
-    const QString type = u"nvarchar("_s + QString::number(host::kTextLength) + u')';
+    const QString type = QStringLiteral("nvarchar(") + QString::number(host::kTextLength) + u')';
     return column + u' ' + type + db::sqliteCharacterConstraints(column, type);
   };
   for (const QString& sql : {
-           u"CREATE TABLE \"外包人员登记\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "_s + text(u"工号"_s) + u", "_s +
-               text(u"外包单位"_s) + u')',
+           QStringLiteral("CREATE TABLE \"外包人员登记\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, ") +
+               text(QStringLiteral("工号")) + QStringLiteral(", ") + text(QStringLiteral("外包单位")) + u')',
 
-           u"INSERT INTO \"外包人员登记\" (工号, 外包单位) SELECT 工号, '安保外包' FROM 员工档案 WHERE ID % 9 = 0"_s,
-           u"CREATE TABLE \"门禁卡发放\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, "_s + text(u"卡号"_s) + u", "_s +
-               text(u"持卡人"_s) + u", 发放日期 DATE)"_s,
-           u"INSERT INTO \"门禁卡发放\" (卡号, 持卡人, 发放日期) SELECT 'MJ' || printf('%05d', ID), 工号, "
-           u"'2024-03-01' FROM 员工档案 WHERE ID % 4 = 1"_s,
+           QStringLiteral(
+               "INSERT INTO \"外包人员登记\" (工号, 外包单位) SELECT 工号, '安保外包' FROM 员工档案 WHERE ID % 9 = 0"),
+           QStringLiteral("CREATE TABLE \"门禁卡发放\" (ID INTEGER PRIMARY KEY AUTOINCREMENT, ") +
+               text(QStringLiteral("卡号")) + QStringLiteral(", ") + text(QStringLiteral("持卡人")) +
+               QStringLiteral(", 发放日期 DATE)"),
+           QStringLiteral(
+               "INSERT INTO \"门禁卡发放\" (卡号, 持卡人, 发放日期) SELECT 'MJ' || printf('%05d', ID), 工号, "
+               "'2024-03-01' FROM 员工档案 WHERE ID % 4 = 1"),
        }) {
     QSqlQuery q(handle);
     if (!q.exec(sql)) throw db::DbError(q.lastError().text());
@@ -556,7 +606,7 @@ void addUnlistedTables(db::Database& database) {
 
 bool createDatabase(db::Database& database, const QString& path, const Scale& scale, QString* error) {
   if (QFile::exists(path)) {
-    if (error) *error = u"文件已存在: "_s + path;
+    if (error) *error = QStringLiteral("文件已存在: ") + path;
     return false;
   }
   if (!database.createSqlite(path, error)) return false;

@@ -8,8 +8,6 @@
 #include "db/database.h"
 #include "db/sqlite_columns.h"
 
-using namespace Qt::StringLiterals;
-
 namespace host {
 
 namespace {
@@ -23,33 +21,40 @@ Column money(const QString& name) { return {name, ColumnKind::Money, false, fals
 // The tables that several windows share, and the numbering-rule tables.
 QList<Table> coreTables() {
   return {
-      {u"员工档案"_s,
-       {number(u"工号"_s), text(u"姓名"_s), text(u"性别"_s), text(u"身份证号码"_s), text(u"员工类别"_s),
-        text(u"岗位编号"_s, true)}},
-      {u"员工类别"_s, {text(u"类别编号"_s), text(u"类别名称"_s, true), text(u"类别码"_s, true)}},
-      {u"岗位类别"_s, {text(u"岗位类别编号"_s), text(u"岗位类别名称"_s)}},
-      {u"岗位信息New"_s,
-       {text(u"岗位代号"_s, true), text(u"岗位名称"_s), text(u"职能部门代号"_s), text(u"岗位类别代号"_s),
-        number(u"工号"_s)}},
-      {u"职能部门new"_s, {text(u"职能部门编号"_s), text(u"职能部门名称"_s), date(u"终止日期"_s)}},
-      {u"上级部门new"_s, {text(u"职能部门编号"_s), text(u"上级部门编号"_s), date(u"起始日期"_s)}},
-      {u"员工工号编码规则名称"_s,
-       {text(u"类别码"_s, true), text(u"编码类别名称"_s), integer(u"编码规则"_s), text(u"流水号位数"_s)}},
-      {u"员工工号编码规则"_s,
-       {text(u"员工类别"_s), text(u"类别代码"_s, true), text(u"部门编号"_s), text(u"部门代码"_s), text(u"岗位类别"_s),
-        text(u"岗位代码"_s), text(u"流水号位数"_s), integer(u"流水号"_s)}},
+      {QStringLiteral("员工档案"),
+       {number(QStringLiteral("工号")), text(QStringLiteral("姓名")), text(QStringLiteral("性别")),
+        text(QStringLiteral("身份证号码")), text(QStringLiteral("员工类别")), text(QStringLiteral("岗位编号"), true)}},
+      {QStringLiteral("员工类别"),
+       {text(QStringLiteral("类别编号")), text(QStringLiteral("类别名称"), true),
+        text(QStringLiteral("类别码"), true)}},
+      {QStringLiteral("岗位类别"), {text(QStringLiteral("岗位类别编号")), text(QStringLiteral("岗位类别名称"))}},
+      {QStringLiteral("岗位信息New"),
+       {text(QStringLiteral("岗位代号"), true), text(QStringLiteral("岗位名称")), text(QStringLiteral("职能部门代号")),
+        text(QStringLiteral("岗位类别代号")), number(QStringLiteral("工号"))}},
+      {QStringLiteral("职能部门new"),
+       {text(QStringLiteral("职能部门编号")), text(QStringLiteral("职能部门名称")), date(QStringLiteral("终止日期"))}},
+      {QStringLiteral("上级部门new"),
+       {text(QStringLiteral("职能部门编号")), text(QStringLiteral("上级部门编号")), date(QStringLiteral("起始日期"))}},
+      {QStringLiteral("员工工号编码规则名称"),
+       {text(QStringLiteral("类别码"), true), text(QStringLiteral("编码类别名称")), integer(QStringLiteral("编码规则")),
+        text(QStringLiteral("流水号位数"))}},
+      {QStringLiteral("员工工号编码规则"),
+       {text(QStringLiteral("员工类别")), text(QStringLiteral("类别代码"), true), text(QStringLiteral("部门编号")),
+        text(QStringLiteral("部门代码")), text(QStringLiteral("岗位类别")), text(QStringLiteral("岗位代码")),
+        text(QStringLiteral("流水号位数")), integer(QStringLiteral("流水号"))}},
   };
 }
 
 // A few columns of data beside the employee number, for the biggest reference tables.
 QList<Column> payloadOf(const QString& table) {
   static const QList<QPair<QString, QList<Column>>> payload{
-      {u"月考勤记录"_s, {text(u"年月"_s), integer(u"出勤天数"_s)}},
-      {u"月考勤审核记录"_s, {text(u"年月"_s), text(u"审核人"_s)}},
-      {u"考勤表详细"_s, {date(u"日期"_s), text(u"班次"_s)}},
-      {u"工资单明细"_s, {text(u"年月"_s), money(u"金额"_s)}},
-      {u"工资单项目明细"_s, {text(u"年月"_s), text(u"项目名称"_s), money(u"金额"_s)}},
-      {u"工资支付划账表"_s, {text(u"年月"_s), money(u"金额"_s)}},
+      {QStringLiteral("月考勤记录"), {text(QStringLiteral("年月")), integer(QStringLiteral("出勤天数"))}},
+      {QStringLiteral("月考勤审核记录"), {text(QStringLiteral("年月")), text(QStringLiteral("审核人"))}},
+      {QStringLiteral("考勤表详细"), {date(QStringLiteral("日期")), text(QStringLiteral("班次"))}},
+      {QStringLiteral("工资单明细"), {text(QStringLiteral("年月")), money(QStringLiteral("金额"))}},
+      {QStringLiteral("工资单项目明细"),
+       {text(QStringLiteral("年月")), text(QStringLiteral("项目名称")), money(QStringLiteral("金额"))}},
+      {QStringLiteral("工资支付划账表"), {text(QStringLiteral("年月")), money(QStringLiteral("金额"))}},
   };
   for (const auto& [name, columns] : payload)
     if (name.compare(table, Qt::CaseInsensitive) == 0) return columns;
@@ -59,7 +64,7 @@ QList<Column> payloadOf(const QString& table) {
 // The column named by an extra condition such as " AND 类型='档案信息修改'".
 QString conditionColumn(const QString& extra) {
   QString s = extra.trimmed();
-  if (s.startsWith(u"AND "_s, Qt::CaseInsensitive)) s = s.mid(4).trimmed();
+  if (s.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) s = s.mid(4).trimmed();
   const qsizetype eq = s.indexOf(u'=');
   return eq > 0 ? s.left(eq).trimmed() : QString();
 }
@@ -96,40 +101,42 @@ QList<Table> buildTables() {
 
 QString tsqlType(const Column& c) {
   switch (c.kind) {
-    case ColumnKind::Integer: return u"int"_s;
-    case ColumnKind::Date: return u"datetime"_s;  // SQL Server 2005 has no date type
-    case ColumnKind::Money: return u"decimal(12, 2)"_s;
+    case ColumnKind::Integer: return QStringLiteral("int");
+    case ColumnKind::Date: return QStringLiteral("datetime");  // SQL Server 2005 has no date type
+    case ColumnKind::Money: return QStringLiteral("decimal(12, 2)");
     case ColumnKind::Text: break;
   }
-  return u"nvarchar("_s + QString::number(kTextLength) + u')';
+  return QStringLiteral("nvarchar(") + QString::number(kTextLength) + u')';
 }
 
-QString sqliteQuote(const QString& id) { return u'"' + QString(id).replace(u'"', u"\"\""_s) + u'"'; }
+QString sqliteQuote(const QString& id) { return u'"' + QString(id).replace(u'"', QStringLiteral("\"\"")) + u'"'; }
 
 // As declared on SQL Server; a text column also compares and checks its length as there.
 QString sqliteType(const Column& c) {
   switch (c.kind) {
-    case ColumnKind::Integer: return u"INTEGER"_s;
-    case ColumnKind::Date: return u"DATE"_s;
-    case ColumnKind::Money: return u"NUMERIC"_s;
+    case ColumnKind::Integer: return QStringLiteral("INTEGER");
+    case ColumnKind::Date: return QStringLiteral("DATE");
+    case ColumnKind::Money: return QStringLiteral("NUMERIC");
     case ColumnKind::Text: break;
   }
   return tsqlType(c) + db::sqliteCharacterConstraints(sqliteQuote(c.name), tsqlType(c));
 }
 
-QString indexName(const Table& t, const Column& c) { return u"IX_"_s + t.name + u'_' + c.name; }
+QString indexName(const Table& t, const Column& c) { return QStringLiteral("IX_") + t.name + u'_' + c.name; }
 
 // CREATE TABLE and CREATE INDEX statements; quote() wraps an identifier, type() names a column type.
 template <class Quote, class Type>
 QStringList statements(const QList<Table>& list, const QString& idColumn, Quote quote, Type type) {
   QStringList out;
   for (const Table& t : list) {
-    QStringList cols{quote(u"ID"_s) + u' ' + idColumn};
+    QStringList cols{quote(QStringLiteral("ID")) + u' ' + idColumn};
     for (const Column& c : t.columns) cols << quote(c.name) + u' ' + type(c);
-    out << u"CREATE TABLE "_s + quote(t.name) + u" ("_s + cols.join(u", "_s) + u')';
+    out << QStringLiteral("CREATE TABLE ") + quote(t.name) + QStringLiteral(" (") + cols.join(QStringLiteral(", ")) +
+               u')';
     for (const Column& c : t.columns)
       if (c.indexed)
-        out << u"CREATE INDEX "_s + quote(indexName(t, c)) + u" ON "_s + quote(t.name) + u" ("_s + quote(c.name) + u')';
+        out << QStringLiteral("CREATE INDEX ") + quote(indexName(t, c)) + QStringLiteral(" ON ") + quote(t.name) +
+                   QStringLiteral(" (") + quote(c.name) + u')';
   }
   return out;
 }
@@ -162,15 +169,15 @@ QStringList allTables() {
 QStringList sqliteSchema() { return sqliteSchema(tables()); }
 
 QStringList sqliteSchema(const QList<Table>& list) {
-  return statements(list, u"INTEGER PRIMARY KEY AUTOINCREMENT"_s, sqliteQuote, sqliteType);
+  return statements(list, QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"), sqliteQuote, sqliteType);
 }
 
 QString tsqlSchema() {
   const QStringList list = statements(
-      tables(), u"int IDENTITY(1,1) PRIMARY KEY"_s,
-      [](const QString& id) { return u'[' + QString(id).replace(u']', u"]]"_s) + u']'; }, tsqlType);
+      tables(), QStringLiteral("int IDENTITY(1,1) PRIMARY KEY"),
+      [](const QString& id) { return u'[' + QString(id).replace(u']', QStringLiteral("]]")) + u']'; }, tsqlType);
   QString script;
-  for (const QString& s : list) script += s + u"\ngo\n"_s;
+  for (const QString& s : list) script += s + QStringLiteral("\ngo\n");
   return script;
 }
 

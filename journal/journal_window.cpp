@@ -15,15 +15,13 @@
 #include "widgets/progress.h"
 #include "widgets/wait_cursor.h"
 
-using namespace Qt::StringLiterals;
-
 namespace {
-const QString kGridFormat =
-    u"编号  |<时间                 |<操作        |<原工号      |<新工号      |<姓名        "
-    u"|<操作者      |<说明                    "_s;
+const QString kGridFormat = QStringLiteral(
+    "编号  |<时间                 |<操作        |<原工号      |<新工号      |<姓名        "
+    "|<操作者      |<说明                    ");
 enum Col { kColId, kColTime, kColOperation, kColOld, kColNew, kColName, kColUser, kColNote };
-const QString kAll = u"全部"_s;
-const QString kDateFormat = u"yyyy-MM-dd"_s;
+const QString kAll = QStringLiteral("全部");
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 // Characters of a statement shown in the details (a batch's statement runs to megabytes).
 constexpr qsizetype kStatementShown = 20000;
 
@@ -36,8 +34,9 @@ bool readDay(const QString& text, QDate* day) {
 }  // namespace
 
 frm修改记录::frm修改记录(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
-  setWindowTitle(u"修改记录"_s);
-  const QStringList captions{u"工号"_s, u"姓名"_s, u"日期从"_s, u"到"_s, u"操作"_s};
+  setWindowTitle(QStringLiteral("修改记录"));
+  const QStringList captions{QStringLiteral("工号"), QStringLiteral("姓名"), QStringLiteral("日期从"),
+                             QStringLiteral("到"), QStringLiteral("操作")};
   for (int i = 0; i < 5; ++i) Label1[i] = new QLabel(captions[i], this);
   Text1 = new QLineEdit(this);
   Text2 = new QLineEdit(this);
@@ -47,14 +46,14 @@ frm修改记录::frm修改记录(ops::Session& session, QWidget* parent) : QWidg
   Combo1 = new QComboBox(this);
   Combo1->addItem(kAll);
   Combo1->addItems(journal::operations());
-  Command1 = new QPushButton(u"查询"_s, this);
+  Command1 = new QPushButton(QStringLiteral("查询"), this);
   MSFlexGrid1 = new FlexGrid(this);
   MSFlexGrid1->setFormatString(kGridFormat);
   Text5 = new QPlainTextEdit(this);
   Text5->setReadOnly(true);
-  Command2 = new QPushButton(u"导出"_s, this);
-  Command3 = new QPushButton(u"撤销"_s, this);
-  Command4 = new QPushButton(u"关闭"_s, this);
+  Command2 = new QPushButton(QStringLiteral("导出"), this);
+  Command3 = new QPushButton(QStringLiteral("撤销"), this);
+  Command4 = new QPushButton(QStringLiteral("关闭"), this);
 
   auto* filters = new QHBoxLayout;
   const std::array<QWidget*, 5> boxes{Text1, Text2, Text3, Text4, Combo1};
@@ -93,7 +92,7 @@ void frm修改记录::showEvent(QShowEvent* event) {
 bool frm修改记录::查询() {
   journal::Filter f;
   if (!readDay(Text3->text(), &f.from) || !readDay(Text4->text(), &f.to)) {
-    ui::msg(this, u"日期应按yyyy-MM-dd填写，如2026-03-01"_s);
+    ui::msg(this, QStringLiteral("日期应按yyyy-MM-dd填写，如2026-03-01"));
     return false;
   }
   f.number = Text1->text().trimmed();
@@ -119,20 +118,21 @@ bool frm修改记录::查询() {
     const journal::Summary& e = shown_[std::size_t(i)];
     const int r = i + 1;
     g->setTextMatrix(r, kColId, e.id ? QString::number(e.id) : journal::pendingMark());
-    g->setTextMatrix(r, kColTime, e.time.toString(u"yyyy-MM-dd HH:mm:ss"_s));
+    g->setTextMatrix(r, kColTime, e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     g->setTextMatrix(r, kColOperation, e.operation);
     if (e.pairCount > 0) {
-      const QString more = e.pairCount > 1 ? u" 等%1人"_s.arg(e.pairCount) : QString();
+      const QString more = e.pairCount > 1 ? QStringLiteral(" 等%1人").arg(e.pairCount) : QString();
       g->setTextMatrix(r, kColOld, e.first.oldNumber);
       g->setTextMatrix(r, kColNew, e.first.newNumber);
       g->setTextMatrix(r, kColName, e.first.name + more);
     }
     g->setTextMatrix(r, kColUser, e.osUser);
     QStringList note;
-    if (e.id == 0) note << u"尚未写入修改记录"_s;
-    if (e.undoes) note << u"撤销第%1条"_s.arg(e.undoes);
-    if (const qint64 by = undoneBy(e)) note << (by > 0 ? u"已由第%1条撤销"_s.arg(by) : u"已撤销（尚未写入）"_s);
-    g->setTextMatrix(r, kColNote, note.join(u"，"_s));
+    if (e.id == 0) note << QStringLiteral("尚未写入修改记录");
+    if (e.undoes) note << QStringLiteral("撤销第%1条").arg(e.undoes);
+    if (const qint64 by = undoneBy(e))
+      note << (by > 0 ? QStringLiteral("已由第%1条撤销").arg(by) : QStringLiteral("已撤销（尚未写入）"));
+    g->setTextMatrix(r, kColNote, note.join(QStringLiteral("，")));
   }
   if (!shown_.empty()) g->setRow(1);
   showDetails();
@@ -175,8 +175,8 @@ void frm修改记录::撤销() {
   const int row = MSFlexGrid1->Row();
   const qint64 id = entryId(row);
   if (id == 0) {
-    ui::msg(this, row >= 1 && row <= int(shown_.size()) ? u"该修改记录尚未写入，写入后才能撤销"_s
-                                                        : u"请先选择一条修改记录"_s);
+    ui::msg(this, row >= 1 && row <= int(shown_.size()) ? QStringLiteral("该修改记录尚未写入，写入后才能撤销")
+                                                        : QStringLiteral("请先选择一条修改记录"));
     return;
   }
   journal::UndoCheck check;
@@ -185,7 +185,8 @@ void frm修改记录::撤销() {
     if (!ui::guarded(this, [&] {
           WaitCursor wait;
           e = session_.journal().entry(id, 0);
-          ui::ProgressDialog progress(this, u"正在查找原工号在其他表中的记录 %1 / %2"_s, u"正在核对修改记录…"_s);
+          ui::ProgressDialog progress(this, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"),
+                                      QStringLiteral("正在核对修改记录…"));
           check = journal::checkUndo(session_, id, progress.callback());
         }))
       return;
@@ -200,12 +201,13 @@ void frm修改记录::撤销() {
   if (!check.held.empty() && !ui::askDefaultNo(this, journal::undoMergeQuestion(check))) return;
   try {
     if (!ui::guarded(this, [&] {
-          ui::ProgressDialog progress(this, u"正在撤销：第 %1 / %2 个工号"_s, u"正在核对修改记录…"_s);
+          ui::ProgressDialog progress(this, QStringLiteral("正在撤销：第 %1 / %2 个工号"),
+                                      QStringLiteral("正在核对修改记录…"));
           check = journal::undo(session_, id, progress.callback());
         }))
       return;
   } catch (const ops::Cancelled&) {
-    ui::msg(this, u"已取消，数据库没有任何修改"_s);
+    ui::msg(this, QStringLiteral("已取消，数据库没有任何修改"));
     return;
   }
   ui::msg(this, journal::undoMessage(check, id));

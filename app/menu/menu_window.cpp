@@ -9,10 +9,8 @@
 #include "rules/rules_window.h"
 #include "widgets/shared_window.h"
 
-using namespace Qt::StringLiterals;
-
 frm协调::frm协调(ops::Session& session, QWidget* parent) : QWidget(parent) {
-  setWindowTitle(u"协调"_s);
+  setWindowTitle(QStringLiteral("协调"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
   layout->setSpacing(8);
@@ -23,12 +21,12 @@ frm协调::frm协调(ops::Session& session, QWidget* parent) : QWidget(parent) {
     layout->addWidget(b, 1);
     return b;
   };
-  Command1 = button(u"Kestrune"_s);
-  Command4 = button(u"工号统一修改"_s);
-  Command2 = button(u"规则设置"_s);
-  Command5 = button(u"数据库检查"_s);
-  Command6 = button(u"修改记录"_s);
-  Command3 = button(u"退出系统"_s);
+  Command1 = button(QStringLiteral("Kestrune"));
+  Command4 = button(QStringLiteral("工号统一修改"));
+  Command2 = button(QStringLiteral("规则设置"));
+  Command5 = button(QStringLiteral("数据库检查"));
+  Command6 = button(QStringLiteral("修改记录"));
+  Command3 = button(QStringLiteral("退出系统"));
   Command4->setEnabled(false);
 
   setTabOrder(Command1, Command2);

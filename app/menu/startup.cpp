@@ -7,14 +7,12 @@
 #include "widgets/dialogs.h"
 #include "widgets/shared_window.h"
 
-using namespace Qt::StringLiterals;
-
 namespace Connection {
 
 std::unique_ptr<ops::Session> Main(db::Database& database) {
   const Settings s = ReadSettings();
   if (!OpenSharedConnection(database, s.UID, s.PWD, s.DBname, s.Svr)) {
-    ui::msg(nullptr, u"数据库连接失败!"_s, u"连接提示"_s, ui::Icon::Warning);
+    ui::msg(nullptr, QStringLiteral("数据库连接失败!"), QStringLiteral("连接提示"), ui::Icon::Warning);
     return nullptr;
   }
   std::unique_ptr<ops::Session> session = MakeSession(database, s);
