@@ -67,22 +67,22 @@ using office::toU;
 // Filters under which a loaded document counts as a workbook, and whether it is saved back in
 // that format (the others are written as "MS Excel 97").
 struct WorkbookFilter {
-  const char* name;
+  QStringView name;
   bool saveAsLoaded;
 };
 constexpr WorkbookFilter kWorkbookFilters[] = {
-    {"MS Excel 97", true},
-    {"MS Excel 97 Vorlage/Template", false},
-    {"MS Excel 95", false},
-    {"MS Excel 95 Vorlage/Template", false},
-    {"MS Excel 5.0/95", false},
-    {"MS Excel 5.0/95 Vorlage/Template", false},
-    {"MS Excel 4.0", false},
-    {"MS Excel 4.0 Vorlage/Template", false},
-    {"Calc MS Excel 2007 XML", true},
-    {"Calc MS Excel 2007 VBA XML", true},
-    {"Calc Office Open XML", true},
-    {"calc8", true},
+    {u"MS Excel 97", true},
+    {u"MS Excel 97 Vorlage/Template", false},
+    {u"MS Excel 95", false},
+    {u"MS Excel 95 Vorlage/Template", false},
+    {u"MS Excel 5.0/95", false},
+    {u"MS Excel 5.0/95 Vorlage/Template", false},
+    {u"MS Excel 4.0", false},
+    {u"MS Excel 4.0 Vorlage/Template", false},
+    {u"Calc MS Excel 2007 XML", true},
+    {u"Calc MS Excel 2007 VBA XML", true},
+    {u"Calc Office Open XML", true},
+    {u"calc8", true},
 };
 const char kLegacyExcelFilter[] = "MS Excel 97";
 constexpr sal_Int32 kProvisionalRowHeight = 500;  // 1/100 mm, until the rows are fitted before the save
@@ -105,15 +105,15 @@ rtl::OUString fileUrl(const QString& path) {
 
 // Runs one engine step; a UNO exception becomes an EngineError naming the step.
 template <class F>
-auto step(const char* what, F&& body) -> decltype(body()) {
+auto step(QStringView what, F&& body) -> decltype(body()) {
   try {
     return body();
   } catch (const EngineError&) {
     throw;
   } catch (const css::uno::Exception& e) {
     const Any caught = cppu::getCaughtException();
-    QString text = QString("%1: %2").arg(what, toQ(caught.getValueTypeName()));
-    if (!e.Message.isEmpty()) text += ": " + toQ(e.Message);
+    QString text = QStringLiteral("%1: %2").arg(what, toQ(caught.getValueTypeName()));
+    if (!e.Message.isEmpty()) text += QStringLiteral(": ") + toQ(e.Message);
     office::checkAfterFailure();
     throw EngineError(text);
   }
@@ -122,7 +122,7 @@ auto step(const char* what, F&& body) -> decltype(body()) {
 // The office's lock file of the document at path.
 QString lockFileOf(const QString& path) {
   const QFileInfo info(path);
-  return info.absolutePath() + "/.~lock." + info.fileName() + "#";
+  return info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QStringLiteral("#");
 }
 
 // Removes the lock file of path when an office of this tool wrote it and does not hold the document
@@ -131,12 +131,12 @@ QString lockFileOf(const QString& path) {
 void removeStaleLock(const QString& path) {
   QFile lock(lockFileOf(path));
   if (!lock.open(QIODevice::ReadOnly)) return;
-  const QStringList fields = QString::fromUtf8(lock.read(4096)).split(',');
+  const QStringList fields = QString::fromUtf8(lock.read(4096)).split(u',');
   lock.close();
   if (fields.size() < 5) return;
-  const QString profile = QUrl(fields[4].section(';', 0, 0).trimmed()).toLocalFile();
-  const QString ours = QDir::tempPath() + "/renumber-office-";
-  if (profile.isEmpty() || !profile.startsWith(ours) || profile.startsWith(ours + "seed")) return;
+  const QString profile = QUrl(fields[4].section(u';', 0, 0).trimmed()).toLocalFile();
+  const QString ours = QDir::tempPath() + QStringLiteral("/renumber-office-");
+  if (profile.isEmpty() || !profile.startsWith(ours) || profile.startsWith(ours + QStringLiteral("seed"))) return;
   if (!QFileInfo::exists(profile) || profile == office::profileDir()) QFile::remove(lockFileOf(path));
 }
 
@@ -174,7 +174,7 @@ class LoWorkbook : public Workbook {
   ~LoWorkbook() override { close(); }
 
   int findSheet(const QString& name) override {
-    return step("find the sheet", [&] {
+    return step(u"find the sheet", [&] {
       Reference<css::container::XIndexAccess> sheets = sheetIndex();
       for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
         Reference<css::container::XNamed> named(sheets->getByIndex(i), UNO_QUERY_THROW);
@@ -185,14 +185,15 @@ class LoWorkbook : public Workbook {
   }
 
   int addSheetAfterLast(const QString& name) override {
-    return step("add the sheet", [&] {
+    return step(u"add the sheet", [&] {
       Reference<css::container::XIndexAccess> sheets = sheetIndex();
       for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
         Reference<css::container::XNamed> named(sheets->getByIndex(i), UNO_QUERY_THROW);
         const QString existing = toQ(named->getName());
         if (existing.compare(name, Qt::CaseInsensitive) == 0)
-          throw EngineError("add the sheet: the workbook holds a sheet \"" + existing + "\" that differs from \"" +
-                            name + "\" only in letter case");
+          throw EngineError(QStringLiteral("add the sheet: the workbook holds a sheet \"") + existing +
+                            QStringLiteral("\" that differs from \"") + name +
+                            QStringLiteral("\" only in letter case"));
       }
       const sal_Int16 at = sal_Int16(sheets->getCount());
       document()->getSheets()->insertNewByName(toU(name), at);
@@ -201,14 +202,14 @@ class LoWorkbook : public Workbook {
   }
 
   void showSheet(int sheet) override {
-    step("show the sheet", [&] {
+    step(u"show the sheet", [&] {
       Reference<css::beans::XPropertySet>(spreadsheet(sheet), UNO_QUERY_THROW)
           ->setPropertyValue("IsVisible", Any(true));
     });
   }
 
   void clearUsedArea(int sheet) override {
-    step("clear the used area", [&] {
+    step(u"clear the used area", [&] {
       Reference<css::sheet::XSpreadsheet> s = spreadsheet(sheet);
       Reference<css::sheet::XSheetCellCursor> cursor = s->createCursor();
       Reference<css::sheet::XUsedAreaCursor>(cursor, UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
@@ -223,7 +224,7 @@ class LoWorkbook : public Workbook {
   }
 
   void setCellText(int sheet, int row, int col, const QString& text) override {
-    step("write a cell", [&] {
+    step(u"write a cell", [&] {
       Reference<css::text::XText> cell(spreadsheet(sheet)->getCellByPosition(col - 1, row - 1), UNO_QUERY_THROW);
       cell->setString(toU(text));
     });
@@ -231,12 +232,12 @@ class LoWorkbook : public Workbook {
 
   void writeTextTable(int sheet, int firstRow, const QList<QStringList>& rows) override {
     if (rows.isEmpty() || rows.first().isEmpty()) return;
-    step("write the table", [&] {
+    step(u"write the table", [&] {
       const sal_Int32 cols = rows.first().size();
       Sequence<Sequence<Any>> data(rows.size());
       Sequence<Any>* out = data.getArray();
       for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (rows[i].size() != cols) throw EngineError("write the table: rows of unequal length");
+        if (rows[i].size() != cols) throw EngineError(QStringLiteral("write the table: rows of unequal length"));
         out[i].realloc(cols);
         Any* cells = out[i].getArray();
         for (sal_Int32 j = 0; j < cols; ++j) cells[j] <<= toU(rows[i][j]);
@@ -250,11 +251,11 @@ class LoWorkbook : public Workbook {
   }
 
   void merge(int sheet, const CellRange& range) override {
-    step("merge cells", [&] { Reference<css::util::XMergeable>(cells(sheet, range), UNO_QUERY_THROW)->merge(true); });
+    step(u"merge cells", [&] { Reference<css::util::XMergeable>(cells(sheet, range), UNO_QUERY_THROW)->merge(true); });
   }
 
   void centreRows(int sheet, int firstRow, int lastRow) override {
-    step("centre the rows", [&] {
+    step(u"centre the rows", [&] {
       for (int r = firstRow; r <= lastRow; ++r) {
         Reference<css::beans::XPropertySet> row = sheetRow(sheet, r);
         row->setPropertyValue("HoriJustify", Any(css::table::CellHoriJustify_CENTER));
@@ -264,7 +265,7 @@ class LoWorkbook : public Workbook {
   }
 
   void drawBorders(int sheet, const CellRange& range) override {
-    step("draw the borders", [&] {
+    step(u"draw the borders", [&] {
       css::table::BorderLine2 line;
       line.Color = 0;
       line.LineStyle = css::table::BorderLineStyle::SOLID;
@@ -281,16 +282,16 @@ class LoWorkbook : public Workbook {
   }
 
   void setRowFontSize(int sheet, int row, double points) override {
-    step("set the font size of a row", [&] { setCharHeight(sheetRow(sheet, row), points); });
+    step(u"set the font size of a row", [&] { setCharHeight(sheetRow(sheet, row), points); });
   }
 
   void setFontSize(int sheet, const CellRange& range, double points) override {
-    step("set the font size",
+    step(u"set the font size",
          [&] { setCharHeight(Reference<css::beans::XPropertySet>(cells(sheet, range), UNO_QUERY_THROW), points); });
   }
 
   void fitColumns(int sheet, int firstCol, int lastCol) override {
-    step("fit the column widths", [&] {
+    step(u"fit the column widths", [&] {
       Reference<css::table::XCellRange> range = cells(sheet, CellRange{1, firstCol, 1, lastCol});
       Reference<css::beans::XPropertySet> columns(
           Reference<css::table::XColumnRowRange>(range, UNO_QUERY_THROW)->getColumns(), UNO_QUERY_THROW);
@@ -299,12 +300,12 @@ class LoWorkbook : public Workbook {
   }
 
   void activateSheet(int sheet) override {
-    step("activate the sheet", [&] { spreadsheet(sheet); });  // the sheet exists
+    step(u"activate the sheet", [&] { spreadsheet(sheet); });  // the sheet exists
     activeSheet_ = sheet;
   }
 
   void save() override {
-    step("save the workbook", [&] {
+    step(u"save the workbook", [&] {
       fitTableRowHeights();
       Reference<css::frame::XStorable> storable(doc_, UNO_QUERY_THROW);
       if (savesAsLoaded()) {
@@ -363,7 +364,7 @@ class LoWorkbook : public Workbook {
   }
 
   Reference<css::sheet::XSpreadsheetDocument> document() {
-    if (!doc_.is()) throw EngineError("the workbook is closed");
+    if (!doc_.is()) throw EngineError(QStringLiteral("the workbook is closed"));
     return Reference<css::sheet::XSpreadsheetDocument>(doc_, UNO_QUERY_THROW);
   }
   Reference<css::container::XIndexAccess> sheetIndex() {
@@ -402,7 +403,7 @@ class LoWorkbook : public Workbook {
   // file that cannot be marked stays as the engine saved it.
   void markActiveSheet() {
     QFile f(QFileInfo(path_).absoluteFilePath());
-    if (!f.open(QIODevice::ReadWrite)) throw EngineError("activate the sheet: " + f.errorString());
+    if (!f.open(QIODevice::ReadWrite)) throw EngineError(QStringLiteral("activate the sheet: ") + f.errorString());
     QByteArray bytes = f.readAll();
     QString error;
     if (!setActiveXlsSheet(bytes, activeSheet_, &error)) {
@@ -410,11 +411,11 @@ class LoWorkbook : public Workbook {
       return;
     }
     if (!f.seek(0) || f.write(bytes) != bytes.size() || !f.flush())
-      throw EngineError("activate the sheet: " + f.errorString());
+      throw EngineError(QStringLiteral("activate the sheet: ") + f.errorString());
   }
   bool savesAsLoaded() const {
     for (const WorkbookFilter& f : kWorkbookFilters)
-      if (filter_ == QLatin1String(f.name)) return f.saveAsLoaded;
+      if (filter_ == f.name) return f.saveAsLoaded;
     return false;
   }
 };
@@ -425,12 +426,13 @@ class LoEngine : public Engine {
     Reference<css::lang::XComponent> doc;
     removeStaleLock(path);
     try {
-      step("create the workbook", [&] {
+      step(u"create the workbook", [&] {
         // The engine would create a missing folder; a mistyped folder must not come into being.
         if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-          throw EngineError("create the workbook: the folder of " + path + " does not exist");
+          throw EngineError(QStringLiteral("create the workbook: the folder of ") + path +
+                            QStringLiteral(" does not exist"));
         doc = load("private:factory/scalc");
-        if (!doc.is()) throw EngineError("create the workbook: the engine made no document");
+        if (!doc.is()) throw EngineError(QStringLiteral("create the workbook: the engine made no document"));
         onlySheet(doc, sheetName);
         Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
         const Sequence<css::beans::PropertyValue> args =
@@ -448,19 +450,22 @@ class LoEngine : public Engine {
     Reference<css::lang::XComponent> doc;
     removeStaleLock(path);
     try {
-      return step("open the workbook", [&]() -> std::unique_ptr<Workbook> {
-        if (QFileInfo(path).size() == 0) throw EngineError("open the workbook: " + path + " is empty, not a workbook");
+      return step(u"open the workbook", [&]() -> std::unique_ptr<Workbook> {
+        if (QFileInfo(path).size() == 0)
+          throw EngineError(QStringLiteral("open the workbook: ") + path + QStringLiteral(" is empty, not a workbook"));
         doc = load(fileUrl(path));
-        if (!doc.is()) throw EngineError("open the workbook: the engine cannot load " + path);
+        if (!doc.is()) throw EngineError(QStringLiteral("open the workbook: the engine cannot load ") + path);
         if (!Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY).is())
-          throw EngineError("open the workbook: " + path + " is not a workbook");
+          throw EngineError(QStringLiteral("open the workbook: ") + path + QStringLiteral(" is not a workbook"));
         const QString filter = loadedFilter(doc);
         bool known = false;
-        for (const WorkbookFilter& f : kWorkbookFilters) known = known || filter == QLatin1String(f.name);
+        for (const WorkbookFilter& f : kWorkbookFilters) known = known || filter == f.name;
         if (!known)
-          throw EngineError("open the workbook: " + path + " is not a workbook (it reads as \"" + filter + "\")");
+          throw EngineError(QStringLiteral("open the workbook: ") + path +
+                            QStringLiteral(" is not a workbook (it reads as \"") + filter + QStringLiteral("\")"));
         if (Reference<css::frame::XStorable>(doc, UNO_QUERY_THROW)->isReadonly())
-          throw EngineError("open the workbook: " + path + " is locked by another program or cannot be written");
+          throw EngineError(QStringLiteral("open the workbook: ") + path +
+                            QStringLiteral(" is locked by another program or cannot be written"));
         auto book = std::make_unique<LoWorkbook>(doc, path, filter);
         doc.clear();
         return book;
@@ -479,7 +484,7 @@ class LoEngine : public Engine {
     Reference<css::sheet::XSpreadsheets> sheets =
         Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY_THROW)->getSheets();
     Reference<css::container::XIndexAccess> index(sheets, UNO_QUERY_THROW);
-    if (index->getCount() < 1) throw EngineError("create the workbook: the new document has no sheet");
+    if (index->getCount() < 1) throw EngineError(QStringLiteral("create the workbook: the new document has no sheet"));
     while (index->getCount() > 1) {
       Reference<css::container::XNamed> last(index->getByIndex(index->getCount() - 1), UNO_QUERY_THROW);
       sheets->removeByName(last->getName());
@@ -502,7 +507,7 @@ class LoEngine : public Engine {
 
 int office::openDocumentCount() {
   if (!office::running()) return 0;
-  return step("count the open documents", [] {
+  return step(u"count the open documents", [] {
     Reference<css::container::XEnumeration> all = office::connect().desktop->getComponents()->createEnumeration();
     int n = 0;
     for (; all->hasMoreElements(); all->nextElement()) ++n;

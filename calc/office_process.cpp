@@ -77,11 +77,12 @@ State& state() {
   return *s;
 }
 
-QString seedDir() { return QDir::tempPath() + "/renumber-office-seed-" + QString::number(getuid()); }
+QString seedDir() { return QDir::tempPath() + QStringLiteral("/renumber-office-seed-") + QString::number(getuid()); }
 
 bool usableSeed(const QString& dir) {
   QFileInfo info(dir);
-  return info.isDir() && info.ownerId() == getuid() && QFileInfo::exists(dir + "/user/registrymodifications.xcu");
+  return info.isDir() && info.ownerId() == getuid() &&
+         QFileInfo::exists(dir + QStringLiteral("/user/registrymodifications.xcu"));
 }
 
 // Copies a profile folder; the profile's lock file is not copied.
@@ -95,7 +96,7 @@ bool copyTree(const QString& from, const QString& to) {
     if (info.isSymLink()) continue;
     if (info.isDir()) {
       if (!QDir().mkpath(dst)) return false;
-    } else if (info.fileName() != ".lock") {
+    } else if (info.fileName() != QStringLiteral(".lock")) {
       QDir().mkpath(QFileInfo(dst).path());
       if (!QFile::copy(src, dst)) return false;
     }
@@ -104,8 +105,8 @@ bool copyTree(const QString& from, const QString& to) {
 }
 
 QString makeProfile() {
-  QByteArray tmpl = QFile::encodeName(QDir::tempPath() + "/renumber-office-XXXXXX");
-  if (!mkdtemp(tmpl.data())) throw EngineError("cannot create a profile folder in " + QDir::tempPath());
+  QByteArray tmpl = QFile::encodeName(QDir::tempPath() + QStringLiteral("/renumber-office-XXXXXX"));
+  if (!mkdtemp(tmpl.data())) throw EngineError(QStringLiteral("cannot create a profile folder in ") + QDir::tempPath());
   const QString dir = QFile::decodeName(tmpl);
   const QString seed = seedDir();
   if (usableSeed(seed) && !copyTree(seed, dir)) {
@@ -127,9 +128,9 @@ Reference<css::uno::XComponentContext> localContext() {
     try {
       local = cppu::defaultBootstrap_InitialComponentContext();
     } catch (const css::uno::Exception& e) {
-      throw EngineError("cannot start the UNO runtime: " + toQ(e.Message));
+      throw EngineError(QStringLiteral("cannot start the UNO runtime: ") + toQ(e.Message));
     } catch (const cppu::BootstrapException& e) {
-      throw EngineError("cannot start the UNO runtime: " + toQ(e.getMessage()));
+      throw EngineError(QStringLiteral("cannot start the UNO runtime: ") + toQ(e.getMessage()));
     }
   }
   return local;
@@ -139,8 +140,9 @@ Reference<css::uno::XComponentContext> localContext() {
 // on /dev/null, no descriptors of ours, and a parent-death signal so it does not outlive a tool
 // that crashed.
 pid_t spawn(const QString& profile, const QString& pipe) {
-  const QString bin = programDir() + "/soffice.bin";
-  if (!QFileInfo(bin).isExecutable()) throw EngineError("LibreOffice is not installed (" + bin + " is missing)");
+  const QString bin = programDir() + QStringLiteral("/soffice.bin");
+  if (!QFileInfo(bin).isExecutable())
+    throw EngineError(QStringLiteral("LibreOffice is not installed (") + bin + QStringLiteral(" is missing)"));
   std::vector<std::string> args = {
       bin.toStdString(),
       "--headless",
@@ -149,8 +151,9 @@ pid_t spawn(const QString& profile, const QString& pipe) {
       "--norestore",
       "--nodefault",
       "--nolockcheck",
-      ("-env:UserInstallation=" + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded)).toStdString(),
-      ("--accept=pipe,name=" + pipe + ";urp;").toStdString()};
+      (QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded))
+          .toStdString(),
+      (QStringLiteral("--accept=pipe,name=") + pipe + QStringLiteral(";urp;")).toStdString()};
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     if (std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) != 0) env.emplace_back(*e);
@@ -164,7 +167,7 @@ pid_t spawn(const QString& profile, const QString& pipe) {
 
   const pid_t parent = getpid();
   const pid_t pid = fork();
-  if (pid < 0) throw EngineError("cannot start LibreOffice: fork failed");
+  if (pid < 0) throw EngineError(QStringLiteral("cannot start LibreOffice: fork failed"));
   if (pid == 0) {
     setsid();
     prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -284,7 +287,9 @@ Connection& connect() {
   struct sigaction pipeAction {};
   if (sigaction(SIGPIPE, nullptr, &pipeAction) == 0 && pipeAction.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
   s.profile = makeProfile();
-  s.pipe = QString("renumber_%1_%2").arg(getpid()).arg(QRandomGenerator::system()->generate64(), 16, 16, QChar('0'));
+  s.pipe = QStringLiteral("renumber_%1_%2")
+               .arg(getpid())
+               .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
   registerExitHandlers();
   s.pid = spawn(s.profile, s.pipe);
 
@@ -294,9 +299,10 @@ Connection& connect() {
   } catch (const css::uno::Exception& e) {
     endGroup(s.pid, false);
     forget();
-    throw EngineError("cannot create the UNO resolver: " + toQ(e.Message));
+    throw EngineError(QStringLiteral("cannot create the UNO resolver: ") + toQ(e.Message));
   }
-  const rtl::OUString url = toU("uno:pipe,name=" + s.pipe + ";urp;StarOffice.ComponentContext");
+  const rtl::OUString url =
+      toU(QStringLiteral("uno:pipe,name=") + s.pipe + QStringLiteral(";urp;StarOffice.ComponentContext"));
   const auto deadline = Clock::now() + kStartTimeout;
   int restarts = 0;
   QString lastError;
@@ -318,14 +324,15 @@ Connection& connect() {
       }
       s.pid = 0;
       forget();
-      throw EngineError(QString("LibreOffice ended while starting (%1 %2)")
-                            .arg(WIFEXITED(status) ? "exit code" : "signal")
+      throw EngineError(QStringLiteral("LibreOffice ended while starting (%1 %2)")
+                            .arg(WIFEXITED(status) ? QStringLiteral("exit code") : QStringLiteral("signal"))
                             .arg(WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)));
     }
     if (Clock::now() >= deadline) {
       endGroup(s.pid, false);
       forget();
-      throw EngineError("LibreOffice did not answer within 60 s" + (lastError.isEmpty() ? "" : ": " + lastError));
+      throw EngineError(QStringLiteral("LibreOffice did not answer within 60 s") +
+                        (lastError.isEmpty() ? QString() : QStringLiteral(": ") + lastError));
     }
     if (whileStarting()) whileStarting()();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -339,7 +346,7 @@ Connection& connect() {
     const QString text = toQ(e.Message);
     endGroup(s.pid, false);
     forget();
-    throw EngineError("LibreOffice does not answer as expected: " + text);
+    throw EngineError(QStringLiteral("LibreOffice does not answer as expected: ") + text);
   }
   return s.conn;
 }
@@ -367,7 +374,7 @@ QString programDir() {
   return chosen.isEmpty() ? QStringLiteral(RENUMBER_OFFICE_PROGRAM_DIR) : chosen;
 }
 
-bool installed() { return QFileInfo(programDir() + "/soffice.bin").isExecutable(); }
+bool installed() { return QFileInfo(programDir() + QStringLiteral("/soffice.bin")).isExecutable(); }
 
 bool running() { return state().pid != 0; }
 long processId() { return state().pid; }
@@ -393,8 +400,8 @@ void shutdown() {
   const QString seed = seedDir();
   const bool seedMissing = !usableSeed(seed);
   if (clean && s.version == Version::Recorded && (seedMissing || QFileInfo(seed).ownerId() == getuid())) {
-    QFile::remove(s.profile + "/.lock");
-    const QString old = s.profile + "-old-seed";
+    QFile::remove(s.profile + QStringLiteral("/.lock"));
+    const QString old = s.profile + QStringLiteral("-old-seed");
     const bool replace = QFileInfo::exists(seed) && QDir().rename(seed, old);
     if (QDir().rename(s.profile, seed)) s.profile.clear();
     if (replace) QDir(old).removeRecursively();

@@ -46,10 +46,12 @@ bool isFreeTds(const QString& driver) { return driver.contains(QStringLiteral("F
 
 QString chooseSqlServerDriver(const QStringList& installed) {
 #ifdef _WIN32
-  const QStringList preferred = {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
-                                 "SQL Server Native Client 11.0", "SQL Server"};
+  const QStringList preferred = {QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                 QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                 QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("SQL Server")};
 #else
-  const QStringList preferred = {"FreeTDS", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"};
+  const QStringList preferred = {QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 18 for SQL Server"),
+                                 QStringLiteral("ODBC Driver 17 for SQL Server")};
 #endif
   for (const QString& name : preferred) {
     for (const QString& driver : installed) {
@@ -68,14 +70,14 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
                          const QString& server, QString* refusal) {
   const bool freeTds = isFreeTds(driver);
   const struct {
-    const char* key;
+    QStringView key;
     const QString& value;
-    const char* what;
-  } items[] = {{"DRIVER", driver, "driver name"},
-               {"SERVER", server, "server (Svr)"},
-               {"UID", uid, "login name (UID)"},
-               {"PWD", pwd, "password (PWD)"},
-               {"DATABASE", dbName, "database name (DBname)"}};
+    QStringView what;
+  } items[] = {{u"DRIVER", driver, u"driver name"},
+               {u"SERVER", server, u"server (Svr)"},
+               {u"UID", uid, u"login name (UID)"},
+               {u"PWD", pwd, u"password (PWD)"},
+               {u"DATABASE", dbName, u"database name (DBname)"}};
   QString text;
   for (const auto& item : items) {
     QString value = item.value;
@@ -83,12 +85,12 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
       if (refusal) {
         *refusal =
             QStringLiteral("The %1 holds \"};\", which the FreeTDS ODBC driver cannot take in a connection string.")
-                .arg(QLatin1String(item.what));
+                .arg(item.what);
       }
       return {};
     }
     if (!freeTds) value.replace(u'}', QStringLiteral("}}"));
-    text += QStringLiteral("%1={%2};").arg(QLatin1String(item.key), value);
+    text += QStringLiteral("%1={%2};").arg(item.key, value);
   }
   // TDS 7.4 names SQL Server's protocol: left to choose, FreeTDS retries a timed-out login with
   // Sybase's protocol and then waits without limit for the server to confirm the logout.

@@ -23,8 +23,7 @@ QString sqliteCharacterConstraints(const QString& quotedColumn, const QString& t
                            // (a CJK character has three bytes in UTF-8, two in the code page)
                            ? QStringLiteral("length(%1) + (length(CAST(%1 AS BLOB)) - length(%1)) / 2").arg(kept)
                            : QStringLiteral("length(%1)").arg(kept);
-  return out + QStringLiteral(" CONSTRAINT \"%1\" CHECK (%2 <= %3)")
-                   .arg(QString::fromLatin1(kTruncated), size, QString::number(length));
+  return out + QStringLiteral(" CONSTRAINT \"%1\" CHECK (%2 <= %3)").arg(kTruncated, size, QString::number(length));
 }
 
 }  // namespace db

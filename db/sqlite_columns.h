@@ -8,7 +8,7 @@
 namespace db {
 
 // SQL Server's text for a value longer than its column; the name of every length check.
-inline constexpr const char* kTruncated = "String or binary data would be truncated.";
+inline constexpr QStringView kTruncated = u"String or binary data would be truncated.";
 
 // What follows a character column's declared type (nvarchar(50), varchar(20), nchar(10), char(4),
 // text, ntext, nvarchar(max); any letter case) in the embedded schema: " COLLATE SQLSERVER_CI"

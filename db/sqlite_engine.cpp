@@ -113,7 +113,7 @@ QString registerFunctions(const QSqlDatabase& d) {
 // db/sqlite_columns.h) fails with that text alone.
 [[noreturn]] void failAsServer(const QSqlError& e) {
   const QString text = errorText(e);
-  const QString truncated = QString::fromLatin1(kTruncated);
+  const QString truncated = kTruncated.toString();
   if (text == QStringLiteral("CHECK constraint failed: ") + truncated) throw DbError(truncated);
   fail(e);
 }

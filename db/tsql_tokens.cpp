@@ -68,7 +68,9 @@ class Scanner {
     }
     ++i_;
     if (c == u'(' || c == u')' || c == u',' || c == u';' || c == u'.') return Kind::Punct;
-    static const QString twoChar[] = {"<=", ">=", "<>", "!=", "!<", "!>", "||"};
+    static const QString twoChar[] = {QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"),
+                                      QStringLiteral("!="), QStringLiteral("!<"), QStringLiteral("!>"),
+                                      QStringLiteral("||")};
     for (const QString& op : twoChar) {
       if (c == op[0] && d == op[1]) {
         ++i_;
