@@ -52,9 +52,10 @@ void reportEngineError(const QString& text) {
 frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("输出到Excel文件"));
 
-  const char* captions[4] = {"Excel文件路径/文件名", "标题1", "Excel表名", "标题2"};
+  const QString captions[4] = {QStringLiteral("Excel文件路径/文件名"), QStringLiteral("标题1"),
+                               QStringLiteral("Excel表名"), QStringLiteral("标题2")};
   for (int i = 0; i < 4; ++i) {
-    Label1[i] = new QLabel(QString::fromUtf8(captions[i]), this);
+    Label1[i] = new QLabel(captions[i], this);
     Text1[i] = new QLineEdit(this);
     Label1[i]->setBuddy(Text1[i]);
   }
@@ -129,10 +130,10 @@ void frm输出到Excel文件::browse() {
                                                            QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
     if (!file.isEmpty()) Text1[0]->setText(file);
   } catch (const std::system_error& e) {
-    ui::msg(this, QString::number(e.code().value()) + " " + QString::fromLocal8Bit(e.what()), app_info::title(),
-            ui::Icon::Warning);
+    ui::msg(this, QString::number(e.code().value()) + QStringLiteral(" ") + QString::fromLocal8Bit(e.what()),
+            app_info::title(), ui::Icon::Warning);
   } catch (const std::exception& e) {
-    ui::msg(this, "0 " + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Warning);
+    ui::msg(this, QStringLiteral("0 ") + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Warning);
   }
 }
 

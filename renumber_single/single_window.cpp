@@ -25,8 +25,8 @@ namespace {
 constexpr int kColNumber = 1, kColName = 2, kColSex = 3, kColIdCard = 4, kColDepartment = 5, kColPosition = 6;
 constexpr int kColCategory = 7, kColPositionCategory = 8, kColId = 9;
 
-const char* const kListFormat =
-    "序|<工号   |<姓名     |<性别|<身份证            |<部门                      |<岗位                       |||";
+const QString kListFormat = QStringLiteral(
+    "序|<工号   |<姓名     |<性别|<身份证            |<部门                      |<岗位                       |||");
 
 QLabel* label(const QString& caption, QWidget* parent) { return new QLabel(caption, parent); }
 
@@ -128,7 +128,7 @@ void frm员工Kestrune::buildControls() {
   auto* p = new QVBoxLayout(Picture1);
   Label1[6] = label(QStringLiteral("符合检索条件的员工列表"), Picture1);
   MSFlexGrid1 = new FlexGrid(Picture1);
-  MSFlexGrid1->setFormatString(QString::fromUtf8(kListFormat));
+  MSFlexGrid1->setFormatString(kListFormat);
   MSFlexGrid1->setFixedCols(1);
   p->addWidget(Label1[6]);
   p->addWidget(MSFlexGrid1, 1);

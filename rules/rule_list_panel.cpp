@@ -127,7 +127,7 @@ void RuleListPanel::load() {
     RuleEntry entry;
     entry.ID = static_cast<qint32>(rule.id);
     entry.编码类别名称 = rule.name;
-    entry.类别码 = rule.codeIsNull ? QString::fromLatin1(rules::kNoCode) : rule.categoryCode;
+    entry.类别码 = rule.codeIsNull ? rules::kNoCode.toString() : rule.categoryCode;
     entry.流水号位数 = rule.patternIsNull ? QStringLiteral("0000") : rule.pattern;
     entry.编码规则 = rule.ruleCodeIsNull ? QStringLiteral("0") : QString::number(rule.ruleCode);
     entries_.insert(key, entry);

@@ -116,10 +116,11 @@ void RuleRowsPanel::buildSample(int top, Labels& labels) {
     sample_[box] = makeBox(this, serial ? QStringLiteral("008") : rules::noPart(), QRect(x, top, width, 24));
     Line1[box] = makeLine(this, QRect(x + width / 2, top + 24, 1, 18), true);
   }
-  static const char* const kHeadings[] = {"部门码", "类别码", "岗位码", "流水号"};
+  const QString kHeadings[] = {QStringLiteral("部门码"), QStringLiteral("类别码"), QStringLiteral("岗位码"),
+                               QStringLiteral("流水号")};
   for (int heading = 0; heading < 4; ++heading) {
     QLabel* label = labels[11 + heading] =
-        makeLabel(this, QString::fromUtf8(kHeadings[heading]), QRect(left + heading * step, top + 42, width, 20));
+        makeLabel(this, kHeadings[heading], QRect(left + heading * step, top + 42, width, 20));
     label->setAlignment(Qt::AlignCenter);
     if (heading < 3) {
       headings_[heading] = label;

@@ -33,11 +33,12 @@ int main(int argc, char** argv) {
   ops::Session& session = demo.session;
   // One table gone, and one rebuilt as a legacy database may hold it: narrower, with a foreign key
   // to the register that does not cascade and a trigger.
-  for (const char* sql : {"DROP TABLE 出勤", "DROP TABLE 员工照片",
-                          "CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 VARCHAR(8) REFERENCES 员工档案 (工号), "
-                          "照片 BLOB)",
-                          "CREATE TRIGGER 照片审计 AFTER UPDATE ON 员工照片 BEGIN SELECT 1; END"})
-    QSqlQuery(QSqlDatabase::database(database.connectionName(), false)).exec(QString::fromUtf8(sql));
+  for (const QString& sql :
+       {QStringLiteral("DROP TABLE 出勤"), QStringLiteral("DROP TABLE 员工照片"),
+        QStringLiteral("CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 VARCHAR(8) REFERENCES 员工档案 (工号), "
+                       "照片 BLOB)"),
+        QStringLiteral("CREATE TRIGGER 照片审计 AFTER UPDATE ON 员工照片 BEGIN SELECT 1; END")})
+    QSqlQuery(QSqlDatabase::database(database.connectionName(), false)).exec(sql);
   frm数据库检查 w(session);
   w.show();
   w.检查();

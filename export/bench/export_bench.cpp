@@ -23,10 +23,10 @@ namespace {
 
 // CPU time in ms of a process (user + system), from /proc.
 double cpuMs(long pid) {
-  QFile stat(QString("/proc/%1/stat").arg(pid));
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
   if (pid <= 0 || !stat.open(QIODevice::ReadOnly)) return 0;
   const QString line = QString::fromLatin1(stat.readAll());
-  const QStringList fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+  const QStringList fields = line.mid(line.lastIndexOf(u')') + 2).split(u' ');
   return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
@@ -67,28 +67,35 @@ int main(int argc, char** argv) {
   FlexGrid grid;
   grid.setCols(7);
   grid.setRows(rows + 1);
-  const QStringList header = {"序", "原工号  ", "新工号  ", "姓名  ", "部门          ", "岗位        ", ""};
+  const QStringList header = {QStringLiteral("序"),
+                              QStringLiteral("原工号  "),
+                              QStringLiteral("新工号  "),
+                              QStringLiteral("姓名  "),
+                              QStringLiteral("部门          "),
+                              QStringLiteral("岗位        "),
+                              QString()};
   for (int j = 0; j < 7; ++j) grid.setTextMatrix(0, j, header[j]);
   for (int i = 1; i <= rows; ++i) {
     grid.setTextMatrix(i, 0, QString::number(i));
-    grid.setTextMatrix(i, 1, QString("%1").arg(i, 4, 10, QChar('0')));
-    grid.setTextMatrix(i, 2, QString("1%1").arg(i, 4, 10, QChar('0')));
-    grid.setTextMatrix(i, 3, QString("员工%1").arg(i));
-    grid.setTextMatrix(i, 4, QString("工程部第%1组").arg(i % 17));
-    grid.setTextMatrix(i, 5, i % 3 ? "电工" : "水工");
+    grid.setTextMatrix(i, 1, QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')));
+    grid.setTextMatrix(i, 2, QStringLiteral("1%1").arg(i, 4, 10, QLatin1Char('0')));
+    grid.setTextMatrix(i, 3, QStringLiteral("员工%1").arg(i));
+    grid.setTextMatrix(i, 4, QStringLiteral("工程部第%1组").arg(i % 17));
+    grid.setTextMatrix(i, 5, i % 3 ? QStringLiteral("电工") : QStringLiteral("水工"));
   }
 
   QTemporaryDir dir;
-  const bool seeded = QFileInfo::exists(QDir::tempPath() + "/renumber-office-seed-" + QString::number(getuid()));
+  const bool seeded =
+      QFileInfo::exists(QDir::tempPath() + QStringLiteral("/renumber-office-seed-") + QString::number(getuid()));
   std::printf("export of %d rows x 7 columns (+ header row), %d rounds; seed profile present at start: %s\n", rows,
               rounds, seeded ? "yes" : "no");
 
   frm输出到Excel文件 w;
   w.SourceGrid = &grid;
   w.Check1->setChecked(false);
-  w.Text1[1]->setText("工程类员工新旧工号对照表");
-  w.Text1[3]->setText("2024-03-07");
-  w.Text1[2]->setText("工程");
+  w.Text1[1]->setText(QStringLiteral("工程类员工新旧工号对照表"));
+  w.Text1[3]->setText(QStringLiteral("2024-03-07"));
+  w.Text1[2]->setText(QStringLiteral("工程"));
 
   auto run = [&](const QString& name) {
     w.Text1[0]->setText(dir.filePath(name));
@@ -104,7 +111,8 @@ int main(int argc, char** argv) {
     const long office = calc::office::processId();
     f.officeCpu = cpuMs(office) - (office == officeBefore ? officeCpuBefore : 0);
     if (!ok) {
-      std::printf("export failed: %s\n", qPrintable(shown->last.isEmpty() ? "see stderr" : shown->last));
+      std::printf("export failed: %s\n",
+                  qPrintable(shown->last.isEmpty() ? QStringLiteral("see stderr") : shown->last));
       std::exit(1);
     }
     return f;
@@ -116,9 +124,9 @@ int main(int argc, char** argv) {
   std::vector<double> cold, warmNew, warmExisting;
   for (int r = 0; r < rounds; ++r) {
     calc::office::shutdown();
-    const Figures c = run(QString("cold%1.xls").arg(r));
-    const Figures n = run(QString("warm%1.xls").arg(r));
-    const Figures e = run(QString("warm%1.xls").arg(r));  // the same sheet again: cleared and rewritten
+    const Figures c = run(QStringLiteral("cold%1.xls").arg(r));
+    const Figures n = run(QStringLiteral("warm%1.xls").arg(r));
+    const Figures e = run(QStringLiteral("warm%1.xls").arg(r));  // the same sheet again: cleared and rewritten
     std::printf("round %d\n", r + 1);
     print("cold: office start + new workbook", c);
     print("warm: new workbook", n);
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
   std::printf(
       "median wall time: cold %.0f ms, warm new workbook %.0f ms, warm existing sheet %.0f ms; "
       "workbook %lld bytes\n",
-      median(cold), median(warmNew), median(warmExisting), QFileInfo(dir.filePath("warm0.xls")).size());
+      median(cold), median(warmNew), median(warmExisting), QFileInfo(dir.filePath(QStringLiteral("warm0.xls"))).size());
   calc::office::shutdown();
   return 0;
 }

@@ -113,7 +113,7 @@ QString sqlRuleWithCode(const QString& categoryCode) {
 
 bool exists(db::Database& database, const QString& sql) { return !database.open(sql).eof(); }
 
-QString noCode() { return QString::fromLatin1(kNoCode); }
+QString noCode() { return kNoCode.toString(); }
 
 }  // namespace
 

@@ -72,7 +72,7 @@ inline constexpr int kPatternLength = 9;
 
 // ---- The code of a rule -------------------------------------------------------------------
 // The code a rule without a code acts on.
-inline constexpr const char* kNoCode = "0";
+inline constexpr QStringView kNoCode = u"0";
 // The code a rule's rows and categories are stored under: code, or "0" when it is empty.
 QString actingCode(const QString& code);
 

@@ -24,16 +24,16 @@ bool hasPosition(int code) { return code == 2 || code == 4 || code == 5; }
 QString noPart() { return QStringLiteral("无"); }
 
 SampleBoxes sampleBoxes(int code) {
-  return {hasDepartment(code) ? QString::fromLatin1(kSampleDepartment) : noPart(),
-          hasCategory(code) ? QString::fromLatin1(kSampleCategory) : noPart(),
-          hasPosition(code) ? QString::fromLatin1(kSamplePosition) : noPart()};
+  return {hasDepartment(code) ? kSampleDepartment.toString() : noPart(),
+          hasCategory(code) ? kSampleCategory.toString() : noPart(),
+          hasPosition(code) ? kSamplePosition.toString() : noPart()};
 }
 
 QString sampleCodePart(int code) {
   QString part;
-  if (hasDepartment(code)) part += QString::fromLatin1(kSampleDepartment);
-  if (hasCategory(code)) part += QString::fromLatin1(kSampleCategory);
-  if (hasPosition(code)) part += QString::fromLatin1(kSamplePosition);
+  if (hasDepartment(code)) part += kSampleDepartment;
+  if (hasCategory(code)) part += kSampleCategory;
+  if (hasPosition(code)) part += kSamplePosition;
   return part;
 }
 

@@ -14,9 +14,9 @@ inline constexpr int kRuleCodes = 7;
 inline constexpr int kOptionOrder[kRuleCodes] = {0, 1, 2, 3, 6, 4, 5};
 
 // Fixed codes the sample number is built from.
-inline constexpr const char* kSampleDepartment = "68";
-inline constexpr const char* kSampleCategory = "18";
-inline constexpr const char* kSamplePosition = "28";
+inline constexpr QStringView kSampleDepartment = u"68";
+inline constexpr QStringView kSampleCategory = u"18";
+inline constexpr QStringView kSamplePosition = u"28";
 // The sample serial: the number 8 formatted with the rule's serial pattern.
 inline constexpr int kSampleSerial = 8;
 
