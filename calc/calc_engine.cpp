@@ -84,7 +84,7 @@ constexpr WorkbookFilter kWorkbookFilters[] = {
     {u"Calc Office Open XML", true},
     {u"calc8", true},
 };
-const char kLegacyExcelFilter[] = "MS Excel 97";
+constexpr QStringView kLegacyExcelFilter = u"MS Excel 97";
 constexpr sal_Int32 kProvisionalRowHeight = 500;  // 1/100 mm, until the rows are fitted before the save
 constexpr int kSampledRows = 100;  // rows measured to fit the height of all table rows
 
@@ -312,7 +312,7 @@ class LoWorkbook : public Workbook {
         storable->store();
       } else {
         const Sequence<css::beans::PropertyValue> args =
-            props({prop("FilterName", Any(rtl::OUString(kLegacyExcelFilter))), prop("Overwrite", Any(true))});
+            props({prop("FilterName", Any(toU(kLegacyExcelFilter.toString()))), prop("Overwrite", Any(true))});
         storable->storeAsURL(storable->getLocation(), args);
       }
     });
@@ -397,7 +397,7 @@ class LoWorkbook : public Workbook {
     }
     return textFormat_;
   }
-  bool savedAsLegacyExcel() const { return !savesAsLoaded() || filter_ == QLatin1String(kLegacyExcelFilter); }
+  bool savedAsLegacyExcel() const { return !savesAsLoaded() || filter_ == kLegacyExcelFilter; }
   // The engine saves the tab that was active when the workbook was loaded, and a headless office
   // has no view to change it through: the saved file gets the active sheet set in its bytes. A
   // file that cannot be marked stays as the engine saved it.
@@ -436,7 +436,7 @@ class LoEngine : public Engine {
         onlySheet(doc, sheetName);
         Reference<css::frame::XStorable> storable(doc, UNO_QUERY_THROW);
         const Sequence<css::beans::PropertyValue> args =
-            props({prop("FilterName", Any(rtl::OUString(kLegacyExcelFilter))), prop("Overwrite", Any(false))});
+            props({prop("FilterName", Any(toU(kLegacyExcelFilter.toString()))), prop("Overwrite", Any(false))});
         storable->storeAsURL(fileUrl(path), args);
       });
     } catch (...) {
