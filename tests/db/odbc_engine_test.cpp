@@ -12,7 +12,7 @@
 #include "db/database.h"
 #include "tests/db/error_of.h"
 #include "db/odbc_connection.h"
-#include "tests/db/scripted_driver.h"
+#include "tests/support/scripted_driver.h"
 #include "tests/support/qt_print.h"
 
 using db::Database;

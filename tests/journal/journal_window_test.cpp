@@ -14,7 +14,7 @@
 #include "app/menu/menu_window.h"
 #include "export/export_window.h"
 #include "journal/journal_window.h"
-#include "tests/journal/journal_fixture.h"
+#include "tests/support/journal_fixture.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
 

@@ -10,7 +10,7 @@
 
 #include "export/export_window.h"
 #include "calc/sheet_name.h"
-#include "tests/export/xls_reader.h"
+#include "tests/support/xls_reader.h"
 #include "tests/robustness/robust_support.h"
 #include "tests/support/scripted_dialogs.h"
 #include "widgets/dialogs.h"

@@ -15,7 +15,7 @@
 #include "ops/session/session.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
-#include "tests/batch/batch_fixture.h"
+#include "tests/support/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
 #include "widgets/flex_grid.h"
 

@@ -6,7 +6,7 @@
 #include "ops/common/catalogue.h"
 #include "ops/common/holders.h"
 #include "ops/rules/rules_ops.h"
-#include "tests/batch/batch_fixture.h"
+#include "tests/support/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/db_snapshot.h"
 

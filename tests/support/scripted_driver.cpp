@@ -1,4 +1,4 @@
-#include "tests/db/scripted_driver.h"
+#include "tests/support/scripted_driver.h"
 
 #include <atomic>
 #include <chrono>

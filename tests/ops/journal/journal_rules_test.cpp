@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "ops/rules/rules_ops.h"
-#include "tests/journal/journal_fixture.h"
+#include "tests/support/journal_fixture.h"
 
 namespace {
 

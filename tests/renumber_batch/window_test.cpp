@@ -13,7 +13,7 @@
 #include "bench/batch_literal.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/rules/rules_ops.h"
-#include "tests/batch/batch_fixture.h"
+#include "tests/support/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
 #include "widgets/flex_grid.h"
 

@@ -14,7 +14,7 @@
 #include "ops/batch/batch_ops.h"
 #include "ops/journal/journal.h"
 #include "ops/session/session.h"
-#include "tests/batch/batch_fixture.h"
+#include "tests/support/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/test_data.h"

@@ -1,4 +1,4 @@
-#include "tests/export/xls_reader.h"
+#include "tests/support/xls_reader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

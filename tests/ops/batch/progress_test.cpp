@@ -8,7 +8,7 @@
 
 #include "ops/batch/batch_ops.h"
 #include "renumber_batch/batch_window.h"
-#include "tests/batch/batch_fixture.h"
+#include "tests/support/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/test_data.h"
 #include "tests/support/db_snapshot.h"

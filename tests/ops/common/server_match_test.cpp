@@ -13,8 +13,8 @@
 #include "ops/common/catalogue.h"
 #include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
-#include "tests/db/scripted_driver.h"
-#include "tests/journal/journal_fixture.h"
+#include "tests/support/scripted_driver.h"
+#include "tests/support/journal_fixture.h"
 
 namespace {
 

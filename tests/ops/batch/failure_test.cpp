@@ -8,8 +8,8 @@
 #include "db/database.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/session/session.h"
-#include "tests/batch/batch_fixture.h"
-#include "tests/db/scripted_driver.h"
+#include "tests/support/batch_fixture.h"
+#include "tests/support/scripted_driver.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/qt_print.h"
 

@@ -8,7 +8,7 @@
 #include "ops/single/single_sql.h"
 #include "ops/common/catalogue.h"
 #include "ops/single/single_ops.h"
-#include "tests/single/single_fixture.h"
+#include "tests/support/single_fixture.h"
 #include "tests/support/pinned_columns.h"
 
 using namespace single;

@@ -7,7 +7,7 @@
 
 #include "db/database.h"
 #include "ops/dbcheck/dbcheck_ops.h"
-#include "tests/db/scripted_driver.h"
+#include "tests/support/scripted_driver.h"
 #include "tests/support/dialect_guard.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "ops/journal/journal_ops.h"
 #include "ops/single/single_sql.h"
 #include "ops/single/single_ops.h"
-#include "tests/single/single_fixture.h"
+#include "tests/support/single_fixture.h"
 
 class JournalOrganisation : public SingleOrganisation {
  protected:

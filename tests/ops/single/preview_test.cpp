@@ -19,7 +19,7 @@
 #include "ops/single/single_preview.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
-#include "tests/single/single_fixture.h"
+#include "tests/support/single_fixture.h"
 #include "tests/support/tool_run.h"
 #include "widgets/flex_grid.h"
 

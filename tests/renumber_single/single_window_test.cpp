@@ -1,5 +1,5 @@
 // The single-employee window: its controls, and that its clicks, ticks and keys reach the
-// operations (tests/single/single_ops_test.cpp checks what those do on the database) and leave
+// operations (tests/ops/single/single_ops_test.cpp checks what those do on the database) and leave
 // the window, its messages and the list as they should.
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include "ops/common/holders.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
-#include "tests/single/single_fixture.h"
+#include "tests/support/single_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "widgets/app_info.h"
 #include "widgets/flex_grid.h"

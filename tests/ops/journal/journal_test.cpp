@@ -11,7 +11,7 @@
 
 #include "ops/common/catalogue.h"
 #include "ops/common/holders.h"
-#include "tests/journal/journal_fixture.h"
+#include "tests/support/journal_fixture.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/tool_run.h"
 
