@@ -60,16 +60,17 @@ void write(db::Database& d, const QString& prefix, Entry& entry) {
   {
     db::Recordset rs = d.openEmbedded(
         ownSql(QStringLiteral("INSERT INTO %1entries (time, os_user, login, server, dbname, operation, statement, "
-                           "undoes) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
-                .arg(prefix)),
+                              "undoes) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id")
+                   .arg(prefix)),
         {entry.time.toString(kTimeFormat), entry.osUser, entry.login, entry.server, entry.database, entry.operation,
          entry.statement, undoes});
     if (rs.eof()) throw db::DbError(QStringLiteral("The journal gave no number for the new entry."));
     id = rs.field(QStringLiteral("id")).toLongLong();
     while (!rs.eof()) rs.moveNext();
   }
-  d.executeEmbedded(ownSql(QStringLiteral("INSERT INTO %1statement_heads (entry, head, chars) VALUES (?, ?, ?)").arg(prefix)),
-                    {id, entry.statement.left(kHeadChars), qint64(entry.statement.size())});
+  d.executeEmbedded(
+      ownSql(QStringLiteral("INSERT INTO %1statement_heads (entry, head, chars) VALUES (?, ?, ?)").arg(prefix)),
+      {id, entry.statement.left(kHeadChars), qint64(entry.statement.size())});
   for (std::size_t from = 0; from < entry.pairs.size(); from += kPairsPerInsert) {
     const std::size_t to = std::min(entry.pairs.size(), from + kPairsPerInsert);
     QStringList rows;
@@ -79,10 +80,10 @@ void write(db::Database& d, const QString& prefix, Entry& entry) {
       rows << QStringLiteral("(?, ?, ?, ?, ?)");
       values << id << qint64(i) << pair.oldNumber << pair.newNumber << pair.name;
     }
-    d.executeEmbedded(ownSql(QStringLiteral("INSERT INTO %1pairs (entry, seq, old_number, new_number, name) VALUES ")
-                              .arg(prefix) +
-                          rows.join(QStringLiteral(", "))),
-                      values);
+    d.executeEmbedded(
+        ownSql(QStringLiteral("INSERT INTO %1pairs (entry, seq, old_number, new_number, name) VALUES ").arg(prefix) +
+               rows.join(QStringLiteral(", "))),
+        values);
   }
   if (!entry.rows.empty()) {
     QStringList rows;
@@ -94,7 +95,7 @@ void write(db::Database& d, const QString& prefix, Entry& entry) {
     }
     d.executeEmbedded(
         ownSql(QStringLiteral("INSERT INTO %1column_rows (entry, seq, tbl, col, rows) VALUES ").arg(prefix) +
-            rows.join(QStringLiteral(", "))),
+               rows.join(QStringLiteral(", "))),
         values);
   }
   entry.id = id;
@@ -166,8 +167,8 @@ std::vector<Entry> readEntries(db::Database& d, db::Recordset rs) {
   qint64 low = out.front().id, high = low;
   for (const Entry& e : out) low = std::min(low, e.id), high = std::max(high, e.id);
   const QString range = QStringLiteral(" WHERE entry BETWEEN ? AND ? ORDER BY entry, seq");
-  for (db::Recordset p = d.openEmbedded(ownSql(QStringLiteral("SELECT entry, old_number, new_number, name FROM pairs") + range),
-                                        {low, high});
+  for (db::Recordset p = d.openEmbedded(
+           ownSql(QStringLiteral("SELECT entry, old_number, new_number, name FROM pairs") + range), {low, high});
        !p.eof(); p.moveNext())
     if (auto it = at.constFind(p.field(QStringLiteral("entry")).toLongLong()); it != at.constEnd())
       out[*it].pairs.push_back(
@@ -230,8 +231,8 @@ QString whereOf(const Filter& filter, QVariantList* values, const QString& prefi
     *values << filter.number << filter.number;
   }
   if (!filter.name.isEmpty()) {
-    where << QStringLiteral("EXISTS (SELECT 1 FROM %1pairs p WHERE p.entry = e.id AND instr(p.name, ?) > 0)")
-                 .arg(prefix);
+    where
+        << QStringLiteral("EXISTS (SELECT 1 FROM %1pairs p WHERE p.entry = e.id AND instr(p.name, ?) > 0)").arg(prefix);
     *values << filter.name;
   }
   return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -335,8 +336,7 @@ QString Journal::open(db::Database& database) {
   }
   try {
     // Another journal attached to this connection before (a second start-up) goes first.
-    if (attached(database))
-      database.executeEmbedded(ownSql(QStringLiteral("DETACH DATABASE ") + kAttached));
+    if (attached(database)) database.executeEmbedded(ownSql(QStringLiteral("DETACH DATABASE ") + kAttached));
     if (database.kind() == db::EngineKind::Sqlite && database.isOpen() && !database.inTransaction())
       database.executeEmbedded(ownSql(QStringLiteral("ATTACH DATABASE ? AS ") + kAttached), {file()});
   } catch (const db::DbError& e) {
@@ -359,8 +359,7 @@ QString Journal::open(db::Database& database) {
 QString Journal::close(db::Database& database) {
   QString problem;
   try {
-    if (active_ && attached(database))
-      database.executeEmbedded(ownSql(QStringLiteral("DETACH DATABASE ") + kAttached));
+    if (active_ && attached(database)) database.executeEmbedded(ownSql(QStringLiteral("DETACH DATABASE ") + kAttached));
   } catch (const db::DbError& e) {
     problem = e.text();
   }
@@ -435,7 +434,8 @@ std::vector<Summary> Journal::summaries(const Filter& filter) {
   QVariantList values;
   const QString where = whereOf(filter, &values);
   std::vector<Summary> out;
-  for (db::Recordset rs = d.openEmbedded(ownSql(kSummarySelect + where + QStringLiteral(" ORDER BY e.id DESC")), values);
+  for (db::Recordset rs =
+           d.openEmbedded(ownSql(kSummarySelect + where + QStringLiteral(" ORDER BY e.id DESC")), values);
        !rs.eof(); rs.moveNext()) {
     Summary s;
     s.id = rs.field(QStringLiteral("id")).toLongLong();
@@ -476,10 +476,9 @@ std::vector<Entry> Journal::pendingEntries(const Filter& filter) {
     for (Entry e : all) write(d, prefix, e);  // numbered 1, 2, ... in the order kept
     QVariantList values;
     const QString where = whereOf(filter, &values, prefix);
-    for (db::Recordset rs = d.openEmbedded(
-             ownSql(QStringLiteral("SELECT e.id FROM %1entries e").arg(prefix) + where +
-                 QStringLiteral(" ORDER BY e.id DESC")),
-             values);
+    for (db::Recordset rs = d.openEmbedded(ownSql(QStringLiteral("SELECT e.id FROM %1entries e").arg(prefix) + where +
+                                                  QStringLiteral(" ORDER BY e.id DESC")),
+                                           values);
          !rs.eof(); rs.moveNext()) {
       const qint64 k = rs.field(QStringLiteral("id")).toLongLong();
       if (k >= 1 && std::size_t(k) <= all.size()) out.push_back(all[std::size_t(k - 1)]);
