@@ -186,6 +186,20 @@ void Database::execute(const QString& sql) {
   engine().execute(sql);
 }
 
+Recordset Database::openEmbedded(const QString& sql, const QVariantList& values) {
+  if (!embeddedOnly(sql))
+    throw DbError(QStringLiteral("A statement of the embedded engine's own is not marked as one."));
+  Engine& e = engine();
+  if (e.kind() != EngineKind::Sqlite)
+    throw DbError(QStringLiteral("This statement runs on the embedded database only."));
+  logStatement(sql);
+  return e.openOwn(sql, values);
+}
+
+void Database::executeEmbedded(const QString& sql, const QVariantList& values) {
+  for (Recordset rs = openEmbedded(sql, values); !rs.eof(); rs.moveNext()) {}
+}
+
 void Database::executeScript(const QString& script) {
   for (const QString& batch : splitBatches(script)) execute(batch);
 }

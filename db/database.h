@@ -167,6 +167,14 @@ class Database {
   qint64 addRecord(const QString& openSql, const QString& table, const Fields& fields);
   void updateRecord(const QString& openSql, const QString& table, qint64 id, const Fields& fields);
 
+  // SQLite's own statements, on the embedded engine only: the change journal's file, attached to
+  // the host connection or opened as a database of its own. The text begins with kEmbeddedOnly
+  // and is sent as it stands (never translated), with one value bound per ?, in order; the
+  // observer sees it like every other text. openEmbedded gives the rows (none for a statement
+  // without rows, which has then run). Throws DbError, also on SQL Server, where nothing is sent.
+  Recordset openEmbedded(const QString& sql, const QVariantList& values = {});
+  void executeEmbedded(const QString& sql, const QVariantList& values = {});
+
   // Transactions, on both engines. Nested begin() is not supported. On SQL Server a transaction
   // is begun and ended by statements ("BEGIN TRANSACTION", "COMMIT TRANSACTION"), and @@TRANCOUNT
   // is read after it begins and before it commits: when the server has ended the transaction by

@@ -89,6 +89,10 @@ SharedQuery Engine::newQuery() {
   return q;
 }
 
+Recordset Engine::openOwn(const QString&, const QVariantList&) {
+  throw DbError(QStringLiteral("This statement runs on the embedded database only."));
+}
+
 void Engine::begin() {
   QSqlDatabase d = connection();
   if (!d.transaction()) fail(d.lastError());

@@ -61,6 +61,10 @@ class Engine {
   virtual qint64 insert(const QString& insertSql, const QVariantList& values) = 0;
   virtual void update(const QString& updateSql, const QVariantList& values) = 0;
 
+  // A statement in the engine's own dialect, untranslated, with one value per ? (the embedded
+  // engine only; the others throw DbError).
+  virtual Recordset openOwn(const QString& sql, const QVariantList& values);
+
   virtual void begin();
   virtual void commit();
   virtual void rollback();

@@ -167,6 +167,16 @@ class SqliteEngine : public Engine {
 
   void update(const QString& updateSql, const QVariantList& values) override { prepared(updateSql, values); }
 
+  Recordset openOwn(const QString& sql, const QVariantList& values) override {
+    SharedQuery q = newQuery();
+    if (!(*q)->prepare(sql)) fail((*q)->lastError());
+    for (const QVariant& v : values) (*q)->addBindValue(v);
+    if (!(*q)->exec()) fail((*q)->lastError());
+    auto cursor = std::make_unique<QueryCursor>(q);
+    cursor->fetch();
+    return Recordset(std::move(cursor));
+  }
+
   // The commit writes the changed pages and flushes the file, which takes a while on a slow disk.
   // With a busy hook set it runs on a thread of its own while this one keeps calling the hook (a
   // stop can no longer be heard): the connection is used by one thread at a time, since the hook

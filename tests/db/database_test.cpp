@@ -447,3 +447,26 @@ TEST_F(EmbeddedDb, WritesWhileAReadIsOpenAndCommitBeforeItEnds) {
   ASSERT_TRUE(db_.openSqlite(path(), &error)) << error.toStdString();
   EXPECT_EQ(column("SELECT OperatorNum FROM SKOperator ORDER BY ID"), (QStringList{"1", "2"}));
 }
+
+// SQLite's own statements (the journal file's) run as written, with their values bound, and are
+// logged like every other; a text not marked as one is refused with nothing sent.
+TEST_F(EmbeddedDb, OwnStatementsRunUntranslatedWithTheirValuesAndAreLogged) {
+  const QString mark = db::kEmbeddedOnly;
+  log_.clear();
+  db_.executeEmbedded(mark + "CREATE TABLE j (id INTEGER PRIMARY KEY, a TEXT)");
+  db::Recordset rs = db_.openEmbedded(mark + "INSERT INTO j (a) VALUES (?), (?) RETURNING id", {"N'x' + 1", "b"});
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field("id").toLongLong(), 1);
+  EXPECT_EQ(column("SELECT a FROM j ORDER BY id"), (QStringList{"N'x' + 1", "b"}));
+  // Not translated: the column has no collation or length check added.
+  EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE name = 'j'"),
+            QStringList{"CREATE TABLE j (id INTEGER PRIMARY KEY, a TEXT)"});
+  EXPECT_EQ(log_.mid(0, 2), (QStringList{mark + "CREATE TABLE j (id INTEGER PRIMARY KEY, a TEXT)",
+                                         mark + "INSERT INTO j (a) VALUES (?), (?) RETURNING id"}));
+  log_.clear();
+  EXPECT_EQ(errorOf([&] { db_.executeEmbedded("DELETE FROM j"); }),
+            "A statement of the embedded engine's own is not marked as one.");
+  EXPECT_EQ(errorOf([&] { db_.executeEmbedded(mark + "DELETE FROM missing"); }), "no such table: missing");
+  EXPECT_EQ(log_, QStringList{mark + "DELETE FROM missing"});
+  EXPECT_EQ(column("SELECT COUNT(*) FROM j"), QStringList{"2"});
+}

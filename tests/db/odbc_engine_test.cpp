@@ -424,3 +424,12 @@ TEST_F(SqlServerBatch, TheHookRunsWhileAStatementRunsAndAStopCancelsIt) {
   EXPECT_EQ(state_->executed.last(), "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
   EXPECT_EQ(state_->liveResults, 0);
 }
+
+// SQLite's own statements are the embedded engine's only: on SQL Server nothing is sent.
+TEST_F(OdbcEngine, AStatementOfTheEmbeddedEngineIsRefusedWithNothingSent) {
+  QStringList sent;
+  db_.setStatementObserver([&](const QString& sql) { sent << sql; });
+  EXPECT_EQ(errorOf([&] { db_.executeEmbedded(db::kEmbeddedOnly + QStringLiteral("DELETE FROM 员工档案")); }),
+            "This statement runs on the embedded database only.");
+  EXPECT_EQ(sent, QStringList{});
+}

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "db/database.h"
 #include "ops/batch/batch_sql.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/journal/journal.h"
@@ -29,6 +30,21 @@ class JournalOrganisation : public SingleOrganisation {
   }
   void TearDown() override { journal().close(database); }
   std::vector<journal::Entry> all() { return journal().entries(); }
+  // The statements on the journal file attached to the host (SQLite's own, not the catalogue's),
+  // and the others: those a change sends to the host database.
+  static bool onJournalFile(const QString& sql) { return db::embeddedOnly(sql) && !sql.contains("sqlite_master"); }
+  QStringList journalStatements() {
+    QStringList out;
+    for (const QString& s : h.statements())
+      if (onJournalFile(s)) out << s;
+    return out;
+  }
+  QStringList hostStatements() {
+    QStringList out;
+    for (const QString& s : h.statements())
+      if (!onJournalFile(s)) out << s;
+    return out;
+  }
   // Makes the journal file refuse every new entry (a trigger), or take them again.
   void refuseJournal(bool refuse) {
     {

@@ -45,8 +45,22 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   const QString batch = single::renumberBatch("0007", "0012", {}) + single::serialStatement(5, rowId);
   // The widths (once per connection); inside the transaction: the count of the old number, the
   // name, every column counted in one statement, the batch.
-  const QStringList sent = h.statements().mid(1);
+  const QStringList sent = hostStatements().mid(1);
   EXPECT_EQ(h.statements().first(), dbcheck::catalogueSql(database));
+  // The entry goes into the journal attached to the host, inside the change's transaction behind
+  // a savepoint, through the host's connection: the observer sees it.
+  const QString mark = db::kEmbeddedOnly;
+  EXPECT_EQ(
+      journalStatements(),
+      (QStringList{mark + "PRAGMA database_list", mark + "SAVEPOINT journal_entry",
+                   mark + "INSERT INTO rj.entries (time, os_user, login, server, dbname, operation, statement, "
+                          "undoes) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+                   mark + "INSERT INTO rj.statement_heads (entry, head, chars) VALUES (?, ?, ?)",
+                   mark + "INSERT INTO rj.pairs (entry, seq, old_number, new_number, name) VALUES (?, ?, ?, ?, ?)",
+                   mark + "INSERT INTO rj.column_rows (entry, seq, tbl, col, rows) VALUES " +
+                       QStringList(qsizetype(rows.size()), "(?, ?, ?, ?, ?)").join(", "),
+                   mark + "RELEASE journal_entry"}));
+  EXPECT_EQ(h.statements().indexOf(mark + "RELEASE journal_entry"), h.statements().size() - 1);
   ASSERT_EQ(sent.size(), 4);
   EXPECT_EQ(sent[1], ops::registerHoldersSql({"0007"}));
   EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns(), {"0007"}));
@@ -167,6 +181,32 @@ TEST_F(Journal, AnEntryThatCannotBeWrittenIsToldKeptAndWrittenAtTheNextOpen) {
   EXPECT_FALSE(QFile::exists(journal().pendingFile()));
 }
 
+// A journal file whose write ends the whole transaction (a trigger's ROLLBACK) cannot be taken
+// back to its savepoint: the change is not committed with part of an entry, the user gets the
+// database's text, and the database is as it was.
+TEST_F(Journal, AnEntryWriteThatEndsTheTransactionLeavesTheDatabaseAsItWas) {
+  {
+    QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "rollback");
+    d.setDatabaseName(journal().file());
+    ASSERT_TRUE(d.open());
+    ASSERT_TRUE(
+        QSqlQuery(d).exec("CREATE TRIGGER refuse BEFORE INSERT ON pairs BEGIN "
+                          "SELECT RAISE(ROLLBACK, 'journal rolled back'); END"));
+    d.close();
+  }
+  QSqlDatabase::removeDatabase("rollback");
+  const Snapshot before = snapshot();
+  try {
+    single::renumber(session, "0007", "0012", std::nullopt);
+    ADD_FAILURE() << "the renumber was committed";
+  } catch (const db::DbError& e) {
+    EXPECT_EQ(e.text(), "journal rolled back");
+  }
+  EXPECT_FALSE(database.inTransaction());
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_TRUE(journal().pendingEntries().empty());
+}
+
 TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   const Snapshot before = snapshot();
   ASSERT_EQ(single::renumber(session, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
@@ -176,7 +216,7 @@ TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   EXPECT_EQ(ready.held, (std::vector<journal::Held>{{"0007", "员工档案temp 1行"}}));
   h.clearStatements();
   EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
-  EXPECT_EQ(h.statements().last(), single::renumberBatch("0012", "0007", {}));
+  EXPECT_EQ(hostStatements().last(), single::renumberBatch("0012", "0007", {}));
   // Everything is back but the serial handed out, which stays.
   const Snapshot expected = testdb::renamedColumn(before, "员工工号编码规则", "流水号", "2", "5", "ID=" + rowId);
   EXPECT_EQ(testdb::difference(expected, snapshot()), QString());
@@ -364,7 +404,7 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
   EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   // The shorter numbers first, each once, through the renumber's own statements.
-  EXPECT_EQ(h.statements().last(),
+  EXPECT_EQ(hostStatements().last(),
             single::renumberBatch("955", "55", {}) + " " + single::renumberBatch("966", "66", {}) + " " +
                 single::renumberBatch("9955", "955", {}) + " " + single::renumberBatch("90099", "0099", {}));
   entries = all();
@@ -411,7 +451,7 @@ TEST_F(Journal, ABatchApplyWithAChainAndAnUnchangedRowIsUndoneToo) {
   ASSERT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"), "张三");
   h.clearStatements();
   EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
-  EXPECT_EQ(h.statements().last(),
+  EXPECT_EQ(hostStatements().last(),
             single::renumberBatch("6000", "5000", {}) + " " + single::renumberBatch("5000", "0007", {}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
@@ -441,8 +481,11 @@ TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTr
   ASSERT_EQ(batch::checkRows(database, checked, false).status, batch::Status::Passed);
   ASSERT_TRUE(batch::heldElsewhere(session, rows).empty());
   ASSERT_TRUE(batch::applyRows(session, rows).applied());
-  const QStringList sent = h.statements();
+  // The journal's own statements go to its file, not to the server (on SQL Server they run on
+  // the journal's own connection): a few, however many pairs.
+  const QStringList sent = hostStatements();
   EXPECT_LE(sent.size(), 30);
+  EXPECT_EQ(journalStatements().size(), 8) << journalStatements().join("\n").toStdString();
   const std::vector<host::RefColumn> columns = pinned::refColumns();
   const qsizetype slice = journal::countSlice(columns);
   ASSERT_GT(slice, 1);
