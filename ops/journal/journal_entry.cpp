@@ -41,7 +41,9 @@ QString entryText(const Entry& e, qsizetype statementChars) {
   if (e.undoneBy) t += QStringLiteral("  已由 #%1 撤销").arg(e.undoneBy);
   t += QLatin1Char('\n');
   for (const Pair& p : e.pairs)
-    t += QStringLiteral("  %1 -> %2  %3\n").arg(p.oldNumber, p.newNumber, p.name).replace(QStringLiteral("  \n"), "\n");
+    t += QStringLiteral("  %1 -> %2  %3\n")
+             .arg(p.oldNumber, p.newNumber, p.name)
+             .replace(QStringLiteral("  \n"), QStringLiteral("\n"));
   if (!e.rows.empty()) {
     QStringList parts;
     for (const ColumnRows& c : e.rows) parts << QStringLiteral("%1.%2 %3行").arg(c.table, c.column).arg(c.rows);
