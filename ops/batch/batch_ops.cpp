@@ -342,8 +342,6 @@ std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::ve
   return out;
 }
 
-namespace {}  // namespace
-
 ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
                           const std::vector<host::RefColumn>& added) {
   ops::Change change;
