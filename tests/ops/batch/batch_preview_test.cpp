@@ -15,45 +15,21 @@
 #include "ops/session/session.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
+#include "tests/support/script_statements.h"
 #include "tests/support/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
 #include "widgets/flex_grid.h"
 
 using namespace batch;
+using testdb::asSent;
+using testdb::scriptStatements;
 using testdb::snapshot;
 using testdb::Snapshot;
+using testdb::writes;
 
 namespace {
 
 const bool kWired = (wireFeatures(), true);
-
-// The statements a script holds, batch by batch, without its comment lines and the transaction
-// frame the embedded engine runs through its own transaction calls.
-QStringList scriptStatements(const QString& script) {
-  const QStringList frame{u"SET XACT_ABORT ON"_s, u"BEGIN TRANSACTION"_s, u"COMMIT TRANSACTION"_s};
-  QStringList out;
-  for (const QString& batch : db::Database::splitBatches(script)) {
-    QStringList lines;
-    for (const QString& line : batch.split(u"\r\n"_s))
-      if (!line.startsWith(u"--"_s)) lines << line;
-    const QString statement = lines.join(u"\r\n"_s);
-    if (!statement.trimmed().isEmpty() && !frame.contains(statement)) out << statement;
-  }
-  return out;
-}
-
-// The executions as sent: a script's batches without the line breaks it puts before each statement.
-QStringList asSent(QStringList batches) {
-  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
-  return batches;
-}
-
-QStringList writes(const QStringList& statements) {
-  QStringList out;
-  for (const QString& s : statements)
-    if (!s.trimmed().startsWith(u"SELECT"_s, Qt::CaseInsensitive) && !db::embeddedOnly(s)) out << s;  // the catalogue
-  return out;
-}
 
 // Two listed employees 1001 and 1002 (rule 1, new numbers 11001 and 11002); 1001 in every table
 // of the apply list; three pay slips already under 11002; the added column 门禁卡.持卡人 holding

@@ -19,46 +19,21 @@
 #include "ops/single/single_preview.h"
 #include "preview/preview_window.h"
 #include "renumber_single/single_window.h"
+#include "tests/support/script_statements.h"
 #include "tests/support/single_fixture.h"
 #include "tests/support/tool_run.h"
 #include "widgets/flex_grid.h"
 
 using namespace single;
+using testdb::asSent;
+using testdb::scriptStatements;
 using testdb::snapshot;
 using testdb::Snapshot;
+using testdb::writes;
 
 namespace {
 
 const bool kWired = (wireFeatures(), true);
-
-// The statements a script holds, batch by batch, without its comment lines and without the
-// transaction frame (SET XACT_ABORT ON, BEGIN / COMMIT TRANSACTION) the embedded engine runs
-// through its own transaction calls.
-QStringList scriptStatements(const QString& script) {
-  const QStringList frame{"SET XACT_ABORT ON", "BEGIN TRANSACTION", "COMMIT TRANSACTION"};
-  QStringList out;
-  for (const QString& batch : db::Database::splitBatches(script)) {
-    QStringList lines;
-    for (const QString& line : batch.split("\r\n"))
-      if (!line.startsWith("--")) lines << line;
-    const QString statement = lines.join("\r\n");
-    if (!statement.trimmed().isEmpty() && !frame.contains(statement)) out << statement;
-  }
-  return out;
-}
-
-// The executions as sent: a script's batches without the line breaks it puts before each statement.
-QStringList asSent(QStringList batches) {
-  for (QString& b : batches) b.remove(QStringLiteral("\r\n"));
-  return batches;
-}
-
-QStringList writes(const QStringList& statements) {
-  QStringList out;
-  for (const QString& s : statements)
-    if (!s.startsWith("SELECT", Qt::CaseInsensitive) && !db::embeddedOnly(s)) out << s;  // the catalogue is read
-  return out;
-}
 
 // 0007 and 0099 in every column (fixture), three pay slips and a door card already under 0012, and
 // the administrator's added column 门禁卡.持卡人 (plus one naming a built-in column, left out).
