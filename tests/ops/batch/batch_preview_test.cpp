@@ -15,9 +15,9 @@
 #include "ops/session/session.h"
 #include "preview/preview_window.h"
 #include "renumber_batch/batch_window.h"
-#include "tests/support/script_statements.h"
 #include "tests/support/batch_fixture.h"
 #include "tests/support/db_snapshot.h"
+#include "tests/support/script_statements.h"
 #include "widgets/flex_grid.h"
 
 using namespace batch;
