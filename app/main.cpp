@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/connection.h"
+#include "app/console.h"
 #include "app/journal_export.h"
 #include "host/host_schema.h"
 #include "app/menu/menu_window.h"
@@ -46,11 +47,7 @@ QString usage() {
       .arg(app_info::exeName());
 }
 
-void print(FILE* to, const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-  std::fflush(to);
-}
+void print(FILE* to, const QString& text) { console::print(to, text); }
 
 int fail(const QString& text) {
   print(stderr, text + QStringLiteral("\n\n") + usage());
@@ -224,9 +221,7 @@ void exitWhenShown(QWidget& menu) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  const Options o = parse(args);
+  const Options o = parse(console::arguments(argc, argv));
   if (!o.error.isEmpty()) return fail(o.error);
   if (o.help) {
     print(stdout, usage());
@@ -253,13 +248,17 @@ int main(int argc, char** argv) {
     return dryRun(o);
   }
 
+  console::releaseOwnConsole();
   QApplication app(argc, argv);
   QApplication::setApplicationName(app_info::exeName());
   QApplication::setQuitOnLastWindowClosed(true);
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   // Standard buttons of message boxes and dialogs in Chinese (是/否, 确定).
   QTranslator qtbase;
-  if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  // Qt's own translations, or those shipped beside the program (the Windows package).
+  if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      qtbase.load(QStringLiteral("qtbase_zh_CN"),
+                  QCoreApplication::applicationDirPath() + QStringLiteral("/translations")))
     QApplication::installTranslator(&qtbase);
 
   // The connection and the session the windows work on: they outlive every window.

@@ -16,7 +16,7 @@
 
 OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& folder, const QDate& today) {
   const QString n = ruleEntry.mid(2);
-  return {folder + QDir::separator() + n + QStringLiteral("类员工新旧工号对照表.XLS"),
+  return {QDir::toNativeSeparators(folder + u'/' + n + QStringLiteral("类员工新旧工号对照表.XLS")),
           n + QStringLiteral("类员工新旧工号对照表"), exportDate(today), n};
 }
 

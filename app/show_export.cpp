@@ -13,7 +13,7 @@ void showExport(const ExportData& data) {
 }
 
 QString documentsWorkbook(const QString& fileName) {
-  return app_info::documentsFolder() + QDir::separator() + fileName;
+  return QDir::toNativeSeparators(app_info::documentsFolder() + u'/' + fileName);
 }
 
 QString exportDate(const QDate& day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }

@@ -69,7 +69,7 @@ bool Database::openSqlServer(const QString& uid, const QString& pwd, const QStri
                              QString* error) {
   close();
   const QString driver = odbc::chooseSqlServerDriver(odbc::installedDrivers());
-  if (driver.isEmpty()) return failed(error, QStringLiteral("No SQL Server ODBC driver is installed."));
+  if (driver.isEmpty()) return failed(error, odbc::noDriverMessage());
   QString refusal;
   const QString connectionString = odbc::connectionString(driver, uid, pwd, dbName, server, &refusal);
   if (connectionString.isEmpty()) return failed(error, refusal);

@@ -19,6 +19,8 @@ QStringList installedDrivers();
 // The SQL Server driver to use among the installed ones; empty when there is none.
 // Elsewhere than on Windows FreeTDS comes first; on Windows Microsoft's drivers, newest first.
 QString chooseSqlServerDriver(const QStringList& installed);
+// What the user is told when no SQL Server driver is installed: what to install.
+QString noDriverMessage();
 
 bool isFreeTds(const QString& driver);
 

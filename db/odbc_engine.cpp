@@ -12,9 +12,11 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -29,25 +31,40 @@ QStringList installedDrivers() {
   SQLHENV env = SQL_NULL_HENV;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return names;
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLCHAR description[512];
-  SQLCHAR attributes[2048];
+  // The wide call, as every other call of the engine: a driver's name in any language, on any system.
+  SQLWCHAR description[512];
+  SQLWCHAR attributes[2048];
   SQLSMALLINT descriptionLength = 0, attributesLength = 0;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
-  while (SQL_SUCCEEDED(SQLDrivers(env, direction, description, sizeof description, &descriptionLength, attributes,
-                                  sizeof attributes, &attributesLength))) {
-    names << QString::fromLocal8Bit(reinterpret_cast<const char*>(description));
+  while (SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)), &descriptionLength,
+                                   attributes, SQLSMALLINT(std::size(attributes)), &attributesLength))) {
+    const qsizetype length = std::min<qsizetype>(descriptionLength, qsizetype(std::size(description)) - 1);
+    names << QString::fromUtf16(reinterpret_cast<const char16_t*>(description), length);
     direction = SQL_FETCH_NEXT;
   }
   SQLFreeHandle(SQL_HANDLE_ENV, env);
   return names;
 }
 
+QString noDriverMessage() {
+#ifdef _WIN32
+  return QStringLiteral(
+      "没有安装SQL Server的ODBC驱动程序，不能连接数据库。请安装微软的“ODBC Driver 17 for SQL Server”"
+      "（或“ODBC Driver 18 for SQL Server”）后再试。");
+#else
+  return QStringLiteral(
+      "没有安装SQL Server的ODBC驱动程序，不能连接数据库。请安装FreeTDS的ODBC驱动程序（Debian软件包tdsodbc）"
+      "并在unixODBC中登记后再试。");
+#endif
+}
+
 bool isFreeTds(const QString& driver) { return driver.contains(QStringLiteral("FreeTDS"), Qt::CaseInsensitive); }
 
 QString chooseSqlServerDriver(const QStringList& installed) {
 #ifdef _WIN32
-  const QStringList preferred = {QStringLiteral("ODBC Driver 18 for SQL Server"),
-                                 QStringLiteral("ODBC Driver 17 for SQL Server"),
+  // Driver 17 first: Driver 18 refuses a server's own certificate where 17 connects.
+  const QStringList preferred = {QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                 QStringLiteral("ODBC Driver 18 for SQL Server"),
                                  QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("SQL Server")};
 #else
   const QStringList preferred = {QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 18 for SQL Server"),

@@ -91,6 +91,11 @@ QString registerFunctions(const QSqlDatabase& d) {
     return QStringLiteral("The SQLite driver gave no database handle.");
   }
   sqlite3* h = *static_cast<sqlite3* const*>(handle.constData());
+  // Where Qt's driver carries a copy of SQLite of its own (on Windows it is linked into
+  // qsqlite.dll, the tool links the same build of the same version), this copy sets up its
+  // mutexes and memory functions before it touches the driver's connection; where both share
+  // the system's library, SQLite is set up already and this does nothing.
+  if (const int rc = sqlite3_initialize(); rc != SQLITE_OK) return QString::fromUtf8(sqlite3_errstr(rc));
   const struct {
     const char* name;
     void (*fn)(sqlite3_context*, int, sqlite3_value**);

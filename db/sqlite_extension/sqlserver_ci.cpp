@@ -8,6 +8,12 @@ SQLITE_EXTENSION_INIT1
 
 #include "db/sqlserver_collation.h"
 
+#ifdef _WIN32
+#define SQLSERVERCI_EXPORT __declspec(dllexport)
+#else
+#define SQLSERVERCI_EXPORT __attribute__((visibility("default")))
+#endif
+
 namespace {
 int registerCollation(sqlite3* db, const sqlite3_api_routines* api) {
   SQLITE_EXTENSION_INIT2(api);
@@ -21,11 +27,9 @@ int registerCollation(sqlite3* db, const sqlite3_api_routines* api) {
 
 // SQLite looks for sqlite3_<file name's letters>_init (libsqlserverci.so: sqlite3_sqlserverci_init),
 // then for sqlite3_extension_init.
-extern "C" __attribute__((visibility("default"))) int sqlite3_sqlserverci_init(sqlite3* db, char**,
-                                                                               const sqlite3_api_routines* api) {
+extern "C" SQLSERVERCI_EXPORT int sqlite3_sqlserverci_init(sqlite3* db, char**, const sqlite3_api_routines* api) {
   return registerCollation(db, api);
 }
-extern "C" __attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, char**,
-                                                                             const sqlite3_api_routines* api) {
+extern "C" SQLSERVERCI_EXPORT int sqlite3_extension_init(sqlite3* db, char**, const sqlite3_api_routines* api) {
   return registerCollation(db, api);
 }

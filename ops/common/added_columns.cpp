@@ -8,7 +8,15 @@ namespace added {
 namespace {
 
 std::unique_ptr<QSettings> open(const QString& file) {
-  if (file.isEmpty()) return std::make_unique<QSettings>(QStringLiteral("renumber"), QStringLiteral("renumber"));
+  if (file.isEmpty()) {
+#ifdef Q_OS_WIN
+    // A file in the user's application data (%APPDATA%\renumber\renumber.ini), not the registry.
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("renumber"),
+                                       QStringLiteral("renumber"));
+#else
+    return std::make_unique<QSettings>(QStringLiteral("renumber"), QStringLiteral("renumber"));
+#endif
+  }
   return std::make_unique<QSettings>(file, QSettings::IniFormat);
 }
 

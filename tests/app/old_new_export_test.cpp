@@ -29,7 +29,7 @@ const bool kWired = (wireFeatures(), true);
 
 TEST(OldNewExportFields, ComeFromTheRuleEntryTheProgramFolderAndTheDate) {
   const OldNewExportFields f = oldNewExportFields("1 工程", "/opt/renumber", QDate(2024, 3, 7));
-  EXPECT_EQ(f.path, QString("/opt/renumber") + QDir::separator() + "工程类员工新旧工号对照表.XLS");
+  EXPECT_EQ(f.path, QDir::toNativeSeparators("/opt/renumber/工程类员工新旧工号对照表.XLS"));
   EXPECT_EQ(f.title1, "工程类员工新旧工号对照表");
   EXPECT_EQ(f.title2, "2024-03-07");
   EXPECT_EQ(f.sheet, "工程");
@@ -98,7 +98,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
   const QDate after = QDate::currentDate();
 
   EXPECT_EQ(h.dialogs().modalShows, 1);
-  EXPECT_EQ(seen.path, home.documents() + QDir::separator() + "工程类员工新旧工号对照表.XLS");
+  EXPECT_EQ(seen.path, QDir::toNativeSeparators(home.documents() + "/工程类员工新旧工号对照表.XLS"));
   EXPECT_EQ(seen.title1, "工程类员工新旧工号对照表");
   EXPECT_EQ(seen.sheet, "工程");
   EXPECT_TRUE(seen.title2 == before.toString("yyyy-MM-dd") || seen.title2 == after.toString("yyyy-MM-dd"))

@@ -8,6 +8,7 @@
 
 #include "host/host_schema.h"
 #include "db/database.h"
+#include "tests/support/tool_run.h"
 
 using namespace Qt::StringLiterals;
 
@@ -37,7 +38,7 @@ Outcome run(const QStringList& args) {
 TEST(Program, PrintSchemaWritesTheTsqlScript) {
   const Outcome r = run({u"--print-schema"_s});
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(QString::fromUtf8(r.out), host::tsqlSchema());
+  EXPECT_EQ(consoleText(r.out), host::tsqlSchema());
 }
 
 TEST(Program, HelpNamesEveryOptionAndUnknownOptionsAreRefused) {
@@ -47,7 +48,7 @@ TEST(Program, HelpNamesEveryOptionAndUnknownOptionsAreRefused) {
     EXPECT_TRUE(help.out.contains(option)) << option;
   const Outcome bad = run({u"--frobnicate"_s});
   EXPECT_EQ(bad.code, 2);
-  EXPECT_TRUE(QString::fromUtf8(bad.err).startsWith(u"未知的选项：--frobnicate\n\n用法："_s));
+  EXPECT_TRUE(consoleText(bad.err).startsWith(u"未知的选项：--frobnicate\n\n用法："_s));
   EXPECT_TRUE(bad.out.isEmpty());
   const Outcome noPath = run({u"--create-demo"_s});
   EXPECT_EQ(noPath.code, 2);
@@ -68,7 +69,7 @@ TEST(Program, CreateDemoWritesADatabaseOnceAndNeverOverwritesIt) {
   const qint64 size = QFileInfo(path).size();
   const Outcome again = run({u"--create-demo"_s, path});
   EXPECT_EQ(again.code, 1);
-  EXPECT_TRUE(QString::fromUtf8(again.err).startsWith(u"无法创建演示数据库："_s));
+  EXPECT_TRUE(consoleText(again.err).startsWith(u"无法创建演示数据库："_s));
   EXPECT_EQ(QFileInfo(path).size(), size);
 }
 

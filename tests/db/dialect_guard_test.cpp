@@ -53,6 +53,9 @@ Verdict guard(const QStringList& texts) {
 }  // namespace
 
 TEST(DialectGuard, RefusesTextsOnlySqliteTakesAndAcceptsTheToolsTexts) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the guard is a Python program of the Linux build: it checks the shapes there";
+#endif
   const QStringList sqliteOnly = {
       "SELECT 工号 FROM 员工档案 WHERE 工号 > '0012' ORDER BY 工号 LIMIT 1",
       "SELECT '甲' || 工号 FROM 员工档案",

@@ -2,8 +2,12 @@
 // (SQLite's, behind Qt's ODBC plugin, on a temporary file) and, for batches of several statements
 // as SQL Server answers them, over a scripted Qt SQL driver.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,6 +26,23 @@ namespace {
 
 // ---- through SQLite's ODBC driver -------------------------------------------------------------
 
+// The file as the driver names it. Under Wine the driver behind Windows' ODBC is this machine's
+// own SQLite driver, which opens files by their Unix paths.
+QString driverPath(const QString& path) {
+#ifdef _WIN32
+  using ToUnix = char*(__cdecl*)(const wchar_t*);
+  if (FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")) {
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(proc));
+    if (char* unixPath = toUnix(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()))) {
+      const QString converted = QString::fromUtf8(unixPath);
+      HeapFree(GetProcessHeap(), 0, unixPath);
+      return converted;
+    }
+  }
+#endif
+  return path;
+}
+
 QString sqliteOdbcDriver() {
   for (const QString& d : db::odbc::installedDrivers()) {
     if (d.compare(QStringLiteral("SQLite3"), Qt::CaseInsensitive) == 0) return d;
@@ -36,7 +57,7 @@ class OdbcEngine : public ::testing::Test {
     const QString driver = sqliteOdbcDriver();
     ASSERT_FALSE(driver.isEmpty()) << "SQLite's ODBC driver is not registered (scripts/setup installs it)";
     QString error;
-    ASSERT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(driver, path()), 5, &error))
+    ASSERT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(driver, driverPath(path())), 5, &error))
         << error.toStdString();
     ASSERT_EQ(db_.kind(), db::EngineKind::SqlServer);
     db_.execute(QStringLiteral("CREATE TABLE 员工档案 (ID INTEGER PRIMARY KEY, 工号 TEXT, 姓名 TEXT)"));
@@ -74,7 +95,8 @@ TEST_F(OdbcEngine, ManualCommitTransactionsCommitAndRollBack) {
   db_.execute(QStringLiteral("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0013', '李四')"));
   db_.close();
   QString error;
-  ASSERT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), path()), 5, &error))
+  ASSERT_TRUE(
+      db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), driverPath(path())), 5, &error))
       << error.toStdString();
   EXPECT_EQ(column("SELECT 工号 FROM 员工档案 ORDER BY 工号"), (QStringList{"0012", "0013"}));
 }
@@ -160,7 +182,8 @@ TEST_F(OdbcEngine, AStopDuringOneLongStatementCancelsItWithinASecondAndLeavesThe
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
     QString error;
-    EXPECT_TRUE(db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), path()), 5, &error))
+    EXPECT_TRUE(
+        db_.openOdbc(QStringLiteral("DRIVER={%1};Database=%2;").arg(sqliteOdbcDriver(), driverPath(path())), 5, &error))
         << error.toStdString();
     return hash;
   };

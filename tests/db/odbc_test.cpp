@@ -72,6 +72,13 @@ TEST(OdbcDriver, FreeTdsFirstThenMicrosoftsDriversThenAnySqlServerDriver) {
   EXPECT_EQ(odbc::chooseSqlServerDriver({"ODBC Driver 17 for SQL Server", "ODBC Driver 18 for SQL Server"}),
             "ODBC Driver 18 for SQL Server");
   EXPECT_EQ(odbc::chooseSqlServerDriver({"MySQL", "FreeTDS 1.3"}), "FreeTDS 1.3");
+#else
+  EXPECT_EQ(
+      odbc::chooseSqlServerDriver({"SQL Server", "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server"}),
+      "ODBC Driver 17 for SQL Server");
+  EXPECT_EQ(odbc::chooseSqlServerDriver({"SQL Server", "SQL Server Native Client 11.0"}),
+            "SQL Server Native Client 11.0");
+  EXPECT_EQ(odbc::chooseSqlServerDriver({"SQL Server", "SQLite3"}), "SQL Server");
 #endif
   EXPECT_EQ(odbc::chooseSqlServerDriver({"MySQL", "Old SQL Server driver"}), "Old SQL Server driver");
   EXPECT_EQ(odbc::chooseSqlServerDriver({"MySQL", "PostgreSQL Unicode"}), "");

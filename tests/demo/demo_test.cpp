@@ -263,6 +263,9 @@ QString shell(const QString& file, const QString& sql, bool withCollation = true
 }  // namespace
 
 TEST(DemoData, TheSqliteShellUpdatesANumberWithTheCollationExtensionLoaded) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the sqlite3 shell here is Linux's, which cannot load the Windows extension (sqlserverci.dll)";
+#endif
   QTemporaryDir dir;
   const QString file = dir.filePath(u"demo.db"_s);
   {

@@ -1,5 +1,6 @@
 // The export window on a machine without a spreadsheet engine: the office's program folder holds
-// no soffice.bin (in a build without the LibreOffice SDK there is no engine at all).
+// no soffice.bin (in a build without the LibreOffice SDK there is no engine at all); on Windows,
+// Excel is not installed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,8 +23,13 @@ TEST(ExportWithoutEngine, TheWindowExplainsAndWritesNothing) {
   grid.setRows(2);
   grid.setTextMatrix(1, 0, "0012");
   const QString path = h.dir() + "/对照表.xls";
-  const QString status = "没有安装电子表格引擎（LibreOffice Calc），不能输出到Excel文件";
-  const QString text = status + "；安装 LibreOffice Calc 后即可输出，其他功能照常使用。";
+#ifdef _WIN32
+  const QString engine = "Microsoft Excel";  // not installed under Wine
+#else
+  const QString engine = "LibreOffice Calc";
+#endif
+  const QString status = "没有安装电子表格引擎（" + engine + "），不能输出到Excel文件";
+  const QString text = status + "；安装 " + engine + " 后即可输出，其他功能照常使用。";
 
   auto& w = h.open<frm输出到Excel文件>();
   EXPECT_EQ(w.StatusBar1->currentMessage(), status);

@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +17,7 @@
 #include "export/export_window.h"
 #include "journal/journal_window.h"
 #include "tests/support/journal_fixture.h"
+#include "tests/support/tool_run.h"
 #include "widgets/flex_grid.h"
 #include "widgets/progress.h"
 
@@ -177,18 +180,16 @@ TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
 TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
   Harness h;
   const QString settings = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarnholm").fileName();
-  {
-    QFile f(settings);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(("[DBConfig]\nUID=sa\nSvr=\"sqlite:" + h.databasePath() + "\"\n").toUtf8());
-  }
+  writeHostSettings(QFileInfo(settings).path(), "sqlite:" + h.databasePath(), "sa");
   h.exec("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')");
   const std::unique_ptr<ops::Session> session = Connection::Main(h.database());
   ASSERT_TRUE(session);
   EXPECT_TRUE(h.messages().isEmpty());
   ASSERT_TRUE(session->journal().active());
   const QString file = session->journal().file();
-  EXPECT_TRUE(file.startsWith(qEnvironmentVariable("XDG_DATA_HOME") + "/renumber/journal/journal-"));
+  // The user's data folder: XDG_DATA_HOME as the tests set it; %LOCALAPPDATA% on Windows.
+  EXPECT_TRUE(file.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              "/renumber/journal/journal-"));
   EXPECT_TRUE(QFile::exists(file));
   ASSERT_EQ(single::renumber(*session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   const std::vector<journal::Entry> entries = session->journal().entries();
@@ -197,6 +198,8 @@ TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
   EXPECT_EQ(entries.front().server, "sqlite:" + h.databasePath());
   shared_window::closeAll();  // the menu works on the session
   QFile::remove(settings);
+  session->journal().close(h.database());
+  QFile::remove(file);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +21,13 @@ class TemporaryHome {
   }
   TemporaryHome(const TemporaryHome&) = delete;
   TemporaryHome& operator=(const TemporaryHome&) = delete;
+#ifdef _WIN32
+  // Windows' known folders cannot be pointed elsewhere for one process: the user's own documents
+  // folder (under Wine, the test prefix's).
+  QString documents() const { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
+#else
   QString documents() const { return dir_.path() + "/Documents"; }
+#endif
 
  private:
   QTemporaryDir dir_;

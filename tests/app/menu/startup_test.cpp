@@ -23,6 +23,23 @@ class Startup : public ::testing::Test {
  protected:
   Harness h;
 
+#ifdef _WIN32
+  // On Windows the host system keeps its settings in the registry: the test writes its key, each
+  // "key=value" line of body as a text value ("…" quotes dropped), and removes it again.
+  static QSettings registry() {
+    return QSettings(u"HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tarnholm"_s, QSettings::NativeFormat);
+  }
+  void writeSettings(const QString& body) {
+    removeSettings();
+    QSettings key = registry();
+    for (const QString& line : body.split(u'\n', Qt::SkipEmptyParts)) {
+      QString value = line.section(u'=', 1);
+      if (value.startsWith(u'"') && value.endsWith(u'"')) value = value.mid(1, value.size() - 2);
+      key.setValue(u"DBConfig/"_s + line.section(u'=', 0, 0), value);
+    }
+  }
+  void removeSettings() { registry().remove(u"DBConfig"_s); }
+#else
   QString settingsFile() const {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, u"Tarnholm"_s).fileName();
   }
@@ -32,7 +49,9 @@ class Startup : public ::testing::Test {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write((u"[DBConfig]\n"_s + body).toUtf8());
   }
-  void TearDown() override { QFile::remove(settingsFile()); }
+  void removeSettings() { QFile::remove(settingsFile()); }
+#endif
+  void TearDown() override { removeSettings(); }
 
   // The two messages of a failed start-up, with their titles and icons.
   void expectConnectionFailure(const std::unique_ptr<ops::Session>& session, const QString& driverText = QString()) {
@@ -119,7 +138,7 @@ TEST_F(Startup, UnreachableServerFailsThroughTheOdbcDriver) {
 }
 
 TEST_F(Startup, NoSettingsAtAllFailWithBothMessages) {
-  QFile::remove(settingsFile());
+  removeSettings();
   expectConnectionFailure(Connection::Main(h.database()));
 }
 

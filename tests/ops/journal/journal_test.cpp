@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 
 #include "ops/common/catalogue.h"
 #include "ops/common/holders.h"
@@ -285,7 +286,13 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
 TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNumber) {
   Harness h;
   QTemporaryDir home;
+#ifdef _WIN32
+  // The tool's process finds its journal in the user's %LOCALAPPDATA%, which cannot be pointed
+  // elsewhere for one process: the journal is written there (under Wine, the test prefix's).
+  const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
   const QString dataHome = home.filePath("data");
+#endif
   h.exec(
       "INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')  INSERT INTO 员工档案 (工号, 姓名) VALUES ('0099', "
       "'李四')");

@@ -239,9 +239,12 @@ TEST_F(Preview, RefusesAMissingOldOrATakenNewNumberAndReportsADroppedTable) {
 Ran dryRun(const QString& svr, const QStringList& numbers) {
   QTemporaryDir config;
   writeHostSettings(config.path(), svr, "hradmin", "Tarnholm");
-  EXPECT_EQ(added::Store(config.filePath("renumber/renumber.conf"), svr).add({"门禁卡", "持卡人"}), "");
-  return runTool(QStringLiteral(RENUMBER_EXE), QStringList{"--dry-run"} + numbers,
-                 {{"XDG_CONFIG_HOME", config.path()}});
+  const QString settings = toolSettingsFile(config.path());
+  EXPECT_EQ(added::Store(settings, svr).add({"门禁卡", "持卡人"}), "");
+  const Ran ran =
+      runTool(QStringLiteral(RENUMBER_EXE), QStringList{"--dry-run"} + numbers, {{"XDG_CONFIG_HOME", config.path()}});
+  QFile::remove(settings);
+  return ran;
 }
 
 TEST_F(Preview, DryRunPrintsTheTableAndTheScriptAndChangesNothing) {
