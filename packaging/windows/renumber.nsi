@@ -2,7 +2,7 @@
 ; "员工工号修改" with the tool's icon, an uninstaller listed in Windows' programs. The user's own
 ; data (the change journal, the added columns) is in the user's folders and stays on uninstall.
 ;   makensis -DVERSION=1.0.0 -DSTAGE=<program folder> -DOUTFILE=<setup.exe> -DICON=<renumber.ico> renumber.nsi
-Unicode true
+Target amd64-unicode  ; a 64-bit installer for a 64-bit program (Unicode)
 SetCompressor /SOLID lzma
 !include "x64.nsh"
 
