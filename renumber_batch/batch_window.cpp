@@ -414,6 +414,10 @@ void frm员工工号统一修改::stage() {
         });
       }))
     return;
+  if (!result.notText.empty()) {
+    ui::msg(this, ops::notTextMessage(result.notText), app_info::title(), ui::Icon::Warning);
+    return;
+  }
   if (!result.tooLong.empty()) {
     ui::msg(this, stagingTooLongMessage(result.tooLong), app_info::title(), ui::Icon::Warning);
     return;
@@ -449,7 +453,8 @@ void frm员工工号统一修改::previewApply() {
       bringIntoView(showOutcome(p.outcome));
       return;
     case ApplyPreview::Status::NoRows:
-    case ApplyPreview::Status::Stale: ui::msg(this, refusalMessage(p)); return;
+    case ApplyPreview::Status::Stale:
+    case ApplyPreview::Status::TooLong: ui::msg(this, refusalMessage(p)); return;
   }
   if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
 }

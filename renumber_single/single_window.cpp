@@ -385,6 +385,7 @@ void frm员工Kestrune::previewRenumber() {
   switch (p.status) {
     case single::RenumberPreview::Status::OldNumberGone: ui::msg(this, single::oldNumberGoneMessage(oldNumber)); return;
     case single::RenumberPreview::Status::NewNumberTaken: ui::msg(this, single::numberTakenMessage(newNumber)); return;
+    case single::RenumberPreview::Status::TooLong: ui::msg(this, single::refusalMessage(p)); return;
     case single::RenumberPreview::Status::Ready: break;
   }
   if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);

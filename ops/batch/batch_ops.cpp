@@ -320,12 +320,17 @@ std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<ho
 
 }  // namespace
 
-std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added) {
+std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& added) {
   std::vector<preview::Column> columns;
   for (const host::RefColumn& ref : host::kStaging)
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
   for (const host::RefColumn& ref : host::missingFrom(host::kStaging, added))
     columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  return columns;
+}
+
+std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added) {
+  const std::vector<preview::Column> columns = stagingColumns(added);
   std::vector<std::pair<QString, QString>> staged;  // number, name
   QStringList nines;
   for (db::Recordset rs = database.open(noPositionEmployeesSql()); !rs.eof(); rs.moveNext())
@@ -366,11 +371,15 @@ StagingResult stageNoPosition(ops::Session& session, const Progress& progress, c
     step.run([&] {
       result.tooLong = stagingTooLong(database, added);
       if (!result.tooLong.empty()) return;
+      // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
+      // was read for the widths).
+      result.notText = ops::nonCharacterColumns(database, stagingColumns(added));
+      if (!result.notText.empty()) return;
       result.collisions = stagingCollisions(database);
       if (result.collisions.empty()) result.held = stagingHeld(database, added);
     });
   }
-  if (!result.tooLong.empty() || !result.collisions.empty()) return result;
+  if (!result.notText.empty() || !result.tooLong.empty() || !result.collisions.empty()) return result;
   if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
   const std::vector<HeldNumber> answered = result.held;
   result.staged = ops::ChangeRunner(database, session.journal(), progress)

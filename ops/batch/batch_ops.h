@@ -102,6 +102,8 @@ struct ApplyResult {
 // Progress counts the rows done; a stop (also after the last row) rolls everything back.
 ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress = {});
 
+// The columns the staging rewrites: its list, then the added columns it lacks.
+std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& added);
 // The employees without a position whose "9" number a column the staging rewrites cannot hold,
 // from the catalogue kept for the connection. Throws db::DbError.
 std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added);
@@ -111,6 +113,7 @@ qint64 noPositionCount(db::Database& database);
 // What the staging did: refused for numbers too long or for collisions, declined at the merge
 // question, or staged.
 struct StagingResult {
+  std::vector<ops::NotText> notText;  // rewritten columns not of a character type: nothing was sent
   std::vector<StagingTooLong> tooLong;  // numbers that cannot take the "9": nothing was sent
   std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
   std::vector<HeldNumber> held;  // "9" numbers whose rows the staged employees would take over
@@ -125,7 +128,8 @@ using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
 ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
                           const std::vector<host::RefColumn>& added);
 // Runs the staging script, batch after batch, in one transaction. Before it, outside any
-// transaction, it reads the employees without a position: a "9" number that a column the staging
+// transaction, a rewritten column not of a character type refuses it (notText: '9' + an int
+// column adds on SQL Server). Then it reads the employees without a position: a "9" number that a column the staging
 // rewrites cannot hold refuses the staging (tooLong). Then it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
 // employee with a position holds in the register refuses the staging; rows under free ones are
 // asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a

@@ -80,6 +80,12 @@ ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview
     return p;
   }
 
+  // As the apply refuses it, before its merge question: a new number a rewritten column cannot hold.
+  if ((p.tooLong = newNumbersTooLong(session, rows))) {
+    p.status = ApplyPreview::Status::TooLong;
+    return p;
+  }
+
   std::vector<preview::Pair> pairs;
   pairs.reserve(rows.size());
   for (const Row& r : rows) pairs.emplace_back(r.oldNo, r.newNo);
@@ -99,6 +105,7 @@ QString refusalMessage(const ApplyPreview& p) {
   switch (p.status) {
     case ApplyPreview::Status::NoRows: return QStringLiteral("没有要修改的员工");
     case ApplyPreview::Status::Stale: return staleMessage(p.staleRow + 1, p.staleOld);
+    case ApplyPreview::Status::TooLong: return ops::tooLongMessage(*p.tooLong);
     case ApplyPreview::Status::CheckFailed:
       switch (p.outcome.status) {
         case Status::Empty: return emptyMessage(p.outcome.row + 1);

@@ -5,10 +5,12 @@
 // Nothing here changes the database.
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_sql.h"
+#include "ops/common/column_widths.h"
 #include "ops/common/preview.h"
 
 namespace ops {
@@ -27,11 +29,13 @@ struct ApplyPreview {
     NoRows,  // the work list is empty
     CheckFailed,  // the check the apply runs first stops (outcome says where)
     Stale,  // the apply would reach a row whose old number the register does not hold exactly once
+    TooLong,  // a column the apply rewrites cannot hold a new number (tooLong)
   };
   Status status = Status::Ready;
   Outcome outcome;  // CheckFailed: the manual check's outcome
   int staleRow = -1;  // Stale: the row (index from 0) and its old number
   QString staleOld;
+  std::optional<ops::TooLong> tooLong;  // TooLong: the first such number and the narrowest column
   // Filled when Ready:
   preview::Impact impact;  // employees: one per row, in row order
   QStringList executions;

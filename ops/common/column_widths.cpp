@@ -69,6 +69,23 @@ std::optional<TooLong> tooLong(const std::vector<Width>& widths, const QString& 
 
 }  // namespace
 
+std::vector<NotText> nonCharacterColumns(db::Database& database, const std::vector<preview::Column>& columns) {
+  const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
+  std::vector<NotText> out;
+  for (const preview::Column& c : columns) {
+    const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+    const dbcheck::CatalogueColumn* declared = table ? table->column(c.column) : nullptr;
+    if (declared && !declared->character()) out.push_back({c.table, c.column, declared->declared()});
+  }
+  return out;
+}
+
+QString notTextMessage(const std::vector<NotText>& columns) {
+  QStringList names;
+  for (const NotText& c : columns) names << c.table + u'.' + c.column + u'（' + c.declared + u'）';
+  return QStringLiteral("以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：") + names.join(u'、');
+}
+
 std::optional<TooLong> firstTooLong(db::Database& database, const std::vector<preview::Column>& columns,
                                     const QStringList& numbers) {
   const std::vector<Width> w = widths(database, columns);

@@ -35,6 +35,19 @@ QString tooLongText(const TooLong& tooLong);
 // The refusal of a renumber: tooLongText, then "，没有做任何修改".
 QString tooLongMessage(const TooLong& tooLong);
 
+// A column a renumber rewrites whose declared type is not a character type. On SQL Server
+// '9' + such a column is an addition (int outranks varchar): 13 would become 22, another employee.
+struct NotText {
+  QString table, column;
+  QString declared;  // "int", "decimal(10,0)"
+  bool operator==(const NotText&) const = default;
+};
+// The columns (in the given order) that the catalogue declares with a type other than a character
+// type; a column or table it lacks is left out. Throws db::DbError (reading the catalogue).
+std::vector<NotText> nonCharacterColumns(db::Database& database, const std::vector<preview::Column>& columns);
+// "以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：出勤.员工编号（int）、…".
+QString notTextMessage(const std::vector<NotText>& columns);
+
 // The catalogue of the connection's database: read at the first call on an open connection, then
 // kept until the connection is opened again (Database::serial). Throws db::DbError.
 const dbcheck::Catalogue& connectionCatalogue(db::Database& database);

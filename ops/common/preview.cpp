@@ -145,10 +145,37 @@ QString script(const ScriptHeader& h, const Impact& impact, const QStringList& e
   for (const ColumnImpact& c : impact.columns)
     if (c.lack != Lack::None)
       s += comment(QStringLiteral("  %1.%2：%3").arg(c.column.table, c.column.column, lackText(c.lack))) + nl;
-  s += QStringLiteral("SET XACT_ABORT ON") + nl + QStringLiteral("go") + nl;
-  s += QStringLiteral("BEGIN TRANSACTION") + nl + QStringLiteral("go") + nl;
-  for (const QString& e : executions) s += statementPerLine(e) + nl + QStringLiteral("go") + nl;
-  s += QStringLiteral("COMMIT TRANSACTION") + nl + QStringLiteral("go") + nl;
+  // All or nothing in any client (SSMS, sqlcmd): XACT_ABORT ends only the batch that failed, and a
+  // batch that does not compile is skipped while the transaction stays open. So each execution
+  // marks its end in a temporary table, and before each the script checks that the transaction is
+  // still open and the one before it ran to its end; otherwise nothing more is executed (SET NOEXEC
+  // ON) and the end rolls everything back instead of committing.
+  const QString go = nl + QStringLiteral("go") + nl;
+  const auto step = [](qsizetype n) {
+    return QStringLiteral(
+               "IF @@TRANCOUNT = 0 OR NOT EXISTS (SELECT 1 FROM #renumber_step WHERE step = %1) SET NOEXEC ON")
+        .arg(n);
+  };
+  s += QStringLiteral("SET XACT_ABORT ON") + nl + QStringLiteral("SET NOEXEC OFF") + go;
+  s += comment(QStringLiteral("分%1段执行：任何一段失败或不能执行时，后面各段都不执行，全部修改撤销")
+                   .arg(executions.size())) +
+       nl;
+  s += QStringLiteral("IF OBJECT_ID('tempdb..#renumber_step') IS NOT NULL DROP TABLE #renumber_step") + nl;
+  s += QStringLiteral("CREATE TABLE #renumber_step (step int NOT NULL)") + nl;
+  s += QStringLiteral("INSERT INTO #renumber_step (step) VALUES (0)") + nl;
+  s += QStringLiteral("BEGIN TRANSACTION") + go;
+  for (qsizetype i = 0; i < executions.size(); ++i) {
+    s += step(i) + go;
+    s += statementPerLine(executions[i]) + nl + QStringLiteral("UPDATE #renumber_step SET step = %1").arg(i + 1) + go;
+  }
+  s += QStringLiteral("SET NOEXEC OFF") + go;
+  s += QStringLiteral("IF @@TRANCOUNT > 0 AND EXISTS (SELECT 1 FROM #renumber_step WHERE step = %1)")
+           .arg(executions.size()) +
+       nl + QStringLiteral("  COMMIT TRANSACTION") + nl + QStringLiteral("ELSE") + nl + QStringLiteral("BEGIN") + nl +
+       QStringLiteral("  IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION") + nl +
+       QStringLiteral("  RAISERROR(N'修改没有全部完成，已全部撤销，数据库没有任何修改', 16, 1)") + nl +
+       QStringLiteral("END") + go;
+  s += QStringLiteral("DROP TABLE #renumber_step") + go;
   return s;
 }
 

@@ -81,10 +81,13 @@ struct ScriptHeader {
 QString statementPerLine(const QString& execution);
 
 // The T-SQL script of a change: a header comment (database, time, login, the impact counts),
-// with the missing tables and columns, SET XACT_ABORT ON, BEGIN TRANSACTION, every execution as
-// the tool sends it, one statement a line
-// (statementPerLine), with a "go" line after each (the tool sends each as one batch), COMMIT
-// TRANSACTION. Lines end in CR LF.
+// with the missing tables and columns, SET XACT_ABORT ON, a step table (#renumber_step), BEGIN
+// TRANSACTION, every execution as the tool sends it, one statement a line (statementPerLine), as a
+// batch of its own ("go" after it) that ends by recording its step, each after a guard batch that
+// stops the rest (SET NOEXEC ON) unless the transaction is open and the step before was recorded;
+// then SET NOEXEC OFF and COMMIT TRANSACTION when every step was recorded, else a rollback and an
+// error: a failure anywhere, at run time or compile time, changes nothing in any client. Lines end
+// in CR LF.
 QString script(const ScriptHeader& header, const Impact& impact, const QStringList& executions);
 // The rows that stay under the old numbers, one line per column that has any:
 // "员工档案temp中另有2行记录不满足 类型='档案信息修改'，留在原工号下，不会修改".

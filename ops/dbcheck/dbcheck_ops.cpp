@@ -36,7 +36,9 @@ QString Suspect::reason() const {
 
 QString Rewritten::reason() const {
   if (!declared.character())
-    return QStringLiteral("类型为%1，不是字符类型：含非数字字符的新工号写不进去，前导零会丢失")
+    return QStringLiteral(
+               "类型为%1，不是字符类型：含非数字字符的新工号写不进去，前导零会丢失；"
+               "无岗位员工的工号加9会变成数值相加（13变成22），因此加9会被拒绝")
         .arg(declared.declared());
   if (narrower)
     return QStringLiteral("%1比员工档案.工号窄：更长的新工号写不进去，修改会失败并全部撤销").arg(declared.declared());

@@ -1,6 +1,7 @@
 #include "ops/single/single_preview.h"
 
 #include "db/database.h"
+#include "ops/common/column_widths.h"
 #include "ops/session/session.h"
 #include "ops/single/single_sql.h"
 
@@ -41,6 +42,11 @@ RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber,
     p.status = RenumberPreview::Status::NewNumberTaken;
     return p;
   }
+  // As the renumber refuses it: a new number a rewritten column cannot hold.
+  if ((p.tooLong = ops::firstTooLong(database, renumberColumns(session.added()), {p.newNumber}))) {
+    p.status = RenumberPreview::Status::TooLong;
+    return p;
+  }
   p.impact = preview::impact(database, renumberColumns(session.added()), {{p.oldNumber, p.newNumber}});
   p.executions =
       renumberChange(p.oldNumber, p.newNumber, p.serial, session.added()).executions;  // what the renumber sends
@@ -60,6 +66,7 @@ QString refusalMessage(const RenumberPreview& p) {
       if (p.oldNumberHolders == 0) return QStringLiteral("原工号") + p.oldNumber + QStringLiteral("不在员工档案中");
       return QStringLiteral("员工档案中有%1个员工的工号是%2，不能修改").arg(p.oldNumberHolders).arg(p.oldNumber);
     case RenumberPreview::Status::NewNumberTaken: return numberTakenMessage(p.newNumber);
+    case RenumberPreview::Status::TooLong: return ops::tooLongMessage(*p.tooLong);
     case RenumberPreview::Status::Ready: break;
   }
   return QString();

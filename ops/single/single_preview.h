@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "ops/common/column_widths.h"
 #include "ops/common/preview.h"
 #include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
@@ -32,11 +33,13 @@ struct RenumberPreview {
     Ready,
     OldNumberGone,  // the register holds no employee, or more than one, with the old number
     NewNumberTaken,  // an employee already holds the new number
+    TooLong,  // a column the renumber rewrites cannot hold the new number (tooLong)
   };
   Status status = Status::Ready;
   qint64 oldNumberHolders = 0;  // employees of the register holding the old number
   QString oldNumber, newNumber;  // newNumber: with automatic numbering, the first free one
   std::optional<SerialUpdate> serial;
+  std::optional<ops::TooLong> tooLong;  // TooLong: the narrowest column that cannot hold it
   // Filled when Ready:
   preview::Impact impact;
   QStringList executions;

@@ -13,6 +13,7 @@
 #include "ops/common/catalogue.h"
 #include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
+#include "ops/single/single_preview.h"
 #include "tests/support/scripted_driver.h"
 #include "tests/support/journal_fixture.h"
 
@@ -185,6 +186,15 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   EXPECT_EQ(journal::checkUndo(session, 1).status, UndoStatus::TooLong);
   EXPECT_EQ(h.statements(), QStringList{});
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  // The impact previews (and so --dry-run) refuse it as the renumbers do: no script to export.
+  const single::RenumberPreview one = single::previewRenumber(session, "0007", "A00000013", std::nullopt, {});
+  EXPECT_EQ(one.status, single::RenumberPreview::Status::TooLong);
+  EXPECT_EQ(single::refusalMessage(one), "新工号A00000013超过表员工照片列工号的长度8，没有做任何修改");
+  EXPECT_TRUE(one.script.isEmpty());
+  const batch::ApplyPreview apply = batch::previewApply(session, {{"0007", "A0000013"}, {"0099", "A00000013"}}, {});
+  EXPECT_EQ(apply.status, batch::ApplyPreview::Status::TooLong);
+  EXPECT_EQ(batch::refusalMessage(apply), "新工号A00000013超过表员工照片列工号的长度8，没有做任何修改");
+  EXPECT_TRUE(apply.script.isEmpty());
 
   // The staging: the employees whose number cannot take the "9", named; only read.
   testdata::employee({.number = "0000013", .name = "无岗甲", .category = "管理人员"});
@@ -201,6 +211,27 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
             "没有修改任何工号，请先处理这些员工的工号");
   EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
   EXPECT_EQ(all().size(), 1u);
+}
+
+// '9' + a number column adds on SQL Server (13 would become 22, another employee's number): the
+// staging refuses every rewritten column that is not of a character type, naming them, and sends nothing.
+TEST_F(JournalOrganisation, TheStagingRefusesColumnsThatAreNotTextWithNothingSent) {
+  testdb::rawExec("DROP TABLE 员工照片");
+  testdb::rawExec("CREATE TABLE 员工照片 (ID INTEGER PRIMARY KEY, 工号 INT, 照片 BLOB)");
+  testdb::rawExec("DROP TABLE 工资单明细");
+  testdb::rawExec("CREATE TABLE 工资单明细 (ID INTEGER PRIMARY KEY, 员工编号 DECIMAL(10,0), 金额 MONEY)");
+  testdata::employee({.number = "13", .name = "无岗甲", .category = "管理人员"});
+  testdb::rawExec("INSERT INTO 员工照片 (工号) VALUES (13)");
+  const testdb::Snapshot before = snapshot();
+  const batch::StagingResult s = batch::stageNoPosition(session);
+  // In the staging's order; the embedded engine's catalogue names the type without its precision.
+  EXPECT_EQ(s.notText, (std::vector<ops::NotText>{{"员工照片", "工号", "int"}, {"工资单明细", "员工编号", "decimal"}}));
+  EXPECT_FALSE(s.staged);
+  EXPECT_EQ(ops::notTextMessage(s.notText),
+            "以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：员工照片.工号（int）、工资单明细."
+            "员工编号（decimal）");
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  EXPECT_TRUE(all().empty());
 }
 
 }  // namespace

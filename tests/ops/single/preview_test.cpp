@@ -77,10 +77,10 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   h.clearStatements();
   const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
-  // Reads only: the register's count, the existence check, the catalogue, one count per column and
-  // one more of 员工档案temp's rows of every kind.
+  // Reads only: the register's count, the existence check, the catalogue kept for the widths, the
+  // impact's own catalogue, one count per column and one more of 员工档案temp's rows of every kind.
   EXPECT_TRUE(writes(h.statements()).isEmpty()) << writes(h.statements()).join("\n").toStdString();
-  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 4);
+  EXPECT_EQ(h.statements().size(), qsizetype(columns.size()) + 5);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   ASSERT_EQ(p.impact.columns.size(), columns.size());
@@ -120,6 +120,29 @@ TEST_F(Preview, CountsEveryRewrittenColumnWithTheAddedOneLastAndChangesNothing) 
   EXPECT_TRUE(again.script.contains("\r\n-- " + staying + "\r\nSET XACT_ABORT ON\r\n"));
 }
 
+// The script a DBA runs in SSMS or sqlcmd changes nothing unless every execution ran to its end:
+// after a run-time error (XACT_ABORT ends the transaction) or a batch that does not compile (it is
+// skipped, the transaction stays open) the guards stop the rest and the end rolls back.
+TEST(Script, EachExecutionRunsOnlyAfterTheOneBeforeItRanToItsEndAndOnlyAllOfThemCommit) {
+  const QString s = preview::script({"srv", "db", "sa", QDateTime(QDate(2026, 3, 9), QTime(14, 5, 6)), "修改"}, {},
+                                    {"Update a set x='2' Where x='1'", "Update b set y='2' Where y='1'"});
+  const QString guard = "IF @@TRANCOUNT = 0 OR NOT EXISTS (SELECT 1 FROM #renumber_step WHERE step = %1) SET NOEXEC ON";
+  EXPECT_EQ(
+      db::Database::splitBatches(s.mid(s.indexOf("SET XACT_ABORT ON"))),
+      QStringList({"SET XACT_ABORT ON\r\nSET NOEXEC OFF",
+                   "-- 分2段执行：任何一段失败或不能执行时，后面各段都不执行，全部修改撤销\r\n"
+                   "IF OBJECT_ID('tempdb..#renumber_step') IS NOT NULL DROP TABLE #renumber_step\r\n"
+                   "CREATE TABLE #renumber_step (step int NOT NULL)\r\n"
+                   "INSERT INTO #renumber_step (step) VALUES (0)\r\nBEGIN TRANSACTION",
+                   guard.arg(0), "Update a set x='2' Where x='1'\r\nUPDATE #renumber_step SET step = 1", guard.arg(1),
+                   "Update b set y='2' Where y='1'\r\nUPDATE #renumber_step SET step = 2", "SET NOEXEC OFF",
+                   "IF @@TRANCOUNT > 0 AND EXISTS (SELECT 1 FROM #renumber_step WHERE step = 2)\r\n"
+                   "  COMMIT TRANSACTION\r\nELSE\r\nBEGIN\r\n  IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION\r\n"
+                   "  RAISERROR(N'修改没有全部完成，已全部撤销，数据库没有任何修改', 16, 1)\r\nEND",
+                   "DROP TABLE #renumber_step"}));
+  EXPECT_TRUE(s.endsWith("DROP TABLE #renumber_step\r\ngo\r\n"));
+}
+
 TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
   const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   ASSERT_EQ(p.status, RenumberPreview::Status::Ready);
@@ -134,8 +157,11 @@ TEST_F(Preview, TheScriptIsWhatTheRenumberSendsAndEndsTheSame) {
                                     .arg(p.impact.columns.size())
                                     .arg(p.impact.totalOld)));
   EXPECT_TRUE(
-      p.script.contains("SET XACT_ABORT ON\r\ngo\r\nBEGIN TRANSACTION\r\ngo\r\nUpdate 员工档案 set 工号='0012'"));
-  EXPECT_TRUE(p.script.endsWith("COMMIT TRANSACTION\r\ngo\r\n"));
+      p.script.contains("BEGIN TRANSACTION\r\ngo\r\nIF @@TRANCOUNT = 0 OR NOT EXISTS (SELECT 1 FROM "
+                        "#renumber_step WHERE step = 0) SET NOEXEC ON\r\ngo\r\nUpdate 员工档案 set 工号='0012'"));
+  EXPECT_TRUE(
+      p.script.contains("\r\nUPDATE #renumber_step SET step = 1\r\ngo\r\nSET NOEXEC OFF\r\ngo\r\n"
+                        "IF @@TRANCOUNT > 0 AND EXISTS (SELECT 1 FROM #renumber_step WHERE step = 1)\r\n"));
   const QByteArray file = preview::scriptFile(p.script);
   EXPECT_TRUE(file.startsWith("\xEF\xBB\xBF"));
   EXPECT_EQ(QString::fromUtf8(file.mid(3)), p.script);
