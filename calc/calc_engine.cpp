@@ -515,6 +515,8 @@ int office::openDocumentCount() {
   });
 }
 
+QString engineName() { return QStringLiteral("LibreOffice Calc"); }
+
 Engine* installedEngine() {
   if (!office::installed()) return nullptr;
   static LoEngine* engine = new LoEngine;  // the office behind it ends through office::shutdown()

@@ -75,5 +75,8 @@ class Engine {
 // the LibreOffice SDK, or the office's program folder holds no soffice.bin (the office is not
 // installed, or RENUMBER_OFFICE_PROGRAM names another folder).
 Engine* installedEngine();
+// The office the tool's engine drives, as the user knows it: "Microsoft Excel" on Windows,
+// "LibreOffice Calc" elsewhere (also where it is not installed).
+QString engineName();
 
 }  // namespace calc

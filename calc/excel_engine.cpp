@@ -761,6 +761,8 @@ bool excelRegistered() {
 
 namespace calc {
 
+QString engineName() { return QStringLiteral("Microsoft Excel"); }
+
 Engine* installedEngine() {
   // Only whether Excel is registered: Excel itself starts with the first export.
   if (!excel::excelRegistered()) return nullptr;

@@ -5,5 +5,6 @@
 namespace calc {
 
 Engine* installedEngine() { return nullptr; }
+QString engineName() { return QStringLiteral("LibreOffice Calc"); }
 
 }  // namespace calc

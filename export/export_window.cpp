@@ -185,19 +185,12 @@ void frm输出到Excel文件::setData(const ExportData& handed) {
   Text1[2]->setText(handed.sheet);
 }
 
-// The engine the tool drives: Excel on Windows, LibreOffice Calc elsewhere.
-#ifdef Q_OS_WIN
-#define RENUMBER_ENGINE_NAME "Microsoft Excel"
-#else
-#define RENUMBER_ENGINE_NAME "LibreOffice Calc"
-#endif
-
 QString frm输出到Excel文件::noEngineText() {
-  return noEngineStatus() + QStringLiteral("；安装 " RENUMBER_ENGINE_NAME " 后即可输出，其他功能照常使用。");
+  return noEngineStatus() + QStringLiteral("；安装 %1 后即可输出，其他功能照常使用。").arg(calc::engineName());
 }
 
 QString frm输出到Excel文件::noEngineStatus() {
-  return QStringLiteral("没有安装电子表格引擎（" RENUMBER_ENGINE_NAME "），不能输出到Excel文件");
+  return QStringLiteral("没有安装电子表格引擎（%1），不能输出到Excel文件").arg(calc::engineName());
 }
 
 void frm输出到Excel文件::showEvent(QShowEvent* event) {

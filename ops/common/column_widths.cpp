@@ -41,6 +41,12 @@ const dbcheck::Catalogue& connectionCatalogue(db::Database& database) {
 
 namespace {
 
+// The catalogue's entry of a column; nullptr when the table or the column is missing.
+const dbcheck::CatalogueColumn* declaredColumn(const dbcheck::Catalogue& catalogue, const preview::Column& c) {
+  const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+  return table ? table->column(c.column) : nullptr;
+}
+
 struct Width {
   const preview::Column* column;
   const dbcheck::CatalogueColumn* declared;
@@ -51,8 +57,7 @@ std::vector<Width> widths(db::Database& database, const std::vector<preview::Col
   const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
   std::vector<Width> out;
   for (const preview::Column& c : columns) {
-    const dbcheck::CatalogueTable* table = catalogue.find(c.table);
-    const dbcheck::CatalogueColumn* declared = table ? table->column(c.column) : nullptr;
+    const dbcheck::CatalogueColumn* declared = declaredColumn(catalogue, c);
     if (declared && declared->width > 0 && !declared->large()) out.push_back({&c, declared});
   }
   std::stable_sort(out.begin(), out.end(),
@@ -72,11 +77,9 @@ std::optional<TooLong> tooLong(const std::vector<Width>& widths, const QString& 
 std::vector<NotText> nonCharacterColumns(db::Database& database, const std::vector<preview::Column>& columns) {
   const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
   std::vector<NotText> out;
-  for (const preview::Column& c : columns) {
-    const dbcheck::CatalogueTable* table = catalogue.find(c.table);
-    const dbcheck::CatalogueColumn* declared = table ? table->column(c.column) : nullptr;
-    if (declared && !declared->character()) out.push_back({c.table, c.column, declared->declared()});
-  }
+  for (const preview::Column& c : columns)
+    if (const dbcheck::CatalogueColumn* declared = declaredColumn(catalogue, c); declared && !declared->character())
+      out.push_back({c.table, c.column, declared->declared()});
   return out;
 }
 
