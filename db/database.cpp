@@ -1,9 +1,11 @@
 #include "db/database.h"
 
+#include <QSet>
 #include <chrono>
 
 #include "db/engine.h"
 #include "db/odbc_connection.h"
+#include "db/sqlite_columns.h"
 #include "db/tsql_tokens.h"
 
 namespace db {
@@ -12,6 +14,62 @@ QString sqlQuote(const QString& value) {
   QString s = value;
   s.replace(u'\'', QStringLiteral("''"));
   return u'\'' + s + u'\'';
+}
+
+QString sqlQuoteN(const QString& value) { return u'N' + sqlQuote(value); }
+
+namespace {
+
+// SQL Server's reserved keywords (every version from 2005 on), and the words the embedded engine
+// reserves beyond them: as a name, each must be bracketed.
+bool reservedWord(const QString& name) {
+  static const QSet<QString> words = [] {
+    const QStringView list[] = {
+        u"ADD", u"ALL", u"ALTER", u"AND", u"ANY", u"AS", u"ASC", u"AUTHORIZATION", u"BACKUP", u"BEGIN", u"BETWEEN",
+        u"BREAK", u"BROWSE", u"BULK", u"BY", u"CASCADE", u"CASE", u"CHECK", u"CHECKPOINT", u"CLOSE", u"CLUSTERED",
+        u"COALESCE", u"COLLATE", u"COLUMN", u"COMMIT", u"COMPUTE", u"CONSTRAINT", u"CONTAINS", u"CONTAINSTABLE",
+        u"CONTINUE", u"CONVERT", u"CREATE", u"CROSS", u"CURRENT", u"CURRENT_DATE", u"CURRENT_TIME",
+        u"CURRENT_TIMESTAMP", u"CURRENT_USER", u"CURSOR", u"DATABASE", u"DBCC", u"DEALLOCATE", u"DECLARE", u"DEFAULT",
+        u"DELETE", u"DENY", u"DESC", u"DISK", u"DISTINCT", u"DISTRIBUTED", u"DOUBLE", u"DROP", u"DUMP", u"ELSE", u"END",
+        u"ERRLVL", u"ESCAPE", u"EXCEPT", u"EXEC", u"EXECUTE", u"EXISTS", u"EXIT", u"EXTERNAL", u"FETCH", u"FILE",
+        u"FILLFACTOR", u"FOR", u"FOREIGN", u"FREETEXT", u"FREETEXTTABLE", u"FROM", u"FULL", u"FUNCTION", u"GOTO",
+        u"GRANT", u"GROUP", u"HAVING", u"HOLDLOCK", u"IDENTITY", u"IDENTITY_INSERT", u"IDENTITYCOL", u"IF", u"IN",
+        u"INDEX", u"INNER", u"INSERT", u"INTERSECT", u"INTO", u"IS", u"JOIN", u"KEY", u"KILL", u"LEFT", u"LIKE",
+        u"LINENO", u"LOAD", u"MERGE", u"NATIONAL", u"NOCHECK", u"NONCLUSTERED", u"NOT", u"NULL", u"NULLIF", u"OF",
+        u"OFF", u"OFFSETS", u"ON", u"OPEN", u"OPENDATASOURCE", u"OPENQUERY", u"OPENROWSET", u"OPENXML", u"OPTION",
+        u"OR", u"ORDER", u"OUTER", u"OVER", u"PERCENT", u"PIVOT", u"PLAN", u"PRECISION", u"PRIMARY", u"PRINT", u"PROC",
+        u"PROCEDURE", u"PUBLIC", u"RAISERROR", u"READ", u"READTEXT", u"RECONFIGURE", u"REFERENCES", u"REPLICATION",
+        u"RESTORE", u"RESTRICT", u"RETURN", u"REVERT", u"REVOKE", u"RIGHT", u"ROLLBACK", u"ROWCOUNT", u"ROWGUIDCOL",
+        u"RULE", u"SAVE", u"SCHEMA", u"SECURITYAUDIT", u"SELECT", u"SEMANTICKEYPHRASETABLE",
+        u"SEMANTICSIMILARITYDETAILSTABLE", u"SEMANTICSIMILARITYTABLE", u"SESSION_USER", u"SET", u"SETUSER", u"SHUTDOWN",
+        u"SOME", u"STATISTICS", u"SYSTEM_USER", u"TABLE", u"TABLESAMPLE", u"TEXTSIZE", u"THEN", u"TO", u"TOP", u"TRAN",
+        u"TRANSACTION", u"TRIGGER", u"TRUNCATE", u"TRY_CONVERT", u"TSEQUAL", u"UNION", u"UNIQUE", u"UNPIVOT", u"UPDATE",
+        u"UPDATETEXT", u"USE", u"USER", u"VALUES", u"VARYING", u"VIEW", u"WAITFOR", u"WHEN", u"WHERE", u"WHILE",
+        u"WITH", u"WITHIN", u"WRITETEXT",
+        // The embedded engine's own.
+        u"AUTOINCREMENT", u"DEFERRABLE", u"FILTER", u"INDEXED", u"ISNULL", u"LIMIT", u"NATURAL", u"NOTHING", u"NOTNULL",
+        u"RETURNING", u"USING", u"WINDOW"};
+    QSet<QString> set;
+    for (QStringView w : list) set.insert(w.toString());
+    return set;
+  }();
+  return words.contains(name.toUpper());
+}
+
+// A regular identifier: a letter or "_" first, then letters, decimal digits and "_".
+bool regularName(const QString& name) {
+  if (name.isEmpty() || !(name[0].isLetter() || name[0] == u'_')) return false;
+  for (QChar ch : name)
+    if (!ch.isLetter() && !ch.isDigit() && ch != u'_') return false;
+  return true;
+}
+
+}  // namespace
+
+QString bracketedName(const QString& name) { return u'[' + QString(name).replace(u']', QStringLiteral("]]")) + u']'; }
+
+QString quotedName(const QString& name) {
+  return regularName(name) && !reservedWord(name) ? name : bracketedName(name);
 }
 
 // ---- Recordset --------------------------------------------------------------------------------
@@ -301,13 +359,60 @@ void Database::updateRecord(const QString& openSql, const QString& table, qint64
   engine().update(sql, valuesOf(fields));
 }
 
-Cause causeOfSqlServerError(int nativeError) {
+namespace {
+// SQL Server's 547 names the kind of the constraint before its quoted name, in every language:
+// 'The UPDATE statement conflicted with the CHECK constraint "CK_x". ...', 'UPDATE 语句与 CHECK
+// 约束"CK_x"冲突。...'; a foreign key's says FOREIGN KEY or REFERENCE there.
+bool namesCheckConstraint(const QString& text) {
+  return text.left(text.indexOf(u'"')).contains(QStringLiteral(" CHECK "));
+}
+}  // namespace
+
+Cause causeOfSqlServerError(int nativeError, const QString& text) {
   switch (nativeError) {
     case 1222: return Cause::LockTimeOut;
     case 1205: return Cause::Deadlock;
-    case 547: return Cause::ForeignKey;
+    case 547: return namesCheckConstraint(text) ? Cause::Check : Cause::ForeignKey;
     default: return Cause::Other;
   }
+}
+
+bool DbError::rowLevel() const {
+  if (cause_ != Cause::Other) return false;
+  switch (nativeError_) {
+    case 2627:  // a duplicate key of a PRIMARY KEY or UNIQUE constraint
+    case 2601:  // a duplicate key of a unique index
+    case 8152:  // a value longer than its column
+    case 2628:  // the same, naming the column (SQL Server 2019 and later)
+    case 245:  // a value that does not convert
+    case 248:  // a value that overflows the type it converts to
+    case 8114:  // a value that does not convert to its column's type
+    case 8115:  // arithmetic overflow in a conversion
+    case 515:  // Null where the column takes none
+      return true;
+    default: break;
+  }
+  // The embedded engine's texts of the same failures: SQLite's constraints, the length check
+  // (db/sqlite_columns.h, worded as SQL Server's 8152), and CONVERT(int, ...), worded as SQL
+  // Server's 245, 248 and 8115.
+  if (text_ == kTruncated ||
+      (text_.startsWith(kSqliteCheckFailed) && QStringView(text_).mid(kSqliteCheckFailed.size()) == kTruncated))
+    return true;
+  for (const QStringView start :
+       {u"UNIQUE constraint failed: ", u"NOT NULL constraint failed: ",
+        u"Conversion failed when converting the varchar value '", u"The conversion of the varchar value '",
+        u"Arithmetic overflow error converting expression to data type "}) {
+    if (text_.startsWith(start)) return true;
+  }
+  return false;
+}
+
+QString DbError::checkConstraint() const {
+  if (cause_ != Cause::Check) return {};
+  if (text_.startsWith(kSqliteCheckFailed)) return text_.mid(kSqliteCheckFailed.size()).trimmed();
+  const qsizetype open = text_.indexOf(u'"');
+  const qsizetype close = open < 0 ? -1 : text_.indexOf(u'"', open + 1);
+  return close < 0 ? QString() : text_.mid(open + 1, close - open - 1);
 }
 
 void Database::begin() {

@@ -21,13 +21,19 @@ enum class Cause {
   Other,
   LockTimeOut,  // a lock another program holds was waited on longer than the lock time-out (SQL Server 1222)
   Deadlock,  // the server chose this work as a deadlock's victim and rolled it back (SQL Server 1205)
-  ForeignKey,  // a foreign key refused the change (SQL Server 547)
+  // A foreign key refused the change (SQL Server 547 naming a FOREIGN KEY or REFERENCE constraint;
+  // the embedded engine's "FOREIGN KEY constraint failed").
+  ForeignKey,
+  // A CHECK constraint refused the change (SQL Server 547 naming a CHECK constraint; the embedded
+  // engine's "CHECK constraint failed: name", its length checks aside).
+  Check,
   Stopped,  // the busy hook stopped the work (取消)
   TransactionEnded,  // the server ended the transaction by itself: nothing of it is committed
 };
 
-// The cause of SQL Server's native error number (Other for any number not named above).
-Cause causeOfSqlServerError(int nativeError);
+// The cause of SQL Server's native error number (Other for any number not named above); text is the
+// error's text, which tells a CHECK constraint's 547 from a foreign key's.
+Cause causeOfSqlServerError(int nativeError, const QString& text);
 
 // A failure reported by the database (or the driver). what() is the database's text (UTF-8).
 class DbError : public std::runtime_error {
@@ -41,6 +47,16 @@ class DbError : public std::runtime_error {
   // Another program holds what the work needed (a lock time-out or a deadlock): the work ended at
   // once and is rolled back; trying again later may succeed.
   bool heldByOtherProgram() const { return cause_ == Cause::LockTimeOut || cause_ == Cause::Deadlock; }
+  // The failure lies in a row the work writes: a duplicate key (SQL Server 2627, 2601), a value
+  // longer than its column (8152, 2628), a value that does not convert (245, 248, 8114, 8115), Null
+  // where the column takes none (515), and the embedded engine's same failures (SQLite's UNIQUE
+  // and NOT NULL constraints, the length check, CONVERT(int, ...)). Sending the work's parts one
+  // by one names the row. Any other failure (a full log or filegroup, memory, a trigger's refusal,
+  // the connection) is no row's: the work ends at once.
+  bool rowLevel() const;
+  // The CHECK constraint that refused the change (Cause::Check) as the database's text names it;
+  // empty for any other failure.
+  QString checkConstraint() const;
   // Which statement of an executed text failed, counted from 0 among the statements that give a
   // result (UPDATE, INSERT, DELETE, SELECT; not SET or DECLARE), so that in a text of plain
   // updates it is the update's place; -1 when unknown. Lets a caller name the failing table or
@@ -66,8 +82,22 @@ inline const QString kTransactionEndedByServer =
 
 // Puts a text value between single quotes and doubles every single quote inside it.
 // sqlQuote("O'Neil") == "'O''Neil'"; for text without a quote it is just '...'.
-// Every value that the tool inserts into a statement goes through this function.
+// Every value that the tool inserts into a statement goes through this function (or sqlQuoteN).
 QString sqlQuote(const QString& value);
+// The same as a Unicode literal: sqlQuoteN("张三") == "N'张三'". For a text that may hold characters
+// beyond ASCII (a name, a kind of record): a plain literal is read in the code page of the
+// server's default collation, where Chinese becomes "??" unless that collation is Chinese.
+// Employee numbers and codes compared with a column stay plain (sqlQuote): an N literal against a
+// varchar column keeps the server from seeking its index.
+QString sqlQuoteN(const QString& value);
+
+// A table or column name as a statement spells it: as it is when it is a regular identifier
+// (a letter or "_" first, then letters, digits and "_"; Chinese letters count) and no reserved
+// word; else bracketed with every "]" doubled: quotedName("Order") == "[Order]",
+// quotedName("2号") == "[2号]", quotedName("a]b") == "[a]]b]", quotedName("员工档案temp") == "员工档案temp".
+QString quotedName(const QString& name);
+// Always bracketed: bracketedName("员工档案") == "[员工档案]".
+QString bracketedName(const QString& name);
 
 // A statement text built for the embedded engine only (a catalogue query of SQLite, say) begins
 // with this comment; the suite's T-SQL dialect guard passes such texts over. Code that builds one

@@ -3,6 +3,8 @@
 #include <QAtomicInt>
 #include <QSqlRecord>
 
+#include "db/sqlite_columns.h"
+
 namespace db {
 
 QString errorText(const QSqlError& e) {
@@ -11,14 +13,19 @@ QString errorText(const QSqlError& e) {
 }
 
 // Qt's SQLite driver gives SQLite's result code as the native one: 9 is an interrupted statement
-// (the busy hook stopped it), 5 and 6 a lock another connection held past the busy time-out.
+// (the busy hook stopped it), 5 and 6 a lock another connection held past the busy time-out. A
+// refusing constraint is told by SQLite's text.
 void fail(const QSqlError& e) {
   bool numbered = false;
   const int code = e.nativeErrorCode().toInt(&numbered);
+  const QString text = errorText(e);
   Cause cause = Cause::Other;
   if (numbered && code == 9) cause = Cause::Stopped;
   if (numbered && (code == 5 || code == 6)) cause = Cause::LockTimeOut;
-  throw DbError(errorText(e), cause, numbered ? code : 0);
+  if (text.startsWith(kSqliteForeignKeyFailed)) cause = Cause::ForeignKey;
+  if (text.startsWith(kSqliteCheckFailed) && QStringView(text).mid(kSqliteCheckFailed.size()) != kTruncated)
+    cause = Cause::Check;
+  throw DbError(text, cause, numbered ? code : 0);
 }
 
 QString newConnectionName() {

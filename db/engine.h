@@ -14,8 +14,16 @@
 
 namespace db {
 
+// How SQLite words a foreign key and a CHECK constraint that refuse a change (the check's name
+// follows).
+inline constexpr QStringView kSqliteForeignKeyFailed = u"FOREIGN KEY constraint failed";
+inline constexpr QStringView kSqliteCheckFailed = u"CHECK constraint failed: ";
+
 // The database's own text of a Qt SQL error (the driver's summary when the database gave none).
 QString errorText(const QSqlError& e);
+// Throws the embedded engine's failure as DbError, with the cause its code or text names: an
+// interrupted statement (Stopped), a lock held past the busy time-out (LockTimeOut), a foreign key
+// (ForeignKey) or a CHECK constraint other than a length check (Check).
 [[noreturn]] void fail(const QSqlError& e);
 
 struct Recordset::Impl {

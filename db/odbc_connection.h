@@ -25,8 +25,10 @@ QString noDriverMessage();
 bool isFreeTds(const QString& driver);
 
 // "DRIVER={d};SERVER={s};UID={u};PWD={p};DATABASE={n};", for Microsoft's "ODBC Driver 18 for
-// SQL Server" and later followed by "Encrypt=Optional;" (they would otherwise insist on an
-// encrypted connection and a certificate they trust, which legacy servers lack), for FreeTDS by
+// SQL Server" and later followed by "Encrypt=Optional;TrustServerCertificate=yes;": they connect
+// as Driver 17 did, encrypting when the server asks and taking the server's certificate without
+// verifying it (Encrypt=Optional alone still verifies it when the server forces encryption, which
+// locks the tool out of a legacy server with a certificate of its own), for FreeTDS by
 // "ClientCharset=UTF-8;TDS_Version=7.4;" and, when the server names neither ",port" nor
 // "\\instance", "Port=1433;". Every value stands between braces, so ";", "=", quotes and blanks reach the server as
 // typed. Other drivers read "}}" inside a value as "}"; FreeTDS keeps "}}" as it is and ends a
@@ -56,11 +58,15 @@ struct Outcome {
 };
 
 // A statement handle.
+// The length of a text that ends at its first U+0000 (SQL_NTS).
+constexpr qint32 kNullTerminated = -3;
+
 class Statement {
  public:
   virtual ~Statement() = default;
-  // SQLExecDirectW of text, values bound to its markers ("?") in order (a null QVariant is Null).
-  virtual Outcome execute(const QString& text, const QVariantList& values) = 0;
+  // SQLExecDirectW of the length characters at text (kNullTerminated: those before the first
+  // U+0000), values bound to its markers ("?") in order (a null QVariant is Null).
+  virtual Outcome execute(const char16_t* text, qint32 length, const QVariantList& values) = 0;
   virtual Outcome moreResults() = 0;  // SQLMoreResults
   // The current result's column names (SQLNumResultCols, SQLDescribeColW); none when it is a row count.
   virtual Outcome columns(QStringList* names) = 0;
@@ -88,8 +94,18 @@ std::unique_ptr<Connection> driverConnect(const QString& connectionString, int l
 
 // The session settings sent to SQL Server on connecting, before anything else: a failing statement
 // ends the whole batch and rolls back its transaction (without them the server would run the rest
-// of a batch, and a rolled-back transaction's rest in autocommit), and a lock another program
-// holds is waited on for at most 30 s (error 1222) instead of for ever.
-inline const QString kSessionSettings = QStringLiteral("SET XACT_ABORT ON SET LOCK_TIMEOUT 30000");
+// of a batch, and a rolled-back transaction's rest in autocommit), a lock another program holds is
+// waited on for at most 30 s (error 1222) instead of for ever, a read opens no transaction of its
+// own (on a server whose 'user options' switch implicit transactions on, every change would find
+// two transactions open and fail), and in a deadlock the tool, not the host system's users, is the
+// victim (error 1205).
+inline const QString kSessionSettings =
+    QStringLiteral("SET XACT_ABORT ON SET LOCK_TIMEOUT 30000 SET IMPLICIT_TRANSACTIONS OFF SET DEADLOCK_PRIORITY LOW");
+
+// Read after the session settings: the server's version ("8.00.2039" for SQL Server 2000). The
+// tool's statements need SQL Server 2005 (version 9) or later (SCHEMA_NAME(), say); an older
+// server refuses the connection with a message that names its version.
+inline const QString kServerVersionQuery =
+    QStringLiteral("SELECT CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(128))");
 
 }  // namespace db::odbc

@@ -116,12 +116,12 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
   // has no port of its own there ("invalid port number"), so it gets SQL Server's usual one.
   if (freeTds && !server.contains(u',') && !server.contains(u'\\')) text += QStringLiteral("Port=1433;");
   // Microsoft's Driver 18 and later encrypt by default and refuse a certificate they do not trust
-  // (a legacy server's own one); the tool connects as it always did, encrypting only when the
-  // server asks for it.
+  // (a legacy server's own one), with Encrypt=Optional too when the server forces encryption; the
+  // tool connects as Driver 17 did, encrypting when the server asks and trusting its certificate.
   static const QRegularExpression microsoft(QStringLiteral("^ODBC Driver (\\d+) for SQL Server$"),
                                             QRegularExpression::CaseInsensitiveOption);
   if (const auto m = microsoft.match(driver.trimmed()); m.hasMatch() && m.captured(1).toInt() >= 18) {
-    text += QStringLiteral("Encrypt=Optional;");
+    text += QStringLiteral("Encrypt=Optional;TrustServerCertificate=yes;");
   }
   return text;
 }
@@ -133,7 +133,10 @@ QString connectionString(const QString& driver, const QString& uid, const QStrin
 namespace odbc {
 namespace {
 
-const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+static_assert(kNullTerminated == SQL_NTS);
+
+SQLWCHAR* wide(const char16_t* text) { return const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(text)); }
+SQLWCHAR* wide(const QString& text) { return wide(reinterpret_cast<const char16_t*>(text.utf16())); }
 
 QString fromWide(const SQLWCHAR* text, qsizetype length) {
   // A name or text ends at its first NUL: a driver that gives a length in bytes instead of
@@ -181,14 +184,13 @@ class DmStatement : public Statement {
   explicit DmStatement(SQLHSTMT h) : h_(h) {}
   ~DmStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, h_); }
 
-  Outcome execute(const QString& text, const QVariantList& values) override {
+  Outcome execute(const char16_t* text, qint32 length, const QVariantList& values) override {
     params_.clear();
     for (const QVariant& v : values) {
       const Outcome o = bind(SQLUSMALLINT(params_.size() + 1), v);
       if (o.rc == Outcome::Return::Error) return o;
     }
-    sql_ = text;
-    return done(SQLExecDirectW(h_, const_cast<SQLWCHAR*>(wide(sql_)), SQL_NTS));
+    return done(SQLExecDirectW(h_, wide(text), SQLINTEGER(length)));
   }
 
   Outcome moreResults() override { return done(SQLMoreResults(h_)); }
@@ -352,7 +354,6 @@ class DmStatement : public Statement {
   }
 
   SQLHSTMT h_;
-  QString sql_;
   std::deque<Param> params_;  // a deque: a bound buffer never moves
   QList<SQLSMALLINT> types_;
 };
@@ -380,8 +381,8 @@ class DmConnection : public Connection {
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)), 0);
     SQLWCHAR out[1024];
     SQLSMALLINT outLength = 0;
-    const SQLRETURN r = SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(wide(connectionString)), SQL_NTS, out,
-                                          1024, &outLength, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN r =
+        SQLDriverConnectW(dbc_, nullptr, wide(connectionString), SQL_NTS, out, 1024, &outLength, SQL_DRIVER_NOPROMPT);
     if (SQL_SUCCEEDED(r)) {
       connected_ = true;
       return {};
@@ -500,11 +501,23 @@ class OdbcEngine : public Engine {
     sqlServer_ = dbms.isEmpty() || dbms.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
   }
 
-  // Sends the session settings; the failure's text, empty on success.
+  // Sends the session settings and reads the server's version; the failure's text, empty on
+  // success. A server older than SQL Server 2005 is refused: the tool's statements need 2005.
   QString start() {
     if (!sqlServer_) return {};
     try {
       run(odbc::kSessionSettings, {}, Cancel::No);
+      const Reply reply = run(odbc::kServerVersionQuery, {}, Cancel::No);
+      const QString version = reply.rows.empty() || reply.rows.front().isEmpty()
+                                  ? QString()
+                                  : reply.rows.front().front().toString().trimmed();
+      const int major = version.section(u'.', 0, 0).toInt();
+      if (major > 0 && major < 9) {
+        const QString product = major == 8   ? QStringLiteral("SQL Server 2000")
+                                : major == 7 ? QStringLiteral("SQL Server 7.0")
+                                             : QStringLiteral("SQL Server");
+        return QStringLiteral("数据库服务器是%1（%2），本工具需要SQL Server 2005或更高版本").arg(product, version);
+      }
     } catch (const DbError& e) {
       return e.text();
     }
@@ -626,7 +639,8 @@ class OdbcEngine : public Engine {
     const std::unique_ptr<odbc::Statement> statement = connection_->statement(&o);
     if (!statement) throw failureOf(o);
     const Running running(*this, statement.get());
-    o = statement->execute(text, values);
+    // With its length: a value read from the database may hold U+0000, which would end the text there.
+    o = statement->execute(reinterpret_cast<const char16_t*>(text.utf16()), qint32(text.size()), values);
     for (int result = 0;; ++result) {
       try {
         readResult(*statement, o, reply);
@@ -683,7 +697,7 @@ class OdbcEngine : public Engine {
       if (d.isWarning()) continue;
       if (texts.isEmpty()) {
         native = d.nativeError;
-        if (sqlServer_) cause = causeOfSqlServerError(d.nativeError);
+        if (sqlServer_) cause = causeOfSqlServerError(d.nativeError, d.text);
       }
       texts << d.text.trimmed();
     }

@@ -66,8 +66,8 @@ QString failedTable(const QString& execution, int statement) {
 }
 
 // A failure whose cause the user can act on, said in the user's words before the database's text:
-// another program holding a table (a lock time-out, a deadlock), or a foreign key refusing the
-// change. Any other failure as the database gave it.
+// another program holding a table (a lock time-out, a deadlock), or a foreign key or a CHECK
+// constraint refusing the change. Any other failure as the database gave it.
 db::DbError worded(const db::DbError& e, const QString& execution) {
   QString lead;
   if (e.heldByOtherProgram())
@@ -76,14 +76,18 @@ db::DbError worded(const db::DbError& e, const QString& execution) {
   else if (e.cause() == db::Cause::ForeignKey)
     lead = QStringLiteral("表") + failedTable(execution, e.statement()) +
            QStringLiteral("的外键约束阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
+  else if (e.cause() == db::Cause::Check)
+    lead = QStringLiteral("表") + failedTable(execution, e.statement()) + QStringLiteral("的检查约束") +
+           e.checkConstraint() + QStringLiteral("阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
   else
     return e;
   return db::DbError(lead + u'\n' + e.text(), e.cause(), e.nativeError()).atStatement(e.statement());
 }
 
 // A failure that sending the work again cannot explain better, or must not wait for: everything
-// but a plain statement failure ends the change at once, rolled back.
-bool endsAtOnce(const db::DbError& e) { return e.cause() != db::Cause::Other; }
+// but a failure of a row (a duplicate key, a value too long, a conversion, a Null) ends the change
+// at once, rolled back.
+bool endsAtOnce(const db::DbError& e) { return !e.rowLevel(); }
 
 }  // namespace
 
@@ -132,9 +136,9 @@ void ChangeRunner::send(const Change& change, const Stepper& step) {
     try {
       sendOne(k);
     } catch (const db::DbError& failed) {
-      // A stop, a table held by another program, a foreign key, a transaction the server ended:
-      // nothing more is sent (the transaction rolls back as the failure leaves it). A stop is
-      // turned into Cancelled by the stepper.
+      // A stop, a table held by another program, a constraint, a transaction the server ended, a
+      // full log, any failure that is no row's: nothing more is sent (the transaction rolls back
+      // as the failure leaves it). A stop is turned into Cancelled by the stepper.
       if (step.stopped() || endsAtOnce(failed) || !change.partsOf) throw;
       // Which part failed: the same work again up to the failed execution, then its parts one by one.
       database_.rollback();

@@ -44,10 +44,11 @@ struct Change {
   bool rollBack = false;
   // Sends execution k; unset: Database::execute of its text (a record edit sends its fields).
   std::function<void(db::Database& database, qsizetype k)> send;
-  // When execution k fails with a plain statement failure (db::Cause::Other): its parts, each sent
-  // alone after the executions before it are sent again, so that the error names the part that
-  // fails (its note added to the database's text); when all of them pass, the error names the
-  // execution (executionNote). Then all rolls back. Any other failure is never sent again.
+  // When execution k fails in a row it writes (db::DbError::rowLevel(): a duplicate key, a value
+  // too long, a conversion, a Null): its parts, each sent alone after the executions before it are
+  // sent again, so that the error names the part that fails (its note added to the database's
+  // text); when all of them pass, the error names the execution (executionNote). Then all rolls
+  // back. Any other failure is never sent again.
   std::function<std::vector<ExecutionPart>(qsizetype k)> partsOf;
   std::function<QString(qsizetype k)> executionNote;
 };
@@ -64,9 +65,10 @@ class ChangeRunner {
   // Runs a change in one transaction. Returns whether it was committed (false: prepare gave
   // nothing, or a change to roll back). A stop rolls everything back and throws Cancelled; a
   // failing statement rolls everything back and throws db::DbError. A table another program holds
-  // (a lock time-out, a deadlock) or a foreign key that refuses the change ends the change at
-  // once, nothing sent again: its error says so in the user's words, naming the table the failing
-  // statement writes ("表工资单明细正被其他程序使用，..."), then a line break and the database's text.
+  // (a lock time-out, a deadlock) or a foreign key or CHECK constraint that refuses the change ends
+  // the change at once, nothing sent again: its error says so in the user's words, naming the
+  // table the failing statement writes ("表工资单明细正被其他程序使用，..."), then a line break and
+  // the database's text.
   bool run(const Prepare& prepare);
   bool run(const Change& change);
 

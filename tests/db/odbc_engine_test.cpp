@@ -238,8 +238,11 @@ class SqlServerBatch : public ::testing::Test {
     QString error;
     ASSERT_TRUE(db_.openOdbcConnection(scripted::connection(state_), &error)) << error.toStdString();
     ASSERT_EQ(db_.kind(), db::EngineKind::SqlServer);
-    // The session settings come first, before anything else the tool sends.
-    ASSERT_EQ(state_->executed, QStringList{"SET XACT_ABORT ON SET LOCK_TIMEOUT 30000"});
+    // The session settings come first, before anything else the tool sends, then the version.
+    ASSERT_EQ(state_->executed,
+              (QStringList{"SET XACT_ABORT ON SET LOCK_TIMEOUT 30000 SET IMPLICIT_TRANSACTIONS OFF SET "
+                           "DEADLOCK_PRIORITY LOW",
+                           "SELECT CAST(SERVERPROPERTY('ProductVersion') AS nvarchar(128))"}));
     state_->executed.clear();
   }
   // The reply to the next execution.
@@ -253,6 +256,34 @@ class SqlServerBatch : public ::testing::Test {
 QList<scripted::Result> batchOfFive() { return {count(1), count(3), rows({"工号"}, {{"0012"}}), count(0), count(2)}; }
 
 }  // namespace
+
+TEST(SqlServerVersion, AServerBefore2005RefusesTheConnectionNamingItsVersion) {
+  const struct {
+    QString version;
+    QString error;  // empty: connected
+  } cases[] = {{"8.00.2039", "数据库服务器是SQL Server 2000（8.00.2039），本工具需要SQL Server 2005或更高版本"},
+               {"9.00.1399.06", ""},
+               {"16.0.1000.6", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version.toStdString());
+    auto state = std::make_shared<scripted::State>();
+    state->productVersion = c.version;
+    Database db;
+    QString error;
+    EXPECT_EQ(db.openOdbcConnection(scripted::connection(state), &error), c.error.isEmpty());
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(db.isOpen(), c.error.isEmpty());
+  }
+}
+
+TEST_F(SqlServerBatch, AStatementHoldingU0000ReachesTheServerWhole) {
+  const QString text =
+      QStringLiteral("UPDATE 员工档案 SET 工号 = N'00") + QChar(u'\0') + QStringLiteral("12' WHERE ID = 1");
+  db_.execute(text);
+  ASSERT_EQ(state_->executed.size(), 1);
+  EXPECT_EQ(state_->executed[0].size(), 42);
+  EXPECT_EQ(state_->executed[0], text);
+}
 
 TEST_F(SqlServerBatch, AnErrorAtAnyResultIsThrownWithItsText) {
   for (int k = 0; k < 5; ++k) {

@@ -31,20 +31,22 @@ TEST(OdbcConnectionString, BracesEveryValueAndAddsUtf8ForFreeTds) {
                      "Port=1433;"));
   EXPECT_EQ(odbc::connectionString("ODBC Driver 18 for SQL Server", "u", "a}b};c", "d", "s", &refusal),
             QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server};SERVER={s};UID={u};PWD={a}}b}};c};DATABASE={d};"
-                           "Encrypt=Optional;"));
+                           "Encrypt=Optional;TrustServerCertificate=yes;"));
   EXPECT_TRUE(refusal.isEmpty());
 }
 
-TEST(OdbcConnectionString, MicrosoftsDriver18AndLaterConnectWithoutForcedEncryption) {
+// Driver 18 and later connect as Driver 17 did: encrypted when the server asks, its certificate
+// taken without verification (a legacy server's own certificate does not lock the tool out).
+TEST(OdbcConnectionString, MicrosoftsDriver18AndLaterConnectAsDriver17Did) {
   QString refusal;
   EXPECT_EQ(odbc::connectionString("ODBC Driver 17 for SQL Server", "sa", "pw", "人事", "10.0.0.5\\HR", &refusal),
             QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER={10.0.0.5\\HR};UID={sa};PWD={pw};"
                            "DATABASE={人事};"));
   EXPECT_EQ(odbc::connectionString("odbc driver 18 for sql server", "sa", "pw", "人事", "host,1500", &refusal),
             QStringLiteral("DRIVER={odbc driver 18 for sql server};SERVER={host,1500};UID={sa};PWD={pw};"
-                           "DATABASE={人事};Encrypt=Optional;"));
+                           "DATABASE={人事};Encrypt=Optional;TrustServerCertificate=yes;"));
   EXPECT_TRUE(odbc::connectionString("ODBC Driver 19 for SQL Server", "u", "p", "d", "s", &refusal)
-                  .endsWith(QStringLiteral("DATABASE={d};Encrypt=Optional;")));
+                  .endsWith(QStringLiteral("DATABASE={d};Encrypt=Optional;TrustServerCertificate=yes;")));
   EXPECT_EQ(odbc::connectionString("SQL Server Native Client 11.0", "u", "p", "d", "s", &refusal),
             QStringLiteral("DRIVER={SQL Server Native Client 11.0};SERVER={s};UID={u};PWD={p};DATABASE={d};"));
 }

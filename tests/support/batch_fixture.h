@@ -42,11 +42,12 @@ class BatchData : public ::testing::Test {
     return QString();
   }
 
-  // The error text of an apply of rows whose write of newNo into the photo table fails (a
-  // trigger refuses it); "(no error)" when the apply goes through.
+  // The error text of an apply of rows whose write of newNo into the photo table fails as a row's
+  // failure does (a trigger refuses it with the text of a NOT NULL constraint: the apply sends the
+  // failed slice's rows again one by one to name the row); "(no error)" when the apply goes through.
   QString applyFailingAt(const batch::Rows& rows, const QString& newNo) {
     testdb::rawExec(u"CREATE TRIGGER photo_locked BEFORE UPDATE ON 员工照片 WHEN NEW.工号="_s + db::sqlQuote(newNo) +
-                    u" BEGIN SELECT RAISE(ABORT, 'photo locked'); END"_s);
+                    u" BEGIN SELECT RAISE(ABORT, 'NOT NULL constraint failed: 员工照片.工号'); END"_s);
     try {
       batch::applyRows(Harness::current().session(), rows);
     } catch (const db::DbError& e) {

@@ -57,7 +57,9 @@ class ScriptedStatement : public db::odbc::Statement {
   explicit ScriptedStatement(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->liveResults; }
   ~ScriptedStatement() override { --state_->liveResults; }
 
-  Outcome execute(const QString& text, const QVariantList& values) override {
+  // The text as a driver reads it: its length, or up to its first U+0000.
+  Outcome execute(const char16_t* chars, qint32 length, const QVariantList& values) override {
+    const QString text = QString::fromUtf16(chars, length == db::odbc::kNullTerminated ? -1 : length);
     state_->executed << text;
     state_->bound << values;
     reply_ = replyTo(text);
@@ -98,8 +100,10 @@ class ScriptedStatement : public db::odbc::Statement {
   }
 
  private:
-  // The engine's transaction statements are answered from the transaction count.
+  // The engine's transaction statements are answered from the transaction count, its version
+  // query from the version.
   QList<Result> replyTo(const QString& text) {
+    if (text == db::odbc::kServerVersionQuery) return {rows({QString()}, {{state_->productVersion}})};
     if (text == u"BEGIN TRANSACTION") {
       ++state_->trancount;
       return {count(0)};

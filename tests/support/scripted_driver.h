@@ -3,8 +3,8 @@
 // answers a text of several statements: a sequence of results, each a result set, a row count or
 // an error (returned as SQL_ERROR, or as SQL_SUCCESS_WITH_INFO with an error record, as ODBC has
 // it for a statement after the first). It keeps the server's transaction count, answers the
-// engine's transaction statements from it, and records what was executed and whether every
-// result was reached.
+// engine's transaction statements from it and its version query from its version, and records
+// what was executed (the text as long as the call says) and whether every result was reached.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -45,6 +45,7 @@ struct State {
   int unread = 0;  // results of the latest reply that were never reached
   int liveResults = 0;  // statements not yet freed
   int trancount = 0;  // the server's @@TRANCOUNT
+  QString productVersion = QStringLiteral("9.00.5000.00");  // SERVERPROPERTY('ProductVersion')
   QString commitFailure;  // when set, "COMMIT TRANSACTION" fails with this text
   int cancels = 0;  // SQLCancel calls
 };
