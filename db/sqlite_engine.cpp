@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "db/engine.h"
@@ -35,44 +36,101 @@ bool inIntRange(double d) {
   return d >= double(std::numeric_limits<int>::min()) && d <= double(std::numeric_limits<int>::max());
 }
 
+// The text without the blanks around it when it is a number as SQL Server reads one from text: a
+// sign, digits and, where decimals are allowed, one decimal point; the empty text (which converts to 0).
+std::optional<QString> numeral(const QString& text, bool decimals) {
+  qsizetype from = 0, to = text.size();
+  while (from < to && text[from] == u' ') ++from;
+  while (to > from && text[to - 1] == u' ') --to;
+  const QString trimmed = text.mid(from, to - from);
+  if (trimmed.isEmpty()) return trimmed;
+  bool digits = false, point = false;
+  for (qsizetype i = (trimmed[0] == u'+' || trimmed[0] == u'-') ? 1 : 0; i < trimmed.size(); ++i) {
+    if (trimmed[i] >= u'0' && trimmed[i] <= u'9') {
+      digits = true;
+    } else if (decimals && !point && trimmed[i] == u'.') {
+      point = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digits) return std::nullopt;
+  return trimmed;
+}
+
+// A text converted to int as SQL Server does it; on failure the context holds SQL Server's error.
+std::optional<qint64> textToInt(sqlite3_context* ctx, const QString& text) {
+  const std::optional<QString> n = numeral(text, false);
+  if (!n) {
+    resultError(ctx,
+                QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(text));
+    return std::nullopt;
+  }
+  bool ok = n->isEmpty();
+  const qlonglong value = ok ? 0 : n->toLongLong(&ok);
+  if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
+    resultError(ctx, QStringLiteral("The conversion of the varchar value '%1' overflowed an int column.").arg(text));
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool isNumber(sqlite3_value* v) {
+  return sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT;
+}
+
 // CONVERT(int, x) as SQL Server does it: Null stays Null; text must be a whole number with an
 // optional sign and blanks around it (the empty text gives 0); a number is cut to its whole part.
 void tsqlInt(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL: sqlite3_result_null(ctx); return;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT: {
-      const double d = sqlite3_value_double(v);
-      if (!inIntRange(d))
-        return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type int."));
-      sqlite3_result_int64(ctx, sqlite3_int64(d));
-      return;
-    }
-    default: {
-      const QString text = textOf(v);
-      qsizetype from = 0, to = text.size();
-      while (from < to && text[from] == u' ') ++from;
-      while (to > from && text[to - 1] == u' ') --to;
-      const QString trimmed = text.mid(from, to - from);
-      if (trimmed.isEmpty()) return sqlite3_result_int(ctx, 0);
-      qsizetype i = (trimmed[0] == u'+' || trimmed[0] == u'-') ? 1 : 0;
-      bool digits = i < trimmed.size();
-      for (; i < trimmed.size(); ++i) digits = digits && trimmed[i] >= u'0' && trimmed[i] <= u'9';
-      if (!digits) {
-        return resultError(
-            ctx,
-            QStringLiteral("Conversion failed when converting the varchar value '%1' to data type int.").arg(text));
-      }
-      bool ok = false;
-      const qlonglong n = trimmed.toLongLong(&ok);
-      if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) {
-        return resultError(
-            ctx, QStringLiteral("The conversion of the varchar value '%1' overflowed an int column.").arg(text));
-      }
-      sqlite3_result_int64(ctx, n);
-    }
+  if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (isNumber(v)) {
+    const double d = sqlite3_value_double(v);
+    if (!inIntRange(d))
+      return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type int."));
+    return sqlite3_result_int64(ctx, sqlite3_int64(d));
   }
+  if (const std::optional<qint64> n = textToInt(ctx, textOf(v))) sqlite3_result_int64(ctx, *n);
+}
+
+// a + b as SQL Server does it between a text and a value whose type only the row tells: Null
+// gives Null; a number on either side (a number type outranks the texts) converts the other side
+// and adds ('9' + 13 is 22; an int takes whole numbers only, a float a decimal point too); two
+// texts concatenate.
+void tsqlPlus(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* a = argv[0];
+  sqlite3_value* b = argv[1];
+  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (!isNumber(a) && !isNumber(b)) {
+    QByteArray text(reinterpret_cast<const char*>(sqlite3_value_text(a)), sqlite3_value_bytes(a));
+    text.append(reinterpret_cast<const char*>(sqlite3_value_text(b)), sqlite3_value_bytes(b));
+    return sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+  }
+  const bool isFloat = sqlite3_value_type(a) == SQLITE_FLOAT || sqlite3_value_type(b) == SQLITE_FLOAT;
+  if (isFloat) {
+    double sum = 0;
+    for (sqlite3_value* v : {a, b}) {
+      if (isNumber(v)) {
+        sum += sqlite3_value_double(v);
+        continue;
+      }
+      const std::optional<QString> n = numeral(textOf(v), true);
+      if (!n) return resultError(ctx, QStringLiteral("Error converting data type varchar to float."));
+      sum += n->isEmpty() ? 0.0 : n->toDouble();
+    }
+    return sqlite3_result_double(ctx, sum);
+  }
+  qint64 sum = 0;
+  for (sqlite3_value* v : {a, b}) {
+    std::optional<qint64> n = isNumber(v) ? std::optional<qint64>(sqlite3_value_int64(v)) : textToInt(ctx, textOf(v));
+    if (!n) return;
+    if ((*n > 0 && sum > std::numeric_limits<qint64>::max() - *n) ||
+        (*n < 0 && sum < std::numeric_limits<qint64>::min() - *n)) {
+      return resultError(ctx, QStringLiteral("Arithmetic overflow error converting expression to data type bigint."));
+    }
+    sum += *n;
+  }
+  sqlite3_result_int64(ctx, sum);
 }
 
 // LEN(x): the number of characters without trailing blanks; Null stays Null.
@@ -83,7 +141,7 @@ void tsqlLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, text.toUcs4().size());
 }
 
-// Adds tsql_int, tsql_len and the collation SQLSERVER_CI to the connection; returns the
+// Adds tsql_int, tsql_len, tsql_plus and the collation SQLSERVER_CI to the connection; returns the
 // failure's text, empty on success.
 QString registerFunctions(const QSqlDatabase& d) {
   const QVariant handle = d.driver()->handle();
@@ -98,11 +156,12 @@ QString registerFunctions(const QSqlDatabase& d) {
   if (const int rc = sqlite3_initialize(); rc != SQLITE_OK) return QString::fromUtf8(sqlite3_errstr(rc));
   const struct {
     const char* name;
+    int arguments;
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  } functions[] = {{"tsql_int", tsqlInt}, {"tsql_len", tsqlLen}};
+  } functions[] = {{"tsql_int", 1, tsqlInt}, {"tsql_len", 1, tsqlLen}, {"tsql_plus", 2, tsqlPlus}};
   for (const auto& f : functions) {
-    if (sqlite3_create_function(h, f.name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_create_function(h, f.name, f.arguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr,
+                                nullptr) != SQLITE_OK) {
       return QString::fromUtf8(sqlite3_errmsg(h));
     }
   }

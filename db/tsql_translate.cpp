@@ -1,12 +1,16 @@
 // T-SQL -> SQLite, over tokens:
+//   0. drop the table hints after a table name or alias (t WITH (UPDLOCK, HOLDLOCK)): the embedded
+//      engine's transaction holds the file's write lock, so there is nothing for them to lock;
 //   1. split the text into statements: at ';' and at a statement keyword that stands outside
 //      parentheses and does not continue the current statement (INSERT ... SELECT, UNION SELECT,
 //      AS SELECT, the statement an IF guards, the body of CREATE TRIGGER ... BEGIN ... END);
 //   2. rewrite IF [NOT] EXISTS (q) INSERT INTO t (c) VALUES (v)
 //      into INSERT INTO t (c) SELECT v WHERE [NOT] EXISTS (q);
 //   3. rewrite tokens in place: N'x' -> 'x', CONVERT(int, x) -> tsql_int(x), LEN(x) -> tsql_len(x),
-//      ISNULL(a, b) -> ifnull(a, b), '+' next to a string literal -> '||', and a bracketed name
-//      holding a doubled ']' ([a]]b], which SQLite's brackets do not take) -> `a]b`;
+//      ISNULL(a, b) -> ifnull(a, b), '+' between a string literal and a column alone -> tsql_plus(a, b),
+//      any other '+' next to a string literal -> '||', and a bracketed name
+//      holding a doubled ']' ([a]]b], which SQLite's brackets do not take) -> `a]b`, and
+//      COLLATE DATABASE_DEFAULT -> COLLATE SQLSERVER_CI (the embedded database's default);
 //   4. in CREATE TABLE and ALTER TABLE ... ADD, give every character column the database's default
 //      collation (unless it names one) and the check of its declared length (db/sqlite_columns.h).
 // Everything else keeps its spelling.
@@ -16,6 +20,7 @@
 
 #include "db/database.h"
 #include "db/sqlite_columns.h"
+#include "db/sqlserver_collation.h"
 #include "db/tsql_tokens.h"
 
 namespace db {
@@ -32,6 +37,10 @@ const QStringView kStatementWords[] = {u"UPDATE", u"DELETE", u"INSERT", u"SELECT
 const std::pair<QStringView, QStringView> kRenamedFunctions[] = {{u"LEN", u"tsql_len"}, {u"ISNULL", u"ifnull"}};
 // Types that CONVERT(type, x) turns into tsql_int(x).
 const QStringView kIntTypes[] = {u"INT", u"INTEGER"};
+// Table hints, dropped where they follow a table name or alias: WITH ( hint [[,] hint]... ).
+const QStringView kTableHints[] = {u"UPDLOCK",       u"HOLDLOCK",        u"ROWLOCK",       u"NOLOCK",       u"READPAST",
+                                   u"TABLOCK",       u"TABLOCKX",        u"XLOCK",         u"SERIALIZABLE", u"PAGLOCK",
+                                   u"READCOMMITTED", u"READUNCOMMITTED", u"REPEATABLEREAD"};
 
 bool isAnyWord(const Token& t, std::initializer_list<QStringView> words) {
   for (QStringView w : words) {
@@ -79,6 +88,52 @@ QString join(const Tokens& t, qsizetype from, qsizetype to) {
   QString s;
   for (qsizetype i = from; i < to; ++i) s += t[i].text;
   return s;
+}
+
+// ---- 0. table hints ---------------------------------------------------------------------------
+
+bool isTableHint(const Token& t) {
+  for (QStringView w : kTableHints) {
+    if (t.isWord(w)) return true;
+  }
+  return false;
+}
+
+// The ')' that ends the table hint opened by the WITH at i, or -1 when i opens no table hint (a
+// common table expression's WITH follows no name and is followed by one).
+qsizetype tableHintEnd(const Tokens& t, qsizetype i) {
+  const qsizetype before = prevSig(t, i);
+  if (!t[i].isWord(u"WITH") || before < 0 || (t[before].kind != Kind::Word && t[before].kind != Kind::QuotedName))
+    return -1;
+  const qsizetype open = nextSig(t, i);
+  if (open < 0 || !t[open].is(Kind::Punct, u"(")) return -1;
+  bool hint = false;  // the last token read was a hint
+  for (qsizetype k = nextSig(t, open); k >= 0; k = nextSig(t, k)) {
+    if (t[k].is(Kind::Punct, u")")) return hint ? k : -1;
+    if (isTableHint(t[k])) {
+      hint = true;
+    } else if (hint && t[k].is(Kind::Punct, u",")) {
+      hint = false;
+    } else {
+      return -1;
+    }
+  }
+  return -1;
+}
+
+// Drops every table hint with the blanks before it; a blank stays where a word follows.
+Tokens dropTableHints(Tokens t) {
+  for (qsizetype i = 0; i < qsizetype(t.size()); ++i) {
+    const qsizetype end = tableHintEnd(t, i);
+    if (end < 0) continue;
+    const qsizetype from = prevSig(t, i) + 1;
+    const qsizetype after = nextSig(t, end);
+    const bool blank = after >= 0 && t[after].kind != Kind::Punct;
+    t.erase(t.begin() + from, t.begin() + (blank ? after : end + 1));
+    if (blank) t.insert(t.begin() + from, Token{Kind::Space, QStringLiteral(" "), t[from].pos});
+    i = from;
+  }
+  return t;
 }
 
 // ---- 1. statements ------------------------------------------------------------------------
@@ -222,6 +277,8 @@ class Rewriter {
         tok.text.remove(0, 1);
       } else if (tok.kind == Kind::QuotedName && tok.text.startsWith(u'[') && tok.text.contains(u"]]")) {
         bracketed(tok);
+      } else if (tok.isWord(u"DATABASE_DEFAULT") && prevSig(t_, i) >= 0 && t_[prevSig(t_, i)].isWord(u"COLLATE")) {
+        tok.text = QString::fromLatin1(collation::kName);  // the database's default collation
       } else if (tok.kind == Kind::Word && isCall(i)) {
         call(i);
       } else if (tok.is(Kind::Operator, u"+")) {
@@ -265,14 +322,67 @@ class Rewriter {
   }
 
   // '+' with a string operand concatenates in T-SQL; a number on either side makes it an addition.
-  void plus(qsizetype i) {
+  // Between a text literal and a column alone it depends on the column's type: tsql_plus(l, r) decides
+  // by the values at run time (an int column adds, a text column concatenates).
+  void plus(qsizetype& i) {
     const qsizetype l = prevSig(t_, i);
     const qsizetype r = nextSig(t_, i);
     if (l < 0 || r < 0 || !endsOperand(t_[l])) return;  // unary plus
     if (t_[l].kind == Kind::Number || t_[r].kind == Kind::Number) return;
+    if (const auto [from, to] = literalAndColumn(l, r); from >= 0) {
+      t_[i] = {Kind::Punct, QStringLiteral(","), t_[i].pos};
+      t_.insert(t_.begin() + to + 1, Token{Kind::Punct, QStringLiteral(")"), t_[to].pos});
+      t_.insert(t_.begin() + from, {Token{Kind::Word, QStringLiteral("tsql_plus"), t_[from].pos},
+                                    Token{Kind::Punct, QStringLiteral("("), t_[from].pos}});
+      i += 2;
+      return;
+    }
     if (t_[l].kind == Kind::String || t_[r].kind == Kind::String || leftIsConcatenation(l)) {
       t_[i] = {Kind::Operator, QStringLiteral("||"), t_[i].pos};
     }
+  }
+
+  // Where the operands of the '+' between l and r begin and end when they are a text literal and a
+  // column reference (a, a.b, [a b]) and nothing binds to either from outside ('a' + b + 'c' does);
+  // {-1, -1} otherwise.
+  std::pair<qsizetype, qsizetype> literalAndColumn(qsizetype l, qsizetype r) const {
+    const std::pair<qsizetype, qsizetype> none{-1, -1};
+    qsizetype from = l, to = r;
+    if (t_[l].kind == Kind::String) {
+      if (!isName(t_[r])) return none;
+      for (qsizetype dot = nextSig(t_, to); dot >= 0 && t_[dot].is(Kind::Punct, u"."); dot = nextSig(t_, to)) {
+        to = nextSig(t_, dot);
+        if (to < 0 || !isName(t_[to])) return none;
+      }
+      const qsizetype after = nextSig(t_, to);
+      if (after >= 0 && t_[after].is(Kind::Punct, u"(")) return none;  // a function call
+    } else if (t_[r].kind == Kind::String && isName(t_[l])) {
+      for (qsizetype dot = prevSig(t_, from); dot >= 0 && t_[dot].is(Kind::Punct, u"."); dot = prevSig(t_, from)) {
+        from = prevSig(t_, dot);
+        if (from < 0 || !isName(t_[from])) return none;
+      }
+    } else {
+      return none;
+    }
+    const qsizetype before = prevSig(t_, from);
+    const qsizetype after = nextSig(t_, to);
+    if ((before >= 0 && bindsOperand(t_[before])) || (after >= 0 && bindsOperand(t_[after]))) return none;
+    return {from, to};
+  }
+
+  // A word or a bracketed name that can name a column.
+  static bool isName(const Token& t) {
+    return t.kind == Kind::QuotedName ||
+           (t.kind == Kind::Word && !isAnyWord(t, {u"NULL", u"CASE", u"END", u"NOT", u"EXISTS", u"SELECT"}));
+  }
+
+  // An operator that takes an operand next to it before the '+' does (all but the comparisons).
+  static bool bindsOperand(const Token& t) {
+    if (t.kind != Kind::Operator) return false;
+    for (QStringView c : {u"=", u"<", u">", u"<=", u">=", u"<>", u"!=", u"!<", u"!>"}) {
+      if (t.text == c) return false;
+    }
+    return true;
   }
 
   // Whether the operand ending at l is itself the right end of a concatenation ('a' + b + c).
@@ -359,7 +469,7 @@ void declareColumns(Tokens& s) {
 
 QStringList translateTsqlToSqlite(const QString& tsql, const std::function<void()>& between) {
   QStringList out;
-  for (Tokens& s : Splitter().run(tsql::tokenize(tsql))) {
+  for (Tokens& s : Splitter().run(dropTableHints(tsql::tokenize(tsql)))) {
     if (between) between();
     if (s[nextSig(s, -1)].isWord(u"IF")) s = rewriteIf(s);
     Rewriter(s).run();

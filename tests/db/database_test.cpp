@@ -181,6 +181,33 @@ TEST_F(EmbeddedDb, ConcatenationAndLiteralsHoldingKeywords) {
   EXPECT_EQ(value("SELECT '1' + 2"), "3");  // a number makes it an addition, as on SQL Server
 }
 
+// '+' between a text and a column: the column's type decides, as on SQL Server.
+TEST_F(EmbeddedDb, PlusOfATextAndAColumnAddsForANumberColumnAndConcatenatesForAText) {
+  run("CREATE TABLE 值 (k int, n int, f float, s varchar(10))");
+  run("INSERT INTO 值 (k, n, f, s) VALUES (1, 13, 1.5, '13')");
+  run("INSERT INTO 值 (k) VALUES (2)");
+  const struct {
+    const char* sql;
+    const char* result;  // the value, or the error's text
+  } cases[] = {
+      {"SELECT '9' + n FROM 值 WHERE k = 1", "22"},
+      {"SELECT 值.n + N' -9 ' FROM 值 WHERE k = 1", "4"},
+      {"SELECT '9' + s FROM 值 WHERE k = 1", "913"},
+      {"SELECT '8.5' + [f] FROM 值 WHERE k = 1", "10"},
+      {"SELECT '9' + n FROM 值 WHERE k = 2", "NULL"},
+      {"SELECT '9' + s FROM 值 WHERE k = 2", "NULL"},
+      {"SELECT '1a' + n FROM 值 WHERE k = 1",
+       "Conversion failed when converting the varchar value '1a' to data type int."},
+      {"SELECT '9.5' + n FROM 值 WHERE k = 1",
+       "Conversion failed when converting the varchar value '9.5' to data type int."},
+  };
+  for (const auto& c : cases) {
+    QString result;
+    const QString error = errorOf([&] { result = value(c.sql); });
+    EXPECT_EQ(error == "(no error)" ? result : error, c.result) << c.sql;
+  }
+}
+
 TEST_F(EmbeddedDb, NamesAndTextCompareIgnoringCase) {
   run("INSERT INTO 岗位信息New (岗位代号, 工号) VALUES ('p1', 'abc')");
   run("INSERT INTO skoperator (operatornum) VALUES ('Op7')");

@@ -82,15 +82,52 @@ TEST(Translate, IfNotExistsInsertBecomesGuardedInsertSelect) {
                          "Update u set b=3"}));
 }
 
-TEST(Translate, PlusNextToAStringConcatenatesAndStaysAnAdditionWithNumbers) {
-  EXPECT_EQ(
-      tr(" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where 岗位编号 Is "
-         "Null); "),
-      QStringList{"Update XZ文件流转情况 set 查阅人='9' ||查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where "
-                  "岗位编号 Is Null)"});
-  EXPECT_EQ(tr("Update 员工档案 Set 工号='9'+工号"), QStringList{"Update 员工档案 Set 工号='9'||工号"});
-  EXPECT_EQ(tr("select 工号+'x', a + b, a+1, '9' + 5, N'a' + t.b + c, 'a' + f(x) + y, +'z'"),
-            QStringList{"select 工号||'x', a + b, a+1, '9' + 5, 'a' || t.b || c, 'a' || f(x) || y, +'z'"});
+// A text literal and a column alone: the column's type decides at run time (tsql_plus); other
+// '+' next to a string concatenate, and a number makes an addition.
+TEST(Translate, PlusBetweenATextAndAColumnDecidesAtRunTimeOthersConcatenateNextToAString) {
+  const struct {
+    const char* tsql;
+    const char* sqlite;
+  } cases[] = {
+      {" Update XZ文件流转情况 set 查阅人='9' +查阅人 Where 查阅人 In(Select 工号 From 员工档案 Where 岗位编号 Is "
+       "Null); ",
+       "Update XZ文件流转情况 set 查阅人=tsql_plus('9' ,查阅人) Where 查阅人 In(Select 工号 From 员工档案 Where "
+       "岗位编号 Is Null)"},
+      {"Update 员工档案 Set 工号='9'+工号", "Update 员工档案 Set 工号=tsql_plus('9',工号)"},
+      {"Select s.工号 From 员工档案 s INNER JOIN 员工档案 h ON h.工号='9'+s.工号 Where x IN (Select '9'+工号 From t)",
+       "Select s.工号 From 员工档案 s INNER JOIN 员工档案 h ON h.工号=tsql_plus('9',s.工号) Where x IN (Select "
+       "tsql_plus('9',工号) From t)"},
+      {"select 工号+'x', N'9' + [a]]b], dbo.t.c + N'y' AS v",
+       "select tsql_plus(工号,'x'), tsql_plus('9' , `a]b`), "
+       "tsql_plus(dbo.t.c , 'y') AS v"},
+      {"select a + b, a+1, '9' + 5, N'a' + t.b + c, 'a' + f(x) + y, +'z', '9' + Null, x * '9' + c, '9' + c - 1",
+       "select a + b, a+1, '9' + 5, 'a' || t.b || c, 'a' || f(x) || y, +'z', '9' || Null, x * '9' || c, '9' || c - 1"},
+      {"select '9' + CASE WHEN a = 1 THEN b END, CASE WHEN a = 1 THEN b END + '9'",
+       "select '9' || CASE WHEN a = 1 THEN b END, CASE WHEN a = 1 THEN b END || '9'"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tr(c.tsql), QStringList{c.sqlite}) << c.tsql;
+}
+
+// Table hints go; what remains is the statement without them, split where it was.
+TEST(Translate, TableHintsAfterATableOrAliasAreDropped) {
+  const struct {
+    const char* tsql;
+    QStringList sqlite;
+  } cases[] = {
+      {"SELECT h.工号 FROM 员工档案 WITH (UPDLOCK, HOLDLOCK) INNER JOIN (SELECT 0 AS 序, '0013' AS 号) AS 问 ON "
+       "员工档案.工号 = 问.号",
+       {"SELECT h.工号 FROM 员工档案 INNER JOIN (SELECT 0 AS 序, '0013' AS 号) AS 问 ON 员工档案.工号 = 问.号"}},
+      {"SELECT COUNT(*) FROM t with(updlock holdlock)WHERE a=1", {"SELECT COUNT(*) FROM t WHERE a=1"}},
+      {"SELECT a FROM (SELECT a FROM [t x] h WITH (NOLOCK)) q JOIN u WITH (ROWLOCK, READPAST), v WITH (TABLOCKX) "
+       "WHERE 1=1",
+       {"SELECT a FROM (SELECT a FROM [t x] h) q JOIN u, v WHERE 1=1"}},
+      {"UPDATE t WITH (ROWLOCK, XLOCK) SET a=1 DELETE FROM t WITH (PAGLOCK, SERIALIZABLE, TABLOCK) "
+       "SELECT * FROM t WITH (READCOMMITTED) JOIN u WITH (READUNCOMMITTED, REPEATABLEREAD) ON 1=1",
+       {"UPDATE t SET a=1", "DELETE FROM t", "SELECT * FROM t JOIN u ON 1=1"}},
+      {"WITH x AS (SELECT 1 AS a) SELECT a FROM x WITH (NOLOCK)", {"WITH x AS (SELECT 1 AS a) SELECT a FROM x"}},
+      {"SELECT 'FROM t WITH (UPDLOCK)' FROM t WITH (UPDLOCK)", {"SELECT 'FROM t WITH (UPDLOCK)' FROM t"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tr(c.tsql), c.sqlite) << c.tsql;
 }
 
 TEST(Translate, StatementsWithoutSeparatorsAreSplitAtTopLevelKeywords) {
