@@ -61,14 +61,6 @@ QList<Column> payloadOf(const QString& table) {
   return {};
 }
 
-// The column named by an extra condition such as " AND 类型='档案信息修改'".
-QString conditionColumn(const QString& extra) {
-  QString s = extra.trimmed();
-  if (s.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) s = s.mid(4).trimmed();
-  const qsizetype eq = s.indexOf(u'=');
-  return eq > 0 ? s.left(eq).trimmed() : QString();
-}
-
 Table* find(QList<Table>& list, const QString& name) {
   for (Table& t : list)
     if (t.name.compare(name, Qt::CaseInsensitive) == 0) return &t;
@@ -84,7 +76,7 @@ void addReferences(QList<Table>& list, const std::array<RefColumn, N>& refs) {
       t = &list.last();
     }
     if (!t->column(ref.columnName())) t->columns.append(number(ref.columnName()));
-    const QString cond = conditionColumn(ref.extraCondition());
+    const QString cond = host::conditionColumn(ref.extraCondition());  // 类型 of 员工档案temp
     if (!cond.isEmpty() && !t->column(cond)) t->columns.append(text(cond));
   }
 }
@@ -173,9 +165,8 @@ QStringList sqliteSchema(const QList<Table>& list) {
 }
 
 QString tsqlSchema() {
-  const QStringList list = statements(
-      tables(), QStringLiteral("int IDENTITY(1,1) PRIMARY KEY"),
-      [](const QString& id) { return u'[' + QString(id).replace(u']', QStringLiteral("]]")) + u']'; }, tsqlType);
+  const QStringList list =
+      statements(tables(), QStringLiteral("int IDENTITY(1,1) PRIMARY KEY"), db::bracketedName, tsqlType);
   QString script;
   for (const QString& s : list) script += s + QStringLiteral("\ngo\n");
   return script;

@@ -9,13 +9,26 @@
 namespace host {
 
 struct RefColumn {
-  const char8_t* table;  // table name as the statements spell it
+  const char8_t* table;  // the table's name
   const char8_t* column;  // the column holding an employee number
-  const char8_t* extra;  // extra condition after the closing quote ("" for none)
+  // Extra condition after the closing quote, as sent ("" for none); its texts are Unicode literals
+  // (N'…'), which a server of any default collation reads as written.
+  const char8_t* extra;
+  // The names as messages, the catalogue and the journal show them.
   QString tableName() const { return QString::fromUtf8(reinterpret_cast<const char*>(table)); }
   QString columnName() const { return QString::fromUtf8(reinterpret_cast<const char*>(column)); }
+  // The names as statements spell them (db::quotedName): the built-in names as they are, an
+  // added name that is a reserved word or no regular identifier bracketed ("[Order]", "[2号]").
+  QString tableSql() const;
+  QString columnSql() const;
   QString extraCondition() const { return QString::fromUtf8(reinterpret_cast<const char*>(extra)); }
 };
+
+// The column an extra condition names: "类型" of " AND 类型=N'档案信息修改'" ("" for none).
+QString conditionColumn(const QString& extra);
+// An extra condition as messages show it, in the user's words: without its leading AND, its
+// texts without the N of a Unicode literal: " AND 类型=N'档案信息修改'" gives "类型='档案信息修改'".
+QString shownCondition(const QString& extra);
 
 // Single-employee renumber: the register first, then 65 further columns.
 inline constexpr std::array<RefColumn, 66> kSingleCascade{{
@@ -27,7 +40,7 @@ inline constexpr std::array<RefColumn, 66> kSingleCascade{{
     {u8"XZ文件记录", u8"盖章人", u8""},  // 6
     {u8"XZ文件流转路径", u8"czydh", u8""},  // 7
     {u8"楼域范围设置", u8"工号", u8""},  // 8
-    {u8"员工档案temp", u8"工号", u8" AND 类型='档案信息修改'"},  // 9
+    {u8"员工档案temp", u8"工号", u8" AND 类型=N'档案信息修改'"},  // 9
     {u8"pg维修人员", u8"工号", u8""},  // 10
     {u8"员工工作时间表", u8"工号", u8""},  // 11
     {u8"养护单维修人员", u8"工号", u8""},  // 12
@@ -96,7 +109,7 @@ inline constexpr std::array<RefColumn, 66> kBatchApply{{
     {u8"XZ文件记录", u8"拟稿人", u8""},  // 5
     {u8"XZ文件记录", u8"盖章人", u8""},  // 6
     {u8"楼域范围设置", u8"工号", u8""},  // 7
-    {u8"员工档案temp", u8"工号", u8" AND 类型='档案信息修改'"},  // 8
+    {u8"员工档案temp", u8"工号", u8" AND 类型=N'档案信息修改'"},  // 8
     {u8"pg维修人员", u8"工号", u8""},  // 9
     {u8"员工工作时间表", u8"工号", u8""},  // 10
     {u8"养护单维修人员", u8"工号", u8""},  // 11
@@ -164,7 +177,7 @@ inline constexpr std::array<RefColumn, 87> kStaging{{
     {u8"XZ文件记录", u8"盖章人", u8""},  // 3
     {u8"楼域范围设置", u8"工号", u8""},  // 4
     {u8"加班申请单明细", u8"工号", u8""},  // 5
-    {u8"员工档案temp", u8"工号", u8" AND 类型='档案信息修改'"},  // 6
+    {u8"员工档案temp", u8"工号", u8" AND 类型=N'档案信息修改'"},  // 6
     {u8"员工工作时间表", u8"工号", u8""},  // 7
     {u8"KQ员工外出工作情况记录", u8"工号", u8""},  // 8
     {u8"保洁工作人员安排", u8"工号", u8""},  // 9
@@ -296,8 +309,8 @@ inline const std::vector<RefColumn>& builtInColumns() {
 
 // Every column a renumber rewrites: the built-in ones, then the columns the administrator added
 // to every renumber (the database check finds them; the tool's own settings keep them, one list
-// per server and database). Names must be plain (letters, digits, "_"): they are put into
-// statements as they are.
+// per server and database). Statements spell the names through RefColumn::tableSql() and
+// columnSql(), so a reserved word or a name beginning with a digit is bracketed there.
 inline std::vector<RefColumn> allColumns(const std::vector<RefColumn>& added) {
   std::vector<RefColumn> out = builtInColumns();
   for (const RefColumn& c : added)

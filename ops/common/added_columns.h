@@ -16,7 +16,8 @@ struct AddedColumn {
 };
 
 // A plain name: letters (any script), digits and "_" only. A name with brackets, quotes,
-// semicolons, blanks or any other sign is refused: it is put into statements as it is.
+// semicolons, blanks or any other sign is refused. A plain name that is a reserved word or begins
+// with a digit ("Order", "2号") is taken: statements bracket it (host::RefColumn::tableSql()).
 bool plainName(const QString& name);
 // Why a column cannot be added ("" when it can).
 QString refusal(const AddedColumn& column);

@@ -32,8 +32,8 @@ QString countSql(const std::vector<host::RefColumn>& columns, const QStringList&
   const QString in = QStringLiteral(" IN (") + quoted.join(QStringLiteral(", ")) + QStringLiteral(")");
   QStringList parts;
   for (std::size_t k = 0; k < columns.size(); ++k)
-    parts << QStringLiteral("SELECT %1 AS 列, COUNT(*) AS 行数 FROM ").arg(k) + columns[k].tableName() +
-                 QStringLiteral(" WHERE ") + columns[k].columnName() + in + columns[k].extraCondition();
+    parts << QStringLiteral("SELECT %1 AS 列, COUNT(*) AS 行数 FROM ").arg(k) + columns[k].tableSql() +
+                 QStringLiteral(" WHERE ") + columns[k].columnSql() + in + columns[k].extraCondition();
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 

@@ -52,7 +52,7 @@ QString sqlFreeCategories() {
 
 QString sqlRuleCategories(const QString& categoryCode) {
   return QStringLiteral(" SELECT 类别编号, 类别名称, 类别码") + QStringLiteral(" From 员工类别") +
-         QStringLiteral(" WHERE (类别码 = N") + sqlQuote(categoryCode) + QStringLiteral(")") +
+         QStringLiteral(" WHERE (类别码 = ") + db::sqlQuoteN(categoryCode) + QStringLiteral(")") +
          QStringLiteral(" ORDER BY 类别编号");
 }
 
@@ -66,8 +66,8 @@ QString sqlReleaseCategory(const QString& categoryNumber) {
 }
 
 QString sqlListRuleRows(const QString& categoryCode) {
-  return sqlRuleRowSelect() + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE (类别代码 = N") +
-         sqlQuote(categoryCode) + QStringLiteral(")") + QStringLiteral(" ORDER BY 部门编号, 岗位类别");
+  return sqlRuleRowSelect() + QStringLiteral(" From 员工工号编码规则") + QStringLiteral(" WHERE (类别代码 = ") +
+         db::sqlQuoteN(categoryCode) + QStringLiteral(")") + QStringLiteral(" ORDER BY 部门编号, 岗位类别");
 }
 
 QString sqlOpenRuleRow(qint64 id) {

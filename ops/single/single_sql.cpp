@@ -22,24 +22,57 @@ QString searchHead() {
          QStringLiteral(" Left Join 职能部门new On 岗位信息New.职能部门代号=职能部门new.职能部门编号");
 }
 
-// One Like criterion: column Like '%value%', the value quoted.
-QString likeCriterion(const QString& column, const QString& value) {
-  return column + QStringLiteral(" Like ") + db::sqlQuote(QStringLiteral("%") + value + QStringLiteral("%"));
+// One Like criterion that finds the typed text anywhere in the column, literally: its "%", "_" and
+// "[" are escaped with "!" (and "!" itself), a form both SQL Server and the embedded engine take
+// (the embedded engine's LIKE knows no "[...]"). quote gives the literal (a name's is N'…').
+QString likeCriterion(const QString& column, const QString& value, QString (*quote)(const QString&)) {
+  QString pattern;
+  for (const QChar ch : value) {
+    if (ch == u'!' || ch == u'%' || ch == u'_' || ch == u'[') pattern += u'!';
+    pattern += ch;
+  }
+  return column + QStringLiteral(" Like ") + quote(u'%' + pattern + u'%') + QStringLiteral(" ESCAPE '!'");
+}
+
+// Numbers read as whole numbers, without CONVERT (which fails on a number holding a letter): a
+// number counts when it holds digits only, trailing blanks aside (SQL Server compares texts
+// without them); its value is its text without them and without its leading zeros ('0013' and
+// '13' give '13', '000' gives ''). REPLACE, LTRIM and RTRIM are the embedded engine's own, LEN
+// its translation: the texts run unchanged on both.
+QString withoutDigits(const QString& text) {
+  QString s = text;
+  for (char16_t d = u'0'; d <= u'9'; ++d)
+    s = QStringLiteral("REPLACE(") + s + QStringLiteral(", '") + QChar(d) + QStringLiteral("', '')");
+  return s;
+}
+// Not empty, and nothing left once the digits are out. LEN ignores trailing blanks: the '.' after
+// what is left keeps a blank inside the number ('1 3') from counting as nothing.
+QString digitsOnly(const QString& number) {
+  return QStringLiteral("LEN(") + number + QStringLiteral(") > 0 AND LEN(") +
+         withoutDigits(QStringLiteral("RTRIM(") + number + u')') + QStringLiteral(" + '.') = 1");
+}
+// Leading zeros become blanks, LTRIM drops them, the zeros inside come back.
+QString numberValue(const QString& number) {
+  return QStringLiteral("REPLACE(LTRIM(REPLACE(RTRIM(") + number + QStringLiteral("), '0', ' ')), ' ', '0')");
 }
 
 }  // namespace
 
 QString textSearchCondition(const QString& number, const QString& name, const QString& idCard) {
-  const QPair<QString, QString> criteria[] = {
-      {QStringLiteral("员工档案.工号"), number},
-      {QStringLiteral("员工档案.姓名"), name},
-      {QStringLiteral("员工档案.身份证号码"), idCard},
+  // A name may hold any letter: a Unicode literal. Numbers and identity cards are digits and letters.
+  const struct {
+    QString column, value;
+    QString (*quote)(const QString&);
+  } criteria[] = {
+      {QStringLiteral("员工档案.工号"), number, db::sqlQuote},
+      {QStringLiteral("员工档案.姓名"), name, db::sqlQuoteN},
+      {QStringLiteral("员工档案.身份证号码"), idCard, db::sqlQuote},
   };
   QString c;
-  for (const auto& [column, value] : criteria) {
-    if (value.isEmpty()) continue;
+  for (const auto& criterion : criteria) {
+    if (criterion.value.isEmpty()) continue;
     if (!c.isEmpty()) c += QStringLiteral(" Or ");
-    c += likeCriterion(column, value);
+    c += likeCriterion(criterion.column, criterion.value, criterion.quote);
   }
   return c;
 }
@@ -47,10 +80,13 @@ QString textSearchCondition(const QString& number, const QString& name, const QS
 QString textSearchStatement(const QString& condition) { return searchHead() + QStringLiteral(" Where ") + condition; }
 
 QString equalNumbersStatement() {
-  return searchHead() + QStringLiteral(" Where ") + QStringLiteral("Convert(int,员工档案.工号) In(") +
-         QStringLiteral("SELECT CONVERT(int, 工号) AS SZGH") + QStringLiteral(" From 员工档案") +
-         QStringLiteral(" GROUP BY CONVERT(int, 工号)") + QStringLiteral(" HAVING (COUNT(*) > 1)") +
-         QStringLiteral(")") + QStringLiteral(" Order By CONVERT(int, 员工档案.工号)");
+  const QString number = QStringLiteral("员工档案.工号"), inner = QStringLiteral("工号");
+  // By value: the shorter value first, then the values' digits, then the numbers as written.
+  return searchHead() + QStringLiteral(" Where ") + digitsOnly(number) + QStringLiteral(" AND ") + numberValue(number) +
+         QStringLiteral(" In(SELECT ") + numberValue(inner) + QStringLiteral(" AS SZGH From 员工档案 Where ") +
+         digitsOnly(inner) + QStringLiteral(" GROUP BY ") + numberValue(inner) +
+         QStringLiteral(" HAVING (COUNT(*) > 1)) Order By LEN(") + numberValue(number) + QStringLiteral("), ") +
+         numberValue(number) + QStringLiteral(", ") + number;
 }
 
 QString codeAndName(const QString& code, const QString& name, bool nameIsNull) {
@@ -70,7 +106,7 @@ QString ruleQuery(const QString& categoryName) {
          QStringLiteral("员工类别.类别编号, 员工类别.类别名称") +
          QStringLiteral(
              " FROM 员工类别 LEFT OUTER JOIN 员工工号编码规则名称 ON 员工类别.类别码 = 员工工号编码规则名称.类别码") +
-         QStringLiteral(" WHERE (员工类别.类别名称 = N") + db::sqlQuote(categoryName) + QStringLiteral(")");
+         QStringLiteral(" WHERE (员工类别.类别名称 = ") + db::sqlQuoteN(categoryName) + QStringLiteral(")");
 }
 
 bool ruleNeedsDepartment(int ruleCode) { return ruleCode >= 3 && ruleCode <= 6; }
@@ -154,8 +190,9 @@ QString renumberBatch(const std::vector<preview::Column>& columns, const QString
   QString batch;
   for (const preview::Column& c : columns) {
     if (!batch.isEmpty()) batch += QStringLiteral(" ");
-    batch += QStringLiteral("Update ") + c.table + QStringLiteral(" set ") + c.column + QStringLiteral("=") + n +
-             QStringLiteral(" Where ") + c.column + QStringLiteral("=") + o + c.extra;
+    const QString column = db::quotedName(c.column);
+    batch += QStringLiteral("Update ") + db::quotedName(c.table) + QStringLiteral(" set ") + column +
+             QStringLiteral("=") + n + QStringLiteral(" Where ") + column + QStringLiteral("=") + o + c.extra;
   }
   return batch;
 }
@@ -185,6 +222,10 @@ QString mergeQuestion(const QString& newNumber, const QString& held) {
 }
 QString oldNumberGoneMessage(const QString& oldNumber) {
   return QStringLiteral("原工号") + oldNumber + QStringLiteral("已不存在，可能已被他人修改，请重新检索");
+}
+QString takenMeanwhileMessage(const QString& newNumber, const QString& holder) {
+  return QStringLiteral("新工号") + newNumber + QStringLiteral("在核对之后已被员工") + holder +
+         QStringLiteral("使用，没有做任何修改，请输入另外的工号");
 }
 
 QStringList renumberExecutions(const QString& oldNumber, const QString& newNumber,

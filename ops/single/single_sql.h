@@ -13,13 +13,16 @@ namespace single {
 
 // ---- Employee search -------------------------------------------------------------------------
 
-// The Or-joined Like condition over number, name and identity-card number. A box counts as
-// filled when its text is not empty (spaces count); the texts are quoted, "%" and "_" stay
-// wildcards. Empty when no box is filled.
+// The Or-joined Like condition over number, name and identity-card number: each finds the typed
+// text anywhere in its column, literally ("%", "_" and "[" are no wildcards: 员工档案.工号 Like
+// '%1!_3%' ESCAPE '!' for "1_3"; the name a Unicode literal, N'%王%'). A box counts as filled when
+// its text is not empty (spaces count); the texts are quoted. Empty when no box is filled.
 QString textSearchCondition(const QString& number, const QString& name, const QString& idCard);
 // The text search: the joined select over register, positions and departments + " Where " + condition.
 QString textSearchStatement(const QString& condition);
-// Every employee whose number, read as a whole number, is shared with another employee.
+// Every employee whose number, read as a whole number, is shared with another employee, in the
+// order of the numbers' values: numbers of digits only ('0013' and '13' are equal); a number
+// holding anything else ('A12') is not compared and fails nothing.
 QString equalNumbersStatement();
 
 // A list cell joining code and name: code + " " + name, empty when the name is Null.
@@ -117,5 +120,7 @@ QString successMessage(const QString& name, const QString& newNumber);
 QString mergeQuestion(const QString& newNumber, const QString& held);
 // The selected employee no longer holds the old number (someone else changed it meanwhile).
 QString oldNumberGoneMessage(const QString& oldNumber);
+// An employee the host system gave the new number after it was checked (holder: the employee's name).
+QString takenMeanwhileMessage(const QString& newNumber, const QString& holder);
 
 }  // namespace single

@@ -82,6 +82,44 @@ TEST(ColumnLists, TheToolsListsAreTheWrittenOutOnes) {
   EXPECT_EQ(host::missingFrom(host::kSingleCascade, {}).size(), 26u);
   EXPECT_EQ(host::missingFrom(host::kBatchApply, {}).size(), 26u);
   EXPECT_EQ(host::missingFrom(host::kStaging, {}).size(), 5u);
+  // The condition on the kind of record, in every list, as written out.
+  const std::vector<host::RefColumn> written = pinned::refColumns();
+  const auto sameConditions = [&](const auto& list) {
+    for (const host::RefColumn& c : list)
+      for (const host::RefColumn& w : written)
+        if (host::sameColumn(c, w)) {
+          EXPECT_EQ(c.extraCondition(), w.extraCondition()) << c.tableName().toStdString();
+        }
+  };
+  sameConditions(host::kSingleCascade);
+  sameConditions(host::kBatchApply);
+  sameConditions(host::kStaging);
+}
+
+// A name as statements spell it: as it is when a regular identifier, else bracketed; every
+// built-in name is regular.
+TEST(ColumnLists, StatementFormsOfNames) {
+  const std::pair<const char8_t*, const char*> cases[] = {{u8"员工档案temp", "员工档案temp"},
+                                                          {u8"月考勤记录_temp", "月考勤记录_temp"},
+                                                          {u8"OperatorNum", "OperatorNum"},
+                                                          {u8"_x1", "_x1"},
+                                                          {u8"Order", "[Order]"},
+                                                          {u8"user", "[user]"},
+                                                          {u8"Key", "[Key]"},
+                                                          {u8"GROUP", "[GROUP]"},
+                                                          {u8"2号", "[2号]"},
+                                                          {u8"a]b", "[a]]b]"},
+                                                          {u8"门禁 卡", "[门禁 卡]"},
+                                                          {u8"x-y", "[x-y]"}};
+  for (const auto& [name, form] : cases) {
+    const host::RefColumn c{name, name, u8""};
+    EXPECT_EQ(c.tableSql(), form);
+    EXPECT_EQ(c.columnSql(), form);
+  }
+  for (const host::RefColumn& c : host::allColumns({})) {
+    EXPECT_EQ(c.tableSql(), c.tableName());
+    EXPECT_EQ(c.columnSql(), c.columnName());
+  }
 }
 
 class Sent : public ::testing::Test {

@@ -279,7 +279,7 @@ std::vector<host::RefColumn> refColumns() {
   std::vector<host::RefColumn> out;
   for (const PinnedColumn& c : allColumns())
     out.push_back({reinterpret_cast<const char8_t*>(c.table), reinterpret_cast<const char8_t*>(c.column),
-                   c.tableName() == "员工档案temp" ? u8" AND 类型='档案信息修改'" : u8""});
+                   c.tableName() == "员工档案temp" ? u8" AND 类型=N'档案信息修改'" : u8""});
   return out;
 }
 

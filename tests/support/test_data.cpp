@@ -43,13 +43,14 @@ qint64 lastId(const QString& table) {
 
 QVariant optional(const std::optional<int>& v) { return v ? QVariant(*v) : QVariant(); }
 
-// The column and value of an extra condition such as " AND 类型='档案信息修改'".
+// The column and value of an extra condition such as " AND 类型=N'档案信息修改'".
 QPair<QString, QString> conditionField(const QString& extra) {
   QString s = extra.trimmed();
   if (s.startsWith(u("AND "), Qt::CaseInsensitive)) s = s.mid(4).trimmed();
   const qsizetype eq = s.indexOf(u'=');
   if (eq <= 0) return {};
   QString value = s.mid(eq + 1).trimmed();
+  if (value.startsWith(u("N'"), Qt::CaseInsensitive)) value.remove(0, 1);  // a Unicode literal
   if (value.size() >= 2 && value.startsWith(u'\'') && value.endsWith(u'\''))
     value = value.mid(1, value.size() - 2).replace(u("''"), u("'"));
   return {s.left(eq).trimmed(), value};

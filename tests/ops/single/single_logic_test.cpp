@@ -45,25 +45,38 @@ QStringList statementsOf(const QString& batch) {
 }  // namespace
 
 TEST(SingleSearchText, ConditionJoinsFilledBoxesWithOr) {
-  EXPECT_EQ(textSearchCondition("", "", "110"), "员工档案.身份证号码 Like '%110%'");
-  EXPECT_EQ(textSearchCondition("12", "王", ""), "员工档案.工号 Like '%12%' Or 员工档案.姓名 Like '%王%'");
-  EXPECT_EQ(textSearchCondition("", "王", "110"), "员工档案.姓名 Like '%王%' Or 员工档案.身份证号码 Like '%110%'");
+  EXPECT_EQ(textSearchCondition("", "", "110"), "员工档案.身份证号码 Like '%110%' ESCAPE '!'");
+  EXPECT_EQ(textSearchCondition("12", "王", ""),
+            "员工档案.工号 Like '%12%' ESCAPE '!' Or 员工档案.姓名 Like N'%王%' ESCAPE '!'");
+  EXPECT_EQ(textSearchCondition("", "王", "110"),
+            "员工档案.姓名 Like N'%王%' ESCAPE '!' Or 员工档案.身份证号码 Like '%110%' ESCAPE '!'");
   EXPECT_EQ(textSearchCondition("12", "王", "110"),
-            "员工档案.工号 Like '%12%' Or 员工档案.姓名 Like '%王%' Or 员工档案.身份证号码 Like '%110%'");
+            "员工档案.工号 Like '%12%' ESCAPE '!' Or 员工档案.姓名 Like N'%王%' ESCAPE '!' Or 员工档案.身份证号码 Like "
+            "'%110%' ESCAPE '!'");
   EXPECT_EQ(textSearchCondition("", "", ""), QString());
-  // Texts are used as typed: blanks count, wildcards stay, a quote is doubled.
-  EXPECT_EQ(textSearchCondition(" ", "", ""), "员工档案.工号 Like '% %'");
-  EXPECT_EQ(textSearchCondition("1_3%", "", ""), "员工档案.工号 Like '%1_3%%'");
-  EXPECT_EQ(textSearchCondition("", "O'Neil", ""), "员工档案.姓名 Like '%O''Neil%'");
+  // Texts are found as typed: blanks count, "%", "_", "[" and the escape itself are escaped, a quote is doubled.
+  EXPECT_EQ(textSearchCondition(" ", "", ""), "员工档案.工号 Like '% %' ESCAPE '!'");
+  EXPECT_EQ(textSearchCondition("1_3%", "", ""), "员工档案.工号 Like '%1!_3!%%' ESCAPE '!'");
+  EXPECT_EQ(textSearchCondition("", "[王]!%", ""), "员工档案.姓名 Like N'%![王]!!!%%' ESCAPE '!'");
+  EXPECT_EQ(textSearchCondition("", "O'Neil", ""), "员工档案.姓名 Like N'%O''Neil%' ESCAPE '!'");
 }
 
 TEST(SingleSearchText, Statements) {
   EXPECT_EQ(textSearchStatement("员工档案.身份证号码 Like '%110%'"),
             QString(kSearchHead) + " Where 员工档案.身份证号码 Like '%110%'");
+  // Numbers of digits only, compared by their text without leading zeros; no CONVERT.
   EXPECT_EQ(equalNumbersStatement(),
             QString(kSearchHead) +
-                QString(" Where Convert(int,员工档案.工号) In(SELECT CONVERT(int, 工号) AS SZGH From 员工档案 "
-                        "GROUP BY CONVERT(int, 工号) HAVING (COUNT(*) > 1)) Order By CONVERT(int, 员工档案.工号)"));
+                " Where LEN(员工档案.工号) > 0 AND LEN(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE("
+                "REPLACE(REPLACE(RTRIM(员工档案.工号), '0', ''), '1', ''), '2', ''), '3', ''), '4', ''), '5', ''), "
+                "'6', ''), '7', ''), '8', ''), '9', '') + '.') = 1 AND REPLACE(LTRIM(REPLACE(RTRIM(员工档案.工号), "
+                "'0', ' ')), ' ', '0') In(SELECT REPLACE(LTRIM(REPLACE(RTRIM(工号), '0', ' ')), ' ', '0') AS SZGH "
+                "From 员工档案 Where LEN(工号) > 0 AND LEN(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE(REPLACE("
+                "REPLACE(REPLACE(REPLACE(RTRIM(工号), '0', ''), '1', ''), '2', ''), '3', ''), '4', ''), '5', ''), "
+                "'6', ''), '7', ''), '8', ''), '9', '') + '.') = 1 GROUP BY REPLACE(LTRIM(REPLACE(RTRIM(工号), '0', "
+                "' ')), ' ', '0') HAVING (COUNT(*) > 1)) Order By LEN(REPLACE(LTRIM(REPLACE(RTRIM(员工档案.工号), "
+                "'0', ' ')), ' ', '0')), REPLACE(LTRIM(REPLACE(RTRIM(员工档案.工号), '0', ' ')), ' ', '0'), "
+                "员工档案.工号");
 }
 
 TEST(SingleSearchText, ListCellsAndCaption) {
@@ -155,7 +168,8 @@ TEST(SingleRenumberText, WholeBatchForOneEmployee) {
   EXPECT_TRUE(
       batch.startsWith(QString("Update 员工档案 set 工号='0012' Where 工号='0007' "
                                "Update 岗位信息new set 工号='0012' Where 工号='0007' Update ")));
-  EXPECT_EQ(statements[8], "Update 员工档案temp set 工号='0012' Where 工号='0007' AND 类型='档案信息修改'");
+  // The kind of record is Chinese text: a Unicode literal, found on a server of any default collation.
+  EXPECT_EQ(statements[8], "Update 员工档案temp set 工号='0012' Where 工号='0007' AND 类型=N'档案信息修改'");
   EXPECT_EQ(statements[4], "Update XZ文件记录 set 拟稿人='0012' Where 拟稿人='0007'");
   EXPECT_EQ(statements[5], "Update XZ文件记录 set 盖章人='0012' Where 盖章人='0007'");
 
@@ -164,7 +178,7 @@ TEST(SingleRenumberText, WholeBatchForOneEmployee) {
   for (int i = 0; i < 66; ++i) {
     const QStringList tc = cascade[i].split(' ');
     QString expected = "Update " + tc[0] + " set " + tc[1] + "='0012' Where " + tc[1] + "='0007'";
-    if (i == 8) expected += " AND 类型='档案信息修改'";
+    if (i == 8) expected += " AND 类型=N'档案信息修改'";
     EXPECT_EQ(statements[i], expected) << "statement " << i + 1;
   }
   EXPECT_EQ(statements[65], "Update 票据核销记录 set 核销人='0012' Where 核销人='0007'");
