@@ -4,6 +4,8 @@
 // as a site's Chinese_PRC_CI_AS), and a declared length refuses a longer value with SQL Server's
 // text. The checks use only SQLite's own functions, so they hold in any program that writes the file.
 #include <QString>
+#include <QStringView>
+#include <vector>
 
 namespace db {
 
@@ -18,5 +20,29 @@ inline constexpr QStringView kTruncated = u"String or binary data would be trunc
 // for a character beyond ASCII). Blanks at the end do not count: SQL Server drops them silently.
 // Empty when type is no character type. quotedColumn is the column's name as the statement writes it.
 QString sqliteCharacterConstraints(const QString& quotedColumn, const QString& type, bool withCollation = true);
+
+// ---- The declarations read back --------------------------------------------------------------
+// SQLite keeps a table's declaration as its CREATE TABLE text (sqlite_master.sql). What SQL
+// Server's catalogue tells of a column's collation (sys.columns.collation_name) and of the CHECK
+// constraints (sys.check_constraints) is read back from that text.
+
+// The collation SQLite gives a character column that names none (a table another program made).
+inline constexpr QStringView kSqliteDefaultCollation = u"BINARY";
+
+struct SqliteCheck {
+  QString name;  // the constraint's name; "" when it has none
+  int column = -1;  // the place of the column it is declared with (pragma_table_xinfo's cid); -1 for a table constraint
+  QString definition;  // the condition as written, with its parentheses: "(工号 <> '')"
+};
+
+struct SqliteTableDeclaration {
+  std::vector<QString> collations;  // per column, in the order of declaration: the collation it names, "" for none
+  std::vector<SqliteCheck> checks;  // the declared CHECK constraints, without the length checks above
+};
+
+// The columns' collations and the CHECK constraints of a CREATE TABLE text as SQLite keeps it
+// (columns added later by ALTER TABLE stand at its end, after any table constraint). Names may be
+// plain, bracketed, double-quoted or between grave accents. An unreadable text gives what was read.
+SqliteTableDeclaration sqliteTableDeclaration(const QString& createTable);
 
 }  // namespace db

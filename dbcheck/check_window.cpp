@@ -87,13 +87,25 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
         QStringLiteral("修改工号时会出错并回滚；影响：") + m.operations.join(QStringLiteral("、")));
   for (const dbcheck::Suspect& s : report.suspects)
     add(Kind::Suspect, QStringLiteral("可能遗漏"), s.table, s.column, s.reason());
+  for (const dbcheck::Unreadable& u : report.unreadable)
+    add(Kind::Note, QStringLiteral("无法读取"), u.table, u.column, u.reason());
   for (const dbcheck::Rewritten& r : report.typeProblems())
     add(Kind::Note, QStringLiteral("类型不符"), r.table, r.column, r.reason());
+  for (const dbcheck::Rewritten& r : report.rewrittenWhere(&dbcheck::Rewritten::otherCollation))
+    add(Kind::Note, QStringLiteral("排序规则不同"), r.table, r.column, r.collationReason());
+  for (const dbcheck::Rewritten& r : report.rewrittenWhere(&dbcheck::Rewritten::unwritable))
+    add(Kind::Note, QStringLiteral("不能改写"), r.table, r.column, r.unwritableReason());
   for (const dbcheck::ForeignKey& k : report.foreignKeys)
     add(Kind::Note, k.problem() ? QStringLiteral("外键妨碍修改") : QStringLiteral("外键"), k.table, k.column,
         (k.name.isEmpty() ? QString() : k.name + QStringLiteral("：")) + k.reason());
   for (const dbcheck::Trigger& t : report.triggers)
-    add(Kind::Note, QStringLiteral("触发器"), t.table, QString(), t.name + QStringLiteral("：") + t.reason());
+    add(Kind::Note, t.problem() ? QStringLiteral("触发器妨碍修改") : QStringLiteral("触发器"), t.table, QString(),
+        t.name + QStringLiteral("：") + t.reason());
+  for (const dbcheck::CheckConstraint& c : report.checks)
+    add(Kind::Note, QStringLiteral("CHECK约束"), c.table, c.column,
+        (c.name.isEmpty() ? QString() : c.name + QStringLiteral("：")) + c.reason());
+  for (const dbcheck::Rewritten& r : report.rewrittenWhere(&dbcheck::Rewritten::unindexed))
+    add(Kind::Note, QStringLiteral("没有索引"), r.table, r.column, r.unindexedReason());
   for (const added::AddedColumn& a : addedColumns)
     add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
   for (const dbcheck::Staying& s : report.staying)
@@ -110,15 +122,19 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
                             : QStringLiteral("另有说明：%1列有留在原工号下的记录，%2名员工的岗位不存在。")
                                   .arg(report.staying.size())
                                   .arg(report.unlisted.size());
-  const std::size_t types = report.typeProblems().size(), keys = report.keyProblems().size();
   QString found = QStringLiteral("缺少%1处，可能遗漏%2列").arg(report.missing.size()).arg(report.suspects.size());
-  if (types > 0) found += QStringLiteral("，类型不符%1列").arg(types);
-  if (keys > 0) found += QStringLiteral("，妨碍修改的外键%1个").arg(keys);
-  Label1->setText(
-      (report.ok()
-           ? QStringLiteral("检查完毕：没有发现问题（内容检查对每列抽样最多%1个不同的值）。").arg(report.sampleSize)
-           : QStringLiteral("检查完毕：%1（内容检查对每列抽样最多%2个不同的值）。").arg(found).arg(report.sampleSize)) +
-      notes);
+  const auto count = [&](const QString& what, std::size_t n) {
+    if (n > 0) found += what.arg(n);
+  };
+  count(QStringLiteral("，无法读取%1列"), report.unreadable.size());
+  count(QStringLiteral("，类型不符%1列"), report.typeProblems().size());
+  count(QStringLiteral("，排序规则不同%1列"), report.rewrittenWhere(&dbcheck::Rewritten::otherCollation).size());
+  count(QStringLiteral("，不能改写%1列"), report.rewrittenWhere(&dbcheck::Rewritten::unwritable).size());
+  count(QStringLiteral("，妨碍修改的外键%1个"), report.keyProblems().size());
+  count(QStringLiteral("，妨碍修改的触发器%1个"), report.triggerProblems().size());
+  Label1->setText((report.ok() ? QStringLiteral("检查完毕：没有发现问题（%1）。").arg(report.sampleNote())
+                               : QStringLiteral("检查完毕：%1（%2）。").arg(found, report.sampleNote())) +
+                  notes);
   updateButtons();
 }
 

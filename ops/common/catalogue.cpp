@@ -3,7 +3,8 @@
 #include <QSet>
 
 #include "db/database.h"
-#include "db/tsql_tokens.h"
+#include "db/sqlite_columns.h"
+#include "db/sqlserver_collation.h"
 
 namespace dbcheck {
 
@@ -80,19 +81,27 @@ QString catalogueSql(db::Database& database) {
         "INFORMATION_SCHEMA.TABLES AS t ON t.TABLE_CATALOG = c.TABLE_CATALOG AND t.TABLE_SCHEMA = c.TABLE_SCHEMA AND "
         "t.TABLE_NAME = c.TABLE_NAME WHERE t.TABLE_TYPE = 'BASE TABLE' ORDER BY c.TABLE_SCHEMA, c.TABLE_NAME, "
         "c.ORDINAL_POSITION");
-  // The embedded engine's own catalogue: its declared types hold the width ("VARCHAR(10)").
+  // The embedded engine's own catalogue: its declared types hold the width ("VARCHAR(10)"), the
+  // table's declaration (with its first column) the collations; generated columns are columns.
   return db::kEmbeddedOnly +
          QStringLiteral(
              "SELECT '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.type AS DATA_TYPE, NULL AS "
-             "CHARACTER_MAXIMUM_LENGTH, NULL AS COLLATION_NAME, '' AS DEFAULT_SCHEMA FROM sqlite_master AS m JOIN "
-             "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite%' ORDER BY m.name, "
-             "p.cid");
+             "CHARACTER_MAXIMUM_LENGTH, NULL AS COLLATION_NAME, '' AS DEFAULT_SCHEMA, CASE WHEN p.cid = 0 THEN m.sql "
+             "END AS TABLE_SQL FROM sqlite_master AS m JOIN pragma_table_xinfo(m.name) AS p WHERE m.type = 'table' AND "
+             "m.name NOT LIKE 'sqlite%' AND p.hidden <> 1 ORDER BY m.name, p.cid");
+}
+
+QString inDefaultCollation(db::Database& database, const QString& expression) {
+  return expression + QStringLiteral(" COLLATE ") +
+         (database.kind() == db::EngineKind::SqlServer ? QStringLiteral("DATABASE_DEFAULT")
+                                                       : QString::fromLatin1(db::collation::kName));
 }
 
 Catalogue readCatalogue(db::Database& database) {
   Catalogue out;
   const bool server = database.kind() == db::EngineKind::SqlServer;
   out.defaultSchema = server ? QStringLiteral("dbo") : QString();
+  std::vector<QString> collations;  // the embedded engine: those the current table declares, by column
   for (db::Recordset rs = database.open(catalogueSql(database)); !rs.eof(); rs.moveNext()) {
     const QString schema = rs.text(QStringLiteral("TABLE_SCHEMA")), table = rs.text(QStringLiteral("TABLE_NAME"));
     if (server && !rs.text(QStringLiteral("DEFAULT_SCHEMA")).isEmpty())
@@ -112,6 +121,11 @@ Catalogue readCatalogue(db::Database& database) {
       c.collation = rs.text(QStringLiteral("COLLATION_NAME"));
     } else {
       parseDeclared(c, rs.text(QStringLiteral("DATA_TYPE")));
+      if (!rs.isNull(QStringLiteral("TABLE_SQL")))
+        collations = db::sqliteTableDeclaration(rs.text(QStringLiteral("TABLE_SQL"))).collations;
+      const std::size_t place = out.tables[*it].columns.size();
+      const QString named = place < collations.size() ? collations[place] : QString();
+      if (c.character()) c.collation = named.isEmpty() ? db::kSqliteDefaultCollation.toString() : named;
     }
     out.tables[*it].columns.push_back(c);
   }

@@ -28,7 +28,9 @@ struct CatalogueColumn {
   QString name;
   QString type;  // lower case: "nvarchar", "ntext", "int"
   qint64 width = 0;  // characters; 0 without a limit (varchar(max), text, a SQLite TEXT)
-  QString collation;  // SQL Server's; "" on the embedded engine and for other types
+  // SQL Server's COLLATION_NAME; on the embedded engine the one the column declares (SQLSERVER_CI
+  // on every column the engine made) or SQLite's own BINARY; "" for other types.
+  QString collation;
   bool character() const;  // char, varchar, nchar, nvarchar, text, ntext (SQLite: a text affinity)
   bool large() const { return type == u"text" || type == u"ntext"; }  // no DISTINCT on it (SQL Server)
   QString declared() const;  // "nvarchar(50)", "varchar(max)", "int"
@@ -57,8 +59,12 @@ struct Catalogue {
 };
 
 // The catalogue query of the engine: every column of every base table with its type, width and
-// collation, and the default schema.
+// collation, and the default schema (the embedded engine: its tables' declarations, read back).
 QString catalogueSql(db::Database& database);
+// The expression compared under the database's default collation, so that a column of another
+// collation than the one it is compared with neither fails (SQL Server's Msg 468) nor matches by
+// other rules: "x COLLATE DATABASE_DEFAULT" (the embedded engine: its default, SQLSERVER_CI).
+QString inDefaultCollation(db::Database& database, const QString& expression);
 // Reads the catalogue. Throws db::DbError.
 Catalogue readCatalogue(db::Database& database);
 

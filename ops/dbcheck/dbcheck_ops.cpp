@@ -3,16 +3,16 @@
 #include <QSet>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "db/database.h"
+#include "db/sqlite_columns.h"
 #include "db/tsql_tokens.h"
 #include "host/host_schema.h"
 
 namespace dbcheck {
 
 namespace {
-
-QString bracketed(const QString& name) { return u'[' + QString(name).replace(u']', QStringLiteral("]]")) + u']'; }
 
 QString columnKey(const QString& table, const QString& column) {
   return table.toCaseFolded() + u'\n' + column.toCaseFolded();
@@ -45,8 +45,34 @@ QString Rewritten::reason() const {
   return QString();
 }
 
+QString Rewritten::collationReason() const {
+  return QStringLiteral(
+             "排序规则%1与员工档案.工号的%2不同：与工号列比较时数据库报排序规则冲突（Msg 468），或按另一种规则判断工号"
+             "是否相同")
+      .arg(declared.collation, registerCollation);
+}
+
+QString Rewritten::unwritableReason() const {
+  return (computed ? QStringLiteral("计算列") : QStringLiteral("标识列（IDENTITY）")) +
+         QStringLiteral("：数据库不允许改写它，修改工号会失败并全部撤销");
+}
+
+QString Rewritten::unindexedReason() const {
+  return QStringLiteral("没有以此列开头的索引：每次修改工号都要扫描整张表，扫描期间持有锁，其他程序要等待");
+}
+
+QString CheckConstraint::reason() const {
+  return QStringLiteral("CHECK %1：").arg(definition) +
+         (disabled ? QStringLiteral("已停用，修改工号时数据库不检查它")
+                   : QStringLiteral("新工号不满足此条件时修改会失败并全部撤销"));
+}
+
+QString Unreadable::reason() const { return QStringLiteral("无法读取：") + error; }
+
 QString ForeignKey::reason() const {
   const QString ref = refTable.isEmpty() ? QStringLiteral("（未知的列）") : refTable + u'.' + refColumn;
+  if (disabled)
+    return QStringLiteral("已停用（引用%1）：修改工号时数据库既不检查它，也不随之改写%2.%3").arg(ref, table, column);
   const QString rule = QStringLiteral("更新规则") + updateRule + QStringLiteral("：");
   const QString affects = QStringLiteral("；影响：") + failing.join(QStringLiteral("、"));
   if (!refRewritten)
@@ -69,14 +95,23 @@ QString ForeignKey::reason() const {
 QString Trigger::reason() const {
   if (disabled) return QStringLiteral("已禁用：修改工号时不运行");
   if (!onUpdate) return QStringLiteral("只在插入或删除时运行：修改工号不触发它");
+  if (insteadOf)
+    return QStringLiteral("INSTEAD OF触发器：%1的更新由它代替执行，修改工号时数据库不直接改写这张表，工号可能没有改变")
+        .arg(table);
   return QStringLiteral("%1的记录更新时运行：修改工号时它也运行，它的改写一并提交，它报错时修改失败并全部撤销")
       .arg(table);
 }
 
-std::vector<Rewritten> Report::typeProblems() const {
+std::vector<Rewritten> Report::rewrittenWhere(bool (Rewritten::*predicate)() const) const {
   std::vector<Rewritten> out;
   std::copy_if(rewritten.begin(), rewritten.end(), std::back_inserter(out),
-               [](const Rewritten& r) { return r.problem(); });
+               [&](const Rewritten& r) { return (r.*predicate)(); });
+  return out;
+}
+
+std::vector<Trigger> Report::triggerProblems() const {
+  std::vector<Trigger> out;
+  std::copy_if(triggers.begin(), triggers.end(), std::back_inserter(out), [](const Trigger& t) { return t.problem(); });
   return out;
 }
 
@@ -88,95 +123,204 @@ std::vector<ForeignKey> Report::keyProblems() const {
 }
 
 bool Report::ok() const {
-  return missing.empty() && suspects.empty() && typeProblems().empty() && keyProblems().empty();
+  return missing.empty() && suspects.empty() && unreadable.empty() && rewrittenWhere(&Rewritten::problem).empty() &&
+         keyProblems().empty() && triggerProblems().empty();
 }
+
+QString Report::sampleNote() const { return QStringLiteral("内容检查对每列抽样最多%1行").arg(sampleRows); }
 
 // ---- Statements ---------------------------------------------------------------------------------
 
-QString stayingSql(const host::RefColumn& column) {
-  const QString all = QStringLiteral("SELECT COUNT(*) FROM ") + column.tableName() + QStringLiteral(" WHERE ") +
-                      column.columnName() + QStringLiteral(" IN (SELECT 工号 FROM 员工档案)");
-  return QStringLiteral("SELECT (") + all + QStringLiteral(") - (") + all + column.extraCondition() +
-         QStringLiteral(") AS n");
+namespace {
+
+// "(SELECT 工号 FROM 员工档案)" compared with expression, both under the database's default collation.
+QString inRegister(db::Database& database, const QString& expression) {
+  return inDefaultCollation(database, expression) + QStringLiteral(" IN (SELECT ") +
+         inDefaultCollation(database, QStringLiteral("工号")) + QStringLiteral(" FROM 员工档案)");
 }
 
-QString unlistedSql() {
-  return QStringLiteral(
-      "SELECT 工号, 姓名, 岗位编号, CASE WHEN 岗位编号 IN (SELECT 岗位代号 FROM 岗位信息new) THEN 1 ELSE 0 END AS "
-      "岗位存在 FROM 员工档案 WHERE 岗位编号 IS NOT NULL AND 岗位编号 NOT IN (SELECT 岗位信息new.岗位代号 FROM "
-      "岗位信息new INNER JOIN 职能部门new ON 岗位信息new.职能部门代号 = 职能部门new.职能部门编号 WHERE "
-      "岗位信息new.岗位代号 IS NOT NULL) ORDER BY len(工号), 工号");
+}  // namespace
+
+QString stayingSql(db::Database& database, const std::vector<host::RefColumn>& columns) {
+  QStringList parts;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const host::RefColumn& column = columns[k];
+    const QString all = QStringLiteral("SELECT COUNT(*) FROM ") + column.tableSql() + QStringLiteral(" WHERE ") +
+                        inRegister(database, column.columnSql());
+    parts << QStringLiteral("SELECT %1 AS 列, (").arg(k) + all + QStringLiteral(") - (") + all +
+                 column.extraCondition() + QStringLiteral(") AS n");
+  }
+  return parts.join(QStringLiteral(" UNION ALL "));
+}
+
+QString unlistedSql(db::Database& database) {
+  const auto c = [&](const QString& column) { return inDefaultCollation(database, column); };
+  return QStringLiteral("SELECT 工号, 姓名, 岗位编号, CASE WHEN ") + c(QStringLiteral("岗位编号")) +
+         QStringLiteral(" IN (SELECT ") + c(QStringLiteral("岗位代号")) +
+         QStringLiteral(
+             " FROM 岗位信息new) THEN 1 ELSE 0 END AS 岗位存在 FROM 员工档案 WHERE 岗位编号 IS NOT NULL AND ") +
+         c(QStringLiteral("岗位编号")) + QStringLiteral(" NOT IN (SELECT ") +
+         c(QStringLiteral("岗位信息new.岗位代号")) + QStringLiteral(" FROM 岗位信息new INNER JOIN 职能部门new ON ") +
+         c(QStringLiteral("岗位信息new.职能部门代号")) + QStringLiteral(" = ") +
+         c(QStringLiteral("职能部门new.职能部门编号")) +
+         QStringLiteral(" WHERE 岗位信息new.岗位代号 IS NOT NULL) ORDER BY len(工号), 工号");
+}
+
+QString columnPropertiesSql(db::Database& database, const QStringList& tables) {
+  const bool server = database.kind() == db::EngineKind::SqlServer;
+  QStringList names;
+  for (const QString& t : tables) names << (server ? db::sqlQuoteN(t) : db::sqlQuote(t));
+  const QString list = u'(' + names.join(QStringLiteral(", ")) + u')';
+  if (server)
+    return QStringLiteral(
+               "SELECT SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
+               "c.is_computed AS IS_COMPUTED, c.is_identity AS IS_IDENTITY, CASE WHEN EXISTS (SELECT * FROM "
+               "sys.index_columns AS ic INNER JOIN sys.indexes AS i ON i.object_id = ic.object_id AND i.index_id = "
+               "ic.index_id WHERE ic.object_id = c.object_id AND ic.column_id = c.column_id AND ic.key_ordinal = 1 AND "
+               "i.is_disabled = 0 AND i.is_hypothetical = 0) THEN 1 ELSE 0 END AS INDEXED FROM sys.columns AS c INNER "
+               "JOIN sys.tables AS t ON t.object_id = c.object_id WHERE t.name IN ") +
+           list;
+  // A table's INTEGER PRIMARY KEY (its only key column) is its rowid: the engine numbers new rows
+  // in it, as SQL Server an identity column. Table names compare as SQLite's do (ASCII letters
+  // without case).
+  return db::kEmbeddedOnly +
+         QStringLiteral(
+             "SELECT '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.hidden IN (2, 3) AS "
+             "IS_COMPUTED, p.pk = 1 AND upper(p.type) = 'INTEGER' AND (SELECT COUNT(*) FROM pragma_table_info(m.name) "
+             "AS k WHERE k.pk > 0) = 1 AS IS_IDENTITY, EXISTS (SELECT 1 FROM pragma_index_list(m.name) AS il JOIN "
+             "pragma_index_info(il.name) AS ii WHERE ii.seqno = 0 AND ii.name = p.name COLLATE NOCASE) AS INDEXED FROM "
+             "sqlite_master AS m JOIN pragma_table_xinfo(m.name) AS p WHERE m.type = 'table' AND p.hidden <> 1 AND "
+             "m.name COLLATE NOCASE IN ") +
+         list;
 }
 
 QString foreignKeysSql(db::Database& database) {
+  // sys.foreign_key_columns names the referenced column also where the key references a unique
+  // index (INFORMATION_SCHEMA knows only keys that reference a constraint).
   if (database.kind() == db::EngineKind::SqlServer)
     return QStringLiteral(
-        "SELECT fk.CONSTRAINT_NAME, c.TABLE_SCHEMA, c.TABLE_NAME, c.COLUMN_NAME, p.TABLE_SCHEMA AS REF_SCHEMA, "
-        "p.TABLE_NAME AS REF_TABLE, p.COLUMN_NAME AS REF_COLUMN, fk.UPDATE_RULE FROM "
-        "INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE AS c ON "
-        "c.CONSTRAINT_SCHEMA = fk.CONSTRAINT_SCHEMA AND c.CONSTRAINT_NAME = fk.CONSTRAINT_NAME LEFT JOIN "
-        "INFORMATION_SCHEMA.KEY_COLUMN_USAGE AS p ON p.CONSTRAINT_SCHEMA = fk.UNIQUE_CONSTRAINT_SCHEMA AND "
-        "p.CONSTRAINT_NAME = fk.UNIQUE_CONSTRAINT_NAME AND p.ORDINAL_POSITION = c.ORDINAL_POSITION ORDER BY "
-        "c.TABLE_SCHEMA, c.TABLE_NAME, fk.CONSTRAINT_NAME, c.ORDINAL_POSITION");
+        "SELECT fk.name AS CONSTRAINT_NAME, SCHEMA_NAME(pt.schema_id) AS TABLE_SCHEMA, pt.name AS TABLE_NAME, pc.name "
+        "AS COLUMN_NAME, SCHEMA_NAME(rt.schema_id) AS REF_SCHEMA, rt.name AS REF_TABLE, rc.name AS REF_COLUMN, "
+        "REPLACE(fk.update_referential_action_desc, '_', ' ') AS UPDATE_RULE, fk.is_disabled AS IS_DISABLED FROM "
+        "sys.foreign_keys AS fk INNER JOIN sys.foreign_key_columns AS k ON k.constraint_object_id = fk.object_id INNER "
+        "JOIN sys.tables AS pt ON pt.object_id = k.parent_object_id INNER JOIN sys.columns AS pc ON pc.object_id = "
+        "k.parent_object_id AND pc.column_id = k.parent_column_id INNER JOIN sys.tables AS rt ON rt.object_id = "
+        "k.referenced_object_id INNER JOIN sys.columns AS rc ON rc.object_id = k.referenced_object_id AND "
+        "rc.column_id = k.referenced_column_id ORDER BY TABLE_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, "
+        "k.constraint_column_id");
   return db::kEmbeddedOnly +
          QStringLiteral(
              "SELECT '' AS CONSTRAINT_NAME, '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, f.\"from\" AS COLUMN_NAME, '' AS "
-             "REF_SCHEMA, f.\"table\" AS REF_TABLE, f.\"to\" AS REF_COLUMN, f.on_update AS UPDATE_RULE FROM "
-             "sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table' ORDER BY m.name, "
-             "f.id, f.seq");
+             "REF_SCHEMA, f.\"table\" AS REF_TABLE, f.\"to\" AS REF_COLUMN, f.on_update AS UPDATE_RULE, 0 AS "
+             "IS_DISABLED FROM sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table' "
+             "ORDER "
+             "BY m.name, f.id, f.seq");
+}
+
+QString checksSql(db::Database& database) {
+  // A column's own constraint names it in parent_column_id; a table's names it in its definition.
+  if (database.kind() == db::EngineKind::SqlServer)
+    return QStringLiteral(
+        "SELECT cc.name AS CONSTRAINT_NAME, SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, "
+        "COL_NAME(cc.parent_object_id, cc.parent_column_id) AS COLUMN_NAME, cc.definition AS DEFINITION, "
+        "cc.is_disabled AS IS_DISABLED FROM sys.check_constraints AS cc INNER JOIN sys.tables AS t ON t.object_id = "
+        "cc.parent_object_id ORDER BY TABLE_SCHEMA, TABLE_NAME, CONSTRAINT_NAME");
+  return db::kEmbeddedOnly + QStringLiteral(
+                                 "SELECT '' AS TABLE_SCHEMA, name AS TABLE_NAME, sql AS TABLE_SQL FROM sqlite_master "
+                                 "WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name");
 }
 
 QString triggersSql(db::Database& database) {
-  // sysobjects has the triggers of every version from 2000 on; a trigger shares its table's schema.
+  // The DML triggers of tables (sys.triggers also holds those of views and of the database).
   if (database.kind() == db::EngineKind::SqlServer)
     return QStringLiteral(
-        "SELECT o.name AS TRIGGER_NAME, SCHEMA_NAME(o.uid) AS TABLE_SCHEMA, OBJECT_NAME(o.parent_obj) AS TABLE_NAME, "
-        "OBJECTPROPERTY(o.id, 'ExecIsUpdateTrigger') AS ON_UPDATE, OBJECTPROPERTY(o.id, 'ExecIsTriggerDisabled') AS "
-        "DISABLED FROM sysobjects AS o WHERE o.xtype = 'TR' ORDER BY TABLE_NAME, TRIGGER_NAME");
+        "SELECT tr.name AS TRIGGER_NAME, SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, "
+        "OBJECTPROPERTY(tr.object_id, 'ExecIsUpdateTrigger') AS ON_UPDATE, tr.is_disabled AS DISABLED, "
+        "tr.is_instead_of_trigger AS INSTEAD_OF FROM sys.triggers AS tr INNER JOIN sys.tables AS t ON t.object_id = "
+        "tr.parent_id ORDER BY TABLE_NAME, TRIGGER_NAME");
   return db::kEmbeddedOnly +
          QStringLiteral(
              "SELECT name AS TRIGGER_NAME, '' AS TABLE_SCHEMA, tbl_name AS TABLE_NAME, sql AS TRIGGER_SQL FROM "
              "sqlite_master WHERE type = 'trigger' ORDER BY tbl_name, name");
 }
 
-QString contentSql(db::Database& database, const CatalogueTable& table, const CatalogueColumn& column) {
-  const QString c = bracketed(column.name);
-  const QString t =
-      table.schema.isEmpty() ? bracketed(table.name) : bracketed(table.schema) + u'.' + bracketed(table.name);
-  if (database.kind() != db::EngineKind::SqlServer)
-    return db::kEmbeddedOnly +
-           QStringLiteral(
-               "SELECT COUNT(*) AS n FROM (SELECT DISTINCT %2 AS v FROM %3 WHERE %2 IS NOT NULL LIMIT %1) AS s WHERE "
-               "s.v IN (SELECT 工号 FROM 员工档案)")
-               .arg(kSampleSize)
-               .arg(c, t);
-  // Text against text in the database's collation: nothing is converted to a number, and a column
-  // of another collation than the register's compares all the same. The distinct values are
-  // grouped (GROUP BY takes the converted text of an ntext column, DISTINCT not its column).
-  const QString value = column.large() ? QStringLiteral("CAST(%1 AS nvarchar(4000))").arg(c) : c;
-  return QStringLiteral(
-             "SELECT COUNT(*) AS n FROM (SELECT TOP %1 %2 AS v FROM %3 WHERE %4 IS NOT NULL GROUP BY %2) AS s WHERE "
-             "s.v COLLATE DATABASE_DEFAULT IN (SELECT 工号 COLLATE DATABASE_DEFAULT FROM 员工档案)")
-      .arg(kSampleSize)
-      .arg(value, t, c);
+QString contentSql(db::Database& database, const std::vector<SampledColumn>& columns) {
+  const bool server = database.kind() == db::EngineKind::SqlServer;
+  QStringList parts;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const CatalogueTable& table = *columns[k].table;
+    const CatalogueColumn& column = *columns[k].column;
+    const QString c = db::bracketedName(column.name);
+    const QString t = table.schema.isEmpty() ? db::bracketedName(table.name)
+                                             : db::bracketedName(table.schema) + u'.' + db::bracketedName(table.name);
+    // Text against text in one collation: nothing is converted to a number, and a column of another
+    // collation than the register's compares all the same. The rows are the first ones read, not
+    // grouped, so no whole table is read; their distinct values are counted.
+    const QString sampled =
+        server ? QStringLiteral("SELECT TOP %1 %2 AS v FROM %3 WHERE %4 IS NOT NULL")
+                     .arg(kSampleRows)
+                     .arg(column.large() ? QStringLiteral("CAST(%1 AS nvarchar(4000))").arg(c) : c, t, c)
+               : QStringLiteral("SELECT %2 AS v FROM %3 WHERE %2 IS NOT NULL LIMIT %1").arg(kSampleRows).arg(c, t);
+    parts << QStringLiteral("SELECT %1 AS 列, COUNT(DISTINCT s.v) AS n FROM (").arg(k) + sampled +
+                 QStringLiteral(") AS s WHERE ") + inRegister(database, QStringLiteral("s.v"));
+  }
+  return (server ? QString() : db::kEmbeddedOnly) + parts.join(QStringLiteral(" UNION ALL "));
 }
 
 // ---- The check ----------------------------------------------------------------------------------
 
 namespace {
 
-// The event a trigger of the embedded engine fires on: the word after BEFORE / AFTER / INSTEAD OF.
-bool firesOnUpdate(const QString& sql) {
-  bool afterName = false;
-  for (const db::tsql::Token& t : db::tsql::tokenize(sql, false)) {
-    if (!t.significant()) continue;
-    if (t.isWord(u"TRIGGER")) afterName = true;
-    if (!afterName) continue;
-    if (t.isWord(u"UPDATE")) return true;
-    if (t.isWord(u"INSERT") || t.isWord(u"DELETE")) return false;
+using db::tsql::Kind;
+
+// What the embedded engine's trigger does, read from its text: the event after BEFORE / AFTER /
+// INSTEAD OF, and whether it runs instead of the update (INSTEAD OF, which SQLite has on views
+// only, or a BEFORE trigger that drops the row's update with RAISE(IGNORE)).
+struct EmbeddedTrigger {
+  bool onUpdate = true;  // not understood: as if it did
+  bool insteadOf = false;
+};
+
+EmbeddedTrigger embeddedTrigger(const QString& sql) {
+  std::vector<db::tsql::Token> tokens;
+  for (db::tsql::Token& t : db::tsql::tokenize(sql, false))
+    if (t.significant()) tokens.push_back(std::move(t));
+  EmbeddedTrigger out;
+  bool named = false, event = false, before = false, ignores = false;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const db::tsql::Token& t = tokens[k];
+    if (t.isWord(u"TRIGGER")) named = true;
+    if (!named) continue;
+    if (!event) {
+      before = before || t.isWord(u"BEFORE");
+      out.insteadOf = out.insteadOf || t.isWord(u"INSTEAD");
+      if (t.isWord(u"UPDATE") || t.isWord(u"INSERT") || t.isWord(u"DELETE")) {
+        event = true;
+        out.onUpdate = t.isWord(u"UPDATE");
+      }
+    } else if (t.isWord(u"RAISE") && k + 2 < tokens.size() && tokens[k + 1].is(Kind::Punct, u"(") &&
+               tokens[k + 2].isWord(u"IGNORE")) {
+      ignores = true;
+    }
   }
-  return true;  // not understood: as if it did
+  out.insteadOf = out.insteadOf || (before && ignores);
+  return out;
 }
+
+// Whether a CHECK constraint's condition names the column (as a word or a quoted name).
+bool namesColumn(const QString& definition, const QString& column) {
+  for (const db::tsql::Token& t : db::tsql::tokenize(definition, false)) {
+    if (t.kind == Kind::Word && t.text.compare(column, Qt::CaseInsensitive) == 0) return true;
+    if (t.kind == Kind::QuotedName &&
+        (t.text.compare(db::bracketedName(column), Qt::CaseInsensitive) == 0 ||
+         t.text.compare(u'"' + QString(column).replace(u'"', QStringLiteral("\"\"")) + u'"', Qt::CaseInsensitive) == 0))
+      return true;
+  }
+  return false;
+}
+
+// Sent when a read failed for another reason than a lock: whether the connection still answers.
+const QString kProbeSql = QStringLiteral("SELECT 1 AS n");
 
 // The columns in the order one operation rewrites them: its own list, then the columns it misses,
 // then the added ones.
@@ -204,7 +348,7 @@ class Checker {
   Report run() {
     step_(0, 0);
     catalogue_ = readCatalogue(database_);
-    report_.sampleSize = kSampleSize;
+    report_.sampleRows = kSampleRows;
     rewrittenColumns();
     report_.missing = missingFrom(catalogue_, host::builtInColumns());
     for (const added::AddedColumn& a : added_) {
@@ -213,6 +357,7 @@ class Checker {
     }
     declarations();
     foreignKeys();
+    checks();
     triggers();
     staying();
     unlisted();
@@ -261,15 +406,121 @@ class Checker {
     return t ? catalogue_.shownName(*t) : table;
   }
 
+  // ---- Reads of the tables' rows: a column that cannot be read is noted, the check goes on ----
+
+  // Runs a read of rows; false with *failure when it failed over what it reads (a lock another
+  // program holds, a value that does not convert). A stop, or a connection that no longer answers,
+  // is thrown: it ends the check.
+  template <class Read>
+  bool tried(Read&& read, std::optional<db::DbError>* failure) {
+    try {
+      read();
+      return true;
+    } catch (const db::DbError& e) {
+      if (e.cause() == db::Cause::Stopped || step_.stopped() || !(e.heldByOtherProgram() || answers())) throw;
+      *failure = e;
+      return false;
+    }
+  }
+  bool answers() {
+    try {
+      database_.open(kProbeSql);
+      return true;
+    } catch (const db::DbError&) {
+      return false;
+    }
+  }
+
+  // One count per column, kColumnsPerStatement columns to a statement (sql(columns) joins their
+  // reads, each row naming its column's place as 列): take(index, n). A statement that fails is read
+  // again column by column, and a column that fails alone is unreadable (named(item) gives its
+  // table and column); after a lock time-out the table's other columns are not waited on again.
+  template <class Item, class Sql, class Named, class Take>
+  void readColumns(const std::vector<Item>& items, Sql sql, Named named, Take take, bool stepped) {
+    const auto read = [&](const std::vector<Item>& part, std::size_t from, std::optional<db::DbError>* failure) {
+      return tried(
+          [&] {
+            for (db::Recordset rs = database_.open(sql(part)); !rs.eof(); rs.moveNext()) {
+              const qint64 k = rs.field(QStringLiteral("列")).toLongLong();
+              if (k >= 0 && std::size_t(k) < part.size())
+                take(from + std::size_t(k), rs.field(QStringLiteral("n")).toLongLong());
+            }
+          },
+          failure);
+    };
+    QHash<QString, QString> held;  // by case-folded table: the database's text of its lock time-out
+    for (std::size_t from = 0; from < items.size(); from += kColumnsPerStatement) {
+      if (stepped) step_(int(from), int(items.size()));
+      const std::size_t to = std::min(items.size(), from + std::size_t(kColumnsPerStatement));
+      std::optional<db::DbError> failure;
+      if (read(std::vector<Item>(items.begin() + qsizetype(from), items.begin() + qsizetype(to)), from, &failure))
+        continue;
+      for (std::size_t k = from; k < to; ++k) {
+        const auto [table, column] = named(items[k]);
+        if (const auto h = held.constFind(table.toCaseFolded()); h != held.cend()) {
+          report_.unreadable.push_back({table, column, *h});
+          continue;
+        }
+        std::optional<db::DbError> alone;
+        if (read({items[k]}, k, &alone)) continue;
+        report_.unreadable.push_back({table, column, alone->text()});
+        if (alone->heldByOtherProgram()) held.insert(table.toCaseFolded(), alone->text());
+      }
+    }
+    if (stepped && !items.empty()) step_(int(items.size()), int(items.size()));
+  }
+
+  // ---- Declarations, keys, constraints and triggers ---------------------------------------------
+
+  struct Properties {
+    bool computed = false, identity = false, indexed = true;
+  };
+
+  // Whether each rewritten column is computed, an identity, and the first column of an index.
+  QHash<QString, Properties> properties() {
+    QHash<QString, Properties> out;  // by tableKey + column
+    QStringList tables;
+    QSet<QString> seen;
+    for (const host::RefColumn& c : all_)
+      if (const CatalogueTable* t = catalogue_.find(c.tableName()); t && !seen.contains(t->name.toCaseFolded())) {
+        seen << t->name.toCaseFolded();
+        tables << t->name;
+      }
+    if (tables.isEmpty()) return out;
+    const bool server = database_.kind() == db::EngineKind::SqlServer;
+    for (db::Recordset rs = database_.open(columnPropertiesSql(database_, tables)); !rs.eof(); rs.moveNext()) {
+      Properties p;
+      p.computed = rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1;
+      p.identity = rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1;
+      // The embedded engine's INTEGER PRIMARY KEY is the table's rowid: the table's own key.
+      p.indexed = rs.field(QStringLiteral("INDEXED")).toInt() == 1 || (!server && p.identity);
+      out.insert(tableKey(rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME"))) + u'\n' +
+                     rs.text(QStringLiteral("COLUMN_NAME")).toCaseFolded(),
+                 p);
+    }
+    return out;
+  }
+
   void declarations() {
+    const QHash<QString, Properties> props = properties();
     const CatalogueTable* reg = catalogue_.find(QStringLiteral("员工档案"));
     const CatalogueColumn* number = reg ? reg->column(QStringLiteral("工号")) : nullptr;
     for (const host::RefColumn& c : all_) {
       const CatalogueTable* t = catalogue_.find(c.tableName());
       const CatalogueColumn* col = t ? t->column(c.columnName()) : nullptr;
       if (!col) continue;
-      Rewritten r{t->name, col->name, *col, false};
+      Rewritten r;
+      r.table = t->name;
+      r.column = col->name;
+      r.declared = *col;
       r.narrower = number && col->character() && col->width > 0 && (number->width == 0 || col->width < number->width);
+      if (number && col != number && col->character() && number->character() && !col->collation.isEmpty() &&
+          !number->collation.isEmpty() && col->collation.compare(number->collation, Qt::CaseInsensitive) != 0)
+        r.registerCollation = number->collation;
+      const Properties p = props.value(tableKey(t->schema, t->name) + u'\n' + col->name.toCaseFolded());
+      r.computed = p.computed;
+      r.identity = p.identity;
+      r.indexed = p.indexed;
       report_.rewritten.push_back(r);
     }
   }
@@ -283,25 +534,55 @@ class Checker {
       k.column = rs.text(QStringLiteral("COLUMN_NAME"));
       k.refColumn = rs.text(QStringLiteral("REF_COLUMN"));
       k.updateRule = rs.text(QStringLiteral("UPDATE_RULE")).toUpper();
+      k.disabled = rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1;
       k.columnRewritten = isRewritten(schema, table, k.column);
       k.refRewritten = !refTable.isEmpty() && isRewritten(refSchema, refTable, k.refColumn);
       if (!k.columnRewritten && !k.refRewritten) continue;
       k.table = shown(schema, table);
       k.refTable = refTable.isEmpty() ? QString() : shown(refSchema, refTable);
-      const bool cascade = k.updateRule == u"CASCADE";
-      for (const Order& o : orders_) {
-        // The referencing column rewritten first: the new number is not yet where it points.
-        const bool early =
-            k.columnRewritten && k.refRewritten &&
-            o.position.value(columnKey(table, k.column)) < o.position.value(columnKey(refTable, k.refColumn));
-        if ((k.refRewritten && !cascade) || early || !k.refRewritten) k.failing << o.operation;
+      if (!k.disabled) {  // a disabled key is neither checked nor followed: nothing fails, nothing cascades
+        const bool cascade = k.updateRule == u"CASCADE";
+        for (const Order& o : orders_) {
+          // The referencing column rewritten first: the new number is not yet where it points.
+          const bool early =
+              k.columnRewritten && k.refRewritten &&
+              o.position.value(columnKey(table, k.column)) < o.position.value(columnKey(refTable, k.refColumn));
+          if ((k.refRewritten && !cascade) || early || !k.refRewritten) k.failing << o.operation;
+        }
+        const QString r = k.updateRule;
+        if (k.refRewritten && (r == u"SET NULL" || r == u"SET DEFAULT"))
+          k.failing.clear();  // nothing fails: it empties
+        if (k.refRewritten && cascade && !k.columnRewritten)
+          cascaded_ << tableKey(schema, table) + u'\n' + k.column.toCaseFolded();
       }
-      const QString r = k.updateRule;
-      if (k.refRewritten && (r == u"SET NULL" || r == u"SET DEFAULT")) k.failing.clear();  // nothing fails: it empties
-      if (k.refRewritten && cascade && !k.columnRewritten)
-        cascaded_ << tableKey(schema, table) + u'\n' + k.column.toCaseFolded();
       report_.foreignKeys.push_back(k);
     }
+  }
+
+  // The CHECK constraints on rewritten columns: declared with the column or naming it.
+  void checks() {
+    const bool server = database_.kind() == db::EngineKind::SqlServer;
+    for (db::Recordset rs = database_.open(checksSql(database_)); !rs.eof(); rs.moveNext()) {
+      const CatalogueTable* t =
+          catalogue_.exact(rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME")));
+      if (!t) continue;
+      if (server) {
+        checkOn(*t, rs.text(QStringLiteral("CONSTRAINT_NAME")), rs.text(QStringLiteral("COLUMN_NAME")),
+                rs.text(QStringLiteral("DEFINITION")), rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1);
+        continue;
+      }
+      for (const db::SqliteCheck& c : db::sqliteTableDeclaration(rs.text(QStringLiteral("TABLE_SQL"))).checks) {
+        const bool placed = c.column >= 0 && std::size_t(c.column) < t->columns.size();
+        checkOn(*t, c.name, placed ? t->columns[std::size_t(c.column)].name : QString(), c.definition, false);
+      }
+    }
+  }
+  void checkOn(const CatalogueTable& t, const QString& name, const QString& column, const QString& definition,
+               bool disabled) {
+    for (const CatalogueColumn& c : t.columns)
+      if (isRewritten(t.schema, t.name, c.name) &&
+          (c.name.compare(column, Qt::CaseInsensitive) == 0 || namesColumn(definition, c.name)))
+        report_.checks.push_back({name, catalogue_.shownName(t), c.name, definition, disabled});
   }
 
   void triggers() {
@@ -314,12 +595,17 @@ class Checker {
       if (table.isEmpty() || !rewrittenTables.contains(table.toCaseFolded()) || !t ||
           (!schema.isEmpty() && t->schema.compare(schema, Qt::CaseInsensitive) != 0))
         continue;
-      Trigger g{rs.text(QStringLiteral("TRIGGER_NAME")), t->name, true, false};
+      Trigger g;
+      g.name = rs.text(QStringLiteral("TRIGGER_NAME"));
+      g.table = t->name;
       if (server) {
         g.onUpdate = rs.field(QStringLiteral("ON_UPDATE")).toInt() == 1;
         g.disabled = rs.field(QStringLiteral("DISABLED")).toInt() == 1;
+        g.insteadOf = rs.field(QStringLiteral("INSTEAD_OF")).toInt() == 1;
       } else {
-        g.onUpdate = firesOnUpdate(rs.text(QStringLiteral("TRIGGER_SQL")));
+        const EmbeddedTrigger e = embeddedTrigger(rs.text(QStringLiteral("TRIGGER_SQL")));
+        g.onUpdate = e.onUpdate;
+        g.insteadOf = e.insteadOf;
       }
       report_.triggers.push_back(g);
     }
@@ -330,18 +616,27 @@ class Checker {
     return t && t->column(column);
   }
 
+  // ---- Rows ---------------------------------------------------------------------------------------
+
   // Rows the renumbers leave under the old number by their column's condition.
   void staying() {
     if (!has(QStringLiteral("员工档案"), QStringLiteral("工号"))) return;
-    for (const host::RefColumn& c : host::builtInColumns()) {
-      if (c.extraCondition().isEmpty() || !has(c.tableName(), c.columnName()) ||
-          !has(c.tableName(), conditionColumn(c.extraCondition())))
-        continue;
-      db::Recordset rs = database_.open(stayingSql(c));
-      const qint64 rows = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
-      QString condition = c.extraCondition().trimmed();
-      if (condition.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) condition = condition.mid(4).trimmed();
-      if (rows > 0) report_.staying.push_back({c.tableName(), c.columnName(), condition, rows});
+    std::vector<host::RefColumn> columns;
+    for (const host::RefColumn& c : host::builtInColumns())
+      if (!c.extraCondition().isEmpty() && has(c.tableName(), c.columnName()) &&
+          has(c.tableName(), conditionColumn(c.extraCondition())))
+        columns.push_back(c);
+    std::vector<qint64> rows(columns.size(), 0);
+    readColumns(
+        columns, [&](const std::vector<host::RefColumn>& part) { return stayingSql(database_, part); },
+        [](const host::RefColumn& c) {
+          return std::pair{c.tableName(), c.columnName()};
+        },
+        [&](std::size_t k, qint64 n) { rows[k] = n; }, false);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const host::RefColumn& c = columns[k];
+      if (rows[k] > 0)
+        report_.staying.push_back({c.tableName(), c.columnName(), host::shownCondition(c.extraCondition()), rows[k]});
     }
   }
 
@@ -353,10 +648,21 @@ class Checker {
         !has(QStringLiteral("岗位信息new"), QStringLiteral("职能部门代号")) ||
         !has(QStringLiteral("职能部门new"), QStringLiteral("职能部门编号")))
       return;
-    for (db::Recordset rs = database_.open(unlistedSql()); !rs.eof(); rs.moveNext())
-      report_.unlisted.push_back({rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")),
-                                  rs.text(QStringLiteral("岗位编号")),
-                                  rs.field(QStringLiteral("岗位存在")).toLongLong() != 0});
+    std::vector<Unlisted> found;
+    std::optional<db::DbError> failure;
+    const bool read = tried(
+        [&] {
+          found.clear();
+          for (db::Recordset rs = database_.open(unlistedSql(database_)); !rs.eof(); rs.moveNext())
+            found.push_back({rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")),
+                             rs.text(QStringLiteral("岗位编号")),
+                             rs.field(QStringLiteral("岗位存在")).toLongLong() != 0});
+        },
+        &failure);
+    if (read)
+      report_.unlisted = std::move(found);
+    else
+      report_.unreadable.push_back({QStringLiteral("员工档案"), QStringLiteral("岗位编号"), failure->text()});
   }
 
   // Possibly missed: every column of every table that the tool does not rewrite (nor the database
@@ -365,12 +671,9 @@ class Checker {
     QSet<QString> numberNames;
     for (const host::RefColumn& c : all_) numberNames << c.columnName().toCaseFolded();
     const bool registerThere = has(QStringLiteral("员工档案"), QStringLiteral("工号"));
-    struct Candidate {
-      const CatalogueTable* table;
-      const CatalogueColumn* column;
-      Suspect suspect;
-    };
-    std::vector<Candidate> candidates;
+    std::vector<Suspect> candidates;
+    std::vector<SampledColumn> sampled;
+    std::vector<std::size_t> candidateOf;  // per sampled column
     for (const CatalogueTable& t : catalogue_.tables)
       for (const CatalogueColumn& c : t.columns) {
         if (isRewritten(t.schema, t.name, c.name) ||
@@ -382,20 +685,21 @@ class Checker {
         s.byName = numberNames.contains(c.name.toCaseFolded());
         s.type = c.declared();
         s.compared = registerThere && c.character();
-        if (s.compared || s.byName) candidates.push_back({&t, &c, s});
+        if (!s.compared && !s.byName) continue;
+        if (s.compared) {
+          sampled.push_back({&t, &c});
+          candidateOf.push_back(candidates.size());
+        }
+        candidates.push_back(s);
       }
-    const int toSample =
-        int(std::count_if(candidates.begin(), candidates.end(), [](const Candidate& c) { return c.suspect.compared; }));
-    int sampled = 0;
-    for (Candidate& c : candidates) {
-      Suspect& s = c.suspect;
-      if (s.compared) {
-        step_(sampled++, toSample);
-        db::Recordset rs = database_.open(contentSql(database_, *c.table, *c.column));
-        s.registerValues = rs.eof() ? 0 : rs.field(QStringLiteral("n")).toLongLong();
-      }
+    readColumns(
+        sampled, [&](const std::vector<SampledColumn>& part) { return contentSql(database_, part); },
+        [&](const SampledColumn& c) {
+          return std::pair{catalogue_.shownName(*c.table), c.column->name};
+        },
+        [&](std::size_t k, qint64 n) { candidates[candidateOf[k]].registerValues = n; }, true);
+    for (const Suspect& s : candidates)
       if (s.byName || s.registerValues >= kContentThreshold) report_.suspects.push_back(s);
-    }
   }
 };
 
@@ -439,9 +743,23 @@ QString Report::text() const {
   QStringList counted;
   for (const QString& k : kinds) counted << QStringLiteral("%1 %2列").arg(k).arg(perKind[k]);
   out += (counted.isEmpty() ? QStringLiteral("无") : counted.join(QStringLiteral("，"))) + u'\n';
-  if (const std::vector<Rewritten> bad = typeProblems(); !bad.empty()) {
-    out += QStringLiteral("类型或宽度不符的改写列：\n");
-    for (const Rewritten& r : bad) out += QStringLiteral("  %1.%2  %3\n").arg(r.table, r.column, r.reason());
+  const auto columns = [&](const QString& title, bool (Rewritten::*predicate)() const,
+                           QString (Rewritten::*reasonOf)() const) {
+    const std::vector<Rewritten> found = rewrittenWhere(predicate);
+    if (found.empty()) return;
+    out += title + u'\n';
+    for (const Rewritten& r : found) out += QStringLiteral("  %1.%2  %3\n").arg(r.table, r.column, (r.*reasonOf)());
+  };
+  columns(QStringLiteral("类型或宽度不符的改写列："), &Rewritten::typeProblem, &Rewritten::reason);
+  columns(QStringLiteral("排序规则与员工档案.工号不同的改写列："), &Rewritten::otherCollation,
+          &Rewritten::collationReason);
+  columns(QStringLiteral("不能改写的列（计算列或标识列）："), &Rewritten::unwritable, &Rewritten::unwritableReason);
+  columns(QStringLiteral("没有索引的改写列："), &Rewritten::unindexed, &Rewritten::unindexedReason);
+  if (!checks.empty()) {
+    out += QStringLiteral("涉及改写列的CHECK约束：\n");
+    for (const CheckConstraint& c : checks)
+      out += QStringLiteral("  %1%2.%3  %4\n")
+                 .arg(c.name.isEmpty() ? QString() : c.name + QStringLiteral("："), c.table, c.column, c.reason());
   }
   if (!foreignKeys.empty()) {
     out += QStringLiteral("涉及改写列的外键：\n");
@@ -453,6 +771,10 @@ QString Report::text() const {
     out += QStringLiteral("改写的表上的触发器：\n");
     for (const Trigger& t : triggers) out += QStringLiteral("  %1（%2）  %3\n").arg(t.name, t.table, t.reason());
   }
+  if (!unreadable.empty()) {
+    out += QStringLiteral("无法读取的列（检查跳过了它们）：\n");
+    for (const Unreadable& u : unreadable) out += QStringLiteral("  %1.%2  %3\n").arg(u.table, u.column, u.reason());
+  }
   if (!staying.empty()) {
     out += QStringLiteral("留在原工号下的记录（修改工号时按条件不改写）：\n");
     for (const Staying& s : staying)
@@ -462,7 +784,7 @@ QString Report::text() const {
     out += QStringLiteral("工号统一修改不列出的员工（岗位不存在）：\n");
     for (const Unlisted& u : unlisted) out += QStringLiteral("  %1 %2  %3\n").arg(u.number, u.name, u.reason());
   }
-  out += QStringLiteral("（内容检查对每列抽样最多%1个不同的值）\n").arg(sampleSize);
+  out += QStringLiteral("（") + sampleNote() + QStringLiteral("）\n");
   return out;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // A check of the connected database against the tool's column lists: the columns a renumber
 // rewrites that the database lacks (a renumber would fail and roll back), how the database
-// declares the columns it rewrites (type, width, collation), the foreign keys and triggers that
-// take part in a renumber, and the columns the tool does not rewrite that may hold employee
-// numbers (a renumber would leave them behind).
+// declares the columns it rewrites (type, width, collation, computed or identity, an index), the
+// foreign keys, CHECK constraints and triggers that take part in a renumber, and the columns the
+// tool does not rewrite that may hold employee numbers (a renumber would leave them behind). A
+// column whose rows cannot be read (a lock held by another program, a failing conversion) is
+// noted and the check goes on.
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -25,7 +27,7 @@ struct Suspect {
   QString table;  // with its schema when that is not the default ("archive.员工记录")
   QString column;
   bool byName = false;  // its name is one the lists use for employee numbers
-  qint64 registerValues = 0;  // distinct values (of the sample) that are numbers of the register
+  qint64 registerValues = 0;  // distinct values of the sampled rows that are numbers of the register
   QString type;  // as declared; a column not of a character type is found by its name only
   bool compared = true;  // its content was compared with the register's numbers
   QString reason() const;  // "列名与工号列相同；N个值是员工档案中的工号" / "内容：N个值是员工档案中的工号"
@@ -36,8 +38,19 @@ struct Rewritten {
   QString table, column;
   CatalogueColumn declared;
   bool narrower = false;  // holds fewer characters than the register's 工号
-  bool problem() const { return narrower || !declared.character(); }
-  QString reason() const;  // what the declaration means for a renumber ("" when nothing)
+  QString registerCollation;  // the register's 工号's collation when this column's differs from it, else ""
+  bool computed = false, identity = false;  // the database does not let an UPDATE write it
+  bool indexed = true;  // an index begins with it
+  bool typeProblem() const { return narrower || !declared.character(); }
+  bool otherCollation() const { return !registerCollation.isEmpty(); }
+  bool unwritable() const { return computed || identity; }
+  bool unindexed() const { return !indexed; }
+  // A renumber fails or compares wrongly because of the declaration (an unindexed column is slow only).
+  bool problem() const { return typeProblem() || otherCollation() || unwritable(); }
+  QString reason() const;  // what the type or width means for a renumber ("" when nothing)
+  QString collationReason() const;
+  QString unwritableReason() const;
+  QString unindexedReason() const;
 };
 
 // A foreign key one of whose columns, or the columns it references, the tool rewrites.
@@ -46,11 +59,23 @@ struct ForeignKey {
   QString table, column;  // the referencing column
   QString refTable, refColumn;  // the referenced one ("" when the catalogue does not name it)
   QString updateRule;  // "CASCADE", "NO ACTION", "SET NULL", "SET DEFAULT", "RESTRICT"
+  bool disabled = false;  // SQL Server's is_disabled: the database neither checks nor follows it
   bool columnRewritten = false, refRewritten = false;
   QStringList failing;  // the operations that fail for an employee with rows under it
-  bool empties() const { return refRewritten && (updateRule == u"SET NULL" || updateRule == u"SET DEFAULT"); }
+  bool empties() const {
+    return !disabled && refRewritten && (updateRule == u"SET NULL" || updateRule == u"SET DEFAULT");
+  }
   // A renumber fails, or the database takes the number off the referencing rows, because of it.
   bool problem() const { return !failing.isEmpty() || empties(); }
+  QString reason() const;
+};
+
+// A CHECK constraint on a column the tool rewrites: declared with the column, or naming it.
+struct CheckConstraint {
+  QString name;  // "" for an unnamed one of the embedded engine
+  QString table, column;
+  QString definition;  // as the database keeps it: "([工号]<>'')"
+  bool disabled = false;
   QString reason() const;
 };
 
@@ -59,7 +84,18 @@ struct Trigger {
   QString name, table;
   bool onUpdate = true;  // runs on an UPDATE, so at every renumber that changes rows of its table
   bool disabled = false;
+  // Runs instead of the UPDATE (the embedded engine: a BEFORE trigger that ignores the row with
+  // RAISE(IGNORE)), so the renumber's update may change nothing.
+  bool insteadOf = false;
+  bool problem() const { return !disabled && onUpdate && insteadOf; }
   QString reason() const;
+};
+
+// A column whose rows the check could not read; the rest of the check went on.
+struct Unreadable {
+  QString table, column;
+  QString error;  // the database's text
+  QString reason() const;  // "无法读取：…"
 };
 
 // Rows that every renumber leaves under an employee's number: its column's extra condition
@@ -82,42 +118,71 @@ struct Report {
   std::vector<Suspect> suspects;
   std::vector<Rewritten> rewritten;  // every column the tool rewrites that the database has
   std::vector<ForeignKey> foreignKeys;
-  std::vector<Trigger> triggers;  // notes: what runs beside a renumber
+  std::vector<CheckConstraint> checks;  // notes: conditions a new number must meet
+  std::vector<Trigger> triggers;  // notes, but for one that runs instead of the update
+  std::vector<Unreadable> unreadable;  // columns the check could not read
   std::vector<Staying> staying;  // notes: what stays by design
   std::vector<Unlisted> unlisted;  // notes: employees the batch window does not list
-  int sampleSize = 0;  // distinct values sampled per column for the content check
-  // The rewritten columns whose declaration is a problem, and the foreign keys that are.
-  std::vector<Rewritten> typeProblems() const;
+  int sampleRows = 0;  // rows sampled per column for the content check
+  // The rewritten columns of which the predicate holds (&Rewritten::typeProblem, ...).
+  std::vector<Rewritten> rewrittenWhere(bool (Rewritten::*predicate)() const) const;
+  // The rewritten columns whose type or width is a problem, and the foreign keys and triggers that are.
+  std::vector<Rewritten> typeProblems() const { return rewrittenWhere(&Rewritten::typeProblem); }
   std::vector<ForeignKey> keyProblems() const;
-  // Nothing missing, possibly missed, too narrow, of another type or blocked by a foreign key
-  // (the notes are no such problem).
+  std::vector<Trigger> triggerProblems() const;
+  // Nothing missing, possibly missed, unread, too narrow, of another type or collation, computed,
+  // an identity, blocked by a foreign key or by a trigger that runs instead of the update (the
+  // notes are no such problem).
   bool ok() const;
+  // "内容检查对每列抽样最多N行"
+  QString sampleNote() const;
   // The report as text, one finding a line.
   QString text() const;
 };
 
-// A character column the tool does not rewrite counts as a suspect when at least this many of
-// its sampled distinct values are numbers of the register.
+// A character column the tool does not rewrite counts as a suspect when at least this many
+// distinct values of its sampled rows are numbers of the register. The rows are the first the
+// database reads (TOP, no ordering, no grouping: no scan of a whole table); enough for the
+// threshold also where each employee has hundreds of rows together.
 inline constexpr int kContentThreshold = 20;
-inline constexpr int kSampleSize = 1000;
+inline constexpr int kSampleRows = 10000;
+// Columns read per statement: the reads of one column each, joined by UNION ALL.
+inline constexpr int kColumnsPerStatement = 50;
 
-// The rows of a column under numbers of the register that its extra condition leaves out, as n.
-QString stayingSql(const host::RefColumn& column);
+// A character column sampled for the content check.
+struct SampledColumn {
+  const CatalogueTable* table;
+  const CatalogueColumn* column;
+};
+
+// For each column (its place in the list as 列), the rows under numbers of the register that its
+// extra condition leaves out, as n.
+QString stayingSql(db::Database& database, const std::vector<host::RefColumn>& columns);
 // The employees whose position code is not in 岗位信息new or whose position's department is not
 // in 职能部门new, in number order: 工号, 姓名, 岗位编号 and 岗位存在 (1 when the position exists).
-QString unlistedSql();
+QString unlistedSql(db::Database& database);
+// Of the columns of the tables named: whether each is computed, an identity, and the first column
+// of an index (SQL Server: sys.columns, sys.index_columns; the embedded engine: pragma_table_xinfo,
+// pragma_index_list, its INTEGER PRIMARY KEY as the identity).
+QString columnPropertiesSql(db::Database& database, const QStringList& tables);
 // The foreign keys of the database: name, referencing table and column, referenced table and
-// column, update rule (SQL Server: INFORMATION_SCHEMA; the embedded engine: pragma_foreign_key_list).
+// column (a unique index's too), update rule, disabled (SQL Server: sys.foreign_keys; the
+// embedded engine: pragma_foreign_key_list).
 QString foreignKeysSql(db::Database& database);
-// The triggers of the database with their tables (SQL Server: sysobjects).
+// The CHECK constraints (SQL Server: sys.check_constraints; the embedded engine: its tables'
+// declarations, read back by db::sqliteTableDeclaration).
+QString checksSql(db::Database& database);
+// The triggers of the tables with their kind (SQL Server: sys.triggers; the embedded engine: sqlite_master).
 QString triggersSql(db::Database& database);
-// How many of a character column's sampled distinct values are numbers of the register, as n;
-// a text or ntext column is sampled through nvarchar(4000) (SQL Server takes no DISTINCT on it).
-QString contentSql(db::Database& database, const CatalogueTable& table, const CatalogueColumn& column);
+// For each column (its place in the list as 列), how many distinct values of its first
+// kSampleRows rows that are not Null are numbers of the register, as n; a text or ntext column
+// is read through nvarchar(4000) (SQL Server takes no DISTINCT on it).
+QString contentSql(db::Database& database, const std::vector<SampledColumn>& columns);
 
 // Checks the database against every column the tool rewrites: the built-in lists and the columns
 // the administrator added to the renumber for this database. Progress counts the columns
-// sampled; a stop throws ops::Cancelled. Throws db::DbError.
+// sampled; a stop throws ops::Cancelled. A column that cannot be read is reported as Unreadable;
+// a failing catalogue read, or a connection that no longer answers, throws db::DbError.
 Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
              const ops::Progress& progress = {});
 

@@ -38,11 +38,12 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   g->clickCell(2, 2);
   w.Command3->click();
   EXPECT_EQ(h.session().addedColumns(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
-  ASSERT_EQ(g->Rows(), 4);  // checked again: the column is now an added one, no suspect
-  EXPECT_EQ(g->TextMatrix(3, 1), "已加入修改列表");
-  EXPECT_EQ(g->TextMatrix(3, 2), "外包人员");
+  ASSERT_EQ(g->Rows(), 5);  // checked again: the column is now an added one, no suspect, and has no index
+  EXPECT_EQ(g->TextMatrix(3, 1) + "|" + g->TextMatrix(3, 2), "没有索引|外包人员");
+  EXPECT_EQ(g->TextMatrix(4, 1), "已加入修改列表");
+  EXPECT_EQ(g->TextMatrix(4, 2), "外包人员");
 
-  g->clickCell(3, 2);
+  g->clickCell(4, 2);
   h.answer(true);
   w.Command4->click();
   EXPECT_TRUE(h.session().addedColumns().empty());
