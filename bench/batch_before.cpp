@@ -26,7 +26,8 @@ Apply apply(db::Database& database, const Rows& rows) {
     try {
       db::Recordset rs = database.open(registerCountSql(row.oldNo));
       if ((rs.eof() ? 0 : rs.field(QStringLiteral("人数")).toLongLong()) != 1) {
-        out.result = {int(i), row.oldNo, std::nullopt};
+        out.result.staleRow = int(i);
+        out.result.staleOld = row.oldNo;
         return out;  // the transaction rolls back
       }
       database.execute(applyBatch(row.oldNo, row.newNo, {}));

@@ -138,6 +138,14 @@ QString scalar(const QString& sql) {
   return values.isEmpty() ? QString() : values.first();
 }
 
+namespace {
+// A column's extra condition in SQLite's own dialect: its Unicode literals as plain ones.
+QString bareCondition(const host::RefColumn& ref) {
+  return ref.extraCondition().isEmpty() ? QString()
+                                        : QStringLiteral(" AND ") + host::shownCondition(ref.extraCondition());
+}
+}  // namespace
+
 QStringList renameStatements(const host::RefColumn* first, std::size_t count, const QString& oldNo,
                              const QString& newNo) {
   QStringList out;
@@ -146,7 +154,7 @@ QStringList renameStatements(const host::RefColumn* first, std::size_t count, co
     const host::RefColumn& ref = first[k];
     const QString t = u'"' + ref.tableName() + u'"', c = u'"' + ref.columnName() + u'"';
     out << QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + c + u'=' + db::sqlQuote(newNo) +
-               QStringLiteral(" WHERE ") + c + u'=' + db::sqlQuote(oldNo) + ref.extraCondition();
+               QStringLiteral(" WHERE ") + c + u'=' + db::sqlQuote(oldNo) + bareCondition(ref);
   }
   return out;
 }
@@ -161,7 +169,7 @@ QStringList stagingStatements() {
   for (const host::RefColumn& ref : columns) {
     const QString t = u'"' + ref.tableName() + u'"', c = u'"' + ref.columnName() + u'"';
     out << QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + c + QStringLiteral("='9'||") + c +
-               QStringLiteral(" WHERE ") + c + noPosition + ref.extraCondition();
+               QStringLiteral(" WHERE ") + c + noPosition + bareCondition(ref);
   }
   return out;
 }

@@ -21,45 +21,76 @@ Lack lackOf(const dbcheck::Catalogue& catalogue, const Column& c) {
 
 Impact counted(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
                const ops::Stepper& step) {
-  QStringList numbers, olds;
+  // Every number once, as asked (the database decides which rows hold it).
+  QStringList numbers;
+  QSet<QString> asked;
   for (const Pair& p : pairs) {
     if (p.first == p.second) continue;
-    numbers << p.first << p.second;
-    olds << p.first;
+    for (const QString& n : {p.first, p.second})
+      if (!asked.contains(n)) {
+        asked.insert(n);
+        numbers << n;
+      }
   }
   Impact out;
   out.employees.reserve(pairs.size());
   for (const Pair& p : pairs) out.employees.push_back({p.first, p.second, 0, 0});
   const int total = int(columns.size());
   const dbcheck::Catalogue catalogue = dbcheck::readCatalogue(database);
+  // The columns the database has, each counted among the rows the renumber rewrites and, with an
+  // extra condition, among all its rows too (for the rows that stay): all in the joined statements.
+  std::vector<Lack> lacks;
+  std::vector<QByteArray> names;  // the texts the counted columns point into
+  names.reserve(3 * columns.size());
+  std::vector<ops::CountedColumn> counted;
+  std::vector<std::pair<qsizetype, qsizetype>>
+      partsOf;  // per column: its rewritten rows' part, all rows' part (-1: none)
   for (const Column& c : columns) {
-    step(int(out.columns.size()), total);
-    if (const Lack lack = lackOf(catalogue, c); lack != Lack::None) {
-      out.columns.push_back({c, lack, 0, 0, 0});
+    lacks.push_back(lackOf(catalogue, c));
+    if (lacks.back() != Lack::None) {
+      partsOf.emplace_back(-1, -1);
       continue;
     }
-    const QByteArray table = c.table.toUtf8(), column = c.column.toUtf8(), extra = c.extra.toUtf8();
-    const host::RefColumn ref{reinterpret_cast<const char8_t*>(table.constData()),
-                              reinterpret_cast<const char8_t*>(column.constData()),
-                              reinterpret_cast<const char8_t*>(extra.constData())};
-    // By the number as asked: the database has decided which rows hold it.
-    QHash<QString, qint64> rows;
-    for (const ops::Holding& h : ops::holdings(database, {ref}, numbers, true)) rows[h.number] += h.rows;
-    // All rows under the old numbers, those the condition leaves out included.
-    QHash<QString, qint64> all;
-    if (!c.extra.isEmpty())
-      for (const ops::Holding& h : ops::holdings(database, {ref}, olds, false)) all[h.number] += h.rows;
+    for (const QString& name : {c.table, c.column, c.extra}) names.push_back(name.toUtf8());
+    const auto text = [&](std::size_t back) {
+      return reinterpret_cast<const char8_t*>(names[names.size() - back].constData());
+    };
+    const host::RefColumn ref{text(3), text(2), text(1)};
+    partsOf.emplace_back(qsizetype(counted.size()), c.extra.isEmpty() ? -1 : qsizetype(counted.size()) + 1);
+    counted.push_back({ref, true});
+    if (!c.extra.isEmpty()) counted.push_back({ref, false});
+  }
+  // Progress in columns: all of them are counted together, a slice of the numbers at a time.
+  std::vector<std::vector<qint64>> rows;
+  if (numbers.isEmpty() || counted.empty())
+    step(0, total);
+  else
+    rows = ops::joinedCounts(database, counted, numbers, ops::kAskedPerStatement,
+                             [&](int done, int all) { step(int(qint64(total) * done / std::max(all, 1)), total); });
+  QHash<QString, qsizetype> place;  // a number's place among those asked
+  for (qsizetype i = 0; i < numbers.size(); ++i) place.insert(numbers[i], i);
+  const auto rowsOf = [&](qsizetype part, const QString& number) -> qint64 {
+    const auto it = place.constFind(number);
+    return part < 0 || it == place.cend() ? 0 : rows[std::size_t(part)][std::size_t(*it)];
+  };
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const Column& c = columns[k];
+    if (lacks[k] != Lack::None) {
+      out.columns.push_back({c, lacks[k], 0, 0, 0});
+      continue;
+    }
+    const auto [rewritten, all] = partsOf[k];
     ColumnImpact ci{c, Lack::None, 0, 0, 0};
-    QSet<QString> counted;  // an old number of two pairs stays once
-    for (const QString& o : olds)
-      if (!c.extra.isEmpty() && !counted.contains(o)) {
-        counted.insert(o);
-        ci.stayingRows += all.value(o) - rows.value(o);
+    QSet<QString> staying;  // an old number of two pairs stays once
+    for (const Pair& p : pairs)
+      if (all >= 0 && p.first != p.second && !staying.contains(p.first)) {
+        staying.insert(p.first);
+        ci.stayingRows += rowsOf(all, p.first) - rowsOf(rewritten, p.first);
       }
     out.totalStaying += ci.stayingRows;
     for (EmployeeImpact& e : out.employees) {
       if (e.oldNo == e.newNo) continue;
-      const qint64 moved = rows.value(e.oldNo), merged = rows.value(e.newNo);
+      const qint64 moved = rowsOf(rewritten, e.oldNo), merged = rowsOf(rewritten, e.newNo);
       e.rowsMoved += moved;
       e.newRows += merged;
       ci.oldRows += moved;
@@ -183,12 +214,10 @@ QStringList stayingLines(const Impact& impact) {
   QStringList out;
   for (const ColumnImpact& c : impact.columns) {
     if (c.stayingRows <= 0) continue;
-    QString condition = c.column.extra.trimmed();
-    if (condition.startsWith(QStringLiteral("AND "), Qt::CaseInsensitive)) condition = condition.mid(4).trimmed();
     out << QStringLiteral("%1中另有%2行记录不满足 %3，留在原工号下，不会修改")
                .arg(c.column.table)
                .arg(c.stayingRows)
-               .arg(condition);
+               .arg(host::shownCondition(c.column.extra));
   }
   return out;
 }

@@ -109,6 +109,11 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
             "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 INNER JOIN "
             "(SELECT 0 AS 序, '0013' AS 号 UNION ALL SELECT 1, 'O''1') AS 问 ON 员工档案.工号 = 问.号 GROUP BY 问.序, "
             "问.号");
+  // Inside a change's transaction the rows read are kept until it ends.
+  EXPECT_EQ(
+      ops::registerHoldersSql({"0013"}, ops::Lock::Held),
+      "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 WITH (UPDLOCK, "
+      "HOLDLOCK) INNER JOIN (SELECT 0 AS 序, '0013' AS 号) AS 问 ON 员工档案.工号 = 问.号 GROUP BY 问.序, 问.号");
 
   // The merge question: an int column answers 13, a char(10) column "0013      ".
   const std::vector<host::RefColumn> columns = host::allColumns({});
@@ -119,11 +124,12 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
 
   // The preview: the rows under 0007 and 0013 of one column, whatever text the server hands back.
   catalogue("int", QVariant());
-  reply({"序", "工号", "行数"}, {{0, 7, 3}, {1, 13, 2}});
+  reply({"列", "序", "工号", "行数"}, {{0, 0, 7, 3}, {0, 1, 13, 2}});
   const preview::Impact impact = preview::impact(database, {{"工资单明细", "员工编号", false, ""}}, {{"0007", "0013"}});
   EXPECT_EQ(impact.totalOld, 3);
   EXPECT_EQ(impact.totalNew, 2);
-  EXPECT_EQ(state->executed.last(), ops::holdersSql({u8"工资单明细", u8"员工编号", u8""}, {"0007", "0013"}, true));
+  EXPECT_EQ(state->executed.last(),
+            ops::holdersUnionSql({{{u8"工资单明细", u8"员工编号", u8""}, true}}, {"0007", "0013"}));
 
   // The batch check: the register's answer for the asked number, the holder named.
   state->executed.clear();
@@ -138,7 +144,7 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
   catalogue("nvarchar", 50);
   reply({"序", "工号", "人数", "姓名"}, {{0, "0013", 2, "甲"}});
   EXPECT_EQ(batch::applyRows(session, {{"0013", "0020"}}).staleRow, 0);
-  EXPECT_TRUE(state->executed.contains(ops::registerHoldersSql({"0013"})));
+  EXPECT_TRUE(state->executed.contains(ops::registerHoldersSql({"0013", "0020"}, ops::Lock::Held)));
   EXPECT_EQ(state->trancount, 0);
 }
 
