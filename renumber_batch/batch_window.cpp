@@ -390,6 +390,10 @@ void frm员工工号统一修改::apply() {
     ui::msg(this, ops::tooLongMessage(*result.tooLong));
     return;
   }
+  if (result.takenRow >= 0) {
+    ui::msg(this, takenMeanwhileMessage(result.takenRow + 1, rows[std::size_t(result.takenRow)].newNo, result.takenBy));
+    return;
+  }
   if (!result.applied()) {
     ui::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
     return;

@@ -346,8 +346,9 @@ void frm员工Kestrune::renumber() {
 
   std::optional<single::SerialUpdate> serial;
   if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
+  QString takenBy;
   if (!ui::guarded(this, [&] {
-        result = single::renumber(session_, oldNumber, newNumber, serial);
+        result = single::renumber(session_, oldNumber, newNumber, serial, &takenBy);
         if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(session_, newNumber);
       }))
     return;
@@ -358,6 +359,10 @@ void frm员工Kestrune::renumber() {
   if (result == single::RenumberResult::OldNumberGone) {
     ui::msg(this, single::oldNumberGoneMessage(oldNumber));
     searchStart();
+    return;
+  }
+  if (result == single::RenumberResult::NewNumberTaken) {
+    ui::msg(this, single::takenMeanwhileMessage(newNumber, takenBy));
     return;
   }
 

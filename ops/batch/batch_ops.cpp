@@ -175,41 +175,46 @@ std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, c
 
 namespace {
 
-// The register's count of every old number of the rows (and of the new numbers that are also
-// old numbers of rows: a rename may bring holders to them), by key, in slices of
-// ops::kAskedPerStatement numbers.
-QHash<QString, qint64> registerCounts(db::Database& database, const Rows& rows) {
-  QSet<QString> olds;
+// What the register says of every old number of the rows and of every changed new number, by the
+// number's key, in slices of ops::kAskedPerStatement numbers, the rows read kept until the change
+// ends: nobody can take a new number or an old one between this read and the renames.
+QHash<QString, ops::RegisterHolders> registerState(db::Database& database, const Rows& rows) {
+  QSet<QString> asked;
   QStringList numbers;
+  const auto ask = [&](const QString& number) {
+    if (asked.contains(key(number))) return;
+    asked.insert(key(number));
+    numbers << number;
+  };
+  for (const Row& r : rows) ask(r.oldNo);
   for (const Row& r : rows)
-    if (!olds.contains(key(r.oldNo))) {
-      olds.insert(key(r.oldNo));
-      numbers << r.oldNo;
-    }
-  QSet<QString> asked = olds;
-  for (const Row& r : rows)
-    if (olds.contains(key(r.newNo)) && !asked.contains(key(r.newNo))) {
-      asked.insert(key(r.newNo));
-      numbers << r.newNo;
-    }
-  // Each asked number's count as the database finds it, by the number's key (the rows' twins are
-  // one number to the grid as to the database).
-  QHash<QString, qint64> counts;
-  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
-  for (qsizetype i = 0; i < numbers.size(); ++i) counts.insert(key(numbers[i]), held[std::size_t(i)].employees);
-  return counts;
+    if (r.oldNo != r.newNo) ask(r.newNo);
+  // Each asked number's holders as the database finds them, by the number's key (the rows' twins
+  // are one number to the grid as to the database).
+  QHash<QString, ops::RegisterHolders> state;
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers, ops::Lock::Held);
+  for (qsizetype i = 0; i < numbers.size(); ++i) state.insert(key(numbers[i]), held[std::size_t(i)]);
+  return state;
 }
 
 QString rowNote(const Rows& rows, std::size_t i) {
   return QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(rows[i].oldNo, rows[i].newNo);
 }
 
+// The rows' texts (applyBatch) joined into executions of kRowsPerExecution rows, fewer when long
+// numbers would make one larger than a statement may be (ops::textsPerExecution); and the rows
+// that go to one.
+std::pair<QStringList, std::size_t> groupedRows(const Rows& rows, const std::vector<host::RefColumn>& added) {
+  QStringList texts;
+  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo, added);
+  const qsizetype per = ops::textsPerExecution(texts, kRowsPerExecution);
+  return {ops::groupedExecutions(texts, int(per)), std::size_t(per)};
+}
+
 }  // namespace
 
 QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>& added) {
-  QStringList texts;
-  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo, added);
-  return ops::groupedExecutions(texts, kRowsPerExecution);
+  return groupedRows(rows, added).first;
 }
 
 ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow) {
@@ -217,25 +222,27 @@ ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& ad
   change.operation = journal::batchApply();
   // The rows before a stale row are still sent: a failing statement among them is reported as such.
   const Rows sent = staleRow < 0 ? rows : Rows(rows.begin(), rows.begin() + staleRow);
-  change.executions = applyExecutions(sent, added);
+  const std::pair<QStringList, std::size_t> grouped = groupedRows(sent, added);
+  const std::size_t per = grouped.second;
+  change.executions = grouped.first;
   change.counted = host::allColumns(added);
   change.rollBack = staleRow >= 0;
   // The journal's entry: every pair in the order applied and the whole text sent.
   for (const Row& r : rows) change.pairs.push_back({r.oldNo, r.newNo, QString()});
   change.statement = change.executions.join(QString());
   change.units = int(rows.size());
-  change.unitsPerExecution = kRowsPerExecution;
-  change.partsOf = [sent, added](qsizetype k) {
+  change.unitsPerExecution = int(per);
+  change.partsOf = [sent, added, per](qsizetype k) {
     std::vector<ops::ExecutionPart> parts;
-    const std::size_t from = std::size_t(k) * kRowsPerExecution;
-    for (std::size_t i = from; i < std::min(sent.size(), from + kRowsPerExecution); ++i)
+    const std::size_t from = std::size_t(k) * per;
+    for (std::size_t i = from; i < std::min(sent.size(), from + per); ++i)
       parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo, added), rowNote(sent, i)});
     return parts;
   };
-  change.executionNote = [size = sent.size()](qsizetype k) {
-    const std::size_t from = std::size_t(k) * kRowsPerExecution;
+  change.executionNote = [size = sent.size(), per](qsizetype k) {
+    const std::size_t from = std::size_t(k) * per;
     // The rows went through one by one: name the rows of the failed execution.
-    return QStringLiteral("\n第%1至%2行").arg(from + 1).arg(std::min(size, from + kRowsPerExecution));
+    return QStringLiteral("\n第%1至%2行").arg(from + 1).arg(std::min(size, from + per));
   };
   return change;
 }
@@ -254,9 +261,20 @@ ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& p
   ops::ChangeRunner(database, session.journal(), progress)
       .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
         step(0, int(rows.size()));
-        const int stale = firstStaleRow(registerCounts(database, rows), rows);
-        if (stale >= 0) result = {stale, rows[std::size_t(stale)].oldNo, std::nullopt};
-        return applyChange(rows, session.added(), stale);
+        const QHash<QString, ops::RegisterHolders> state = registerState(database, rows);
+        QHash<QString, qint64> counts;
+        for (auto it = state.cbegin(); it != state.cend(); ++it) counts.insert(it.key(), it->employees);
+        const RefusedRow refused = firstRefusedRow(counts, rows);
+        if (refused.row < 0) return applyChange(rows, session.added());
+        const Row& row = rows[std::size_t(refused.row)];
+        if (refused.taken) {
+          result.takenRow = refused.row;
+          result.takenBy = state.value(key(row.newNo)).firstName;
+          return std::nullopt;
+        }
+        result.staleRow = refused.row;
+        result.staleOld = row.oldNo;
+        return applyChange(rows, session.added(), refused.row);
       });
   return result;
 }
@@ -266,11 +284,11 @@ qint64 noPositionCount(db::Database& database) { return count(database, noPositi
 namespace {
 
 // Employees without a position whose "9" number others hold in the register, one per old number.
-std::vector<StagingCollision> stagingCollisions(db::Database& database) {
+std::vector<StagingCollision> stagingCollisions(db::Database& database, ops::Lock lock = ops::Lock::None) {
   std::vector<StagingCollision> out;
   QHash<QString, std::size_t> at;  // by the old number's key
   QSet<QString> seen;  // old number's key and holder's ID: employees sharing an old number list a holder once
-  for (db::Recordset rs = database.open(stagingCollisionsSql()); !rs.eof(); rs.moveNext()) {
+  for (db::Recordset rs = database.open(stagingCollisionsSql(lock)); !rs.eof(); rs.moveNext()) {
     const QString oldNo = rs.text(QStringLiteral("原工号"));
     const QString holder = key(oldNo) + u'\n' + rs.text(QStringLiteral("编号"));
     if (seen.contains(holder)) continue;
@@ -287,7 +305,8 @@ std::vector<StagingCollision> stagingCollisions(db::Database& database) {
 
 // The rows of the other columns under free "9" numbers, per number (shorter numbers first), the
 // columns in their order.
-std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<host::RefColumn>& added) {
+std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<host::RefColumn>& added,
+                                    ops::Lock lock = ops::Lock::None) {
   const std::vector<host::RefColumn> registerOnly{host::kSingleCascade[0]};
   std::vector<host::RefColumn> columns;
   for (const host::RefColumn& c : host::allColumns(added))
@@ -295,7 +314,7 @@ std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<ho
   std::vector<std::vector<ops::Holding>> byColumn(columns.size());
   QStringList numbers;
   QHash<QString, QString> spelling;  // one spelling per number, the first read: the database compares without case
-  for (db::Recordset rs = database.open(stagingHeldSql(columns)); !rs.eof(); rs.moveNext()) {
+  for (db::Recordset rs = database.open(stagingHeldSql(columns, lock)); !rs.eof(); rs.moveNext()) {
     const qsizetype k = rs.field(QStringLiteral("列")).toLongLong();
     if (k < 0 || std::size_t(k) >= columns.size()) continue;
     const QString read = rs.text(QStringLiteral("工号"));
@@ -384,9 +403,11 @@ StagingResult stageNoPosition(ops::Session& session, const Progress& progress, c
   const std::vector<HeldNumber> answered = result.held;
   result.staged = ops::ChangeRunner(database, session.journal(), progress)
                       .run([&](const ops::Stepper&) -> std::optional<ops::Change> {
-                        result.collisions = stagingCollisions(database);
+                        // Read again, the rows read kept until the end: nobody takes a "9"
+                        // number or adds rows under one between this check and the updates.
+                        result.collisions = stagingCollisions(database, ops::Lock::Held);
                         if (!result.collisions.empty()) return std::nullopt;
-                        result.held = stagingHeld(database, added);
+                        result.held = stagingHeld(database, added, ops::Lock::Held);
                         if (result.held != answered) {
                           result.changedMeanwhile = true;
                           return std::nullopt;

@@ -86,16 +86,23 @@ std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows&
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
   QString staleOld;
+  // The row whose new number an employee took after the check (takenBy: the first holder's name):
+  // nothing was sent.
+  int takenRow = -1;
+  QString takenBy;
   std::optional<ops::TooLong> tooLong;  // a new number a column cannot hold: nothing was sent
-  bool applied() const { return staleRow < 0 && !tooLong; }
+  bool applied() const { return staleRow < 0 && takenRow < 0 && !tooLong; }
 };
 // Renames every row's old number to its new number in every column, row after row, in one
 // transaction. A new number a column cannot hold (newNumbersTooLong) is refused before anything
 // is sent. Before a row's statements the register must hold its old number exactly once;
-// otherwise everything is rolled back and the row is returned. A failing statement rolls back
+// otherwise everything is rolled back and the row is returned. No employee may hold a row's
+// changed new number when the apply reaches it (the check found them free, and the host system
+// may have given one out since): such a row is returned and nothing is sent. A failing statement rolls back
 // everything and throws db::DbError whose text names the row.
-// The register's counts of the old numbers are read at the start in a few set queries
-// (ops::registerHoldersSql) and carried forward row by row as the renames move them; the rows' texts
+// The register's counts of the old and new numbers are read at the start in a few set queries
+// (ops::registerHoldersSql) that keep the rows they read until the end (ops::Lock::Held), and
+// carried forward row by row as the renames move them; the rows' texts
 // (applyBatch) go kRowsPerExecution rows to an execution. When an execution fails, the
 // transaction is rolled back and begun again, the executions before it are sent again and its
 // rows one by one, to name the failing row; then everything is rolled back.

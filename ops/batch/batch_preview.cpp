@@ -73,10 +73,11 @@ ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview
   // Then its count before every row, the earlier rows' renames applied.
   QHash<QString, qint64> counts;
   for (auto it = reg.cbegin(); it != reg.cend(); ++it) counts.insert(it.key(), it->count);
-  if (const int stale = firstStaleRow(counts, rows); stale >= 0) {
+  // (A taken new number was refused by the check: what is left is an old number not held once.)
+  if (const RefusedRow refused = firstRefusedRow(counts, rows); refused.row >= 0) {
     p.status = ApplyPreview::Status::Stale;
-    p.staleRow = stale;
-    p.staleOld = rows[std::size_t(stale)].oldNo;
+    p.staleRow = refused.row;
+    p.staleOld = rows[std::size_t(refused.row)].oldNo;
     return p;
   }
 

@@ -46,9 +46,10 @@ struct ApplyPreview {
 
 // The preview of applying rows. The register is read once for all the rows' numbers (in slices
 // of 500): the apply's check (manual, as the apply runs it) and its register count before each
-// row are replayed on what was read, the earlier rows' renames included. Then one count per
-// column for all numbers together. origin gives the script header's server, database and login;
-// a time left null is now. Reads only. Throws db::DbError.
+// row are replayed on what was read, the earlier rows' renames included. Then all columns are
+// counted together for a slice of the numbers at a time (preview::impact): a thousand rows in at
+// most 20 round trips. origin gives the script header's server, database and login; a time left
+// null is now. Reads only. Throws db::DbError.
 // Progress counts the columns counted (see preview::impact); a stop throws ops::Cancelled.
 ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
                           const ops::Progress& progress = {});

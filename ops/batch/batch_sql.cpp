@@ -89,32 +89,40 @@ QString noPositionEmployeesSql() { return QStringLiteral("Select 工号, 姓名 
 
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
-QString stagingCollisionsSql() {
-  return QStringLiteral(
-      "Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s INNER JOIN 员工档案 h "
-      "ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not Null Order By len(s.工号), s.工号, h.ID");
+QString stagingCollisionsSql(ops::Lock lock) {
+  const QString hint = lock == ops::Lock::Held ? QString::fromUtf16(ops::kHeldHint) : QString();
+  return QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s") +
+         hint + QStringLiteral(" INNER JOIN 员工档案 h") + hint +
+         QStringLiteral(
+             " ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not Null Order By "
+             "len(s.工号), s.工号, h.ID");
 }
 
-QString stagingHeldSql(const std::vector<host::RefColumn>& columns) {
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns, ops::Lock lock) {
+  const QString hint = lock == ops::Lock::Held ? QString::fromUtf16(ops::kHeldHint) : QString();
+  // The "9" numbers as the register spells them, compared under the database's collation: a column
+  // of another collation is compared without a conflict, and the number read back is the
+  // register's, whatever the column's collation or type.
+  const QString nines =
+      QStringLiteral(" INNER JOIN (Select Distinct '9'+工号 COLLATE DATABASE_DEFAULT As 号 From 员工档案") + hint +
+      QStringLiteral(" Where 岗位编号 Is Null) As 九 ON ");
   // A staged employee's own number moves away with its rows (912 beside 12): no merge there.
-  const QString nine = QStringLiteral(" IN (Select '9'+工号 From 员工档案 Where 岗位编号 Is Null)");
-  const QString staged =
-      QStringLiteral(" NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null)");
+  const QString staged = QStringLiteral(
+      " NOT IN (Select 工号 COLLATE DATABASE_DEFAULT From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null)");
   QStringList parts;
   for (std::size_t k = 0; k < columns.size(); ++k) {
-    const QString c = columns[k].columnName();
-    parts << QStringLiteral("SELECT ") + QString::number(k) + QStringLiteral(" AS 列, ") + c +
-                 QStringLiteral(" AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableName() +
-                 QStringLiteral(" WHERE ") + c + nine + QStringLiteral(" AND ") + c + staged +
-                 QStringLiteral(" GROUP BY ") + c;
+    const QString c = columns[k].tableSql() + u'.' + columns[k].columnSql();
+    parts << QStringLiteral("SELECT ") + QString::number(k) +
+                 QStringLiteral(" AS 列, 九.号 AS 工号, COUNT(*) AS 行数 FROM ") + columns[k].tableSql() + hint +
+                 nines + c + QStringLiteral(" = 九.号 WHERE ") + c + staged + QStringLiteral(" GROUP BY 九.号");
   }
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 
 QStringList applyStatements(const QString& oldNo, const QString& newNo, const std::vector<host::RefColumn>& added) {
   const auto rename = [&](const QString& update, const host::RefColumn& ref) {
-    const QString column = ref.columnName();
-    return update + ref.tableName() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
+    const QString column = ref.columnSql();
+    return update + ref.tableSql() + QStringLiteral(" set ") + column + u'=' + sqlQuote(newNo) +
            QStringLiteral(" Where ") + column + u'=' + sqlQuote(oldNo) + ref.extraCondition();
   };
   QStringList out;
@@ -133,12 +141,14 @@ QString applyBatch(const QString& oldNo, const QString& newNo, const std::vector
 }
 
 QStringList stagingStatements(const std::vector<host::RefColumn>& added) {
-  const QString in = QStringLiteral(" In(Select 工号 From 员工档案 Where 岗位编号 Is Null)");
+  // Under the database's collation: a column of another collation than the register's is compared
+  // without a conflict.
+  const QString in = QStringLiteral(" In(Select 工号 COLLATE DATABASE_DEFAULT From 员工档案 Where 岗位编号 Is Null)");
   const auto staged = [&](const host::RefColumn& ref, const QString& plus, bool blank) {
-    const QString c = ref.columnName();
+    const QString c = ref.columnSql();
     QString terminator = ref.extraCondition() + u';';
     if (blank || !ref.extraCondition().isEmpty()) terminator += u' ';
-    return QStringLiteral(" Update ") + ref.tableName() + QStringLiteral(" set ") + c + plus + c +
+    return QStringLiteral(" Update ") + ref.tableSql() + QStringLiteral(" set ") + c + plus + c +
            QStringLiteral(" Where ") + c + in + terminator + QStringLiteral("\r\ngo\r\n");
   };
   const std::size_t n = host::kStaging.size();
@@ -149,8 +159,8 @@ QStringList stagingStatements(const std::vector<host::RefColumn>& added) {
   for (const host::RefColumn& ref : host::missingFrom(host::kStaging, added))
     out << staged(ref, QStringLiteral("='9' +"), false);
   // The register itself, last: every statement above reads its old numbers.
-  const QString c = host::kStaging[n - 1].columnName();
-  out << QStringLiteral(" Update ") + host::kStaging[n - 1].tableName() + QStringLiteral(" Set ") + c +
+  const QString c = host::kStaging[n - 1].columnSql();
+  out << QStringLiteral(" Update ") + host::kStaging[n - 1].tableSql() + QStringLiteral(" Set ") + c +
              QStringLiteral("='9'+") + c + QStringLiteral(" Where ") + c + in;
   return out;
 }
@@ -233,6 +243,11 @@ QString unknownDepartmentMessage(qint64 count) {
 QString staleMessage(int gridRow, const QString& oldNo) {
   return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行 原工号") + oldNo +
          QStringLiteral("已不存在，可能已被他人修改，请重新列出");
+}
+
+QString takenMeanwhileMessage(int gridRow, const QString& newNo, const QString& holder) {
+  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行 新工号") + newNo +
+         QStringLiteral("在核对之后已被员工") + holder + QStringLiteral("使用，没有做任何修改，请重新核对");
 }
 
 QString heldQuestion(const std::vector<HeldNumber>& held) {
@@ -420,15 +435,16 @@ QStringList changedNewNumbers(const Rows& rows) {
   return numbers;
 }
 
-int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows) {
+RefusedRow firstRefusedRow(QHash<QString, qint64> counts, const Rows& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const QString from = ops::numberKey(rows[i].oldNo), to = ops::numberKey(rows[i].newNo);
-    if (counts.value(from) != 1) return int(i);
+    if (counts.value(from) != 1) return {int(i), false};
     if (from == to) continue;  // the rename leaves the register's count as it is
-    counts[to] += counts.value(from);
+    if (counts.value(to) != 0) return {int(i), true};
+    counts[to] = 1;
     counts[from] = 0;
   }
-  return -1;
+  return {};
 }
 
 }  // namespace batch

@@ -12,6 +12,7 @@
 
 #include "host/host_tables.h"
 #include "ops/common/column_widths.h"
+#include "ops/common/holders.h"
 
 namespace batch {
 
@@ -55,11 +56,13 @@ QString applyBatch(const QString& oldNo, const QString& newNo, const std::vector
 // The checks of the staging before it sends anything (set queries, all employees at once):
 // employees without a position whose "9" number an employee with a position holds in the register
 // (原工号, the holder's ID as 编号, 新工号, 姓名), in the order of the old numbers;
-QString stagingCollisionsSql();
+QString stagingCollisionsSql(ops::Lock lock = ops::Lock::None);
 // and the rows of every other column that stores an employee number (columns, as given) under a
 // "9" number that is no staged employee's own number (those rows move on themselves): 列 (the
-// column's place in columns), 工号 and 行数 per number held, all columns in one statement.
-QString stagingHeldSql(const std::vector<host::RefColumn>& columns);
+// column's place in columns), 工号 (the "9" number as the register spells it) and 行数 per number
+// held, all columns in one statement. Inside the staging's transaction both are read with
+// ops::Lock::Held.
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns, ops::Lock lock = ops::Lock::None);
 
 // The statements of the staging script, each with its own terminator, line breaks and "go" line
 // (the last one has none): the first 86 of the staging list, then one for each further column
@@ -105,6 +108,8 @@ QString unknownPositionMessage(qint64 count);
 QString unknownDepartmentMessage(qint64 count);
 // A row's old number no longer held by exactly one employee when the apply reached it.
 QString staleMessage(int gridRow, const QString& oldNo);
+// An employee the host system gave a row's new number after the numbers were checked.
+QString takenMeanwhileMessage(int gridRow, const QString& newNo, const QString& holder);
 
 // A new number that rows of other tables already hold, with those tables ("工资单明细 3行，...").
 struct HeldNumber {
@@ -178,10 +183,15 @@ qint64 leadingValue(const QString& number);
 // Manual check: stops at the first row that is empty, has a twin further down, has blanks at
 // either end, or carries a changed number that the register holds. Rows are checked in order.
 Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
-// The first row whose old number the register does not hold exactly once when the apply reaches
-// it (the renames of the rows before it done), or -1. counts: the register's count of the rows'
-// numbers by ops::numberKey.
-int firstStaleRow(QHash<QString, qint64> counts, const Rows& rows);
+// The first row the apply must not rename when it reaches it (the renames of the rows before it
+// done): its old number is not held exactly once in the register (stale), or an employee holds its
+// changed new number (taken: two employees would share it). counts: the register's count of the
+// rows' numbers by ops::numberKey. row -1: every row may be renamed.
+struct RefusedRow {
+  int row = -1;
+  bool taken = false;
+};
+RefusedRow firstRefusedRow(QHash<QString, qint64> counts, const Rows& rows);
 
 // Automatic resolution, fast: a twin's later row, or a changed number held in the register, is
 // moved up to the next number that no row (by numeric value) and no register entry holds.

@@ -114,20 +114,28 @@ std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QStrin
 }
 
 RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
-                        const std::optional<SerialUpdate>& serial) {
+                        const std::optional<SerialUpdate>& serial, QString* takenBy) {
   db::Database& database = session.database();
   if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
+  RenumberResult result = RenumberResult::Done;
   // The same texts the impact preview shows and its script holds.
-  const bool done =
-      ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
-        // The selection may be stale: another user may have changed or removed the number since.
-        {
-          db::Recordset count = database.open(registerCountQuery(oldNumber));
-          if (count.eof() || count.field(QStringLiteral("行数")).toLongLong() != 1) return std::nullopt;
-        }
-        return renumberChange(oldNumber, newNumber, serial, session.added());
-      });
-  return done ? RenumberResult::Done : RenumberResult::OldNumberGone;
+  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    // The selection may be stale (another user changed or removed the number since), and the host
+    // system may have given the new number to a new hire while the question was on the screen.
+    const std::vector<ops::RegisterHolders> held =
+        ops::registerHolders(database, {oldNumber, newNumber}, ops::Lock::Held);
+    if (held[0].employees != 1) {
+      result = RenumberResult::OldNumberGone;
+      return std::nullopt;
+    }
+    if (held[1].employees != 0) {
+      result = RenumberResult::NewNumberTaken;
+      if (takenBy) *takenBy = held[1].firstName;
+      return std::nullopt;
+    }
+    return renumberChange(oldNumber, newNumber, serial, session.added());
+  });
+  return result;
 }
 
 }  // namespace single

@@ -83,6 +83,7 @@ QString recordsHolding(ops::Session& session, const QString& number);
 enum class RenumberResult {
   Done,
   OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
+  NewNumberTaken,  // an employee holds the new number (the host system gave it out after the check): nothing changed
   TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
 };
 
@@ -96,9 +97,11 @@ ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
                            const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
-// transaction; the register must hold exactly one row with oldNumber, counted inside it. A new
+// transaction. Inside it, before the first update, the register is read again for both numbers,
+// the rows read kept until the end (ops::Lock::Held): it must hold exactly one employee with
+// oldNumber and none with newNumber (takenBy, when given, receives the first holder's name). A new
 // number a column cannot hold (newNumberTooLong) is refused before anything is sent.
 RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
-                        const std::optional<SerialUpdate>& serial);
+                        const std::optional<SerialUpdate>& serial, QString* takenBy = nullptr);
 
 }  // namespace single

@@ -333,6 +333,25 @@ TEST_F(BatchApply, AskedAboutHeldNumbersThenAppliedAndListedAgain) {
   expectUsable();
 }
 
+// The host system gives a new number to a new hire on its own connection while the question is on
+// the screen: the apply reads the register again inside its transaction and sends nothing.
+TEST_F(BatchApply, ANumberTakenWhileTheQuestionIsShownIsRefusedInsideTheTransaction) {
+  db::Database host;
+  QString error;
+  ASSERT_TRUE(host.openSqlite(h.databasePath(), &error)) << error.toStdString();
+  testdb::Snapshot meanwhile;
+  h.dialogs().whileAsking = [&] {
+    host.execute(u"INSERT INTO 员工档案 (工号, 姓名) VALUES ('11003', '李新')"_s);
+    meanwhile = testdb::snapshot();
+  };
+  w->Command3->click();
+  ASSERT_EQ(h.messages().size(), 2);
+  EXPECT_EQ(h.messages()[1], u"第3行 新工号11003在核对之后已被员工李新使用，没有做任何修改，请重新核对"_s);
+  EXPECT_TRUE(updates().isEmpty());
+  EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
+  EXPECT_EQ(column(1), olds);
+}
+
 TEST_F(BatchApply, StaleOrEditedRowsAreRefused) {
   h.exec(u"UPDATE 员工档案 SET 工号='7003' WHERE 工号='1003'"_s);
   w->Command3->click();

@@ -94,7 +94,7 @@ TEST_F(SingleWindow, OneHitSelectsAtOnce) {
   addEmployee("0007", "张三");
   h.clearStatements();
   search("", "", "110101");
-  EXPECT_EQ(h.statements(), QStringList{single::textSearchStatement("员工档案.身份证号码 Like '%110101%'")});
+  EXPECT_EQ(h.statements(), QStringList{single::textSearchStatement("员工档案.身份证号码 Like '%110101%' ESCAPE '!'")});
   EXPECT_TRUE(h.messages().isEmpty());
   ASSERT_EQ(w->MSFlexGrid1->Rows(), 2);
   EXPECT_EQ(w->MSFlexGrid1->Row(), 1);
@@ -115,8 +115,9 @@ TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
   addEmployee("0120", "李四", "管理人员", "P02");
   addEmployee("0300", "王强");
   search("12", "王");
-  EXPECT_EQ(h.statements().last(),
-            single::textSearchStatement("员工档案.工号 Like '%12%' Or 员工档案.姓名 Like '%王%'"));
+  EXPECT_EQ(
+      h.statements().last(),
+      single::textSearchStatement("员工档案.工号 Like '%12%' ESCAPE '!' Or 员工档案.姓名 Like N'%王%' ESCAPE '!'"));
   ASSERT_EQ(w->MSFlexGrid1->Rows(), 4);
   EXPECT_TRUE(w->Label1[3]->isVisible());
   EXPECT_TRUE(w->Command2->isVisible());
@@ -314,10 +315,11 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   EXPECT_EQ(h.messages(), QStringList{"修改成功请通知张三 工号已经改成0012"});
   EXPECT_EQ(h.titles(), QStringList{app_info::title()});
   // The existence check, the widths (once per connection), the records already under the new
-  // number (every column in one query), then inside the transaction the count of the old number
-  // and the batch, without a serial.
+  // number (every column in one query), then inside the transaction the register's holders of
+  // both numbers and the batch, without a serial.
   const QStringList expected{single::existsQuery("0012"), dbcheck::catalogueSql(Harness::current().database()),
-                             ops::holdersUnionSql(pinned::refColumns(), {"0012"}), single::registerCountQuery("0007"),
+                             ops::holdersUnionSql(pinned::refColumns(), {"0012"}),
+                             ops::registerHoldersSql({"0007", "0012"}, ops::Lock::Held),
                              single::renumberBatch("0007", "0012", {})};
   EXPECT_EQ(h.statements(), expected);
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0012'"), "1");
@@ -345,7 +347,7 @@ TEST_F(SingleRenumber, RecordsUnderTheNewNumberAreMergedOnlyWhenConfirmed) {
   h.answer(false);
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{question});
-  EXPECT_FALSE(h.statements().contains(single::registerCountQuery("0007")));
+  EXPECT_FALSE(h.statements().contains(ops::registerHoldersSql({"0007", "0345"}, ops::Lock::Held)));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   h.answer(true);
@@ -353,6 +355,30 @@ TEST_F(SingleRenumber, RecordsUnderTheNewNumberAreMergedOnlyWhenConfirmed) {
   EXPECT_EQ(h.messages(), (QStringList{question, question, "修改成功请通知张三 工号已经改成0345"}));
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 工资单明细 WHERE 员工编号='0345'"), "4");
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 员工档案 WHERE 工号='0345'"), "1");
+}
+
+// The host system's own programs give the new number to a new hire, on a connection of their own,
+// while the merge question is on the screen: the renumber reads the register again inside its
+// transaction and changes nothing.
+TEST_F(SingleRenumber, ANumberTakenWhileTheQuestionIsShownIsRefusedInsideTheTransaction) {
+  h.exec("INSERT INTO 工资单明细 (员工编号) VALUES ('0345')");
+  db::Database host;
+  QString error;
+  ASSERT_TRUE(host.openSqlite(h.databasePath(), &error)) << error.toStdString();
+  Snapshot meanwhile;
+  h.dialogs().whileAsking = [&] {
+    host.execute("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0345', '李新')");
+    meanwhile = snapshot();
+    h.clearStatements();
+  };
+  select("0007");
+  w->Text4->setText("0345");
+  w->Command3->click();
+  EXPECT_EQ(h.messages(),
+            (QStringList{"新工号0345在以下表中已有记录：工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？",
+                         "新工号0345在核对之后已被员工李新使用，没有做任何修改，请输入另外的工号"}));
+  EXPECT_EQ(h.statements(), QStringList{ops::registerHoldersSql({"0007", "0345"}, ops::Lock::Held)});
+  EXPECT_EQ(testdb::difference(meanwhile, snapshot()), QString());
 }
 
 TEST_F(SingleRenumber, TickedBoxMovesPastTakenNumbersAndStoresTheSerial) {

@@ -11,6 +11,7 @@ void ScriptedDialogs::message(QWidget*, const QString& text, const QString& titl
 
 bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title) {
   shown.append({text, title, Icon::None, true});
+  if (whileAsking) whileAsking();
   return answers.isEmpty() ? true : answers.takeFirst();
 }
 

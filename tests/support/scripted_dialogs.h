@@ -27,6 +27,7 @@ class ScriptedDialogs : public Dialogs {
 
   QList<Shown> shown;  // every message and question, in order
   QList<bool> answers;  // next answers (unqueued question: Yes)
+  std::function<void()> whileAsking;  // runs while each question is on the screen (others at work meanwhile)
   QStringList files;  // next file dialog results (unqueued: "")
   QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given
   int saveDialogs = 0;  // how many of them were save dialogs

@@ -50,7 +50,7 @@ TEST(BatchStatements, ApplyRenamesTheApplyListThenEveryFurtherColumn) {
   ASSERT_EQ(more.size(), 26u);
   ASSERT_EQ(s.size(), 66 + 26);
   EXPECT_EQ(s[0], QStringLiteral(" Update 员工档案 set 工号='20001' Where 工号='1001'"));
-  EXPECT_EQ(s[7], QStringLiteral(" Update 员工档案temp set 工号='20001' Where 工号='1001' AND 类型='档案信息修改'"));
+  EXPECT_EQ(s[7], QStringLiteral(" Update 员工档案temp set 工号='20001' Where 工号='1001' AND 类型=N'档案信息修改'"));
   EXPECT_EQ(s[62], QStringLiteral(" Update WYZJ set 收款人ID='20001' Where 收款人ID='1001'"));
   EXPECT_EQ(s[63], QStringLiteral(" Update SKOperator set OperatorNum='20001' Where OperatorNum='1001'"));
   EXPECT_EQ(s[65], QStringLiteral(" Update  票据领用记录 set 领用人代号='20001' Where 领用人代号='1001'"));
@@ -71,7 +71,7 @@ TEST(BatchStatements, ApplyRenamesTheApplyListThenEveryFurtherColumn) {
 }
 
 TEST(BatchStatements, StagingScriptTextsAndLineBreaksTheRegisterLast) {
-  const QString s = QStringLiteral("Select 工号 From 员工档案 Where 岗位编号 Is Null");
+  const QString s = QStringLiteral("Select 工号 COLLATE DATABASE_DEFAULT From 员工档案 Where 岗位编号 Is Null");
   const QStringList st = stagingStatements({});
   const std::vector<host::RefColumn> more = host::missingFrom(host::kStaging, {});
   ASSERT_EQ(more.size(), 5u);
@@ -81,7 +81,7 @@ TEST(BatchStatements, StagingScriptTextsAndLineBreaksTheRegisterLast) {
   EXPECT_EQ(st[1], QStringLiteral(" Update XZ文件记录 set 拟稿人='9' +拟稿人 Where 拟稿人 In(") + s +
                        QStringLiteral(");\r\ngo\r\n"));
   EXPECT_EQ(st[5], QStringLiteral(" Update 员工档案temp set 工号='9' +工号 Where 工号 In(") + s +
-                       QStringLiteral(") AND 类型='档案信息修改'; \r\ngo\r\n"));
+                       QStringLiteral(") AND 类型=N'档案信息修改'; \r\ngo\r\n"));
   EXPECT_EQ(st[85], QStringLiteral(" Update WYZJ set 收款人ID='9' + 收款人ID Where 收款人ID In(") + s +
                         QStringLiteral(");\r\ngo\r\n"));
   for (std::size_t k = 0; k < more.size(); ++k)
@@ -117,13 +117,21 @@ TEST(BatchStatements, Queries) {
                            "INNER JOIN 员工档案 h ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not "
                            "Null Order By len(s.工号), s.工号, h.ID"));
   EXPECT_EQ(
-      stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}),
-      QStringLiteral("SELECT 0 AS 列, 工号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN (Select "
-                     "'9'+工号 From 员工档案 Where 岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 "
-                     "Where 岗位编号 Is Null And 工号 Is Not Null) GROUP BY 工号 UNION ALL SELECT 1 AS 列, 工号 AS "
-                     "工号, COUNT(*) AS 行数 FROM 员工档案temp WHERE 工号 IN (Select '9'+工号 From 员工档案 Where "
-                     "岗位编号 Is Null) AND 工号 NOT IN (Select 工号 From 员工档案 Where 岗位编号 Is Null And 工号 "
-                     "Is Not Null) GROUP BY 工号"));
+      stagingCollisionsSql(ops::Lock::Held),
+      QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s "
+                     "WITH (UPDLOCK, HOLDLOCK) INNER JOIN 员工档案 h WITH (UPDLOCK, HOLDLOCK) ON h.工号='9'+s.工号 "
+                     "Where s.岗位编号 Is Null And h.岗位编号 Is Not Null Order By len(s.工号), s.工号, h.ID"));
+  EXPECT_EQ(stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}, ops::Lock::Held),
+            QStringLiteral(
+                "SELECT 0 AS 列, 九.号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WITH (UPDLOCK, HOLDLOCK) INNER JOIN "
+                "(Select Distinct '9'+工号 COLLATE DATABASE_DEFAULT As 号 From 员工档案 WITH (UPDLOCK, HOLDLOCK) "
+                "Where 岗位编号 Is Null) As 九 ON 岗位信息new.工号 = 九.号 WHERE 岗位信息new.工号 NOT IN (Select 工号 "
+                "COLLATE DATABASE_DEFAULT From 员工档案 Where 岗位编号 Is Null And 工号 Is Not Null) GROUP BY 九.号 "
+                "UNION ALL SELECT 1 AS 列, 九.号 AS 工号, COUNT(*) AS 行数 FROM 员工档案temp WITH (UPDLOCK, "
+                "HOLDLOCK) INNER JOIN (Select Distinct '9'+工号 COLLATE DATABASE_DEFAULT As 号 From 员工档案 WITH "
+                "(UPDLOCK, HOLDLOCK) Where 岗位编号 Is Null) As 九 ON 员工档案temp.工号 = 九.号 WHERE "
+                "员工档案temp.工号 NOT IN (Select 工号 COLLATE DATABASE_DEFAULT From 员工档案 Where 岗位编号 Is "
+                "Null And 工号 Is Not Null) GROUP BY 九.号"));
   EXPECT_EQ(registerLookupSql(QStringLiteral("10023")),
             QStringLiteral(
                 "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='10023')"));

@@ -87,9 +87,11 @@ class BatchApplyOps : public BatchData {
 TEST_F(BatchApplyOps, EveryColumnOfEveryRowRenamedInOneTransaction) {
   EXPECT_TRUE(applyRows(session(), rows).applied());
   const QStringList sent = h.statements();
-  // The register's counts of the old numbers in one query, then the rows' texts in one execution.
-  // The widths first (once per connection), the register's counts of the old numbers in one query.
-  QStringList expected{dbcheck::catalogueSql(shared()), ops::registerHoldersSql(olds), QString()};
+  // The widths first (once per connection), the register's holders of the old and new numbers in
+  // one query kept until the end, then the rows' texts in one execution.
+  QStringList expected{dbcheck::catalogueSql(shared()),
+                       ops::registerHoldersSql(olds + QStringList{u"11001"_s, u"11002"_s, u"11003"_s}, ops::Lock::Held),
+                       QString()};
   for (const Row& r : rows) {
     expected[2] += applyBatch(r.oldNo, r.newNo, {});
     EXPECT_EQ(everyColumn(r.oldNo, false), QString()) << r.oldNo.toStdString();
@@ -114,7 +116,7 @@ TEST_F(BatchApplyOps, AStaleRowOrAFailingStatementChangesNothing) {
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   const QString failure = applyFailingAt(rows, u"11003"_s);
-  EXPECT_TRUE(failure.startsWith(u"photo locked"_s)) << failure.toStdString();
+  EXPECT_TRUE(failure.startsWith(u"NOT NULL constraint failed: 员工照片.工号"_s)) << failure.toStdString();
   EXPECT_TRUE(failure.endsWith(u"\n第3行 原工号 1003 新工号 11003"_s)) << failure.toStdString();
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 }
@@ -154,16 +156,18 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   h.clearStatements();
   EXPECT_THROW(stageNoPosition(session()), db::DbError);
   const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
+  // Inside the transaction the rows read are kept until the end.
+  const QStringList again{stagingCollisionsSql(ops::Lock::Held), stagingHeldSql(withoutRegister(), ops::Lock::Held)};
   // The checks before the transaction and again inside it; none after the failure.
   // The employees without a position and the widths (once per connection) first.
   const QStringList first{noPositionEmployeesSql(), dbcheck::catalogueSql(shared())};
-  EXPECT_EQ(h.statements(), first + checks + checks + db::Database::splitBatches(stagingScript({})).mid(0, 55));
+  EXPECT_EQ(h.statements(), first + checks + again + db::Database::splitBatches(stagingScript({})).mid(0, 55));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
   testdb::rawExec(u"DROP TRIGGER locked"_s);
   h.clearStatements();
   EXPECT_TRUE(stageNoPosition(session()).staged);
-  EXPECT_EQ(h.statements(), QStringList{noPositionEmployeesSql()} + checks + checks + stagingChange({}, {}).executions);
+  EXPECT_EQ(h.statements(), QStringList{noPositionEmployeesSql()} + checks + again + stagingChange({}, {}).executions);
   EXPECT_EQ(stagingChange({}, {}).executions, db::Database::splitBatches(stagingScript({})));
   EXPECT_EQ(everyColumn(u"12"_s, false), QString());
   EXPECT_EQ(everyColumn(u"912"_s, true), QString());
@@ -233,7 +237,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
 TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   testdata::employee({.number = u"66"_s, .name = u"无岗66"_s, .category = u"保安"_s});
   testdata::reference(host::kSingleCascade[31], u"966"_s);
-  const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
+  const QStringList checks{stagingCollisionsSql(ops::Lock::Held), stagingHeldSql(withoutRegister(), ops::Lock::Held)};
   testdb::Snapshot meanwhile;
   const auto changeThen = [&](const std::function<void()>& change) {
     return [&, change](const std::vector<HeldNumber>&) {
@@ -260,7 +264,7 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   EXPECT_EQ(collisionMessage(taken.collisions),
             u"以下无岗位员工加9后的工号已被占用：66→966（甲）\n"
             u"没有修改任何工号，请先处理这些员工的工号"_s);
-  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql()});
+  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql(ops::Lock::Held)});
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
   EXPECT_FALSE(shared().inTransaction());
 }

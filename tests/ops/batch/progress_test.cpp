@@ -6,7 +6,10 @@
 #include <QPushButton>
 #include <random>
 
+#include "db/tsql_tokens.h"
 #include "ops/batch/batch_ops.h"
+#include "ops/batch/batch_preview.h"
+#include "ops/common/holders.h"
 #include "renumber_batch/batch_window.h"
 #include "tests/support/batch_fixture.h"
 #include "tests/support/pinned_columns.h"
@@ -37,6 +40,17 @@ struct StopAt {
     };
   }
 };
+
+// Whether a statement stays within SQL Server's limits: fewer than 65,535 constants, under 1 MB
+// in UTF-16 (500,000 characters); "" or what it exceeds.
+QString beyondLimits(const QString& statement) {
+  qsizetype literals = 0;
+  for (const db::tsql::Token& t : db::tsql::tokenize(statement))
+    if (t.kind == db::tsql::Kind::String || t.kind == db::tsql::Kind::Number) ++literals;
+  if (literals >= 65535) return u"%1 constants"_s.arg(literals);
+  if (statement.size() >= 500000) return u"%1 characters"_s.arg(statement.size());
+  return QString();
+}
 
 class BatchSlices : public BatchData {
  protected:
@@ -73,15 +87,82 @@ TEST_F(BatchSlices, ApplyOfAThousandRowsInFewRoundTripsWithTheSameTexts) {
   QString expected;
   for (const Row& r : rows) expected += applyBatch(r.oldNo, r.newNo, {});
   EXPECT_EQ(executions.join(QString()), expected);
+  // The register's holders of the old and new numbers, kept until the end.
   EXPECT_TRUE(sent[1].startsWith(
       u"SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 "
-      u"INNER JOIN (SELECT 0 AS 序, '100000' AS 号 UNION ALL SELECT 1, '100001'"_s))
+      u"WITH (UPDLOCK, HOLDLOCK) INNER JOIN (SELECT 0 AS 序, '100000' AS 号 UNION ALL SELECT 1, '100001'"_s))
       << sent[1].left(200).toStdString();
   EXPECT_EQ(registerCount(u"工号 >= '800000' AND 工号 <= '800999'"_s), u"1000"_s);
   EXPECT_EQ(registerCount(u"工号 >= '100000' AND 工号 <= '100999'"_s), u"0"_s);
   EXPECT_EQ(everyColumn(u"800000"_s, true), QString());
   EXPECT_EQ(everyColumn(u"800999"_s, true), QString());
   EXPECT_EQ(everyColumn(u"100999"_s, false), QString());
+}
+
+TEST_F(BatchSlices, APreviewOfAThousandRowsTakesAtMostTwentyRoundTrips) {
+  addMany(100000, 1000);
+  testdata::references(pinned::refColumns(), u"100000"_s);
+  testdata::references(pinned::refColumns(), u"800999"_s);  // merged into the last row's employee
+  h.clearStatements();
+  const ApplyPreview p = previewApply(session(), renumbering(100000, 1000, 800000), {});
+  ASSERT_EQ(p.status, ApplyPreview::Status::Ready) << refusalMessage(p).toStdString();
+  const QStringList sent = h.statements();
+  EXPECT_LE(sent.size(), 20);
+  for (const QString& s : sent) EXPECT_EQ(beyondLimits(s), QString()) << s.left(100).toStdString();
+  // The register's 1,000 rows and one row in each of the 91 other columns move; 91 are merged.
+  EXPECT_EQ(std::make_pair(p.impact.totalOld, p.impact.totalNew), std::make_pair(qint64(1091), qint64(91)));
+  EXPECT_EQ(p.impact.employees.front().rowsMoved, 92);
+  EXPECT_EQ(p.impact.employees.back().newRows, 91);
+}
+
+// Numbers of any length: every statement the joined counts and the apply send stays within the
+// limits, and together they ask every column for every number once.
+TEST(StatementLimits, SlicesOfLongNumbersStayWithinBothLimits) {
+  std::vector<ops::CountedColumn> columns;
+  for (const host::RefColumn& c : host::allColumns({})) {
+    columns.push_back({c, true});
+    if (!c.extraCondition().isEmpty()) columns.push_back({c, false});
+  }
+  ASSERT_EQ(columns.size(), 93u);
+  const struct {
+    int numbers;
+    QString number;  // the numbers: this text and their index
+    qsizetype statements;  // joined statements (by the constants, the characters or the columns)
+    // Of the apply, the rows renaming each number to it with a "9" in front; 0: not sent (no column
+    // holds such a number: the renumbers refuse it before they send anything).
+    int executions;
+  } cases[] = {
+      {320, u"80"_s, 2, 4},  // 186 constants a number: 160 numbers a statement; 100 rows an execution
+      {300, u"X"_s.repeated(46), 5, 9},  // 6,975 characters a number: 67 a statement; 37 rows an execution
+      {40, u"O'"_s.repeated(20), 1, 2},  // quotes doubled (66 characters a literal); 31 rows an execution
+      // 93 columns do not hold it once: 23 columns at a time, a number a statement; the 93rd alone
+      // for all three.
+      {3, u"9"_s.repeated(20000), 4 * 3 + 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number.left(20).toStdString());
+    QStringList numbers;
+    Rows rows;
+    for (int i = 0; i < c.numbers; ++i) {
+      numbers << c.number + QString::number(1000 + i);
+      rows.push_back({numbers.back(), u'9' + numbers.back()});
+    }
+    const std::vector<ops::JoinedStatement> statements = ops::joinedStatements(columns, numbers, 500);
+    EXPECT_EQ(qsizetype(statements.size()), c.statements);
+    qsizetype asked = 0;
+    for (const ops::JoinedStatement& s : statements) {
+      EXPECT_EQ(beyondLimits(ops::joinedSql(columns, numbers, s)), QString());
+      asked += s.columns * s.numbers;
+    }
+    EXPECT_EQ(asked, qsizetype(columns.size()) * c.numbers);
+    if (c.executions == 0) continue;
+    const QStringList executions = applyExecutions(rows, {});
+    EXPECT_EQ(executions.size(), c.executions);
+    QString all;
+    for (const Row& r : rows) all += applyBatch(r.oldNo, r.newNo, {});
+    EXPECT_EQ(executions.join(QString()), all);
+    for (const QString& e : executions) EXPECT_EQ(beyondLimits(e), QString());
+  }
 }
 
 TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
@@ -102,6 +183,13 @@ TEST_F(BatchSlices, StaleRowsFoundFromTheSetCounts) {
   ApplyResult r = applyRows(session(), gone);
   EXPECT_EQ(r.staleRow, 119);
   EXPECT_EQ(r.staleOld, u"9999"_s);
+  // A new number an employee holds (given out after the check): refused, nothing sent.
+  Rows taken = renumbering(100, 120, 5000);
+  taken[50].newNo = u"7000"_s;
+  h.clearStatements();
+  r = applyRows(session(), taken);
+  EXPECT_EQ(std::make_pair(r.takenRow, r.takenBy), std::make_pair(50, u"重号乙"_s));
+  EXPECT_TRUE(h.statements().filter(u"Update"_s).isEmpty());
   // A row whose old number an earlier row of the list brought into the register is not stale.
   Rows chain = renumbering(100, 3, 5000);
   chain.push_back({u"5000"_s, u"6000"_s});
@@ -118,21 +206,23 @@ TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
   const Rows rows = renumbering(100, 120, 5000);
   // Row 107 (in the second execution) fails on the photo table.
   const QString failure = applyFailingAt(rows, u"5106"_s);
-  EXPECT_TRUE(failure.startsWith(u"photo locked"_s)) << failure.toStdString();
+  EXPECT_TRUE(failure.startsWith(u"NOT NULL constraint failed: 员工照片.工号"_s)) << failure.toStdString();
   EXPECT_TRUE(failure.endsWith(u"\n第107行 原工号 206 新工号 5106"_s)) << failure.toStdString();
   EXPECT_FALSE(shared().inTransaction());
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   testdb::rawExec(u"DROP TRIGGER photo_locked"_s);
 
-  // A table gone: the first row fails, named.
+  // A table gone is no row's failure: the apply ends at once, nothing sent again, no row named.
   testdb::rawExec(u"DROP TABLE 员工照片"_s);
   const testdb::Snapshot withoutPhotos = testdb::snapshot();
+  h.clearStatements();
   try {
     applyRows(session(), rows);
     ADD_FAILURE() << "no error";
   } catch (const db::DbError& e) {
-    EXPECT_TRUE(e.text().endsWith(u"\n第1行 原工号 100 新工号 5000"_s)) << e.text().toStdString();
+    EXPECT_EQ(e.text(), u"no such table: 员工照片"_s);
   }
+  EXPECT_EQ(h.statements().filter(u"Update"_s).size(), 1);
   EXPECT_EQ(testdb::difference(withoutPhotos, testdb::snapshot()), QString());
 }
 

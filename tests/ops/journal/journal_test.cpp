@@ -68,7 +68,7 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   EXPECT_TRUE(
       sent[2].startsWith("SELECT 0 AS 列, COUNT(*) AS 行数 FROM 员工档案 WHERE 工号 IN ('0007') UNION ALL "
                          "SELECT 1 AS 列, COUNT(*) AS 行数 FROM 岗位信息new WHERE 工号 IN ('0007') UNION ALL "));
-  EXPECT_TRUE(sent[2].contains(" FROM 员工档案temp WHERE 工号 IN ('0007') AND 类型='档案信息修改' UNION ALL "));
+  EXPECT_TRUE(sent[2].contains(" FROM 员工档案temp WHERE 工号 IN ('0007') AND 类型=N'档案信息修改' UNION ALL "));
   EXPECT_EQ(sent[2].count(" UNION ALL "), qsizetype(pinned::refColumns().size()) - 1);
   EXPECT_EQ(sent.last(), batch);
 
