@@ -90,7 +90,7 @@ QString noPositionEmployeesSql() { return QStringLiteral("Select 工号, 姓名 
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
 QString stagingCollisionsSql(ops::Lock lock) {
-  const QString hint = lock == ops::Lock::Held ? QString::fromUtf16(ops::kHeldHint) : QString();
+  const QString hint = ops::tableHint(lock);
   return QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s") +
          hint + QStringLiteral(" INNER JOIN 员工档案 h") + hint +
          QStringLiteral(
@@ -99,7 +99,7 @@ QString stagingCollisionsSql(ops::Lock lock) {
 }
 
 QString stagingHeldSql(const std::vector<host::RefColumn>& columns, ops::Lock lock) {
-  const QString hint = lock == ops::Lock::Held ? QString::fromUtf16(ops::kHeldHint) : QString();
+  const QString hint = ops::tableHint(lock);
   // The "9" numbers as the register spells them, compared under the database's collation: a column
   // of another collation is compared without a conflict, and the number read back is the
   // register's, whatever the column's collation or type.

@@ -122,8 +122,8 @@ qsizetype askedPlace(const db::Recordset& row, qsizetype asked) {
 QString registerHoldersSql(const QStringList& numbers, Lock lock) {
   return QStringLiteral(
              "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案") +
-         (lock == Lock::Held ? QString::fromUtf16(kHeldHint) : QString()) + QStringLiteral(" INNER JOIN ") +
-         askedTable(numbers) + QStringLiteral(" ON 员工档案.工号 = 问.号 GROUP BY 问.序, 问.号");
+         tableHint(lock) + QStringLiteral(" INNER JOIN ") + askedTable(numbers) +
+         QStringLiteral(" ON 员工档案.工号 = 问.号 GROUP BY 问.序, 问.号");
 }
 
 std::vector<RegisterHolders> registerHolders(db::Database& database, const QStringList& numbers, Lock lock) {

@@ -67,8 +67,11 @@ StatementSize askedSize(const QString& number);
 // it found cannot change, and no row it did not find can come (a number asked about and not held
 // stays free). The embedded engine's transactions hold its write lock from their start.
 enum class Lock { None, Held };
-// The table hint of such a read, after the table's name.
-inline constexpr char16_t kHeldHint[] = u" WITH (UPDLOCK, HOLDLOCK)";
+// The table hint of such a read, after the table's name: " WITH (UPDLOCK, HOLDLOCK)" for Held,
+// nothing for None.
+inline QString tableHint(Lock lock) {
+  return lock == Lock::Held ? QStringLiteral(" WITH (UPDLOCK, HOLDLOCK)") : QString();
+}
 
 // How many employees of the register hold each of the numbers, and the first of their names in
 // the database's order of names: 序, 工号 (the number as asked), 人数 and 姓名, one row per number
