@@ -24,6 +24,7 @@
 #include "host/host_tables.h"
 #include "bench/bench_host.h"
 #include "db/database.h"
+#include "db/tsql_tokens.h"
 #include "bench/batch_before.h"
 #include "bench/batch_literal.h"
 #include "ops/batch/batch_ops.h"
@@ -62,9 +63,12 @@ int latencyMs = 0;
 struct ToolCost {
   qint64 roundTrips = 0;  // of the last run
   double maxStallMs = 0;  // over all runs
+  qsizetype largestCharacters = 0, mostConstants = 0;  // of one statement text, over all runs
   void to(Line* line) const {
     line->roundTrips = roundTrips;
     line->maxStallMs = maxStallMs;
+    line->largestCharacters = largestCharacters;
+    line->mostConstants = mostConstants;
     const QString note = QStringLiteral("%1 round trips, longest stall %2").arg(roundTrips).arg(duration(maxStallMs));
     line->toolNote = line->toolNote.isEmpty() ? note : line->toolNote + QStringLiteral("; ") + note;
   }
@@ -79,11 +83,22 @@ struct ToolCost {
   }
 };
 
+// The constants of a statement text as the server counts them: its string and number literals.
+qsizetype constantsIn(const QString& sql) {
+  qsizetype n = 0;
+  for (const db::tsql::Token& t : db::tsql::tokenize(sql, false))
+    n += t.kind == db::tsql::Kind::String || t.kind == db::tsql::Kind::Number;
+  return n;
+}
+
 template <class F>
 double toolTimed(ToolCost* cost, F&& work) {
   qint64 sent = 0;
-  connection().setStatementObserver([&sent](const QString&) {
+  // The texts themselves are measured once the clock has stopped (a copy of a QString shares it).
+  std::vector<QString> texts;
+  connection().setStatementObserver([&sent, &texts](const QString& sql) {
     ++sent;
+    texts.push_back(sql);
     if (latencyMs > 0) QThread::msleep(ulong(latencyMs));
   });
   QElapsedTimer clock;
@@ -104,6 +119,10 @@ double toolTimed(ToolCost* cost, F&& work) {
   longest = std::max(longest, double(end - last) / 1e6);
   ticker.stop();
   connection().setStatementObserver({});
+  for (const QString& sql : texts) {
+    cost->largestCharacters = std::max(cost->largestCharacters, sql.size());
+    cost->mostConstants = std::max(cost->mostConstants, constantsIn(sql));
+  }
   cost->roundTrips = sent;
   cost->maxStallMs = std::max(cost->maxStallMs, longest);
   return double(end) / 1e6;

@@ -61,6 +61,10 @@ QString json(const Line& l) {
            measured && !l.against.empty() ? QJsonValue(l.against[0].factor(l.toolMs)) : QJsonValue());
   o.insert(QStringLiteral("round_trips"), measured && l.roundTrips >= 0 ? QJsonValue(l.roundTrips) : QJsonValue());
   o.insert(QStringLiteral("max_stall_ms"), measured && l.maxStallMs >= 0 ? QJsonValue(l.maxStallMs) : QJsonValue());
+  if (measured && l.largestCharacters > 0) {
+    o.insert(QStringLiteral("largest_statement_chars"), l.largestCharacters);
+    o.insert(QStringLiteral("most_constants"), l.mostConstants);
+  }
   if (l.hasBefore()) {
     o.insert(QStringLiteral("before_ms"), l.beforeMs);
     o.insert(QStringLiteral("before_round_trips"), l.beforeRoundTrips);
@@ -68,6 +72,19 @@ QString json(const Line& l) {
   }
   if (!measured) o.insert(QStringLiteral("skipped"), l.skipped);
   return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+QString largestStatement(const std::vector<Line>& lines) {
+  const Line* longest = nullptr;
+  const Line* most = nullptr;
+  for (const Line& l : lines) {
+    if (!l.skipped.isEmpty() || l.largestCharacters <= 0) continue;
+    if (!longest || l.largestCharacters > longest->largestCharacters) longest = &l;
+    if (!most || l.mostConstants > most->mostConstants) most = &l;
+  }
+  if (!longest) return {};
+  return QStringLiteral("largest statement sent: %1 characters (line %2); most constants in one: %3 (line %4)\n")
+      .arg(withSeparators(longest->largestCharacters), longest->id, withSeparators(most->mostConstants), most->id);
 }
 
 QString table(const std::vector<Line>& lines) {

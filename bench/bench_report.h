@@ -41,6 +41,9 @@ struct Line {
   QString skipped;  // set when the measurement could not run (why)
   qint64 roundTrips = -1;  // statements the tool sent in a timed run (-1: not counted)
   double maxStallMs = -1;  // the longest time the GUI thread's event loop did not run, over the runs
+  // The largest statement text the tool sent in its timed runs: characters, and constants (string
+  // and number literals) of the text that held the most. 0: not counted.
+  qsizetype largestCharacters = 0, mostConstants = 0;
   // The same work as the tool sent it before (--before): one query per number, one execution per
   // row; measured like the tool's run, with the same latency. -1: not measured.
   double beforeMs = -1;
@@ -53,6 +56,11 @@ struct Line {
 // ratio as a number), round_trips, max_stall_ms; null for what was not measured. A line with
 // the work as it was before adds before_ms, before_round_trips and before_max_stall_ms.
 QString json(const Line& line);
+
+// The largest statement the tool sent over all lines, and which line sent it: "largest statement
+// sent: 412,345 characters (line 7); most constants in one: 29,876 (line 2)";
+// empty when no line counted its statements.
+QString largestStatement(const std::vector<Line>& lines);
 
 // The whole table in Markdown: # | measure | this tool | compared with | time | ratio | target | met.
 QString table(const std::vector<Line>& lines);

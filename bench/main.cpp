@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   } else {
     print(stdout, QStringLiteral("machine: ") + bench::machineSummary() + QStringLiteral("\n\n"));
     print(stdout, bench::table(lines));
+    if (const QString largest = bench::largestStatement(lines); !largest.isEmpty()) print(stdout, u'\n' + largest);
     if (const QString beforeAfter = bench::beforeAfterTable(lines, cx.plan.latencyMs); !beforeAfter.isEmpty())
       print(stdout, u'\n' + beforeAfter);
   }

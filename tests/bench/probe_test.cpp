@@ -43,6 +43,19 @@ TEST(BenchProbe, LatencyAndJsonOptions) {
   EXPECT_EQ(s.value("skipped").toString(), "failed: x");
   EXPECT_FALSE(s.contains("before_ms"));
   EXPECT_TRUE(beforeAfterTable({l, skipped}, 20).isEmpty());
+  // The largest statement: the longest text and the most constants, each with the line that sent it.
+  EXPECT_TRUE(largestStatement({l, skipped}).isEmpty());
+  Line preview = l;
+  preview.id = "7";
+  preview.measure = "impact preview";
+  preview.largestCharacters = 412345;
+  preview.mostConstants = 900;
+  l.largestCharacters = 1000;
+  l.mostConstants = 29876;
+  EXPECT_EQ(largestStatement({l, skipped, preview}),
+            "largest statement sent: 412,345 characters (line 7); most constants in one: 29,876 (line 2)\n");
+  EXPECT_TRUE(json(l).contains(R"("largest_statement_chars":1000,)"));
+  l.largestCharacters = l.mostConstants = 0;
 
   // --before: the apply and the check as they were, reported beside the tool's figures.
   ASSERT_TRUE(parseOptions({"--before", "--latency-ms=20"}, &error).has_value()) << error.toStdString();
@@ -87,6 +100,8 @@ TEST(BenchProbe, RoundTripsStallsAndLatencyAtATinyScale) {
     EXPECT_GT(l.roundTrips, 0) << l.id.toStdString();
     EXPECT_GE(l.toolMs, 5.0 * double(l.roundTrips)) << l.id.toStdString();
     EXPECT_GE(l.maxStallMs, 0) << l.id.toStdString();
+    EXPECT_GT(l.largestCharacters, l.mostConstants) << l.id.toStdString();
+    EXPECT_GT(l.mostConstants, 0) << l.id.toStdString();
     EXPECT_TRUE(l.toolNote.contains(QString::number(l.roundTrips) + " round trips")) << l.toolNote.toStdString();
   }
   // The batch apply of 10 rows: the widths of the connection, the re-check, the merge question,
