@@ -25,12 +25,36 @@ QStringList distinctNumbers(const QStringList& numbers) {
   return distinct;
 }
 
-// "SELECT ... FROM t INNER JOIN <asked> ON t.c = 问.号": the column on the left, so that the
-// comparison takes the column's collation on both engines.
-QString joined(const host::RefColumn& column, const QString& asked) {
-  const QString t = column.tableSql();
-  return QStringLiteral(" FROM ") + t + QStringLiteral(" INNER JOIN ") + asked + QStringLiteral(" ON ") + t + u'.' +
-         column.columnSql() + QStringLiteral(" = 问.号");
+// The count of the rows of a table whose column holds each asked number, as rows 序 (the number's
+// place), 工号 (the number as asked) and the aggregates, one row per number held; leading is put
+// before 序 (a column's place). Many numbers: "FROM t INNER JOIN <asked> ON t.c = 问.号", the column
+// on the left, so that the comparison takes the column's collation and type on both engines. One
+// number: "FROM t WHERE t.c = 'n'", the same comparison, which an engine looks up in the column's
+// index as a constant (about three times faster on the embedded engine than through a joined
+// table of one row). condition: " AND ..." the rows must also meet.
+QString askedCount(const QString& leading, const QString& aggregates, const QString& table, const QString& hint,
+                   const QString& column, const QStringList& numbers, const QString& condition) {
+  const QString joinedForm = QStringLiteral("SELECT ") + leading + QStringLiteral("问.序 AS 序, 问.号 AS 工号, ") +
+                             aggregates + QStringLiteral(" FROM ") + table + hint + QStringLiteral(" INNER JOIN ") +
+                             askedTable(numbers) + QStringLiteral(" ON ") + table + u'.' + column +
+                             QStringLiteral(" = 问.号") +
+                             (condition.isEmpty() ? QString() : QStringLiteral(" WHERE 1=1") + condition) +
+                             QStringLiteral(" GROUP BY 问.序, 问.号");
+  if (numbers.size() != 1) return joinedForm;
+  const QString literal = db::sqlQuote(numbers[0]);
+  const QString constantForm = QStringLiteral("SELECT ") + leading + QStringLiteral("0 AS 序, ") + literal +
+                               QStringLiteral(" AS 工号, ") + aggregates + QStringLiteral(" FROM ") + table + hint +
+                               QStringLiteral(" WHERE ") + table + u'.' + column + QStringLiteral(" = ") + literal +
+                               condition + QStringLiteral(" HAVING COUNT(*) > 0");
+  // It names the number twice: a very long one stays in the joined form, whose size the
+  // statements' slices are measured by.
+  return constantForm.size() <= joinedForm.size() ? constantForm : joinedForm;
+}
+
+QString columnCount(const QString& leading, const host::RefColumn& column, const QStringList& numbers,
+                    bool withCondition) {
+  return askedCount(leading, QStringLiteral("COUNT(*) AS 行数"), column.tableSql(), QString(), column.columnSql(),
+                    numbers, withCondition ? column.extraCondition() : QString());
 }
 
 // What the longest of the numbers adds to an asked table.
@@ -120,10 +144,8 @@ qsizetype askedPlace(const db::Recordset& row, qsizetype asked) {
 }
 
 QString registerHoldersSql(const QStringList& numbers, Lock lock) {
-  return QStringLiteral(
-             "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案") +
-         tableHint(lock) + QStringLiteral(" INNER JOIN ") + askedTable(numbers) +
-         QStringLiteral(" ON 员工档案.工号 = 问.号 GROUP BY 问.序, 问.号");
+  return askedCount(QString(), QStringLiteral("COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名"),
+                    QStringLiteral("员工档案"), tableHint(lock), QStringLiteral("工号"), numbers, QString());
 }
 
 std::vector<RegisterHolders> registerHolders(db::Database& database, const QStringList& numbers, Lock lock) {
@@ -138,10 +160,7 @@ std::vector<RegisterHolders> registerHolders(db::Database& database, const QStri
 }
 
 QString holdersSql(const host::RefColumn& column, const QStringList& numbers, bool withCondition) {
-  return QStringLiteral("SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 行数") + joined(column, askedTable(numbers)) +
-         (withCondition && !column.extraCondition().isEmpty() ? QStringLiteral(" WHERE 1=1") + column.extraCondition()
-                                                              : QString()) +
-         QStringLiteral(" GROUP BY 问.序, 问.号");
+  return columnCount(QString(), column, numbers, withCondition);
 }
 
 std::vector<Holding> holdings(db::Database& database, const std::vector<host::RefColumn>& columns,
@@ -173,17 +192,10 @@ QString holdersUnionSql(const std::vector<host::RefColumn>& columns, const QStri
 }
 
 QString holdersUnionSql(const std::vector<CountedColumn>& columns, const QStringList& numbers, qsizetype first) {
-  const QString asked = askedTable(numbers);
   QStringList parts;
-  for (std::size_t k = 0; k < columns.size(); ++k) {
-    const host::RefColumn& c = columns[k].column;
-    parts << QStringLiteral("SELECT ") + QString::number(first + qsizetype(k)) +
-                 QStringLiteral(" AS 列, 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 行数") + joined(c, asked) +
-                 (columns[k].withCondition && !c.extraCondition().isEmpty()
-                      ? QStringLiteral(" WHERE 1=1") + c.extraCondition()
-                      : QString()) +
-                 QStringLiteral(" GROUP BY 问.序, 问.号");
-  }
+  for (std::size_t k = 0; k < columns.size(); ++k)
+    parts << columnCount(QString::number(first + qsizetype(k)) + QStringLiteral(" AS 列, "), columns[k].column, numbers,
+                         columns[k].withCondition);
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 

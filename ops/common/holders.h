@@ -118,8 +118,8 @@ struct CountedColumn {
 
 // The per-column counts joined by UNION ALL, each row naming its column by position as 列 (from
 // first) and its number by place as 序, with its count as 行数: every column joined to its own copy
-// of the asked table, so that the database compares each column under its own collation and type
-// and the tool never reads a column's text. The columns without a condition by default.
+// of the asked table (one number: compared with it), so that the database compares each column
+// under its own collation and type and the tool never reads a column's text. The columns without a condition by default.
 QString holdersUnionSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers);
 QString holdersUnionSql(const std::vector<CountedColumn>& columns, const QStringList& numbers, qsizetype first = 0);
 
