@@ -19,12 +19,13 @@ macro(renumber_layer folder)
   endif()
 endmacro()
 
+renumber_layer(text LOWER)
 renumber_layer(db LOWER)
 renumber_layer(host USES db LOWER)
-renumber_layer(ops USES host db LOWER)
+renumber_layer(ops USES text host db LOWER)
 renumber_layer(demo USES host db LOWER)
 renumber_layer(calc LOWER)
-renumber_layer(widgets USES db)  # db/listing.h: long lists bounded as the operations bound them
+renumber_layer(widgets USES text)  # text/listing.h: long lists bounded as the operations bound them
 renumber_layer(renumber_single USES ops widgets WINDOW)
 renumber_layer(rules USES ops widgets WINDOW)
 renumber_layer(renumber_batch USES ops widgets WINDOW)

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "db/listing.h"
+#include "text/listing.h"
 #include "widgets/app_info.h"
 
 namespace ui {
@@ -109,7 +109,7 @@ QString boundedText(const QString& text, int maxLines, int lineChars) {
   // The lines above the last, a list that may end in its rest line already (a question bounded by
   // its operation): that line is counted into the new one, not shown as a line of the list.
   QStringList body = lines.mid(0, lines.size() - 1);
-  const qsizetype listed = body.size() - (db::restCount(body.last()) > 0 ? 1 : 0);
+  const qsizetype listed = body.size() - (text::restCount(body.last()) > 0 ? 1 : 0);
   qsizetype next = 0;
   for (; next < listed && room > 0; ++next) {
     const int c = cost(body[next], lineChars);
@@ -122,7 +122,7 @@ QString boundedText(const QString& text, int maxLines, int lineChars) {
     }
     room -= c;
   }
-  QStringList shown = db::boundedList(body, next);
+  QStringList shown = text::boundedList(body, next);
   shown << cut(lines.last(), tailLines, lineChars);
   return shown.join(QLatin1Char('\n'));
 }

@@ -59,7 +59,7 @@ bool guarded(QWidget* parent, const std::function<void()>& work);
 // The text a message box shows of text, so that no text pushes its buttons off the screen: at most
 // maxLines lines, a line of more than lineChars characters counted once per lineChars (the box
 // wraps it). A longer text keeps its first lines and its last line (the question, or the closing
-// sentence), with the rest line of every long list (db::boundedList: "……另有K项") between them for
+// sentence), with the rest line of every long list (text::boundedList: "……另有K项") between them for
 // the K lines left out, a rest line the text had counted in; a line too long for what is left of
 // the box is cut and ends in "……". A text that fits is returned as it is.
 QString boundedText(const QString& text, int maxLines, int lineChars);

@@ -4,10 +4,10 @@
 #include <QSet>
 #include <set>
 
+#include "db/database.h"
 #include "host/host_tables.h"
 #include "ops/common/number_key.h"
-#include "db/database.h"
-#include "db/listing.h"
+#include "text/listing.h"
 
 namespace batch {
 
@@ -253,8 +253,8 @@ QString takenMeanwhileMessage(int gridRow, const QString& newNo, const QString& 
 QString heldQuestion(const std::vector<HeldNumber>& held) {
   QStringList lines;
   for (const HeldNumber& h : held) lines << h.number + QStringLiteral("：") + h.tables;
-  return db::listedText(QStringLiteral("以下新工号在其他表中已有记录："), lines,
-                        QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？"));
+  return text::listedText(QStringLiteral("以下新工号在其他表中已有记录："), lines,
+                          QStringLiteral("继续修改将把这些记录并入相应员工，是否继续？"));
 }
 
 QString collisionMessage(const std::vector<StagingCollision>& collisions) {
@@ -262,16 +262,16 @@ QString collisionMessage(const std::vector<StagingCollision>& collisions) {
   for (const StagingCollision& c : collisions)
     lines << c.oldNo + QStringLiteral("→") + c.newNo + QStringLiteral("（") + c.holders.join(QStringLiteral("、")) +
                  QStringLiteral("）");
-  return db::listedText(QStringLiteral("以下无岗位员工加9后的工号已被占用："), lines,
-                        QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
+  return text::listedText(QStringLiteral("以下无岗位员工加9后的工号已被占用："), lines,
+                          QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
 }
 
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong) {
   QStringList lines;
   for (const StagingTooLong& t : tooLong)
     lines << t.name + QStringLiteral("（") + t.oldNo + QStringLiteral("）：") + ops::tooLongText(t.tooLong);
-  return db::listedText(QStringLiteral("以下无岗位员工的工号不能加9："), lines,
-                        QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
+  return text::listedText(QStringLiteral("以下无岗位员工的工号不能加9："), lines,
+                          QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
 }
 
 // ---- Checks ---------------------------------------------------------------------------------

@@ -118,7 +118,7 @@ struct HeldNumber {
   bool operator==(const HeldNumber&) const = default;
 };
 // The question before an apply that would merge such rows into the renumbered employees: one
-// line per number (the first on the heading's line), bounded as every long list (db::listedText).
+// line per number (the first on the heading's line), bounded as every long list (text::listedText).
 QString heldQuestion(const std::vector<HeldNumber>& held);
 
 // An employee without a position whose "9" number other employees of the register hold.
@@ -128,7 +128,7 @@ struct StagingCollision {
   bool operator==(const StagingCollision&) const = default;
 };
 // The staging refused for such numbers: one line per number (the first on the heading's line),
-// bounded as every long list (db::listedText).
+// bounded as every long list (text::listedText).
 QString collisionMessage(const std::vector<StagingCollision>& collisions);
 // An employee without a position whose number a column the staging rewrites cannot hold with
 // the "9" in front.
@@ -138,7 +138,7 @@ struct StagingTooLong {
   bool operator==(const StagingTooLong&) const = default;
 };
 // The staging refused for such employees: one line per employee ("张三（0013）：" and
-// ops::tooLongText), the first on the heading's line, bounded as every long list (db::listedText).
+// ops::tooLongText), the first on the heading's line, bounded as every long list (text::listedText).
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong);
 
 // ---- Checks -------------------------------------------------------------------------------

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "db/database.h"
-#include "db/listing.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_sql.h"
 #include "ops/common/holders.h"
@@ -15,6 +14,7 @@
 #include "ops/journal/journal.h"
 #include "ops/session/session.h"
 #include "ops/single/single_sql.h"
+#include "text/listing.h"
 
 namespace journal {
 
@@ -249,8 +249,8 @@ QString undoMergeQuestion(const UndoCheck& c) {
   if (c.held.size() == 1) return single::mergeQuestion(c.held.front().number, c.held.front().tables);
   QStringList lines;
   for (const Held& h : c.held) lines << h.number + QStringLiteral("：") + h.tables;
-  return db::listedText(QStringLiteral("以下原工号在其他表中已有记录："), lines,
-                        QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？"));
+  return text::listedText(QStringLiteral("以下原工号在其他表中已有记录："), lines,
+                          QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？"));
 }
 
 QString undoMessage(const UndoCheck& c, qint64 id) {

@@ -65,7 +65,7 @@ QString undoMessage(const UndoCheck& check, qint64 id);
 QString undoQuestion(const Entry& entry);
 // The question before an undo onto old numbers that records already carry (check.held): for one
 // number the single renumber's question, for more one line per number (the first on the heading's
-// line), bounded as every long list (db::listedText).
+// line), bounded as every long list (text::listedText).
 QString undoMergeQuestion(const UndoCheck& check);
 
 }  // namespace journal

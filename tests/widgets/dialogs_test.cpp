@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "db/listing.h"
 #include "tests/support/qt_print.h"
+#include "text/listing.h"
 #include "widgets/app_info.h"
 #include "widgets/shared_window.h"
 
@@ -173,7 +173,7 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
   // A question its operation bounded already, bounded tighter: one rest line for all left out.
   QStringList items;
   for (int i = 0; i < 25; ++i) items << QString("%1：工资单明细 1行").arg(7000 + i);
-  const QString listed = db::listedText("以下原工号在其他表中已有记录：", items, "是否继续？");
+  const QString listed = text::listedText("以下原工号在其他表中已有记录：", items, "是否继续？");
   EXPECT_EQ(ui::boundedText(listed, 10, 40).toStdString(),
             (listed.split('\n').mid(0, 8) + QStringList{"……另有17项", "是否继续？"}).join('\n').toStdString());
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace db {
+namespace text {
 
 // Lines of a list a question or notice shows.
 inline constexpr qsizetype kListLines = 20;
@@ -27,4 +27,4 @@ QStringList boundedList(const QStringList& lines, qsizetype maxLines = kListLine
 QString listedText(const QString& heading, const QStringList& items, const QString& closing,
                    qsizetype maxLines = kListLines);
 
-}  // namespace db
+}  // namespace text

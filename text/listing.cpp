@@ -1,9 +1,9 @@
-#include "db/listing.h"
+#include "text/listing.h"
 
 #include <QRegularExpression>
 #include <algorithm>
 
-namespace db {
+namespace text {
 
 QString restLine(qsizetype left) { return QStringLiteral("……另有%1项").arg(left); }
 
@@ -34,4 +34,4 @@ QString listedText(const QString& heading, const QStringList& items, const QStri
   return lines.join(QLatin1Char('\n'));
 }
 
-}  // namespace db
+}  // namespace text
