@@ -251,7 +251,7 @@ std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows&
   QStringList numbers;
   for (const Row& r : rows)
     if (r.oldNo != r.newNo) numbers << r.newNo;
-  return ops::firstTooLong(session.database(), applyColumns(session.added()), numbers);
+  return ops::firstTooLong(session.catalogue(), applyColumns(session.added()), numbers);
 }
 
 ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress) {
@@ -348,8 +348,9 @@ std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& 
   return columns;
 }
 
-std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added) {
-  const std::vector<preview::Column> columns = stagingColumns(added);
+std::vector<StagingTooLong> stagingTooLong(ops::Session& session) {
+  db::Database& database = session.database();
+  const std::vector<preview::Column> columns = stagingColumns(session.added());
   std::vector<std::pair<QString, QString>> staged;  // number, name
   QStringList nines;
   for (db::Recordset rs = database.open(noPositionEmployeesSql()); !rs.eof(); rs.moveNext())
@@ -358,7 +359,7 @@ std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::ve
       nines << QStringLiteral("9") + staged.back().first;
     }
   QHash<QString, ops::TooLong> refused;
-  for (const ops::TooLong& t : ops::everyTooLong(database, columns, nines)) refused.insert(t.number, t);
+  for (const ops::TooLong& t : ops::everyTooLong(session.catalogue(), columns, nines)) refused.insert(t.number, t);
   std::vector<StagingTooLong> out;
   for (const auto& [number, name] : staged)
     if (const auto it = refused.constFind(QStringLiteral("9") + number); it != refused.cend())
@@ -388,11 +389,11 @@ StagingResult stageNoPosition(ops::Session& session, const Progress& progress, c
   {
     const ops::Stepper step(progress, database);
     step.run([&] {
-      result.tooLong = stagingTooLong(database, added);
+      result.tooLong = stagingTooLong(session);
       if (!result.tooLong.empty()) return;
       // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
       // was read for the widths).
-      result.notText = ops::nonCharacterColumns(database, stagingColumns(added));
+      result.notText = ops::nonCharacterColumns(session.catalogue(), stagingColumns(added));
       if (!result.notText.empty()) return;
       result.collisions = stagingCollisions(database);
       if (result.collisions.empty()) result.held = stagingHeld(database, added);

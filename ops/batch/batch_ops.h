@@ -112,8 +112,8 @@ ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& p
 // The columns the staging rewrites: its list, then the added columns it lacks.
 std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& added);
 // The employees without a position whose "9" number a column the staging rewrites cannot hold,
-// from the catalogue kept for the connection. Throws db::DbError.
-std::vector<StagingTooLong> stagingTooLong(db::Database& database, const std::vector<host::RefColumn>& added);
+// from the session's catalogue. Throws db::DbError.
+std::vector<StagingTooLong> stagingTooLong(ops::Session& session);
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);

@@ -1,10 +1,7 @@
 #include "ops/common/column_widths.h"
 
-#include <QHash>
 #include <QSet>
 #include <utility>
-
-#include "db/database.h"
 
 namespace ops {
 
@@ -28,36 +25,24 @@ QString tooLongText(const TooLong& t) {
 
 QString tooLongMessage(const TooLong& t) { return tooLongText(t) + QStringLiteral("，没有做任何修改"); }
 
-const dbcheck::Catalogue& connectionCatalogue(db::Database& database) {
-  // Per connection object: the serial it had when read, and what was read.
-  static QHash<const db::Database*, std::pair<quint64, dbcheck::Catalogue>> kept;
-  auto it = kept.find(&database);
-  if (it == kept.end() || it->first != database.serial() || database.serial() == 0) {
-    dbcheck::Catalogue read = dbcheck::readCatalogue(database);
-    it = kept.insert(&database, {database.serial(), std::move(read)});
-  }
-  return it->second;
-}
-
 namespace {
 
 // The catalogue's entry of a column; nullptr when the table or the column is missing.
-const dbcheck::CatalogueColumn* declaredColumn(const dbcheck::Catalogue& catalogue, const preview::Column& c) {
-  const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+const db::CatalogueColumn* declaredColumn(const db::Catalogue& catalogue, const preview::Column& c) {
+  const db::CatalogueTable* table = catalogue.find(c.table);
   return table ? table->column(c.column) : nullptr;
 }
 
 struct Width {
   const preview::Column* column;
-  const dbcheck::CatalogueColumn* declared;
+  const db::CatalogueColumn* declared;
 };
 
 // The columns with a declared width, narrowest first (the order given among equal ones).
-std::vector<Width> widths(db::Database& database, const std::vector<preview::Column>& columns) {
-  const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
+std::vector<Width> widths(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns) {
   std::vector<Width> out;
   for (const preview::Column& c : columns) {
-    const dbcheck::CatalogueColumn* declared = declaredColumn(catalogue, c);
+    const db::CatalogueColumn* declared = declaredColumn(catalogue, c);
     if (declared && declared->width > 0 && !declared->large()) out.push_back({&c, declared});
   }
   std::stable_sort(out.begin(), out.end(),
@@ -74,11 +59,10 @@ std::optional<TooLong> tooLong(const std::vector<Width>& widths, const QString& 
 
 }  // namespace
 
-std::vector<NotText> nonCharacterColumns(db::Database& database, const std::vector<preview::Column>& columns) {
-  const dbcheck::Catalogue& catalogue = connectionCatalogue(database);
+std::vector<NotText> nonCharacterColumns(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns) {
   std::vector<NotText> out;
   for (const preview::Column& c : columns)
-    if (const dbcheck::CatalogueColumn* declared = declaredColumn(catalogue, c); declared && !declared->character())
+    if (const db::CatalogueColumn* declared = declaredColumn(catalogue, c); declared && !declared->character())
       out.push_back({c.table, c.column, declared->declared()});
   return out;
 }
@@ -89,17 +73,17 @@ QString notTextMessage(const std::vector<NotText>& columns) {
   return QStringLiteral("以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：") + names.join(u'、');
 }
 
-std::optional<TooLong> firstTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+std::optional<TooLong> firstTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                     const QStringList& numbers) {
-  const std::vector<Width> w = widths(database, columns);
+  const std::vector<Width> w = widths(catalogue, columns);
   for (const QString& n : numbers)
     if (std::optional<TooLong> t = tooLong(w, n)) return t;
   return std::nullopt;
 }
 
-std::vector<TooLong> everyTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+std::vector<TooLong> everyTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                   const QStringList& numbers) {
-  const std::vector<Width> w = widths(database, columns);
+  const std::vector<Width> w = widths(catalogue, columns);
   std::vector<TooLong> out;
   QSet<QString> seen;
   for (const QString& n : numbers) {

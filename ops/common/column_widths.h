@@ -8,12 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/preview.h"
-
-namespace db {
-class Database;
-}
 
 namespace ops {
 
@@ -43,23 +39,19 @@ struct NotText {
   bool operator==(const NotText&) const = default;
 };
 // The columns (in the given order) that the catalogue declares with a type other than a character
-// type; a column or table it lacks is left out. Throws db::DbError (reading the catalogue).
-std::vector<NotText> nonCharacterColumns(db::Database& database, const std::vector<preview::Column>& columns);
+// type; a column or table it lacks is left out.
+std::vector<NotText> nonCharacterColumns(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns);
 // "以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：出勤.员工编号（int）、…".
 QString notTextMessage(const std::vector<NotText>& columns);
-
-// The catalogue of the connection's database: read at the first call on an open connection, then
-// kept until the connection is opened again (Database::serial). Throws db::DbError.
-const dbcheck::Catalogue& connectionCatalogue(db::Database& database);
 
 // Whether every number fits every column: the first number (in the given order) that a column
 // cannot hold, with the narrowest such column (the first of equal ones); nullopt when all fit. A
 // column or table the catalogue lacks, or a column without a declared width, holds any number.
-// Throws db::DbError (reading the catalogue).
-std::optional<TooLong> firstTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+// The catalogue is the session's (ops::Session::catalogue).
+std::optional<TooLong> firstTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                     const QStringList& numbers);
 // Every number (in the given order) that a column cannot hold, each once.
-std::vector<TooLong> everyTooLong(db::Database& database, const std::vector<preview::Column>& columns,
+std::vector<TooLong> everyTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                   const QStringList& numbers);
 
 }  // namespace ops

@@ -11,8 +11,8 @@ namespace preview {
 
 namespace {
 
-Lack lackOf(const dbcheck::Catalogue& catalogue, const Column& c) {
-  const dbcheck::CatalogueTable* table = catalogue.find(c.table);
+Lack lackOf(const db::Catalogue& catalogue, const Column& c) {
+  const db::CatalogueTable* table = catalogue.find(c.table);
   if (!table) return Lack::Table;
   const QString condition = dbcheck::conditionColumn(c.extra);
   if (!table->column(c.column) || (!condition.isEmpty() && !table->column(condition))) return Lack::Column;
@@ -36,7 +36,7 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
   out.employees.reserve(pairs.size());
   for (const Pair& p : pairs) out.employees.push_back({p.first, p.second, 0, 0});
   const int total = int(columns.size());
-  const dbcheck::Catalogue catalogue = dbcheck::readCatalogue(database);
+  const db::Catalogue catalogue = db::readCatalogue(database);
   // The columns the database has, each counted among the rows the renumber rewrites and, with an
   // extra condition, among all its rows too (for the rows that stay): all in the joined statements.
   std::vector<Lack> lacks;

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "db/database.h"
-#include "db/sqlite_columns.h"
 #include "db/tsql_tokens.h"
 #include "host/host_schema.h"
 
@@ -135,8 +134,8 @@ namespace {
 
 // "(SELECT 工号 FROM 员工档案)" compared with expression, both under the database's default collation.
 QString inRegister(db::Database& database, const QString& expression) {
-  return inDefaultCollation(database, expression) + QStringLiteral(" IN (SELECT ") +
-         inDefaultCollation(database, QStringLiteral("工号")) + QStringLiteral(" FROM 员工档案)");
+  return db::inDefaultCollation(database, expression) + QStringLiteral(" IN (SELECT ") +
+         db::inDefaultCollation(database, QStringLiteral("工号")) + QStringLiteral(" FROM 员工档案)");
 }
 
 }  // namespace
@@ -154,7 +153,7 @@ QString stayingSql(db::Database& database, const std::vector<host::RefColumn>& c
 }
 
 QString unlistedSql(db::Database& database) {
-  const auto c = [&](const QString& column) { return inDefaultCollation(database, column); };
+  const auto c = [&](const QString& column) { return db::inDefaultCollation(database, column); };
   return QStringLiteral("SELECT 工号, 姓名, 岗位编号, CASE WHEN ") + c(QStringLiteral("岗位编号")) +
          QStringLiteral(" IN (SELECT ") + c(QStringLiteral("岗位代号")) +
          QStringLiteral(
@@ -166,105 +165,17 @@ QString unlistedSql(db::Database& database) {
          QStringLiteral(" WHERE 岗位信息new.岗位代号 IS NOT NULL) ORDER BY len(工号), 工号");
 }
 
-QString columnPropertiesSql(db::Database& database, const QStringList& tables) {
-  const bool server = database.kind() == db::EngineKind::SqlServer;
-  QStringList names;
-  for (const QString& t : tables) names << (server ? db::sqlQuoteN(t) : db::sqlQuote(t));
-  const QString list = u'(' + names.join(QStringLiteral(", ")) + u')';
-  if (server)
-    return QStringLiteral(
-               "SELECT SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
-               "c.is_computed AS IS_COMPUTED, c.is_identity AS IS_IDENTITY, CASE WHEN EXISTS (SELECT * FROM "
-               "sys.index_columns AS ic INNER JOIN sys.indexes AS i ON i.object_id = ic.object_id AND i.index_id = "
-               "ic.index_id WHERE ic.object_id = c.object_id AND ic.column_id = c.column_id AND ic.key_ordinal = 1 AND "
-               "i.is_disabled = 0 AND i.is_hypothetical = 0) THEN 1 ELSE 0 END AS INDEXED FROM sys.columns AS c INNER "
-               "JOIN sys.tables AS t ON t.object_id = c.object_id WHERE t.name IN ") +
-           list;
-  // A table's INTEGER PRIMARY KEY (its only key column) is its rowid: the engine numbers new rows
-  // in it, as SQL Server an identity column. Table names compare as SQLite's do (ASCII letters
-  // without case).
-  return db::kEmbeddedOnly +
-         QStringLiteral(
-             "SELECT '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.hidden IN (2, 3) AS "
-             "IS_COMPUTED, p.pk = 1 AND upper(p.type) = 'INTEGER' AND (SELECT COUNT(*) FROM pragma_table_info(m.name) "
-             "AS k WHERE k.pk > 0) = 1 AS IS_IDENTITY, EXISTS (SELECT 1 FROM pragma_index_list(m.name) AS il JOIN "
-             "pragma_index_info(il.name) AS ii WHERE ii.seqno = 0 AND ii.name = p.name COLLATE NOCASE) AS INDEXED FROM "
-             "sqlite_master AS m JOIN pragma_table_xinfo(m.name) AS p WHERE m.type = 'table' AND p.hidden <> 1 AND "
-             "m.name COLLATE NOCASE IN ") +
-         list;
-}
-
-QString foreignKeysSql(db::Database& database) {
-  // sys.foreign_key_columns names the referenced column also where the key references a unique
-  // index (INFORMATION_SCHEMA knows only keys that reference a constraint).
-  if (database.kind() == db::EngineKind::SqlServer)
-    return QStringLiteral(
-        "SELECT fk.name AS CONSTRAINT_NAME, SCHEMA_NAME(pt.schema_id) AS TABLE_SCHEMA, pt.name AS TABLE_NAME, pc.name "
-        "AS COLUMN_NAME, SCHEMA_NAME(rt.schema_id) AS REF_SCHEMA, rt.name AS REF_TABLE, rc.name AS REF_COLUMN, "
-        "REPLACE(fk.update_referential_action_desc, '_', ' ') AS UPDATE_RULE, fk.is_disabled AS IS_DISABLED FROM "
-        "sys.foreign_keys AS fk INNER JOIN sys.foreign_key_columns AS k ON k.constraint_object_id = fk.object_id INNER "
-        "JOIN sys.tables AS pt ON pt.object_id = k.parent_object_id INNER JOIN sys.columns AS pc ON pc.object_id = "
-        "k.parent_object_id AND pc.column_id = k.parent_column_id INNER JOIN sys.tables AS rt ON rt.object_id = "
-        "k.referenced_object_id INNER JOIN sys.columns AS rc ON rc.object_id = k.referenced_object_id AND "
-        "rc.column_id = k.referenced_column_id ORDER BY TABLE_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, "
-        "k.constraint_column_id");
-  return db::kEmbeddedOnly +
-         QStringLiteral(
-             "SELECT '' AS CONSTRAINT_NAME, '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, f.\"from\" AS COLUMN_NAME, '' AS "
-             "REF_SCHEMA, f.\"table\" AS REF_TABLE, f.\"to\" AS REF_COLUMN, f.on_update AS UPDATE_RULE, 0 AS "
-             "IS_DISABLED FROM sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table' "
-             "ORDER "
-             "BY m.name, f.id, f.seq");
-}
-
-QString checksSql(db::Database& database) {
-  // A column's own constraint names it in parent_column_id; a table's names it in its definition.
-  if (database.kind() == db::EngineKind::SqlServer)
-    return QStringLiteral(
-        "SELECT cc.name AS CONSTRAINT_NAME, SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, "
-        "COL_NAME(cc.parent_object_id, cc.parent_column_id) AS COLUMN_NAME, cc.definition AS DEFINITION, "
-        "cc.is_disabled AS IS_DISABLED FROM sys.check_constraints AS cc INNER JOIN sys.tables AS t ON t.object_id = "
-        "cc.parent_object_id ORDER BY TABLE_SCHEMA, TABLE_NAME, CONSTRAINT_NAME");
-  return db::kEmbeddedOnly + QStringLiteral(
-                                 "SELECT '' AS TABLE_SCHEMA, name AS TABLE_NAME, sql AS TABLE_SQL FROM sqlite_master "
-                                 "WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name");
-}
-
-QString triggersSql(db::Database& database) {
-  // The DML triggers of tables (sys.triggers also holds those of views and of the database).
-  if (database.kind() == db::EngineKind::SqlServer)
-    return QStringLiteral(
-        "SELECT tr.name AS TRIGGER_NAME, SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, "
-        "OBJECTPROPERTY(tr.object_id, 'ExecIsUpdateTrigger') AS ON_UPDATE, tr.is_disabled AS DISABLED, "
-        "tr.is_instead_of_trigger AS INSTEAD_OF FROM sys.triggers AS tr INNER JOIN sys.tables AS t ON t.object_id = "
-        "tr.parent_id ORDER BY TABLE_NAME, TRIGGER_NAME");
-  return db::kEmbeddedOnly +
-         QStringLiteral(
-             "SELECT name AS TRIGGER_NAME, '' AS TABLE_SCHEMA, tbl_name AS TABLE_NAME, sql AS TRIGGER_SQL FROM "
-             "sqlite_master WHERE type = 'trigger' ORDER BY tbl_name, name");
-}
-
 QString contentSql(db::Database& database, const std::vector<SampledColumn>& columns) {
-  const bool server = database.kind() == db::EngineKind::SqlServer;
   QStringList parts;
   for (std::size_t k = 0; k < columns.size(); ++k) {
-    const CatalogueTable& table = *columns[k].table;
-    const CatalogueColumn& column = *columns[k].column;
-    const QString c = db::bracketedName(column.name);
-    const QString t = table.schema.isEmpty() ? db::bracketedName(table.name)
-                                             : db::bracketedName(table.schema) + u'.' + db::bracketedName(table.name);
     // Text against text in one collation: nothing is converted to a number, and a column of another
     // collation than the register's compares all the same. The rows are the first ones read, not
     // grouped, so no whole table is read; their distinct values are counted.
-    const QString sampled =
-        server ? QStringLiteral("SELECT TOP %1 %2 AS v FROM %3 WHERE %4 IS NOT NULL")
-                     .arg(kSampleRows)
-                     .arg(column.large() ? QStringLiteral("CAST(%1 AS nvarchar(4000))").arg(c) : c, t, c)
-               : QStringLiteral("SELECT %2 AS v FROM %3 WHERE %2 IS NOT NULL LIMIT %1").arg(kSampleRows).arg(c, t);
-    parts << QStringLiteral("SELECT %1 AS 列, COUNT(DISTINCT s.v) AS n FROM (").arg(k) + sampled +
+    parts << QStringLiteral("SELECT %1 AS 列, COUNT(DISTINCT s.v) AS n FROM (").arg(k) +
+                 db::firstValuesSql(database, *columns[k].table, *columns[k].column, kSampleRows) +
                  QStringLiteral(") AS s WHERE ") + inRegister(database, QStringLiteral("s.v"));
   }
-  return (server ? QString() : db::kEmbeddedOnly) + parts.join(QStringLiteral(" UNION ALL "));
+  return db::engineStatement(database, parts.join(QStringLiteral(" UNION ALL ")));
 }
 
 // ---- The check ----------------------------------------------------------------------------------
@@ -272,40 +183,6 @@ QString contentSql(db::Database& database, const std::vector<SampledColumn>& col
 namespace {
 
 using db::tsql::Kind;
-
-// What the embedded engine's trigger does, read from its text: the event after BEFORE / AFTER /
-// INSTEAD OF, and whether it runs instead of the update (INSTEAD OF, which SQLite has on views
-// only, or a BEFORE trigger that drops the row's update with RAISE(IGNORE)).
-struct EmbeddedTrigger {
-  bool onUpdate = true;  // not understood: as if it did
-  bool insteadOf = false;
-};
-
-EmbeddedTrigger embeddedTrigger(const QString& sql) {
-  std::vector<db::tsql::Token> tokens;
-  for (db::tsql::Token& t : db::tsql::tokenize(sql, false))
-    if (t.significant()) tokens.push_back(std::move(t));
-  EmbeddedTrigger out;
-  bool named = false, event = false, before = false, ignores = false;
-  for (std::size_t k = 0; k < tokens.size(); ++k) {
-    const db::tsql::Token& t = tokens[k];
-    if (t.isWord(u"TRIGGER")) named = true;
-    if (!named) continue;
-    if (!event) {
-      before = before || t.isWord(u"BEFORE");
-      out.insteadOf = out.insteadOf || t.isWord(u"INSTEAD");
-      if (t.isWord(u"UPDATE") || t.isWord(u"INSERT") || t.isWord(u"DELETE")) {
-        event = true;
-        out.onUpdate = t.isWord(u"UPDATE");
-      }
-    } else if (t.isWord(u"RAISE") && k + 2 < tokens.size() && tokens[k + 1].is(Kind::Punct, u"(") &&
-               tokens[k + 2].isWord(u"IGNORE")) {
-      ignores = true;
-    }
-  }
-  out.insteadOf = out.insteadOf || (before && ignores);
-  return out;
-}
 
 // Whether a CHECK constraint's condition names the column (as a word or a quoted name).
 bool namesColumn(const QString& definition, const QString& column) {
@@ -347,12 +224,12 @@ class Checker {
 
   Report run() {
     step_(0, 0);
-    catalogue_ = readCatalogue(database_);
+    catalogue_ = db::readCatalogue(database_);
     report_.sampleRows = kSampleRows;
     rewrittenColumns();
     report_.missing = missingFrom(catalogue_, host::builtInColumns());
     for (const added::AddedColumn& a : added_) {
-      const CatalogueTable* table = catalogue_.find(a.table);
+      const db::CatalogueTable* table = catalogue_.find(a.table);
       if (!table || !table->column(a.column)) report_.missing.push_back({a.table, a.column, allOperations()});
     }
     declarations();
@@ -369,7 +246,7 @@ class Checker {
   db::Database& database_;
   const std::vector<added::AddedColumn>& added_;
   const ops::Stepper& step_;
-  Catalogue catalogue_;
+  db::Catalogue catalogue_;
   Report report_;
   std::vector<host::RefColumn> all_;  // every column the tool rewrites
   QSet<QString> rewritten_;  // by columnKey of the unqualified name
@@ -397,12 +274,12 @@ class Checker {
   // Whether the column of that table (as the database names it) is one the tool rewrites: the
   // table is the one its unqualified name reaches.
   bool isRewritten(const QString& schema, const QString& table, const QString& column) const {
-    const CatalogueTable* t = catalogue_.find(table);
+    const db::CatalogueTable* t = catalogue_.find(table);
     if (!t || (!schema.isEmpty() && t->schema.compare(schema, Qt::CaseInsensitive) != 0)) return false;
     return rewritten_.contains(columnKey(table, column));
   }
   QString shown(const QString& schema, const QString& table) const {
-    const CatalogueTable* t = catalogue_.exact(schema, table);
+    const db::CatalogueTable* t = catalogue_.exact(schema, table);
     return t ? catalogue_.shownName(*t) : table;
   }
 
@@ -482,32 +359,23 @@ class Checker {
     QStringList tables;
     QSet<QString> seen;
     for (const host::RefColumn& c : all_)
-      if (const CatalogueTable* t = catalogue_.find(c.tableName()); t && !seen.contains(t->name.toCaseFolded())) {
+      if (const db::CatalogueTable* t = catalogue_.find(c.tableName()); t && !seen.contains(t->name.toCaseFolded())) {
         seen << t->name.toCaseFolded();
         tables << t->name;
       }
-    if (tables.isEmpty()) return out;
-    const bool server = database_.kind() == db::EngineKind::SqlServer;
-    for (db::Recordset rs = database_.open(columnPropertiesSql(database_, tables)); !rs.eof(); rs.moveNext()) {
-      Properties p;
-      p.computed = rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1;
-      p.identity = rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1;
-      // The embedded engine's INTEGER PRIMARY KEY is the table's rowid: the table's own key.
-      p.indexed = rs.field(QStringLiteral("INDEXED")).toInt() == 1 || (!server && p.identity);
-      out.insert(tableKey(rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME"))) + u'\n' +
-                     rs.text(QStringLiteral("COLUMN_NAME")).toCaseFolded(),
-                 p);
-    }
+    for (const db::ColumnProperties& c : db::readColumnProperties(database_, tables))
+      out.insert(db::tableKey(c.schema, c.table) + u'\n' + c.column.toCaseFolded(),
+                 {c.computed, c.identity, c.indexed});
     return out;
   }
 
   void declarations() {
     const QHash<QString, Properties> props = properties();
-    const CatalogueTable* reg = catalogue_.find(QStringLiteral("员工档案"));
-    const CatalogueColumn* number = reg ? reg->column(QStringLiteral("工号")) : nullptr;
+    const db::CatalogueTable* reg = catalogue_.find(QStringLiteral("员工档案"));
+    const db::CatalogueColumn* number = reg ? reg->column(QStringLiteral("工号")) : nullptr;
     for (const host::RefColumn& c : all_) {
-      const CatalogueTable* t = catalogue_.find(c.tableName());
-      const CatalogueColumn* col = t ? t->column(c.columnName()) : nullptr;
+      const db::CatalogueTable* t = catalogue_.find(c.tableName());
+      const db::CatalogueColumn* col = t ? t->column(c.columnName()) : nullptr;
       if (!col) continue;
       Rewritten r;
       r.table = t->name;
@@ -517,7 +385,7 @@ class Checker {
       if (number && col != number && col->character() && number->character() && !col->collation.isEmpty() &&
           !number->collation.isEmpty() && col->collation.compare(number->collation, Qt::CaseInsensitive) != 0)
         r.registerCollation = number->collation;
-      const Properties p = props.value(tableKey(t->schema, t->name) + u'\n' + col->name.toCaseFolded());
+      const Properties p = props.value(db::tableKey(t->schema, t->name) + u'\n' + col->name.toCaseFolded());
       r.computed = p.computed;
       r.identity = p.identity;
       r.indexed = p.indexed;
@@ -526,15 +394,14 @@ class Checker {
   }
 
   void foreignKeys() {
-    for (db::Recordset rs = database_.open(foreignKeysSql(database_)); !rs.eof(); rs.moveNext()) {
-      const QString schema = rs.text(QStringLiteral("TABLE_SCHEMA")), table = rs.text(QStringLiteral("TABLE_NAME"));
-      const QString refSchema = rs.text(QStringLiteral("REF_SCHEMA")), refTable = rs.text(QStringLiteral("REF_TABLE"));
+    for (const db::ForeignKeyColumn& f : db::readForeignKeys(database_)) {
+      const QString &schema = f.schema, &table = f.table, &refSchema = f.refSchema, &refTable = f.refTable;
       ForeignKey k;
-      k.name = rs.text(QStringLiteral("CONSTRAINT_NAME"));
-      k.column = rs.text(QStringLiteral("COLUMN_NAME"));
-      k.refColumn = rs.text(QStringLiteral("REF_COLUMN"));
-      k.updateRule = rs.text(QStringLiteral("UPDATE_RULE")).toUpper();
-      k.disabled = rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1;
+      k.name = f.name;
+      k.column = f.column;
+      k.refColumn = f.refColumn;
+      k.updateRule = f.updateRule;
+      k.disabled = f.disabled;
       k.columnRewritten = isRewritten(schema, table, k.column);
       k.refRewritten = !refTable.isEmpty() && isRewritten(refSchema, refTable, k.refColumn);
       if (!k.columnRewritten && !k.refRewritten) continue;
@@ -553,7 +420,7 @@ class Checker {
         if (k.refRewritten && (r == u"SET NULL" || r == u"SET DEFAULT"))
           k.failing.clear();  // nothing fails: it empties
         if (k.refRewritten && cascade && !k.columnRewritten)
-          cascaded_ << tableKey(schema, table) + u'\n' + k.column.toCaseFolded();
+          cascaded_ << db::tableKey(schema, table) + u'\n' + k.column.toCaseFolded();
       }
       report_.foreignKeys.push_back(k);
     }
@@ -561,58 +428,38 @@ class Checker {
 
   // The CHECK constraints on rewritten columns: declared with the column or naming it.
   void checks() {
-    const bool server = database_.kind() == db::EngineKind::SqlServer;
-    for (db::Recordset rs = database_.open(checksSql(database_)); !rs.eof(); rs.moveNext()) {
-      const CatalogueTable* t =
-          catalogue_.exact(rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME")));
-      if (!t) continue;
-      if (server) {
-        checkOn(*t, rs.text(QStringLiteral("CONSTRAINT_NAME")), rs.text(QStringLiteral("COLUMN_NAME")),
-                rs.text(QStringLiteral("DEFINITION")), rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1);
-        continue;
-      }
-      for (const db::SqliteCheck& c : db::sqliteTableDeclaration(rs.text(QStringLiteral("TABLE_SQL"))).checks) {
-        const bool placed = c.column >= 0 && std::size_t(c.column) < t->columns.size();
-        checkOn(*t, c.name, placed ? t->columns[std::size_t(c.column)].name : QString(), c.definition, false);
-      }
-    }
+    for (const db::CheckConstraint& c : db::readChecks(database_, catalogue_))
+      if (const db::CatalogueTable* t = catalogue_.exact(c.schema, c.table))
+        checkOn(*t, c.name, c.column, c.definition, c.disabled);
   }
-  void checkOn(const CatalogueTable& t, const QString& name, const QString& column, const QString& definition,
+  void checkOn(const db::CatalogueTable& t, const QString& name, const QString& column, const QString& definition,
                bool disabled) {
-    for (const CatalogueColumn& c : t.columns)
+    for (const db::CatalogueColumn& c : t.columns)
       if (isRewritten(t.schema, t.name, c.name) &&
           (c.name.compare(column, Qt::CaseInsensitive) == 0 || namesColumn(definition, c.name)))
         report_.checks.push_back({name, catalogue_.shownName(t), c.name, definition, disabled});
   }
 
   void triggers() {
-    const bool server = database_.kind() == db::EngineKind::SqlServer;
     QSet<QString> rewrittenTables;
     for (const host::RefColumn& c : all_) rewrittenTables << c.tableName().toCaseFolded();
-    for (db::Recordset rs = database_.open(triggersSql(database_)); !rs.eof(); rs.moveNext()) {
-      const QString schema = rs.text(QStringLiteral("TABLE_SCHEMA")), table = rs.text(QStringLiteral("TABLE_NAME"));
-      const CatalogueTable* t = catalogue_.find(table);
-      if (table.isEmpty() || !rewrittenTables.contains(table.toCaseFolded()) || !t ||
-          (!schema.isEmpty() && t->schema.compare(schema, Qt::CaseInsensitive) != 0))
+    for (const db::TableTrigger& r : db::readTriggers(database_)) {
+      const db::CatalogueTable* t = catalogue_.find(r.table);
+      if (r.table.isEmpty() || !rewrittenTables.contains(r.table.toCaseFolded()) || !t ||
+          (!r.schema.isEmpty() && t->schema.compare(r.schema, Qt::CaseInsensitive) != 0))
         continue;
       Trigger g;
-      g.name = rs.text(QStringLiteral("TRIGGER_NAME"));
+      g.name = r.name;
       g.table = t->name;
-      if (server) {
-        g.onUpdate = rs.field(QStringLiteral("ON_UPDATE")).toInt() == 1;
-        g.disabled = rs.field(QStringLiteral("DISABLED")).toInt() == 1;
-        g.insteadOf = rs.field(QStringLiteral("INSTEAD_OF")).toInt() == 1;
-      } else {
-        const EmbeddedTrigger e = embeddedTrigger(rs.text(QStringLiteral("TRIGGER_SQL")));
-        g.onUpdate = e.onUpdate;
-        g.insteadOf = e.insteadOf;
-      }
+      g.onUpdate = r.onUpdate;
+      g.disabled = r.disabled;
+      g.insteadOf = r.insteadOf;
       report_.triggers.push_back(g);
     }
   }
 
   bool has(const QString& table, const QString& column) const {
-    const CatalogueTable* t = catalogue_.find(table);
+    const db::CatalogueTable* t = catalogue_.find(table);
     return t && t->column(column);
   }
 
@@ -674,10 +521,10 @@ class Checker {
     std::vector<Suspect> candidates;
     std::vector<SampledColumn> sampled;
     std::vector<std::size_t> candidateOf;  // per sampled column
-    for (const CatalogueTable& t : catalogue_.tables)
-      for (const CatalogueColumn& c : t.columns) {
+    for (const db::CatalogueTable& t : catalogue_.tables)
+      for (const db::CatalogueColumn& c : t.columns) {
         if (isRewritten(t.schema, t.name, c.name) ||
-            cascaded_.contains(tableKey(t.schema, t.name) + u'\n' + c.name.toCaseFolded()))
+            cascaded_.contains(db::tableKey(t.schema, t.name) + u'\n' + c.name.toCaseFolded()))
           continue;
         Suspect s;
         s.table = catalogue_.shownName(t);

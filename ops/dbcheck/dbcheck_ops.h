@@ -36,7 +36,7 @@ struct Suspect {
 // A column the tool rewrites, as the database declares it.
 struct Rewritten {
   QString table, column;
-  CatalogueColumn declared;
+  db::CatalogueColumn declared;
   bool narrower = false;  // holds fewer characters than the register's 工号
   QString registerCollation;  // the register's 工号's collation when this column's differs from it, else ""
   bool computed = false, identity = false;  // the database does not let an UPDATE write it
@@ -151,8 +151,8 @@ inline constexpr int kColumnsPerStatement = 50;
 
 // A character column sampled for the content check.
 struct SampledColumn {
-  const CatalogueTable* table;
-  const CatalogueColumn* column;
+  const db::CatalogueTable* table;
+  const db::CatalogueColumn* column;
 };
 
 // For each column (its place in the list as 列), the rows under numbers of the register that its
@@ -161,19 +161,6 @@ QString stayingSql(db::Database& database, const std::vector<host::RefColumn>& c
 // The employees whose position code is not in 岗位信息new or whose position's department is not
 // in 职能部门new, in number order: 工号, 姓名, 岗位编号 and 岗位存在 (1 when the position exists).
 QString unlistedSql(db::Database& database);
-// Of the columns of the tables named: whether each is computed, an identity, and the first column
-// of an index (SQL Server: sys.columns, sys.index_columns; the embedded engine: pragma_table_xinfo,
-// pragma_index_list, its INTEGER PRIMARY KEY as the identity).
-QString columnPropertiesSql(db::Database& database, const QStringList& tables);
-// The foreign keys of the database: name, referencing table and column, referenced table and
-// column (a unique index's too), update rule, disabled (SQL Server: sys.foreign_keys; the
-// embedded engine: pragma_foreign_key_list).
-QString foreignKeysSql(db::Database& database);
-// The CHECK constraints (SQL Server: sys.check_constraints; the embedded engine: its tables'
-// declarations, read back by db::sqliteTableDeclaration).
-QString checksSql(db::Database& database);
-// The triggers of the tables with their kind (SQL Server: sys.triggers; the embedded engine: sqlite_master).
-QString triggersSql(db::Database& database);
 // For each column (its place in the list as 列), how many distinct values of its first
 // kSampleRows rows that are not Null are numbers of the register, as n; a text or ntext column
 // is read through nvarchar(4000) (SQL Server takes no DISTINCT on it).

@@ -70,7 +70,7 @@ std::vector<Step> steps(const Entry& e) {
 std::optional<ops::TooLong> stepsTooLong(ops::Session& session, const std::vector<Step>& plan) {
   QStringList numbers;
   for (const Step& s : plan) numbers << s.pair.oldNumber;
-  return ops::firstTooLong(session.database(), single::renumberColumns(session.added()), numbers);
+  return ops::firstTooLong(session.catalogue(), single::renumberColumns(session.added()), numbers);
 }
 
 // The refusal of steps of which an old number is too long for a column (stepsTooLong), with the

@@ -49,4 +49,13 @@ void Session::readAdded() {
 
 QString Session::openJournal() { return journal_.open(database_); }
 
+const db::Catalogue& Session::catalogue() {
+  const quint64 serial = database_.serial();
+  if (serial == 0 || serial != catalogueSerial_) {
+    catalogue_ = db::readCatalogue(database_);
+    catalogueSerial_ = serial;
+  }
+  return catalogue_;
+}
+
 }  // namespace ops

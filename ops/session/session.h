@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/catalogue.h"
 #include "host/host_tables.h"
 #include "ops/common/added_columns.h"
 #include "ops/common/preview.h"
@@ -58,6 +59,12 @@ class Session {
   // Every column a renumber rewrites: the built-in ones, then the added ones.
   std::vector<host::RefColumn> allColumns() const { return host::allColumns(added_); }
 
+  // ---- The catalogue ---------------------------------------------------------------------------
+  // What the database declares (db::readCatalogue): read at the first call on an open connection,
+  // then kept until the connection is opened again (db::Database::serial). Column widths and types
+  // are read from it; nothing a change decides by. Throws db::DbError.
+  const db::Catalogue& catalogue();
+
   // ---- The journal ---------------------------------------------------------------------------
   journal::Journal& journal() { return journal_; }
   const journal::Journal& journal() const { return journal_; }
@@ -72,6 +79,8 @@ class Session {
   std::set<std::string> names_;  // the added columns' names, which added_ points into
   std::vector<host::RefColumn> added_;
   journal::Journal journal_;
+  db::Catalogue catalogue_;
+  quint64 catalogueSerial_ = 0;  // the connection's serial when catalogue_ was read; 0: not read
   void readAdded();
 };
 

@@ -110,7 +110,7 @@ ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
 }
 
 std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber) {
-  return ops::firstTooLong(session.database(), renumberColumns(session.added()), {newNumber});
+  return ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {newNumber});
 }
 
 RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,

@@ -87,8 +87,8 @@ enum class RenumberResult {
   TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
 };
 
-// The narrowest column of renumberColumns() that cannot hold newNumber, from the catalogue kept
-// for the connection (ops::connectionCatalogue); nullopt when every column holds it.
+// The narrowest column of renumberColumns() that cannot hold newNumber, from the session's
+// catalogue (ops::Session::catalogue); nullopt when every column holds it.
 std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber);
 
 // The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber

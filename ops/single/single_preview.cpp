@@ -43,7 +43,7 @@ RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber,
     return p;
   }
   // As the renumber refuses it: a new number a rewritten column cannot hold.
-  if ((p.tooLong = ops::firstTooLong(database, renumberColumns(session.added()), {p.newNumber}))) {
+  if ((p.tooLong = ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {p.newNumber}))) {
     p.status = RenumberPreview::Status::TooLong;
     return p;
   }

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/holders.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
@@ -317,7 +317,7 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   // The existence check, the widths (once per connection), the records already under the new
   // number (every column in one query), then inside the transaction the register's holders of
   // both numbers and the batch, without a serial.
-  const QStringList expected{single::existsQuery("0012"), dbcheck::catalogueSql(Harness::current().database()),
+  const QStringList expected{single::existsQuery("0012"), db::catalogueSql(Harness::current().database()),
                              ops::holdersUnionSql(pinned::refColumns(), {"0012"}),
                              ops::registerHoldersSql({"0007", "0012"}, ops::Lock::Held),
                              single::renumberBatch("0007", "0012", {})};

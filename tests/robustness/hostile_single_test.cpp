@@ -10,7 +10,7 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
 #include "ops/single/single_ops.h"
@@ -143,7 +143,7 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       // The existence check, the widths of the columns (read once per connection), the records
       // under the new number (every column in one query), then the count of the old number and
       // the batch in the renumber's transaction.
-      const QStringList asked{single::existsQuery(v), dbcheck::catalogueSql(h.database())};
+      const QStringList asked{single::existsQuery(v), db::catalogueSql(h.database())};
       if (const auto tooLong = single::newNumberTooLong(h.session(), v)) {
         // Longer than a column holds (the 10,000 characters): refused before anything is written.
         p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/holders.h"
 #include "ops/rules/rules_ops.h"
 #include "tests/support/batch_fixture.h"
@@ -89,7 +89,7 @@ TEST_F(BatchApplyOps, EveryColumnOfEveryRowRenamedInOneTransaction) {
   const QStringList sent = h.statements();
   // The widths first (once per connection), the register's holders of the old and new numbers in
   // one query kept until the end, then the rows' texts in one execution.
-  QStringList expected{dbcheck::catalogueSql(shared()),
+  QStringList expected{db::catalogueSql(shared()),
                        ops::registerHoldersSql(olds + QStringList{u"11001"_s, u"11002"_s, u"11003"_s}, ops::Lock::Held),
                        QString()};
   for (const Row& r : rows) {
@@ -160,7 +160,7 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   const QStringList again{stagingCollisionsSql(ops::Lock::Held), stagingHeldSql(withoutRegister(), ops::Lock::Held)};
   // The checks before the transaction and again inside it; none after the failure.
   // The employees without a position and the widths (once per connection) first.
-  const QStringList first{noPositionEmployeesSql(), dbcheck::catalogueSql(shared())};
+  const QStringList first{noPositionEmployeesSql(), db::catalogueSql(shared())};
   EXPECT_EQ(h.statements(), first + checks + again + db::Database::splitBatches(stagingScript({})).mid(0, 55));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
@@ -189,7 +189,7 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
   h.clearStatements();
   bool asked = false;
   const StagingResult refused = stageNoPosition(session(), {}, [&](const auto&) { return asked = true; });
-  EXPECT_EQ(h.statements(), (QStringList{noPositionEmployeesSql(), dbcheck::catalogueSql(shared()),
+  EXPECT_EQ(h.statements(), (QStringList{noPositionEmployeesSql(), db::catalogueSql(shared()),
                                          stagingCollisionsSql()}));  // reads, no Update
   EXPECT_FALSE(asked);
   EXPECT_FALSE(refused.staged);

@@ -10,7 +10,7 @@
 
 #include "db/database.h"
 #include "ops/batch/batch_preview.h"
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
 #include "ops/single/single_preview.h"
@@ -151,9 +151,9 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
 TEST_F(ScriptedServer, ANumberLongerThanAColumnIsRefusedBeforeAnythingIsSentAndTheWidthsAreReadOncePerConnection) {
   catalogue("varchar", 6);  // bytes of the code page: two for a character beyond ASCII
   const std::vector<preview::Column> columns{{"工资单明细", "员工编号", false, ""}, {"员工档案", "工号", false, ""}};
-  EXPECT_EQ(ops::firstTooLong(database, columns, {"号0013", "0013", "工号0013"}),
+  EXPECT_EQ(ops::firstTooLong(session.catalogue(), columns, {"号0013", "0013", "工号0013"}),
             (ops::TooLong{"工号0013", "工资单明细", "员工编号", 6}));
-  EXPECT_EQ(state->executed, QStringList{dbcheck::catalogueSql(database)});
+  EXPECT_EQ(state->executed, QStringList{db::catalogueSql(database)});
   EXPECT_EQ(ops::tooLongMessage({"工号0013", "工资单明细", "员工编号", 6}),
             "新工号工号0013超过表工资单明细列员工编号的长度6，没有做任何修改");
   // Kept for the connection: the batch apply refuses without a statement.
@@ -165,8 +165,8 @@ TEST_F(ScriptedServer, ANumberLongerThanAColumnIsRefusedBeforeAnythingIsSentAndT
   // Read again after a reconnect.
   open();
   catalogue("nvarchar", 8);
-  EXPECT_EQ(ops::firstTooLong(database, columns, {"工号0013"}), std::nullopt);
-  EXPECT_EQ(state->executed, QStringList{dbcheck::catalogueSql(database)});
+  EXPECT_EQ(ops::firstTooLong(session.catalogue(), columns, {"工号0013"}), std::nullopt);
+  EXPECT_EQ(state->executed, QStringList{db::catalogueSql(database)});
 }
 
 // ---- Lengths on the embedded engine --------------------------------------------------------

@@ -10,7 +10,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
-#include "ops/common/catalogue.h"
+#include "db/catalogue.h"
 #include "ops/common/holders.h"
 #include "tests/support/journal_fixture.h"
 #include "tests/support/pinned_columns.h"
@@ -47,7 +47,7 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
   // The widths (once per connection); inside the transaction: the count of the old number, the
   // name, every column counted in one statement, the batch.
   const QStringList sent = hostStatements().mid(1);
-  EXPECT_EQ(h.statements().first(), dbcheck::catalogueSql(database));
+  EXPECT_EQ(h.statements().first(), db::catalogueSql(database));
   // The entry goes into the journal attached to the host, inside the change's transaction behind
   // a savepoint, through the host's connection: the observer sees it.
   const QString mark = db::kEmbeddedOnly;

@@ -1,0 +1,28 @@
+#pragma once
+// How one engine reads its catalogue (db/catalogue.h): the one place that knows which engine it
+// talks to picks the reader; everything else goes through db/catalogue.h.
+#include "db/catalogue.h"
+
+namespace db {
+
+class CatalogueDialect {
+ public:
+  virtual ~CatalogueDialect() = default;
+  virtual QString catalogueSql() const = 0;
+  virtual Catalogue readCatalogue(Database& database) const = 0;
+  virtual QString defaultCollation() const = 0;
+  virtual std::vector<ColumnProperties> readColumnProperties(Database& database, const QStringList& tables) const = 0;
+  virtual std::vector<ForeignKeyColumn> readForeignKeys(Database& database) const = 0;
+  virtual std::vector<CheckConstraint> readChecks(Database& database, const Catalogue& catalogue) const = 0;
+  virtual std::vector<TableTrigger> readTriggers(Database& database) const = 0;
+  virtual QString firstValuesSql(const CatalogueTable& table, const CatalogueColumn& column, int rows) const = 0;
+  virtual QString engineStatement(const QString& sql) const = 0;
+};
+
+const CatalogueDialect& sqlServerCatalogue();
+const CatalogueDialect& sqliteCatalogue();
+
+// The catalogue's index rebuilt from its tables; a row's table found or added.
+CatalogueTable& tableOf(Catalogue& catalogue, const QString& schema, const QString& table);
+
+}  // namespace db
