@@ -26,13 +26,14 @@ renumber_layer(ops USES text host db LOWER)
 renumber_layer(demo USES host db LOWER)
 renumber_layer(calc LOWER)
 renumber_layer(widgets USES text)  # text/listing.h: long lists bounded as the operations bound them
-renumber_layer(renumber_single USES ops widgets WINDOW)
-renumber_layer(rules USES ops widgets WINDOW)
-renumber_layer(renumber_batch USES ops widgets WINDOW)
+renumber_layer(drive USES ops widgets WINDOW)  # how the windows run the operations
+renumber_layer(renumber_single USES drive ops widgets WINDOW)
+renumber_layer(rules USES drive ops widgets WINDOW)
+renumber_layer(renumber_batch USES drive ops widgets WINDOW)
 renumber_layer(export USES calc widgets WINDOW)
-renumber_layer(dbcheck USES ops widgets WINDOW)
-renumber_layer(preview USES ops widgets WINDOW)
-renumber_layer(journal USES ops widgets WINDOW)
+renumber_layer(dbcheck USES drive ops widgets WINDOW)
+renumber_layer(preview USES drive ops widgets WINDOW)
+renumber_layer(journal USES drive ops widgets WINDOW)
 
 # Inside ops/, the features' folders, the same way (the undo, ops/journal/journal_ops, sits above
 # the changes it takes back and counts as the folder "undo").

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/progress.h"
@@ -50,19 +51,15 @@ frm数据库检查::frm数据库检查(ops::Session& session, QWidget* parent) :
 bool frm数据库检查::检查() {
   dbcheck::Report report;
   std::vector<added::AddedColumn> addedColumns;
-  bool ok = false;
-  try {
-    ok = ui::guarded(this, [&] {
-      WaitCursor wait;
-      ui::ProgressDialog progress(this, QStringLiteral("正在检查数据库：第 %1 / %2 列"),
-                                  QStringLiteral("正在读取数据库的表和列…"));
-      addedColumns = session_.addedColumns();
-      report = dbcheck::check(session_.database(), addedColumns, progress.callback());
-    });
-  } catch (const ops::Cancelled&) {
-    return false;  // the list stays as it was
-  }
-  if (!ok) return false;
+  // Stopped or failed: the list stays as it was.
+  if (drive::run(this,
+                 {false, QStringLiteral("正在检查数据库：第 %1 / %2 列"), QStringLiteral("正在读取数据库的表和列…")},
+                 [&](const ops::Progress& progress) {
+                   WaitCursor wait;
+                   addedColumns = session_.addedColumns();
+                   report = dbcheck::check(session_.database(), addedColumns, progress);
+                 }) != drive::Outcome::Done)
+    return false;
   list(report, addedColumns);
   return true;
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
@@ -102,7 +103,7 @@ bool frm修改记录::查询() {
   // ones are listed without their statements and pairs: an entry's details are read when chosen.
   std::vector<journal::Entry> pending;
   std::vector<journal::Summary> found;
-  if (!ui::guarded(this, [&] {
+  if (!drive::guarded(this, [&] {
         WaitCursor wait;
         pending = session_.journal().pendingEntries(f);
         for (const journal::Entry& e : pending) found.push_back(journal::summary(e));
@@ -159,7 +160,7 @@ void frm修改记录::showDetails() {
   } else if (listed) {
     std::optional<journal::Entry> e;
     const qint64 id = shown_[std::size_t(row - 1)].id;
-    ui::guarded(this, [&] {
+    drive::guarded(this, [&] {
       WaitCursor wait;
       e = session_.journal().entry(id, kStatementShown);
     });
@@ -181,35 +182,24 @@ void frm修改记录::撤销() {
   }
   journal::UndoCheck check;
   std::optional<journal::Entry> e;
-  try {
-    if (!ui::guarded(this, [&] {
-          WaitCursor wait;
-          e = session_.journal().entry(id, 0);
-          ui::ProgressDialog progress(this, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"),
-                                      QStringLiteral("正在核对修改记录…"));
-          check = journal::checkUndo(session_, id, progress.callback());
-        }))
-      return;
-  } catch (const ops::Cancelled&) {
-    return;  // only read: nothing to tell
-  }
+  if (drive::run(this,
+                 {false, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"), QStringLiteral("正在核对修改记录…")},
+                 [&](const ops::Progress& progress) {
+                   WaitCursor wait;
+                   e = session_.journal().entry(id, 0);
+                   check = journal::checkUndo(session_, id, progress);
+                 }) != drive::Outcome::Done)
+    return;
   if (check.status != journal::UndoStatus::Ready || !e) {
     ui::msg(this, journal::undoMessage(check, id));
     return;
   }
   if (!ui::askDefaultNo(this, journal::undoQuestion(*e))) return;
   if (!check.held.empty() && !ui::askDefaultNo(this, journal::undoMergeQuestion(check))) return;
-  try {
-    if (!ui::guarded(this, [&] {
-          ui::ProgressDialog progress(this, QStringLiteral("正在撤销：第 %1 / %2 个工号"),
-                                      QStringLiteral("正在核对修改记录…"));
-          check = journal::undo(session_, id, progress.callback());
-        }))
-      return;
-  } catch (const ops::Cancelled&) {
-    ui::msg(this, QStringLiteral("已取消，数据库没有任何修改"));
+  if (drive::run(this, {true, QStringLiteral("正在撤销：第 %1 / %2 个工号"), QStringLiteral("正在核对修改记录…")},
+                 [&](const ops::Progress& progress) { check = journal::undo(session_, id, progress); }) !=
+      drive::Outcome::Done)
     return;
-  }
   ui::msg(this, journal::undoMessage(check, id));
   查询();
 }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "drive/drive.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_preview.h"
 #include "ops/session/session.h"
@@ -41,19 +42,6 @@ class HiddenWhileRefilled {
  private:
   QWidget* w_;
 };
-
-const QString kCancelled = QStringLiteral("已取消，数据库没有任何修改");
-
-// Runs work that reports its progress; a database error is shown. A stop by the user returns
-// false too; when the work changes the database, the user is told that nothing was changed.
-bool guardedCancellable(QWidget* parent, bool changes, const std::function<void()>& work) {
-  try {
-    return ui::guarded(parent, work);
-  } catch (const batch::Cancelled&) {
-    if (changes) ui::msg(parent, kCancelled);
-    return false;
-  }
-}
 
 // Keeps a button enabled exactly when another one is (whoever enables or disables that one).
 class FollowEnabled : public QObject {
@@ -167,7 +155,7 @@ frm员工工号统一修改::frm员工工号统一修改(ops::Session& session, 
 void frm员工工号统一修改::fillRules() {
   const QSignalBlocker block(Combo1);  // filling chooses nothing
   std::vector<RuleEntry> entries;
-  ui::guarded(this, [&] { entries = ruleEntries(session_.database()); });
+  drive::guarded(this, [&] { entries = ruleEntries(session_.database()); });
   // The entry keeps the rule's own code beside its text: the listing and the proposal use it.
   for (const RuleEntry& e : entries) Combo1->addItem(e.text, e.code);
   Combo1->setCurrentIndex(-1);
@@ -177,10 +165,10 @@ void frm员工工号统一修改::列表() {
   if (Combo1->currentIndex() < 0) return;  // no rule chosen yet: nothing to list
   Listing listing;
   ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"), QStringLiteral("正在列出员工，已读 %1 行"));
-  if (!guardedCancellable(this, false, [&] {
+  if (drive::run(this, false, [&] {
         listing =
             listRule(session_.database(), Combo1->currentData().toString(), Check1->isChecked(), progress.callback());
-      }))
+      }) != drive::Outcome::Done)
     return;  // the list on screen stays as it was
 
   {
@@ -327,15 +315,13 @@ void frm员工工号统一修改::bringIntoView(int row) {
 void frm员工工号统一修改::check() {
   Rows rows = gridRows();
   Outcome outcome;
-  bool ok = false;
-  try {
-    ok = ui::guarded(this, [&] {
-      ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
-      outcome = checkRows(session_.database(), rows, Check2->isChecked(), progress.callback());
-    });
-  } catch (const batch::Cancelled&) {
-    return;  // stopped by the user: the grid, its message and the buttons stay as they were
-  }
+  const drive::Outcome ran =
+      drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const ops::Progress& progress) {
+        outcome = checkRows(session_.database(), rows, Check2->isChecked(), progress);
+      });
+  // Stopped by the user: the grid, its message and the buttons stay as they were.
+  if (ran == drive::Outcome::Stopped) return;
+  const bool ok = ran == drive::Outcome::Done;
   Label2->clear();
   numbersChanged();  // only a check that passes enables the export and the apply
   int conflict = 0;
@@ -358,17 +344,16 @@ void frm员工工号统一修改::apply() {
   Outcome outcome;
   std::vector<HeldNumber> held;
   std::optional<ops::TooLong> tooLong;
-  if (!guardedCancellable(this, false, [&] {
-        ui::ProgressDialog progress(this, QStringLiteral("正在核对新工号 %1 / %2"));
+  if (drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const ops::Progress& progress) {
         Rows checked = rows;
-        outcome = checkRows(session_.database(), checked, false, progress.callback());
+        outcome = checkRows(session_.database(), checked, false, progress);
         // Refused before the merge question: the apply itself would refuse it.
         if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(session_, rows);
         if (outcome.status == Status::Passed && !tooLong) {
           ui::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
           held = heldElsewhere(session_, rows, others.callback());
         }
-      }))
+      }) != drive::Outcome::Done)
     return;
   if (outcome.status != Status::Passed) {
     Label2->clear();
@@ -381,10 +366,9 @@ void frm员工工号统一修改::apply() {
   }
   if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;
   ApplyResult result;
-  if (!guardedCancellable(this, true, [&] {
-        ui::ProgressDialog progress(this, QStringLiteral("正在修改第 %1 / %2 名员工"));
-        result = applyRows(session_, rows, progress.callback());
-      }))
+  if (drive::run(this, {true, QStringLiteral("正在修改第 %1 / %2 名员工")}, [&](const ops::Progress& progress) {
+        result = applyRows(session_, rows, progress);
+      }) != drive::Outcome::Done)
     return;
   if (result.tooLong) {
     ui::msg(this, ops::tooLongMessage(*result.tooLong));
@@ -404,19 +388,19 @@ void frm员工工号统一修改::apply() {
 
 void frm员工工号统一修改::stage() {
   qint64 count = 0;
-  if (!ui::guarded(this, [&] { count = noPositionCount(session_.database()); })) return;
+  if (!drive::guarded(this, [&] { count = noPositionCount(session_.database()); })) return;
   if (count == 0) {
     ui::msg(this, QString::fromUtf16(kNoStaging));
     return;
   }
   if (!ui::ask(this, stagingQuestion(count))) return;
   StagingResult result;
-  if (!guardedCancellable(this, true, [&] {
-        ui::ProgressDialog progress(this, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句"));
-        result = stageNoPosition(session_, progress.callback(), [this](const std::vector<HeldNumber>& held) {
-          return ui::askDefaultNo(this, heldQuestion(held));
-        });
-      }))
+  if (drive::run(this, {true, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句")},
+                 [&](const ops::Progress& progress) {
+                   result = stageNoPosition(session_, progress, [this](const std::vector<HeldNumber>& held) {
+                     return ui::askDefaultNo(this, heldQuestion(held));
+                   });
+                 }) != drive::Outcome::Done)
     return;
   if (!result.notText.empty()) {
     ui::msg(this, ops::notTextMessage(result.notText), app_info::title(), ui::Icon::Warning);
@@ -444,11 +428,10 @@ void frm员工工号统一修改::previewApply() {
   const Rows rows = gridRows();
   const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : session_.scriptHeader();
   ApplyPreview p;
-  if (!guardedCancellable(this, false, [&] {
+  if (drive::run(this, {false, QStringLiteral("正在统计影响：第 %1 / %2 列")}, [&](const ops::Progress& progress) {
         WaitCursor wait;
-        ui::ProgressDialog progress(this, QStringLiteral("正在统计影响：第 %1 / %2 列"));
-        p = batch::previewApply(session_, rows, origin, progress.callback());
-      }))
+        p = batch::previewApply(session_, rows, origin, progress);
+      }) != drive::Outcome::Done)
     return;
   switch (p.status) {
     case ApplyPreview::Status::Ready: break;

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "ops/single/single_sql.h"
@@ -187,7 +188,7 @@ bool frm员工Kestrune::fillList(const std::function<std::vector<single::Employe
   FlexGrid* g = MSFlexGrid1;
   g->setRows(1);
   std::vector<single::EmployeeRow> rows;
-  if (!ui::guarded(this, [&] { rows = search(); })) return false;
+  if (!drive::guarded(this, [&] { rows = search(); })) return false;
   for (const single::EmployeeRow& e : rows) {
     const int r = g->Rows();
     g->setRows(r + 1);
@@ -275,7 +276,8 @@ void frm员工Kestrune::compose() {
   const QString department = rules::itemNumber(g->TextMatrix(r, kColDepartment));
   const QString positionCategory = g->TextMatrix(r, g->Cols() - 2);
   std::optional<single::Composition> c;
-  if (!ui::guarded(this, [&] { c = single::compose(session_.database(), category, department, positionCategory); })) {
+  if (!drive::guarded(this,
+                      [&] { c = single::compose(session_.database(), category, department, positionCategory); })) {
     composeFailed();
     return;
   }
@@ -317,7 +319,7 @@ void frm员工Kestrune::renumber() {
   QString held;
   std::optional<ops::TooLong> tooLong;
   single::RenumberResult result = single::RenumberResult::Done;
-  const bool ok = ui::guarded(this, [&] {
+  const bool ok = drive::guarded(this, [&] {
     if (automatic) {
       // A taken number moves on to the next serial without a word.
       const single::FreeNumber free =
@@ -347,7 +349,7 @@ void frm员工Kestrune::renumber() {
   std::optional<single::SerialUpdate> serial;
   if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
   QString takenBy;
-  if (!ui::guarded(this, [&] {
+  if (!drive::guarded(this, [&] {
         result = single::renumber(session_, oldNumber, newNumber, serial, &takenBy);
         if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(session_, newNumber);
       }))
@@ -382,7 +384,7 @@ void frm员工Kestrune::previewRenumber() {
   const QString oldNumber = Label1[4]->property("Tag").toString();
   const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : session_.scriptHeader();
   single::RenumberPreview p;
-  if (!ui::guarded(this, [&] {
+  if (!drive::guarded(this, [&] {
         const WaitCursor wait;  // back before a database error is shown
         p = single::previewRenumber(session_, oldNumber, newNumber, automatic, origin);
       }))

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
@@ -79,7 +80,7 @@ void RuleCategoriesPanel::fill(KeyedTree* tree, const std::vector<rules::Numbere
 
 void RuleCategoriesPanel::loadFree() {
   std::vector<rules::NumberedName> categories;
-  if (!ui::guarded(window(), [&] { categories = rules::freeCategories(session_.database()); })) return;
+  if (!drive::guarded(window(), [&] { categories = rules::freeCategories(session_.database()); })) return;
   fill(TreeView1, categories);
   Command9->setEnabled(false);  // nothing is picked in the refilled list
 }
@@ -89,7 +90,7 @@ void RuleCategoriesPanel::attach() {
   if (key.isEmpty() || !rule_) return;
   const QString text = TreeView1->selectedText();
   bool attached = false;
-  if (!ui::guarded(window(), [&] { attached = rules::attachCategory(session_, *rule_, rules::itemNumber(text)); })) {
+  if (!drive::guarded(window(), [&] { attached = rules::attachCategory(session_, *rule_, rules::itemNumber(text)); })) {
     return;
   }
   if (!attached) return;
@@ -104,7 +105,7 @@ void RuleCategoriesPanel::release() {
   if (key.isEmpty()) return;
   const QString text = TreeView4->selectedText();
   if (!ui::ask(window(), QStringLiteral("是否要删除") + text + QStringLiteral("这个员工类别？"))) return;
-  if (!ui::guarded(window(), [&] { rules::releaseCategory(session_, rules::itemNumber(text)); })) {
+  if (!drive::guarded(window(), [&] { rules::releaseCategory(session_, rules::itemNumber(text)); })) {
     return;
   }
   TreeView4->removeNode(key);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
@@ -119,7 +120,7 @@ void RuleListPanel::load() {
   entries_.clear();
   TreeView3->clearNodes();
   std::vector<rules::RuleListEntry> list;
-  if (!ui::guarded(window(), [&] { list = rules::listRules(session_.database()); })) return;
+  if (!drive::guarded(window(), [&] { list = rules::listRules(session_.database()); })) return;
   for (const rules::RuleListEntry& rule : list) {
     const QString key = kKeyPrefix + rule.categoryCode;
     // A second rule with the same code can't be listed (node keys are unique): the first stays.
@@ -152,7 +153,7 @@ void RuleListPanel::nodeClick(const QString& key) {
   bool validCode = false;
   rule.layout = entry.编码规则.toInt(&validCode);
   if (!validCode || rule.layout < 0 || rule.layout >= rules::kRuleCodes) rule.layout = -1;
-  ui::guarded(window(), [&] { rule.view = rules::showRule(session_.database(), rule.ref, rule.layout); });
+  drive::guarded(window(), [&] { rule.view = rules::showRule(session_.database(), rule.ref, rule.layout); });
   Command11->setEnabled(true);
   if (shown) shown(rule);
 }
@@ -187,7 +188,7 @@ void RuleListPanel::saveRule() {
   if (Command11->isEnabled()) {  // edit mode: only the layout and the serial pattern change
     RuleEntry* entry = shownRule();
     if (!entry) return;
-    if (!ui::guarded(window(), [&] { rules::updateRule(session_, entry->ID, layout, Text1->text()); })) {
+    if (!drive::guarded(window(), [&] { rules::updateRule(session_, entry->ID, layout, Text1->text()); })) {
       return;
     }
     entry->流水号位数 = Text1->text();
@@ -197,7 +198,7 @@ void RuleListPanel::saveRule() {
 
   const rules::NewRule rule{Text2->text(), Text3->text(), layout, Text1->text()};
   rules::AddedRule stored;
-  if (!ui::guarded(window(), [&] { stored = rules::addRule(session_, rule); })) return;
+  if (!drive::guarded(window(), [&] { stored = rules::addRule(session_, rule); })) return;
   if (stored.holder.exists) {
     // Two rules with one code would share their rows and categories.
     ui::msg(window(), codeTakenMessage(stored.holder));
@@ -225,7 +226,7 @@ void RuleListPanel::deleteRule() {
   if (!shownRule()) return;
   if (!ui::ask(window(), QStringLiteral("是否要删除") + Text2->text() + QStringLiteral("?"))) return;
   rules::Deleted outcome = rules::Deleted::Whole;
-  if (!ui::guarded(window(), [&] { outcome = rules::deleteRule(session_, shownRef()); })) return;
+  if (!drive::guarded(window(), [&] { outcome = rules::deleteRule(session_, shownRef()); })) return;
   if (outcome == rules::Deleted::RuleOnly) {
     ui::msg(window(), QStringLiteral("该编码类别没有类别代码，只删除了规则本身，类别代码为0的规则及其明细未受影响"));
   }

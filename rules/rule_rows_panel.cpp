@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QStyle>
 
+#include "drive/drive.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
@@ -227,7 +228,7 @@ void RuleRowsPanel::layoutClick(int code) {
     undoLayoutChoice();
     return;
   }
-  if (!ui::guarded(window(), [&] { rules::changeRuleCode(session_, rule_->ref, code, hasRows); })) {
+  if (!drive::guarded(window(), [&] { rules::changeRuleCode(session_, rule_->ref, code, hasRows); })) {
     undoLayoutChoice();
     return;
   }
@@ -256,7 +257,7 @@ void RuleRowsPanel::showSample(int code) {
 
 void RuleRowsPanel::refreshLayout(int code) {
   std::vector<rules::RuleRow> rows;
-  ui::guarded(window(), [&] { rows = rules::layoutRows(session_.database(), rule_->ref, code); });
+  drive::guarded(window(), [&] { rows = rules::layoutRows(session_.database(), rule_->ref, code); });
   showRows(rows, code);
 }
 
@@ -292,7 +293,7 @@ void RuleRowsPanel::hideCellControls() {
 
 void RuleRowsPanel::listRows(const QString& categoryCode) {
   std::vector<rules::RuleRow> rows;
-  if (ui::guarded(window(), [&] { rows = rules::listRuleRows(session_.database(), categoryCode); })) {
+  if (drive::guarded(window(), [&] { rows = rules::listRuleRows(session_.database(), categoryCode); })) {
     fillGrid(rows);
   }
 }
@@ -401,7 +402,7 @@ void RuleRowsPanel::saveRow() {
   const rules::RuleRowValues values{actingCode(), rules::itemNumber(department), departmentCode,
                                     rules::itemNumber(position), positionCode};
   const QString id = MSFlexGrid1->TextMatrix(row, ColId);
-  const bool saved = ui::guarded(window(), [&] {
+  const bool saved = drive::guarded(window(), [&] {
     if (id.isEmpty()) {
       const qint64 newId = rules::addRuleRow(session_, values);
       MSFlexGrid1->setTextMatrix(row, ColNumber, QString::number(row));
@@ -426,7 +427,7 @@ void RuleRowsPanel::deleteRow() {
   if (!position.isEmpty()) question += QStringLiteral(" 岗位类别为：") + position;
   question += QStringLiteral(" 的编码规则?");
   if (!ui::ask(window(), question)) return;
-  if (!ui::guarded(window(), [&] { rules::deleteRuleRow(session_, id.toLongLong()); })) return;
+  if (!drive::guarded(window(), [&] { rules::deleteRuleRow(session_, id.toLongLong()); })) return;
   emptyGrid();
   listRows(actingCode());
   Command3->setEnabled(false);
@@ -464,7 +465,7 @@ void RuleRowsPanel::positionChosen(int row) {
 // ---- The department tree and the position list ---------------------------------------------
 
 void RuleRowsPanel::loadDepartmentTree() {
-  if (!ui::guarded(window(), [&] { departments_ = rules::currentDepartments(session_.database()); })) return;
+  if (!drive::guarded(window(), [&] { departments_ = rules::currentDepartments(session_.database()); })) return;
   TreeView2->clearNodes();
   for (const rules::Department& row : departments_) {
     if (!row.parent.isEmpty()) continue;
@@ -505,7 +506,7 @@ QString RuleRowsPanel::positionName(const QString& number) const {
 
 void RuleRowsPanel::loadPositionList() {
   std::vector<rules::NumberedName> positions;
-  if (!ui::guarded(window(), [&] { positions = rules::positionCategories(session_.database()); })) return;
+  if (!drive::guarded(window(), [&] { positions = rules::positionCategories(session_.database()); })) return;
   List1->clear();
   for (const rules::NumberedName& position : positions) {
     List1->addItem(position.number + QLatin1Char(' ') + position.name);

@@ -168,16 +168,6 @@ void dbError(QWidget* parent, const QString& databaseText) {
   Dialogs::current().message(parent, databaseText, app_info::title(), Icon::Critical);
 }
 
-bool guarded(QWidget* parent, const std::function<void()>& work) {
-  try {
-    work();
-    return true;
-  } catch (const std::runtime_error& e) {
-    dbError(parent, QString::fromUtf8(e.what()));
-    return false;
-  }
-}
-
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
   QMessageBox box(boxIcon(icon), title, QString(), QMessageBox::Ok, parent);
   fit(box, parent, text);

@@ -51,10 +51,6 @@ bool ask(QWidget* parent, const QString& text);
 bool askDefaultNo(QWidget* parent, const QString& text);
 // Shows the database's error text (a failed statement) with the application's title.
 void dbError(QWidget* parent, const QString& databaseText);
-// Runs work. When it fails (a database error: every error the operations throw is a
-// std::runtime_error carrying the database's text), the text is shown with dbError and false is
-// returned. The one place where a window reports a failed operation.
-bool guarded(QWidget* parent, const std::function<void()>& work);
 
 // The text a message box shows of text, so that no text pushes its buttons off the screen: at most
 // maxLines lines, a line of more than lineChars characters counted once per lineChars (the box

@@ -1,0 +1,57 @@
+#include "drive/drive.h"
+
+#include <optional>
+
+#include "ops/common/failure.h"
+#include "widgets/dialogs.h"
+#include "widgets/progress.h"
+
+namespace drive {
+
+namespace {
+
+// Runs work; the text to show of the failure it threw, if any. A stop goes on to the caller.
+template <class F>
+std::optional<QString> failureOf(F&& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const ops::Cancelled&) {
+    throw;
+  } catch (const std::exception& e) {
+    return ops::fromDatabase(e) ? QString::fromUtf8(e.what()) : programFailure(e);
+  }
+}
+
+}  // namespace
+
+QString programFailure(const std::exception& e) { return QStringLiteral("程序出错：") + QString::fromUtf8(e.what()); }
+
+Outcome run(QWidget* parent, const Work& how, const std::function<void(const ops::Progress&)>& work) {
+  std::optional<QString> failed;
+  try {
+    failed = failureOf([&] {
+      if (how.progressLabel.isEmpty()) return work({});
+      ui::ProgressDialog progress(parent, how.progressLabel, how.busyLabel);
+      work(progress.callback());
+    });
+  } catch (const ops::Cancelled&) {
+    if (how.changes) ui::msg(parent, kCancelled);
+    return Outcome::Stopped;
+  }
+  if (!failed) return Outcome::Done;
+  ui::dbError(parent, *failed);
+  return Outcome::Failed;
+}
+
+Outcome run(QWidget* parent, bool changes, const std::function<void()>& work) {
+  return run(parent, Work(changes), [&](const ops::Progress&) { work(); });
+}
+
+bool guarded(QWidget* parent, const std::function<void()>& work) {
+  const std::optional<QString> failed = failureOf(work);
+  if (failed) ui::dbError(parent, *failed);
+  return !failed;
+}
+
+}  // namespace drive
