@@ -106,8 +106,10 @@ class SqliteCatalogue final : public CatalogueDialect {
         names.join(QStringLiteral(", ")) + u')';
     std::vector<ColumnProperties> out;
     for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext()) {
-      ColumnProperties p{rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME")),
-                         rs.text(QStringLiteral("COLUMN_NAME")), rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1,
+      ColumnProperties p{rs.text(QStringLiteral("TABLE_SCHEMA")),
+                         rs.text(QStringLiteral("TABLE_NAME")),
+                         rs.text(QStringLiteral("COLUMN_NAME")),
+                         rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1,
                          rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1,
                          rs.field(QStringLiteral("INDEXED")).toInt() == 1};
       p.indexed = p.indexed || p.identity;
@@ -126,9 +128,9 @@ class SqliteCatalogue final : public CatalogueDialect {
             "ORDER BY m.name, f.id, f.seq");
     std::vector<ForeignKeyColumn> out;
     for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext())
-      out.push_back({QString(), QString(), rs.text(QStringLiteral("TABLE_NAME")), rs.text(QStringLiteral("COLUMN_NAME")),
-                     QString(), rs.text(QStringLiteral("REF_TABLE")), rs.text(QStringLiteral("REF_COLUMN")),
-                     rs.text(QStringLiteral("UPDATE_RULE")).toUpper(), false});
+      out.push_back({QString(), QString(), rs.text(QStringLiteral("TABLE_NAME")),
+                     rs.text(QStringLiteral("COLUMN_NAME")), QString(), rs.text(QStringLiteral("REF_TABLE")),
+                     rs.text(QStringLiteral("REF_COLUMN")), rs.text(QStringLiteral("UPDATE_RULE")).toUpper(), false});
     return out;
   }
 
