@@ -14,6 +14,7 @@
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "demo/demo_data.h"
+#include "ops/common/number_key.h"
 #include "ops/dbcheck/dbcheck_ops.h"
 #include "ops/session/session.h"
 #include "ops/single/single_sql.h"
@@ -151,12 +152,15 @@ int checkDatabase() {
 // reads are sent. Exit code 1 when the renumber is refused or the database lacks a table or
 // column it rewrites (named on standard error).
 int dryRun(const Options& o) {
-  if (o.newNumber.isEmpty()) {
+  // The new number as the single window takes it: full-width forms made ASCII, blanks at either
+  // end dropped, a character no number holds refused.
+  const ops::TypedNumber typed = ops::typedNumber(o.newNumber);
+  if (typed.number.isEmpty()) {
     print(stderr, single::noNewNumberMessage() + u'\n');
     return 1;
   }
-  if (single::paddedNumber(o.newNumber)) {
-    print(stderr, single::paddedNumberMessage() + u'\n');
+  if (!typed.accepted()) {
+    print(stderr, single::refusedNumberMessage(typed.refused) + u'\n');
     return 1;
   }
   const Connection::Settings settings = Connection::ReadSettings();
@@ -169,7 +173,7 @@ int dryRun(const Options& o) {
   const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
   try {
     const single::RenumberPreview p =
-        single::previewRenumber(*session, o.oldNumber, o.newNumber, std::nullopt, session->scriptHeader());
+        single::previewRenumber(*session, o.oldNumber, typed.number, std::nullopt, session->scriptHeader());
     if (p.status != single::RenumberPreview::Status::Ready) {
       print(stderr, single::refusalMessage(p) + u'\n');
       return 1;

@@ -55,9 +55,10 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
         return out;
       }
       int fix = twin(j);
-      if (fix < 0 && ops::paddedNumber(row.newNo)) {
-        out.status = Status::Padded;
+      if (fix < 0 && row.oldNo != row.newNo && !ops::refusedCharacter(row.newNo).isEmpty()) {
+        out.status = Status::Refused;
         out.row = int(j);
+        out.refused = ops::refusedCharacter(row.newNo);
         return out;
       }
       if (fix < 0 && row.oldNo != row.newNo && taken(row.newNo)) fix = int(j);

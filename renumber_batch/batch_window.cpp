@@ -15,6 +15,7 @@
 #include "drive/drive.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/batch/batch_preview.h"
+#include "ops/common/number_key.h"
 #include "ops/session/session.h"
 #include "widgets/app_info.h"
 #include "widgets/dialogs.h"
@@ -224,8 +225,11 @@ void frm员工工号统一修改::closeEditor() { Text1->hide(); }
 // character is dropped. Keys that type nothing (arrows, Home, End, Delete) edit as usual.
 bool frm员工工号统一修改::editorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    if (MSFlexGrid1->Text() != Text1->text()) {
-      MSFlexGrid1->setText(Text1->text());
+    // The number as it will be written: full-width digits (an input method's) made ASCII, blanks
+    // at either end dropped; any other character stays for the check to refuse.
+    const QString typed = ops::typedNumber(Text1->text()).number;
+    if (MSFlexGrid1->Text() != typed) {
+      MSFlexGrid1->setText(typed);
       numbersEdited();
     }
     Text1->hide();
@@ -300,7 +304,7 @@ int frm员工工号统一修改::showOutcome(const Outcome& outcome) {
       break;
     case Status::Taken: Label2->setText(takenMessage(outcome.holderName)); break;
     case Status::Empty: Label2->setText(emptyMessage(r)); break;
-    case Status::Padded: Label2->setText(paddedMessage(r)); break;
+    case Status::Refused: Label2->setText(refusedMessage(r, outcome.refused)); break;
   }
   return r;
 }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "drive/drive.h"
+#include "ops/common/number_key.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "ops/single/single_sql.h"
@@ -297,21 +298,24 @@ void frm员工Kestrune::compose() {
 
 // ---- Renumber --------------------------------------------------------------------------------
 
-bool frm员工Kestrune::newNumberTyped(const QString& newNumber) {
-  if (newNumber.isEmpty()) {
+std::optional<QString> frm员工Kestrune::newNumberTyped() {
+  const ops::TypedNumber typed = ops::typedNumber(Text4->text());
+  if (typed.number.isEmpty()) {
     ui::msg(this, single::noNewNumberMessage());
-    return false;
+    return std::nullopt;
   }
-  if (single::paddedNumber(newNumber)) {
-    ui::msg(this, single::paddedNumberMessage());
-    return false;
+  if (!typed.accepted()) {
+    ui::msg(this, single::refusedNumberMessage(typed.refused));
+    return std::nullopt;
   }
-  return true;
+  if (Text4->text() != typed.number) Text4->setText(typed.number);
+  return typed.number;
 }
 
 void frm员工Kestrune::renumber() {
-  QString newNumber = Text4->text();
-  if (!newNumberTyped(newNumber)) return;
+  const std::optional<QString> typed = newNumberTyped();
+  if (!typed) return;
+  QString newNumber = *typed;
   const bool automatic = Check1->isChecked();
   const QString oldNumber = Label1[4]->property("Tag").toString();
   auto& database = session_.database();
@@ -377,8 +381,9 @@ void frm员工Kestrune::renumber() {
 }
 
 void frm员工Kestrune::previewRenumber() {
-  const QString newNumber = Text4->text();
-  if (!newNumberTyped(newNumber)) return;
+  const std::optional<QString> typed = newNumberTyped();
+  if (!typed) return;
+  const QString newNumber = *typed;
   std::optional<single::AutoNumbering> automatic;
   if (Check1->isChecked()) automatic = single::AutoNumbering{numberPrefix_, nextSerial_, serialPattern_, ruleRowId_};
   const QString oldNumber = Label1[4]->property("Tag").toString();

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "ops/common/preview.h"
@@ -104,8 +105,9 @@ class frm员工Kestrune : public QWidget {
   void forgetComposition();
 
   // Renumber.
-  // False, after saying why, when the new number is empty or has blanks at either end.
-  bool newNumberTyped(const QString& newNumber);
+  // The new number of Text4 as it will be written (ops::typedNumber), shown in Text4; nullopt,
+  // after saying why, when it is empty or holds a character a number cannot.
+  std::optional<QString> newNumberTyped();
   void renumber();
   void previewRenumber();
 };

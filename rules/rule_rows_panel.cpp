@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include "drive/drive.h"
+#include "ops/common/number_key.h"
 #include "ops/session/session.h"
 #include "ops/rules/rules_sql.h"
 #include "widgets/dialogs.h"
@@ -371,7 +372,7 @@ void RuleRowsPanel::newRow() {
 bool RuleRowsPanel::cellEditorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     if (!onDataRow()) return true;
-    MSFlexGrid1->setText(Text4->text());
+    MSFlexGrid1->setText(ops::typedNumber(Text4->text()).number);  // as the numbers take it
     if (MSFlexGrid1->Col() == ColPositionCode) {
       saveRow();
     } else {

@@ -110,7 +110,7 @@ QString refusalMessage(const ApplyPreview& p) {
     case ApplyPreview::Status::CheckFailed:
       switch (p.outcome.status) {
         case Status::Empty: return emptyMessage(p.outcome.row + 1);
-        case Status::Padded: return paddedMessage(p.outcome.row + 1);
+        case Status::Refused: return refusedMessage(p.outcome.row + 1, p.outcome.refused);
         case Status::Taken: return takenMessage(p.outcome.holderName);
         case Status::Duplicate:
           return QStringLiteral("第%1行与第%2行的新工号相同").arg(p.outcome.row + 1).arg(p.outcome.otherRow + 1);

@@ -204,8 +204,9 @@ QString emptyMessage(int gridRow) {
   return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行新工号不能为空");
 }
 
-QString paddedMessage(int gridRow) {
-  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行新工号前后不能有空格");
+QString refusedMessage(int gridRow, const QString& refused) {
+  return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行") +
+         ops::refusedCharacterMessage(QStringLiteral("新工号"), refused);
 }
 
 QString stagingQuestion(qint64 count) {
@@ -286,7 +287,7 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome) {
       out[std::size_t(outcome.otherRow)] = Mark::Duplicate;
       break;
     case Status::Empty:
-    case Status::Padded:
+    case Status::Refused:
     case Status::Taken: out[std::size_t(outcome.row)] = Mark::Taken; break;
   }
   return out;
@@ -372,9 +373,12 @@ Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup) {
       out.otherRow = d;
       return out;
     }
-    if (ops::paddedNumber(row.newNo)) {
-      out.status = Status::Padded;
-      return out;
+    if (row.oldNo != row.newNo) {
+      if (QString refused = ops::refusedCharacter(row.newNo); !refused.isEmpty()) {
+        out.status = Status::Refused;
+        out.refused = std::move(refused);
+        return out;
+      }
     }
     if (row.oldNo != row.newNo) {
       if (std::optional<QString> holder = lookup(row.newNo)) {
@@ -411,9 +415,10 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
     }
     if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
       repair(d);
-    } else if (ops::paddedNumber(row.newNo)) {
-      out.status = Status::Padded;
+    } else if (row.oldNo != row.newNo && !ops::refusedCharacter(row.newNo).isEmpty()) {
+      out.status = Status::Refused;
       out.row = int(j);
+      out.refused = ops::refusedCharacter(row.newNo);
       return out;
     } else if (row.oldNo != row.newNo && reg.taken(row.newNo)) {
       repair(int(j));

@@ -89,8 +89,9 @@ QString duplicateMessage(int gridRow, const QString& department, const QString& 
 QString takenMessage(const QString& holderName);
 // Row without a new number (1-based grid row).
 QString emptyMessage(int gridRow);
-// Row whose new number has blanks at either end (1-based grid row).
-QString paddedMessage(int gridRow);
+// Row whose new number holds a character no number holds (1-based grid row, the character named):
+// "第2行新工号不能含有“%”：只能由字母和数字组成".
+QString refusedMessage(int gridRow, const QString& refused);
 // Question before staging, and its report when done.
 QString stagingQuestion(qint64 count);
 QString stagedMessage(qint64 count);
@@ -156,11 +157,12 @@ QStringList changedNewNumbers(const Rows& rows);
 // The register does not change while a check runs.
 using RegisterLookup = std::function<std::optional<QString>(const QString& number)>;
 
-enum class Status { Passed, Empty, Duplicate, Padded, Taken };
+enum class Status { Passed, Empty, Duplicate, Refused, Taken };
 
 struct Outcome {
   Status status = Status::Passed;
-  int row = -1;  // Empty/Duplicate/Padded/Taken: the row where the check stopped
+  int row = -1;  // Empty/Duplicate/Refused/Taken: the row where the check stopped
+  QString refused;  // Refused: the character no number holds, named (ops::refusedCharacter)
   int otherRow = -1;  // Duplicate (manual check): the later row with the same number
   QString holderName;  // Taken (manual check): the register's name for the number
   std::vector<int> repairs;  // automatic resolution: rows whose number was replaced, in order
@@ -171,7 +173,7 @@ struct Outcome {
 // How a row is coloured after a check.
 enum class Mark { None, Duplicate, Taken };
 // Duplicate rows (both of them) and repaired rows take the duplicate colour; a row whose number
-// is taken in the register, empty or padded with blanks, takes the taken colour.
+// is taken in the register, empty or holding a character no number holds, takes the taken colour.
 std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome);
 
 // The numeric value of a number's leading digits (0 when it starts with no digit); saturates
@@ -180,8 +182,9 @@ qint64 leadingValue(const QString& number);
 
 // Two numbers are twins when the database treats them as equal (ops::numberKey: "0013" and
 // "0013 ", "a1" and "A1", "００１３" and "0013").
-// Manual check: stops at the first row that is empty, has a twin further down, has blanks at
-// either end, or carries a changed number that the register holds. Rows are checked in order.
+// Manual check: stops at the first row that is empty, has a twin further down, changes to a number
+// with a character that is neither a letter nor a digit (a blank, a quote, %: ops::refusedCharacter),
+// or carries a changed number that the register holds. Rows are checked in order.
 Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
 // The first row the apply must not rename when it reaches it (the renames of the rows before it
 // done): its old number is not held exactly once in the register (stale), or an employee holds its
@@ -195,8 +198,8 @@ RefusedRow firstRefusedRow(QHash<QString, qint64> counts, const Rows& rows);
 
 // Automatic resolution, fast: a twin's later row, or a changed number held in the register, is
 // moved up to the next number that no row (by numeric value) and no register entry holds.
-// Rewrites rows[].newNo. Stops with Status::Empty at an empty number, with Status::Padded at a
-// number with blanks at either end that no repair replaced.
+// Rewrites rows[].newNo. Stops with Status::Empty at an empty number, with Status::Refused at a
+// changed number with a character no number holds that no repair replaced.
 // One register lookup per distinct number; an index of the list's numbers kept current as rows
 // are repaired; scanning resumes where it stopped (rows before it cannot go bad by a repair).
 Outcome autoResolve(Rows& rows, const RegisterLookup& lookup);

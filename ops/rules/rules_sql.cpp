@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ops/common/number_key.h"
+
 namespace rules {
 
 QString codeCaption(int code) {
@@ -59,14 +61,22 @@ QString rowCheckMessage(int layout, const QString& department, const QString& de
                         const QString& positionCode) {
   const bool departmentSet = !department.isEmpty() && !departmentCode.isEmpty();
   const bool positionSet = !position.isEmpty() && !positionCode.isEmpty();
+  QString unset;
   switch (layout) {
-    case 2: return positionSet ? QString() : QStringLiteral("请设置岗位代码");
+    case 2: unset = positionSet ? QString() : QStringLiteral("请设置岗位代码"); break;
     case 3:
-    case 6: return departmentSet ? QString() : QStringLiteral("请设置部门代码");
+    case 6: unset = departmentSet ? QString() : QStringLiteral("请设置部门代码"); break;
     case 4:
-    case 5: return departmentSet && positionSet ? QString() : QStringLiteral("请设置部门代码及岗位代码");
-    default: return QString();
+    case 5: unset = departmentSet && positionSet ? QString() : QStringLiteral("请设置部门代码及岗位代码"); break;
+    default: break;
   }
+  if (!unset.isEmpty()) return unset;
+  // The codes go into the employees' numbers: a character no number holds is refused.
+  if (const QString refused = ops::refusedCharacter(departmentCode); !refused.isEmpty())
+    return ops::refusedCharacterMessage(QStringLiteral("部门代码"), refused);
+  if (const QString refused = ops::refusedCharacter(positionCode); !refused.isEmpty())
+    return ops::refusedCharacterMessage(QStringLiteral("岗位代码"), refused);
+  return QString();
 }
 
 bool cellEditable(int column, int layout) {

@@ -210,8 +210,9 @@ QString noCriterionMessage() { return QStringLiteral("请输入检索条件"); }
 QString notFoundMessage() { return QStringLiteral("未找到符合条件的员工"); }
 QString noRuleMessage() { return QStringLiteral("该员工的员工类别没有设置过工号编号规则，不能采用自动编号"); }
 QString noNewNumberMessage() { return QStringLiteral("请输入新工号"); }
-bool paddedNumber(const QString& number) { return ops::paddedNumber(number); }
-QString paddedNumberMessage() { return QStringLiteral("新工号前后不能有空格"); }
+QString refusedNumberMessage(const QString& refused) {
+  return ops::refusedCharacterMessage(QStringLiteral("新工号"), refused);
+}
 QString numberTakenMessage(const QString& number) { return number + QStringLiteral("已经存在，请输入另外的工号"); }
 QString successMessage(const QString& name, const QString& newNumber) {
   return QStringLiteral("修改成功") + QStringLiteral("请通知") + name + QStringLiteral(" 工号已经改成") + newNumber;

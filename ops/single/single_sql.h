@@ -109,11 +109,9 @@ QString noCriterionMessage();
 QString notFoundMessage();
 QString noRuleMessage();
 QString noNewNumberMessage();
-// A new number with blanks (or other white space) at either end, blanks only included: SQL Server
-// ignores trailing blanks when it compares texts, so such a number could not be told from the
-// number without them; the window refuses it.
-bool paddedNumber(const QString& number);
-QString paddedNumberMessage();
+// A typed new number with a character it cannot hold (ops::typedNumber):
+// "新工号不能含有“%”：只能由字母和数字组成".
+QString refusedNumberMessage(const QString& refused);
 QString numberTakenMessage(const QString& number);
 QString successMessage(const QString& name, const QString& newNumber);
 // The question before a renumber to a number that records already carry (held as holdingsText gives it).

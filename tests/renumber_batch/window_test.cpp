@@ -171,6 +171,11 @@ TEST_F(BatchWindow, EditorTakesDigitsAndEnterAndAnEditCallsForANewCheck) {
   EXPECT_EQ(cell(1, 2), u"7"_s);
   EXPECT_EQ(buttons(), u"12--"_s);
   EXPECT_EQ(w->Label2->text(), u"新工号已修改，请重新核对"_s);  // no longer "核对通过…"
+  // What an input method writes (full-width, blanks) is written as the number it stands for.
+  g->clickCell(1, 2);
+  w->Text1->setText(u" \uFF17\uFF18 "_s);
+  QTest::keyClick(w->Text1, Qt::Key_Return);
+  EXPECT_EQ(cell(1, 2), u"78"_s);
 
   // A click elsewhere closes the editor without writing; so does a scroll.
   g->clickCell(2, 2);
@@ -241,7 +246,7 @@ TEST_F(BatchCheck, AFailedManualCheckNamesShowsAndSelectsTheRow) {
   EXPECT_EQ(buttons(), u"12--"_s);
   setNew(2, u"10002 "_s);
   w->Command2->click();
-  EXPECT_EQ(w->Label2->text(), u"第2行新工号前后不能有空格"_s);
+  EXPECT_EQ(w->Label2->text(), u"第2行新工号不能含有空格：只能由字母和数字组成"_s);
   EXPECT_EQ(rowColours(), u"- taken - - - - -"_s);
 }
 

@@ -15,6 +15,7 @@
 #include "renumber_batch/batch_window.h"
 #include "ops/batch/batch_ops.h"
 #include "ops/common/column_widths.h"
+#include "ops/common/number_key.h"
 #include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
@@ -36,9 +37,10 @@ void onlyReads(Problems& p, const QStringList& log) {
 
 // Single window: select the only employee found by text in box (1 number, 2 name), then
 // renumber to newNumber, automatically when automatic (the box then holds the proposal).
-// The database must end as expected, or, for a number the window refuses, unchanged.
+// The database must end as expected (given the number written: ops::typedNumber of the number),
+// or, for a number the window refuses, unchanged.
 void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool automatic, const QString& number,
-                    const QString& name, const std::function<Snapshot(const Snapshot&)>& expected) {
+                    const QString& name, const std::function<Snapshot(const Snapshot&, const QString&)>& expected) {
   auto& w = h.open<frm员工Kestrune>();
   (box == 1 ? w.Text1 : w.Text2)->setText(text);
   w.Command1->click();
@@ -53,16 +55,17 @@ void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool 
   const qsizetype shown = h.messages().size();
   w.Command3->click();
   const QString message = h.messages().mid(shown).join(u(" / "));
-  if (single::paddedNumber(number)) {
-    p.same(single::paddedNumberMessage(), message, u("message"));
+  const ops::TypedNumber typed = ops::typedNumber(number);
+  if (!typed.accepted()) {
+    p.same(single::refusedNumberMessage(typed.refused), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
-  } else if (const auto tooLong = single::newNumberTooLong(h.session(), number)) {
+  } else if (const auto tooLong = single::newNumberTooLong(h.session(), typed.number)) {
     // A number no column can hold (the 10,000 characters) is refused before anything is sent.
     p.same(ops::tooLongMessage(*tooLong), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
   } else {
-    p.same(single::successMessage(name, number), message, u("message"));
-    p.same(QString(), difference(expected(before), snapshot()), u("database"));
+    p.same(single::successMessage(name, typed.number), message, u("message"));
+    p.same(QString(), difference(expected(before, typed.number), snapshot()), u("database"));
   }
 }
 
@@ -94,7 +97,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
     p.expect(h.messages().size() <= 1, u("messages: ") + h.messages().join(u(" / ")));
     p.expect(!w.Frame2->isEnabled(), u("equal-numbers search selected someone"));
     singleRenumber(p, h, 2, u("甲"), false, u("5555"), u("甲"),
-                   [&](const Snapshot& s) { return renamed(s, host::kSingleCascade, v, u("5555")); });
+                   [&](const Snapshot& s, const QString& n) { return renamed(s, host::kSingleCascade, v, n); });
   });
 
   QStringList defects;
@@ -182,9 +185,9 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
     testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     dangerousRule(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码=") + literal(v));
-    singleRenumber(p, h, 1, u("3001"), true, v + u("001"), u("丙"), [&](const Snapshot& s) {
-      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + u("001")), u("员工工号编码规则"),
-                           u("流水号"), u("NULL"), u("1"), u("ID=") + row);
+    singleRenumber(p, h, 1, u("3001"), true, v + u("001"), u("丙"), [&](const Snapshot& s, const QString& n) {
+      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), n), u("员工工号编码规则"), u("流水号"),
+                           u("NULL"), u("1"), u("ID=") + row);
     });
   });
 
@@ -246,8 +249,8 @@ TEST(HostileInput, CategoryNamesHeldInTheDatabase) {
     testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCategory(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 类别代码='18'"));
-    singleRenumber(p, h, 1, u("3001"), true, u("18001"), u("丙"), [&](const Snapshot& s) {
-      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), u("18001")), u("员工工号编码规则"), u("流水号"),
+    singleRenumber(p, h, 1, u("3001"), true, u("18001"), u("丙"), [&](const Snapshot& s, const QString& n) {
+      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), n), u("员工工号编码规则"), u("流水号"),
                            u("NULL"), u("1"), u("ID=") + row);
     });
   });
@@ -296,9 +299,9 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
     testdb::ignoreLengthChecks();  // the database holds the 10,000 characters too
     withCodes(h, v);
     const QString row = h.value(u("SELECT ID FROM 员工工号编码规则 WHERE 部门编号='D01'"));
-    singleRenumber(p, h, 1, u("3001"), true, v + v + u("001"), u("丙"), [&](const Snapshot& s) {
-      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), v + v + u("001")), u("员工工号编码规则"),
-                           u("流水号"), u("NULL"), u("1"), u("ID=") + row);
+    singleRenumber(p, h, 1, u("3001"), true, v + v + u("001"), u("丙"), [&](const Snapshot& s, const QString& n) {
+      return renamedColumn(renamed(s, host::kSingleCascade, u("3001"), n), u("员工工号编码规则"), u("流水号"),
+                           u("NULL"), u("1"), u("ID=") + row);
     });
   });
   forCorpus(u("codes, rule window"), [&](const Hostile& hostile, Problems& p) {
@@ -315,7 +318,10 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
     const Snapshot before = snapshot();
     w.MSFlexGrid1->clickCell(r, 0);
     w.Command4->click();  // saved again as it stands
-    p.same(QString(), h.messages().join(u(" / ")), u("messages"));
+    // A code no number can hold is refused; either way the row stays as it was.
+    const QString refused = ops::refusedCharacter(v);
+    p.same(refused.isEmpty() ? QString() : ops::refusedCharacterMessage(u("部门代码"), refused),
+           h.messages().join(u(" / ")), u("messages"));
     p.same(QString(), difference(before, snapshot()), u("saving the row again"));
   });
 

@@ -13,6 +13,7 @@
 #include "db/catalogue.h"
 #include "ops/common/column_widths.h"
 #include "ops/common/holders.h"
+#include "ops/common/number_key.h"
 #include "ops/single/single_ops.h"
 #include "ops/single/single_sql.h"
 #include "renumber_single/single_window.h"
@@ -101,20 +102,42 @@ TEST(HostileInput, SingleWindowSearchBoxes) {
   EXPECT_EQ(difference(before, snapshot()), QString()) << "a search changed the database";
 }
 
-TEST(HostileInput, NewNumbersPaddedWithBlanks) {
-  EXPECT_FALSE(single::paddedNumber(QString()));  // empty has its own message
-  EXPECT_FALSE(single::paddedNumber(u("0012")));
-  EXPECT_FALSE(single::paddedNumber(u("00 12")));  // a blank inside is kept as typed
-  EXPECT_TRUE(single::paddedNumber(u(" 0012")));
-  EXPECT_TRUE(single::paddedNumber(u("0012 ")));
-  EXPECT_TRUE(single::paddedNumber(u("   ")));
-  EXPECT_TRUE(single::paddedNumber(u("\t0012")));
-  EXPECT_TRUE(single::paddedNumber(u("0012\u3000")));  // an ideographic blank
-  EXPECT_EQ(single::paddedNumberMessage(), u("新工号前后不能有空格"));
+// A typed number: full-width forms made ASCII, blanks at either end dropped, then letters and
+// digits only; the first other character is named.
+TEST(HostileInput, TypedNumbersAreMadeAsciiTrimmedAndRefusedForAnyOtherCharacter) {
+  const struct {
+    const char16_t* typed;
+    const char16_t* number;
+    const char16_t* refused;
+  } cases[] = {
+      {u"0012", u"0012", u""},
+      {u" 0012\t", u"0012", u""},
+      {u"0012\u3000", u"0012", u""},
+      {u"\uFF17\uFF17", u"77", u""},  // ７７, typed in full-width mode
+      {u"\uFF21\uFF10\uFF11", u"A01", u""},
+      {u"临时01", u"临时01", u""},
+      {u"   ", u"", u""},  // nothing left: "请输入新工号"
+      {u"00 12", u"00 12", u"空格"},
+      {u"00\u300012", u"00\u300012", u"全角空格"},
+      {u"1'; drop table 员工档案;--", u"1'; drop table 员工档案;--", u"“'”"},
+      {u"%", u"%", u"“%”"},
+      {u"1\uFF05", u"1%", u"“%”"},  // a full-width ％ is a %
+      {u"a_b", u"a_b", u"“_”"},
+      {u"[12]", u"[12]", u"“[”"},
+      {u"1\u00072", u"1\u00072", u"控制字符U+0007"},
+      {u"1\u200B2", u"1\u200B2", u"不可见字符U+200B"},
+      {u"1\U0001F600", u"1\U0001F600", u"“\U0001F600”"},
+  };
+  for (const auto& c : cases) {
+    const ops::TypedNumber t = ops::typedNumber(QString::fromUtf16(c.typed));
+    EXPECT_EQ(t.number, QString::fromUtf16(c.number)) << QString::fromUtf16(c.typed).toStdString();
+    EXPECT_EQ(t.refused, QString::fromUtf16(c.refused)) << QString::fromUtf16(c.typed).toStdString();
+  }
+  EXPECT_EQ(single::refusedNumberMessage(u("“%”")), u("新工号不能含有“%”：只能由字母和数字组成"));
 }
 
-// A new number is taken as typed, quoted into every statement; one with blanks at either end can't
-// be told from the number without them by the host database and is refused.
+// A new number is taken as ops::typedNumber makes it: the box then shows it, and it is quoted into
+// every statement; one with a character no number holds is refused before anything is sent.
 TEST(HostileInput, SingleWindowNewNumberBox) {
   forCorpusEntries(u("new number box"), [](const Hostile& hostile, Entry how, Problems& p) {
     const QString& v = hostile.text;
@@ -135,16 +158,20 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
     const QStringList log = h.statements();
     const QString message = h.messages().value(0);
     p.expect(h.messages().size() == 1, u("messages: ") + h.messages().join(u(" / ")));
-    if (paddedWithBlanks(v)) {
-      p.same(single::paddedNumberMessage(), message, u("message"));
+    const ops::TypedNumber typed = ops::typedNumber(v);
+    if (typed.number.isEmpty() || !typed.accepted()) {
+      p.same(typed.number.isEmpty() ? single::noNewNumberMessage() : single::refusedNumberMessage(typed.refused),
+             message, u("message"));
       p.expect(log.isEmpty(), u("statements sent: ") + log.join(u(" / ")).left(200));
       p.same(QString(), difference(before, snapshot()), u("database"));
     } else {
+      const QString& n = typed.number;
+      p.same(n, w.Text4->text(), u("box shows the number written"));
       // The existence check, the widths of the columns (read once per connection), the records
       // under the new number (every column in one query), then the count of the old number and
       // the batch in the renumber's transaction.
-      const QStringList asked{single::existsQuery(v), db::catalogueSql(h.database())};
-      if (const auto tooLong = single::newNumberTooLong(h.session(), v)) {
+      const QStringList asked{single::existsQuery(n), db::catalogueSql(h.database())};
+      if (const auto tooLong = single::newNumberTooLong(h.session(), n)) {
         // Longer than a column holds (the 10,000 characters): refused before anything is written.
         p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));
         p.same(ops::tooLongMessage(*tooLong), message, u("message"));
@@ -152,13 +179,13 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
         p.same(u("0007"), w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
         return;
       }
-      const QStringList sent = asked + QStringList{ops::holdersUnionSql(pinned::refColumns(), {v}),
-                                                   ops::registerHoldersSql({u("0007"), v}, ops::Lock::Held),
-                                                   single::renumberBatch(u("0007"), v, {})};
+      const QStringList sent = asked + QStringList{ops::holdersUnionSql(pinned::refColumns(), {n}),
+                                                   ops::registerHoldersSql({u("0007"), n}, ops::Lock::Held),
+                                                   single::renumberBatch(u("0007"), n, {})};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
-      p.same(single::successMessage(u("张三"), v), message, u("message"));
-      p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), v), snapshot()), u("database"));
-      p.same(v, w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
+      p.same(single::successMessage(u("张三"), n), message, u("message"));
+      p.same(QString(), difference(renamed(before, host::kSingleCascade, u("0007"), n), snapshot()), u("database"));
+      p.same(n, w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
     }
   });
 }

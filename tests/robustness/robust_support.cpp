@@ -99,8 +99,6 @@ const QList<Hostile>& corpus() {
   return list;
 }
 
-bool paddedWithBlanks(const QString& text) { return text != text.trimmed(); }
-
 void typeText(QWidget* widget, const QString& text) {
   for (char32_t c : text.toUcs4()) {
     const QString one = QString::fromUcs4(&c, 1);

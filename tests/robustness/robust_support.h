@@ -119,8 +119,6 @@ struct Hostile {
 // characters, blanks only, blanks around a number, Chinese, emoji, text that is no number, a
 // second statement, a bracketed table name.
 const QList<Hostile>& corpus();
-// Blanks (or other white space) at either end of the text.
-bool paddedWithBlanks(const QString& text);
 
 // Types text into a widget key by key, one key event per character (the whole character, also
 // beyond the 16-bit range), as a keyboard or an input method delivers it.

@@ -237,21 +237,29 @@ TEST(BatchManualCheck, StopsAtTheFirstProblemInRowOrder) {
   EXPECT_EQ(manualCheck({}, reg.lookup()), Outcome{});
 }
 
-TEST(BatchManualCheck, NumbersTheDatabaseTakesForOneAreTwinsAndBlanksAtAnEndAreRefused) {
+TEST(BatchManualCheck, NumbersTheDatabaseTakesForOneAreTwinsAndCharactersNoNumberHoldsAreRefused) {
   FakeRegister reg;
   for (const auto& [a, b] : {std::pair{"0013", "0013 "}, {"a1", "A1"}, {"００１３", "0013"}, {"X7", "ｘ７　"}}) {
     const Outcome o = manualCheck(makeRows({{"1", a}, {"2", "5"}, {"3", b}}), reg.lookup());
     EXPECT_EQ(o.status, Status::Duplicate) << a;
     EXPECT_EQ(o.otherRow, 2) << a;
   }
-  for (const char* padded : {"0013 ", " 0013", "0013\t", "　0013"}) {
-    const Outcome o = manualCheck(makeRows({{"7", "7"}, {"0013", padded}}), reg.lookup());
-    EXPECT_EQ(o.status, Status::Padded) << padded;
+  for (const auto& [number, named] : {std::pair{"0013 ", "空格"},
+                                      {" 0013", "空格"},
+                                      {"0013\t", "控制字符U+0009"},
+                                      {"　0013", "全角空格"},
+                                      {"00'13", "“'”"},
+                                      {"13%", "“%”"}}) {
+    const Outcome o = manualCheck(makeRows({{"7", "7"}, {"0013", number}}), reg.lookup());
+    EXPECT_EQ(o.status, Status::Refused) << number;
     EXPECT_EQ(o.row, 1);
+    EXPECT_EQ(o.refused, QString::fromUtf8(named));
     EXPECT_EQ(marks(2, o), (std::vector<Mark>{Mark::None, Mark::Taken}));
   }
+  // A row that keeps its number is not refused for it.
+  EXPECT_EQ(manualCheck(makeRows({{"00_7", "00_7"}}), reg.lookup()).status, Status::Passed);
   EXPECT_EQ(reg.calls, 0);
-  EXPECT_EQ(paddedMessage(2), QStringLiteral("第2行新工号前后不能有空格"));
+  EXPECT_EQ(refusedMessage(2, "“%”"), QStringLiteral("第2行新工号不能含有“%”：只能由字母和数字组成"));
 }
 
 // Both algorithms on one list: same outcome and same final numbers. Returns the fast outcome.
@@ -324,11 +332,11 @@ TEST(BatchAutoResolve, RepairsTwinsAsTheDatabaseComparesThemAndStopsAtBlanks) {
   // ００２０ is 0020 and holds the value 20: 0020 moves to 21, the second 19 past both to 22.
   EXPECT_EQ(newNumbers(rows), (QStringList{"0013", "14", "a1", "1", "００２０", "19", "22", "21"}));
 
-  // A padded number that no repair replaced stops the resolution at its row.
+  // A refused number that no repair replaced stops the resolution at its row.
   reg = {};
   rows = makeRows({{"1", "0013 "}, {"2", "0013"}, {"3", "7"}});
   o = resolveBoth(rows, reg);
-  EXPECT_EQ(o.status, Status::Padded);
+  EXPECT_EQ(o.status, Status::Refused);
   EXPECT_EQ(o.row, 0);
   EXPECT_EQ(newNumbers(rows), (QStringList{"0013 ", "14", "7"}));
 }

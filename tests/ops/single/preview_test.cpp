@@ -305,9 +305,12 @@ TEST_F(Preview, DryRunPrintsTheTableAndTheScriptAndChangesNothing) {
   EXPECT_EQ(gone.code, 1);
   EXPECT_EQ(gone.err, "原工号0555不在员工档案中\n");
   EXPECT_TRUE(gone.out.isEmpty());
-  const Ran taken = dryRun(svr, {"0007", "0099"});
+  const Ran taken = dryRun(svr, {"0007", " ００９９"});  // as the single window takes it: 0099
   EXPECT_EQ(taken.code, 1);
   EXPECT_EQ(taken.err, numberTakenMessage("0099") + "\n");
+  const Ran refused = dryRun(svr, {"0007", "00%"});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err, "新工号不能含有“%”：只能由字母和数字组成\n");
   const Ran none = dryRun("sqlite:" + h.dir() + "/nowhere.db", {"0007", "0012"});
   EXPECT_EQ(none.code, 2);
   EXPECT_TRUE(none.err.startsWith("数据库连接失败"));
