@@ -60,6 +60,11 @@ int latencyMs = 0;
 // sent (round trips; each waits latencyMs first) and the longest time the GUI thread's event loop
 // did not run (a 10 ms timer on the GUI thread: the longest gap between its ticks, from the start
 // to the end of the run; a loop that never stops shows about 10 ms).
+// "1 round trip", "23 round trips".
+QString roundTripsText(qint64 n) {
+  return QString::number(n) + (n == 1 ? QStringLiteral(" round trip") : QStringLiteral(" round trips"));
+}
+
 struct ToolCost {
   qint64 roundTrips = 0;  // of the last run
   double maxStallMs = 0;  // over all runs
@@ -69,7 +74,7 @@ struct ToolCost {
     line->maxStallMs = maxStallMs;
     line->largestCharacters = largestCharacters;
     line->mostConstants = mostConstants;
-    const QString note = QStringLiteral("%1 round trips, longest stall %2").arg(roundTrips).arg(duration(maxStallMs));
+    const QString note = roundTripsText(roundTrips) + QStringLiteral(", longest stall ") + duration(maxStallMs);
     line->toolNote = line->toolNote.isEmpty() ? note : line->toolNote + QStringLiteral("; ") + note;
   }
   // The same work as it was before, timed and counted as the tool's: a further comparison.
@@ -79,7 +84,7 @@ struct ToolCost {
     line->beforeStallMs = maxStallMs;
     line->against.push_back(
         {what, line->beforeMs, Comparison::Kind::Slower,
-         QStringLiteral("%1 round trips, longest stall %2").arg(roundTrips).arg(duration(maxStallMs))});
+         roundTripsText(roundTrips) + QStringLiteral(", longest stall ") + duration(maxStallMs)});
   }
 };
 
