@@ -82,9 +82,8 @@ struct ToolCost {
     line->beforeMs = median(times);
     line->beforeRoundTrips = roundTrips;
     line->beforeStallMs = maxStallMs;
-    line->against.push_back(
-        {what, line->beforeMs, Comparison::Kind::Slower,
-         roundTripsText(roundTrips) + QStringLiteral(", longest stall ") + duration(maxStallMs)});
+    line->against.push_back({what, line->beforeMs, Comparison::Kind::Slower,
+                             roundTripsText(roundTrips) + QStringLiteral(", longest stall ") + duration(maxStallMs)});
   }
 };
 
