@@ -221,9 +221,14 @@ void frm员工工号统一修改::gridClick() {
 
 void frm员工工号统一修改::closeEditor() { Text1->hide(); }
 
-// Enter writes the editor into the current cell; digits and Backspace are typed; any other
-// character is dropped. Keys that type nothing (arrows, Home, End, Delete) edit as usual.
+// Enter writes the editor into the current cell, Esc closes it without writing; digits and
+// Backspace are typed; any other character is dropped. Keys that type nothing (arrows, Home, End,
+// Delete) edit as usual.
 bool frm员工工号统一修改::editorKey(int key, const QString& text) {
+  if (key == Qt::Key_Escape) {
+    closeEditor();
+    return true;
+  }
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // The number as it will be written: full-width digits (an input method's) made ASCII, blanks
     // at either end dropped; any other character stays for the check to refuse.

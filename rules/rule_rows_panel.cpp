@@ -356,6 +356,7 @@ void RuleRowsPanel::gridClick() {
       Text4->setReadOnly(!rules::cellEditable(MSFlexGrid1->Col(), selectedLayout()));
       placeOverCell(Text4, false);
       Text4->setFocus();
+      Text4->selectAll();  // typing replaces the code, as in the batch window's grid
       break;
     default: break;
   }

@@ -177,7 +177,12 @@ TEST_F(BatchWindow, EditorTakesDigitsAndEnterAndAnEditCallsForANewCheck) {
   QTest::keyClick(w->Text1, Qt::Key_Return);
   EXPECT_EQ(cell(1, 2), u"78"_s);
 
-  // A click elsewhere closes the editor without writing; so does a scroll.
+  // A click elsewhere closes the editor without writing; so do Esc and a scroll.
+  g->clickCell(2, 2);
+  QTest::keyClicks(w->Text1, u"55"_s);
+  QTest::keyClick(w->Text1, Qt::Key_Escape);
+  EXPECT_TRUE(w->Text1->isHidden());
+  EXPECT_EQ(cell(2, 2), u"10102"_s);
   g->clickCell(2, 2);
   QTest::keyClicks(w->Text1, u"55"_s);
   g->clickCell(2, 1);

@@ -118,9 +118,10 @@ TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
                   " And 类别代码='7' And 部门编号='0101' And 部门代码='12' And 岗位类别='02' And 岗位代码='5'"),
             "1");
 
-  // Typed text that is not entered is discarded.
+  // Typing replaces the code; typed text that is not entered is discarded.
   w.MSFlexGrid1->clickCell(1, 2);
   QTest::keyClicks(w.Text4, "99");
+  EXPECT_EQ(w.Text4->text(), "99");
   w.MSFlexGrid1->clickCell(1, 0);
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "12");
 
