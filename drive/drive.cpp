@@ -48,6 +48,12 @@ Outcome run(QWidget* parent, bool changes, const std::function<void()>& work) {
   return run(parent, Work(changes), [&](const ops::Progress&) { work(); });
 }
 
+bool confirm(QWidget* parent, const QString& question, bool defaultNo) {
+  if (defaultNo ? ui::askDefaultNo(parent, question) : ui::ask(parent, question)) return true;
+  ui::msg(parent, kCancelled);
+  return false;
+}
+
 bool guarded(QWidget* parent, const std::function<void()>& work) {
   const std::optional<QString> failed = failureOf(work);
   if (failed) ui::dbError(parent, *failed);

@@ -40,6 +40,10 @@ Outcome run(QWidget* parent, bool changes, const std::function<void()>& work);
 // (the failure has been shown). A stop is not expected: it goes on to the caller.
 bool guarded(QWidget* parent, const std::function<void()>& work);
 
+// A question before a change: true for 是; 否 is told that nothing was changed (kCancelled), so
+// the user never wonders whether it was. defaultNo: 否 is the default button.
+bool confirm(QWidget* parent, const QString& question, bool defaultNo);
+
 // The text shown for a failure that is not the database's: "程序出错：" and what the program says.
 QString programFailure(const std::exception& e);
 

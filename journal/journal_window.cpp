@@ -194,8 +194,8 @@ void frm修改记录::撤销() {
     ui::msg(this, journal::undoMessage(check, id));
     return;
   }
-  if (!ui::askDefaultNo(this, journal::undoQuestion(*e))) return;
-  if (!check.held.empty() && !ui::askDefaultNo(this, journal::undoMergeQuestion(check))) return;
+  if (!drive::confirm(this, journal::undoQuestion(*e), true)) return;
+  if (!check.held.empty() && !drive::confirm(this, journal::undoMergeQuestion(check), true)) return;
   if (drive::run(this, {true, QStringLiteral("正在撤销：第 %1 / %2 个工号"), QStringLiteral("正在核对修改记录…")},
                  [&](const ops::Progress& progress) { check = journal::undo(session_, id, progress); }) !=
       drive::Outcome::Done)

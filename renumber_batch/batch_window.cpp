@@ -373,7 +373,7 @@ void frm员工工号统一修改::apply() {
     ui::msg(this, ops::tooLongMessage(*tooLong));
     return;
   }
-  if (!held.empty() && !ui::askDefaultNo(this, heldQuestion(held))) return;
+  if (!held.empty() && !drive::confirm(this, heldQuestion(held), true)) return;
   ApplyResult result;
   if (drive::run(this, {true, QStringLiteral("正在修改第 %1 / %2 名员工")}, [&](const ops::Progress& progress) {
         result = applyRows(session_, rows, progress);
@@ -402,12 +402,12 @@ void frm员工工号统一修改::stage() {
     ui::msg(this, QString::fromUtf16(kNoStaging));
     return;
   }
-  if (!ui::ask(this, stagingQuestion(count))) return;
+  if (!drive::confirm(this, stagingQuestion(count), false)) return;
   StagingResult result;
   if (drive::run(this, {true, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句")},
                  [&](const ops::Progress& progress) {
                    result = stageNoPosition(session_, progress, [this](const std::vector<HeldNumber>& held) {
-                     return ui::askDefaultNo(this, heldQuestion(held));
+                     return drive::confirm(this, heldQuestion(held), true);
                    });
                  }) != drive::Outcome::Done)
     return;
@@ -427,7 +427,7 @@ void frm员工工号统一修改::stage() {
     ui::msg(this, stagingChangedMessage(), app_info::title(), ui::Icon::Warning);
     return;
   }
-  if (!result.staged) return;  // the merge question answered No: nothing was sent
+  if (!result.staged) return;  // the merge question answered No (and told): nothing was sent
   ui::msg(this, stagedMessage(count));
 }
 

@@ -348,7 +348,7 @@ void frm员工Kestrune::renumber() {
     ui::msg(this, ops::tooLongMessage(*tooLong));
     return;
   }
-  if (!held.isEmpty() && !ui::askDefaultNo(this, single::mergeQuestion(newNumber, held))) return;
+  if (!held.isEmpty() && !drive::confirm(this, single::mergeQuestion(newNumber, held), true)) return;
 
   std::optional<single::SerialUpdate> serial;
   if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};

@@ -104,7 +104,7 @@ void RuleCategoriesPanel::release() {
   const QString key = TreeView4->selectedKey();
   if (key.isEmpty()) return;
   const QString text = TreeView4->selectedText();
-  if (!ui::ask(window(), QStringLiteral("是否要删除") + text + QStringLiteral("这个员工类别？"))) return;
+  if (!drive::confirm(window(), QStringLiteral("是否要删除") + text + QStringLiteral("这个员工类别？"), false)) return;
   if (!drive::guarded(window(), [&] { rules::releaseCategory(session_, rules::itemNumber(text)); })) {
     return;
   }

@@ -224,7 +224,7 @@ void RuleListPanel::saveRule() {
 
 void RuleListPanel::deleteRule() {
   if (!shownRule()) return;
-  if (!ui::ask(window(), QStringLiteral("是否要删除") + Text2->text() + QStringLiteral("?"))) return;
+  if (!drive::confirm(window(), QStringLiteral("是否要删除") + Text2->text() + QStringLiteral("?"), false)) return;
   rules::Deleted outcome = rules::Deleted::Whole;
   if (!drive::guarded(window(), [&] { outcome = rules::deleteRule(session_, shownRef()); })) return;
   if (outcome == rules::Deleted::RuleOnly) {

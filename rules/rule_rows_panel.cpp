@@ -218,14 +218,16 @@ void RuleRowsPanel::layoutClick(int code) {
   // Selected by the panel itself (showing a rule, undoing a refused change): its display stands.
   if (suppressLayoutPrompt_ || !rule_) return;
   const QString caption = rules::codeCaption(code);
-  if (!ui::ask(window(), QStringLiteral("确定要改成") + caption + QStringLiteral("?"))) {
+  if (!drive::confirm(window(), QStringLiteral("确定要改成") + caption + QStringLiteral("?"), false)) {
     undoLayoutChoice();
     return;
   }
   const bool hasRows = MSFlexGrid1->Rows() > 1;
-  if (hasRows && !ui::ask(window(), QStringLiteral("您已经设置了具体的编码规则，是否确认要改成") + caption +
-                                        QStringLiteral("?") + QStringLiteral("\n") +
-                                        QStringLiteral("【提醒】如果选择[是]系统将自动删除已设置的具体规则"))) {
+  if (hasRows &&
+      !drive::confirm(window(),
+                      QStringLiteral("您已经设置了具体的编码规则，是否确认要改成") + caption + QStringLiteral("?") +
+                          QStringLiteral("\n") + QStringLiteral("【提醒】如果选择[是]系统将自动删除已设置的具体规则"),
+                      false)) {
     undoLayoutChoice();
     return;
   }
@@ -428,7 +430,7 @@ void RuleRowsPanel::deleteRow() {
   if (!department.isEmpty()) question += department + QStringLiteral("部门");
   if (!position.isEmpty()) question += QStringLiteral(" 岗位类别为：") + position;
   question += QStringLiteral(" 的编码规则?");
-  if (!ui::ask(window(), question)) return;
+  if (!drive::confirm(window(), question, false)) return;
   if (!drive::guarded(window(), [&] { rules::deleteRuleRow(session_, id.toLongLong()); })) return;
   emptyGrid();
   listRows(actingCode());

@@ -56,4 +56,13 @@ TEST(Drive, ShowsTheDatabasesTextAProgramFailureAsSuchAndAStopOnlyForAChange) {
   }
 }
 
+TEST(Drive, AQuestionAnsweredNoSaysThatNothingWasChanged) {
+  Harness h;
+  QWidget parent;
+  h.answer(false);
+  EXPECT_FALSE(drive::confirm(&parent, QStringLiteral("是否继续？"), true));
+  EXPECT_TRUE(drive::confirm(&parent, QStringLiteral("是否继续？"), false));
+  EXPECT_EQ(h.messages(), (QStringList{"是否继续？", "已取消，数据库没有任何修改", "是否继续？"}));
+}
+
 }  // namespace

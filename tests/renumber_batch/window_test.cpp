@@ -327,8 +327,9 @@ TEST_F(BatchApply, AskedAboutHeldNumbersThenAppliedAndListedAgain) {
   const testdb::Snapshot before = testdb::snapshot();
   h.answer(false);
   w->Command3->click();
-  ASSERT_EQ(h.messages().size(), 1);
+  ASSERT_EQ(h.messages().size(), 2);
   EXPECT_TRUE(h.messages()[0].startsWith(u"以下新工号在其他表中已有记录：11002：岗位信息new 1行，"_s));
+  EXPECT_EQ(h.messages()[1], u"已取消，数据库没有任何修改"_s);
   EXPECT_TRUE(updates().isEmpty());
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
@@ -387,13 +388,14 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   h.answer(false);
   w->Command5->click();
   const QString question = u"共有1名无岗位员工（所有员工类别，不只是所选的编号规则），工号前将加9，是否继续？"_s;
-  EXPECT_EQ(h.messages(), QStringList{question});
+  const QString nothing = u"已取消，数据库没有任何修改"_s;  // each 否 is told
+  EXPECT_EQ(h.messages(), (QStringList{question, nothing}));
   EXPECT_TRUE(updates().isEmpty());
   // A "9" number taken in the register: a warning, nothing sent.
   testdata::employee({.number = "912", .name = "有岗", .category = "保安", .position = "P01"});
   h.clearStatements();
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(1), (QStringList{question,
+  EXPECT_EQ(h.messages().mid(2), (QStringList{question,
                                               u"以下无岗位员工加9后的工号已被占用：12→912（有岗）\n"
                                               u"没有修改任何工号，请先处理这些员工的工号"_s}));
   EXPECT_EQ(h.dialogs().shown.last().icon, ui::Icon::Warning);
@@ -404,16 +406,17 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   h.answer(true);
   h.answer(false);
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(3), (QStringList{question,
+  EXPECT_EQ(h.messages().mid(4), (QStringList{question,
                                               u"以下新工号在其他表中已有记录：912：工资单明细 1行\n"
-                                              u"继续修改将把这些记录并入相应员工，是否继续？"_s}));
+                                              u"继续修改将把这些记录并入相应员工，是否继续？"_s,
+                                              nothing}));
   EXPECT_TRUE(updates().isEmpty());
   h.exec(u"DELETE FROM 工资单明细"_s);
   w->Command5->click();
   EXPECT_EQ(h.value(u"SELECT 工号 FROM 员工档案 WHERE 姓名='无岗'"_s), u"912"_s);
   h.exec(u"UPDATE 员工档案 SET 岗位编号='P02'"_s);
   w->Command5->click();
-  EXPECT_EQ(h.messages().mid(6), (QStringList{u"已处理1名无岗位员工"_s, u"没有无岗位员工"_s}));
+  EXPECT_EQ(h.messages().mid(8), (QStringList{u"已处理1名无岗位员工"_s, u"没有无岗位员工"_s}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

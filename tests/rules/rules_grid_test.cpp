@@ -141,7 +141,8 @@ TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
   w.MSFlexGrid1->clickCell(1, 0);
   h.answer(false);
   w.Command3->click();
-  EXPECT_EQ(h.messages().last(), "确认要删除0101 办公室部门 岗位类别为：02 技术岗 的编码规则?");
+  EXPECT_EQ(h.messages().mid(h.messages().size() - 2),
+            (QStringList{"确认要删除0101 办公室部门 岗位类别为：02 技术岗 的编码规则?", "已取消，数据库没有任何修改"}));
   EXPECT_EQ(count("员工工号编码规则"), "1");
   w.Command3->click();
   EXPECT_EQ(count("员工工号编码规则"), "0");

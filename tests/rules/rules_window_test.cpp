@@ -282,7 +282,8 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   ASSERT_TRUE(w.Option1[3]->isChecked());
   h.answer(false);
   w.Option1[5]->click();
-  EXPECT_EQ(h.messages(), QStringList{kAskPrefix + "按部门代码 + 类别码 + 岗位类别码 + 流水号?"});
+  EXPECT_EQ(h.messages(),
+            (QStringList{kAskPrefix + "按部门代码 + 类别码 + 岗位类别码 + 流水号?", "已取消，数据库没有任何修改"}));
   EXPECT_TRUE(w.Option1[3]->isChecked());
   EXPECT_FALSE(w.Option1[5]->isChecked());
   EXPECT_FALSE(w.suppressLayoutPrompt());
@@ -299,9 +300,10 @@ TEST_F(RulesWindowTest, RefusedQuestionsStoreNothing) {
   h.answer(true);
   h.answer(false);
   w.Option1[6]->click();
-  ASSERT_EQ(h.messages().size(), 3);
-  EXPECT_EQ(h.messages()[2],
+  ASSERT_EQ(h.messages().size(), 5);
+  EXPECT_EQ(h.messages()[3],
             kRowsQuestion + "按部门代码 + 类别码 + 流水号?\n【提醒】如果选择[是]系统将自动删除已设置的具体规则");
+  EXPECT_EQ(h.messages()[4], "已取消，数据库没有任何修改");
   EXPECT_TRUE(w.Option1[3]->isChecked());
   EXPECT_EQ(h.value("SELECT 编码规则 From 员工工号编码规则名称"), "3");
   EXPECT_EQ(count("员工工号编码规则"), "1");
@@ -476,7 +478,8 @@ TEST_F(RulesWindowTest, AttachAndReleaseCategories) {
   EXPECT_TRUE(w.Command14->isEnabled());
   h.answer(false);
   w.Command14->click();
-  EXPECT_EQ(h.messages().last(), "是否要删除03 临时工这个员工类别？");
+  EXPECT_EQ(h.messages().mid(h.messages().size() - 2),
+            (QStringList{"是否要删除03 临时工这个员工类别？", "已取消，数据库没有任何修改"}));
   EXPECT_EQ(h.value("SELECT 类别码 From 员工类别 WHERE 类别编号='03'"), "7");
   w.Command14->click();
   EXPECT_EQ(h.value("SELECT COUNT(*) From 员工类别 WHERE 类别编号='03' AND 类别码 Is Null"), "1");
@@ -501,7 +504,7 @@ TEST_F(RulesWindowTest, DeletingARuleReturnsToTheStartState) {
   Window& w = openRule("7");
   h.answer(false);
   w.Command11->click();
-  EXPECT_EQ(h.messages(), QStringList{"是否要删除合同工?"});
+  EXPECT_EQ(h.messages(), (QStringList{"是否要删除合同工?", "已取消，数据库没有任何修改"}));
   EXPECT_EQ(count("员工工号编码规则名称"), "2");
   w.Command11->click();
   EXPECT_EQ(h.column("SELECT 类别码 From 员工工号编码规则名称"), QStringList{"8"});
