@@ -164,8 +164,8 @@ std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, c
     // Every column's IN list holds the slice's numbers.
     const std::vector<host::RefColumn> columns = session.allColumns();
     const qsizetype perStatement = ops::numbersPerStatement(columns.size());
-    const std::vector<ops::Holding> holdings =
-        ops::holdingsJoined(database, columns, numbers, perStatement, [&](int done, int total) { step(done, total); });
+    const std::vector<ops::Holding> holdings = ops::holdingsJoined(database, columns, numbers, perStatement, false,
+                                                                   [&](int done, int total) { step(done, total); });
     std::vector<HeldNumber> out;
     for (const QString& n : numbers)
       if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});

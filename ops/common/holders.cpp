@@ -263,14 +263,14 @@ std::vector<std::vector<qint64>> joinedCounts(db::Database& database, const std:
 }
 
 std::vector<Holding> holdingsJoined(db::Database& database, const std::vector<host::RefColumn>& columns,
-                                    const QStringList& numbers, qsizetype numbersPerStatement,
+                                    const QStringList& numbers, qsizetype numbersPerStatement, bool withCondition,
                                     const std::function<void(int done, int total)>& step) {
   std::vector<Holding> out;
   if (numbers.isEmpty() || columns.empty()) return out;
   const QStringList distinct = distinctNumbers(numbers);
   std::vector<CountedColumn> all;
   all.reserve(columns.size());
-  for (const host::RefColumn& c : columns) all.push_back({c, false});
+  for (const host::RefColumn& c : columns) all.push_back({c, withCondition});
   const std::vector<std::vector<qint64>> rows = joinedCounts(database, all, distinct, numbersPerStatement, step);
   for (std::size_t k = 0; k < columns.size(); ++k)
     for (qsizetype i = 0; i < distinct.size(); ++i)

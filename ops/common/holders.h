@@ -143,11 +143,13 @@ std::vector<std::vector<qint64>> joinedCounts(db::Database& database, const std:
                                               const QStringList& numbers, qsizetype most,
                                               const std::function<void(int done, int total)>& step = {});
 
-// The holdings of all columns among all their rows, in the joined statements: a thousand numbers
-// cost a few round trips instead of one per column. numbersPerStatement caps a statement's
-// numbers. step as for joinedCounts.
+// The holdings of all columns in the joined statements: a thousand numbers cost a few round trips
+// instead of one per column. numbersPerStatement caps a statement's numbers. withCondition: only
+// the rows that meet their column's extra condition (the rows a renumber rewrites), else all rows.
+// step as for joinedCounts.
 std::vector<Holding> holdingsJoined(db::Database& database, const std::vector<host::RefColumn>& columns,
                                     const QStringList& numbers, qsizetype numbersPerStatement,
+                                    bool withCondition = false,
                                     const std::function<void(int done, int total)>& step = {});
 
 // The holdings of one number, "工资单明细 3行，考勤表详细 12行" (tables joined by "，").

@@ -161,9 +161,12 @@ UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, s
       if (!movedAway.contains(key(s.pair.oldNumber))) numbers << s.pair.oldNumber;
       movedAway.insert(key(s.pair.newNumber));
     }
+    // Only the rows the undo's renames would join: rows its change left under the old number (the
+    // 员工档案temp rows of other kinds, which no renumber moves) were the employee's before it and
+    // are no one else's records.
     const std::vector<host::RefColumn> columns = session.allColumns();
     const std::vector<ops::Holding> held = ops::holdingsJoined(
-        database, columns, numbers, ops::numbersPerStatement(columns.size()), [step](int done, int total) {
+        database, columns, numbers, ops::numbersPerStatement(columns.size()), true, [step](int done, int total) {
           if (step) (*step)(done, total);
         });
     for (const QString& n : numbers)

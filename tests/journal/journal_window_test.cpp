@@ -78,10 +78,9 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
   EXPECT_EQ(h.messages(), (QStringList{question, "已取消，数据库没有任何修改"}));  // 否 is told
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
-  // Yes, and yes to the merge with the record of another kind left under 0007.
+  // Yes; the record of another kind the renumber left under 0007 is the employee's: no merge question.
   w.Command3->click();
-  const QString merge = "新工号0007在以下表中已有记录：员工档案temp 1行。继续修改将把这些记录并入该员工，是否继续？";
-  EXPECT_EQ(h.messages().mid(2), (QStringList{question, merge, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  EXPECT_EQ(h.messages().mid(2), (QStringList{question, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
   EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='0007'"), "张三");
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 3);  // listed again: the undo on top
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
@@ -99,7 +98,6 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   ASSERT_EQ(w.entryId(1), 1);
   EXPECT_TRUE(w.Command3->isEnabled());
   const QString question = journal::undoQuestion(*journal().entry(1));
-  const QString merge = "新工号0007在以下表中已有记录：员工档案temp 1行。继续修改将把这些记录并入该员工，是否继续？";
   // Stopped under its progress dialog once every rename was sent: everything rolls back.
   const testdb::Snapshot applied = testdb::snapshot();
   QStringList labels;
@@ -112,12 +110,12 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   EXPECT_EQ(labels,
             (QStringList{"正在查找原工号在其他表中的记录 1 / 2", "正在核对修改记录…", "正在撤销：第 1 / 2 个工号",
                          "正在撤销：第 1 / 2 个工号", "正在撤销：第 2 / 2 个工号"}));
-  EXPECT_EQ(h.messages(), (QStringList{question, merge, "已取消，数据库没有任何修改"}));
+  EXPECT_EQ(h.messages(), (QStringList{question, "已取消，数据库没有任何修改"}));
   EXPECT_EQ(testdb::difference(applied, testdb::snapshot()), QString());
   EXPECT_EQ(all().size(), 1u);
   h.dialogs().shown.clear();
-  w.Command3->click();  // yes to the question and to the merge with the record left under 0007
-  EXPECT_EQ(h.messages(), (QStringList{question, merge, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  w.Command3->click();  // yes; the record the batch left under 0007 asks nothing
+  EXPECT_EQ(h.messages(), (QStringList{question, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
   EXPECT_FALSE(w.Command3->isEnabled());  // an undo is not undone
