@@ -108,6 +108,21 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
 // The checks on the journal and on the register; held is filled only when withHeld. Each step,
 // with the steps before it done, needs its employees under the recorded new number and no one
 // else's employee under the old number.
+// The newest entry after entry id, not undone and itself no undo, that gave number to an employee
+// (a pair's new number the database takes for it); an empty Summary when there is none.
+Summary laterEntryGiving(Journal& journal, qint64 id, const QString& number) {
+  std::vector<Summary> later = journal.summaries(Filter{.number = number});
+  std::sort(later.begin(), later.end(), [](const Summary& a, const Summary& b) { return a.id > b.id; });
+  for (const Summary& s : later) {
+    if (s.id <= id || s.undoneBy != 0 || s.undoes != 0) continue;
+    const std::optional<Entry> e = journal.entry(s.id, 0);
+    if (e &&
+        std::any_of(e->pairs.begin(), e->pairs.end(), [&](const Pair& p) { return key(p.newNumber) == key(number); }))
+      return s;
+  }
+  return {};
+}
+
 UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
                 const ops::Stepper* step = nullptr) {
   db::Database& database = session.database();
@@ -147,6 +162,7 @@ UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, s
     if (counts.value(to) != 0) {
       c.status = UndoStatus::OldNumberTaken;
       c.pair = s.pair;
+      c.takenBy = laterEntryGiving(session.journal(), e->id, s.pair.oldNumber);
       return c;
     }
     counts[to] = counts.value(from);
@@ -275,7 +291,13 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
           .arg(c.leftThere);
     }
     case UndoStatus::TooLong: return ops::tooLongMessage(c.tooLong);
-    case UndoStatus::OldNumberTaken: return QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
+    case UndoStatus::OldNumberTaken: {
+      const QString refused = QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
+      if (c.takenBy.id == 0) return refused;
+      return refused + QStringLiteral("：第%1条修改记录（%2，%3）把这个工号给了员工，请先撤销第%1条记录")
+                           .arg(c.takenBy.id)
+                           .arg(c.takenBy.operation, c.takenBy.time.toString(kTimeFormat));
+    }
     case UndoStatus::Missing: return QStringLiteral("找不到第%1条修改记录").arg(id);
   }
   return QString();

@@ -40,6 +40,9 @@ struct UndoCheck {
   QStringList sharedBy{};  // NumberShared: the names of the employees holding the number
   qint64 leftThere = 0;  // NumberShared: how many employees the entry left under it
   ops::TooLong tooLong{};  // TooLong: the number and the narrowest column that cannot hold it
+  // OldNumberTaken: the newest later entry, not undone, that gave the old number to an employee
+  // (it must be undone first); id 0 when no entry of the journal did.
+  Summary takenBy{};
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).

@@ -279,6 +279,15 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
   EXPECT_EQ(c.held, (std::vector<journal::Held>{{"0007", "工资单明细 1行"}}));
   EXPECT_EQ(journal::undoMergeQuestion(c),
             "新工号0007在以下表中已有记录：工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？");
+
+  // A later entry gave the old number to another employee: it is named, to be undone first.
+  addEmployee("0050", "王五");
+  ASSERT_EQ(single::renumber(session, "0050", "0007", std::nullopt), RenumberResult::Done);
+  c = journal::checkUndo(session, 1);
+  EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(journal::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销：第2条修改记录（单个修改，" +
+                                            journal().entry(2, 0)->time.toString(journal::kTimeFormat) +
+                                            "）把这个工号给了员工，请先撤销第2条记录");
 }
 
 // ---- renumber --journal ----------------------------------------------------------------------
