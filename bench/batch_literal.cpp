@@ -55,10 +55,11 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
         return out;
       }
       int fix = twin(j);
-      if (fix < 0 && row.oldNo != row.newNo && !ops::refusedCharacter(row.newNo).isEmpty()) {
+      const QString refused = fix < 0 && row.oldNo != row.newNo ? ops::refusedCharacter(row.newNo) : QString();
+      if (!refused.isEmpty()) {
         out.status = Status::Refused;
         out.row = int(j);
-        out.refused = ops::refusedCharacter(row.newNo);
+        out.refused = refused;
         return out;
       }
       if (fix < 0 && row.oldNo != row.newNo && taken(row.newNo)) fix = int(j);

@@ -73,12 +73,25 @@ QString inDefaultCollation(Database& database, const QString& expression) {
 }
 
 std::vector<ColumnProperties> readColumnProperties(Database& database, const QStringList& tables) {
-  if (tables.isEmpty()) return {};
-  return dialect(database).readColumnProperties(database, tables);
+  std::vector<ColumnProperties> out;
+  if (tables.isEmpty()) return out;
+  for (Recordset rs = database.open(dialect(database).columnPropertiesSql(tables)); !rs.eof(); rs.moveNext())
+    out.push_back({rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME")),
+                   rs.text(QStringLiteral("COLUMN_NAME")), rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1,
+                   rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1,
+                   rs.field(QStringLiteral("INDEXED")).toInt() == 1});
+  return out;
 }
 
 std::vector<ForeignKeyColumn> readForeignKeys(Database& database) {
-  return dialect(database).readForeignKeys(database);
+  std::vector<ForeignKeyColumn> out;
+  for (Recordset rs = database.open(dialect(database).foreignKeysSql()); !rs.eof(); rs.moveNext())
+    out.push_back({rs.text(QStringLiteral("CONSTRAINT_NAME")), rs.text(QStringLiteral("TABLE_SCHEMA")),
+                   rs.text(QStringLiteral("TABLE_NAME")), rs.text(QStringLiteral("COLUMN_NAME")),
+                   rs.text(QStringLiteral("REF_SCHEMA")), rs.text(QStringLiteral("REF_TABLE")),
+                   rs.text(QStringLiteral("REF_COLUMN")), rs.text(QStringLiteral("UPDATE_RULE")).toUpper(),
+                   rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1});
+  return out;
 }
 
 std::vector<CheckConstraint> readChecks(Database& database, const Catalogue& catalogue) {

@@ -11,8 +11,12 @@ class CatalogueDialect {
   virtual QString catalogueSql() const = 0;
   virtual Catalogue readCatalogue(Database& database) const = 0;
   virtual QString defaultCollation() const = 0;
-  virtual std::vector<ColumnProperties> readColumnProperties(Database& database, const QStringList& tables) const = 0;
-  virtual std::vector<ForeignKeyColumn> readForeignKeys(Database& database) const = 0;
+  // Rows TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, IS_COMPUTED, IS_IDENTITY, INDEXED (1 or 0), read
+  // alike for both engines.
+  virtual QString columnPropertiesSql(const QStringList& tables) const = 0;
+  // Rows CONSTRAINT_NAME, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, REF_SCHEMA, REF_TABLE, REF_COLUMN,
+  // UPDATE_RULE, IS_DISABLED, read alike for both engines.
+  virtual QString foreignKeysSql() const = 0;
   virtual std::vector<CheckConstraint> readChecks(Database& database, const Catalogue& catalogue) const = 0;
   virtual std::vector<TableTrigger> readTriggers(Database& database) const = 0;
   virtual QString firstValuesSql(const CatalogueTable& table, const CatalogueColumn& column, int rows) const = 0;

@@ -88,50 +88,31 @@ class SqliteCatalogue final : public CatalogueDialect {
 
   QString defaultCollation() const override { return QString::fromLatin1(collation::kName); }
 
-  std::vector<ColumnProperties> readColumnProperties(Database& database, const QStringList& tables) const override {
+  QString columnPropertiesSql(const QStringList& tables) const override {
     QStringList names;
     for (const QString& t : tables) names << sqlQuote(t);
     // A table's INTEGER PRIMARY KEY (its only key column) is its rowid: the engine numbers new rows
     // in it, as SQL Server an identity column, and it is the table's own key. Table names compare
     // as SQLite's do (ASCII letters without case).
-    const QString sql =
-        kEmbeddedOnly +
-        QStringLiteral(
-            "SELECT '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.hidden IN (2, 3) AS "
-            "IS_COMPUTED, p.pk = 1 AND upper(p.type) = 'INTEGER' AND (SELECT COUNT(*) FROM pragma_table_info(m.name) "
-            "AS k WHERE k.pk > 0) = 1 AS IS_IDENTITY, EXISTS (SELECT 1 FROM pragma_index_list(m.name) AS il JOIN "
-            "pragma_index_info(il.name) AS ii WHERE ii.seqno = 0 AND ii.name = p.name COLLATE NOCASE) AS INDEXED "
-            "FROM sqlite_master AS m JOIN pragma_table_xinfo(m.name) AS p WHERE m.type = 'table' AND p.hidden <> 1 "
-            "AND m.name COLLATE NOCASE IN (") +
-        names.join(QStringLiteral(", ")) + u')';
-    std::vector<ColumnProperties> out;
-    for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext()) {
-      ColumnProperties p{rs.text(QStringLiteral("TABLE_SCHEMA")),
-                         rs.text(QStringLiteral("TABLE_NAME")),
-                         rs.text(QStringLiteral("COLUMN_NAME")),
-                         rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1,
-                         rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1,
-                         rs.field(QStringLiteral("INDEXED")).toInt() == 1};
-      p.indexed = p.indexed || p.identity;
-      out.push_back(p);
-    }
-    return out;
+    return kEmbeddedOnly +
+           QStringLiteral(
+               "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, IS_COMPUTED, IS_IDENTITY, IS_IDENTITY OR INDEXED AS "
+               "INDEXED FROM (SELECT '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS COLUMN_NAME, p.hidden IN "
+               "(2, 3) AS IS_COMPUTED, p.pk = 1 AND upper(p.type) = 'INTEGER' AND (SELECT COUNT(*) FROM "
+               "pragma_table_info(m.name) AS k WHERE k.pk > 0) = 1 AS IS_IDENTITY, EXISTS (SELECT 1 FROM "
+               "pragma_index_list(m.name) AS il JOIN pragma_index_info(il.name) AS ii WHERE ii.seqno = 0 AND ii.name "
+               "= p.name COLLATE NOCASE) AS INDEXED FROM sqlite_master AS m JOIN pragma_table_xinfo(m.name) AS p "
+               "WHERE m.type = 'table' AND p.hidden <> 1 AND m.name COLLATE NOCASE IN (") +
+           names.join(QStringLiteral(", ")) + QStringLiteral("))");
   }
 
-  std::vector<ForeignKeyColumn> readForeignKeys(Database& database) const override {
-    const QString sql =
-        kEmbeddedOnly +
-        QStringLiteral(
-            "SELECT '' AS CONSTRAINT_NAME, '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, f.\"from\" AS COLUMN_NAME, '' AS "
-            "REF_SCHEMA, f.\"table\" AS REF_TABLE, f.\"to\" AS REF_COLUMN, f.on_update AS UPDATE_RULE, 0 AS "
-            "IS_DISABLED FROM sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table' "
-            "ORDER BY m.name, f.id, f.seq");
-    std::vector<ForeignKeyColumn> out;
-    for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext())
-      out.push_back({QString(), QString(), rs.text(QStringLiteral("TABLE_NAME")),
-                     rs.text(QStringLiteral("COLUMN_NAME")), QString(), rs.text(QStringLiteral("REF_TABLE")),
-                     rs.text(QStringLiteral("REF_COLUMN")), rs.text(QStringLiteral("UPDATE_RULE")).toUpper(), false});
-    return out;
+  QString foreignKeysSql() const override {
+    return kEmbeddedOnly +
+           QStringLiteral(
+               "SELECT '' AS CONSTRAINT_NAME, '' AS TABLE_SCHEMA, m.name AS TABLE_NAME, f.\"from\" AS COLUMN_NAME, '' "
+               "AS REF_SCHEMA, f.\"table\" AS REF_TABLE, f.\"to\" AS REF_COLUMN, f.on_update AS UPDATE_RULE, 0 AS "
+               "IS_DISABLED FROM sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table' "
+               "ORDER BY m.name, f.id, f.seq");
   }
 
   std::vector<CheckConstraint> readChecks(Database& database, const Catalogue& catalogue) const override {

@@ -39,31 +39,23 @@ class SqlServerCatalogue final : public CatalogueDialect {
 
   QString defaultCollation() const override { return QStringLiteral("DATABASE_DEFAULT"); }
 
-  std::vector<ColumnProperties> readColumnProperties(Database& database, const QStringList& tables) const override {
+  QString columnPropertiesSql(const QStringList& tables) const override {
     QStringList names;
     for (const QString& t : tables) names << sqlQuoteN(t);
-    const QString sql =
-        QStringLiteral(
-            "SELECT SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
-            "c.is_computed AS IS_COMPUTED, c.is_identity AS IS_IDENTITY, CASE WHEN EXISTS (SELECT * FROM "
-            "sys.index_columns AS ic INNER JOIN sys.indexes AS i ON i.object_id = ic.object_id AND i.index_id = "
-            "ic.index_id WHERE ic.object_id = c.object_id AND ic.column_id = c.column_id AND ic.key_ordinal = 1 AND "
-            "i.is_disabled = 0 AND i.is_hypothetical = 0) THEN 1 ELSE 0 END AS INDEXED FROM sys.columns AS c INNER "
-            "JOIN sys.tables AS t ON t.object_id = c.object_id WHERE t.name IN (") +
-        names.join(QStringLiteral(", ")) + u')';
-    std::vector<ColumnProperties> out;
-    for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext())
-      out.push_back({rs.text(QStringLiteral("TABLE_SCHEMA")), rs.text(QStringLiteral("TABLE_NAME")),
-                     rs.text(QStringLiteral("COLUMN_NAME")), rs.field(QStringLiteral("IS_COMPUTED")).toInt() == 1,
-                     rs.field(QStringLiteral("IS_IDENTITY")).toInt() == 1,
-                     rs.field(QStringLiteral("INDEXED")).toInt() == 1});
-    return out;
+    return QStringLiteral(
+               "SELECT SCHEMA_NAME(t.schema_id) AS TABLE_SCHEMA, t.name AS TABLE_NAME, c.name AS COLUMN_NAME, "
+               "c.is_computed AS IS_COMPUTED, c.is_identity AS IS_IDENTITY, CASE WHEN EXISTS (SELECT * FROM "
+               "sys.index_columns AS ic INNER JOIN sys.indexes AS i ON i.object_id = ic.object_id AND i.index_id = "
+               "ic.index_id WHERE ic.object_id = c.object_id AND ic.column_id = c.column_id AND ic.key_ordinal = 1 AND "
+               "i.is_disabled = 0 AND i.is_hypothetical = 0) THEN 1 ELSE 0 END AS INDEXED FROM sys.columns AS c INNER "
+               "JOIN sys.tables AS t ON t.object_id = c.object_id WHERE t.name IN (") +
+           names.join(QStringLiteral(", ")) + u')';
   }
 
-  std::vector<ForeignKeyColumn> readForeignKeys(Database& database) const override {
+  QString foreignKeysSql() const override {
     // sys.foreign_key_columns names the referenced column also where the key references a unique
     // index (INFORMATION_SCHEMA knows only keys that reference a constraint).
-    const QString sql = QStringLiteral(
+    return QStringLiteral(
         "SELECT fk.name AS CONSTRAINT_NAME, SCHEMA_NAME(pt.schema_id) AS TABLE_SCHEMA, pt.name AS TABLE_NAME, pc.name "
         "AS COLUMN_NAME, SCHEMA_NAME(rt.schema_id) AS REF_SCHEMA, rt.name AS REF_TABLE, rc.name AS REF_COLUMN, "
         "REPLACE(fk.update_referential_action_desc, '_', ' ') AS UPDATE_RULE, fk.is_disabled AS IS_DISABLED FROM "
@@ -73,14 +65,6 @@ class SqlServerCatalogue final : public CatalogueDialect {
         "k.referenced_object_id INNER JOIN sys.columns AS rc ON rc.object_id = k.referenced_object_id AND "
         "rc.column_id = k.referenced_column_id ORDER BY TABLE_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, "
         "k.constraint_column_id");
-    std::vector<ForeignKeyColumn> out;
-    for (Recordset rs = database.open(sql); !rs.eof(); rs.moveNext())
-      out.push_back({rs.text(QStringLiteral("CONSTRAINT_NAME")), rs.text(QStringLiteral("TABLE_SCHEMA")),
-                     rs.text(QStringLiteral("TABLE_NAME")), rs.text(QStringLiteral("COLUMN_NAME")),
-                     rs.text(QStringLiteral("REF_SCHEMA")), rs.text(QStringLiteral("REF_TABLE")),
-                     rs.text(QStringLiteral("REF_COLUMN")), rs.text(QStringLiteral("UPDATE_RULE")).toUpper(),
-                     rs.field(QStringLiteral("IS_DISABLED")).toInt() == 1});
-    return out;
   }
 
   std::vector<CheckConstraint> readChecks(Database& database, const Catalogue&) const override {

@@ -8,7 +8,6 @@
 #include "drive/drive.h"
 #include "ops/session/session.h"
 #include "widgets/dialogs.h"
-#include "widgets/progress.h"
 #include "widgets/flex_grid.h"
 #include "widgets/wait_cursor.h"
 

@@ -10,6 +10,8 @@ namespace drive {
 
 namespace {
 
+QString programFailure(const std::exception& e) { return QStringLiteral("程序出错：") + QString::fromUtf8(e.what()); }
+
 // Runs work; the text to show of the failure it threw, if any. A stop goes on to the caller.
 template <class F>
 std::optional<QString> failureOf(F&& work) {
@@ -24,8 +26,6 @@ std::optional<QString> failureOf(F&& work) {
 }
 
 }  // namespace
-
-QString programFailure(const std::exception& e) { return QStringLiteral("程序出错：") + QString::fromUtf8(e.what()); }
 
 Outcome run(QWidget* parent, const Work& how, const std::function<void(const ops::Progress&)>& work) {
   std::optional<QString> failed;

@@ -1,7 +1,7 @@
 #pragma once
 // How a window runs an operation: the one place that shows what went wrong and what a stop by the
 // user means. A database error is shown as the database's text, any other failure as the
-// program's; a stop ("取消" of the progress dialog) of work that changes the database is told as
+// program's ("程序出错：" and what the program says); a stop ("取消" of the progress dialog) of work that changes the database is told as
 // kCancelled, of work that only reads it not at all. The progress dialog, when there is one, is
 // closed before anything is shown.
 #include <QString>
@@ -43,8 +43,5 @@ bool guarded(QWidget* parent, const std::function<void()>& work);
 // A question before a change: true for 是; 否 is told that nothing was changed (kCancelled), so
 // the user never wonders whether it was. defaultNo: 否 is the default button.
 bool confirm(QWidget* parent, const QString& question, bool defaultNo);
-
-// The text shown for a failure that is not the database's: "程序出错：" and what the program says.
-QString programFailure(const std::exception& e);
 
 }  // namespace drive

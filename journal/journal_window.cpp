@@ -13,7 +13,6 @@
 #include "ops/session/session.h"
 #include "widgets/dialogs.h"
 #include "widgets/flex_grid.h"
-#include "widgets/progress.h"
 #include "widgets/wait_cursor.h"
 
 namespace {

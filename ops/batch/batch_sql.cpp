@@ -415,10 +415,11 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
     }
     if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
       repair(d);
-    } else if (row.oldNo != row.newNo && !ops::refusedCharacter(row.newNo).isEmpty()) {
+    } else if (QString refused = row.oldNo != row.newNo ? ops::refusedCharacter(row.newNo) : QString();
+               !refused.isEmpty()) {
       out.status = Status::Refused;
       out.row = int(j);
-      out.refused = ops::refusedCharacter(row.newNo);
+      out.refused = std::move(refused);
       return out;
     } else if (row.oldNo != row.newNo && reg.taken(row.newNo)) {
       repair(int(j));

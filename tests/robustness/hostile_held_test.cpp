@@ -319,8 +319,9 @@ TEST(HostileInput, DepartmentAndPositionCodesHeldInTheDatabase) {
     w.MSFlexGrid1->clickCell(r, 0);
     w.Command4->click();  // saved again as it stands
     // A code no number can hold is refused; either way the row stays as it was.
-    const QString refused = ops::refusedCharacter(v);
-    p.same(refused.isEmpty() ? QString() : ops::refusedCharacterMessage(u("部门代码"), refused),
+    p.same(hostile.refusedStored.isEmpty()
+               ? QString()
+               : u("部门代码不能含有") + hostile.refusedStored + u("：只能由字母和数字组成"),
            h.messages().join(u(" / ")), u("messages"));
     p.same(QString(), difference(before, snapshot()), u("saving the row again"));
   });

@@ -158,14 +158,14 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
     const QStringList log = h.statements();
     const QString message = h.messages().value(0);
     p.expect(h.messages().size() == 1, u("messages: ") + h.messages().join(u(" / ")));
-    const ops::TypedNumber typed = ops::typedNumber(v);
-    if (typed.number.isEmpty() || !typed.accepted()) {
-      p.same(typed.number.isEmpty() ? single::noNewNumberMessage() : single::refusedNumberMessage(typed.refused),
-             message, u("message"));
+    if (hostile.typed.isEmpty() || !hostile.refusedTyped.isEmpty()) {
+      p.same(
+          hostile.typed.isEmpty() ? single::noNewNumberMessage() : single::refusedNumberMessage(hostile.refusedTyped),
+          message, u("message"));
       p.expect(log.isEmpty(), u("statements sent: ") + log.join(u(" / ")).left(200));
       p.same(QString(), difference(before, snapshot()), u("database"));
     } else {
-      const QString& n = typed.number;
+      const QString& n = hostile.typed;
       p.same(n, w.Text4->text(), u("box shows the number written"));
       // The existence check, the widths of the columns (read once per connection), the records
       // under the new number (every column in one query), then the count of the old number and

@@ -114,6 +114,12 @@ bool immutableFile(const QString& path, bool immutable);
 struct Hostile {
   const char* name;
   QString text;
+  // As a typed number: what it becomes (blanks at either end dropped) and the character refused
+  // in it, named ("" when it is accepted); and the character refused in it as it stands, as a
+  // stored code is checked.
+  QString typed;
+  QString refusedTyped;
+  QString refusedStored;
 };
 // Quotes, a comment, an always-true condition, LIKE wildcards, a bracket, a backslash, 10,000
 // characters, blanks only, blanks around a number, Chinese, emoji, text that is no number, a
