@@ -11,16 +11,16 @@
 #include <QPushButton>
 
 #include "calc/calc_engine.h"
-#include "export/export_window.h"
-#include "renumber_batch/batch_window.h"
+#include "gui/export/export_window.h"
+#include "gui/batch/batch_window.h"
 #include "app/old_new_export.h"
 #include "tests/support/temporary_home.h"
 #include "tests/support/xls_reader.h"
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/test_data.h"
-#include "widgets/dialogs.h"
-#include "widgets/flex_grid.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/flex_grid.h"
 
 namespace {
 

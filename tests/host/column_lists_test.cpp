@@ -13,12 +13,12 @@
 #include <QTemporaryDir>
 
 #include "app/old_new_export.h"
-#include "ops/common/added_columns.h"
+#include "core/common/added_columns.h"
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "renumber_batch/batch_window.h"
-#include "renumber_single/single_window.h"
-#include "ops/session/session.h"
+#include "gui/batch/batch_window.h"
+#include "gui/single/single_window.h"
+#include "core/session/session.h"
 #include "tests/support/harness.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/test_data.h"

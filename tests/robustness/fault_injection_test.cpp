@@ -20,16 +20,16 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "ops/batch/batch_sql.h"
-#include "renumber_batch/batch_window.h"
-#include "ops/single/single_sql.h"
-#include "renumber_single/single_window.h"
-#include "ops/rules/rules_ops.h"
-#include "rules/rules_window.h"
+#include "core/batch/batch_sql.h"
+#include "gui/batch/batch_window.h"
+#include "core/single/single_sql.h"
+#include "gui/single/single_window.h"
+#include "core/rules/rules_ops.h"
+#include "gui/rules/rules_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"
-#include "widgets/flex_grid.h"
-#include "widgets/keyed_tree.h"
+#include "gui/widgets/flex_grid.h"
+#include "gui/widgets/keyed_tree.h"
 
 using namespace robust;
 

@@ -11,11 +11,11 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "ops/batch/batch_sql.h"
-#include "renumber_batch/batch_window.h"
+#include "core/batch/batch_sql.h"
+#include "gui/batch/batch_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"
-#include "widgets/flex_grid.h"
+#include "gui/widgets/flex_grid.h"
 
 using namespace robust;
 
@@ -84,7 +84,7 @@ TEST(HostileInput, BatchWindowEditor) {
   });
   if (!defects.isEmpty()) {
     ADD_FAILURE() << "the batch window's editor takes pasted text without dropping what is no digit "
-                     "(renumber_batch/batch_window.cpp: filter Text1 on textEdited as its keys are filtered):\n"
+                     "(gui/batch/batch_window.cpp: filter Text1 on textEdited as its keys are filtered):\n"
                   << defects.join(u("\n")).toStdString();
   }
 }

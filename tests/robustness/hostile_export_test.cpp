@@ -8,13 +8,13 @@
 #include <QPointer>
 #include <memory>
 
-#include "export/export_window.h"
+#include "gui/export/export_window.h"
 #include "calc/sheet_name.h"
 #include "tests/support/xls_reader.h"
 #include "tests/robustness/robust_support.h"
 #include "tests/support/scripted_dialogs.h"
-#include "widgets/dialogs.h"
-#include "widgets/flex_grid.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/flex_grid.h"
 
 using namespace robust;
 
@@ -101,11 +101,12 @@ TEST_F(HostileExport, APathOfBlanksOnly) {
   EXPECT_FALSE(done);
   if (after != before) {
     const QFileInfo left(h.dir() + u("/   "));
-    ADD_FAILURE() << "a path of blanks only is taken as a relative file name: the export makes "
-                     "\"   \" in the working folder and fails later, leaving it (export/export_window.cpp, To_Execl: "
-                     "treat a path that is empty after trimming as empty, \"请确定输出的文件名\"); left: "
-                  << (left.isDir() ? "a folder" : "a file of ") << left.size()
-                  << " bytes; messages: " << h.messages().join(u(" / ")).toStdString();
+    ADD_FAILURE()
+        << "a path of blanks only is taken as a relative file name: the export makes "
+           "\"   \" in the working folder and fails later, leaving it (gui/export/export_window.cpp, To_Execl: "
+           "treat a path that is empty after trimming as empty, \"请确定输出的文件名\"); left: "
+        << (left.isDir() ? "a folder" : "a file of ") << left.size()
+        << " bytes; messages: " << h.messages().join(u(" / ")).toStdString();
   }
   EXPECT_EQ(h.messages(), (QStringList{u("请确定输出的文件名"), u("输出到Execl失败")}));
 }

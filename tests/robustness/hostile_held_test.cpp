@@ -12,18 +12,18 @@
 
 #include "host/host_tables.h"
 #include "db/database.h"
-#include "renumber_batch/batch_window.h"
-#include "ops/batch/batch_ops.h"
-#include "ops/common/column_widths.h"
-#include "ops/common/number_key.h"
-#include "ops/single/single_ops.h"
-#include "ops/single/single_sql.h"
-#include "renumber_single/single_window.h"
-#include "rules/rules_window.h"
+#include "gui/batch/batch_window.h"
+#include "core/batch/batch_ops.h"
+#include "core/preview/column_widths.h"
+#include "core/common/number_key.h"
+#include "core/single/single_ops.h"
+#include "core/single/single_sql.h"
+#include "gui/single/single_window.h"
+#include "gui/rules/rules_window.h"
 #include "tests/robustness/listed_batch.h"
 #include "tests/robustness/robust_support.h"
-#include "widgets/flex_grid.h"
-#include "widgets/keyed_tree.h"
+#include "gui/widgets/flex_grid.h"
+#include "gui/widgets/keyed_tree.h"
 
 using namespace robust;
 
@@ -160,7 +160,7 @@ TEST(HostileInput, EmployeeNumbersHeldInTheDatabase) {
   if (!defects.isEmpty()) {
     ADD_FAILURE() << "the proposal takes the last four UTF-16 code units of a long old number and can cut "
                      "a character in two; the check then fails with the database's \"not an error\" "
-                     "(renumber_batch/batch_logic.cpp, proposal: take the last four characters by code point):\n"
+                     "(gui/batch/batch_logic.cpp, proposal: take the last four characters by code point):\n"
                   << defects.join(u("\n")).toStdString();
   }
 }
@@ -226,11 +226,10 @@ TEST(HostileInput, RuleCodesHeldInTheDatabase) {
     }
   });
   if (!defects.isEmpty()) {
-    ADD_FAILURE()
-        << "the batch window reads a rule's code back from the entry's text up to its first "
-           "blank, so a code holding a blank lists another rule's employees (renumber_batch/batch_window.cpp, "
-           "列表: keep each rule's 类别码 as the Combo1 item's data and list by it):\n"
-        << defects.join(u("\n")).toStdString();
+    ADD_FAILURE() << "the batch window reads a rule's code back from the entry's text up to its first "
+                     "blank, so a code holding a blank lists another rule's employees (gui/batch/batch_window.cpp, "
+                     "列表: keep each rule's 类别码 as the Combo1 item's data and list by it):\n"
+                  << defects.join(u("\n")).toStdString();
   }
 }
 

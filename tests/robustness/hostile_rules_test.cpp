@@ -10,13 +10,13 @@
 #include <QTest>
 
 #include "db/database.h"
-#include "ops/rules/rules_sql.h"
-#include "ops/rules/rules_ops.h"
-#include "rules/rules_window.h"
+#include "core/rules/rules_sql.h"
+#include "core/rules/rules_ops.h"
+#include "gui/rules/rules_window.h"
 #include "tests/robustness/robust_support.h"
-#include "widgets/flex_grid.h"
-#include "widgets/keyed_tree.h"
-#include "widgets/text_filters.h"
+#include "gui/widgets/flex_grid.h"
+#include "gui/widgets/keyed_tree.h"
+#include "gui/widgets/text_filters.h"
 
 using namespace robust;
 

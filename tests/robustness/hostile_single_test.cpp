@@ -11,15 +11,15 @@
 #include "host/host_tables.h"
 #include "db/database.h"
 #include "db/catalogue.h"
-#include "ops/common/column_widths.h"
-#include "ops/common/holders.h"
-#include "ops/common/number_key.h"
-#include "ops/single/single_ops.h"
-#include "ops/single/single_sql.h"
-#include "renumber_single/single_window.h"
+#include "core/preview/column_widths.h"
+#include "core/common/holders.h"
+#include "core/common/number_key.h"
+#include "core/single/single_ops.h"
+#include "core/single/single_sql.h"
+#include "gui/single/single_window.h"
 #include "tests/robustness/robust_support.h"
 #include "tests/support/pinned_columns.h"
-#include "widgets/flex_grid.h"
+#include "gui/widgets/flex_grid.h"
 
 using namespace robust;
 

@@ -5,7 +5,7 @@
 
 #include "host/host_tables.h"
 #include "tests/robustness/robust_support.h"
-#include "widgets/flex_grid.h"
+#include "gui/widgets/flex_grid.h"
 
 namespace robust {
 

@@ -2,7 +2,7 @@
 // The batch window on a listed rule, shared by the fault-injection and hostile-input tests.
 #include <QStringList>
 
-#include "renumber_batch/batch_window.h"
+#include "gui/batch/batch_window.h"
 #include "tests/support/harness.h"
 
 class FlexGrid;

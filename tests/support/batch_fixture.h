@@ -6,7 +6,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/batch/batch_ops.h"
+#include "core/batch/batch_ops.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/harness.h"
 #include "tests/support/pinned_columns.h"

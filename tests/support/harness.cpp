@@ -7,8 +7,8 @@
 #include "host/host_schema.h"
 #include "tests/support/pinned_columns.h"
 #include "db/database.h"
-#include "demo/demo_data.h"
-#include "ops/session/session.h"
+#include "tools/demo/demo_data.h"
+#include "core/session/session.h"
 #include "tests/support/dialect_guard.h"
 #include "tests/support/scripted_dialogs.h"
 

@@ -12,10 +12,10 @@
 #include <memory>
 #include <type_traits>
 
-#include "ops/session/session.h"
+#include "core/session/session.h"
 #include "tests/support/qt_print.h"
 #include "tests/support/scripted_dialogs.h"
-#include "widgets/shared_window.h"
+#include "gui/widgets/shared_window.h"
 
 struct Harness {
   Harness();  // fresh embedded database file with the whole host schema, empty tables, and the session on it; scripted dialogs installed

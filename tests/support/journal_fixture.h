@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 
 #include "db/database.h"
-#include "ops/batch/batch_sql.h"
-#include "ops/batch/batch_ops.h"
-#include "ops/journal/journal.h"
-#include "ops/journal/journal_ops.h"
-#include "ops/single/single_sql.h"
-#include "ops/single/single_ops.h"
+#include "core/batch/batch_sql.h"
+#include "core/batch/batch_ops.h"
+#include "core/journal/journal.h"
+#include "core/undo/undo_ops.h"
+#include "core/single/single_sql.h"
+#include "core/single/single_ops.h"
 #include "tests/support/single_fixture.h"
 
 class JournalOrganisation : public SingleOrganisation {

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "widgets/dialogs.h"
+#include "gui/widgets/dialogs.h"
 
 namespace ui {
 

@@ -10,7 +10,7 @@
 
 #include "db/database.h"
 #include "host/host_tables.h"
-#include "ops/session/session.h"
+#include "core/session/session.h"
 #include "tests/support/db_snapshot.h"
 #include "tests/support/pinned_columns.h"
 #include "tests/support/harness.h"

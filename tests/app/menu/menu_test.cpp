@@ -7,11 +7,11 @@
 #include <QLineEdit>
 
 #include "app/menu/menu_window.h"
-#include "renumber_batch/batch_window.h"
-#include "renumber_single/single_window.h"
-#include "rules/rules_window.h"
+#include "gui/batch/batch_window.h"
+#include "gui/single/single_window.h"
+#include "gui/rules/rules_window.h"
 #include "tests/support/harness.h"
-#include "widgets/shared_window.h"
+#include "gui/widgets/shared_window.h"
 
 using namespace Qt::StringLiterals;
 

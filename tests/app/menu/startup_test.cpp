@@ -9,11 +9,11 @@
 #include "app/connection.h"
 #include "app/menu/menu_window.h"
 #include "db/database.h"
-#include "ops/session/session.h"
+#include "core/session/session.h"
 #include "tests/support/harness.h"
 #include "tests/support/scripted_dialogs.h"
-#include "widgets/dialogs.h"
-#include "widgets/shared_window.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/shared_window.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,0 +1,24 @@
+#pragma once
+// The change journal at start-up and its window's "导出": the journal of the connected server and
+// database is opened (entries left pending are written), a failed journal write is told in a
+// message, and the listed entries go to the export window.
+#include <QDate>
+#include <QString>
+
+#include "core/journal/journal.h"
+
+class frm修改记录;
+namespace ops {
+class Session;
+}
+
+// Opens the session's journal and tells the user what failed; a failed write after a committed
+// change is told in a message.
+void startJournal(ops::Session& session);
+void connectJournalExport(frm修改记录& w);
+// Wires every journal window made from now on.
+void wireJournal();
+
+// `--journal`: the entries of the session's journal (since a day, of a number) as text; "" when
+// there are none. The journal is closed again.
+QString journalListing(ops::Session& session, const QDate& since, const QString& number, QString* error);

@@ -1,0 +1,42 @@
+#include "app/old_new_export.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QVariant>
+
+#include "app/check_export.h"
+#include "app/preview_wiring.h"
+#include "app/show_export.h"
+#include "gui/dbcheck/check_window.h"
+#include "gui/batch/batch_window.h"
+#include "gui/single/single_window.h"
+#include "gui/widgets/app_info.h"
+#include "gui/widgets/shared_window.h"
+
+OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& folder, const QDate& today) {
+  const QString n = ruleEntry.mid(2);
+  return {QDir::toNativeSeparators(folder + u'/' + n + QStringLiteral("类员工新旧工号对照表.XLS")),
+          n + QStringLiteral("类员工新旧工号对照表"), exportDate(today), n};
+}
+
+void connectOldNewExport(frm员工工号统一修改& w) {
+  const char* wired = "oldNewExportWired";
+  if (w.Command4->property(wired).toBool()) return;
+  w.Command4->setProperty(wired, true);
+  QObject::connect(w.Command4, &QPushButton::clicked, &w, [&w] {
+    ExportData data = oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
+    data.table = w.MSFlexGrid1;
+    showExport(data);
+    w.Command3->setEnabled(true);
+  });
+}
+
+void wireFeatures() {
+  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) {
+    connectOldNewExport(w);
+    connectBatchPreview(w);
+  };
+  shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
+  shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
+}

@@ -1,0 +1,19 @@
+#include "app/preview_wiring.h"
+
+#include "gui/preview/preview_window.h"
+#include "gui/batch/batch_window.h"
+#include "gui/single/single_window.h"
+#include "gui/widgets/shared_window.h"
+
+namespace {
+
+void showPreview(const QString& caption, const preview::Impact& impact, const QString& script,
+                 const QString& fileName) {
+  shared_window::show<frm影响预览>().显示(caption, impact, script, fileName);
+}
+
+}  // namespace
+
+void connectSinglePreview(frm员工Kestrune& w) { w.showPreview = showPreview; }
+
+void connectBatchPreview(frm员工工号统一修改& w) { w.showPreview = showPreview; }

@@ -1,0 +1,19 @@
+#include "app/show_export.h"
+
+#include <QDir>
+
+#include "gui/widgets/app_info.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/shared_window.h"
+
+void showExport(const ExportData& data) {
+  auto& x = shared_window::instance<frm输出到Excel文件>();
+  x.setData(data);
+  ui::Dialogs::current().showModal(&x);
+}
+
+QString documentsWorkbook(const QString& fileName) {
+  return QDir::toNativeSeparators(app_info::documentsFolder() + u'/' + fileName);
+}
+
+QString exportDate(const QDate& day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }

@@ -1,0 +1,429 @@
+#include "core/batch/batch_ops.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <optional>
+
+#include "db/database.h"
+#include "host/host_tables.h"
+#include "core/batch/batch_sql.h"
+#include "core/common/holders.h"
+#include "core/common/number_key.h"
+#include "core/journal/journal.h"
+#include "core/rules/rules_ops.h"
+#include "core/session/session.h"
+
+namespace batch {
+
+namespace {
+qint64 count(db::Database& database, const QString& sql) {
+  db::Recordset rs = database.open(sql);
+  return rs.eof() ? 0 : rs.field(QStringLiteral("人数")).toLongLong();
+}
+}  // namespace
+
+std::vector<RuleEntry> ruleEntries(db::Database& database) {
+  std::vector<RuleEntry> out;
+  for (const rules::RuleListEntry& rule : rules::listRules(database))
+    out.push_back({rule.categoryCode + u' ' + rule.name, rule.categoryCode});
+  return out;
+}
+
+namespace {
+
+using ops::Stepper;
+
+// The register's numbers compare without regard to case, as the database compares them.
+QString key(const QString& number) { return ops::numberKey(number); }
+
+// What the register says about numbers, asked many at a time.
+class RegisterSets {
+ public:
+  RegisterSets(db::Database& database, const Stepper& step) : database_(database), step_(step) {}
+  bool knows(const QString& number) const { return holder_.contains(key(number)); }
+  std::optional<QString> holder(const QString& number) const { return holder_.value(key(number)); }
+  // Asks for the numbers not known yet, kNumbersPerQuery at a time; the first holder's name per number.
+  void fetch(const QStringList& numbers) {
+    QStringList missing;
+    QSet<QString> seen;
+    for (const QString& n : numbers)
+      if (!knows(n) && !seen.contains(key(n))) {
+        seen.insert(key(n));
+        missing << n;
+      }
+    for (qsizetype from = 0; from < missing.size(); from += kNumbersPerQuery) {
+      step_(fetched_, fetched_ + int(missing.size() - from));
+      const QStringList slice = missing.mid(from, kNumbersPerQuery);
+      // The database decides which employees hold each number asked about.
+      const std::vector<ops::RegisterHolders> found = ops::registerHolders(database_, slice);
+      for (qsizetype i = 0; i < slice.size(); ++i)
+        holder_.insert(key(slice[i]), found[std::size_t(i)].employees > 0
+                                          ? std::optional<QString>(found[std::size_t(i)].firstName)
+                                          : std::nullopt);
+      fetched_ += int(slice.size());
+    }
+  }
+
+ private:
+  db::Database& database_;
+  const Stepper& step_;
+  QHash<QString, std::optional<QString>> holder_;
+  int fetched_ = 0;
+};
+
+// The counts of the employees a listing leaves out, from a row that carries them.
+Listing leftOut(const db::Recordset& rs) {
+  Listing l;
+  if (rs.eof()) return l;
+  l.unlisted = rs.field(QStringLiteral("未列人数")).toLongLong();
+  l.unknownPosition = rs.field(QStringLiteral("岗位不存在人数")).toLongLong();
+  l.unknownDepartment = rs.field(QStringLiteral("部门不存在人数")).toLongLong();
+  return l;
+}
+
+// Numbers a repair may try after a number it has to ask for: asked in the same query.
+constexpr int kCandidatesAhead = 4;
+
+}  // namespace
+
+Listing listRule(db::Database& database, const QString& categoryCode, bool oncePerNumber, const Progress& progress) {
+  const Stepper step(progress, database);
+  return step.run([&] {
+    constexpr int kRowsPerStep = 500;
+    Listing out;
+    std::optional<Listing> counts;  // every listed row carries the counts
+    step(0, 0);
+    db::Recordset rs = database.open(listingSql(categoryCode));
+    std::optional<QString> previous;
+    for (int read = 1; !rs.eof(); rs.moveNext(), ++read) {
+      if (read % kRowsPerStep == 0) step(read, 0);
+      if (!counts) counts = leftOut(rs);
+      const bool numberNull = rs.isNull(QStringLiteral("工号"));
+      const QString number = rs.text(QStringLiteral("工号"));
+      if (oncePerNumber && !numberNull && previous == number) continue;
+      out.rows.push_back({number, rs.text(QStringLiteral("姓名")),
+                          rs.text(QStringLiteral("职能部门编号")) + u' ' + rs.text(QStringLiteral("职能部门名称")),
+                          rs.text(QStringLiteral("岗位代号")) + u' ' + rs.text(QStringLiteral("岗位名称"))});
+      if (oncePerNumber) previous = numberNull ? std::nullopt : std::optional<QString>(number);
+    }
+    // A rule that lists nobody still says how many it left out.
+    if (!counts) counts = leftOut(database.open(leftOutCountsSql(categoryCode)));
+    out.unlisted = counts->unlisted;
+    out.unknownPosition = counts->unknownPosition;
+    out.unknownDepartment = counts->unknownDepartment;
+    return out;
+  });
+}
+
+RegisterLookup registerLookup(db::Database& database) {
+  return [&database](const QString& number) -> std::optional<QString> {
+    db::Recordset rs = database.open(registerLookupSql(number));
+    if (rs.eof()) return std::nullopt;
+    return rs.text(QStringLiteral("姓名"));
+  };
+}
+
+Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Progress& progress) {
+  const Stepper step(progress, database);
+  return step.run([&] {
+    RegisterSets known(database, step);
+    QStringList changed;
+    for (const Row& r : rows)
+      if (r.oldNo != r.newNo && !r.newNo.isEmpty()) changed << r.newNo;
+    known.fetch(changed);
+    // Runs the check on what is known; a number not known yet counts as free for this run and is
+    // fetched for the next. The run that needs no new number is the check's outcome.
+    for (;;) {
+      QStringList wanted;
+      const RegisterLookup lookup = [&](const QString& number) -> std::optional<QString> {
+        if (known.knows(number)) return known.holder(number);
+        wanted << number;
+        bool numeric = false;
+        const qint64 value = number.toLongLong(&numeric);
+        if (numeric && QString::number(value) == number)
+          for (int k = 1; k < kCandidatesAhead; ++k) wanted << QString::number(value + k);
+        return std::nullopt;
+      };
+      Rows trial = rows;
+      const Outcome outcome = automatic ? autoResolve(trial, lookup) : manualCheck(trial, lookup);
+      if (wanted.isEmpty()) {
+        rows = std::move(trial);
+        return outcome;
+      }
+      known.fetch(wanted);
+    }
+  });
+}
+
+std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, const Progress& progress) {
+  db::Database& database = session.database();
+  const Stepper step(progress, database);
+  return step.run([&] {
+    const QStringList numbers = changedNewNumbers(rows);
+    // Every column's IN list holds the slice's numbers.
+    const std::vector<host::RefColumn> columns = session.allColumns();
+    const qsizetype perStatement = ops::numbersPerStatement(columns.size());
+    const std::vector<ops::Holding> holdings = ops::holdingsJoined(database, columns, numbers, perStatement, false,
+                                                                   [&](int done, int total) { step(done, total); });
+    std::vector<HeldNumber> out;
+    for (const QString& n : numbers)
+      if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
+    return out;
+  });
+}
+
+namespace {
+
+// What the register says of every old number of the rows and of every changed new number, by the
+// number's key, in slices of ops::kAskedPerStatement numbers, the rows read kept until the change
+// ends: nobody can take a new number or an old one between this read and the renames.
+QHash<QString, ops::RegisterHolders> registerState(db::Database& database, const Rows& rows) {
+  QSet<QString> asked;
+  QStringList numbers;
+  const auto ask = [&](const QString& number) {
+    if (asked.contains(key(number))) return;
+    asked.insert(key(number));
+    numbers << number;
+  };
+  for (const Row& r : rows) ask(r.oldNo);
+  for (const Row& r : rows)
+    if (r.oldNo != r.newNo) ask(r.newNo);
+  // Each asked number's holders as the database finds them, by the number's key (the rows' twins
+  // are one number to the grid as to the database).
+  QHash<QString, ops::RegisterHolders> state;
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers, ops::Lock::Held);
+  for (qsizetype i = 0; i < numbers.size(); ++i) state.insert(key(numbers[i]), held[std::size_t(i)]);
+  return state;
+}
+
+QString rowNote(const Rows& rows, std::size_t i) {
+  return QStringLiteral("\n第%1行 原工号 %2 新工号 %3").arg(i + 1).arg(rows[i].oldNo, rows[i].newNo);
+}
+
+// The rows' texts (applyBatch) joined into executions of kRowsPerExecution rows, fewer when long
+// numbers would make one larger than a statement may be (ops::textsPerExecution); and the rows
+// that go to one.
+std::pair<QStringList, std::size_t> groupedRows(const Rows& rows, const std::vector<host::RefColumn>& added) {
+  QStringList texts;
+  for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo, added);
+  const qsizetype per = ops::textsPerExecution(texts, kRowsPerExecution);
+  return {ops::groupedExecutions(texts, int(per)), std::size_t(per)};
+}
+
+}  // namespace
+
+QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>& added) {
+  return groupedRows(rows, added).first;
+}
+
+ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow) {
+  ops::Change change;
+  change.operation = journal::batchApply();
+  // The rows before a stale row are still sent: a failing statement among them is reported as such.
+  const Rows sent = staleRow < 0 ? rows : Rows(rows.begin(), rows.begin() + staleRow);
+  const std::pair<QStringList, std::size_t> grouped = groupedRows(sent, added);
+  const std::size_t per = grouped.second;
+  change.executions = grouped.first;
+  change.counted = host::allColumns(added);
+  change.rollBack = staleRow >= 0;
+  // The journal's entry: every pair in the order applied and the whole text sent.
+  for (const Row& r : rows) change.pairs.push_back({r.oldNo, r.newNo, QString()});
+  change.statement = change.executions.join(QString());
+  change.units = int(rows.size());
+  change.unitsPerExecution = int(per);
+  change.partsOf = [sent, added, per](qsizetype k) {
+    std::vector<ops::ExecutionPart> parts;
+    const std::size_t from = std::size_t(k) * per;
+    for (std::size_t i = from; i < std::min(sent.size(), from + per); ++i)
+      parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo, added), rowNote(sent, i)});
+    return parts;
+  };
+  change.executionNote = [size = sent.size(), per](qsizetype k) {
+    const std::size_t from = std::size_t(k) * per;
+    // The rows went through one by one: name the rows of the failed execution.
+    return QStringLiteral("\n第%1至%2行").arg(from + 1).arg(std::min(size, from + per));
+  };
+  return change;
+}
+
+std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows& rows) {
+  QStringList numbers;
+  for (const Row& r : rows)
+    if (r.oldNo != r.newNo) numbers << r.newNo;
+  return ops::firstTooLong(session.catalogue(), applyColumns(session.added()), numbers);
+}
+
+ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress) {
+  db::Database& database = session.database();
+  ApplyResult result;
+  if ((result.tooLong = newNumbersTooLong(session, rows))) return result;
+  ops::ChangeRunner(database, session.journal(), progress)
+      .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+        step(0, int(rows.size()));
+        const QHash<QString, ops::RegisterHolders> state = registerState(database, rows);
+        QHash<QString, qint64> counts;
+        for (auto it = state.cbegin(); it != state.cend(); ++it) counts.insert(it.key(), it->employees);
+        const RefusedRow refused = firstRefusedRow(counts, rows);
+        if (refused.row < 0) return applyChange(rows, session.added());
+        const Row& row = rows[std::size_t(refused.row)];
+        if (refused.taken) {
+          result.takenRow = refused.row;
+          result.takenBy = state.value(key(row.newNo)).firstName;
+          return std::nullopt;
+        }
+        result.staleRow = refused.row;
+        result.staleOld = row.oldNo;
+        return applyChange(rows, session.added(), refused.row);
+      });
+  return result;
+}
+
+qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }
+
+namespace {
+
+// Employees without a position whose "9" number others hold in the register, one per old number.
+std::vector<StagingCollision> stagingCollisions(db::Database& database, ops::Lock lock = ops::Lock::None) {
+  std::vector<StagingCollision> out;
+  QHash<QString, std::size_t> at;  // by the old number's key
+  QSet<QString> seen;  // old number's key and holder's ID: employees sharing an old number list a holder once
+  for (db::Recordset rs = database.open(stagingCollisionsSql(lock)); !rs.eof(); rs.moveNext()) {
+    const QString oldNo = rs.text(QStringLiteral("原工号"));
+    const QString holder = key(oldNo) + u'\n' + rs.text(QStringLiteral("编号"));
+    if (seen.contains(holder)) continue;
+    seen.insert(holder);
+    auto it = at.constFind(key(oldNo));
+    if (it == at.cend()) {
+      it = at.insert(key(oldNo), out.size());
+      out.push_back({oldNo, rs.text(QStringLiteral("新工号")), {}});
+    }
+    out[*it].holders << rs.text(QStringLiteral("姓名"));
+  }
+  return out;
+}
+
+// The rows of the other columns under free "9" numbers, per number (shorter numbers first), the
+// columns in their order.
+std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<host::RefColumn>& added,
+                                    ops::Lock lock = ops::Lock::None) {
+  const std::vector<host::RefColumn> registerOnly{host::kSingleCascade[0]};
+  std::vector<host::RefColumn> columns;
+  for (const host::RefColumn& c : host::allColumns(added))
+    if (!host::names(registerOnly, c)) columns.push_back(c);
+  std::vector<std::vector<ops::Holding>> byColumn(columns.size());
+  QStringList numbers;
+  QHash<QString, QString> spelling;  // one spelling per number, the first read: the database compares without case
+  for (db::Recordset rs = database.open(stagingHeldSql(columns, lock)); !rs.eof(); rs.moveNext()) {
+    const qsizetype k = rs.field(QStringLiteral("列")).toLongLong();
+    if (k < 0 || std::size_t(k) >= columns.size()) continue;
+    const QString read = rs.text(QStringLiteral("工号"));
+    if (!spelling.contains(key(read))) {
+      spelling.insert(key(read), read);
+      numbers << read;
+    }
+    const host::RefColumn& c = columns[std::size_t(k)];
+    byColumn[std::size_t(k)].push_back(
+        {spelling.value(key(read)), c.tableName(), c.columnName(), rs.field(QStringLiteral("行数")).toLongLong()});
+  }
+  // Each number's holdings in the order of the columns (a thousand numbers: no search through all).
+  QHash<QString, std::vector<ops::Holding>> perNumber;
+  for (const std::vector<ops::Holding>& column : byColumn)
+    for (const ops::Holding& h : column) perNumber[key(h.number)].push_back(h);
+  std::sort(numbers.begin(), numbers.end(),
+            [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
+  std::vector<HeldNumber> out;
+  for (const QString& n : numbers) out.push_back({n, ops::holdingsText(perNumber.value(key(n)), n)});
+  return out;
+}
+
+}  // namespace
+
+std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& added) {
+  std::vector<preview::Column> columns;
+  for (const host::RefColumn& ref : host::kStaging)
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  for (const host::RefColumn& ref : host::missingFrom(host::kStaging, added))
+    columns.push_back({ref.tableName(), ref.columnName(), false, ref.extraCondition()});
+  return columns;
+}
+
+std::vector<StagingTooLong> stagingTooLong(ops::Session& session) {
+  db::Database& database = session.database();
+  const std::vector<preview::Column> columns = stagingColumns(session.added());
+  std::vector<std::pair<QString, QString>> staged;  // number, name
+  QStringList nines;
+  for (db::Recordset rs = database.open(noPositionEmployeesSql()); !rs.eof(); rs.moveNext())
+    if (!rs.isNull(QStringLiteral("工号"))) {  // '9' + Null stays Null
+      staged.emplace_back(rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")));
+      nines << QStringLiteral("9") + staged.back().first;
+    }
+  QHash<QString, ops::TooLong> refused;
+  for (const ops::TooLong& t : ops::everyTooLong(session.catalogue(), columns, nines)) refused.insert(t.number, t);
+  std::vector<StagingTooLong> out;
+  for (const auto& [number, name] : staged)
+    if (const auto it = refused.constFind(QStringLiteral("9") + number); it != refused.cend())
+      out.push_back({number, name, *it});
+  return out;
+}
+
+ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
+                          const std::vector<host::RefColumn>& added) {
+  ops::Change change;
+  change.operation = journal::staging();
+  for (const auto& [o, n] : oldNew) change.pairs.push_back({o, n, QString()});
+  change.executions = db::Database::splitBatches(stagingScript(added));
+  change.statement = stagingScript(added);
+  change.counted = host::allColumns(added);
+  change.units = int(change.executions.size());
+  return change;
+}
+
+StagingResult stageNoPosition(ops::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
+  db::Database& database = session.database();
+  const std::vector<host::RefColumn>& added = session.added();
+  // The "9" numbers are checked, and the merge question asked, before the transaction begins (a
+  // question never waits with the tables locked); inside it the checks run again, and a staging
+  // whose answer would differ now sends nothing.
+  StagingResult result;
+  {
+    const ops::Stepper step(progress, database);
+    step.run([&] {
+      result.tooLong = stagingTooLong(session);
+      if (!result.tooLong.empty()) return;
+      // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
+      // was read for the widths).
+      result.notText = ops::nonCharacterColumns(session.catalogue(), stagingColumns(added));
+      if (!result.notText.empty()) return;
+      result.collisions = stagingCollisions(database);
+      if (result.collisions.empty()) result.held = stagingHeld(database, added);
+    });
+  }
+  if (!result.notText.empty() || !result.tooLong.empty() || !result.collisions.empty()) return result;
+  if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
+  const std::vector<HeldNumber> answered = result.held;
+  result.staged = ops::ChangeRunner(database, session.journal(), progress)
+                      .run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+                        // Read again, the rows read kept until the end: nobody takes a "9"
+                        // number or adds rows under one between this check and the updates.
+                        result.collisions = stagingCollisions(database, ops::Lock::Held);
+                        if (!result.collisions.empty()) return std::nullopt;
+                        result.held = stagingHeld(database, added, ops::Lock::Held);
+                        if (result.held != answered) {
+                          result.changedMeanwhile = true;
+                          return std::nullopt;
+                        }
+                        // The journal's entry: every employee without a position, each number with a "9" in front (a
+                        // Null number stays Null: '9' + Null is Null).
+                        std::vector<std::pair<QString, QString>> oldNew;
+                        if (session.journal().active())
+                          for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
+                            if (!rs.isNull(QStringLiteral("工号")))
+                              oldNew.emplace_back(rs.text(QStringLiteral("工号")),
+                                                  QStringLiteral("9") + rs.text(QStringLiteral("工号")));
+                        return stagingChange(oldNew, added);
+                      });
+  return result;
+}
+
+}  // namespace batch

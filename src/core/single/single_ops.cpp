@@ -1,0 +1,141 @@
+#include "core/single/single_ops.h"
+
+#include "db/database.h"
+#include "host/host_tables.h"
+#include "core/common/holders.h"
+#include "core/journal/journal.h"
+#include "core/rules/rules_sql.h"
+#include "core/session/session.h"
+#include "core/single/single_sql.h"
+
+namespace single {
+
+namespace {
+
+std::vector<EmployeeRow> readRows(db::Database& database, const QString& sql) {
+  std::vector<EmployeeRow> rows;
+  for (db::Recordset rs = database.open(sql); !rs.eof(); rs.moveNext()) {
+    EmployeeRow r;
+    r.number = rs.text(QStringLiteral("工号"));
+    r.name = rs.text(QStringLiteral("姓名"));
+    r.sex = rs.text(QStringLiteral("性别"));
+    r.idCard = rs.text(QStringLiteral("身份证号码"));
+    r.department = codeAndName(rs.text(QStringLiteral("职能部门编号")), rs.text(QStringLiteral("职能部门名称")),
+                               rs.isNull(QStringLiteral("职能部门名称")));
+    r.position = codeAndName(rs.text(QStringLiteral("岗位编号")), rs.text(QStringLiteral("岗位名称")),
+                             rs.isNull(QStringLiteral("岗位名称")));
+    r.category = rs.text(QStringLiteral("员工类别"));
+    r.positionCategory = rs.text(QStringLiteral("岗位类别代号"));
+    r.id = rs.text(QStringLiteral("ID"));
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+}  // namespace
+
+std::vector<EmployeeRow> textSearch(db::Database& database, const QString& number, const QString& name,
+                                    const QString& idCard) {
+  const QString condition = textSearchCondition(number, name, idCard);
+  if (condition.isEmpty()) return {};
+  return readRows(database, textSearchStatement(condition));
+}
+
+std::vector<EmployeeRow> equalNumbersSearch(db::Database& database) {
+  return readRows(database, equalNumbersStatement());
+}
+
+std::optional<Composition> compose(db::Database& database, const QString& categoryName, const QString& department,
+                                   const QString& positionCategory) {
+  Composition c;
+  {
+    // Each result is let go before the next query is sent on the connection.
+    db::Recordset rule = database.open(ruleQuery(categoryName));
+    // The outer join gives a category without a numbering rule one row of Nulls: no rule.
+    if (rule.eof() || rule.isNull(QStringLiteral("类别码"))) return std::nullopt;
+    c.ruleCode = static_cast<qint16>(rule.field(QStringLiteral("编码规则")).toInt());
+    c.serialPattern = rule.text(QStringLiteral("流水号位数"), QStringLiteral("0000"));
+    c.categoryCode = rule.text(QStringLiteral("类别码"));
+  }
+  // Under rule codes 3 to 6 an employee without a department has no rule row to look up.
+  if (ruleNeedsDepartment(c.ruleCode) && department.isEmpty()) return std::nullopt;
+  const std::optional<QString> condition = ruleRowCondition(c.ruleCode, department, positionCategory, c.categoryCode);
+  if (!condition) return std::nullopt;
+
+  db::Recordset row = database.open(ruleRowQuery(*condition));
+  if (row.eof()) return std::nullopt;
+  RuleValues values;
+  values.ruleCode = c.ruleCode;
+  values.serialPattern = c.serialPattern;
+  values.categoryCode = c.categoryCode;
+  values.departmentCode = row.text(QStringLiteral("部门代码"));
+  values.positionCode = row.text(QStringLiteral("岗位代码"));
+  if (!row.isNull(QStringLiteral("流水号"))) values.lastSerial = row.field(QStringLiteral("流水号")).toLongLong();
+  const std::optional<Proposal> proposal = propose(values);
+  if (!proposal) return std::nullopt;
+  c.ruleRowId = QString::number(row.field(QStringLiteral("ID")).toLongLong());
+  c.prefix = proposal->prefix;
+  c.serial = proposal->serial;
+  c.number = proposal->number;
+  return c;
+}
+
+bool numberTaken(db::Database& database, const QString& number) { return !database.open(existsQuery(number)).eof(); }
+
+FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const QString& prefix, qint32 serial,
+                           const QString& pattern) {
+  FreeNumber free{typed, serial};
+  while (numberTaken(database, free.number)) {
+    ++free.serial;
+    free.number = prefix + rules::formatSerial(free.serial, pattern);
+  }
+  return free;
+}
+
+QString recordsHolding(ops::Session& session, const QString& number) {
+  // Every column in one statement: one round trip, where a statement per column made 92.
+  const std::vector<host::RefColumn> columns = session.allColumns();
+  return ops::holdingsText(
+      ops::holdingsJoined(session.database(), columns, {number}, ops::numbersPerStatement(columns.size())), number);
+}
+
+ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added) {
+  ops::Change change;
+  change.operation = journal::singleRenumber();
+  change.pairs.push_back({oldNumber, newNumber, QString()});
+  change.executions = renumberExecutions(oldNumber, newNumber, serial, added);
+  change.counted = host::allColumns(added);
+  return change;
+}
+
+std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber) {
+  return ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {newNumber});
+}
+
+RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+                        const std::optional<SerialUpdate>& serial, QString* takenBy) {
+  db::Database& database = session.database();
+  if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
+  RenumberResult result = RenumberResult::Done;
+  // The same texts the impact preview shows and its script holds.
+  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+    // The selection may be stale (another user changed or removed the number since), and the host
+    // system may have given the new number to a new hire while the question was on the screen.
+    const std::vector<ops::RegisterHolders> held =
+        ops::registerHolders(database, {oldNumber, newNumber}, ops::Lock::Held);
+    if (held[0].employees != 1) {
+      result = RenumberResult::OldNumberGone;
+      return std::nullopt;
+    }
+    if (held[1].employees != 0) {
+      result = RenumberResult::NewNumberTaken;
+      if (takenBy) *takenBy = held[1].firstName;
+      return std::nullopt;
+    }
+    return renumberChange(oldNumber, newNumber, serial, session.added());
+  });
+  return result;
+}
+
+}  // namespace single

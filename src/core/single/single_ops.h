@@ -1,0 +1,107 @@
+#pragma once
+// The single-employee renumber on the database: the two employee searches, the composition of a
+// new number from the employee's numbering rule, the existence check and the renumber itself.
+// Statement texts come from core/single/single_sql.h; every function throws db::DbError with the
+// database's text when a statement fails.
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+#include <vector>
+
+#include "core/preview/column_widths.h"
+#include "core/change/change_runner.h"
+#include "core/single/single_sql.h"
+
+namespace db {
+class Database;
+}
+namespace ops {
+class Session;
+}
+
+namespace single {
+
+// ---- Search ----------------------------------------------------------------------------------
+
+// One employee as the result list shows it.
+struct EmployeeRow {
+  QString number;  // 员工档案.工号
+  QString name;
+  QString sex;
+  QString idCard;
+  QString department;  // department number + " " + name; "" when the department name is Null
+  QString position;  // position number + " " + name; "" when the position name is Null
+  QString category;  // the category's name
+  QString positionCategory;  // 岗位信息New.岗位类别代号
+  QString id;  // 员工档案.ID
+};
+
+// The text search over the three boxes (see textSearchCondition); no rows when no box is filled.
+std::vector<EmployeeRow> textSearch(db::Database& database, const QString& number, const QString& name,
+                                    const QString& idCard);
+// Every employee whose number, read as a whole number, is shared with another employee.
+std::vector<EmployeeRow> equalNumbersSearch(db::Database& database);
+
+// ---- Composition -----------------------------------------------------------------------------
+
+// What the employee's numbering rule and its specific rule row propose.
+struct Composition {
+  qint16 ruleCode = 0;  // the rule's 编码规则 (Null read as 0)
+  QString serialPattern;  // the rule's 流水号位数 (Null read as "0000")
+  QString categoryCode;  // the rule's 类别码
+  QString ruleRowId;  // ID of the specific rule row the serial comes from
+  QString prefix;  // the code part of the number
+  qint32 serial = 0;  // the row's last serial + 1
+  QString number;  // prefix + serial formatted with the pattern
+};
+
+// The proposal for an employee of the category named categoryName, in the department numbered
+// department ("" for none) on a post of the position category positionCategory. nullopt when the
+// category has no numbering rule, the rule needs a department the employee lacks, no specific
+// rule row matches, or the row yields no code where the rule puts one. Reads only.
+std::optional<Composition> compose(db::Database& database, const QString& categoryName, const QString& department,
+                                   const QString& positionCategory);
+
+// ---- Renumber --------------------------------------------------------------------------------
+
+// Whether an employee in the register holds the number.
+bool numberTaken(db::Database& database, const QString& number);
+
+// A free number for automatic numbering: typed when no employee holds it; otherwise the first of
+// prefix + serial, prefix + (serial + 1), ... (formatted with pattern) that no employee holds.
+struct FreeNumber {
+  QString number;
+  qint32 serial = 0;  // the serial of number (serial as given when typed was free)
+};
+FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const QString& prefix, qint32 serial,
+                           const QString& pattern);
+
+// The rows in every employee-number column that already carry number, as
+// "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
+QString recordsHolding(ops::Session& session, const QString& number);
+
+enum class RenumberResult {
+  Done,
+  OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
+  NewNumberTaken,  // an employee holds the new number (the host system gave it out after the check): nothing changed
+  TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
+};
+
+// The narrowest column of renumberColumns() that cannot hold newNumber, from the session's
+// catalogue (ops::Session::catalogue); nullopt when every column holds it.
+std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber);
+
+// The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber
+// (the journal counts the rows of every column, the added ones too).
+ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
+
+// Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
+// transaction. Inside it, before the first update, the register is read again for both numbers,
+// the rows read kept until the end (ops::Lock::Held): it must hold exactly one employee with
+// oldNumber and none with newNumber (takenBy, when given, receives the first holder's name). A new
+// number a column cannot hold (newNumberTooLong) is refused before anything is sent.
+RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+                        const std::optional<SerialUpdate>& serial, QString* takenBy = nullptr);
+
+}  // namespace single

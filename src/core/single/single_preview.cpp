@@ -1,0 +1,75 @@
+#include "core/single/single_preview.h"
+
+#include "db/database.h"
+#include "core/preview/column_widths.h"
+#include "core/session/session.h"
+#include "core/single/single_sql.h"
+
+namespace single {
+
+namespace {
+
+// A file name from any numbers: signs a file system may refuse become "_".
+QString fileNamePart(const QString& number) {
+  QString out;
+  for (QChar ch : number) out += ch.isLetterOrNumber() || ch == u'-' ? ch : u'_';
+  return out;
+}
+
+}  // namespace
+
+RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+                                const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin) {
+  db::Database& database = session.database();
+  RenumberPreview p;
+  p.oldNumber = oldNumber;
+  p.newNumber = newNumber;
+  {
+    db::Recordset count = database.open(registerCountQuery(oldNumber));
+    p.oldNumberHolders = count.eof() ? 0 : count.field(QStringLiteral("行数")).toLongLong();
+  }
+  if (p.oldNumberHolders != 1) {
+    p.status = RenumberPreview::Status::OldNumberGone;
+    return p;
+  }
+  if (automatic) {
+    // As the renumber does: a taken number moves on to the next serial.
+    const FreeNumber free =
+        firstFreeNumber(database, newNumber, automatic->prefix, automatic->serial, automatic->pattern);
+    p.newNumber = free.number;
+    if (!automatic->ruleRowId.isEmpty()) p.serial = SerialUpdate{automatic->ruleRowId, free.serial};
+  } else if (numberTaken(database, newNumber)) {
+    p.status = RenumberPreview::Status::NewNumberTaken;
+    return p;
+  }
+  // As the renumber refuses it: a new number a rewritten column cannot hold.
+  if ((p.tooLong = ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {p.newNumber}))) {
+    p.status = RenumberPreview::Status::TooLong;
+    return p;
+  }
+  p.impact = preview::impact(database, renumberColumns(session.added()), {{p.oldNumber, p.newNumber}});
+  p.executions =
+      renumberChange(p.oldNumber, p.newNumber, p.serial, session.added()).executions;  // what the renumber sends
+  p.caption = QStringLiteral("修改工号 ") + p.oldNumber + QStringLiteral(" -> ") + p.newNumber;
+  preview::ScriptHeader header = origin;
+  if (header.time.isNull()) header.time = QDateTime::currentDateTime();
+  header.operation = p.caption;
+  p.script = preview::script(header, p.impact, p.executions);
+  p.fileName = QStringLiteral("修改工号_") + fileNamePart(p.oldNumber) + QStringLiteral("_") +
+               fileNamePart(p.newNumber) + QStringLiteral(".sql");
+  return p;
+}
+
+QString refusalMessage(const RenumberPreview& p) {
+  switch (p.status) {
+    case RenumberPreview::Status::OldNumberGone:
+      if (p.oldNumberHolders == 0) return QStringLiteral("原工号") + p.oldNumber + QStringLiteral("不在员工档案中");
+      return QStringLiteral("员工档案中有%1个员工的工号是%2，不能修改").arg(p.oldNumberHolders).arg(p.oldNumber);
+    case RenumberPreview::Status::NewNumberTaken: return numberTakenMessage(p.newNumber);
+    case RenumberPreview::Status::TooLong: return ops::tooLongMessage(*p.tooLong);
+    case RenumberPreview::Status::Ready: break;
+  }
+  return QString();
+}
+
+}  // namespace single

@@ -1,0 +1,306 @@
+// Undo of a journaled renumber or staging: the pairs renumbered back through the single renumber's
+// own statements, with its checks, in one transaction, and journaled as an undo of the entry.
+#include "core/undo/undo_ops.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+#include "db/database.h"
+#include "core/batch/batch_ops.h"
+#include "core/batch/batch_sql.h"
+#include "core/common/holders.h"
+#include "core/common/number_key.h"
+#include "core/journal/journal.h"
+#include "core/session/session.h"
+#include "core/single/single_sql.h"
+#include "text/listing.h"
+
+namespace journal {
+
+namespace {
+
+// Moves shown in the question before an undo; the rest are counted.
+constexpr int kMovesAsked = 10;
+
+// The register compares numbers without regard to case, as the database does.
+QString key(const QString& number) { return ops::numberKey(number); }
+
+bool undoneAlready(const Journal& journal, const Entry& e) {
+  if (e.undoneBy) return true;
+  for (const Entry& p : journal.pendingEntries())
+    if (p.undoes == e.id) return true;
+  return false;
+}
+
+// One rename of the undo: every record under pair.newNumber goes back to pair.oldNumber; employees
+// is how many employees of the register the entry left under pair.newNumber.
+struct Step {
+  Pair pair;  // the pair of the entry it takes back
+  qint64 employees = 1;
+};
+
+// The renames that take entry e back, in the order they run. A renumber renamed its pairs one
+// after another: the last pair goes back first. A staging put a "9" in front of every number at
+// once (employees sharing a number moved together): each number goes back once, the shorter
+// first, so that a number that is itself another employee's "9" number is free when its turn
+// comes (12 -> 912 and 912 -> 9912: 912 goes back to 12 before 9912 to 912).
+std::vector<Step> steps(const Entry& e) {
+  std::vector<Step> out;
+  if (e.operation != staging()) {
+    for (auto p = e.pairs.rbegin(); p != e.pairs.rend(); ++p)
+      if (p->oldNumber != p->newNumber) out.push_back({*p, 1});  // a row left as it was: nothing to take back
+    return out;
+  }
+  QHash<QString, std::size_t> at;
+  for (const Pair& p : e.pairs) {
+    if (auto it = at.constFind(key(p.oldNumber)); it != at.constEnd()) {
+      ++out[*it].employees;
+      continue;
+    }
+    at.insert(key(p.oldNumber), out.size());
+    out.push_back({p, 1});
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Step& a, const Step& b) { return a.pair.oldNumber.size() < b.pair.oldNumber.size(); });
+  return out;
+}
+
+// The first old number of the steps (in the order they run) that a column the undo rewrites cannot hold.
+std::optional<ops::TooLong> stepsTooLong(ops::Session& session, const std::vector<Step>& plan) {
+  QStringList numbers;
+  for (const Step& s : plan) numbers << s.pair.oldNumber;
+  return ops::firstTooLong(session.catalogue(), single::renumberColumns(session.added()), numbers);
+}
+
+// The refusal of steps of which an old number is too long for a column (stepsTooLong), with the
+// pair it is about; false when every old number fits.
+bool refusedTooLong(ops::Session& session, const std::vector<Step>& plan, UndoCheck& c) {
+  const std::optional<ops::TooLong> t = stepsTooLong(session, plan);
+  if (!t) return false;
+  c.status = UndoStatus::TooLong;
+  c.tooLong = *t;
+  for (const Step& s : plan)
+    if (s.pair.oldNumber == t->number) {
+      c.pair = s.pair;
+      break;
+    }
+  return true;
+}
+
+// The register's count of every number the steps name, by key (set queries).
+QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<Step>& steps) {
+  QStringList numbers;
+  QSet<QString> asked;
+  for (const Step& s : steps)
+    for (const QString& n : {s.pair.newNumber, s.pair.oldNumber})
+      if (!asked.contains(key(n))) {
+        asked.insert(key(n));
+        numbers << n;
+      }
+  // Each asked number's count as the database finds it (it decides who holds which).
+  QHash<QString, qint64> counts;
+  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  for (qsizetype i = 0; i < numbers.size(); ++i) counts.insert(key(numbers[i]), held[std::size_t(i)].employees);
+  return counts;
+}
+
+// The checks on the journal and on the register; held is filled only when withHeld. Each step,
+// with the steps before it done, needs its employees under the recorded new number and no one
+// else's employee under the old number.
+// The newest entry after entry id, not undone and itself no undo, that gave number to an employee
+// (a pair's new number the database takes for it); an empty Summary when there is none.
+Summary laterEntryGiving(Journal& journal, qint64 id, const QString& number) {
+  std::vector<Summary> later = journal.summaries(Filter{.number = number});
+  std::sort(later.begin(), later.end(), [](const Summary& a, const Summary& b) { return a.id > b.id; });
+  for (const Summary& s : later) {
+    if (s.id <= id || s.undoneBy != 0 || s.undoes != 0) continue;
+    const std::optional<Entry> e = journal.entry(s.id, 0);
+    if (e &&
+        std::any_of(e->pairs.begin(), e->pairs.end(), [&](const Pair& p) { return key(p.newNumber) == key(number); }))
+      return s;
+  }
+  return {};
+}
+
+UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
+                const ops::Stepper* step = nullptr) {
+  db::Database& database = session.database();
+  UndoCheck c;
+  const std::optional<Entry> e = session.journal().entry(id, 0);  // its statement is not needed
+  if (!e) return c;
+  if (found) *found = *e;
+  if (!e->pairs.empty()) c.pair = e->pairs.front();
+  if (!undoable(*e)) {
+    c.status = UndoStatus::NotUndoable;
+    return c;
+  }
+  if (undoneAlready(session.journal(), *e)) {
+    c.status = UndoStatus::AlreadyUndone;
+    return c;
+  }
+  const std::vector<Step> plan = steps(*e);
+  if (refusedTooLong(session, plan, c)) return c;
+  QHash<QString, qint64> counts = registerCounts(database, plan);
+  for (const Step& s : plan) {
+    const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
+    if (counts.value(from) > s.employees) {
+      // Others hold the number beside the employees the entry left there: named, not blamed on a change.
+      c.status = UndoStatus::NumberShared;
+      c.pair = s.pair;
+      c.leftThere = s.employees;
+      for (db::Recordset rs = database.open(batch::registerSetSql({s.pair.newNumber})); !rs.eof(); rs.moveNext())
+        c.sharedBy << rs.text(QStringLiteral("姓名"));
+      return c;
+    }
+    if (counts.value(from) != s.employees) {
+      c.status = UndoStatus::NumberMovedOn;
+      c.pair = s.pair;
+      return c;
+    }
+    if (from == to) continue;  // only the case of the number changes back
+    if (counts.value(to) != 0) {
+      c.status = UndoStatus::OldNumberTaken;
+      c.pair = s.pair;
+      c.takenBy = laterEntryGiving(session.journal(), e->id, s.pair.oldNumber);
+      return c;
+    }
+    counts[to] = counts.value(from);
+    counts[from] = 0;
+  }
+  if (withHeld) {
+    // An old number that is also the "9" number of a step before it (a staging's 912 -> 12 before
+    // 9912 -> 912) holds the records that step takes away: it is not asked about.
+    QSet<QString> movedAway;
+    QStringList numbers;
+    for (const Step& s : plan) {
+      if (!movedAway.contains(key(s.pair.oldNumber))) numbers << s.pair.oldNumber;
+      movedAway.insert(key(s.pair.newNumber));
+    }
+    // Only the rows the undo's renames would join: rows its change left under the old number (the
+    // 员工档案temp rows of other kinds, which no renumber moves) were the employee's before it and
+    // are no one else's records.
+    const std::vector<host::RefColumn> columns = session.allColumns();
+    const std::vector<ops::Holding> held = ops::holdingsJoined(
+        database, columns, numbers, ops::numbersPerStatement(columns.size()), true, [step](int done, int total) {
+          if (step) (*step)(done, total);
+        });
+    for (const QString& n : numbers)
+      if (const QString text = ops::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
+  }
+  if (planned) *planned = plan;
+  c.status = UndoStatus::Ready;
+  return c;
+}
+
+}  // namespace
+
+namespace {
+bool undoableOperation(const QString& operation) {
+  return operation == singleRenumber() || operation == batchApply() || operation == staging();
+}
+}  // namespace
+
+bool undoable(const Entry& e) { return e.id != 0 && !e.pairs.empty() && undoableOperation(e.operation); }
+bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoableOperation(e.operation); }
+
+UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progress) {
+  const ops::Stepper step(progress, session.database());
+  return step.run([&] { return check(session, id, true, nullptr, nullptr, &step); });
+}
+
+ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added) {
+  ops::Change change;
+  change.operation = undoOperation();
+  change.undoes = id;
+  // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
+  QStringList texts;
+  for (const Pair& p : renamed) {
+    change.pairs.push_back({p.newNumber, p.oldNumber, QString()});
+    texts << single::renumberBatch(p.newNumber, p.oldNumber, added);
+  }
+  change.counted = host::allColumns(added);
+  change.executions = ops::groupedExecutions(texts, batch::kRowsPerExecution, QStringLiteral(" "));
+  change.units = int(renamed.size());
+  change.unitsPerExecution = batch::kRowsPerExecution;
+  return change;
+}
+
+UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress) {
+  UndoCheck c;
+  // Refused before the transaction begins: the checks inside it would refuse it too.
+  if (const std::optional<Entry> e = session.journal().entry(id, 0);
+      e && undoable(*e) && !undoneAlready(session.journal(), *e))
+    if (refusedTooLong(session, steps(*e), c)) return c;
+  const bool done = ops::ChangeRunner(session.database(), session.journal(), progress)
+                        .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+                          step(0, 0);
+                          Entry e;
+                          std::vector<Step> plan;
+                          c = check(session, id, false, &e, &plan);
+                          if (c.status != UndoStatus::Ready) return std::nullopt;
+                          std::vector<Pair> renamed;
+                          for (const Step& s : plan) renamed.push_back(s.pair);
+                          ops::Change change = undoChange(id, renamed, session.added());
+                          step(0, change.units);
+                          return change;
+                        });
+  if (done) c.status = UndoStatus::Done;
+  return c;
+}
+
+QString undoQuestion(const Entry& e) {
+  QStringList moves;
+  for (const Pair& p : e.pairs) {
+    if (moves.size() == kMovesAsked) {
+      moves.last() += QStringLiteral("等%1人").arg(e.pairs.size());
+      break;
+    }
+    moves << p.newNumber + QStringLiteral("改回") + p.oldNumber;
+  }
+  return QStringLiteral("撤销第%1条修改记录（%2）：工号%3。编号规则中已记下的流水号不会退回。是否继续？")
+      .arg(e.id)
+      .arg(e.operation, moves.join(QStringLiteral("，")));
+}
+
+QString undoMergeQuestion(const UndoCheck& c) {
+  if (c.held.empty()) return QString();
+  if (c.held.size() == 1) return single::mergeQuestion(c.held.front().number, c.held.front().tables);
+  QStringList lines;
+  for (const Held& h : c.held) lines << h.number + QStringLiteral("：") + h.tables;
+  return text::listedText(QStringLiteral("以下原工号在其他表中已有记录："), lines,
+                          QStringLiteral("继续撤销将把这些记录并入相应员工，是否继续？"));
+}
+
+QString undoMessage(const UndoCheck& c, qint64 id) {
+  switch (c.status) {
+    case UndoStatus::Ready: return QString();
+    case UndoStatus::Done: return QStringLiteral("第%1条修改记录已撤销。编号规则的流水号未退回。").arg(id);
+    case UndoStatus::NotUndoable: return QStringLiteral("只有单个修改、批量修改和无岗位处理可以撤销");
+    case UndoStatus::AlreadyUndone: return QStringLiteral("第%1条修改记录已经撤销过，不能再次撤销").arg(id);
+    case UndoStatus::NumberMovedOn:
+      return QStringLiteral("员工档案中工号%1已不属于一名员工，可能已被再次修改，不能撤销").arg(c.pair.newNumber);
+    case UndoStatus::NumberShared: {
+      constexpr qsizetype kNames = 10;
+      QString names = c.sharedBy.mid(0, kNames).join(QStringLiteral("、"));
+      if (c.sharedBy.size() > kNames) names += QStringLiteral("等");
+      return QStringLiteral("员工档案中工号%1现由%2名员工共用（%3），本条修改记录只把%4名员工改为该工号，不能撤销")
+          .arg(c.pair.newNumber)
+          .arg(c.sharedBy.size())
+          .arg(names)
+          .arg(c.leftThere);
+    }
+    case UndoStatus::TooLong: return ops::tooLongMessage(c.tooLong);
+    case UndoStatus::OldNumberTaken: {
+      const QString refused = QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
+      if (c.takenBy.id == 0) return refused;
+      return refused + QStringLiteral("：第%1条修改记录（%2，%3）把这个工号给了员工，请先撤销第%1条记录")
+                           .arg(c.takenBy.id)
+                           .arg(c.takenBy.operation, c.takenBy.time.toString(kTimeFormat));
+    }
+    case UndoStatus::Missing: return QStringLiteral("找不到第%1条修改记录").arg(id);
+  }
+  return QString();
+}
+
+}  // namespace journal

@@ -1,0 +1,63 @@
+#include "gui/drive/drive.h"
+
+#include <optional>
+
+#include "core/common/failure.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/progress.h"
+
+namespace drive {
+
+namespace {
+
+QString programFailure(const std::exception& e) { return QStringLiteral("程序出错：") + QString::fromUtf8(e.what()); }
+
+// Runs work; the text to show of the failure it threw, if any. A stop goes on to the caller.
+template <class F>
+std::optional<QString> failureOf(F&& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const ops::Cancelled&) {
+    throw;
+  } catch (const std::exception& e) {
+    return ops::fromDatabase(e) ? QString::fromUtf8(e.what()) : programFailure(e);
+  }
+}
+
+}  // namespace
+
+Outcome run(QWidget* parent, const Work& how, const std::function<void(const ops::Progress&)>& work) {
+  std::optional<QString> failed;
+  try {
+    failed = failureOf([&] {
+      if (how.progressLabel.isEmpty()) return work({});
+      ui::ProgressDialog progress(parent, how.progressLabel, how.busyLabel);
+      work(progress.callback());
+    });
+  } catch (const ops::Cancelled&) {
+    if (how.changes) ui::msg(parent, kCancelled);
+    return Outcome::Stopped;
+  }
+  if (!failed) return Outcome::Done;
+  ui::dbError(parent, *failed);
+  return Outcome::Failed;
+}
+
+Outcome run(QWidget* parent, bool changes, const std::function<void()>& work) {
+  return run(parent, Work(changes), [&](const ops::Progress&) { work(); });
+}
+
+bool confirm(QWidget* parent, const QString& question, bool defaultNo) {
+  if (defaultNo ? ui::askDefaultNo(parent, question) : ui::ask(parent, question)) return true;
+  ui::msg(parent, kCancelled);
+  return false;
+}
+
+bool guarded(QWidget* parent, const std::function<void()>& work) {
+  const std::optional<QString> failed = failureOf(work);
+  if (failed) ui::dbError(parent, *failed);
+  return !failed;
+}
+
+}  // namespace drive

@@ -1,0 +1,207 @@
+#include "gui/export/export_window.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <iterator>
+#include <exception>
+#include <system_error>
+
+#include "calc/calc_engine.h"
+#include "calc/table_export.h"
+#include "gui/widgets/app_info.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/progress.h"
+#include "gui/widgets/wait_cursor.h"
+
+namespace {
+
+// The grid's header texts carry blanks after the caption that set the column widths on screen.
+QString withoutTrailingBlanks(QString text) {
+  while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
+  return text;
+}
+
+// The grid's whole table; the header row without the blanks that pad it on screen.
+QList<QStringList> tableOf(const FlexGrid& grid) {
+  QList<QStringList> table;
+  table.reserve(grid.Rows());
+  for (int i = 0; i < grid.Rows(); ++i) {
+    QStringList row;
+    row.reserve(grid.Cols());
+    for (int j = 0; j < grid.Cols(); ++j)
+      row.append(i == 0 ? withoutTrailingBlanks(grid.TextMatrix(i, j)) : grid.TextMatrix(i, j));
+    table.append(row);
+  }
+  return table;
+}
+
+void reportEngineError(const QString& text) {
+  std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("输出到Excel文件"));
+
+  const QString captions[4] = {QStringLiteral("Excel文件路径/文件名"), QStringLiteral("标题1"),
+                               QStringLiteral("Excel表名"), QStringLiteral("标题2")};
+  for (int i = 0; i < 4; ++i) {
+    Label1[i] = new QLabel(captions[i], this);
+    Text1[i] = new QLineEdit(this);
+    Label1[i]->setBuddy(Text1[i]);
+  }
+  Command1 = new QPushButton(this);
+  Command1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  Command1->setToolTip(QStringLiteral("..."));
+  Command1->setFixedWidth(Command1->sizeHint().height() + 4);
+
+  Grid1 = new FlexGrid(this);
+  Grid1->setRows(2);
+  Grid1->setCols(6);
+  Grid1->setFixedCols(0);
+  for (int c = 0; c < 6; ++c) Grid1->setColWidth(c, 80);
+  Grid1->setMinimumHeight(Grid1->rowHeight(0) * 2 + 4);
+  Grid1->setMaximumHeight(Grid1->rowHeight(0) * 2 + 4);
+  Grid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  Check1 = new QCheckBox(QStringLiteral("启动Excel"), this);
+  Check1->setChecked(true);
+  Command2 = new QPushButton(QStringLiteral("输出"), this);
+  Command3 = new QPushButton(QStringLiteral("取消"), this);
+  StatusBar1 = new QStatusBar(this);
+
+  // Path with its browse button, then title 1, title 2 and the sheet name.
+  auto* boxes = new QGridLayout;
+  const int order[4] = {0, 1, 3, 2};
+  for (int r = 0; r < 4; ++r) {
+    const int i = order[r];
+    boxes->addWidget(Label1[i], r, 0);
+    boxes->addWidget(Text1[i], r, 1);
+  }
+  boxes->addWidget(Command1, 0, 2);
+  boxes->setColumnStretch(1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Check1);
+  buttons->addStretch(1);
+  buttons->addWidget(Command2);
+  buttons->addWidget(Command3);
+
+  auto* main = new QVBoxLayout(this);
+  main->addLayout(boxes);
+  main->addWidget(Grid1);
+  main->addLayout(buttons);
+  main->addWidget(StatusBar1);
+  resize(520, sizeHint().height());
+
+  // The keyboard visits the boxes in the order they are shown.
+  QWidget* tabOrder[] = {Text1[0], Command1, Text1[1], Text1[3], Text1[2], Grid1, Check1, Command2, Command3};
+  for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+  connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
+  connect(Command2, &QPushButton::clicked, this, [this] {
+    if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
+      close();
+    } else if (!told_) {
+      ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::title(), ui::Icon::None);
+    }
+  });
+  connect(Command3, &QPushButton::clicked, this, [this] { close(); });
+  connect(Grid1, &FlexGrid::Click, this, [this] {
+    Grid1->setTextMatrix(1, Grid1->Col(), QStringLiteral("√"));
+    Grid1->setColAlignment(Grid1->Col(), Qt::AlignCenter);
+  });
+  connect(Grid1, &FlexGrid::DblClick, this, [this] { Grid1->setTextMatrix(1, Grid1->Col(), QString()); });
+}
+
+void frm输出到Excel文件::browse() {
+  try {
+    const QString file = ui::Dialogs::current().chooseFile(this, app_info::documentsFolder(),
+                                                           QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
+    if (!file.isEmpty()) Text1[0]->setText(file);
+  } catch (const std::system_error& e) {
+    ui::msg(this, QString::number(e.code().value()) + QStringLiteral(" ") + QString::fromLocal8Bit(e.what()),
+            app_info::title(), ui::Icon::Warning);
+  } catch (const std::exception& e) {
+    ui::msg(this, QStringLiteral("0 ") + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Warning);
+  }
+}
+
+bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, const QString& sheet) {
+  // The boxes are what is written; the Output button hands the same texts over.
+  Q_UNUSED(title);
+  Q_UNUSED(sheet);
+  told_ = false;
+  calc::Engine* engine = calc::installedEngine();
+  if (!engine) {
+    told_ = true;
+    StatusBar1->showMessage(noEngineStatus());
+    ui::msg(this, noEngineText(), app_info::title(), ui::Icon::Information);
+    return false;
+  }
+  if (Text1[0]->text().trimmed().isEmpty()) {  // blanks only name no file either
+    ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::title(), ui::Icon::None);
+    return false;
+  }
+  const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
+  try {
+    WaitCursor wait;
+    if (!grid) throw calc::EngineError(QStringLiteral("no grid to export"));
+    const calc::TableExport job{path, Text1[1]->text(), Text1[3]->text(), Text1[2]->text(), tableOf(*grid)};
+    // Step by step under a progress dialog: the window answers, also while the office starts,
+    // and "取消" stops the export before the workbook is saved.
+    ui::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
+    calc::exportTable(*engine, job, progress.callback());
+  } catch (const calc::Stopped&) {
+    told_ = true;
+    ui::msg(this, QStringLiteral("已取消输出，工作簿没有保存"), app_info::title(), ui::Icon::Information);
+    return false;
+  } catch (const calc::EngineError& e) {
+    reportEngineError(e.text());
+    return false;
+  } catch (const std::exception& e) {
+    reportEngineError(QString::fromLocal8Bit(e.what()));
+    return false;
+  }
+  if (Check1->isChecked()) showWorkbook(path);
+  return true;
+}
+
+void frm输出到Excel文件::setData(const ExportData& handed) {
+  SourceGrid = handed.table;
+  Text1[0]->setText(handed.path);
+  Text1[1]->setText(handed.title1);
+  Text1[3]->setText(handed.title2);
+  Text1[2]->setText(handed.sheet);
+}
+
+QString frm输出到Excel文件::noEngineText() {
+  return noEngineStatus() + QStringLiteral("；安装 %1 后即可输出，其他功能照常使用。").arg(calc::engineName());
+}
+
+QString frm输出到Excel文件::noEngineStatus() {
+  return QStringLiteral("没有安装电子表格引擎（%1），不能输出到Excel文件").arg(calc::engineName());
+}
+
+void frm输出到Excel文件::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!calc::installedEngine()) StatusBar1->showMessage(noEngineStatus());
+}
+
+// The workbook is written whether or not an application can show it: the export is done.
+void frm输出到Excel文件::showWorkbook(const QString& path) {
+  const bool opened = openWorkbook ? openWorkbook(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  if (!opened)
+    ui::msg(this, QStringLiteral("工作簿已保存，但无法启动电子表格程序打开它：") + path, app_info::title(),
+            ui::Icon::Warning);
+}
