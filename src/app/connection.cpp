@@ -50,17 +50,18 @@ bool OpenQuietly(db::Database& database, const Settings& s, QString* error) {
                   : database.openSqlServer(s.UID, s.PWD, s.DBname, s.Svr, error);
 }
 
-std::unique_ptr<ops::Session> MakeSession(db::Database& database, const Settings& s) {
+std::unique_ptr<session::Session> MakeSession(db::Database& database, const Settings& s) {
   // The columns the administrator added to the renumber and the journal belong to this server
   // and database.
-  return std::make_unique<ops::Session>(database, ops::Origin{s.Svr, s.DBname, s.UID});
+  return std::make_unique<session::Session>(database, session::Origin{s.Svr, s.DBname, s.UID});
 }
 
 bool OpenSharedConnection(db::Database& database, const QString& UID, const QString& PWD, const QString& DBname,
                           const QString& Svr) {
   QString error;
   const bool ok = OpenQuietly(database, {Svr, UID, PWD, DBname}, &error);
-  if (!ok) ui::msg(nullptr, QStringLiteral("错误信息：") + error, QStringLiteral("信息文本"), ui::Icon::Warning);
+  if (!ok)
+    widgets::msg(nullptr, QStringLiteral("错误信息：") + error, QStringLiteral("信息文本"), widgets::Icon::Warning);
   return ok;
 }
 

@@ -9,7 +9,7 @@ class QSettings;
 namespace db {
 class Database;
 }
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -35,11 +35,11 @@ bool OpenQuietly(db::Database& database, const Settings& settings, QString* erro
 // The session on an open connection made from settings: their server, database and login, the
 // added columns kept for them in the user's settings of the tool, the journal in the user's data
 // folder (not opened).
-std::unique_ptr<ops::Session> MakeSession(db::Database& database, const Settings& settings);
+std::unique_ptr<session::Session> MakeSession(db::Database& database, const Settings& settings);
 
 // The start-up procedure: settings, connection on database, session, journal, main menu. Returns
 // the session the menu and every window work on (it must outlive them), or nothing when start-up
 // failed (the user was told; the process ends with exit code 1).
-std::unique_ptr<ops::Session> Main(db::Database& database);
+std::unique_ptr<session::Session> Main(db::Database& database);
 
 }  // namespace Connection

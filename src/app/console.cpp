@@ -5,7 +5,7 @@
 #include <shellapi.h>
 #endif
 
-namespace console {
+namespace app::console {
 
 #ifdef Q_OS_WIN
 
@@ -70,4 +70,4 @@ void releaseOwnConsole() {}
 
 #endif
 
-}  // namespace console
+}  // namespace app::console

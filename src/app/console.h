@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 
-namespace console {
+namespace app::console {
 
 // The arguments after the program's name. On Windows they are read as the wide command line, so a
 // path the system's code page cannot hold arrives whole.
@@ -20,4 +20,4 @@ void print(FILE* to, const QString& text);
 // the window modes hide it. A console the program shares (cmd.exe's) is left alone.
 void releaseOwnConsole();
 
-}  // namespace console
+}  // namespace app::console

@@ -8,13 +8,13 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/shared_window.h"
 
-void startJournal(ops::Session& session) {
+void startJournal(session::Session& session) {
   session.journal().setNotifier(
-      [](const QString& text) { ui::msg(nullptr, text, QStringLiteral("修改记录"), ui::Icon::Warning); });
+      [](const QString& text) { widgets::msg(nullptr, text, QStringLiteral("修改记录"), widgets::Icon::Warning); });
   const QString problem = session.openJournal();
   if (!problem.isEmpty())
-    ui::msg(nullptr, QStringLiteral("修改记录未能打开或补写：%1").arg(problem), QStringLiteral("修改记录"),
-            ui::Icon::Warning);
+    widgets::msg(nullptr, QStringLiteral("修改记录未能打开或补写：%1").arg(problem), QStringLiteral("修改记录"),
+                 widgets::Icon::Warning);
 }
 
 void connectJournalExport(frm修改记录& w) {
@@ -25,10 +25,10 @@ void connectJournalExport(frm修改记录& w) {
 }
 
 void wireJournal() {
-  shared_window::created<frm修改记录>() = [](frm修改记录& w) { connectJournalExport(w); };
+  widgets::shared_window::created<frm修改记录>() = [](frm修改记录& w) { connectJournalExport(w); };
 }
 
-QString journalListing(ops::Session& session, const QDate& since, const QString& number, QString* error) {
+QString journalListing(session::Session& session, const QDate& since, const QString& number, QString* error) {
   journal::Journal& journal = session.journal();
   const QString problem = session.openJournal();
   QString text;

@@ -8,17 +8,17 @@
 #include "core/journal/journal.h"
 
 class frm修改记录;
-namespace ops {
+namespace session {
 class Session;
 }
 
 // Opens the session's journal and tells the user what failed; a failed write after a committed
 // change is told in a message.
-void startJournal(ops::Session& session);
+void startJournal(session::Session& session);
 void connectJournalExport(frm修改记录& w);
 // Wires every journal window made from now on.
 void wireJournal();
 
 // `--journal`: the entries of the session's journal (since a day, of a number) as text; "" when
 // there are none. The journal is closed again.
-QString journalListing(ops::Session& session, const QDate& since, const QString& number, QString* error);
+QString journalListing(session::Session& session, const QDate& since, const QString& number, QString* error);

@@ -45,10 +45,10 @@ QString usage() {
              "      --since <yyyy-MM-dd>     只打印该日及以后的记录\n"
              "      --number <n>             只打印改动该工号（原工号或新工号）的记录\n"
              "  --help                 显示本说明，然后退出\n")
-      .arg(app_info::exeName());
+      .arg(widgets::app_info::exeName());
 }
 
-void print(FILE* to, const QString& text) { console::print(to, text); }
+void print(FILE* to, const QString& text) { app::console::print(to, text); }
 
 int fail(const QString& text) {
   print(stderr, text + QStringLiteral("\n\n") + usage());
@@ -137,7 +137,7 @@ int checkDatabase() {
     print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
-  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
+  const std::unique_ptr<session::Session> session = Connection::MakeSession(database, settings);
   try {
     const dbcheck::Report report = dbcheck::check(database, session->addedColumns());
     print(stdout, report.text());
@@ -154,7 +154,7 @@ int checkDatabase() {
 int dryRun(const Options& o) {
   // The new number as the single window takes it: full-width forms made ASCII, blanks at either
   // end dropped, a character no number holds refused.
-  const ops::TypedNumber typed = ops::typedNumber(o.newNumber);
+  const common::TypedNumber typed = common::typedNumber(o.newNumber);
   if (typed.number.isEmpty()) {
     print(stderr, single::noNewNumberMessage() + u'\n');
     return 1;
@@ -170,7 +170,7 @@ int dryRun(const Options& o) {
     print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
-  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
+  const std::unique_ptr<session::Session> session = Connection::MakeSession(database, settings);
   try {
     const single::RenumberPreview p =
         single::previewRenumber(*session, o.oldNumber, typed.number, std::nullopt, session->scriptHeader());
@@ -200,7 +200,7 @@ int printJournal(const Options& o) {
     print(stderr, QStringLiteral("数据库连接失败：%1\n").arg(error));
     return 2;
   }
-  const std::unique_ptr<ops::Session> session = Connection::MakeSession(database, settings);
+  const std::unique_ptr<session::Session> session = Connection::MakeSession(database, settings);
   const QString text = journalListing(*session, o.since, o.journalNumber, &error);
   print(stdout, text.isEmpty() ? QStringLiteral("没有修改记录\n") : text);
   if (error.isEmpty()) return 0;
@@ -225,7 +225,7 @@ void exitWhenShown(QWidget& menu) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options o = parse(console::arguments(argc, argv));
+  const Options o = parse(app::console::arguments(argc, argv));
   if (!o.error.isEmpty()) return fail(o.error);
   if (o.help) {
     print(stdout, usage());
@@ -252,9 +252,9 @@ int main(int argc, char** argv) {
     return dryRun(o);
   }
 
-  console::releaseOwnConsole();
+  app::console::releaseOwnConsole();
   QApplication app(argc, argv);
-  QApplication::setApplicationName(app_info::exeName());
+  QApplication::setApplicationName(widgets::app_info::exeName());
   QApplication::setQuitOnLastWindowClosed(true);
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   // Standard buttons of message boxes and dialogs in Chinese (是/否, 确定).
@@ -267,11 +267,11 @@ int main(int argc, char** argv) {
 
   // The connection and the session the windows work on: they outlive every window.
   db::Database database;
-  const std::unique_ptr<ops::Session> session = Connection::Main(database);
+  const std::unique_ptr<session::Session> session = Connection::Main(database);
   if (!session) return 1;
-  if (o.enableBatch) shared_window::instance<frm协调>().enableBatch(true);
-  if (qEnvironmentVariableIsSet("RENUMBER_EXIT_WHEN_SHOWN")) exitWhenShown(shared_window::instance<frm协调>());
+  if (o.enableBatch) widgets::shared_window::instance<frm协调>().enableBatch(true);
+  if (qEnvironmentVariableIsSet("RENUMBER_EXIT_WHEN_SHOWN")) exitWhenShown(widgets::shared_window::instance<frm协调>());
   const int code = QApplication::exec();
-  shared_window::closeAll();
+  widgets::shared_window::closeAll();
   return code;
 }

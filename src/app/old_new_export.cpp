@@ -25,7 +25,8 @@ void connectOldNewExport(frm员工工号统一修改& w) {
   if (w.Command4->property(wired).toBool()) return;
   w.Command4->setProperty(wired, true);
   QObject::connect(w.Command4, &QPushButton::clicked, &w, [&w] {
-    ExportData data = oldNewExportFields(w.Combo1->currentText(), app_info::documentsFolder(), QDate::currentDate());
+    ExportData data =
+        oldNewExportFields(w.Combo1->currentText(), widgets::app_info::documentsFolder(), QDate::currentDate());
     data.table = w.MSFlexGrid1;
     showExport(data);
     w.Command3->setEnabled(true);
@@ -33,10 +34,10 @@ void connectOldNewExport(frm员工工号统一修改& w) {
 }
 
 void wireFeatures() {
-  shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) {
+  widgets::shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) {
     connectOldNewExport(w);
     connectBatchPreview(w);
   };
-  shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
-  shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
+  widgets::shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
+  widgets::shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
 }

@@ -9,7 +9,7 @@ namespace {
 
 void showPreview(const QString& caption, const preview::Impact& impact, const QString& script,
                  const QString& fileName) {
-  shared_window::show<frm影响预览>().显示(caption, impact, script, fileName);
+  widgets::shared_window::show<frm影响预览>().显示(caption, impact, script, fileName);
 }
 
 }  // namespace

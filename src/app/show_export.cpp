@@ -7,13 +7,13 @@
 #include "gui/widgets/shared_window.h"
 
 void showExport(const ExportData& data) {
-  auto& x = shared_window::instance<frm输出到Excel文件>();
+  auto& x = widgets::shared_window::instance<frm输出到Excel文件>();
   x.setData(data);
-  ui::Dialogs::current().showModal(&x);
+  widgets::Dialogs::current().showModal(&x);
 }
 
 QString documentsWorkbook(const QString& fileName) {
-  return QDir::toNativeSeparators(app_info::documentsFolder() + u'/' + fileName);
+  return QDir::toNativeSeparators(widgets::app_info::documentsFolder() + u'/' + fileName);
 }
 
 QString exportDate(const QDate& day) { return day.toString(QStringLiteral("yyyy-MM-dd")); }

@@ -37,7 +37,7 @@ void onlyReads(Problems& p, const QStringList& log) {
 
 // Single window: select the only employee found by text in box (1 number, 2 name), then
 // renumber to newNumber, automatically when automatic (the box then holds the proposal).
-// The database must end as expected (given the number written: ops::typedNumber of the number),
+// The database must end as expected (given the number written: common::typedNumber of the number),
 // or, for a number the window refuses, unchanged.
 void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool automatic, const QString& number,
                     const QString& name, const std::function<Snapshot(const Snapshot&, const QString&)>& expected) {
@@ -55,13 +55,13 @@ void singleRenumber(Problems& p, Harness& h, int box, const QString& text, bool 
   const qsizetype shown = h.messages().size();
   w.Command3->click();
   const QString message = h.messages().mid(shown).join(u(" / "));
-  const ops::TypedNumber typed = ops::typedNumber(number);
+  const common::TypedNumber typed = common::typedNumber(number);
   if (!typed.accepted()) {
     p.same(single::refusedNumberMessage(typed.refused), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
   } else if (const auto tooLong = single::newNumberTooLong(h.session(), typed.number)) {
     // A number no column can hold (the 10,000 characters) is refused before anything is sent.
-    p.same(ops::tooLongMessage(*tooLong), message, u("message"));
+    p.same(preview::tooLongMessage(*tooLong), message, u("message"));
     p.same(QString(), difference(before, snapshot()), u("database"));
   } else {
     p.same(single::successMessage(name, typed.number), message, u("message"));

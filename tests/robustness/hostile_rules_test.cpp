@@ -46,8 +46,8 @@ TEST(HostileInput, RuleWindowNewRuleBoxes) {
     enter(w.Text3, v, how);
     enter(w.Text1, v, how);
     const QString name = v.left(rules::kTextLength);
-    const QString code = ui::keepOnly(v.left(rules::kTextLength), ui::kDigits);
-    const QString pattern = ui::keepOnly(v.left(rules::kPatternLength), u("0"));
+    const QString code = widgets::keepOnly(v.left(rules::kTextLength), widgets::kDigits);
+    const QString pattern = widgets::keepOnly(v.left(rules::kPatternLength), u("0"));
     p.same(name, w.Text2->text(), u("name box"));
     p.same(code, w.Text3->text(), u("code box keeps the digits"));
     p.same(pattern, w.Text1->text(), u("pattern box keeps the zeros"));
@@ -103,7 +103,7 @@ TEST(HostileInput, RuleWindowShownRuleBoxes) {
     p.same(u("管理编号"), w.Text2->text(), u("locked name box"));
     p.same(u("18"), w.Text3->text(), u("locked code box"));
     enter(w.Text1, u("00") + v, how);
-    const QString pattern = ui::keepOnly((u("00") + v).left(rules::kPatternLength), u("0"));
+    const QString pattern = widgets::keepOnly((u("00") + v).left(rules::kPatternLength), u("0"));
     p.same(pattern, w.Text1->text(), u("pattern box"));
     const Snapshot before = snapshot();
     w.Command12->click();
@@ -131,7 +131,7 @@ TEST(HostileInput, RuleWindowCellEditor) {
     w.Command5->click();
     w.MSFlexGrid1->clickCell(row, 2);
     enter(w.Text4, v, how);
-    const QString digits = ui::keepOnly(v.left(rules::kTextLength), ui::kDigits);
+    const QString digits = widgets::keepOnly(v.left(rules::kTextLength), widgets::kDigits);
     p.same(digits, w.Text4->text(), u("department code editor"));
     QTest::keyClick(w.Text4, Qt::Key_Return);  // on to the position category
     w.Command6->click();

@@ -129,14 +129,14 @@ TEST(HostileInput, TypedNumbersAreMadeAsciiTrimmedAndRefusedForAnyOtherCharacter
       {u"1\U0001F600", u"1\U0001F600", u"“\U0001F600”"},
   };
   for (const auto& c : cases) {
-    const ops::TypedNumber t = ops::typedNumber(QString::fromUtf16(c.typed));
+    const common::TypedNumber t = common::typedNumber(QString::fromUtf16(c.typed));
     EXPECT_EQ(t.number, QString::fromUtf16(c.number)) << QString::fromUtf16(c.typed).toStdString();
     EXPECT_EQ(t.refused, QString::fromUtf16(c.refused)) << QString::fromUtf16(c.typed).toStdString();
   }
   EXPECT_EQ(single::refusedNumberMessage(u("“%”")), u("新工号不能含有“%”：只能由字母和数字组成"));
 }
 
-// A new number is taken as ops::typedNumber makes it: the box then shows it, and it is quoted into
+// A new number is taken as common::typedNumber makes it: the box then shows it, and it is quoted into
 // every statement; one with a character no number holds is refused before anything is sent.
 TEST(HostileInput, SingleWindowNewNumberBox) {
   forCorpusEntries(u("new number box"), [](const Hostile& hostile, Entry how, Problems& p) {
@@ -174,13 +174,13 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
       if (const auto tooLong = single::newNumberTooLong(h.session(), n)) {
         // Longer than a column holds (the 10,000 characters): refused before anything is written.
         p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));
-        p.same(ops::tooLongMessage(*tooLong), message, u("message"));
+        p.same(preview::tooLongMessage(*tooLong), message, u("message"));
         p.same(QString(), difference(before, snapshot()), u("database"));
         p.same(u("0007"), w.MSFlexGrid1->TextMatrix(1, 1), u("list cell"));
         return;
       }
-      const QStringList sent = asked + QStringList{ops::holdersUnionSql(pinned::refColumns(), {n}),
-                                                   ops::registerHoldersSql({u("0007"), n}, ops::Lock::Held),
+      const QStringList sent = asked + QStringList{common::holdersUnionSql(pinned::refColumns(), {n}),
+                                                   common::registerHoldersSql({u("0007"), n}, common::Lock::Held),
                                                    single::renumberBatch(u("0007"), n, {})};
       p.same(sent.join(u(" / ")), log.join(u(" / ")), u("statements"));
       p.same(single::successMessage(u("张三"), n), message, u("message"));

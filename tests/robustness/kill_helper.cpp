@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The session and its journal as the tool's start opens them for its connection: attached to the database.
-  ops::Session session(database, {QStringLiteral("sqlite:") + args[1], QString(), QStringLiteral("sa")},
-                       args[2] + QStringLiteral("/renumber.ini"), args[2]);
+  session::Session session(database, {QStringLiteral("sqlite:") + args[1], QString(), QStringLiteral("sa")},
+                           args[2] + QStringLiteral("/renumber.ini"), args[2]);
   if (const QString problem = session.openJournal(); !problem.isEmpty()) {
     std::fprintf(stderr, "%s\n", problem.toUtf8().constData());
     return 1;

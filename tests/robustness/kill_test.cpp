@@ -68,8 +68,8 @@ class BatchKilled : public BatchData {
     EXPECT_TRUE(d.openSqlite(killed(), &error)) << error.toStdString();
     Found found{testdb::snapshot(), {}, {}};
     {
-      ops::Session session(d, {u"sqlite:"_s + killed(), QString(), u"sa"_s}, journalFolder() + u"/renumber.ini"_s,
-                           journalFolder());
+      session::Session session(d, {u"sqlite:"_s + killed(), QString(), u"sa"_s}, journalFolder() + u"/renumber.ini"_s,
+                               journalFolder());
       EXPECT_EQ(session.openJournal(), QString());
       found.entries = session.journal().entries();
       found.pending = session.journal().pendingEntries();

@@ -44,17 +44,17 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()), database_(std::mak
   previous_ = std::exchange(alive, this);
   QString error;
   if (!shared().createSqlite(databasePath(), &error)) fail(error);
-  session_ = std::make_unique<ops::Session>(
-      *database_, ops::Origin{QStringLiteral("sqlite:") + databasePath(), {}, QStringLiteral("sa")},
+  session_ = std::make_unique<session::Session>(
+      *database_, session::Origin{QStringLiteral("sqlite:") + databasePath(), {}, QStringLiteral("sa")},
       dir_->filePath(QStringLiteral("renumber.ini")), dir_->filePath(QStringLiteral("journal")));
   try {
     pinned::createTestSchema(shared());
   } catch (const db::DbError& e) {
     fail(e.text());
   }
-  auto dialogs = std::make_unique<ui::ScriptedDialogs>();
+  auto dialogs = std::make_unique<widgets::ScriptedDialogs>();
   dialogs_ = dialogs.get();
-  ui::Dialogs::install(std::move(dialogs));
+  widgets::Dialogs::install(std::move(dialogs));
   shared().setStatementObserver([log = statements_](const QString& sql) {
     log->append(sql);
     dialect_guard::collect(sql);
@@ -62,17 +62,17 @@ Harness::Harness() : dir_(std::make_unique<QTemporaryDir>()), database_(std::mak
 }
 
 Harness::~Harness() {
-  shared_window::closeAll();  // still with the scripted dialogs: close handlers may ask
+  widgets::shared_window::closeAll();  // still with the scripted dialogs: close handlers may ask
   shared().setStatementObserver({});
   session_.reset();
   shared().close();
-  ui::Dialogs::install(nullptr);  // the production dialogs again
+  widgets::Dialogs::install(nullptr);  // the production dialogs again
   alive = previous_;
 }
 
 db::Database& Harness::database() { return *database_; }
 
-ops::Session& Harness::session() { return *session_; }
+session::Session& Harness::session() { return *session_; }
 
 Harness& Harness::current() {
   if (!alive) throw std::runtime_error("no harness is alive");
@@ -120,13 +120,13 @@ void Harness::clearStatements() { statements_->clear(); }
 
 QStringList Harness::messages() const {
   QStringList result;
-  for (const ui::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.text);
+  for (const widgets::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.text);
   return result;
 }
 
 QStringList Harness::titles() const {
   QStringList result;
-  for (const ui::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.title);
+  for (const widgets::ScriptedDialogs::Shown& s : dialogs_->shown) result.append(s.title);
   return result;
 }
 
@@ -140,4 +140,4 @@ QString Harness::databasePath() const { return dir_->filePath(QStringLiteral("ho
 
 QString Harness::dir() const { return dir_->path(); }
 
-ui::ScriptedDialogs& Harness::dialogs() { return *dialogs_; }
+widgets::ScriptedDialogs& Harness::dialogs() { return *dialogs_; }

@@ -34,25 +34,25 @@ struct Harness {
       std::function<void(QWidget*)> action);  // queue what happens in the next modal show (default: closed at once)
   template <class W>
   W& open() {  // the shared instance of window class W on this connection (made with the session), shown
-    if constexpr (std::is_constructible_v<W, ops::Session&>)
-      return shared_window::show<W>(session());
+    if constexpr (std::is_constructible_v<W, session::Session&>)
+      return widgets::shared_window::show<W>(session());
     else
-      return shared_window::show<W>();
+      return widgets::shared_window::show<W>();
   }
   db::Database& database();  // the connection
-  ops::Session& session();  // the session on it
+  session::Session& session();  // the session on it
   // The harness alive (the test data and snapshots write through its connection); throws when none.
   static Harness& current();
 
   QString databasePath() const;  // the embedded database file
   QString dir() const;  // a temporary folder for the test's files
-  ui::ScriptedDialogs& dialogs();
+  widgets::ScriptedDialogs& dialogs();
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<db::Database> database_;
-  std::unique_ptr<ops::Session> session_;
+  std::unique_ptr<session::Session> session_;
   std::shared_ptr<QStringList> statements_ = std::make_shared<QStringList>();
-  ui::ScriptedDialogs* dialogs_ = nullptr;
+  widgets::ScriptedDialogs* dialogs_ = nullptr;
   Harness* previous_ = nullptr;  // the harness alive before this one
 };

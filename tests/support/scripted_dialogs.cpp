@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace ui {
+namespace widgets {
 
 void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon) {
   shown.append({text, title, icon, false});
@@ -40,4 +40,4 @@ void ScriptedDialogs::showModal(QWidget* window) {
   if (guard && guard->isVisible()) guard->hide();
 }
 
-}  // namespace ui
+}  // namespace widgets

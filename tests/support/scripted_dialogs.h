@@ -7,7 +7,7 @@
 
 #include "gui/widgets/dialogs.h"
 
-namespace ui {
+namespace widgets {
 
 // Scripted dialogs for tests: record everything, answer from queues.
 class ScriptedDialogs : public Dialogs {
@@ -35,4 +35,4 @@ class ScriptedDialogs : public Dialogs {
   int modalShows = 0;  // how many windows were shown modally
 };
 
-}  // namespace ui
+}  // namespace widgets

@@ -20,7 +20,7 @@ class SingleOrganisation : public ::testing::Test {
  protected:
   Harness h;
   db::Database& database = h.database();
-  ops::Session& session = h.session();
+  session::Session& session = h.session();
 
   void SetUp() override {
     testdata::department("D01", "综合部");

@@ -8,10 +8,10 @@ namespace batch::oneByOne {
 
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows) {
   const QStringList numbers = changedNewNumbers(rows);
-  const std::vector<ops::Holding> holdings = ops::holdings(database, host::allColumns({}), numbers);
+  const std::vector<common::Holding> holdings = common::holdings(database, host::allColumns({}), numbers);
   std::vector<HeldNumber> out;
   for (const QString& n : numbers)
-    if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
+    if (const QString tables = common::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
   return out;
 }
 

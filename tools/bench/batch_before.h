@@ -3,7 +3,7 @@
 // executions: one register query per number for the re-check, every column asked on its own for
 // the merge question, then per row the register's count and one execution of that row's
 // statements. Same statement texts as the tool builds (batch::registerLookupSql,
-// ops::holdersSql, batch::registerCountSql, batch::applyBatch), one number, one column or one row
+// common::holdersSql, batch::registerCountSql, batch::applyBatch), one number, one column or one row
 // per round trip; kept as the "before" the benchmark measures the tool against. Throws
 // db::DbError.
 #include <vector>
@@ -18,7 +18,7 @@ class Database;
 namespace batch::oneByOne {
 
 // The changed rows' new numbers that rows of any column already hold, in row order, each once:
-// one query per column and slice of numbers (ops::holdings).
+// one query per column and slice of numbers (common::holdings).
 std::vector<HeldNumber> heldElsewhere(db::Database& database, const Rows& rows);
 
 struct Apply {

@@ -12,22 +12,22 @@
 
 namespace batch::literal {
 
-// Numbers compare as the database compares them (ops::numberKey).
+// Numbers compare as the database compares them (common::numberKey).
 int firstTwin(const Rows& rows, const QString& number, int row) {
-  const QString key = ops::numberKey(number);
+  const QString key = common::numberKey(number);
   for (std::size_t i = 0; i < rows.size(); ++i)
-    if (int(i) != row && ops::numberKey(rows[i].newNo) == key) return int(i);
+    if (int(i) != row && common::numberKey(rows[i].newNo) == key) return int(i);
   return -1;
 }
 
 bool candidateFree(const Rows& rows, qint64 candidate, const std::function<bool(const QString&)>& taken) {
   for (const Row& r : rows)
-    if (leadingValue(ops::numberKey(r.newNo)) == candidate) return false;
+    if (leadingValue(common::numberKey(r.newNo)) == candidate) return false;
   return !taken(QString::number(candidate));
 }
 
 QString nextFree(const Rows& rows, const QString& number, const std::function<bool(const QString&)>& taken) {
-  qint64 candidate = leadingValue(ops::numberKey(number)) + 1;
+  qint64 candidate = leadingValue(common::numberKey(number)) + 1;
   while (!candidateFree(rows, candidate, taken)) ++candidate;
   return QString::number(candidate);
 }
@@ -37,11 +37,12 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
   // Each row's number also as a hash next to the others, so that the full scan for a twin
   // compares words and looks at the text only where the hashes agree.
   std::vector<std::size_t> keys;
-  for (const Row& r : rows) keys.push_back(qHash(ops::numberKey(r.newNo)));
+  for (const Row& r : rows) keys.push_back(qHash(common::numberKey(r.newNo)));
   auto twin = [&](std::size_t j) {
     const std::size_t key = keys[j];
     for (std::size_t i = 0; i < rows.size(); ++i)
-      if (keys[i] == key && i != j && ops::numberKey(rows[i].newNo) == ops::numberKey(rows[j].newNo)) return int(i);
+      if (keys[i] == key && i != j && common::numberKey(rows[i].newNo) == common::numberKey(rows[j].newNo))
+        return int(i);
     return -1;
   };
   Outcome out;
@@ -55,7 +56,7 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
         return out;
       }
       int fix = twin(j);
-      const QString refused = fix < 0 && row.oldNo != row.newNo ? ops::refusedCharacter(row.newNo) : QString();
+      const QString refused = fix < 0 && row.oldNo != row.newNo ? common::refusedCharacter(row.newNo) : QString();
       if (!refused.isEmpty()) {
         out.status = Status::Refused;
         out.row = int(j);
@@ -66,7 +67,7 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
       if (fix >= 0) {
         QString& number = rows[std::size_t(fix)].newNo;
         number = nextFree(rows, number, taken);
-        keys[std::size_t(fix)] = qHash(ops::numberKey(number));
+        keys[std::size_t(fix)] = qHash(common::numberKey(number));
         out.repairs.push_back(fix);
         changed = true;
       }

@@ -11,7 +11,7 @@ class frm员工工号统一修改;
 
 namespace batch::literal {
 
-// The first row other than row whose new number the database takes for number (ops::numberKey:
+// The first row other than row whose new number the database takes for number (common::numberKey:
 // trailing blanks, letter case and width do not count), or -1.
 int firstTwin(const Rows& rows, const QString& number, int row);
 // True when no row's new number has the candidate's numeric value and the register does not

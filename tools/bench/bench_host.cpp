@@ -87,11 +87,11 @@ db::Database& connection() { return used ? *used : own(); }
 
 void useConnection(db::Database* database) { used = database; }
 
-ops::Session& session() {
+session::Session& session() {
   // No added columns: the settings file is never written; the journal is never opened.
-  static ops::Session* const s =
-      new ops::Session(own(), {QStringLiteral("sqlite:bench"), QString(), QString()},
-                       QDir::temp().filePath(QStringLiteral("renumber-bench-none.ini")), QDir::tempPath());
+  static session::Session* const s =
+      new session::Session(own(), {QStringLiteral("sqlite:bench"), QString(), QString()},
+                           QDir::temp().filePath(QStringLiteral("renumber-bench-none.ini")), QDir::tempPath());
   return *s;
 }
 

@@ -12,7 +12,7 @@
 namespace db {
 class Database;
 }
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -27,7 +27,7 @@ QString ensureCache(const QString& dir, int employees, int rowsPerEmployee,
 
 // The connection every measure works on (openCopy opens it) and the session on it, for the run.
 db::Database& connection();
-ops::Session& session();
+session::Session& session();
 // Makes database the connection of the direct SQL below (a test's own), until called with nullptr.
 void useConnection(db::Database* database);
 

@@ -133,12 +133,12 @@ double toolTimed(ToolCost* cost, F&& work) {
 }
 
 // The scripted dialogs that answer the windows' messages and questions (Yes unless queued).
-ui::ScriptedDialogs& dialogs() {
-  auto* scripted = dynamic_cast<ui::ScriptedDialogs*>(&ui::Dialogs::current());
+widgets::ScriptedDialogs& dialogs() {
+  auto* scripted = dynamic_cast<widgets::ScriptedDialogs*>(&widgets::Dialogs::current());
   if (!scripted) {
-    auto installed = std::make_unique<ui::ScriptedDialogs>();
+    auto installed = std::make_unique<widgets::ScriptedDialogs>();
     scripted = installed.get();
-    ui::Dialogs::install(std::move(installed));
+    widgets::Dialogs::install(std::move(installed));
   }
   return *scripted;
 }
@@ -446,7 +446,7 @@ Line measurePreview(const Context& cx) {
   for (int r = 0; r < p.runs; ++r) {
     // As the batch window counts: under its progress dialog.
     times.push_back(toolTimed(&cost, [&] {
-      ui::ProgressDialog progress(nullptr, QStringLiteral("正在统计影响：第 %1 / %2 列"));
+      widgets::ProgressDialog progress(nullptr, QStringLiteral("正在统计影响：第 %1 / %2 列"));
       impact = preview::impact(connection(), columns, pairs, progress.callback());
     }));
     if (impact.totalOld < qint64(olds.size())) fail(QStringLiteral("the preview counted too few rows"));
@@ -469,7 +469,7 @@ Line measureDbCheck(const Context& cx) {
   dbcheck::Report report;
   for (int r = 0; r < p.runs; ++r) {
     times.push_back(toolTimed(&cost, [&] {
-      ui::ProgressDialog progress(nullptr, QStringLiteral("正在检查数据库：第 %1 / %2 列"));
+      widgets::ProgressDialog progress(nullptr, QStringLiteral("正在检查数据库：第 %1 / %2 列"));
       report = dbcheck::check(connection(), {}, progress.callback());
     }));
     if (!report.missing.empty()) fail(QStringLiteral("the check found missing columns in the generated database"));
@@ -492,9 +492,9 @@ Line measureJournal(const Context& cx) {
   constexpr int kSingles = 200;  // single renumbers besides the batch
   db::Database& database = connection();
   // A session of its own: the journal in the work folder (closed with the session).
-  ops::Session journaled(database, {QStringLiteral("sqlite:bench-journal"), QString(), QStringLiteral("bench")},
-                         QDir(cx.workDir).filePath(QStringLiteral("renumber.ini")),
-                         QDir(cx.workDir).filePath(QStringLiteral("journal")));
+  session::Session journaled(database, {QStringLiteral("sqlite:bench-journal"), QString(), QStringLiteral("bench")},
+                             QDir(cx.workDir).filePath(QStringLiteral("renumber.ini")),
+                             QDir(cx.workDir).filePath(QStringLiteral("journal")));
   QFile::remove(journaled.journal().file());
   if (const QString problem = journaled.openJournal(); !problem.isEmpty()) fail(problem);
   // One batch apply whose statement fills the journal, as the tool writes it (its rows of

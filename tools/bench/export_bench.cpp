@@ -31,10 +31,10 @@ double cpuMs(long pid) {
 }
 
 // Messages kept instead of shown: the benchmark runs unattended.
-class QuietDialogs : public ui::Dialogs {
+class QuietDialogs : public widgets::Dialogs {
  public:
   QString last;
-  void message(QWidget*, const QString& text, const QString&, ui::Icon) override { last = text; }
+  void message(QWidget*, const QString& text, const QString&, widgets::Icon) override { last = text; }
   bool question(QWidget*, const QString& text, const QString&) override {
     last = text;
     return true;
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
   auto dialogs = std::make_unique<QuietDialogs>();
   QuietDialogs* shown = dialogs.get();
-  ui::Dialogs::install(std::move(dialogs));
+  widgets::Dialogs::install(std::move(dialogs));
 
   // The batch window's columns: number, old and new number, name, department, position, empty.
   FlexGrid grid;

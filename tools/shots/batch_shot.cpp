@@ -16,7 +16,7 @@
 
 namespace {
 
-using shot::settle;
+using shots::settle;
 
 // The data rows with a coloured cell.
 QList<int> coloured(const FlexGrid& g) {
@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
     err << "usage: batch_shot <window.png>\n";
     return 2;
   }
-  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  shot::Demo demo;
+  widgets::Dialogs::install(std::make_unique<widgets::ScriptedDialogs>());
+  shots::Demo demo;
   // A larger organisation than the default demo, so that several proposals collide.
   demo::Scale scale;
   scale.employees = 1500;
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     err << error << '\n';
     return 1;
   }
-  ops::Session& session = demo.session;
+  session::Session& session = demo.session;
 
   frm员工工号统一修改 w(session);
   w.show();

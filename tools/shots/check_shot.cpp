@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
     err << "usage: check_shot <window.png>\n";
     return 2;
   }
-  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  shot::Demo demo;
+  widgets::Dialogs::install(std::make_unique<widgets::ScriptedDialogs>());
+  shots::Demo demo;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
   if (const QString error = demo.create(scale); !error.isEmpty()) {
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   db::Database& database = demo.database;
-  ops::Session& session = demo.session;
+  session::Session& session = demo.session;
   // One table gone, and one rebuilt as a legacy database may hold it: narrower, with a foreign key
   // to the register that does not cascade and a trigger.
   for (const QString& sql :

@@ -22,13 +22,13 @@ int main(int argc, char** argv) {
     err << "usage: journal_shot <window.png>\n";
     return 2;
   }
-  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
+  widgets::Dialogs::install(std::make_unique<widgets::ScriptedDialogs>());
   QTemporaryDir dir;
   QString error;
   db::Database database;
   const QString path = dir.filePath(QStringLiteral("demo.db"));
-  ops::Session session(database, {QStringLiteral("sqlite:") + path, QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
+  session::Session session(database, {QStringLiteral("sqlite:") + path, QString(), QStringLiteral("sa")},
+                           dir.filePath(QStringLiteral("renumber.ini")), dir.filePath(QStringLiteral("journal")));
   if (!demo::createDatabase(database, path, demo::Scale(), &error)) {
     err << error << '\n';
     return 1;
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
       numbers << rs.text(QStringLiteral("工号"));
     for (int i = 0; i < numbers.size(); ++i)
       single::renumber(session, numbers[i], QStringLiteral("9%1").arg(i, 3, 10, QLatin1Char('0')), std::nullopt);
-    journal::undo(session, 2);
+    undo::undo(session, 2);
   } catch (const std::runtime_error& e) {
     err << e.what() << '\n';
     return 1;

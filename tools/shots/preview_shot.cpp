@@ -20,7 +20,7 @@
 
 namespace {
 
-using shot::settle;
+using shots::settle;
 
 }  // namespace
 
@@ -32,14 +32,14 @@ int main(int argc, char** argv) {
     err << "usage: preview_shot <preview.png> [<batch-preview.png>]\n";
     return 2;
   }
-  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  shot::Demo demo;
+  widgets::Dialogs::install(std::make_unique<widgets::ScriptedDialogs>());
+  shots::Demo demo;
   if (const QString error = demo.create(); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
   db::Database& database = demo.database;
-  ops::Session& session = demo.session;
+  session::Session& session = demo.session;
   // The demo's door-card table added to the renumber, and records under a number nobody in the
   // register holds: the preview marks them.
   session.addColumn({QStringLiteral("门禁卡发放"), QStringLiteral("持卡人")});

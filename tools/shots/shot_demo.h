@@ -8,7 +8,7 @@
 #include "tools/demo/demo_data.h"
 #include "core/session/session.h"
 
-namespace shot {
+namespace shots {
 
 // Lets the window lay itself out and paint.
 inline void settle() {
@@ -18,10 +18,10 @@ inline void settle() {
 struct Demo {
   QTemporaryDir dir;
   db::Database database;
-  ops::Session session{database,
-                       {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
-                       dir.filePath(QStringLiteral("renumber.ini")),
-                       dir.filePath(QStringLiteral("journal"))};
+  session::Session session{database,
+                           {QStringLiteral("sqlite:demo"), QString(), QStringLiteral("sa")},
+                           dir.filePath(QStringLiteral("renumber.ini")),
+                           dir.filePath(QStringLiteral("journal"))};
   // Creates the demo database of the given scale; "" or why it could not be made.
   QString create(const demo::Scale& scale = demo::Scale()) {
     QString error;
@@ -30,4 +30,4 @@ struct Demo {
   }
 };
 
-}  // namespace shot
+}  // namespace shots

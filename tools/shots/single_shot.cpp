@@ -17,7 +17,7 @@
 
 namespace {
 
-using shot::settle;
+using shots::settle;
 
 bool save(QWidget& w, const QString& path) {
   settle();
@@ -34,13 +34,13 @@ int main(int argc, char** argv) {
     err << "usage: single_shot <list.png> [<selected.png>]\n";
     return 2;
   }
-  ui::Dialogs::install(std::make_unique<ui::ScriptedDialogs>());
-  shot::Demo demo;
+  widgets::Dialogs::install(std::make_unique<widgets::ScriptedDialogs>());
+  shots::Demo demo;
   if (const QString error = demo.create(); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
-  ops::Session& session = demo.session;
+  session::Session& session = demo.session;
 
   frm员工Kestrune w(session);
   w.show();

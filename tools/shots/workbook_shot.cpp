@@ -27,19 +27,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString path = app.arguments().at(1);
-  auto scripted = std::make_unique<ui::ScriptedDialogs>();
-  ui::ScriptedDialogs& dialogs = *scripted;
-  ui::Dialogs::install(std::move(scripted));
-  shot::Demo demo;
+  auto scripted = std::make_unique<widgets::ScriptedDialogs>();
+  widgets::ScriptedDialogs& dialogs = *scripted;
+  widgets::Dialogs::install(std::move(scripted));
+  shots::Demo demo;
   demo::Scale scale;
   scale.referenceRowsPerEmployee = 0;
   if (const QString error = demo.create(scale); !error.isEmpty()) {
     err << error << '\n';
     return 1;
   }
-  ops::Session& session = demo.session;
+  session::Session& session = demo.session;
   wireFeatures();
-  auto& w = shared_window::show<frm员工工号统一修改>(session);
+  auto& w = widgets::shared_window::show<frm员工工号统一修改>(session);
   w.Combo1->setCurrentIndex(0);
   w.Command1->click();
   w.Command2->click();

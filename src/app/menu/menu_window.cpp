@@ -9,7 +9,7 @@
 #include "gui/rules/rules_window.h"
 #include "gui/widgets/shared_window.h"
 
-frm协调::frm协调(ops::Session& session, QWidget* parent) : QWidget(parent) {
+frm协调::frm协调(session::Session& session, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("协调"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
@@ -36,13 +36,13 @@ frm协调::frm协调(ops::Session& session, QWidget* parent) : QWidget(parent) {
   setTabOrder(Command5, Command6);
 
   // Each button shows the shared instance of its window, created on first use.
-  ops::Session* const s = &session;
-  openSingle = [s] { shared_window::show<frm员工Kestrune>(*s); };
-  openBatch = [s] { shared_window::show<frm员工工号统一修改>(*s); };
-  openRules = [s] { shared_window::show<frm工号规则设置>(*s); };
-  openJournal = [s] { shared_window::show<frm修改记录>(*s); };
+  session::Session* const s = &session;
+  openSingle = [s] { widgets::shared_window::show<frm员工Kestrune>(*s); };
+  openBatch = [s] { widgets::shared_window::show<frm员工工号统一修改>(*s); };
+  openRules = [s] { widgets::shared_window::show<frm工号规则设置>(*s); };
+  openJournal = [s] { widgets::shared_window::show<frm修改记录>(*s); };
   openCheck = [s] {
-    auto& w = shared_window::show<frm数据库检查>(*s);
+    auto& w = widgets::shared_window::show<frm数据库检查>(*s);
     w.检查();
   };
 

@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <functional>
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm协调 : public QWidget {
  public:
   // The windows the buttons open work on session, which outlives the menu and them.
-  explicit frm协调(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm协调(session::Session& session, QWidget* parent = nullptr);
 
   QPushButton* Command1;  // "Kestrune": the single-employee window
   QPushButton* Command4;  // "工号统一修改": the batch window (disabled when the menu opens)

@@ -9,17 +9,17 @@
 
 namespace Connection {
 
-std::unique_ptr<ops::Session> Main(db::Database& database) {
+std::unique_ptr<session::Session> Main(db::Database& database) {
   const Settings s = ReadSettings();
   if (!OpenSharedConnection(database, s.UID, s.PWD, s.DBname, s.Svr)) {
-    ui::msg(nullptr, QStringLiteral("数据库连接失败!"), QStringLiteral("连接提示"), ui::Icon::Warning);
+    widgets::msg(nullptr, QStringLiteral("数据库连接失败!"), QStringLiteral("连接提示"), widgets::Icon::Warning);
     return nullptr;
   }
-  std::unique_ptr<ops::Session> session = MakeSession(database, s);
+  std::unique_ptr<session::Session> session = MakeSession(database, s);
   startJournal(*session);
   wireFeatures();
   wireJournal();
-  shared_window::show<frm协调>(*session);
+  widgets::shared_window::show<frm协调>(*session);
   return session;
 }
 

@@ -32,10 +32,10 @@ std::vector<RuleEntry> ruleEntries(db::Database& database) {
 
 namespace {
 
-using ops::Stepper;
+using common::Stepper;
 
 // The register's numbers compare without regard to case, as the database compares them.
-QString key(const QString& number) { return ops::numberKey(number); }
+QString key(const QString& number) { return common::numberKey(number); }
 
 // What the register says about numbers, asked many at a time.
 class RegisterSets {
@@ -56,7 +56,7 @@ class RegisterSets {
       step_(fetched_, fetched_ + int(missing.size() - from));
       const QStringList slice = missing.mid(from, kNumbersPerQuery);
       // The database decides which employees hold each number asked about.
-      const std::vector<ops::RegisterHolders> found = ops::registerHolders(database_, slice);
+      const std::vector<common::RegisterHolders> found = common::registerHolders(database_, slice);
       for (qsizetype i = 0; i < slice.size(); ++i)
         holder_.insert(key(slice[i]), found[std::size_t(i)].employees > 0
                                           ? std::optional<QString>(found[std::size_t(i)].firstName)
@@ -156,19 +156,19 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
   });
 }
 
-std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, const Progress& progress) {
+std::vector<HeldNumber> heldElsewhere(session::Session& session, const Rows& rows, const Progress& progress) {
   db::Database& database = session.database();
   const Stepper step(progress, database);
   return step.run([&] {
     const QStringList numbers = changedNewNumbers(rows);
     // Every column's IN list holds the slice's numbers.
     const std::vector<host::RefColumn> columns = session.allColumns();
-    const qsizetype perStatement = ops::numbersPerStatement(columns.size());
-    const std::vector<ops::Holding> holdings = ops::holdingsJoined(database, columns, numbers, perStatement, false,
-                                                                   [&](int done, int total) { step(done, total); });
+    const qsizetype perStatement = common::numbersPerStatement(columns.size());
+    const std::vector<common::Holding> holdings = common::holdingsJoined(
+        database, columns, numbers, perStatement, false, [&](int done, int total) { step(done, total); });
     std::vector<HeldNumber> out;
     for (const QString& n : numbers)
-      if (const QString tables = ops::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
+      if (const QString tables = common::holdingsText(holdings, n); !tables.isEmpty()) out.push_back({n, tables});
     return out;
   });
 }
@@ -176,9 +176,9 @@ std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, c
 namespace {
 
 // What the register says of every old number of the rows and of every changed new number, by the
-// number's key, in slices of ops::kAskedPerStatement numbers, the rows read kept until the change
+// number's key, in slices of common::kAskedPerStatement numbers, the rows read kept until the change
 // ends: nobody can take a new number or an old one between this read and the renames.
-QHash<QString, ops::RegisterHolders> registerState(db::Database& database, const Rows& rows) {
+QHash<QString, common::RegisterHolders> registerState(db::Database& database, const Rows& rows) {
   QSet<QString> asked;
   QStringList numbers;
   const auto ask = [&](const QString& number) {
@@ -191,8 +191,8 @@ QHash<QString, ops::RegisterHolders> registerState(db::Database& database, const
     if (r.oldNo != r.newNo) ask(r.newNo);
   // Each asked number's holders as the database finds them, by the number's key (the rows' twins
   // are one number to the grid as to the database).
-  QHash<QString, ops::RegisterHolders> state;
-  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers, ops::Lock::Held);
+  QHash<QString, common::RegisterHolders> state;
+  const std::vector<common::RegisterHolders> held = common::registerHolders(database, numbers, common::Lock::Held);
   for (qsizetype i = 0; i < numbers.size(); ++i) state.insert(key(numbers[i]), held[std::size_t(i)]);
   return state;
 }
@@ -202,13 +202,13 @@ QString rowNote(const Rows& rows, std::size_t i) {
 }
 
 // The rows' texts (applyBatch) joined into executions of kRowsPerExecution rows, fewer when long
-// numbers would make one larger than a statement may be (ops::textsPerExecution); and the rows
+// numbers would make one larger than a statement may be (common::textsPerExecution); and the rows
 // that go to one.
 std::pair<QStringList, std::size_t> groupedRows(const Rows& rows, const std::vector<host::RefColumn>& added) {
   QStringList texts;
   for (const Row& r : rows) texts << applyBatch(r.oldNo, r.newNo, added);
-  const qsizetype per = ops::textsPerExecution(texts, kRowsPerExecution);
-  return {ops::groupedExecutions(texts, int(per)), std::size_t(per)};
+  const qsizetype per = common::textsPerExecution(texts, kRowsPerExecution);
+  return {change::groupedExecutions(texts, int(per)), std::size_t(per)};
 }
 
 }  // namespace
@@ -217,8 +217,8 @@ QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>
   return groupedRows(rows, added).first;
 }
 
-ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow) {
-  ops::Change change;
+change::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow) {
+  change::Change change;
   change.operation = journal::batchApply();
   // The rows before a stale row are still sent: a failing statement among them is reported as such.
   const Rows sent = staleRow < 0 ? rows : Rows(rows.begin(), rows.begin() + staleRow);
@@ -233,7 +233,7 @@ ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& ad
   change.units = int(rows.size());
   change.unitsPerExecution = int(per);
   change.partsOf = [sent, added, per](qsizetype k) {
-    std::vector<ops::ExecutionPart> parts;
+    std::vector<change::ExecutionPart> parts;
     const std::size_t from = std::size_t(k) * per;
     for (std::size_t i = from; i < std::min(sent.size(), from + per); ++i)
       parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo, added), rowNote(sent, i)});
@@ -247,21 +247,21 @@ ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& ad
   return change;
 }
 
-std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows& rows) {
+std::optional<preview::TooLong> newNumbersTooLong(session::Session& session, const Rows& rows) {
   QStringList numbers;
   for (const Row& r : rows)
     if (r.oldNo != r.newNo) numbers << r.newNo;
-  return ops::firstTooLong(session.catalogue(), applyColumns(session.added()), numbers);
+  return preview::firstTooLong(session.catalogue(), applyColumns(session.added()), numbers);
 }
 
-ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress) {
+ApplyResult applyRows(session::Session& session, const Rows& rows, const Progress& progress) {
   db::Database& database = session.database();
   ApplyResult result;
   if ((result.tooLong = newNumbersTooLong(session, rows))) return result;
-  ops::ChangeRunner(database, session.journal(), progress)
-      .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+  change::ChangeRunner(database, session.journal(), progress)
+      .run([&](const common::Stepper& step) -> std::optional<change::Change> {
         step(0, int(rows.size()));
-        const QHash<QString, ops::RegisterHolders> state = registerState(database, rows);
+        const QHash<QString, common::RegisterHolders> state = registerState(database, rows);
         QHash<QString, qint64> counts;
         for (auto it = state.cbegin(); it != state.cend(); ++it) counts.insert(it.key(), it->employees);
         const RefusedRow refused = firstRefusedRow(counts, rows);
@@ -284,7 +284,7 @@ qint64 noPositionCount(db::Database& database) { return count(database, noPositi
 namespace {
 
 // Employees without a position whose "9" number others hold in the register, one per old number.
-std::vector<StagingCollision> stagingCollisions(db::Database& database, ops::Lock lock = ops::Lock::None) {
+std::vector<StagingCollision> stagingCollisions(db::Database& database, common::Lock lock = common::Lock::None) {
   std::vector<StagingCollision> out;
   QHash<QString, std::size_t> at;  // by the old number's key
   QSet<QString> seen;  // old number's key and holder's ID: employees sharing an old number list a holder once
@@ -306,12 +306,12 @@ std::vector<StagingCollision> stagingCollisions(db::Database& database, ops::Loc
 // The rows of the other columns under free "9" numbers, per number (shorter numbers first), the
 // columns in their order.
 std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<host::RefColumn>& added,
-                                    ops::Lock lock = ops::Lock::None) {
+                                    common::Lock lock = common::Lock::None) {
   const std::vector<host::RefColumn> registerOnly{host::kSingleCascade[0]};
   std::vector<host::RefColumn> columns;
   for (const host::RefColumn& c : host::allColumns(added))
     if (!host::names(registerOnly, c)) columns.push_back(c);
-  std::vector<std::vector<ops::Holding>> byColumn(columns.size());
+  std::vector<std::vector<common::Holding>> byColumn(columns.size());
   QStringList numbers;
   QHash<QString, QString> spelling;  // one spelling per number, the first read: the database compares without case
   for (db::Recordset rs = database.open(stagingHeldSql(columns, lock)); !rs.eof(); rs.moveNext()) {
@@ -327,13 +327,13 @@ std::vector<HeldNumber> stagingHeld(db::Database& database, const std::vector<ho
         {spelling.value(key(read)), c.tableName(), c.columnName(), rs.field(QStringLiteral("行数")).toLongLong()});
   }
   // Each number's holdings in the order of the columns (a thousand numbers: no search through all).
-  QHash<QString, std::vector<ops::Holding>> perNumber;
-  for (const std::vector<ops::Holding>& column : byColumn)
-    for (const ops::Holding& h : column) perNumber[key(h.number)].push_back(h);
+  QHash<QString, std::vector<common::Holding>> perNumber;
+  for (const std::vector<common::Holding>& column : byColumn)
+    for (const common::Holding& h : column) perNumber[key(h.number)].push_back(h);
   std::sort(numbers.begin(), numbers.end(),
             [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
   std::vector<HeldNumber> out;
-  for (const QString& n : numbers) out.push_back({n, ops::holdingsText(perNumber.value(key(n)), n)});
+  for (const QString& n : numbers) out.push_back({n, common::holdingsText(perNumber.value(key(n)), n)});
   return out;
 }
 
@@ -348,7 +348,7 @@ std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& 
   return columns;
 }
 
-std::vector<StagingTooLong> stagingTooLong(ops::Session& session) {
+std::vector<StagingTooLong> stagingTooLong(session::Session& session) {
   db::Database& database = session.database();
   const std::vector<preview::Column> columns = stagingColumns(session.added());
   std::vector<std::pair<QString, QString>> staged;  // number, name
@@ -358,8 +358,9 @@ std::vector<StagingTooLong> stagingTooLong(ops::Session& session) {
       staged.emplace_back(rs.text(QStringLiteral("工号")), rs.text(QStringLiteral("姓名")));
       nines << QStringLiteral("9") + staged.back().first;
     }
-  QHash<QString, ops::TooLong> refused;
-  for (const ops::TooLong& t : ops::everyTooLong(session.catalogue(), columns, nines)) refused.insert(t.number, t);
+  QHash<QString, preview::TooLong> refused;
+  for (const preview::TooLong& t : preview::everyTooLong(session.catalogue(), columns, nines))
+    refused.insert(t.number, t);
   std::vector<StagingTooLong> out;
   for (const auto& [number, name] : staged)
     if (const auto it = refused.constFind(QStringLiteral("9") + number); it != refused.cend())
@@ -367,9 +368,9 @@ std::vector<StagingTooLong> stagingTooLong(ops::Session& session) {
   return out;
 }
 
-ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
-                          const std::vector<host::RefColumn>& added) {
-  ops::Change change;
+change::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
+                             const std::vector<host::RefColumn>& added) {
+  change::Change change;
   change.operation = journal::staging();
   for (const auto& [o, n] : oldNew) change.pairs.push_back({o, n, QString()});
   change.executions = db::Database::splitBatches(stagingScript(added));
@@ -379,7 +380,7 @@ ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew
   return change;
 }
 
-StagingResult stageNoPosition(ops::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
+StagingResult stageNoPosition(session::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
   db::Database& database = session.database();
   const std::vector<host::RefColumn>& added = session.added();
   // The "9" numbers are checked, and the merge question asked, before the transaction begins (a
@@ -387,13 +388,13 @@ StagingResult stageNoPosition(ops::Session& session, const Progress& progress, c
   // whose answer would differ now sends nothing.
   StagingResult result;
   {
-    const ops::Stepper step(progress, database);
+    const common::Stepper step(progress, database);
     step.run([&] {
       result.tooLong = stagingTooLong(session);
       if (!result.tooLong.empty()) return;
       // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
       // was read for the widths).
-      result.notText = ops::nonCharacterColumns(session.catalogue(), stagingColumns(added));
+      result.notText = preview::nonCharacterColumns(session.catalogue(), stagingColumns(added));
       if (!result.notText.empty()) return;
       result.collisions = stagingCollisions(database);
       if (result.collisions.empty()) result.held = stagingHeld(database, added);
@@ -402,13 +403,13 @@ StagingResult stageNoPosition(ops::Session& session, const Progress& progress, c
   if (!result.notText.empty() || !result.tooLong.empty() || !result.collisions.empty()) return result;
   if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
   const std::vector<HeldNumber> answered = result.held;
-  result.staged = ops::ChangeRunner(database, session.journal(), progress)
-                      .run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  result.staged = change::ChangeRunner(database, session.journal(), progress)
+                      .run([&](const common::Stepper&) -> std::optional<change::Change> {
                         // Read again, the rows read kept until the end: nobody takes a "9"
                         // number or adds rows under one between this check and the updates.
-                        result.collisions = stagingCollisions(database, ops::Lock::Held);
+                        result.collisions = stagingCollisions(database, common::Lock::Held);
                         if (!result.collisions.empty()) return std::nullopt;
-                        result.held = stagingHeld(database, added, ops::Lock::Held);
+                        result.held = stagingHeld(database, added, common::Lock::Held);
                         if (result.held != answered) {
                           result.changedMeanwhile = true;
                           return std::nullopt;

@@ -15,20 +15,20 @@
 namespace db {
 class Database;
 }
-namespace ops {
+namespace session {
 class Session;
 }
 
 namespace batch {
 
 // Progress and stop of the long operations (see core/common/progress.h).
-using Progress = ops::Progress;
-using Cancelled = ops::Cancelled;
+using Progress = common::Progress;
+using Cancelled = common::Cancelled;
 
 // Numbers asked from the register per statement, and work-list rows sent per execution of the
 // apply (an apply of 1,000 rows with the journal's reads and the re-check before it stays within
 // 30 round trips).
-inline constexpr int kNumbersPerQuery = int(ops::kAskedPerStatement);
+inline constexpr int kNumbersPerQuery = int(common::kAskedPerStatement);
 inline constexpr int kRowsPerExecution = 100;
 
 // An entry of the rule combo: "类别码 编码类别名称", and the rule's category code itself.
@@ -59,7 +59,7 @@ Listing listRule(db::Database& database, const QString& categoryCode, bool onceP
 // per number).
 RegisterLookup registerLookup(db::Database& database);
 // The check of a work list: the automatic resolution (rewriting rows[].newNo) or the manual check.
-// The register is asked for many numbers per query (ops::registerHoldersSql, kNumbersPerQuery at a
+// The register is asked for many numbers per query (common::registerHoldersSql, kNumbersPerQuery at a
 // time; the database decides who holds which):
 // first every changed new number of the list; the automatic resolution then runs on what is
 // known, gathers the numbers it still needs (a repair's candidates, with a few after each) and
@@ -69,7 +69,7 @@ Outcome checkRows(db::Database& database, Rows& rows, bool automatic, const Prog
 
 // The changed rows' new numbers that rows of any column storing an employee number already hold,
 // in row order, each once. All columns are asked in one statement for a slice of the numbers.
-std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, const Progress& progress = {});
+std::vector<HeldNumber> heldElsewhere(session::Session& session, const Rows& rows, const Progress& progress = {});
 
 // The executions the apply sends inside its transaction, kRowsPerExecution rows' texts
 // (applyBatch) to an execution in row order (a row whose old and new numbers are equal included);
@@ -77,11 +77,11 @@ std::vector<HeldNumber> heldElsewhere(ops::Session& session, const Rows& rows, c
 QStringList applyExecutions(const Rows& rows, const std::vector<host::RefColumn>& added);
 // The apply as the change runner sends it; with a stale row (index from 0) the rows before it,
 // then everything rolled back. The journal counts the rows of every column (the added ones too).
-ops::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow = -1);
+change::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>& added, int staleRow = -1);
 
 // The first changed row's new number (in row order) that a column the apply rewrites
 // (applyColumns) cannot hold, from the catalogue kept for the connection; nullopt when all fit.
-std::optional<ops::TooLong> newNumbersTooLong(ops::Session& session, const Rows& rows);
+std::optional<preview::TooLong> newNumbersTooLong(session::Session& session, const Rows& rows);
 
 struct ApplyResult {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
@@ -90,7 +90,7 @@ struct ApplyResult {
   // nothing was sent.
   int takenRow = -1;
   QString takenBy;
-  std::optional<ops::TooLong> tooLong;  // a new number a column cannot hold: nothing was sent
+  std::optional<preview::TooLong> tooLong;  // a new number a column cannot hold: nothing was sent
   bool applied() const { return staleRow < 0 && takenRow < 0 && !tooLong; }
 };
 // Renames every row's old number to its new number in every column, row after row, in one
@@ -101,26 +101,26 @@ struct ApplyResult {
 // may have given one out since): such a row is returned and nothing is sent. A failing statement rolls back
 // everything and throws db::DbError whose text names the row.
 // The register's counts of the old and new numbers are read at the start in a few set queries
-// (ops::registerHoldersSql) that keep the rows they read until the end (ops::Lock::Held), and
+// (common::registerHoldersSql) that keep the rows they read until the end (common::Lock::Held), and
 // carried forward row by row as the renames move them; the rows' texts
 // (applyBatch) go kRowsPerExecution rows to an execution. When an execution fails, the
 // transaction is rolled back and begun again, the executions before it are sent again and its
 // rows one by one, to name the failing row; then everything is rolled back.
 // Progress counts the rows done; a stop (also after the last row) rolls everything back.
-ApplyResult applyRows(ops::Session& session, const Rows& rows, const Progress& progress = {});
+ApplyResult applyRows(session::Session& session, const Rows& rows, const Progress& progress = {});
 
 // The columns the staging rewrites: its list, then the added columns it lacks.
 std::vector<preview::Column> stagingColumns(const std::vector<host::RefColumn>& added);
 // The employees without a position whose "9" number a column the staging rewrites cannot hold,
 // from the session's catalogue. Throws db::DbError.
-std::vector<StagingTooLong> stagingTooLong(ops::Session& session);
+std::vector<StagingTooLong> stagingTooLong(session::Session& session);
 
 // Employees without a position (the ones the staging renumbers).
 qint64 noPositionCount(db::Database& database);
 // What the staging did: refused for numbers too long or for collisions, declined at the merge
 // question, or staged.
 struct StagingResult {
-  std::vector<ops::NotText> notText;  // rewritten columns not of a character type: nothing was sent
+  std::vector<preview::NotText> notText;  // rewritten columns not of a character type: nothing was sent
   std::vector<StagingTooLong> tooLong;  // numbers that cannot take the "9": nothing was sent
   std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
   std::vector<HeldNumber> held;  // "9" numbers whose rows the staged employees would take over
@@ -132,8 +132,8 @@ struct StagingResult {
 using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
 // The staging as the change runner sends it: the staging script's batches (Database::splitBatches),
 // recorded as the whole script with the given employees' old -> new pairs.
-ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
-                          const std::vector<host::RefColumn>& added);
+change::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
+                             const std::vector<host::RefColumn>& added);
 // Runs the staging script, batch after batch, in one transaction. Before it, outside any
 // transaction, a rewritten column not of a character type refuses it (notText: '9' + an int
 // column adds on SQL Server). Then it reads the employees without a position: a "9" number that a column the staging
@@ -142,6 +142,7 @@ ops::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew
 // asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a
 // collision refuses, and held rows other than those asked about send nothing (changedMeanwhile).
 // Progress counts the batches; a stop (also after the last batch) rolls everything back.
-StagingResult stageNoPosition(ops::Session& session, const Progress& progress = {}, const MergeQuestion& askMerge = {});
+StagingResult stageNoPosition(session::Session& session, const Progress& progress = {},
+                              const MergeQuestion& askMerge = {});
 
 }  // namespace batch

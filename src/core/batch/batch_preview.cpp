@@ -16,7 +16,7 @@ namespace batch {
 
 namespace {
 
-// Holders of the register, by the number's key (ops::numberKey: the grid's twins are one number),
+// Holders of the register, by the number's key (common::numberKey: the grid's twins are one number),
 // as the database finds them for each number asked about.
 struct Holders {
   qint64 count = 0;
@@ -25,16 +25,16 @@ struct Holders {
 
 QHash<QString, Holders> registerHolders(db::Database& database, const QStringList& numbers) {
   QHash<QString, Holders> out;
-  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  const std::vector<common::RegisterHolders> held = common::registerHolders(database, numbers);
   for (qsizetype i = 0; i < numbers.size(); ++i)
-    out.insert(ops::numberKey(numbers[i]), {held[std::size_t(i)].employees, held[std::size_t(i)].firstName});
+    out.insert(common::numberKey(numbers[i]), {held[std::size_t(i)].employees, held[std::size_t(i)].firstName});
   return out;
 }
 
 }  // namespace
 
-ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
-                          const ops::Progress& progress) {
+ApplyPreview previewApply(session::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
+                          const common::Progress& progress) {
   db::Database& database = session.database();
   ApplyPreview p;
   if (rows.empty()) {
@@ -45,15 +45,15 @@ ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview
   QSet<QString> seen;
   for (const Row& r : rows)
     for (const QString& n : {r.oldNo, r.newNo})
-      if (!seen.contains(ops::numberKey(n))) {
-        seen.insert(ops::numberKey(n));
+      if (!seen.contains(common::numberKey(n))) {
+        seen.insert(common::numberKey(n));
         numbers << n;
       }
   QHash<QString, Holders> reg = registerHolders(database, numbers);
 
   // The apply's check first, on the register as read.
   p.outcome = manualCheck(rows, [&reg](const QString& number) -> std::optional<QString> {
-    const auto it = reg.constFind(ops::numberKey(number));
+    const auto it = reg.constFind(common::numberKey(number));
     if (it == reg.constEnd() || it->count == 0) return std::nullopt;
     return it->firstName;
   });
@@ -97,7 +97,7 @@ QString refusalMessage(const ApplyPreview& p) {
   switch (p.status) {
     case ApplyPreview::Status::NoRows: return QStringLiteral("没有要修改的员工");
     case ApplyPreview::Status::Stale: return staleMessage(p.staleRow + 1, p.staleOld);
-    case ApplyPreview::Status::TooLong: return ops::tooLongMessage(*p.tooLong);
+    case ApplyPreview::Status::TooLong: return preview::tooLongMessage(*p.tooLong);
     case ApplyPreview::Status::CheckFailed:
       switch (p.outcome.status) {
         case Status::Empty: return emptyMessage(p.outcome.row + 1);

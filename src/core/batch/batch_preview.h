@@ -13,7 +13,7 @@
 #include "core/preview/column_widths.h"
 #include "core/preview/preview.h"
 
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -31,7 +31,7 @@ struct ApplyPreview {
   Outcome outcome;  // CheckFailed: the manual check's outcome
   int staleRow = -1;  // Stale: the row (index from 0) and its old number
   QString staleOld;
-  std::optional<ops::TooLong> tooLong;  // TooLong: the first such number and the narrowest column
+  std::optional<preview::TooLong> tooLong;  // TooLong: the first such number and the narrowest column
   // Filled when Ready:
   preview::Impact impact;  // employees: one per row, in row order
   QStringList executions;
@@ -46,9 +46,9 @@ struct ApplyPreview {
 // counted together for a slice of the numbers at a time (preview::impact): a thousand rows in at
 // most 20 round trips. origin gives the script header's server, database and login; a time left
 // null is now. Reads only. Throws db::DbError.
-// Progress counts the columns counted (see preview::impact); a stop throws ops::Cancelled.
-ApplyPreview previewApply(ops::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
-                          const ops::Progress& progress = {});
+// Progress counts the columns counted (see preview::impact); a stop throws common::Cancelled.
+ApplyPreview previewApply(session::Session& session, const Rows& rows, const preview::ScriptHeader& origin,
+                          const common::Progress& progress = {});
 
 // The reason a preview is refused, as the apply would report it ("" when Ready).
 QString refusalMessage(const ApplyPreview& p);

@@ -89,8 +89,8 @@ QString noPositionEmployeesSql() { return QStringLiteral("Select 工号, 姓名 
 
 QString noPositionCountSql() { return QStringLiteral("Select Count(*) As 人数 From 员工档案 Where 岗位编号 Is Null"); }
 
-QString stagingCollisionsSql(ops::Lock lock) {
-  const QString hint = ops::tableHint(lock);
+QString stagingCollisionsSql(common::Lock lock) {
+  const QString hint = common::tableHint(lock);
   return QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s") +
          hint + QStringLiteral(" INNER JOIN 员工档案 h") + hint +
          QStringLiteral(
@@ -98,8 +98,8 @@ QString stagingCollisionsSql(ops::Lock lock) {
              "len(s.工号), s.工号, h.ID");
 }
 
-QString stagingHeldSql(const std::vector<host::RefColumn>& columns, ops::Lock lock) {
-  const QString hint = ops::tableHint(lock);
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns, common::Lock lock) {
+  const QString hint = common::tableHint(lock);
   // The "9" numbers as the register spells them, compared under the database's collation: a column
   // of another collation is compared without a conflict, and the number read back is the
   // register's, whatever the column's collation or type.
@@ -206,7 +206,7 @@ QString emptyMessage(int gridRow) {
 
 QString refusedMessage(int gridRow, const QString& refused) {
   return QStringLiteral("第") + QString::number(gridRow) + QStringLiteral("行") +
-         ops::refusedCharacterMessage(QStringLiteral("新工号"), refused);
+         common::refusedCharacterMessage(QStringLiteral("新工号"), refused);
 }
 
 QString stagingQuestion(qint64 count) {
@@ -270,7 +270,7 @@ QString collisionMessage(const std::vector<StagingCollision>& collisions) {
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong) {
   QStringList lines;
   for (const StagingTooLong& t : tooLong)
-    lines << t.name + QStringLiteral("（") + t.oldNo + QStringLiteral("）：") + ops::tooLongText(t.tooLong);
+    lines << t.name + QStringLiteral("（") + t.oldNo + QStringLiteral("）：") + preview::tooLongText(t.tooLong);
   return text::listedText(QStringLiteral("以下无岗位员工的工号不能加9："), lines,
                           QStringLiteral("没有修改任何工号，请先处理这些员工的工号"));
 }
@@ -305,7 +305,7 @@ qint64 leadingValue(const QString& number) {
 
 namespace {
 
-// The list's numbers as the database compares them (ops::numberKey: rows in order), and by the
+// The list's numbers as the database compares them (common::numberKey: rows in order), and by the
 // numeric value of that key (how many rows).
 class NumberIndex {
  public:
@@ -313,12 +313,12 @@ class NumberIndex {
     for (std::size_t i = 0; i < rows.size(); ++i) add(int(i), rows[i].newNo);
   }
   void add(int row, const QString& number) {
-    const QString key = ops::numberKey(number);
+    const QString key = common::numberKey(number);
     byKey_[key].insert(row);
     ++byValue_[leadingValue(key)];
   }
   void remove(int row, const QString& number) {
-    const QString key = ops::numberKey(number);
+    const QString key = common::numberKey(number);
     auto t = byKey_.find(key);
     t->erase(row);
     if (t->empty()) byKey_.erase(t);
@@ -327,7 +327,7 @@ class NumberIndex {
   }
   // The first row other than row whose number the database takes for number, or -1.
   int firstTwin(const QString& number, int row) const {
-    auto t = byKey_.constFind(ops::numberKey(number));
+    auto t = byKey_.constFind(common::numberKey(number));
     if (t == byKey_.cend()) return -1;
     for (int r : *t)
       if (r != row) return r;
@@ -374,7 +374,7 @@ Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup) {
       return out;
     }
     if (row.oldNo != row.newNo) {
-      if (QString refused = ops::refusedCharacter(row.newNo); !refused.isEmpty()) {
+      if (QString refused = common::refusedCharacter(row.newNo); !refused.isEmpty()) {
         out.status = Status::Refused;
         out.refused = std::move(refused);
         return out;
@@ -397,7 +397,7 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
   Outcome out;
   auto repair = [&](int r) {
     QString& number = rows[std::size_t(r)].newNo;
-    qint64 candidate = leadingValue(ops::numberKey(number)) + 1;
+    qint64 candidate = leadingValue(common::numberKey(number)) + 1;
     while (index.valueUsed(candidate) || reg.taken(QString::number(candidate))) ++candidate;
     index.remove(r, number);
     number = QString::number(candidate);
@@ -415,7 +415,7 @@ Outcome autoResolve(Rows& rows, const RegisterLookup& lookup) {
     }
     if (int d = index.firstTwin(row.newNo, int(j)); d >= 0) {
       repair(d);
-    } else if (QString refused = row.oldNo != row.newNo ? ops::refusedCharacter(row.newNo) : QString();
+    } else if (QString refused = row.oldNo != row.newNo ? common::refusedCharacter(row.newNo) : QString();
                !refused.isEmpty()) {
       out.status = Status::Refused;
       out.row = int(j);
@@ -443,7 +443,7 @@ QStringList changedNewNumbers(const Rows& rows) {
 
 RefusedRow firstRefusedRow(QHash<QString, qint64> counts, const Rows& rows) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const QString from = ops::numberKey(rows[i].oldNo), to = ops::numberKey(rows[i].newNo);
+    const QString from = common::numberKey(rows[i].oldNo), to = common::numberKey(rows[i].newNo);
     if (counts.value(from) != 1) return {int(i), false};
     if (from == to) continue;  // the rename leaves the register's count as it is
     if (counts.value(to) != 0) return {int(i), true};

@@ -56,13 +56,13 @@ QString applyBatch(const QString& oldNo, const QString& newNo, const std::vector
 // The checks of the staging before it sends anything (set queries, all employees at once):
 // employees without a position whose "9" number an employee with a position holds in the register
 // (原工号, the holder's ID as 编号, 新工号, 姓名), in the order of the old numbers;
-QString stagingCollisionsSql(ops::Lock lock = ops::Lock::None);
+QString stagingCollisionsSql(common::Lock lock = common::Lock::None);
 // and the rows of every other column that stores an employee number (columns, as given) under a
 // "9" number that is no staged employee's own number (those rows move on themselves): 列 (the
 // column's place in columns), 工号 (the "9" number as the register spells it) and 行数 per number
 // held, all columns in one statement. Inside the staging's transaction both are read with
-// ops::Lock::Held.
-QString stagingHeldSql(const std::vector<host::RefColumn>& columns, ops::Lock lock = ops::Lock::None);
+// common::Lock::Held.
+QString stagingHeldSql(const std::vector<host::RefColumn>& columns, common::Lock lock = common::Lock::None);
 
 // The statements of the staging script, each with its own terminator, line breaks and "go" line
 // (the last one has none): the first 86 of the staging list, then one for each further column
@@ -135,11 +135,11 @@ QString collisionMessage(const std::vector<StagingCollision>& collisions);
 // the "9" in front.
 struct StagingTooLong {
   QString oldNo, name;
-  ops::TooLong tooLong;  // its number is the "9" number
+  preview::TooLong tooLong;  // its number is the "9" number
   bool operator==(const StagingTooLong&) const = default;
 };
 // The staging refused for such employees: one line per employee ("张三（0013）：" and
-// ops::tooLongText), the first on the heading's line, bounded as every long list (text::listedText).
+// preview::tooLongText), the first on the heading's line, bounded as every long list (text::listedText).
 QString stagingTooLongMessage(const std::vector<StagingTooLong>& tooLong);
 
 // ---- Checks -------------------------------------------------------------------------------
@@ -162,7 +162,7 @@ enum class Status { Passed, Empty, Duplicate, Refused, Taken };
 struct Outcome {
   Status status = Status::Passed;
   int row = -1;  // Empty/Duplicate/Refused/Taken: the row where the check stopped
-  QString refused;  // Refused: the character no number holds, named (ops::refusedCharacter)
+  QString refused;  // Refused: the character no number holds, named (common::refusedCharacter)
   int otherRow = -1;  // Duplicate (manual check): the later row with the same number
   QString holderName;  // Taken (manual check): the register's name for the number
   std::vector<int> repairs;  // automatic resolution: rows whose number was replaced, in order
@@ -180,16 +180,16 @@ std::vector<Mark> marks(std::size_t rowCount, const Outcome& outcome);
 // at 18 nines, far above any employee number.
 qint64 leadingValue(const QString& number);
 
-// Two numbers are twins when the database treats them as equal (ops::numberKey: "0013" and
+// Two numbers are twins when the database treats them as equal (common::numberKey: "0013" and
 // "0013 ", "a1" and "A1", "００１３" and "0013").
 // Manual check: stops at the first row that is empty, has a twin further down, changes to a number
-// with a character that is neither a letter nor a digit (a blank, a quote, %: ops::refusedCharacter),
+// with a character that is neither a letter nor a digit (a blank, a quote, %: common::refusedCharacter),
 // or carries a changed number that the register holds. Rows are checked in order.
 Outcome manualCheck(const Rows& rows, const RegisterLookup& lookup);
 // The first row the apply must not rename when it reaches it (the renames of the rows before it
 // done): its old number is not held exactly once in the register (stale), or an employee holds its
 // changed new number (taken: two employees would share it). counts: the register's count of the
-// rows' numbers by ops::numberKey. row -1: every row may be renamed.
+// rows' numbers by common::numberKey. row -1: every row may be renamed.
 struct RefusedRow {
   int row = -1;
   bool taken = false;

@@ -3,7 +3,7 @@
 #include "db/database.h"
 #include "db/tsql_tokens.h"
 
-namespace ops {
+namespace change {
 
 namespace {
 
@@ -20,12 +20,11 @@ QStringList writtenTables(const QString& execution) {
     if (t.significant()) tokens.push_back(std::move(t));
   const auto nameAt = [&](std::size_t i) {
     QString name;
-    for (; i < tokens.size(); ++i) {
+    for (; i < tokens.size(); i += 2) {  // a name, a dot, a name ...
       if (tokens[i].kind != Kind::Word && tokens[i].kind != Kind::QuotedName) break;
       name += tokens[i].text;
       if (i + 1 >= tokens.size() || !tokens[i + 1].is(Kind::Punct, u".")) break;
       name += u'.';
-      ++i;
     }
     return name;
   };
@@ -91,15 +90,15 @@ bool endsAtOnce(const db::DbError& e) { return !e.rowLevel(); }
 
 }  // namespace
 
-ChangeRunner::ChangeRunner(db::Database& database, journal::Journal& journal, const Progress& progress)
+ChangeRunner::ChangeRunner(db::Database& database, journal::Journal& journal, const common::Progress& progress)
     : database_(database), journal_(journal), progress_(progress) {}
 
 bool ChangeRunner::run(const Change& change) {
-  return run([&change](const Stepper&) -> std::optional<Change> { return change; });
+  return run([&change](const common::Stepper&) -> std::optional<Change> { return change; });
 }
 
 bool ChangeRunner::run(const Prepare& prepare) {
-  const Stepper step(progress_, database_);
+  const common::Stepper step(progress_, database_);
   return step.run([&] {
     db::Transaction transaction(database_);
     const std::optional<Change> change = prepare(step);
@@ -120,7 +119,7 @@ bool ChangeRunner::run(const Prepare& prepare) {
   });
 }
 
-void ChangeRunner::send(const Change& change, const Stepper& step) {
+void ChangeRunner::send(const Change& change, const common::Stepper& step) {
   const auto sendOne = [&](qsizetype k) {
     try {
       if (change.send)
@@ -138,7 +137,7 @@ void ChangeRunner::send(const Change& change, const Stepper& step) {
     } catch (const db::DbError& failed) {
       // A stop, a table held by another program, a constraint, a transaction the server ended, a
       // full log, any failure that is no row's: nothing more is sent (the transaction rolls back
-      // as the failure leaves it). A stop is turned into Cancelled by the stepper.
+      // as the failure leaves it). A stop is turned into common::Cancelled by the stepper.
       if (step.stopped() || endsAtOnce(failed) || !change.partsOf) throw;
       // Which part failed: the same work again up to the failed execution, then its parts one by one.
       database_.rollback();
@@ -168,4 +167,4 @@ QStringList groupedExecutions(const QStringList& texts, int perExecution, const 
   return out;
 }
 
-}  // namespace ops
+}  // namespace change

@@ -18,7 +18,7 @@ namespace db {
 class Database;
 }
 
-namespace ops {
+namespace change {
 
 // A part of an execution sent alone to find the one that fails, with the note naming it.
 struct ExecutionPart {
@@ -56,14 +56,14 @@ struct Change {
 // Runs changes on a database, recorded in its journal, with a progress (empty: no progress, no stop).
 class ChangeRunner {
  public:
-  ChangeRunner(db::Database& database, journal::Journal& journal, const Progress& progress = {});
+  ChangeRunner(db::Database& database, journal::Journal& journal, const common::Progress& progress = {});
 
   // The checks a change makes inside its transaction before anything is sent: the change, or
   // nothing (everything read is rolled back, nothing was sent). The stepper reports progress.
-  using Prepare = std::function<std::optional<Change>(const Stepper& step)>;
+  using Prepare = std::function<std::optional<Change>(const common::Stepper& step)>;
 
   // Runs a change in one transaction. Returns whether it was committed (false: prepare gave
-  // nothing, or a change to roll back). A stop rolls everything back and throws Cancelled; a
+  // nothing, or a change to roll back). A stop rolls everything back and throws common::Cancelled; a
   // failing statement rolls everything back and throws db::DbError. A table another program holds
   // (a lock time-out, a deadlock) or a foreign key or CHECK constraint that refuses the change ends
   // the change at once, nothing sent again: its error says so in the user's words, naming the
@@ -75,12 +75,12 @@ class ChangeRunner {
  private:
   db::Database& database_;
   journal::Journal& journal_;
-  const Progress& progress_;
-  void send(const Change& change, const Stepper& step);
+  const common::Progress& progress_;
+  void send(const Change& change, const common::Stepper& step);
 };
 
 // Texts joined into executions of perExecution texts each (separator between the texts of one),
 // as the batch apply and the undo send their renames.
 QStringList groupedExecutions(const QStringList& texts, int perExecution, const QString& separator = {});
 
-}  // namespace ops
+}  // namespace change

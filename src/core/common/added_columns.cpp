@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <memory>
 
-namespace added {
+namespace common::added {
 
 namespace {
 
@@ -87,4 +87,4 @@ void Store::remove(const AddedColumn& column) {
   save(list);
 }
 
-}  // namespace added
+}  // namespace common::added

@@ -5,7 +5,7 @@
 #include <QString>
 #include <vector>
 
-namespace added {
+namespace common::added {
 
 struct AddedColumn {
   QString table;
@@ -37,4 +37,4 @@ class Store {
   void save(const std::vector<AddedColumn>& list);
 };
 
-}  // namespace added
+}  // namespace common::added

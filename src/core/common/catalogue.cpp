@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-namespace dbcheck {
+namespace common {
 
 QStringList allOperations() {
   return {QStringLiteral("单个修改"), QStringLiteral("批量上传"), QStringLiteral("无岗位处理")};
@@ -33,4 +33,4 @@ std::vector<Missing> missingFrom(const db::Catalogue& catalogue, const std::vect
   return out;
 }
 
-}  // namespace dbcheck
+}  // namespace common

@@ -8,7 +8,7 @@
 #include "db/catalogue.h"
 #include "host/host_tables.h"
 
-namespace dbcheck {
+namespace common {
 
 // Every renumber rewrites every column of the lists (its own list's first, then those it misses), so
 // a missing column makes each of them fail: "单个修改", "批量上传", "无岗位处理".
@@ -28,4 +28,4 @@ QString conditionColumn(const QString& extra);
 // 员工档案temp.类型): a table once when the whole table is missing.
 std::vector<Missing> missingFrom(const db::Catalogue& catalogue, const std::vector<host::RefColumn>& columns);
 
-}  // namespace dbcheck
+}  // namespace common

@@ -4,8 +4,8 @@
 // of a database are found by it.
 #include <QString>
 
-namespace ops {
+namespace common {
 inline QString databaseKey(const QString& server, const QString& database) {
   return server.startsWith(QStringLiteral("sqlite:")) ? server : server + QLatin1Char('/') + database;
 }
-}  // namespace ops
+}  // namespace common

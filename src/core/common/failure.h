@@ -5,8 +5,8 @@
 
 #include "db/database.h"
 
-namespace ops {
+namespace common {
 
 inline bool fromDatabase(const std::exception& e) { return dynamic_cast<const db::DbError*>(&e) != nullptr; }
 
-}  // namespace ops
+}  // namespace common

@@ -6,7 +6,7 @@
 #include "db/database.h"
 #include "db/tsql_tokens.h"
 
-namespace ops {
+namespace common {
 
 namespace {
 
@@ -286,4 +286,4 @@ QString holdingsText(const std::vector<Holding>& holdings, const QString& number
   return parts.join(QStringLiteral("，"));
 }
 
-}  // namespace ops
+}  // namespace common

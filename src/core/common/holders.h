@@ -23,7 +23,7 @@ class Database;
 class Recordset;
 }  // namespace db
 
-namespace ops {
+namespace common {
 
 // ---- How much one statement holds ----
 // A statement built from a list that grows with the employees or the columns (the asked tables,
@@ -46,7 +46,7 @@ struct StatementSize {
 std::vector<std::pair<qsizetype, qsizetype>> slices(qsizetype count, StatementSize fixed,
                                                     const std::function<StatementSize(qsizetype item)>& size,
                                                     qsizetype most);
-// How many of texts go to one execution (joined as ops::groupedExecutions joins them, a
+// How many of texts go to one execution (joined as change::groupedExecutions joins them, a
 // separator of at most one character between two): at most most, and so many that any run of
 // them stays within both limits (at least 1). The texts are of one form, the same statements with
 // other quoted values (the renames of a batch, a row each): the first one's literals stand for all.
@@ -155,4 +155,4 @@ std::vector<Holding> holdingsJoined(db::Database& database, const std::vector<ho
 // The holdings of one number, "工资单明细 3行，考勤表详细 12行" (tables joined by "，").
 QString holdingsText(const std::vector<Holding>& holdings, const QString& number);
 
-}  // namespace ops
+}  // namespace common

@@ -4,7 +4,7 @@
 
 #include "db/sqlserver_collation.h"
 
-namespace ops {
+namespace common {
 
 QString numberKey(const QString& number) {
   QString key;
@@ -62,4 +62,4 @@ QString refusedCharacterMessage(const QString& what, const QString& refused) {
   return what + QStringLiteral("不能含有") + refused + QStringLiteral("：只能由字母和数字组成");
 }
 
-}  // namespace ops
+}  // namespace common

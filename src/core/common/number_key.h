@@ -5,7 +5,7 @@
 // the database, with the embedded engine's own collation (db/sqlserver_collation.h).
 #include <QString>
 
-namespace ops {
+namespace common {
 
 // The text that two numbers share exactly when the database treats them as equal: each character
 // folded (half-width, lower case), the blanks at the end removed.
@@ -30,4 +30,4 @@ QString refusedCharacter(const QString& number);
 // "新工号不能含有“%”：只能由字母和数字组成".
 QString refusedCharacterMessage(const QString& what, const QString& refused);
 
-}  // namespace ops
+}  // namespace common

@@ -7,7 +7,7 @@
 
 #include "db/database.h"
 
-namespace ops {
+namespace common {
 
 // How far a long operation has come: done of total (total 0 when it is not known yet). The
 // operations call it between their slices of work; returning false stops the operation, which
@@ -77,4 +77,4 @@ class Stepper {
   mutable bool finishing_ = false;
 };
 
-}  // namespace ops
+}  // namespace common

@@ -219,7 +219,8 @@ Order orderOf(const QString& operation, const List& list, const std::vector<host
 
 class Checker {
  public:
-  Checker(db::Database& database, const std::vector<added::AddedColumn>& addedColumns, const ops::Stepper& step)
+  Checker(db::Database& database, const std::vector<common::added::AddedColumn>& addedColumns,
+          const common::Stepper& step)
       : database_(database), added_(addedColumns), step_(step) {}
 
   Report run() {
@@ -227,10 +228,10 @@ class Checker {
     catalogue_ = db::readCatalogue(database_);
     report_.sampleRows = kSampleRows;
     rewrittenColumns();
-    report_.missing = missingFrom(catalogue_, host::builtInColumns());
-    for (const added::AddedColumn& a : added_) {
+    report_.missing = common::missingFrom(catalogue_, host::builtInColumns());
+    for (const common::added::AddedColumn& a : added_) {
       const db::CatalogueTable* table = catalogue_.find(a.table);
-      if (!table || !table->column(a.column)) report_.missing.push_back({a.table, a.column, allOperations()});
+      if (!table || !table->column(a.column)) report_.missing.push_back({a.table, a.column, common::allOperations()});
     }
     declarations();
     foreignKeys();
@@ -244,8 +245,8 @@ class Checker {
 
  private:
   db::Database& database_;
-  const std::vector<added::AddedColumn>& added_;
-  const ops::Stepper& step_;
+  const std::vector<common::added::AddedColumn>& added_;
+  const common::Stepper& step_;
   db::Catalogue catalogue_;
   Report report_;
   std::vector<host::RefColumn> all_;  // every column the tool rewrites
@@ -255,7 +256,7 @@ class Checker {
 
   void rewrittenColumns() {
     all_ = host::builtInColumns();
-    for (const added::AddedColumn& a : added_) {
+    for (const common::added::AddedColumn& a : added_) {
       // The names live as long as the check: added_ outlives it.
       addedNames_.push_back({a.table.toUtf8(), a.column.toUtf8()});
     }
@@ -471,7 +472,7 @@ class Checker {
     std::vector<host::RefColumn> columns;
     for (const host::RefColumn& c : host::builtInColumns())
       if (!c.extraCondition().isEmpty() && has(c.tableName(), c.columnName()) &&
-          has(c.tableName(), conditionColumn(c.extraCondition())))
+          has(c.tableName(), common::conditionColumn(c.extraCondition())))
         columns.push_back(c);
     std::vector<qint64> rows(columns.size(), 0);
     readColumns(
@@ -552,9 +553,9 @@ class Checker {
 
 }  // namespace
 
-Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
-             const ops::Progress& progress) {
-  const ops::Stepper step(progress, database);
+Report check(db::Database& database, const std::vector<common::added::AddedColumn>& addedColumns,
+             const common::Progress& progress) {
+  const common::Stepper step(progress, database);
   return step.run([&] { return Checker(database, addedColumns, step).run(); });
 }
 
@@ -566,7 +567,7 @@ QString Report::text() const {
     out += QStringLiteral("缺少的表或列：无\n");
   } else {
     out += QStringLiteral("缺少的表或列（修改工号时会出错并回滚）：\n");
-    for (const Missing& m : missing)
+    for (const common::Missing& m : missing)
       out += QStringLiteral("  %1%2  影响：%3\n")
                  .arg(m.table, m.column.isEmpty() ? QStringLiteral("（整张表）") : u'.' + m.column,
                       m.operations.join(QStringLiteral("、")));

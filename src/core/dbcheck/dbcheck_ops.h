@@ -114,7 +114,7 @@ struct Unlisted {
 };
 
 struct Report {
-  std::vector<Missing> missing;
+  std::vector<common::Missing> missing;
   std::vector<Suspect> suspects;
   std::vector<Rewritten> rewritten;  // every column the tool rewrites that the database has
   std::vector<ForeignKey> foreignKeys;
@@ -168,9 +168,9 @@ QString contentSql(db::Database& database, const std::vector<SampledColumn>& col
 
 // Checks the database against every column the tool rewrites: the built-in lists and the columns
 // the administrator added to the renumber for this database. Progress counts the columns
-// sampled; a stop throws ops::Cancelled. A column that cannot be read is reported as Unreadable;
+// sampled; a stop throws common::Cancelled. A column that cannot be read is reported as Unreadable;
 // a failing catalogue read, or a connection that no longer answers, throws db::DbError.
-Report check(db::Database& database, const std::vector<added::AddedColumn>& addedColumns,
-             const ops::Progress& progress = {});
+Report check(db::Database& database, const std::vector<common::added::AddedColumn>& addedColumns,
+             const common::Progress& progress = {});
 
 }  // namespace dbcheck

@@ -37,7 +37,9 @@ QString countSql(const std::vector<host::RefColumn>& columns, const QStringList&
   return parts.join(QStringLiteral(" UNION ALL "));
 }
 
-qsizetype countSlice(const std::vector<host::RefColumn>& columns) { return ops::numbersPerStatement(columns.size()); }
+qsizetype countSlice(const std::vector<host::RefColumn>& columns) {
+  return common::numbersPerStatement(columns.size());
+}
 
 Recorder::Recorder(Journal& journal, db::Database& database, QString operation, std::vector<Pair> pairs,
                    QString statement, const std::vector<host::RefColumn>& columns, qint64 undoes)
@@ -62,7 +64,7 @@ Recorder::Recorder(Journal& journal, db::Database& database, QString operation, 
   // The names as the register holds them before the change, as the database finds them for each
   // number asked about.
   QHash<QString, QString> names;
-  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  const std::vector<common::RegisterHolders> held = common::registerHolders(database, numbers);
   for (qsizetype i = 0; i < numbers.size(); ++i)
     if (held[std::size_t(i)].employees > 0) names.insert(numbers[i], held[std::size_t(i)].firstName);
   for (Pair& p : entry_.pairs)

@@ -52,7 +52,7 @@ std::vector<Pair> pairs(const std::vector<std::pair<QString, QString>>& oldNew);
 // extra condition): one SELECT per column joined by UNION ALL, each row naming its column by
 // position as 列 with its count as 行数.
 QString countSql(const std::vector<host::RefColumn>& columns, const QStringList& numbers);
-// Numbers per count statement: about ops::kLiteralsPerStatement literals in all its IN lists.
+// Numbers per count statement: about common::kLiteralsPerStatement literals in all its IN lists.
 qsizetype countSlice(const std::vector<host::RefColumn>& columns);
 
 }  // namespace journal

@@ -24,7 +24,7 @@ class Database;
 
 namespace journal {
 
-// The journal of one server and database (key: ops::databaseKey of its server and database), in
+// The journal of one server and database (key: common::databaseKey of its server and database), in
 // its file of the context's folder. It takes no entries until opened.
 class Journal {
  public:

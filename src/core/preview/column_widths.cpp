@@ -3,7 +3,7 @@
 #include <QSet>
 #include <utility>
 
-namespace ops {
+namespace preview {
 
 qint64 storedLength(const QString& number, const QString& type) {
   qsizetype end = number.size();
@@ -94,4 +94,4 @@ std::vector<TooLong> everyTooLong(const db::Catalogue& catalogue, const std::vec
   return out;
 }
 
-}  // namespace ops
+}  // namespace preview

@@ -11,7 +11,7 @@
 #include "db/catalogue.h"
 #include "core/preview/preview.h"
 
-namespace ops {
+namespace preview {
 
 // How much of a column of the declared type a number takes: a national type (nchar, nvarchar)
 // counts characters as SQL Server does (UTF-16 code units), char and varchar the bytes of the
@@ -47,11 +47,11 @@ QString notTextMessage(const std::vector<NotText>& columns);
 // Whether every number fits every column: the first number (in the given order) that a column
 // cannot hold, with the narrowest such column (the first of equal ones); nullopt when all fit. A
 // column or table the catalogue lacks, or a column without a declared width, holds any number.
-// The catalogue is the session's (ops::Session::catalogue).
+// The catalogue is the session's (session::Session::catalogue).
 std::optional<TooLong> firstTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                     const QStringList& numbers);
 // Every number (in the given order) that a column cannot hold, each once.
 std::vector<TooLong> everyTooLong(const db::Catalogue& catalogue, const std::vector<preview::Column>& columns,
                                   const QStringList& numbers);
 
-}  // namespace ops
+}  // namespace preview

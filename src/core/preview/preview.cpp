@@ -14,13 +14,13 @@ namespace {
 Lack lackOf(const db::Catalogue& catalogue, const Column& c) {
   const db::CatalogueTable* table = catalogue.find(c.table);
   if (!table) return Lack::Table;
-  const QString condition = dbcheck::conditionColumn(c.extra);
+  const QString condition = common::conditionColumn(c.extra);
   if (!table->column(c.column) || (!condition.isEmpty() && !table->column(condition))) return Lack::Column;
   return Lack::None;
 }
 
 Impact counted(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
-               const ops::Stepper& step) {
+               const common::Stepper& step) {
   // Every number once, as asked (the database decides which rows hold it).
   QStringList numbers;
   QSet<QString> asked;
@@ -42,7 +42,7 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
   std::vector<Lack> lacks;
   std::vector<QByteArray> names;  // the texts the counted columns point into
   names.reserve(3 * columns.size());
-  std::vector<ops::CountedColumn> counted;
+  std::vector<common::CountedColumn> counted;
   std::vector<std::pair<qsizetype, qsizetype>>
       partsOf;  // per column: its rewritten rows' part, all rows' part (-1: none)
   for (const Column& c : columns) {
@@ -65,8 +65,8 @@ Impact counted(db::Database& database, const std::vector<Column>& columns, const
   if (numbers.isEmpty() || counted.empty())
     step(0, total);
   else
-    rows = ops::joinedCounts(database, counted, numbers, ops::kAskedPerStatement,
-                             [&](int done, int all) { step(int(qint64(total) * done / std::max(all, 1)), total); });
+    rows = common::joinedCounts(database, counted, numbers, common::kAskedPerStatement,
+                                [&](int done, int all) { step(int(qint64(total) * done / std::max(all, 1)), total); });
   QHash<QString, qsizetype> place;  // a number's place among those asked
   for (qsizetype i = 0; i < numbers.size(); ++i) place.insert(numbers[i], i);
   const auto rowsOf = [&](qsizetype part, const QString& number) -> qint64 {
@@ -144,8 +144,8 @@ QString statementPerLine(const QString& execution) {
 }
 
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
-              const ops::Progress& progress) {
-  const ops::Stepper step(progress, database);
+              const common::Progress& progress) {
+  const common::Stepper step(progress, database);
   return step.run([&] { return counted(database, columns, pairs, step); });
 }
 

@@ -63,12 +63,12 @@ using Pair = std::pair<QString, QString>;  // old number, new number
 // numbers of the pairs, among the rows the renumber rewrites (those meeting the column's extra
 // condition); a column with an extra condition also counts all its rows, for the rows under the
 // old numbers that stay. All columns go in one statement for a slice of the numbers
-// (ops::joinedCounts: a thousand pairs in about a dozen statements, each within the statement
+// (common::joinedCounts: a thousand pairs in about a dozen statements, each within the statement
 // limits). A pair whose numbers are equal moves nothing and merges nothing. Progress counts the
 // columns (total: all of them), before each statement their share of the numbers done; a stop
-// throws ops::Cancelled. Throws db::DbError.
+// throws common::Cancelled. Throws db::DbError.
 Impact impact(db::Database& database, const std::vector<Column>& columns, const std::vector<Pair>& pairs,
-              const ops::Progress& progress = {});
+              const common::Progress& progress = {});
 
 // Where and by whom a script is made, for its header.
 struct ScriptHeader {

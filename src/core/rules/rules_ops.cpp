@@ -234,8 +234,8 @@ CodeHolder codeHolder(db::Database& database, const QString& code) {
 namespace {
 
 // A change of the rule settings: no employee numbers, the statements recorded as sent, joined by blanks.
-ops::Change ruleChange(const QString& operation, const QStringList& executions) {
-  ops::Change change;
+change::Change ruleChange(const QString& operation, const QStringList& executions) {
+  change::Change change;
   change.operation = operation;
   change.executions = executions;
   change.statement = executions.join(QStringLiteral(" "));
@@ -245,9 +245,9 @@ ops::Change ruleChange(const QString& operation, const QStringList& executions) 
 
 // A record edit: sent as its fields (Database::addRecord or updateRecord), shown and recorded as
 // recordEditText.
-ops::Change recordEdit(const QString& operation, const QString& openSql, const QString& table, const db::Fields& fields,
-                       qint64 id, qint64* added) {
-  ops::Change change = ruleChange(operation, {journal::recordEditText(table, fields, id)});
+change::Change recordEdit(const QString& operation, const QString& openSql, const QString& table,
+                          const db::Fields& fields, qint64 id, qint64* added) {
+  change::Change change = ruleChange(operation, {journal::recordEditText(table, fields, id)});
   change.send = [=](db::Database& database, qsizetype) {
     if (id != 0)
       database.updateRecord(openSql, table, id, fields);
@@ -259,17 +259,17 @@ ops::Change recordEdit(const QString& operation, const QString& openSql, const Q
 
 }  // namespace
 
-AddedRule addRule(ops::Session& session, const NewRule& rule) {
+AddedRule addRule(session::Session& session, const NewRule& rule) {
   db::Database& database = session.database();
   AddedRule added;
-  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
     added.holder = codeHolder(database, rule.code);
     if (added.holder.exists) return std::nullopt;
     const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
                             {QStringLiteral("类别码"), textOrNull(rule.code)},
                             {QStringLiteral("编码规则"), QVariant(rule.layout)},
                             {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
-    ops::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0, &added.id);
+    change::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0, &added.id);
     if (rule.layout < 2) {
       const QString defaultRow = sqlEnsureDefaultRow(actingCode(rule.code));
       change.executions << defaultRow;
@@ -284,17 +284,17 @@ AddedRule addRule(ops::Session& session, const NewRule& rule) {
   return added;
 }
 
-void updateRule(ops::Session& session, qint64 ruleId, int code, const QString& pattern) {
+void updateRule(session::Session& session, qint64 ruleId, int code, const QString& pattern) {
   db::Database& database = session.database();
   const db::Fields fields{{QStringLiteral("编码规则"), QVariant(code)},
                           {QStringLiteral("流水号位数"), QVariant(pattern)}};
-  ops::ChangeRunner(database, session.journal())
+  change::ChangeRunner(database, session.journal())
       .run(recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId, nullptr));
 }
 
-void changeRuleCode(ops::Session& session, const RuleRef& rule, int code, bool dropRows) {
+void changeRuleCode(session::Session& session, const RuleRef& rule, int code, bool dropRows) {
   db::Database& database = session.database();
-  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
     QStringList sent;
     if (dropRows && !sharesCode(database, rule)) sent << sqlDeleteRuleRows(actingCode(rule.code));
     sent << sqlSetRuleCode(code, rule.id);
@@ -302,10 +302,10 @@ void changeRuleCode(ops::Session& session, const RuleRef& rule, int code, bool d
   });
 }
 
-Deleted deleteRule(ops::Session& session, const RuleRef& rule) {
+Deleted deleteRule(session::Session& session, const RuleRef& rule) {
   db::Database& database = session.database();
   Deleted deleted = Deleted::Whole;
-  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
     QStringList sent;
     if (sharesCode(database, rule)) {
       sent << sqlDeleteRuleById(rule.id);
@@ -320,17 +320,18 @@ Deleted deleteRule(ops::Session& session, const RuleRef& rule) {
   return deleted;
 }
 
-bool attachCategory(ops::Session& session, const RuleRef& rule, const QString& categoryNumber) {
+bool attachCategory(session::Session& session, const RuleRef& rule, const QString& categoryNumber) {
   db::Database& database = session.database();
-  return ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
-    if (sharesCode(database, rule)) return std::nullopt;
-    return ruleChange(journal::categoryLinks(), {sqlAttachCategory(actingCode(rule.code), categoryNumber)});
-  });
+  return change::ChangeRunner(database, session.journal())
+      .run([&](const common::Stepper&) -> std::optional<change::Change> {
+        if (sharesCode(database, rule)) return std::nullopt;
+        return ruleChange(journal::categoryLinks(), {sqlAttachCategory(actingCode(rule.code), categoryNumber)});
+      });
 }
 
-void releaseCategory(ops::Session& session, const QString& categoryNumber) {
+void releaseCategory(session::Session& session, const QString& categoryNumber) {
   db::Database& database = session.database();
-  ops::ChangeRunner(database, session.journal())
+  change::ChangeRunner(database, session.journal())
       .run(ruleChange(journal::categoryLinks(), {sqlReleaseCategory(categoryNumber)}));
 }
 
@@ -344,23 +345,23 @@ db::Fields ruleRowFields(const RuleRowValues& row) {
 }
 }  // namespace
 
-qint64 addRuleRow(ops::Session& session, const RuleRowValues& row) {
+qint64 addRuleRow(session::Session& session, const RuleRowValues& row) {
   db::Database& database = session.database();
   qint64 id = 0;
-  ops::ChangeRunner(database, session.journal())
+  change::ChangeRunner(database, session.journal())
       .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0, &id));
   return id;
 }
 
-void updateRuleRow(ops::Session& session, qint64 id, const RuleRowValues& row) {
+void updateRuleRow(session::Session& session, qint64 id, const RuleRowValues& row) {
   db::Database& database = session.database();
-  ops::ChangeRunner(database, session.journal())
+  change::ChangeRunner(database, session.journal())
       .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id, nullptr));
 }
 
-void deleteRuleRow(ops::Session& session, qint64 id) {
+void deleteRuleRow(session::Session& session, qint64 id) {
   db::Database& database = session.database();
-  ops::ChangeRunner(database, session.journal()).run(ruleChange(journal::ruleRows(), {sqlDeleteRuleRow(id)}));
+  change::ChangeRunner(database, session.journal()).run(ruleChange(journal::ruleRows(), {sqlDeleteRuleRow(id)}));
 }
 
 }  // namespace rules

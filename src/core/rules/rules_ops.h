@@ -20,7 +20,7 @@
 namespace db {
 class Database;
 }
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -172,12 +172,12 @@ struct AddedRule {
 };
 // Adds a rule and, for layouts 0 and 1, its default row (under "0" for a rule without a code), in
 // one transaction; refused without a change when its code is held already. Throws db::DbError.
-AddedRule addRule(ops::Session& session, const NewRule& rule);
+AddedRule addRule(session::Session& session, const NewRule& rule);
 // Rewrites an existing rule's rule code and serial pattern. Throws db::DbError.
-void updateRule(ops::Session& session, qint64 ruleId, int code, const QString& pattern);
+void updateRule(session::Session& session, qint64 ruleId, int code, const QString& pattern);
 // Changes a rule's layout: when dropRows, its specific rows are deleted first (never those of a
 // rule it shares its code with); then the layout is stored. One transaction. Throws db::DbError.
-void changeRuleCode(ops::Session& session, const RuleRef& rule, int code, bool dropRows);
+void changeRuleCode(session::Session& session, const RuleRef& rule, int code, bool dropRows);
 
 enum class Deleted {
   Whole,  // the rule, its rows, and its categories released
@@ -186,13 +186,13 @@ enum class Deleted {
 // Deletes a rule with its rows and releases its categories, in one transaction (sqlDeleteRule).
 // A rule without a code is deleted by its ID as well, together with its rows under "0" and any
 // left under the empty code; beside rule "0" only its own row goes. Throws db::DbError.
-Deleted deleteRule(ops::Session& session, const RuleRef& rule);
+Deleted deleteRule(session::Session& session, const RuleRef& rule);
 
 // Attaches a category (by number) to a rule. Returns false (and changes nothing) for a rule that
 // shares its code. Throws db::DbError.
-bool attachCategory(ops::Session& session, const RuleRef& rule, const QString& categoryNumber);
+bool attachCategory(session::Session& session, const RuleRef& rule, const QString& categoryNumber);
 // Releases a category from its rule. Throws db::DbError.
-void releaseCategory(ops::Session& session, const QString& categoryNumber);
+void releaseCategory(session::Session& session, const QString& categoryNumber);
 
 // One specific rule row as the grid holds it.
 struct RuleRowValues {
@@ -203,10 +203,10 @@ struct RuleRowValues {
   QString positionCode;  // 岗位代码
 };
 // Adds a specific row; returns its new ID. Empty values are stored as Null. Throws db::DbError.
-qint64 addRuleRow(ops::Session& session, const RuleRowValues& row);
+qint64 addRuleRow(session::Session& session, const RuleRowValues& row);
 // Rewrites a saved specific row. Throws db::DbError.
-void updateRuleRow(ops::Session& session, qint64 id, const RuleRowValues& row);
+void updateRuleRow(session::Session& session, qint64 id, const RuleRowValues& row);
 // Deletes one specific row. Throws db::DbError.
-void deleteRuleRow(ops::Session& session, qint64 id);
+void deleteRuleRow(session::Session& session, qint64 id);
 
 }  // namespace rules

@@ -72,10 +72,10 @@ QString rowCheckMessage(int layout, const QString& department, const QString& de
   }
   if (!unset.isEmpty()) return unset;
   // The codes go into the employees' numbers: a character no number holds is refused.
-  if (const QString refused = ops::refusedCharacter(departmentCode); !refused.isEmpty())
-    return ops::refusedCharacterMessage(QStringLiteral("部门代码"), refused);
-  if (const QString refused = ops::refusedCharacter(positionCode); !refused.isEmpty())
-    return ops::refusedCharacterMessage(QStringLiteral("岗位代码"), refused);
+  if (const QString refused = common::refusedCharacter(departmentCode); !refused.isEmpty())
+    return common::refusedCharacterMessage(QStringLiteral("部门代码"), refused);
+  if (const QString refused = common::refusedCharacter(positionCode); !refused.isEmpty())
+    return common::refusedCharacterMessage(QStringLiteral("岗位代码"), refused);
   return QString();
 }
 

@@ -60,7 +60,7 @@ QString rowSampleNumber(const QString& departmentCode, const QString& categoryCo
 // cells are the grid's department, department code, position category and position code.
 // Returns "" when the row may be saved, otherwise the message to show:
 // layout 2 "请设置岗位代码", 3 and 6 "请设置部门代码", 4 and 5 "请设置部门代码及岗位代码"; a code
-// holding a character no number holds (ops::refusedCharacter): "部门代码不能含有“%”：只能由字母和数字组成".
+// holding a character no number holds (common::refusedCharacter): "部门代码不能含有“%”：只能由字母和数字组成".
 QString rowCheckMessage(int layout, const QString& department, const QString& departmentCode, const QString& position,
                         const QString& positionCode);
 

@@ -3,12 +3,12 @@
 #include "db/database.h"
 #include "core/common/database_key.h"
 
-namespace ops {
+namespace session {
 
 Session::Session(db::Database& database, Origin origin, QString settingsFile, QString journalFolder)
     : database_(database),
       origin_(std::move(origin)),
-      key_(databaseKey(origin_.server, origin_.database)),
+      key_(common::databaseKey(origin_.server, origin_.database)),
       store_(std::move(settingsFile), key_),
       journal_({std::move(journalFolder), origin_.server, origin_.database, origin_.login}, key_) {
   readAdded();
@@ -24,15 +24,15 @@ preview::ScriptHeader Session::scriptHeader() const {
   return header;
 }
 
-std::vector<added::AddedColumn> Session::addedColumns() const { return store_.columns(); }
+std::vector<common::added::AddedColumn> Session::addedColumns() const { return store_.columns(); }
 
-QString Session::addColumn(const added::AddedColumn& column) {
+QString Session::addColumn(const common::added::AddedColumn& column) {
   const QString refusal = store_.add(column);
   readAdded();
   return refusal;
 }
 
-void Session::removeColumn(const added::AddedColumn& column) {
+void Session::removeColumn(const common::added::AddedColumn& column) {
   store_.remove(column);
   readAdded();
 }
@@ -43,7 +43,7 @@ void Session::readAdded() {
   };
   // A list handed out before stays valid: the names are kept, only the list is replaced.
   std::vector<host::RefColumn> list;
-  for (const added::AddedColumn& c : store_.columns()) list.push_back({name(c.table), name(c.column), u8""});
+  for (const common::added::AddedColumn& c : store_.columns()) list.push_back({name(c.table), name(c.column), u8""});
   added_ = std::move(list);
 }
 
@@ -58,4 +58,4 @@ const db::Catalogue& Session::catalogue() {
   return catalogue_;
 }
 
-}  // namespace ops
+}  // namespace session

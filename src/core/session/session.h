@@ -20,7 +20,7 @@ namespace db {
 class Database;
 }
 
-namespace ops {
+namespace session {
 
 // Where the changes go and who makes them, as the settings name them.
 struct Origin {
@@ -49,10 +49,10 @@ class Session {
 
   // ---- The added columns ---------------------------------------------------------------------
   // As the settings keep them (a hand-edited name that is not plain is left out).
-  std::vector<added::AddedColumn> addedColumns() const;
+  std::vector<common::added::AddedColumn> addedColumns() const;
   // Adds a column (a second time changes nothing); returns the refusal, "" when added.
-  QString addColumn(const added::AddedColumn& column);
-  void removeColumn(const added::AddedColumn& column);
+  QString addColumn(const common::added::AddedColumn& column);
+  void removeColumn(const common::added::AddedColumn& column);
   // The added columns as the statements take them, read when the session was made and again
   // after every addColumn and removeColumn; valid as long as the session.
   const std::vector<host::RefColumn>& added() const { return added_; }
@@ -75,7 +75,7 @@ class Session {
   db::Database& database_;
   Origin origin_;
   QString key_;
-  added::Store store_;
+  common::added::Store store_;
   std::set<std::string> names_;  // the added columns' names, which added_ points into
   std::vector<host::RefColumn> added_;
   journal::Journal journal_;
@@ -84,4 +84,4 @@ class Session {
   void readAdded();
 };
 
-}  // namespace ops
+}  // namespace session

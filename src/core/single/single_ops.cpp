@@ -92,16 +92,17 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
   return free;
 }
 
-QString recordsHolding(ops::Session& session, const QString& number) {
+QString recordsHolding(session::Session& session, const QString& number) {
   // Every column in one statement: one round trip, where a statement per column made 92.
   const std::vector<host::RefColumn> columns = session.allColumns();
-  return ops::holdingsText(
-      ops::holdingsJoined(session.database(), columns, {number}, ops::numbersPerStatement(columns.size())), number);
+  return common::holdingsText(
+      common::holdingsJoined(session.database(), columns, {number}, common::numbersPerStatement(columns.size())),
+      number);
 }
 
-ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
-                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added) {
-  ops::Change change;
+change::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                              const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added) {
+  change::Change change;
   change.operation = journal::singleRenumber();
   change.pairs.push_back({oldNumber, newNumber, QString()});
   change.executions = renumberExecutions(oldNumber, newNumber, serial, added);
@@ -109,21 +110,21 @@ ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
   return change;
 }
 
-std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber) {
-  return ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {newNumber});
+std::optional<preview::TooLong> newNumberTooLong(session::Session& session, const QString& newNumber) {
+  return preview::firstTooLong(session.catalogue(), renumberColumns(session.added()), {newNumber});
 }
 
-RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+RenumberResult renumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial, QString* takenBy) {
   db::Database& database = session.database();
   if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
   RenumberResult result = RenumberResult::Done;
   // The same texts the impact preview shows and its script holds.
-  ops::ChangeRunner(database, session.journal()).run([&](const ops::Stepper&) -> std::optional<ops::Change> {
+  change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
     // The selection may be stale (another user changed or removed the number since), and the host
     // system may have given the new number to a new hire while the question was on the screen.
-    const std::vector<ops::RegisterHolders> held =
-        ops::registerHolders(database, {oldNumber, newNumber}, ops::Lock::Held);
+    const std::vector<common::RegisterHolders> held =
+        common::registerHolders(database, {oldNumber, newNumber}, common::Lock::Held);
     if (held[0].employees != 1) {
       result = RenumberResult::OldNumberGone;
       return std::nullopt;

@@ -15,7 +15,7 @@
 namespace db {
 class Database;
 }
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -78,7 +78,7 @@ FreeNumber firstFreeNumber(db::Database& database, const QString& typed, const Q
 
 // The rows in every employee-number column that already carry number, as
 // "工资单明细 3行，考勤表详细 12行"; "" when none does. Every column in one query.
-QString recordsHolding(ops::Session& session, const QString& number);
+QString recordsHolding(session::Session& session, const QString& number);
 
 enum class RenumberResult {
   Done,
@@ -88,20 +88,20 @@ enum class RenumberResult {
 };
 
 // The narrowest column of renumberColumns() that cannot hold newNumber, from the session's
-// catalogue (ops::Session::catalogue); nullopt when every column holds it.
-std::optional<ops::TooLong> newNumberTooLong(ops::Session& session, const QString& newNumber);
+// catalogue (session::Session::catalogue); nullopt when every column holds it.
+std::optional<preview::TooLong> newNumberTooLong(session::Session& session, const QString& newNumber);
 
 // The renumber as the change runner sends it (renumberExecutions), journaled as a single renumber
 // (the journal counts the rows of every column, the added ones too).
-ops::Change renumberChange(const QString& oldNumber, const QString& newNumber,
-                           const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
+change::Change renumberChange(const QString& oldNumber, const QString& newNumber,
+                              const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
 
 // Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
 // transaction. Inside it, before the first update, the register is read again for both numbers,
-// the rows read kept until the end (ops::Lock::Held): it must hold exactly one employee with
+// the rows read kept until the end (common::Lock::Held): it must hold exactly one employee with
 // oldNumber and none with newNumber (takenBy, when given, receives the first holder's name). A new
 // number a column cannot hold (newNumberTooLong) is refused before anything is sent.
-RenumberResult renumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+RenumberResult renumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial, QString* takenBy = nullptr);
 
 }  // namespace single

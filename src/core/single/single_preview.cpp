@@ -18,7 +18,7 @@ QString fileNamePart(const QString& number) {
 
 }  // namespace
 
-RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+RenumberPreview previewRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin) {
   db::Database& database = session.database();
   RenumberPreview p;
@@ -43,7 +43,7 @@ RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber,
     return p;
   }
   // As the renumber refuses it: a new number a rewritten column cannot hold.
-  if ((p.tooLong = ops::firstTooLong(session.catalogue(), renumberColumns(session.added()), {p.newNumber}))) {
+  if ((p.tooLong = preview::firstTooLong(session.catalogue(), renumberColumns(session.added()), {p.newNumber}))) {
     p.status = RenumberPreview::Status::TooLong;
     return p;
   }
@@ -66,7 +66,7 @@ QString refusalMessage(const RenumberPreview& p) {
       if (p.oldNumberHolders == 0) return QStringLiteral("原工号") + p.oldNumber + QStringLiteral("不在员工档案中");
       return QStringLiteral("员工档案中有%1个员工的工号是%2，不能修改").arg(p.oldNumberHolders).arg(p.oldNumber);
     case RenumberPreview::Status::NewNumberTaken: return numberTakenMessage(p.newNumber);
-    case RenumberPreview::Status::TooLong: return ops::tooLongMessage(*p.tooLong);
+    case RenumberPreview::Status::TooLong: return preview::tooLongMessage(*p.tooLong);
     case RenumberPreview::Status::Ready: break;
   }
   return QString();

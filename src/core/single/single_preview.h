@@ -14,7 +14,7 @@
 #include "core/single/single_ops.h"
 #include "core/single/single_sql.h"
 
-namespace ops {
+namespace session {
 class Session;
 }
 
@@ -39,7 +39,7 @@ struct RenumberPreview {
   qint64 oldNumberHolders = 0;  // employees of the register holding the old number
   QString oldNumber, newNumber;  // newNumber: with automatic numbering, the first free one
   std::optional<SerialUpdate> serial;
-  std::optional<ops::TooLong> tooLong;  // TooLong: the narrowest column that cannot hold it
+  std::optional<preview::TooLong> tooLong;  // TooLong: the narrowest column that cannot hold it
   // Filled when Ready:
   preview::Impact impact;
   QStringList executions;
@@ -51,7 +51,7 @@ struct RenumberPreview {
 // The preview of renumbering oldNumber to newNumber (with automatic numbering: to the first free
 // number from it, the serial stored as the renumber would). origin gives the script header's
 // server, database and login; a time left null is now. Reads only. Throws db::DbError.
-RenumberPreview previewRenumber(ops::Session& session, const QString& oldNumber, const QString& newNumber,
+RenumberPreview previewRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin);
 
 // The reason a preview is refused, for messages outside the window ("" when Ready).

@@ -211,7 +211,7 @@ QString notFoundMessage() { return QStringLiteral("未找到符合条件的员�
 QString noRuleMessage() { return QStringLiteral("该员工的员工类别没有设置过工号编号规则，不能采用自动编号"); }
 QString noNewNumberMessage() { return QStringLiteral("请输入新工号"); }
 QString refusedNumberMessage(const QString& refused) {
-  return ops::refusedCharacterMessage(QStringLiteral("新工号"), refused);
+  return common::refusedCharacterMessage(QStringLiteral("新工号"), refused);
 }
 QString numberTakenMessage(const QString& number) { return number + QStringLiteral("已经存在，请输入另外的工号"); }
 QString successMessage(const QString& name, const QString& newNumber) {

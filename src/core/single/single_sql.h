@@ -109,7 +109,7 @@ QString noCriterionMessage();
 QString notFoundMessage();
 QString noRuleMessage();
 QString noNewNumberMessage();
-// A typed new number with a character it cannot hold (ops::typedNumber):
+// A typed new number with a character it cannot hold (common::typedNumber):
 // "新工号不能含有“%”：只能由字母和数字组成".
 QString refusedNumberMessage(const QString& refused);
 QString numberTakenMessage(const QString& number);

@@ -16,7 +16,20 @@
 #include "core/single/single_sql.h"
 #include "text/listing.h"
 
-namespace journal {
+namespace undo {
+
+// The journal's entries, which the undo reads and takes back.
+using journal::batchApply;
+using journal::ColumnRows;
+using journal::Entry;
+using journal::Filter;
+using journal::Journal;
+using journal::kTimeFormat;
+using journal::Pair;
+using journal::singleRenumber;
+using journal::staging;
+using journal::Summary;
+using journal::undoOperation;
 
 namespace {
 
@@ -24,7 +37,7 @@ namespace {
 constexpr int kMovesAsked = 10;
 
 // The register compares numbers without regard to case, as the database does.
-QString key(const QString& number) { return ops::numberKey(number); }
+QString key(const QString& number) { return common::numberKey(number); }
 
 bool undoneAlready(const Journal& journal, const Entry& e) {
   if (e.undoneBy) return true;
@@ -67,16 +80,16 @@ std::vector<Step> steps(const Entry& e) {
 }
 
 // The first old number of the steps (in the order they run) that a column the undo rewrites cannot hold.
-std::optional<ops::TooLong> stepsTooLong(ops::Session& session, const std::vector<Step>& plan) {
+std::optional<preview::TooLong> stepsTooLong(session::Session& session, const std::vector<Step>& plan) {
   QStringList numbers;
   for (const Step& s : plan) numbers << s.pair.oldNumber;
-  return ops::firstTooLong(session.catalogue(), single::renumberColumns(session.added()), numbers);
+  return preview::firstTooLong(session.catalogue(), single::renumberColumns(session.added()), numbers);
 }
 
 // The refusal of steps of which an old number is too long for a column (stepsTooLong), with the
 // pair it is about; false when every old number fits.
-bool refusedTooLong(ops::Session& session, const std::vector<Step>& plan, UndoCheck& c) {
-  const std::optional<ops::TooLong> t = stepsTooLong(session, plan);
+bool refusedTooLong(session::Session& session, const std::vector<Step>& plan, UndoCheck& c) {
+  const std::optional<preview::TooLong> t = stepsTooLong(session, plan);
   if (!t) return false;
   c.status = UndoStatus::TooLong;
   c.tooLong = *t;
@@ -100,7 +113,7 @@ QHash<QString, qint64> registerCounts(db::Database& database, const std::vector<
       }
   // Each asked number's count as the database finds it (it decides who holds which).
   QHash<QString, qint64> counts;
-  const std::vector<ops::RegisterHolders> held = ops::registerHolders(database, numbers);
+  const std::vector<common::RegisterHolders> held = common::registerHolders(database, numbers);
   for (qsizetype i = 0; i < numbers.size(); ++i) counts.insert(key(numbers[i]), held[std::size_t(i)].employees);
   return counts;
 }
@@ -123,8 +136,8 @@ Summary laterEntryGiving(Journal& journal, qint64 id, const QString& number) {
   return {};
 }
 
-UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
-                const ops::Stepper* step = nullptr) {
+UndoCheck check(session::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
+                const common::Stepper* step = nullptr) {
   db::Database& database = session.database();
   UndoCheck c;
   const std::optional<Entry> e = session.journal().entry(id, 0);  // its statement is not needed
@@ -181,12 +194,12 @@ UndoCheck check(ops::Session& session, qint64 id, bool withHeld, Entry* found, s
     // 员工档案temp rows of other kinds, which no renumber moves) were the employee's before it and
     // are no one else's records.
     const std::vector<host::RefColumn> columns = session.allColumns();
-    const std::vector<ops::Holding> held = ops::holdingsJoined(
-        database, columns, numbers, ops::numbersPerStatement(columns.size()), true, [step](int done, int total) {
+    const std::vector<common::Holding> held = common::holdingsJoined(
+        database, columns, numbers, common::numbersPerStatement(columns.size()), true, [step](int done, int total) {
           if (step) (*step)(done, total);
         });
     for (const QString& n : numbers)
-      if (const QString text = ops::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
+      if (const QString text = common::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
   }
   if (planned) *planned = plan;
   c.status = UndoStatus::Ready;
@@ -204,13 +217,13 @@ bool undoableOperation(const QString& operation) {
 bool undoable(const Entry& e) { return e.id != 0 && !e.pairs.empty() && undoableOperation(e.operation); }
 bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoableOperation(e.operation); }
 
-UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progress) {
-  const ops::Stepper step(progress, session.database());
+UndoCheck checkUndo(session::Session& session, qint64 id, const common::Progress& progress) {
+  const common::Stepper step(progress, session.database());
   return step.run([&] { return check(session, id, true, nullptr, nullptr, &step); });
 }
 
-ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added) {
-  ops::Change change;
+change::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added) {
+  change::Change change;
   change.operation = undoOperation();
   change.undoes = id;
   // The renames go batch::kRowsPerExecution steps to an execution, as a batch apply sends its rows.
@@ -220,20 +233,20 @@ ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::v
     texts << single::renumberBatch(p.newNumber, p.oldNumber, added);
   }
   change.counted = host::allColumns(added);
-  change.executions = ops::groupedExecutions(texts, batch::kRowsPerExecution, QStringLiteral(" "));
+  change.executions = change::groupedExecutions(texts, batch::kRowsPerExecution, QStringLiteral(" "));
   change.units = int(renamed.size());
   change.unitsPerExecution = batch::kRowsPerExecution;
   return change;
 }
 
-UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress) {
+UndoCheck undo(session::Session& session, qint64 id, const common::Progress& progress) {
   UndoCheck c;
   // Refused before the transaction begins: the checks inside it would refuse it too.
   if (const std::optional<Entry> e = session.journal().entry(id, 0);
       e && undoable(*e) && !undoneAlready(session.journal(), *e))
     if (refusedTooLong(session, steps(*e), c)) return c;
-  const bool done = ops::ChangeRunner(session.database(), session.journal(), progress)
-                        .run([&](const ops::Stepper& step) -> std::optional<ops::Change> {
+  const bool done = change::ChangeRunner(session.database(), session.journal(), progress)
+                        .run([&](const common::Stepper& step) -> std::optional<change::Change> {
                           step(0, 0);
                           Entry e;
                           std::vector<Step> plan;
@@ -241,7 +254,7 @@ UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress) 
                           if (c.status != UndoStatus::Ready) return std::nullopt;
                           std::vector<Pair> renamed;
                           for (const Step& s : plan) renamed.push_back(s.pair);
-                          ops::Change change = undoChange(id, renamed, session.added());
+                          change::Change change = undoChange(id, renamed, session.added());
                           step(0, change.units);
                           return change;
                         });
@@ -290,7 +303,7 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
           .arg(names)
           .arg(c.leftThere);
     }
-    case UndoStatus::TooLong: return ops::tooLongMessage(c.tooLong);
+    case UndoStatus::TooLong: return preview::tooLongMessage(c.tooLong);
     case UndoStatus::OldNumberTaken: {
       const QString refused = QStringLiteral("原工号%1已被其他员工使用，不能撤销").arg(c.pair.oldNumber);
       if (c.takenBy.id == 0) return refused;
@@ -303,4 +316,4 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
   return QString();
 }
 
-}  // namespace journal
+}  // namespace undo

@@ -10,11 +10,11 @@
 #include "core/change/change_runner.h"
 #include "core/journal/journal.h"
 
-namespace ops {
+namespace session {
 class Session;
 }
 
-namespace journal {
+namespace undo {
 
 // ---- Undo ------------------------------------------------------------------------------------
 enum class UndoStatus {
@@ -35,22 +35,22 @@ struct Held {
 };
 struct UndoCheck {
   UndoStatus status = UndoStatus::Missing;
-  Pair pair{};  // the pair the status is about
+  journal::Pair pair{};  // the pair the status is about
   std::vector<Held> held{};  // records already under the old numbers, in the order undone: the merge question
   QStringList sharedBy{};  // NumberShared: the names of the employees holding the number
   qint64 leftThere = 0;  // NumberShared: how many employees the entry left under it
-  ops::TooLong tooLong{};  // TooLong: the number and the narrowest column that cannot hold it
+  preview::TooLong tooLong{};  // TooLong: the number and the narrowest column that cannot hold it
   // OldNumberTaken: the newest later entry, not undone, that gave the old number to an employee
   // (it must be undone first); id 0 when no entry of the journal did.
-  Summary takenBy{};
+  journal::Summary takenBy{};
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).
-bool undoable(const Entry& entry);
-bool undoable(const Summary& entry);
+bool undoable(const journal::Entry& entry);
+bool undoable(const journal::Summary& entry);
 // Whether entry id can be undone now. Progress counts the numbers asked about in the other tables;
-// a stop throws ops::Cancelled (nothing is changed either way). Throws db::DbError.
-UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progress = {});
+// a stop throws common::Cancelled (nothing is changed either way). Throws db::DbError.
+UndoCheck checkUndo(session::Session& session, qint64 id, const common::Progress& progress = {});
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.
@@ -58,17 +58,18 @@ UndoCheck checkUndo(ops::Session& session, qint64 id, const ops::Progress& progr
 // must be free when its turn comes. An old number a column cannot hold (the widths of the
 // catalogue kept for the connection) is refused before anything is sent. A serial stored by the renumber is not taken back.
 // Progress counts the renames sent (as a batch apply counts its rows); a stop rolls everything
-// back and throws ops::Cancelled. Throws db::DbError.
-UndoCheck undo(ops::Session& session, qint64 id, const ops::Progress& progress = {});
+// back and throws common::Cancelled. Throws db::DbError.
+UndoCheck undo(session::Session& session, qint64 id, const common::Progress& progress = {});
 // The undo of entry id as the change runner sends it: each of the renamed pairs (in the order
 // they go back) renumbered from its new number to its old one with every column (the added ones too).
-ops::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added);
+change::Change undoChange(qint64 id, const std::vector<journal::Pair>& renamed,
+                          const std::vector<host::RefColumn>& added);
 QString undoMessage(const UndoCheck& check, qint64 id);
 // The question before an undo.
-QString undoQuestion(const Entry& entry);
+QString undoQuestion(const journal::Entry& entry);
 // The question before an undo onto old numbers that records already carry (check.held): for one
 // number the single renumber's question, for more one line per number (the first on the heading's
 // line), bounded as every long list (text::listedText).
 QString undoMergeQuestion(const UndoCheck& check);
 
-}  // namespace journal
+}  // namespace undo

@@ -64,7 +64,8 @@ class FollowEnabled : public QObject {
 
 }  // namespace
 
-frm员工工号统一修改::frm员工工号统一修改(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+frm员工工号统一修改::frm员工工号统一修改(session::Session& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("员工工号统一修改(Orvale专用)"));
 
   Label1 = new QLabel(QStringLiteral("员工类别"), this);
@@ -100,7 +101,7 @@ frm员工工号统一修改::frm员工工号统一修改(ops::Session& session, 
   Text1->installEventFilter(this);
   // Pasted text keeps only its digits, as typed text does.
   QObject::connect(Text1, &QLineEdit::textEdited, Text1, [this](const QString& text) {
-    const QString digits = ui::keepOnly(text, ui::kDigits);
+    const QString digits = widgets::keepOnly(text, widgets::kDigits);
     if (digits != text) Text1->setText(digits);
   });
 
@@ -165,7 +166,7 @@ void frm员工工号统一修改::fillRules() {
 void frm员工工号统一修改::列表() {
   if (Combo1->currentIndex() < 0) return;  // no rule chosen yet: nothing to list
   Listing listing;
-  ui::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"), QStringLiteral("正在列出员工，已读 %1 行"));
+  widgets::ProgressDialog progress(this, QStringLiteral("正在列出员工 %1"), QStringLiteral("正在列出员工，已读 %1 行"));
   if (drive::run(this, false, [&] {
         listing =
             listRule(session_.database(), Combo1->currentData().toString(), Check1->isChecked(), progress.callback());
@@ -232,7 +233,7 @@ bool frm员工工号统一修改::editorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // The number as it will be written: full-width digits (an input method's) made ASCII, blanks
     // at either end dropped; any other character stays for the check to refuse.
-    const QString typed = ops::typedNumber(Text1->text()).number;
+    const QString typed = common::typedNumber(Text1->text()).number;
     if (MSFlexGrid1->Text() != typed) {
       MSFlexGrid1->setText(typed);
       numbersEdited();
@@ -325,7 +326,7 @@ void frm员工工号统一修改::check() {
   Rows rows = gridRows();
   Outcome outcome;
   const drive::Outcome ran =
-      drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const ops::Progress& progress) {
+      drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const common::Progress& progress) {
         outcome = checkRows(session_.database(), rows, Check2->isChecked(), progress);
       });
   // Stopped by the user: the grid, its message and the buttons stay as they were.
@@ -352,14 +353,14 @@ void frm员工工号统一修改::apply() {
   // The numbers may have been changed since the last check: check the grid as it stands.
   Outcome outcome;
   std::vector<HeldNumber> held;
-  std::optional<ops::TooLong> tooLong;
-  if (drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const ops::Progress& progress) {
+  std::optional<preview::TooLong> tooLong;
+  if (drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const common::Progress& progress) {
         Rows checked = rows;
         outcome = checkRows(session_.database(), checked, false, progress);
         // Refused before the merge question: the apply itself would refuse it.
         if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(session_, rows);
         if (outcome.status == Status::Passed && !tooLong) {
-          ui::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
+          widgets::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
           held = heldElsewhere(session_, rows, others.callback());
         }
       }) != drive::Outcome::Done)
@@ -370,28 +371,29 @@ void frm员工工号统一修改::apply() {
     return;
   }
   if (tooLong) {
-    ui::msg(this, ops::tooLongMessage(*tooLong));
+    widgets::msg(this, preview::tooLongMessage(*tooLong));
     return;
   }
   if (!held.empty() && !drive::confirm(this, heldQuestion(held), true)) return;
   ApplyResult result;
-  if (drive::run(this, {true, QStringLiteral("正在修改第 %1 / %2 名员工")}, [&](const ops::Progress& progress) {
+  if (drive::run(this, {true, QStringLiteral("正在修改第 %1 / %2 名员工")}, [&](const common::Progress& progress) {
         result = applyRows(session_, rows, progress);
       }) != drive::Outcome::Done)
     return;
   if (result.tooLong) {
-    ui::msg(this, ops::tooLongMessage(*result.tooLong));
+    widgets::msg(this, preview::tooLongMessage(*result.tooLong));
     return;
   }
   if (result.takenRow >= 0) {
-    ui::msg(this, takenMeanwhileMessage(result.takenRow + 1, rows[std::size_t(result.takenRow)].newNo, result.takenBy));
+    widgets::msg(this,
+                 takenMeanwhileMessage(result.takenRow + 1, rows[std::size_t(result.takenRow)].newNo, result.takenBy));
     return;
   }
   if (!result.applied()) {
-    ui::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
+    widgets::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
     return;
   }
-  ui::msg(this, QString::fromUtf16(kApplyDone));
+  widgets::msg(this, QString::fromUtf16(kApplyDone));
   列表();  // the new numbers are the employees' numbers now
 }
 
@@ -399,36 +401,36 @@ void frm员工工号统一修改::stage() {
   qint64 count = 0;
   if (!drive::guarded(this, [&] { count = noPositionCount(session_.database()); })) return;
   if (count == 0) {
-    ui::msg(this, QString::fromUtf16(kNoStaging));
+    widgets::msg(this, QString::fromUtf16(kNoStaging));
     return;
   }
   if (!drive::confirm(this, stagingQuestion(count), false)) return;
   StagingResult result;
   if (drive::run(this, {true, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句")},
-                 [&](const ops::Progress& progress) {
+                 [&](const common::Progress& progress) {
                    result = stageNoPosition(session_, progress, [this](const std::vector<HeldNumber>& held) {
                      return drive::confirm(this, heldQuestion(held), true);
                    });
                  }) != drive::Outcome::Done)
     return;
   if (!result.notText.empty()) {
-    ui::msg(this, ops::notTextMessage(result.notText), app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, preview::notTextMessage(result.notText), widgets::app_info::title(), widgets::Icon::Warning);
     return;
   }
   if (!result.tooLong.empty()) {
-    ui::msg(this, stagingTooLongMessage(result.tooLong), app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, stagingTooLongMessage(result.tooLong), widgets::app_info::title(), widgets::Icon::Warning);
     return;
   }
   if (!result.collisions.empty()) {
-    ui::msg(this, collisionMessage(result.collisions), app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, collisionMessage(result.collisions), widgets::app_info::title(), widgets::Icon::Warning);
     return;
   }
   if (result.changedMeanwhile) {
-    ui::msg(this, stagingChangedMessage(), app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, stagingChangedMessage(), widgets::app_info::title(), widgets::Icon::Warning);
     return;
   }
   if (!result.staged) return;  // the merge question answered No (and told): nothing was sent
-  ui::msg(this, stagedMessage(count));
+  widgets::msg(this, stagedMessage(count));
 }
 
 // ---- Impact preview -----------------------------------------------------------------------
@@ -437,7 +439,7 @@ void frm员工工号统一修改::previewApply() {
   const Rows rows = gridRows();
   const preview::ScriptHeader origin = scriptOrigin ? scriptOrigin() : session_.scriptHeader();
   ApplyPreview p;
-  if (drive::run(this, {false, QStringLiteral("正在统计影响：第 %1 / %2 列")}, [&](const ops::Progress& progress) {
+  if (drive::run(this, {false, QStringLiteral("正在统计影响：第 %1 / %2 列")}, [&](const common::Progress& progress) {
         WaitCursor wait;
         p = batch::previewApply(session_, rows, origin, progress);
       }) != drive::Outcome::Done)
@@ -450,7 +452,7 @@ void frm员工工号统一修改::previewApply() {
       return;
     case ApplyPreview::Status::NoRows:
     case ApplyPreview::Status::Stale:
-    case ApplyPreview::Status::TooLong: ui::msg(this, refusalMessage(p)); return;
+    case ApplyPreview::Status::TooLong: widgets::msg(this, refusalMessage(p)); return;
   }
   if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
 }

@@ -23,14 +23,14 @@ inline QColor duplicateColour() { return QColor(237, 235, 247); }
 inline QColor takenColour() { return QColor(255, 210, 182); }
 }  // namespace batch
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm员工工号统一修改 : public QWidget {
  public:
   // Works on session, which outlives the window.
-  explicit frm员工工号统一修改(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm员工工号统一修改(session::Session& session, QWidget* parent = nullptr);
 
   QLabel* Label1 = nullptr;  // caption of the rule combo
   QComboBox* Combo1 = nullptr;  // numbering rule: "类别码 编码类别名称", the code as the entry's data
@@ -54,7 +54,7 @@ class frm员工工号统一修改 : public QWidget {
   // The server, database and login the script's header names; unset: the session's.
   std::function<preview::ScriptHeader()> scriptOrigin;
   // The session the window works on.
-  ops::Session& session() const { return session_; }
+  session::Session& session() const { return session_; }
 
   // Lists the employees of the chosen rule (Combo1 chosen, Check1 clicked, after an apply).
   void 列表();
@@ -63,7 +63,7 @@ class frm员工工号统一修改 : public QWidget {
   batch::Rows gridRows() const;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   void fillRules();
   void gridClick();
   void closeEditor();

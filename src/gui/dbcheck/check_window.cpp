@@ -18,7 +18,7 @@ const QString kGridFormat = QStringLiteral(
     "  |");
 }
 
-frm数据库检查::frm数据库检查(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+frm数据库检查::frm数据库检查(session::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("数据库检查"));
   Label1 = new QLabel(QStringLiteral("检查数据库中本工具改写的表和列，以及可能存放工号但未被改写的列。"), this);
   Label1->setWordWrap(true);
@@ -49,11 +49,11 @@ frm数据库检查::frm数据库检查(ops::Session& session, QWidget* parent) :
 
 bool frm数据库检查::检查() {
   dbcheck::Report report;
-  std::vector<added::AddedColumn> addedColumns;
+  std::vector<common::added::AddedColumn> addedColumns;
   // Stopped or failed: the list stays as it was.
   if (drive::run(this,
                  {false, QStringLiteral("正在检查数据库：第 %1 / %2 列"), QStringLiteral("正在读取数据库的表和列…")},
-                 [&](const ops::Progress& progress) {
+                 [&](const common::Progress& progress) {
                    WaitCursor wait;
                    addedColumns = session_.addedColumns();
                    report = dbcheck::check(session_.database(), addedColumns, progress);
@@ -63,7 +63,7 @@ bool frm数据库检查::检查() {
   return true;
 }
 
-void frm数据库检查::list(const dbcheck::Report& report, const std::vector<added::AddedColumn>& addedColumns) {
+void frm数据库检查::list(const dbcheck::Report& report, const std::vector<common::added::AddedColumn>& addedColumns) {
   lines_.clear();
   FlexGrid* g = MSFlexGrid1;
   g->setRows(1);
@@ -78,7 +78,7 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
     g->setTextMatrix(r, 3, column.isEmpty() ? QStringLiteral("（整张表）") : column);
     g->setTextMatrix(r, 4, note);
   };
-  for (const dbcheck::Missing& m : report.missing)
+  for (const common::Missing& m : report.missing)
     add(Kind::Missing, QStringLiteral("缺少"), m.table, m.column,
         QStringLiteral("修改工号时会出错并回滚；影响：") + m.operations.join(QStringLiteral("、")));
   for (const dbcheck::Suspect& s : report.suspects)
@@ -102,7 +102,7 @@ void frm数据库检查::list(const dbcheck::Report& report, const std::vector<a
         (c.name.isEmpty() ? QString() : c.name + QStringLiteral("：")) + c.reason());
   for (const dbcheck::Rewritten& r : report.rewrittenWhere(&dbcheck::Rewritten::unindexed))
     add(Kind::Note, QStringLiteral("没有索引"), r.table, r.column, r.unindexedReason());
-  for (const added::AddedColumn& a : addedColumns)
+  for (const common::added::AddedColumn& a : addedColumns)
     add(Kind::Added, QStringLiteral("已加入修改列表"), a.table, a.column, QStringLiteral("每次修改工号时一并改写"));
   for (const dbcheck::Staying& s : report.staying)
     add(Kind::Note, QStringLiteral("留在原工号"), s.table, s.column,
@@ -151,7 +151,7 @@ void frm数据库检查::addSelected() {
   const Line* line = selectedLine();
   if (!line || line->kind != Kind::Suspect) return;
   if (const QString why = session_.addColumn({line->table, line->column}); !why.isEmpty()) {
-    ui::msg(this, why);
+    widgets::msg(this, why);
     return;
   }
   检查();
@@ -160,7 +160,7 @@ void frm数据库检查::addSelected() {
 void frm数据库检查::removeSelected() {
   const Line* line = selectedLine();
   if (!line || line->kind != Kind::Added) return;
-  if (!ui::ask(this, QStringLiteral("是否要把%1.%2移出修改列表？").arg(line->table, line->column))) return;
+  if (!widgets::ask(this, QStringLiteral("是否要把%1.%2移出修改列表？").arg(line->table, line->column))) return;
   session_.removeColumn({line->table, line->column});
   检查();
 }

@@ -12,14 +12,14 @@ class QLabel;
 class QPushButton;
 class FlexGrid;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm数据库检查 : public QWidget {
  public:
   // Works on session, which outlives the window.
-  explicit frm数据库检查(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm数据库检查(session::Session& session, QWidget* parent = nullptr);
 
   QLabel* Label1 = nullptr;  // summary of the last check
   FlexGrid* MSFlexGrid1 = nullptr;  // findings: 序, 类别, 表, 列, 说明
@@ -33,14 +33,14 @@ class frm数据库检查 : public QWidget {
   bool 检查();
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   enum class Kind { Missing, Suspect, Added, Note };
   struct Line {
     Kind kind;
     QString table, column;
   };
   std::vector<Line> lines_;  // one per grid row
-  void list(const dbcheck::Report& report, const std::vector<added::AddedColumn>& addedColumns);
+  void list(const dbcheck::Report& report, const std::vector<common::added::AddedColumn>& addedColumns);
   const Line* selectedLine() const;
   void addSelected();
   void removeSelected();

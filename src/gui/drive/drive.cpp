@@ -18,45 +18,45 @@ std::optional<QString> failureOf(F&& work) {
   try {
     work();
     return std::nullopt;
-  } catch (const ops::Cancelled&) {
+  } catch (const common::Cancelled&) {
     throw;
   } catch (const std::exception& e) {
-    return ops::fromDatabase(e) ? QString::fromUtf8(e.what()) : programFailure(e);
+    return common::fromDatabase(e) ? QString::fromUtf8(e.what()) : programFailure(e);
   }
 }
 
 }  // namespace
 
-Outcome run(QWidget* parent, const Work& how, const std::function<void(const ops::Progress&)>& work) {
+Outcome run(QWidget* parent, const Work& how, const std::function<void(const common::Progress&)>& work) {
   std::optional<QString> failed;
   try {
     failed = failureOf([&] {
       if (how.progressLabel.isEmpty()) return work({});
-      ui::ProgressDialog progress(parent, how.progressLabel, how.busyLabel);
+      widgets::ProgressDialog progress(parent, how.progressLabel, how.busyLabel);
       work(progress.callback());
     });
-  } catch (const ops::Cancelled&) {
-    if (how.changes) ui::msg(parent, kCancelled);
+  } catch (const common::Cancelled&) {
+    if (how.changes) widgets::msg(parent, kCancelled);
     return Outcome::Stopped;
   }
   if (!failed) return Outcome::Done;
-  ui::dbError(parent, *failed);
+  widgets::dbError(parent, *failed);
   return Outcome::Failed;
 }
 
 Outcome run(QWidget* parent, bool changes, const std::function<void()>& work) {
-  return run(parent, Work(changes), [&](const ops::Progress&) { work(); });
+  return run(parent, Work(changes), [&](const common::Progress&) { work(); });
 }
 
 bool confirm(QWidget* parent, const QString& question, bool defaultNo) {
-  if (defaultNo ? ui::askDefaultNo(parent, question) : ui::ask(parent, question)) return true;
-  ui::msg(parent, kCancelled);
+  if (defaultNo ? widgets::askDefaultNo(parent, question) : widgets::ask(parent, question)) return true;
+  widgets::msg(parent, kCancelled);
   return false;
 }
 
 bool guarded(QWidget* parent, const std::function<void()>& work) {
   const std::optional<QString> failed = failureOf(work);
-  if (failed) ui::dbError(parent, *failed);
+  if (failed) widgets::dbError(parent, *failed);
   return !failed;
 }
 

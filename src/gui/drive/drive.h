@@ -21,7 +21,7 @@ enum class Outcome { Done, Stopped, Failed };
 
 // What the work tells about itself.
 struct Work {
-  // changes: it changes the database (a stop is then told). With a label (see ui::ProgressDialog:
+  // changes: it changes the database (a stop is then told). With a label (see widgets::ProgressDialog:
   // "正在修改第 %1 / %2 名员工", and the text while the total is not known), the work runs under a
   // progress dialog and gets its callback; without one it gets an empty Progress.
   Work(bool changesDatabase, QString label = {}, QString busy = {})
@@ -32,7 +32,7 @@ struct Work {
 };
 
 // Runs work as described; Done when it ran to its end.
-Outcome run(QWidget* parent, const Work& how, const std::function<void(const ops::Progress&)>& work);
+Outcome run(QWidget* parent, const Work& how, const std::function<void(const common::Progress&)>& work);
 // The same for work that brings its own progress dialog or has none.
 Outcome run(QWidget* parent, bool changes, const std::function<void()>& work);
 

@@ -113,7 +113,7 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
     if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
       close();
     } else if (!told_) {
-      ui::msg(this, QStringLiteral("输出到Execl失败"), app_info::title(), ui::Icon::None);
+      widgets::msg(this, QStringLiteral("输出到Execl失败"), widgets::app_info::title(), widgets::Icon::None);
     }
   });
   connect(Command3, &QPushButton::clicked, this, [this] { close(); });
@@ -126,14 +126,15 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
 
 void frm输出到Excel文件::browse() {
   try {
-    const QString file = ui::Dialogs::current().chooseFile(this, app_info::documentsFolder(),
-                                                           QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
+    const QString file = widgets::Dialogs::current().chooseFile(
+        this, widgets::app_info::documentsFolder(), QStringLiteral("Excel Flie *.xls|*.xls|All flie *.*|*.*"));
     if (!file.isEmpty()) Text1[0]->setText(file);
   } catch (const std::system_error& e) {
-    ui::msg(this, QString::number(e.code().value()) + QStringLiteral(" ") + QString::fromLocal8Bit(e.what()),
-            app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, QString::number(e.code().value()) + QStringLiteral(" ") + QString::fromLocal8Bit(e.what()),
+                 widgets::app_info::title(), widgets::Icon::Warning);
   } catch (const std::exception& e) {
-    ui::msg(this, QStringLiteral("0 ") + QString::fromLocal8Bit(e.what()), app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, QStringLiteral("0 ") + QString::fromLocal8Bit(e.what()), widgets::app_info::title(),
+                 widgets::Icon::Warning);
   }
 }
 
@@ -146,11 +147,11 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   if (!engine) {
     told_ = true;
     StatusBar1->showMessage(noEngineStatus());
-    ui::msg(this, noEngineText(), app_info::title(), ui::Icon::Information);
+    widgets::msg(this, noEngineText(), widgets::app_info::title(), widgets::Icon::Information);
     return false;
   }
   if (Text1[0]->text().trimmed().isEmpty()) {  // blanks only name no file either
-    ui::msg(this, QStringLiteral("请确定输出的文件名"), app_info::title(), ui::Icon::None);
+    widgets::msg(this, QStringLiteral("请确定输出的文件名"), widgets::app_info::title(), widgets::Icon::None);
     return false;
   }
   const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
@@ -160,11 +161,12 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
     const calc::TableExport job{path, Text1[1]->text(), Text1[3]->text(), Text1[2]->text(), tableOf(*grid)};
     // Step by step under a progress dialog: the window answers, also while the office starts,
     // and "取消" stops the export before the workbook is saved.
-    ui::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
+    widgets::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
     calc::exportTable(*engine, job, progress.callback());
   } catch (const calc::Stopped&) {
     told_ = true;
-    ui::msg(this, QStringLiteral("已取消输出，工作簿没有保存"), app_info::title(), ui::Icon::Information);
+    widgets::msg(this, QStringLiteral("已取消输出，工作簿没有保存"), widgets::app_info::title(),
+                 widgets::Icon::Information);
     return false;
   } catch (const calc::EngineError& e) {
     reportEngineError(e.text());
@@ -202,6 +204,6 @@ void frm输出到Excel文件::showEvent(QShowEvent* event) {
 void frm输出到Excel文件::showWorkbook(const QString& path) {
   const bool opened = openWorkbook ? openWorkbook(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
   if (!opened)
-    ui::msg(this, QStringLiteral("工作簿已保存，但无法启动电子表格程序打开它：") + path, app_info::title(),
-            ui::Icon::Warning);
+    widgets::msg(this, QStringLiteral("工作簿已保存，但无法启动电子表格程序打开它：") + path,
+                 widgets::app_info::title(), widgets::Icon::Warning);
 }

@@ -33,7 +33,7 @@ bool readDay(const QString& text, QDate* day) {
 }
 }  // namespace
 
-frm修改记录::frm修改记录(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+frm修改记录::frm修改记录(session::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("修改记录"));
   const QStringList captions{QStringLiteral("工号"), QStringLiteral("姓名"), QStringLiteral("日期从"),
                              QStringLiteral("到"), QStringLiteral("操作")};
@@ -92,7 +92,7 @@ void frm修改记录::showEvent(QShowEvent* event) {
 bool frm修改记录::查询() {
   journal::Filter f;
   if (!readDay(Text3->text(), &f.from) || !readDay(Text4->text(), &f.to)) {
-    ui::msg(this, QStringLiteral("日期应按yyyy-MM-dd填写，如2026-03-01"));
+    widgets::msg(this, QStringLiteral("日期应按yyyy-MM-dd填写，如2026-03-01"));
     return false;
   }
   f.number = Text1->text().trimmed();
@@ -167,7 +167,7 @@ void frm修改记录::showDetails() {
   }
   Text5->setPlainText(details);
   // A renumber or staging not undone yet can be undone; an entry not written yet cannot until it is.
-  Command3->setEnabled(listed && journal::undoable(shown_[std::size_t(row - 1)]) &&
+  Command3->setEnabled(listed && undo::undoable(shown_[std::size_t(row - 1)]) &&
                        undoneBy(shown_[std::size_t(row - 1)]) == 0);
 }
 
@@ -175,30 +175,30 @@ void frm修改记录::撤销() {
   const int row = MSFlexGrid1->Row();
   const qint64 id = entryId(row);
   if (id == 0) {
-    ui::msg(this, row >= 1 && row <= int(shown_.size()) ? QStringLiteral("该修改记录尚未写入，写入后才能撤销")
-                                                        : QStringLiteral("请先选择一条修改记录"));
+    widgets::msg(this, row >= 1 && row <= int(shown_.size()) ? QStringLiteral("该修改记录尚未写入，写入后才能撤销")
+                                                             : QStringLiteral("请先选择一条修改记录"));
     return;
   }
-  journal::UndoCheck check;
+  undo::UndoCheck check;
   std::optional<journal::Entry> e;
   if (drive::run(this,
                  {false, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"), QStringLiteral("正在核对修改记录…")},
-                 [&](const ops::Progress& progress) {
+                 [&](const common::Progress& progress) {
                    WaitCursor wait;
                    e = session_.journal().entry(id, 0);
-                   check = journal::checkUndo(session_, id, progress);
+                   check = undo::checkUndo(session_, id, progress);
                  }) != drive::Outcome::Done)
     return;
-  if (check.status != journal::UndoStatus::Ready || !e) {
-    ui::msg(this, journal::undoMessage(check, id));
+  if (check.status != undo::UndoStatus::Ready || !e) {
+    widgets::msg(this, undo::undoMessage(check, id));
     return;
   }
-  if (!drive::confirm(this, journal::undoQuestion(*e), true)) return;
-  if (!check.held.empty() && !drive::confirm(this, journal::undoMergeQuestion(check), true)) return;
+  if (!drive::confirm(this, undo::undoQuestion(*e), true)) return;
+  if (!check.held.empty() && !drive::confirm(this, undo::undoMergeQuestion(check), true)) return;
   if (drive::run(this, {true, QStringLiteral("正在撤销：第 %1 / %2 个工号"), QStringLiteral("正在核对修改记录…")},
-                 [&](const ops::Progress& progress) { check = journal::undo(session_, id, progress); }) !=
+                 [&](const common::Progress& progress) { check = undo::undo(session_, id, progress); }) !=
       drive::Outcome::Done)
     return;
-  ui::msg(this, journal::undoMessage(check, id));
+  widgets::msg(this, undo::undoMessage(check, id));
   查询();
 }

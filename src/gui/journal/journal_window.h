@@ -20,14 +20,14 @@ class QPlainTextEdit;
 class QPushButton;
 class FlexGrid;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm修改记录 : public QWidget {
  public:
   // Works on session, which outlives the window.
-  explicit frm修改记录(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm修改记录(session::Session& session, QWidget* parent = nullptr);
 
   // 0 工号, 1 姓名, 2 日期从, 3 到, 4 操作
   std::array<QLabel*, 5> Label1{};
@@ -54,7 +54,7 @@ class frm修改记录 : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   std::vector<journal::Entry> pending_;  // the entries not written yet: the first rows
   std::vector<journal::Summary> shown_;  // one per row: pending_'s, then the written ones
   void showDetails();

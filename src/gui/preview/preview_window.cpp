@@ -56,11 +56,11 @@ frm影响预览::frm影响预览(QWidget* parent) : QWidget(parent) {
   resize(900, 560);
 
   connect(Command1, &QPushButton::clicked, this, [this] {
-    const QString folder = app_info::documentsFolder();
-    const QString path = ui::Dialogs::current().chooseSaveFile(this, folder + QDir::separator() + suggestedName_,
-                                                               QStringLiteral("SQL脚本 *.sql|*.sql|All flie *.*|*.*"));
+    const QString folder = widgets::app_info::documentsFolder();
+    const QString path = widgets::Dialogs::current().chooseSaveFile(
+        this, folder + QDir::separator() + suggestedName_, QStringLiteral("SQL脚本 *.sql|*.sql|All flie *.*|*.*"));
     if (!path.isEmpty() && 导出SQL(path))
-      ui::msg(this, QStringLiteral("SQL脚本已保存到") + QDir::toNativeSeparators(path));
+      widgets::msg(this, QStringLiteral("SQL脚本已保存到") + QDir::toNativeSeparators(path));
   });
   connect(Command2, &QPushButton::clicked, this, [this] { close(); });
 }
@@ -124,8 +124,8 @@ void frm影响预览::显示(const QString& caption, const preview::Impact& impa
 bool frm影响预览::导出SQL(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(preview::scriptFile(script_)) < 0 || !f.flush()) {
-    ui::msg(this, QStringLiteral("无法保存SQL脚本：") + path + QStringLiteral("\n") + f.errorString(),
-            app_info::title(), ui::Icon::Warning);
+    widgets::msg(this, QStringLiteral("无法保存SQL脚本：") + path + QStringLiteral("\n") + f.errorString(),
+                 widgets::app_info::title(), widgets::Icon::Warning);
     return false;
   }
   return true;

@@ -10,12 +10,12 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/keyed_tree.h"
 
-namespace rulesui {
+namespace rules::ui {
 
 // The panel sits below the rules in the left frame; its controls' places are the frame's less this.
 constexpr int kTop = 356;
 
-RuleCategoriesPanel::RuleCategoriesPanel(ops::Session& session, QWidget* frame, Labels& labels)
+RuleCategoriesPanel::RuleCategoriesPanel(session::Session& session, QWidget* frame, Labels& labels)
     : QWidget(frame), session_(session) {
   setGeometry(0, kTop, frame->width(), frame->height() - kTop);
   labels[0] = makeLabel(this, QStringLiteral("对应员工类别"), QRect(10, 360 - kTop, 200, 22));
@@ -113,4 +113,4 @@ void RuleCategoriesPanel::release() {
   loadFree();
 }
 
-}  // namespace rulesui
+}  // namespace rules::ui

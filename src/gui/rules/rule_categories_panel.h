@@ -12,16 +12,16 @@ class KeyedTree;
 class QFrame;
 class QPushButton;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
-namespace rulesui {
+namespace rules::ui {
 
 class RuleCategoriesPanel : public QWidget {
  public:
   // Built in the left frame below the rules; fills Label1(0).
-  RuleCategoriesPanel(ops::Session& session, QWidget* frame, Labels& labels);
+  RuleCategoriesPanel(session::Session& session, QWidget* frame, Labels& labels);
   // The chooser, a panel over the window (built after the frames); fills Label1(16) and Label1(17).
   void buildChooser(QWidget* host, Labels& labels);
 
@@ -45,7 +45,7 @@ class RuleCategoriesPanel : public QWidget {
   void hideChooser();
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   void attach();
   void release();
   static void fill(KeyedTree* tree, const std::vector<rules::NumberedName>& categories);
@@ -53,4 +53,4 @@ class RuleCategoriesPanel : public QWidget {
   std::optional<rules::RuleRef> rule_;  // the shown rule
 };
 
-}  // namespace rulesui
+}  // namespace rules::ui

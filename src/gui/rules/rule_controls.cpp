@@ -8,7 +8,7 @@
 #include "gui/widgets/keyed_tree.h"
 #include "gui/widgets/text_filters.h"
 
-namespace rulesui {
+namespace rules::ui {
 
 QLabel* makeLabel(QWidget* parent, const QString& text, const QRect& geometry) {
   auto* label = new QLabel(text, parent);
@@ -51,9 +51,9 @@ bool isPrintable(const QString& text) { return !text.isEmpty() && text.at(0).isP
 
 void filterPasted(QLineEdit* box, const QString& allowed) {
   QObject::connect(box, &QLineEdit::textEdited, box, [box, allowed](const QString& text) {
-    const QString kept = ui::keepOnly(text, allowed);
+    const QString kept = widgets::keepOnly(text, allowed);
     if (kept != text) box->setText(kept);
   });
 }
 
-}  // namespace rulesui
+}  // namespace rules::ui

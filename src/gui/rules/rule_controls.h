@@ -14,7 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-namespace rulesui {
+namespace rules::ui {
 
 // Node keys of rules and categories: "LB" + code or number.
 inline const QString kKeyPrefix = QStringLiteral("LB");
@@ -35,4 +35,4 @@ bool isPrintable(const QString& text);
 // Keeps only the allowed characters of what was pasted into a box.
 void filterPasted(QLineEdit* box, const QString& allowed);
 
-}  // namespace rulesui
+}  // namespace rules::ui

@@ -15,7 +15,7 @@
 #include "gui/widgets/keyed_tree.h"
 #include "gui/widgets/text_filters.h"
 
-namespace rulesui {
+namespace rules::ui {
 
 namespace {
 
@@ -43,7 +43,7 @@ QString codeTakenMessage(const rules::CodeHolder& holder) {
 
 }  // namespace
 
-RuleListPanel::RuleListPanel(ops::Session& session, QWidget* frame, Labels& labels)
+RuleListPanel::RuleListPanel(session::Session& session, QWidget* frame, Labels& labels)
     : QWidget(frame), session_(session) {
   setGeometry(0, 0, frame->width(), 356);
   TreeView3 = makeTree(this, QRect(10, 24, 290, 200));
@@ -73,7 +73,7 @@ RuleListPanel::RuleListPanel(ops::Session& session, QWidget* frame, Labels& labe
                    [digits](const QString& text) { digits->setText(rules::patternDigitsCaption(text)); });
   // Category code box: only digits and Backspace; pasted text keeps only its digits.
   Text3->installEventFilter(this);
-  filterPasted(Text3, ui::kDigits);
+  filterPasted(Text3, widgets::kDigits);
 }
 
 bool RuleListPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -81,7 +81,7 @@ bool RuleListPanel::eventFilter(QObject* watched, QEvent* event) {
     const QString text = static_cast<QKeyEvent*>(event)->text();
     // Only "0" and Backspace; keys without a printable character (moving, shortcuts) pass.
     if (watched == Text1) return isPrintable(text) && text != kZeros;
-    if (watched == Text3) return isPrintable(text) && ui::keepOnly(text, ui::kDigits) != text;
+    if (watched == Text3) return isPrintable(text) && widgets::keepOnly(text, widgets::kDigits) != text;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -172,15 +172,15 @@ void RuleListPanel::newRule() {
 
 void RuleListPanel::saveRule() {
   if (Text1->text().isEmpty()) {
-    ui::msg(window(), QStringLiteral("请输入流水号位数  提示用0的数量表示"));
+    widgets::msg(window(), QStringLiteral("请输入流水号位数  提示用0的数量表示"));
     return;
   }
   if (!rules::isSerialPattern(Text1->text())) {
-    ui::msg(window(), QStringLiteral("流水号位数只能由0组成  提示用0的数量表示"));
+    widgets::msg(window(), QStringLiteral("流水号位数只能由0组成  提示用0的数量表示"));
     return;
   }
   if (Text2->text().isEmpty()) {
-    ui::msg(window(), QStringLiteral("请输入名称"));
+    widgets::msg(window(), QStringLiteral("请输入名称"));
     return;
   }
   const int layout = selectedLayout ? selectedLayout() : 0;
@@ -201,7 +201,7 @@ void RuleListPanel::saveRule() {
   if (!drive::guarded(window(), [&] { stored = rules::addRule(session_, rule); })) return;
   if (stored.holder.exists) {
     // Two rules with one code would share their rows and categories.
-    ui::msg(window(), codeTakenMessage(stored.holder));
+    widgets::msg(window(), codeTakenMessage(stored.holder));
     return;
   }
   const QString key = kKeyPrefix + rule.code;
@@ -228,7 +228,8 @@ void RuleListPanel::deleteRule() {
   rules::Deleted outcome = rules::Deleted::Whole;
   if (!drive::guarded(window(), [&] { outcome = rules::deleteRule(session_, shownRef()); })) return;
   if (outcome == rules::Deleted::RuleOnly) {
-    ui::msg(window(), QStringLiteral("该编码类别没有类别代码，只删除了规则本身，类别代码为0的规则及其明细未受影响"));
+    widgets::msg(window(),
+                 QStringLiteral("该编码类别没有类别代码，只删除了规则本身，类别代码为0的规则及其明细未受影响"));
   }
   Text2->clear();
   Text3->clear();
@@ -241,4 +242,4 @@ void RuleListPanel::deleteRule() {
   if (deleted) deleted();
 }
 
-}  // namespace rulesui
+}  // namespace rules::ui

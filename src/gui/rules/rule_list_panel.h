@@ -15,11 +15,11 @@ class KeyedTree;
 class QLineEdit;
 class QPushButton;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
-namespace rulesui {
+namespace rules::ui {
 
 // A rule as the window lists it, with its values as texts.
 struct RuleEntry {
@@ -33,7 +33,7 @@ struct RuleEntry {
 class RuleListPanel : public QWidget {
  public:
   // Built in the left frame, above the categories; fills Label1(1) to Label1(4).
-  RuleListPanel(ops::Session& session, QWidget* frame, Labels& labels);
+  RuleListPanel(session::Session& session, QWidget* frame, Labels& labels);
 
   KeyedTree* TreeView3 = nullptr;  // rules
   QLineEdit* Text2 = nullptr;  // rule name
@@ -71,7 +71,7 @@ class RuleListPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   void nodeClick(const QString& key);
   void newRule();
   void saveRule();
@@ -86,4 +86,4 @@ class RuleListPanel : public QWidget {
   QString shownKey_;  // node key of the shown rule, "" when none
 };
 
-}  // namespace rulesui
+}  // namespace rules::ui

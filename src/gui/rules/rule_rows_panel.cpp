@@ -19,7 +19,7 @@
 #include "gui/widgets/keyed_tree.h"
 #include "gui/widgets/text_filters.h"
 
-namespace rulesui {
+namespace rules::ui {
 
 using rules::ColDepartment;
 using rules::ColDepartmentCode;
@@ -52,7 +52,7 @@ QString departmentKey(const QString& number) { return QStringLiteral("$") + numb
 
 // ---- Construction --------------------------------------------------------------------------
 
-RuleRowsPanel::RuleRowsPanel(ops::Session& session, QWidget* frame, Labels& labels)
+RuleRowsPanel::RuleRowsPanel(session::Session& session, QWidget* frame, Labels& labels)
     : QWidget(frame), session_(session) {
   setGeometry(0, 0, frame->width(), frame->height());
   for (int position = 0; position < rules::kRuleCodes; ++position) {
@@ -98,7 +98,7 @@ RuleRowsPanel::RuleRowsPanel(ops::Session& session, QWidget* frame, Labels& labe
   }
   // Cell editor: Enter writes the cell; digits only (see eventFilter).
   Text4->installEventFilter(this);
-  filterPasted(Text4, ui::kDigits);
+  filterPasted(Text4, widgets::kDigits);
   QObject::connect(MSFlexGrid1, &FlexGrid::Click, this, [this] { gridClick(); });
   QObject::connect(Command2, &QPushButton::clicked, this, [this] { newRow(); });
   QObject::connect(Command3, &QPushButton::clicked, this, [this] { deleteRow(); });
@@ -375,7 +375,7 @@ void RuleRowsPanel::newRow() {
 bool RuleRowsPanel::cellEditorKey(int key, const QString& text) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     if (!onDataRow()) return true;
-    MSFlexGrid1->setText(ops::typedNumber(Text4->text()).number);  // as the numbers take it
+    MSFlexGrid1->setText(common::typedNumber(Text4->text()).number);  // as the numbers take it
     if (MSFlexGrid1->Col() == ColPositionCode) {
       saveRow();
     } else {
@@ -386,7 +386,7 @@ bool RuleRowsPanel::cellEditorKey(int key, const QString& text) {
   }
   if (!rules::cellEditable(MSFlexGrid1->Col(), selectedLayout())) return true;
   if (key == Qt::Key_Backspace || key == Qt::Key_Delete) return false;
-  return ui::keepOnly(text, ui::kDigits) != text;
+  return widgets::keepOnly(text, widgets::kDigits) != text;
 }
 
 void RuleRowsPanel::saveRow() {
@@ -398,7 +398,7 @@ void RuleRowsPanel::saveRow() {
   const QString positionCode = MSFlexGrid1->TextMatrix(row, ColPositionCode);
   const QString check = rules::rowCheckMessage(selectedLayout(), department, departmentCode, position, positionCode);
   if (!check.isEmpty()) {
-    ui::msg(window(), check);
+    widgets::msg(window(), check);
     return;
   }
   // A rule sharing its code "0" with rule "0" has no rows of its own to write.
@@ -517,4 +517,4 @@ void RuleRowsPanel::loadPositionList() {
   }
 }
 
-}  // namespace rulesui
+}  // namespace rules::ui

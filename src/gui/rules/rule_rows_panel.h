@@ -23,16 +23,16 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
-namespace rulesui {
+namespace rules::ui {
 
 class RuleRowsPanel : public QWidget {
  public:
   // Built over the whole right frame; fills Label1(5) to Label1(14).
-  RuleRowsPanel(ops::Session& session, QWidget* frame, Labels& labels);
+  RuleRowsPanel(session::Session& session, QWidget* frame, Labels& labels);
   // The department chooser, a panel over the window (built after the frames); fills Label1(15).
   void buildChooser(QWidget* host, Labels& labels);
 
@@ -92,7 +92,7 @@ class RuleRowsPanel : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   void buildSample(int top, Labels& labels);
 
   // Layout and sample
@@ -134,4 +134,4 @@ class RuleRowsPanel : public QWidget {
   bool choosingPosition_ = false;  // List1's selection is being reset by the panel
 };
 
-}  // namespace rulesui
+}  // namespace rules::ui

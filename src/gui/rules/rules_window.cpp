@@ -10,11 +10,11 @@
 #include "gui/rules/rule_list_panel.h"
 #include "gui/rules/rule_rows_panel.h"
 
-using rulesui::RuleCategoriesPanel;
-using rulesui::RuleListPanel;
-using rulesui::RuleRowsPanel;
+using rules::ui::RuleCategoriesPanel;
+using rules::ui::RuleListPanel;
+using rules::ui::RuleRowsPanel;
 
-frm工号规则设置::frm工号规则设置(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+frm工号规则设置::frm工号规则设置(session::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("工号编号规则设置"));
   setFixedSize(1000, 620);
   Frame2 = new QGroupBox(QStringLiteral("编码类别"), this);

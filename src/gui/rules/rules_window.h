@@ -23,19 +23,19 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-namespace rulesui {
+namespace rules::ui {
 class RuleCategoriesPanel;
 class RuleRowsPanel;
-}  // namespace rulesui
+}  // namespace rules::ui
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm工号规则设置 : public QWidget {
  public:
   // Works on session, which outlives the window.
-  explicit frm工号规则设置(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm工号规则设置(session::Session& session, QWidget* parent = nullptr);
   ~frm工号规则设置() override;
 
   // ---- Controls ----
@@ -75,7 +75,7 @@ class frm工号规则设置 : public QWidget {
   QPushButton* Command7 = nullptr;  // "取消"
 
   // ---- Window state (read only) ----
-  using RuleEntry = rulesui::RuleEntry;
+  using RuleEntry = rules::ui::RuleEntry;
   // One entry per node of TreeView3, by node key ("LB" + 类别码).
   const QMap<QString, RuleEntry>& ruleEntries() const;
   // Set while the window itself selects a layout button (showing a rule, undoing a refused change).
@@ -103,10 +103,10 @@ class frm工号规则设置 : public QWidget {
   int selectedLayout() const;
 
   // Node keys of rules and categories: "LB" + code or number.
-  static inline const QString& kKeyPrefix = rulesui::kKeyPrefix;
+  static inline const QString& kKeyPrefix = rules::ui::kKeyPrefix;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   void takeControls();
   void connectPanels();
   void loadWindow();
@@ -114,7 +114,7 @@ class frm工号规则设置 : public QWidget {
   // The three panels: the rules (top left), their categories (bottom left), the layout and the
   // specific rows (right). They know nothing of each other: the window passes on what one of them
   // tells to the others.
-  rulesui::RuleListPanel* rules_ = nullptr;
-  rulesui::RuleCategoriesPanel* categories_ = nullptr;
-  rulesui::RuleRowsPanel* rows_ = nullptr;
+  rules::ui::RuleListPanel* rules_ = nullptr;
+  rules::ui::RuleCategoriesPanel* categories_ = nullptr;
+  rules::ui::RuleRowsPanel* rows_ = nullptr;
 };

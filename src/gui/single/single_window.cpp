@@ -34,7 +34,7 @@ QLabel* label(const QString& caption, QWidget* parent) { return new QLabel(capti
 
 }  // namespace
 
-frm员工Kestrune::frm员工Kestrune(ops::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+frm员工Kestrune::frm员工Kestrune(session::Session& session, QWidget* parent) : QWidget(parent), session_(session) {
   setWindowTitle(QStringLiteral("员工Kestrune"));
   buildControls();
 
@@ -170,19 +170,19 @@ void frm员工Kestrune::searchStart() {
 void frm员工Kestrune::textSearch() {
   const QString number = Text1->text(), name = Text2->text(), idCard = Text3->text();
   if (single::textSearchCondition(number, name, idCard).isEmpty()) {
-    ui::msg(this, single::noCriterionMessage());
+    widgets::msg(this, single::noCriterionMessage());
     return;
   }
   searchStart();
   if (fillList([&] { return single::textSearch(session_.database(), number, name, idCard); }) &&
       MSFlexGrid1->Rows() == 1)
-    ui::msg(this, single::notFoundMessage());
+    widgets::msg(this, single::notFoundMessage());
 }
 
 void frm员工Kestrune::equalNumbersSearch() {
   searchStart();
   if (fillList([this] { return single::equalNumbersSearch(session_.database()); }) && MSFlexGrid1->Rows() == 1)
-    ui::msg(this, QString());
+    widgets::msg(this, QString());
 }
 
 bool frm员工Kestrune::fillList(const std::function<std::vector<single::EmployeeRow>()>& search) {
@@ -283,7 +283,7 @@ void frm员工Kestrune::compose() {
     return;
   }
   if (!c) {
-    ui::msg(this, single::noRuleMessage());
+    widgets::msg(this, single::noRuleMessage());
     composeFailed();
     return;
   }
@@ -299,13 +299,13 @@ void frm员工Kestrune::compose() {
 // ---- Renumber --------------------------------------------------------------------------------
 
 std::optional<QString> frm员工Kestrune::newNumberTyped() {
-  const ops::TypedNumber typed = ops::typedNumber(Text4->text());
+  const common::TypedNumber typed = common::typedNumber(Text4->text());
   if (typed.number.isEmpty()) {
-    ui::msg(this, single::noNewNumberMessage());
+    widgets::msg(this, single::noNewNumberMessage());
     return std::nullopt;
   }
   if (!typed.accepted()) {
-    ui::msg(this, single::refusedNumberMessage(typed.refused));
+    widgets::msg(this, single::refusedNumberMessage(typed.refused));
     return std::nullopt;
   }
   if (Text4->text() != typed.number) Text4->setText(typed.number);
@@ -321,7 +321,7 @@ void frm员工Kestrune::renumber() {
   auto& database = session_.database();
   bool taken = false;
   QString held;
-  std::optional<ops::TooLong> tooLong;
+  std::optional<preview::TooLong> tooLong;
   single::RenumberResult result = single::RenumberResult::Done;
   const bool ok = drive::guarded(this, [&] {
     if (automatic) {
@@ -341,11 +341,11 @@ void frm员工Kestrune::renumber() {
   });
   if (!ok) return;
   if (taken) {
-    ui::msg(this, single::numberTakenMessage(newNumber));
+    widgets::msg(this, single::numberTakenMessage(newNumber));
     return;
   }
   if (tooLong) {
-    ui::msg(this, ops::tooLongMessage(*tooLong));
+    widgets::msg(this, preview::tooLongMessage(*tooLong));
     return;
   }
   if (!held.isEmpty() && !drive::confirm(this, single::mergeQuestion(newNumber, held), true)) return;
@@ -359,22 +359,22 @@ void frm员工Kestrune::renumber() {
       }))
     return;
   if (tooLong) {
-    ui::msg(this, ops::tooLongMessage(*tooLong));
+    widgets::msg(this, preview::tooLongMessage(*tooLong));
     return;
   }
   if (result == single::RenumberResult::OldNumberGone) {
-    ui::msg(this, single::oldNumberGoneMessage(oldNumber));
+    widgets::msg(this, single::oldNumberGoneMessage(oldNumber));
     searchStart();
     return;
   }
   if (result == single::RenumberResult::NewNumberTaken) {
-    ui::msg(this, single::takenMeanwhileMessage(newNumber, takenBy));
+    widgets::msg(this, single::takenMeanwhileMessage(newNumber, takenBy));
     return;
   }
 
   FlexGrid* g = MSFlexGrid1;
   const int r = g->Row();
-  ui::msg(this, single::successMessage(g->TextMatrix(r, kColName), newNumber));
+  widgets::msg(this, single::successMessage(g->TextMatrix(r, kColName), newNumber));
   g->setTextMatrix(r, kColNumber, newNumber);
   showSelection(r);  // the selection follows the employee to the new number
   forgetComposition();  // a second press finds the number taken instead of renumbering again
@@ -395,9 +395,13 @@ void frm员工Kestrune::previewRenumber() {
       }))
     return;
   switch (p.status) {
-    case single::RenumberPreview::Status::OldNumberGone: ui::msg(this, single::oldNumberGoneMessage(oldNumber)); return;
-    case single::RenumberPreview::Status::NewNumberTaken: ui::msg(this, single::numberTakenMessage(newNumber)); return;
-    case single::RenumberPreview::Status::TooLong: ui::msg(this, single::refusalMessage(p)); return;
+    case single::RenumberPreview::Status::OldNumberGone:
+      widgets::msg(this, single::oldNumberGoneMessage(oldNumber));
+      return;
+    case single::RenumberPreview::Status::NewNumberTaken:
+      widgets::msg(this, single::numberTakenMessage(newNumber));
+      return;
+    case single::RenumberPreview::Status::TooLong: widgets::msg(this, single::refusalMessage(p)); return;
     case single::RenumberPreview::Status::Ready: break;
   }
   if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);

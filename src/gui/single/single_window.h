@@ -19,14 +19,14 @@ class QLineEdit;
 class QPushButton;
 class FlexGrid;
 
-namespace ops {
+namespace session {
 class Session;
 }
 
 class frm员工Kestrune : public QWidget {
  public:
   // Works on session, which outlives the window.
-  explicit frm员工Kestrune(ops::Session& session, QWidget* parent = nullptr);
+  explicit frm员工Kestrune(session::Session& session, QWidget* parent = nullptr);
 
   // Step one: search.
   QGroupBox* Frame1 = nullptr;
@@ -73,7 +73,7 @@ class frm员工Kestrune : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  ops::Session& session_;
+  session::Session& session_;
   qint16 ruleCode_ = 0;
   QString serialPattern_;
   QString categoryCode_;
@@ -105,7 +105,7 @@ class frm员工Kestrune : public QWidget {
   void forgetComposition();
 
   // Renumber.
-  // The new number of Text4 as it will be written (ops::typedNumber), shown in Text4; nullopt,
+  // The new number of Text4 as it will be written (common::typedNumber), shown in Text4; nullopt,
   // after saying why, when it is empty or holds a character a number cannot.
   std::optional<QString> newNumberTyped();
   void renumber();

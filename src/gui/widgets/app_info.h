@@ -3,7 +3,7 @@
 #include <QStandardPaths>
 #include <QString>
 
-namespace app_info {
+namespace widgets::app_info {
 // The tool's name as the user knows it: the title of its message boxes.
 inline QString title() { return QStringLiteral("员工工号修改"); }
 // The executable's name (command line, application name).
@@ -14,4 +14,4 @@ inline QString documentsFolder() {
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
-}  // namespace app_info
+}  // namespace widgets::app_info

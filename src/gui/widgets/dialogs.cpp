@@ -16,7 +16,7 @@
 #include "text/listing.h"
 #include "gui/widgets/app_info.h"
 
-namespace ui {
+namespace widgets {
 
 namespace {
 
@@ -151,21 +151,23 @@ Dialogs& Dialogs::current() {
 void Dialogs::install(std::unique_ptr<Dialogs> dialogs) { installed() = std::move(dialogs); }
 
 void msg(QWidget* parent, const QString& text) {
-  Dialogs::current().message(parent, text, app_info::title(), Icon::None);
+  Dialogs::current().message(parent, text, widgets::app_info::title(), Icon::None);
 }
 
 void msg(QWidget* parent, const QString& text, const QString& title, Icon icon) {
   Dialogs::current().message(parent, text, title, icon);
 }
 
-bool ask(QWidget* parent, const QString& text) { return Dialogs::current().question(parent, text, app_info::title()); }
+bool ask(QWidget* parent, const QString& text) {
+  return Dialogs::current().question(parent, text, widgets::app_info::title());
+}
 
 bool askDefaultNo(QWidget* parent, const QString& text) {
-  return Dialogs::current().cautiousQuestion(parent, text, app_info::title());
+  return Dialogs::current().cautiousQuestion(parent, text, widgets::app_info::title());
 }
 
 void dbError(QWidget* parent, const QString& databaseText) {
-  Dialogs::current().message(parent, databaseText, app_info::title(), Icon::Critical);
+  Dialogs::current().message(parent, databaseText, widgets::app_info::title(), Icon::Critical);
 }
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
@@ -228,4 +230,4 @@ void QtDialogs::showModal(QWidget* window) {
   }
 }
 
-}  // namespace ui
+}  // namespace widgets

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace ui {
+namespace widgets {
 
 enum class Icon { None, Information, Warning, Critical, Question };
 
@@ -79,4 +79,4 @@ class QtDialogs : public Dialogs {
   void showModal(QWidget* window) override;
 };
 
-}  // namespace ui
+}  // namespace widgets

@@ -5,7 +5,7 @@
 
 #include "gui/widgets/app_info.h"
 
-namespace ui {
+namespace widgets {
 
 namespace {
 ProgressDialog::Script& script() {
@@ -18,7 +18,7 @@ void ProgressDialog::setScript(Script s) { script() = std::move(s); }
 
 ProgressDialog::ProgressDialog(QWidget* parent, const QString& labelFormat, const QString& busyLabel)
     : dialog_(std::make_unique<QProgressDialog>(parent)), format_(labelFormat), busy_(busyLabel) {
-  dialog_->setWindowTitle(app_info::title());
+  dialog_->setWindowTitle(widgets::app_info::title());
   dialog_->setWindowModality(Qt::ApplicationModal);
   dialog_->setCancelButtonText(QStringLiteral("取消"));
   dialog_->setAutoClose(false);
@@ -52,4 +52,4 @@ bool ProgressDialog::step(int done, int total) {
   return !canceled_;
 }
 
-}  // namespace ui
+}  // namespace widgets

@@ -10,7 +10,7 @@
 class QProgressDialog;
 class QWidget;
 
-namespace ui {
+namespace widgets {
 
 class ProgressDialog {
  public:
@@ -43,4 +43,4 @@ class ProgressDialog {
   bool canceled_ = false;
 };
 
-}  // namespace ui
+}  // namespace widgets

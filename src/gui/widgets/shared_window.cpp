@@ -4,7 +4,7 @@
 #include <QEvent>
 #include <QList>
 
-namespace shared_window {
+namespace widgets::shared_window {
 
 namespace {
 QList<QPointer<QWidget>>& tracked() {
@@ -33,4 +33,4 @@ void closeAll() {
   QCoreApplication::processEvents();
 }
 
-}  // namespace shared_window
+}  // namespace widgets::shared_window

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace shared_window {
+namespace widgets::shared_window {
 
 // Registers a closer so that closeAll() can end every shared window (used by tests).
 void track(QWidget* w);
@@ -42,7 +42,8 @@ W& instance(Args&&... args) {
     if constexpr (std::is_constructible_v<W, Args&&...>) {
       p = new W(std::forward<Args>(args)...);
     } else {
-      throw std::logic_error("shared_window::instance: the window is not open and cannot be made without its session");
+      throw std::logic_error(
+          "widgets::shared_window::instance: the window is not open and cannot be made without its session");
     }
     p->setAttribute(Qt::WA_DeleteOnClose);
     track(p);
@@ -67,4 +68,4 @@ W& show(Args&&... args) {
   return w;
 }
 
-}  // namespace shared_window
+}  // namespace widgets::shared_window

@@ -2,7 +2,7 @@
 // What a text box lets through when text is typed or pasted.
 #include <QString>
 
-namespace ui {
+namespace widgets {
 
 // The characters of text that are in allowed ("0123456789" keeps digits, "0" only zeros).
 inline QString keepOnly(const QString& text, const QString& allowed) {
@@ -13,4 +13,4 @@ inline QString keepOnly(const QString& text, const QString& allowed) {
 }
 inline const QString kDigits = QStringLiteral("0123456789");
 
-}  // namespace ui
+}  // namespace widgets

@@ -92,24 +92,24 @@ TEST(Menu, ButtonsShowOneSharedInstanceOfEachWorkingWindow) {
   h.seedDemo();
   frm协调& m = h.open<frm协调>();
   m.Command1->click();
-  ASSERT_TRUE(shared_window::exists<frm员工Kestrune>());
-  frm员工Kestrune* single = &shared_window::instance<frm员工Kestrune>();
+  ASSERT_TRUE(widgets::shared_window::exists<frm员工Kestrune>());
+  frm员工Kestrune* single = &widgets::shared_window::instance<frm员工Kestrune>();
   EXPECT_TRUE(single->isVisible());
   single->Text2->setText(u"王"_s);
   m.Command1->click();  // the same window, with what was typed
-  EXPECT_EQ(&shared_window::instance<frm员工Kestrune>(), single);
+  EXPECT_EQ(&widgets::shared_window::instance<frm员工Kestrune>(), single);
   EXPECT_EQ(single->Text2->text(), u"王"_s);
 
   m.Command2->click();
-  ASSERT_TRUE(shared_window::exists<frm工号规则设置>());
-  EXPECT_TRUE(shared_window::instance<frm工号规则设置>().isVisible());
+  ASSERT_TRUE(widgets::shared_window::exists<frm工号规则设置>());
+  EXPECT_TRUE(widgets::shared_window::instance<frm工号规则设置>().isVisible());
 
   m.Command4->click();  // disabled: nothing opens
-  EXPECT_FALSE(shared_window::exists<frm员工工号统一修改>());
+  EXPECT_FALSE(widgets::shared_window::exists<frm员工工号统一修改>());
   m.enableBatch(true);
   m.Command4->click();
-  ASSERT_TRUE(shared_window::exists<frm员工工号统一修改>());
-  EXPECT_TRUE(shared_window::instance<frm员工工号统一修改>().isVisible());
+  ASSERT_TRUE(widgets::shared_window::exists<frm员工工号统一修改>());
+  EXPECT_TRUE(widgets::shared_window::instance<frm员工工号统一修改>().isVisible());
   EXPECT_TRUE(h.messages().isEmpty());
 }
 
@@ -148,7 +148,7 @@ TEST(Menu, ClosingTheMenuClosesOnlyTheMenu) {
   working.show();
   EXPECT_TRUE(m.close());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_FALSE(shared_window::exists<frm协调>());
+  EXPECT_FALSE(widgets::shared_window::exists<frm协调>());
   EXPECT_TRUE(working.isVisible());
   EXPECT_TRUE(spy.codes.isEmpty());
   // The next start-up or use creates a new menu.

@@ -54,7 +54,8 @@ class Startup : public ::testing::Test {
   void TearDown() override { removeSettings(); }
 
   // The two messages of a failed start-up, with their titles and icons.
-  void expectConnectionFailure(const std::unique_ptr<ops::Session>& session, const QString& driverText = QString()) {
+  void expectConnectionFailure(const std::unique_ptr<session::Session>& session,
+                               const QString& driverText = QString()) {
     EXPECT_EQ(session, nullptr);
     ASSERT_EQ(h.messages().size(), 2) << h.messages().join(u" | "_s).toStdString();
     EXPECT_TRUE(h.messages()[0].startsWith(u"错误信息："_s));
@@ -62,8 +63,8 @@ class Startup : public ::testing::Test {
     EXPECT_TRUE(h.messages()[0].contains(driverText)) << h.messages()[0].toStdString();
     EXPECT_EQ(h.messages()[1], u"数据库连接失败!"_s);
     EXPECT_EQ(h.titles(), (QStringList{u"信息文本"_s, u"连接提示"_s}));
-    for (const auto& shown : h.dialogs().shown) EXPECT_EQ(shown.icon, ui::Icon::Warning);
-    EXPECT_FALSE(shared_window::exists<frm协调>());
+    for (const auto& shown : h.dialogs().shown) EXPECT_EQ(shown.icon, widgets::Icon::Warning);
+    EXPECT_FALSE(widgets::shared_window::exists<frm协调>());
   }
 };
 
@@ -88,20 +89,20 @@ TEST_F(Startup, MissingSettingsReadAsEmptyTexts) {
 
 TEST_F(Startup, EmbeddedSettingOpensTheConnectionAndShowsOneMenu) {
   writeSettings(u"Svr=\"sqlite:"_s + h.databasePath() + u"\"\n"_s);
-  const std::unique_ptr<ops::Session> first = Connection::Main(h.database());
+  const std::unique_ptr<session::Session> first = Connection::Main(h.database());
   ASSERT_NE(first, nullptr);
   EXPECT_TRUE(h.messages().isEmpty());
   EXPECT_EQ(h.database().kind(), db::EngineKind::Sqlite);
   EXPECT_EQ(first->origin().server, u"sqlite:"_s + h.databasePath());
   EXPECT_EQ(h.value(u"SELECT COUNT(*) FROM 员工档案"_s), u"0"_s);
-  ASSERT_TRUE(shared_window::exists<frm协调>());
-  frm协调* menu = &shared_window::instance<frm协调>();
+  ASSERT_TRUE(widgets::shared_window::exists<frm协调>());
+  frm协调* menu = &widgets::shared_window::instance<frm协调>();
   EXPECT_TRUE(menu->isVisible());
   EXPECT_EQ(menu->parentWidget(), nullptr);
   EXPECT_FALSE(menu->isModal());
-  const std::unique_ptr<ops::Session> second = Connection::Main(h.database());
+  const std::unique_ptr<session::Session> second = Connection::Main(h.database());
   EXPECT_NE(second, nullptr);  // a second start finds the same menu
-  EXPECT_EQ(&shared_window::instance<frm协调>(), menu);
+  EXPECT_EQ(&widgets::shared_window::instance<frm协调>(), menu);
 }
 
 TEST_F(Startup, MissingEmbeddedFileGivesBothMessages) {

@@ -37,7 +37,7 @@ const bool kWired = (wireFeatures(), true);
 class BatchPreview : public BatchData {
  protected:
   db::Database& database = h.database();
-  ops::Session& session = h.session();
+  session::Session& session = h.session();
   const Rows rows{{u"1001"_s, u"11001"_s}, {u"1002"_s, u"11002"_s}};
   preview::ScriptHeader origin;
 
@@ -233,8 +233,8 @@ TEST_F(BatchPreview, TheButtonFollowsTheApplyAndShowsThePerEmployeeGrid) {
   const Snapshot before = snapshot();
   w.Command6->click();
   EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join(u'\n').toStdString();
-  ASSERT_TRUE(shared_window::exists<frm影响预览>());
-  auto& v = shared_window::instance<frm影响预览>();
+  ASSERT_TRUE(widgets::shared_window::exists<frm影响预览>());
+  auto& v = widgets::shared_window::instance<frm影响预览>();
   EXPECT_TRUE(v.isVisible());
   EXPECT_TRUE(v.Label1->text().startsWith(u"员工工号统一修改 2人"_s));
   EXPECT_TRUE(v.MSFlexGrid2->isVisible());

@@ -93,7 +93,7 @@ TEST(BatchApplyOnSqlServer, AFailureOfNoRowEndsTheApplyAtOnceAndARowsFailureIsSe
     state->replies << QList<scripted::Result>{scripted::error(c.text, c.native)};
 
     QString failure = u"(no error)"_s;
-    ops::Session session(database, {u"scripted"_s, u"Tarnholm"_s, u"sa"_s}, QDir::temp().filePath(u"none.ini"_s));
+    session::Session session(database, {u"scripted"_s, u"Tarnholm"_s, u"sa"_s}, QDir::temp().filePath(u"none.ini"_s));
     try {
       applyRows(session, rows);
     } catch (const db::DbError& e) {

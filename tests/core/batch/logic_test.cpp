@@ -117,11 +117,11 @@ TEST(BatchStatements, Queries) {
                            "INNER JOIN 员工档案 h ON h.工号='9'+s.工号 Where s.岗位编号 Is Null And h.岗位编号 Is Not "
                            "Null Order By len(s.工号), s.工号, h.ID"));
   EXPECT_EQ(
-      stagingCollisionsSql(ops::Lock::Held),
+      stagingCollisionsSql(common::Lock::Held),
       QStringLiteral("Select s.工号 As 原工号, h.ID As 编号, h.工号 As 新工号, h.姓名 As 姓名 From 员工档案 s "
                      "WITH (UPDLOCK, HOLDLOCK) INNER JOIN 员工档案 h WITH (UPDLOCK, HOLDLOCK) ON h.工号='9'+s.工号 "
                      "Where s.岗位编号 Is Null And h.岗位编号 Is Not Null Order By len(s.工号), s.工号, h.ID"));
-  EXPECT_EQ(stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}, ops::Lock::Held),
+  EXPECT_EQ(stagingHeldSql({host::kSingleCascade[1], host::kSingleCascade[8]}, common::Lock::Held),
             QStringLiteral(
                 "SELECT 0 AS 列, 九.号 AS 工号, COUNT(*) AS 行数 FROM 岗位信息new WITH (UPDLOCK, HOLDLOCK) INNER JOIN "
                 "(Select Distinct '9'+工号 COLLATE DATABASE_DEFAULT As 号 From 员工档案 WITH (UPDLOCK, HOLDLOCK) "

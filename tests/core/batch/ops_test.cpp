@@ -14,7 +14,7 @@ namespace {
 
 using namespace batch;
 db::Database& shared() { return Harness::current().database(); }
-ops::Session& session() { return Harness::current().session(); }
+session::Session& session() { return Harness::current().session(); }
 
 // "number name" of every listed row, joined by commas.
 QString listed(const Listing& l) {
@@ -89,9 +89,10 @@ TEST_F(BatchApplyOps, EveryColumnOfEveryRowRenamedInOneTransaction) {
   const QStringList sent = h.statements();
   // The widths first (once per connection), the register's holders of the old and new numbers in
   // one query kept until the end, then the rows' texts in one execution.
-  QStringList expected{db::catalogueSql(shared()),
-                       ops::registerHoldersSql(olds + QStringList{u"11001"_s, u"11002"_s, u"11003"_s}, ops::Lock::Held),
-                       QString()};
+  QStringList expected{
+      db::catalogueSql(shared()),
+      common::registerHoldersSql(olds + QStringList{u"11001"_s, u"11002"_s, u"11003"_s}, common::Lock::Held),
+      QString()};
   for (const Row& r : rows) {
     expected[2] += applyBatch(r.oldNo, r.newNo, {});
     EXPECT_EQ(everyColumn(r.oldNo, false), QString()) << r.oldNo.toStdString();
@@ -133,7 +134,7 @@ TEST_F(BatchApplyOps, NewNumbersHeldInOtherTables) {
                                      {u"11003"_s, u"工资单明细 1行，考勤表详细 2行"_s}}));
   // One query for all the columns and numbers; the unchanged row's own number is none of them.
   EXPECT_EQ(h.statements(),
-            QStringList{ops::holdersUnionSql(pinned::refColumns(), {u"11001"_s, u"11002"_s, u"11003"_s})});
+            QStringList{common::holdersUnionSql(pinned::refColumns(), {u"11001"_s, u"11002"_s, u"11003"_s})});
   EXPECT_FALSE(h.statements()[0].contains(u"'4004'"_s));
 }
 
@@ -157,7 +158,8 @@ TEST_F(BatchData, StagingPutsNineInFrontInEveryColumnOrRollsBack) {
   EXPECT_THROW(stageNoPosition(session()), db::DbError);
   const QStringList checks{stagingCollisionsSql(), stagingHeldSql(withoutRegister())};
   // Inside the transaction the rows read are kept until the end.
-  const QStringList again{stagingCollisionsSql(ops::Lock::Held), stagingHeldSql(withoutRegister(), ops::Lock::Held)};
+  const QStringList again{stagingCollisionsSql(common::Lock::Held),
+                          stagingHeldSql(withoutRegister(), common::Lock::Held)};
   // The checks before the transaction and again inside it; none after the failure.
   // The employees without a position and the widths (once per connection) first.
   const QStringList first{noPositionEmployeesSql(), db::catalogueSql(shared())};
@@ -237,7 +239,8 @@ TEST_F(BatchData, StagingRefusesNumbersTakenInTheRegisterAndAsksBeforeMergingRec
 TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   testdata::employee({.number = u"66"_s, .name = u"无岗66"_s, .category = u"保安"_s});
   testdata::reference(host::kSingleCascade[31], u"966"_s);
-  const QStringList checks{stagingCollisionsSql(ops::Lock::Held), stagingHeldSql(withoutRegister(), ops::Lock::Held)};
+  const QStringList checks{stagingCollisionsSql(common::Lock::Held),
+                           stagingHeldSql(withoutRegister(), common::Lock::Held)};
   testdb::Snapshot meanwhile;
   const auto changeThen = [&](const std::function<void()>& change) {
     return [&, change](const std::vector<HeldNumber>&) {
@@ -264,7 +267,7 @@ TEST_F(BatchData, StagingAsksBeforeItsTransactionAndRefusesWhatChangedSince) {
   EXPECT_EQ(collisionMessage(taken.collisions),
             u"以下无岗位员工加9后的工号已被占用：66→966（甲）\n"
             u"没有修改任何工号，请先处理这些员工的工号"_s);
-  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql(ops::Lock::Held)});
+  EXPECT_EQ(h.statements(), QStringList{stagingCollisionsSql(common::Lock::Held)});
   EXPECT_EQ(testdb::difference(meanwhile, testdb::snapshot()), QString());
   EXPECT_FALSE(shared().inTransaction());
 }

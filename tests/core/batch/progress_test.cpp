@@ -22,7 +22,7 @@ namespace {
 
 using namespace batch;
 db::Database& shared() { return Harness::current().database(); }
-ops::Session& session() { return Harness::current().session(); }
+session::Session& session() { return Harness::current().session(); }
 
 // A progress callback that stops at its stopAt-th call (0-based; -1 never) and counts its calls
 // between slices; the calls made while a statement runs go on and are counted apart.
@@ -34,7 +34,7 @@ struct StopAt {
   std::vector<std::pair<int, int>> seen;
   Progress callback() {
     return [this](int done, int total) {
-      if (done == ops::kStillWorking) return ++stillWorking > 0;
+      if (done == common::kStillWorking) return ++stillWorking > 0;
       seen.emplace_back(done, total);
       return calls++ != stopAt;
     };
@@ -126,7 +126,7 @@ TEST_F(BatchSlices, APreviewOfAThousandRowsTakesAtMostTwentyRoundTrips) {
 // Numbers of any length: every statement the joined counts and the apply send stays within the
 // limits, and together they ask every column for every number once.
 TEST(StatementLimits, SlicesOfLongNumbersStayWithinBothLimits) {
-  std::vector<ops::CountedColumn> columns;
+  std::vector<common::CountedColumn> columns;
   for (const host::RefColumn& c : host::allColumns({})) {
     columns.push_back({c, true});
     if (!c.extraCondition().isEmpty()) columns.push_back({c, false});
@@ -155,11 +155,11 @@ TEST(StatementLimits, SlicesOfLongNumbersStayWithinBothLimits) {
       numbers << c.number + QString::number(1000 + i);
       rows.push_back({numbers.back(), u'9' + numbers.back()});
     }
-    const std::vector<ops::JoinedStatement> statements = ops::joinedStatements(columns, numbers, 500);
+    const std::vector<common::JoinedStatement> statements = common::joinedStatements(columns, numbers, 500);
     EXPECT_EQ(qsizetype(statements.size()), c.statements);
     qsizetype asked = 0;
-    for (const ops::JoinedStatement& s : statements) {
-      EXPECT_EQ(beyondLimits(ops::joinedSql(columns, numbers, s)), QString());
+    for (const common::JoinedStatement& s : statements) {
+      EXPECT_EQ(beyondLimits(common::joinedSql(columns, numbers, s)), QString());
       asked += s.columns * s.numbers;
     }
     EXPECT_EQ(asked, qsizetype(columns.size()) * c.numbers);
@@ -275,7 +275,7 @@ TEST_F(BatchSlices, AStopWhileAStatementRunsInterruptsItAndChangesNothing) {
   shared().setBusyIntervalMs(0);  // every chance the engine gives
   // Stops at the k-th call made inside a statement; slices go on.
   const auto stopInside = [](int k, int& inside) -> Progress {
-    return [k, &inside](int done, int) { return done != ops::kStillWorking || ++inside < k; };
+    return [k, &inside](int done, int) { return done != common::kStillWorking || ++inside < k; };
   };
   for (int k : {1, 40}) {
     int inside = 0;
@@ -362,14 +362,14 @@ TEST_F(BatchSlices, TheWindowAppliesInFewRoundTripsAndACancelChangesNothing) {
   w.Command2->setEnabled(true);
   w.Label2->setText(u"旧消息"_s);
   int steps = 0;
-  ui::ProgressDialog::setScript([&](const QString&, int, int) { return ++steps < 2; });
+  widgets::ProgressDialog::setScript([&](const QString&, int, int) { return ++steps < 2; });
   w.Command2->click();
   EXPECT_EQ(w.Label2->text(), u"旧消息"_s);
   EXPECT_TRUE(w.Command3->isEnabled());
 
   // The apply stopped in the middle.
   QStringList labels;
-  ui::ProgressDialog::setScript([&](const QString& label, int done, int) {
+  widgets::ProgressDialog::setScript([&](const QString& label, int done, int) {
     labels << label;
     return !label.startsWith(u"正在修改"_s) || done < 500;
   });
@@ -380,10 +380,10 @@ TEST_F(BatchSlices, TheWindowAppliesInFewRoundTripsAndACancelChangesNothing) {
       << labels.join(u'|').toStdString();
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
 
-  ui::ProgressDialog::setScript({});
+  widgets::ProgressDialog::setScript({});
   h.clearStatements();
   w.Command3->click();
-  ui::ProgressDialog::setScript({});
+  widgets::ProgressDialog::setScript({});
   EXPECT_EQ(h.messages().last(), u"修改完成"_s);
   const QStringList sent = h.statements();
   const qsizetype relist = sent.indexOf(listingSql(u"1"_s));

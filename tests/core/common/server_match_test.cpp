@@ -19,9 +19,9 @@
 
 namespace {
 
-using journal::UndoStatus;
 using single::RenumberResult;
 using testdb::snapshot;
+using undo::UndoStatus;
 
 class ServerMatch : public JournalOrganisation, public ::testing::WithParamInterface<int> {
  protected:
@@ -59,8 +59,8 @@ TEST_P(ServerMatch, ARegisterNumberSpelledOtherwiseIsTakenInEveryCheck) {
   ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), RenumberResult::Done);
   addEmployee(spelled("0007", GetParam()), "新人");
   const testdb::Snapshot before = snapshot();
-  EXPECT_EQ(journal::checkUndo(session, 2).status, UndoStatus::OldNumberTaken);
-  EXPECT_EQ(journal::undo(session, 2).status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(undo::checkUndo(session, 2).status, UndoStatus::OldNumberTaken);
+  EXPECT_EQ(undo::undo(session, 2).status, UndoStatus::OldNumberTaken);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
 
@@ -85,7 +85,7 @@ class ScriptedServer : public ::testing::Test {
   std::shared_ptr<scripted::State> state = std::make_shared<scripted::State>();
   db::Database database;
   QTemporaryDir dir;
-  ops::Session session{database, {"127.0.0.1,1433", "Tarnholm", "sa"}, dir.filePath("renumber.ini"), dir.path()};
+  session::Session session{database, {"127.0.0.1,1433", "Tarnholm", "sa"}, dir.filePath("renumber.ini"), dir.path()};
   void SetUp() override { open(); }
   void open() {
     QString error;
@@ -105,13 +105,13 @@ class ScriptedServer : public ::testing::Test {
 
 TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfTheAskedNumber) {
   // The asked numbers are a table of the statement (SQL Server 2005: a UNION ALL of SELECTs).
-  EXPECT_EQ(ops::registerHoldersSql({"0013", "O'1"}),
+  EXPECT_EQ(common::registerHoldersSql({"0013", "O'1"}),
             "SELECT 问.序 AS 序, 问.号 AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 INNER JOIN "
             "(SELECT 0 AS 序, '0013' AS 号 UNION ALL SELECT 1, 'O''1') AS 问 ON 员工档案.工号 = 问.号 GROUP BY 问.序, "
             "问.号");
   // Inside a change's transaction the rows read are kept until it ends. One number is compared
   // with directly, still by the database, and only a number held gives a row.
-  EXPECT_EQ(ops::registerHoldersSql({"0013"}, ops::Lock::Held),
+  EXPECT_EQ(common::registerHoldersSql({"0013"}, common::Lock::Held),
             "SELECT 0 AS 序, '0013' AS 工号, COUNT(*) AS 人数, MIN(员工档案.姓名) AS 姓名 FROM 员工档案 WITH (UPDLOCK, "
             "HOLDLOCK) WHERE 员工档案.工号 = '0013' HAVING COUNT(*) > 0");
 
@@ -120,7 +120,7 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
   reply({"列", "序", "工号", "行数"}, {{5, 0, 13, 2}, {7, 0, "0013      ", 1}});
   EXPECT_EQ(single::recordsHolding(session, "0013"),
             columns[5].tableName() + " 2行，" + columns[7].tableName() + " 1行");
-  EXPECT_EQ(state->executed, QStringList{ops::holdersUnionSql(columns, {"0013"})});
+  EXPECT_EQ(state->executed, QStringList{common::holdersUnionSql(columns, {"0013"})});
 
   // The preview: the rows under 0007 and 0013 of one column, whatever text the server hands back.
   catalogue("int", QVariant());
@@ -129,7 +129,7 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
   EXPECT_EQ(impact.totalOld, 3);
   EXPECT_EQ(impact.totalNew, 2);
   EXPECT_EQ(state->executed.last(),
-            ops::holdersUnionSql({{{u8"工资单明细", u8"员工编号", u8""}, true}}, {"0007", "0013"}));
+            common::holdersUnionSql({{{u8"工资单明细", u8"员工编号", u8""}, true}}, {"0007", "0013"}));
 
   // The batch check: the register's answer for the asked number, the holder named.
   state->executed.clear();
@@ -138,34 +138,34 @@ TEST_F(ScriptedServer, TheStatementDecidesTheMatchAndTheToolReadsOnlyThePlaceOfT
   const batch::Outcome taken = batch::checkRows(database, rows, false);
   EXPECT_EQ(taken.status, batch::Status::Taken);
   EXPECT_EQ(taken.holderName, "同号");
-  EXPECT_EQ(state->executed, QStringList{ops::registerHoldersSql({"0013"})});
+  EXPECT_EQ(state->executed, QStringList{common::registerHoldersSql({"0013"})});
 
   // The apply's re-check: two employees under what the server takes for the old number.
   catalogue("nvarchar", 50);
   reply({"序", "工号", "人数", "姓名"}, {{0, "0013", 2, "甲"}});
   EXPECT_EQ(batch::applyRows(session, {{"0013", "0020"}}).staleRow, 0);
-  EXPECT_TRUE(state->executed.contains(ops::registerHoldersSql({"0013", "0020"}, ops::Lock::Held)));
+  EXPECT_TRUE(state->executed.contains(common::registerHoldersSql({"0013", "0020"}, common::Lock::Held)));
   EXPECT_EQ(state->trancount, 0);
 }
 
 TEST_F(ScriptedServer, ANumberLongerThanAColumnIsRefusedBeforeAnythingIsSentAndTheWidthsAreReadOncePerConnection) {
   catalogue("varchar", 6);  // bytes of the code page: two for a character beyond ASCII
   const std::vector<preview::Column> columns{{"工资单明细", "员工编号", false, ""}, {"员工档案", "工号", false, ""}};
-  EXPECT_EQ(ops::firstTooLong(session.catalogue(), columns, {"号0013", "0013", "工号0013"}),
-            (ops::TooLong{"工号0013", "工资单明细", "员工编号", 6}));
+  EXPECT_EQ(preview::firstTooLong(session.catalogue(), columns, {"号0013", "0013", "工号0013"}),
+            (preview::TooLong{"工号0013", "工资单明细", "员工编号", 6}));
   EXPECT_EQ(state->executed, QStringList{db::catalogueSql(database)});
-  EXPECT_EQ(ops::tooLongMessage({"工号0013", "工资单明细", "员工编号", 6}),
+  EXPECT_EQ(preview::tooLongMessage({"工号0013", "工资单明细", "员工编号", 6}),
             "新工号工号0013超过表工资单明细列员工编号的长度6，没有做任何修改");
   // Kept for the connection: the batch apply refuses without a statement.
   state->executed.clear();
   const batch::ApplyResult refused = batch::applyRows(session, {{"0007", "0007"}, {"0008", "1234567"}});
-  EXPECT_EQ(refused.tooLong, (ops::TooLong{"1234567", "工资单明细", "员工编号", 6}));
+  EXPECT_EQ(refused.tooLong, (preview::TooLong{"1234567", "工资单明细", "员工编号", 6}));
   EXPECT_FALSE(refused.applied());
   EXPECT_TRUE(state->executed.isEmpty());
   // Read again after a reconnect.
   open();
   catalogue("nvarchar", 8);
-  EXPECT_EQ(ops::firstTooLong(session.catalogue(), columns, {"工号0013"}), std::nullopt);
+  EXPECT_EQ(preview::firstTooLong(session.catalogue(), columns, {"工号0013"}), std::nullopt);
   EXPECT_EQ(state->executed, QStringList{db::catalogueSql(database)});
 }
 
@@ -178,7 +178,7 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   addEmployee("A00000013", "长号");
   ASSERT_EQ(single::renumber(session, "A00000013", "0013", std::nullopt), RenumberResult::Done);  // entry 1
   const testdb::Snapshot before = snapshot();
-  const ops::TooLong tooLong{"A00000013", "员工照片", "工号", 8};
+  const preview::TooLong tooLong{"A00000013", "员工照片", "工号", 8};
 
   h.clearStatements();
   EXPECT_EQ(single::renumber(session, "0007", "A00000013", std::nullopt), RenumberResult::TooLong);
@@ -186,10 +186,10 @@ TEST_F(JournalOrganisation, ANumberOneCharacterLongerThanTheNarrowestColumnIsRef
   EXPECT_EQ(single::newNumberTooLong(session, "A0000013"), std::nullopt);
   const batch::ApplyResult applied = batch::applyRows(session, {{"0007", "A0000013"}, {"0099", "A00000013"}});
   EXPECT_EQ(applied.tooLong, tooLong);
-  const journal::UndoCheck undone = journal::undo(session, 1);
+  const undo::UndoCheck undone = undo::undo(session, 1);
   EXPECT_EQ(undone.status, UndoStatus::TooLong);
-  EXPECT_EQ(journal::undoMessage(undone, 1), "新工号A00000013超过表员工照片列工号的长度8，没有做任何修改");
-  EXPECT_EQ(journal::checkUndo(session, 1).status, UndoStatus::TooLong);
+  EXPECT_EQ(undo::undoMessage(undone, 1), "新工号A00000013超过表员工照片列工号的长度8，没有做任何修改");
+  EXPECT_EQ(undo::checkUndo(session, 1).status, UndoStatus::TooLong);
   EXPECT_EQ(h.statements(), QStringList{});
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   // The impact previews (and so --dry-run) refuse it as the renumbers do: no script to export.
@@ -231,9 +231,10 @@ TEST_F(JournalOrganisation, TheStagingRefusesColumnsThatAreNotTextWithNothingSen
   const testdb::Snapshot before = snapshot();
   const batch::StagingResult s = batch::stageNoPosition(session);
   // In the staging's order; the embedded engine's catalogue names the type without its precision.
-  EXPECT_EQ(s.notText, (std::vector<ops::NotText>{{"员工照片", "工号", "int"}, {"工资单明细", "员工编号", "decimal"}}));
+  EXPECT_EQ(s.notText,
+            (std::vector<preview::NotText>{{"员工照片", "工号", "int"}, {"工资单明细", "员工编号", "decimal"}}));
   EXPECT_FALSE(s.staged);
-  EXPECT_EQ(ops::notTextMessage(s.notText),
+  EXPECT_EQ(preview::notTextMessage(s.notText),
             "以下列不是字符类型，工号前加9会变成数值相加，没有做任何修改：员工照片.工号（int）、工资单明细."
             "员工编号（decimal）");
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());

@@ -150,7 +150,7 @@ TEST(DbCheckOnSqlServer, SendsTheCatalogueQueriesAndSamplesOnlyCharacterColumnsA
   EXPECT_EQ(r.triggerProblems().size(), 1u);
   // The tables that are there are not missing; the others are.
   QStringList missing;
-  for (const dbcheck::Missing& m : r.missing) missing << m.table + (m.column.isEmpty() ? "" : "." + m.column);
+  for (const common::Missing& m : r.missing) missing << m.table + (m.column.isEmpty() ? "" : "." + m.column);
   QSet<QString> listed;
   for (const host::RefColumn& c : host::builtInColumns()) listed << c.tableName().toCaseFolded();
   EXPECT_EQ(missing.size(), listed.size() - 3);

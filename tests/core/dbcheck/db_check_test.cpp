@@ -93,7 +93,7 @@ TEST_F(DbCheck, FindsColumnsByNameAndByContentButNotByChance) {
   EXPECT_EQ(seen.front(), std::make_pair(0, 0));  // reading the catalogue
   EXPECT_EQ(seen.back(), std::make_pair(41, 41));  // every column sampled: 37 of the host schema and 4 here
   EXPECT_THROW(dbcheck::check(Harness::current().database(), {}, [](int done, int) { return done < 1; }),
-               ops::Cancelled);
+               common::Cancelled);
 }
 
 // Every column the tool does not rewrite is sampled, in the tables it knows too; a name with
@@ -111,7 +111,7 @@ TEST_F(DbCheck, FindsColumnsTheToolDoesNotRewriteInItsOwnTablesAndUnderAnyName) 
             "职能部门new.负责人 内容：24个值是员工档案中的工号");
   EXPECT_EQ(r.suspects[1].table + "." + r.suspects[1].column + " " + r.suspects[1].reason(),
             "门禁 '卡'.持卡[人] 内容：24个值是员工档案中的工号");
-  EXPECT_FALSE(added::refusal({r.suspects[1].table, r.suspects[1].column}).isEmpty());
+  EXPECT_FALSE(common::added::refusal({r.suspects[1].table, r.suspects[1].column}).isEmpty());
 }
 
 // How the database declares the columns the tool rewrites, and the foreign keys and triggers that
@@ -284,19 +284,20 @@ TEST(AddedColumns, AreKeptPerDatabaseSurviveARestartAndRefuseNamesThatAreNotPlai
   QTemporaryDir dir;
   const QString file = dir.filePath("renumber.ini");
   {
-    added::Store store(file, "sqlite:/a.db");
+    common::added::Store store(file, "sqlite:/a.db");
     EXPECT_EQ(store.add({"门禁卡", "持卡人"}), "");
     EXPECT_EQ(store.add({"门禁卡", "持卡人"}), "");  // a second time changes nothing
     EXPECT_EQ(store.add({"外包人员", "员工编号"}), "");
-    for (const added::AddedColumn& bad : std::vector<added::AddedColumn>{
+    for (const common::added::AddedColumn& bad : std::vector<common::added::AddedColumn>{
              {"门禁[卡", "持卡人"}, {"门禁卡", "持卡人'"}, {"a;DROP", "b"}, {"门禁 卡", "x"}, {"", "x"}})
-      EXPECT_FALSE(added::Store(file, "sqlite:/a.db").add(bad).isEmpty()) << bad.table.toStdString();
+      EXPECT_FALSE(common::added::Store(file, "sqlite:/a.db").add(bad).isEmpty()) << bad.table.toStdString();
   }
-  added::Store again(file, "sqlite:/a.db");  // as after a restart
-  EXPECT_EQ(again.columns(), (std::vector<added::AddedColumn>{{"门禁卡", "持卡人"}, {"外包人员", "员工编号"}}));
-  EXPECT_TRUE(added::Store(file, "server/other").columns().empty());  // another database has its own list
+  common::added::Store again(file, "sqlite:/a.db");  // as after a restart
+  EXPECT_EQ(again.columns(), (std::vector<common::added::AddedColumn>{{"门禁卡", "持卡人"}, {"外包人员", "员工编号"}}));
+  EXPECT_TRUE(common::added::Store(file, "server/other").columns().empty());  // another database has its own list
   again.remove({"门禁卡", "持卡人"});
-  EXPECT_EQ(added::Store(file, "sqlite:/a.db").columns(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
+  EXPECT_EQ(common::added::Store(file, "sqlite:/a.db").columns(),
+            (std::vector<common::added::AddedColumn>{{"外包人员", "员工编号"}}));
 }
 
 TEST_F(DbCheck, AnAddedColumnIsCheckedForPresenceAndIsNoLongerASuspect) {

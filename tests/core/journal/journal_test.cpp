@@ -18,10 +18,10 @@
 
 namespace {
 
-using journal::UndoStatus;
 using single::RenumberResult;
 using testdb::Snapshot;
 using testdb::snapshot;
+using undo::UndoStatus;
 
 // The rows per column a renumber of number moves, counted on the database as it is.
 std::vector<journal::ColumnRows> expectedRows(Harness& h, const QString& number) {
@@ -63,7 +63,7 @@ TEST_F(Journal, ASingleRenumberWritesOneEntryWithItsPairRowsAndStatement) {
                    mark + "RELEASE journal_entry"}));
   EXPECT_EQ(h.statements().indexOf(mark + "RELEASE journal_entry"), h.statements().size() - 1);
   ASSERT_EQ(sent.size(), 4);
-  EXPECT_EQ(sent[1], ops::registerHoldersSql({"0007"}));
+  EXPECT_EQ(sent[1], common::registerHoldersSql({"0007"}));
   EXPECT_EQ(sent[2], journal::countSql(pinned::refColumns(), {"0007"}));
   EXPECT_TRUE(
       sent[2].startsWith("SELECT 0 AS 列, COUNT(*) AS 行数 FROM 员工档案 WHERE 工号 IN ('0007') UNION ALL "
@@ -136,8 +136,8 @@ TEST_F(Journal, EntriesSurviveARestartAndEachDatabaseHasItsOwnJournal) {
 
   // The session of another server and database, its journal in the same folder: a file of its own.
   journal().close(database);
-  ops::Session other(database, {"sqlite:" + h.dir() + "/other.db", "", "sa"}, h.dir() + "/renumber.ini",
-                     h.dir() + "/journal");
+  session::Session other(database, {"sqlite:" + h.dir() + "/other.db", "", "sa"}, h.dir() + "/renumber.ini",
+                         h.dir() + "/journal");
   EXPECT_NE(other.journal().file(), journal().file());
   ASSERT_EQ(other.openJournal(), "");
   EXPECT_TRUE(other.journal().entries().empty());
@@ -165,7 +165,7 @@ TEST_F(Journal, AnEntryThatCannotBeWrittenIsToldKeptAndWrittenAtTheNextOpen) {
   EXPECT_TRUE(journal().pendingEntries({.from = QDate::currentDate().addDays(1)}).empty());
   EXPECT_TRUE(journal().pendingEntries({.operation = "批量修改"}).empty());
   EXPECT_TRUE(journal::entryText(journal().pendingEntries().front()).startsWith("#待写入  "));
-  EXPECT_FALSE(journal::undoable(journal().pendingEntries().front()));
+  EXPECT_FALSE(undo::undoable(journal().pendingEntries().front()));
   // Still refused at the next open: kept, and said.
   journal().close(database);
   EXPECT_TRUE(session.openJournal().contains("journal refused"));
@@ -223,8 +223,8 @@ TEST(JournalCommandLine, PrintsTheEntriesOfTheSettingsDatabaseFilteredByDayAndNu
   h.exec(
       "INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')  INSERT INTO 员工档案 (工号, 姓名) VALUES ('0099', "
       "'李四')");
-  ops::Session session(h.database(), {"sqlite:" + h.databasePath(), "", ""}, h.dir() + "/renumber.ini",
-                       dataHome + "/renumber/journal");
+  session::Session session(h.database(), {"sqlite:" + h.databasePath(), "", ""}, h.dir() + "/renumber.ini",
+                           dataHome + "/renumber/journal");
   ASSERT_EQ(session.openJournal(), "");
   ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   ASSERT_EQ(single::renumber(session, "0099", "0100", std::nullopt), single::RenumberResult::Done);
@@ -288,7 +288,7 @@ TEST_F(Journal, ABatchApplyAndAStagingEachWriteOneEntryAndTheApplyCanBeUndone) {
     EXPECT_EQ(c.rows, expected) << c.table.toStdString();
   }
 
-  ASSERT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
+  ASSERT_EQ(undo::undo(session, 1).status, UndoStatus::Done);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   h.exec("UPDATE 员工档案 SET 岗位编号=NULL WHERE 工号='0099'");
@@ -351,8 +351,8 @@ TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTr
   // The question before its undo names the first ten moves and the count.
   QStringList moves;
   for (int i = 0; i < 10; ++i) moves << QString("%1改回%2").arg(800000 + i).arg(100000 + i);
-  EXPECT_EQ(journal::undoQuestion(entries[0]), "撤销第1条修改记录（批量修改）：工号" + moves.join("，") +
-                                                   "等1000人。编号规则中已记下的流水号不会退回。是否继续？");
+  EXPECT_EQ(undo::undoQuestion(entries[0]), "撤销第1条修改记录（批量修改）：工号" + moves.join("，") +
+                                                "等1000人。编号规则中已记下的流水号不会退回。是否继续？");
   std::vector<journal::ColumnRows> expected = moved;
   for (journal::ColumnRows& c : expected)
     if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's
@@ -370,16 +370,16 @@ TEST(Sessions, TwoDatabasesKeepTheirOwnAddedColumnsAndJournals) {
   QString error;
   ASSERT_TRUE(other.createSqlite(h.dir() + "/other.db", &error)) << error.toStdString();
   pinned::createTestSchema(other);
-  ops::Session& first = h.session();
-  ops::Session second(other, {"sqlite:" + h.dir() + "/other.db", "", "sa"}, h.dir() + "/renumber.ini",
-                      h.dir() + "/journal");
+  session::Session& first = h.session();
+  session::Session second(other, {"sqlite:" + h.dir() + "/other.db", "", "sa"}, h.dir() + "/renumber.ini",
+                          h.dir() + "/journal");
   const QString seed =
       "CREATE TABLE 门禁卡 (ID INTEGER PRIMARY KEY, 持卡人 TEXT) INSERT INTO 门禁卡 (持卡人) VALUES ('0007') "
       "INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')";
   h.exec(seed);
   other.execute(seed);
   ASSERT_EQ(first.addColumn({"门禁卡", "持卡人"}), "");
-  EXPECT_EQ(second.addedColumns(), std::vector<added::AddedColumn>{});
+  EXPECT_EQ(second.addedColumns(), std::vector<common::added::AddedColumn>{});
   EXPECT_EQ(second.allColumns().size(), first.allColumns().size() - 1);
   ASSERT_EQ(first.openJournal(), "");
   ASSERT_EQ(second.openJournal(), "");

@@ -281,7 +281,7 @@ Ran dryRun(const QString& svr, const QStringList& numbers) {
   QTemporaryDir config;
   writeHostSettings(config.path(), svr, "hradmin", "Tarnholm");
   const QString settings = toolSettingsFile(config.path());
-  EXPECT_EQ(added::Store(settings, svr).add({"门禁卡", "持卡人"}), "");
+  EXPECT_EQ(common::added::Store(settings, svr).add({"门禁卡", "持卡人"}), "");
   const Ran ran =
       runTool(QStringLiteral(RENUMBER_EXE), QStringList{"--dry-run"} + numbers, {{"XDG_CONFIG_HOME", config.path()}});
   QFile::remove(settings);
@@ -342,8 +342,8 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   const Snapshot before = snapshot();
   w.Command6->click();
   EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join("\n").toStdString();
-  ASSERT_TRUE(shared_window::exists<frm影响预览>());
-  auto& v = shared_window::instance<frm影响预览>();
+  ASSERT_TRUE(widgets::shared_window::exists<frm影响预览>());
+  auto& v = widgets::shared_window::instance<frm影响预览>();
   EXPECT_TRUE(v.isVisible());
   const RenumberPreview p = previewRenumber(session, "0007", "0012", std::nullopt, origin);
   EXPECT_EQ(v.MSFlexGrid1->Rows(), int(p.impact.columns.size()) + 2);
@@ -370,14 +370,14 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   w.Text4->setText("0099");
   w.Command6->click();
   EXPECT_EQ(h.messages(), QStringList{numberTakenMessage("0099")});
-  EXPECT_FALSE(shared_window::exists<frm影响预览>());
+  EXPECT_FALSE(widgets::shared_window::exists<frm影响预览>());
   // A table dropped meanwhile: listed as missing, marked, and named under the caption.
   h.dialogs().shown.clear();
   w.Text4->setText("0012");
   h.exec("DROP TABLE 门禁卡");
   w.Command6->click();
   EXPECT_TRUE(h.messages().isEmpty()) << h.messages().join("\n").toStdString();
-  auto& again = shared_window::instance<frm影响预览>();
+  auto& again = widgets::shared_window::instance<frm影响预览>();
   const int last = int(p.impact.columns.size());
   EXPECT_EQ(again.MSFlexGrid1->TextMatrix(last, 3), "缺少此表，修改将失败并全部撤销");
   EXPECT_TRUE(again.MSFlexGrid1->CellBackColor(last, 1).isValid());
@@ -390,7 +390,7 @@ TEST_F(Preview, TheButtonShowsThePreviewWindowOrTheDatabaseError) {
   w.Command6->click();
   ASSERT_EQ(h.messages().size(), 1);
   EXPECT_TRUE(h.messages()[0].contains("员工档案")) << h.messages()[0].toStdString();
-  EXPECT_FALSE(shared_window::exists<frm影响预览>());
+  EXPECT_FALSE(widgets::shared_window::exists<frm影响预览>());
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST_F(SingleOpsRenumber, EveryColumnMovesWithTheSerialInOneTransaction) {
   // The widths (once per connection); inside the transaction: the register's holders of both
   // numbers, kept until the end, then the whole batch in one execution.
   EXPECT_EQ(h.statements(),
-            (QStringList{db::catalogueSql(database), ops::registerHoldersSql({"0007", "0012"}, ops::Lock::Held),
+            (QStringList{db::catalogueSql(database), common::registerHoldersSql({"0007", "0012"}, common::Lock::Held),
                          renumberBatch("0007", "0012", {}) + serialStatement(5, rowId)}));
 
   const std::vector<host::RefColumn> all = pinned::refColumns();
@@ -244,8 +244,8 @@ TEST_F(SingleOpsRenumber, OldNumberNoLongerHeldByOneEmployee) {
   EXPECT_EQ(renumber(session, "0007", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
   EXPECT_EQ(renumber(session, "0099", "0012", SerialUpdate{rowId, 3}), RenumberResult::OldNumberGone);
   EXPECT_EQ(h.statements(),
-            (QStringList{db::catalogueSql(database), ops::registerHoldersSql({"0007", "0012"}, ops::Lock::Held),
-                         ops::registerHoldersSql({"0099", "0012"}, ops::Lock::Held)}));
+            (QStringList{db::catalogueSql(database), common::registerHoldersSql({"0007", "0012"}, common::Lock::Held),
+                         common::registerHoldersSql({"0099", "0012"}, common::Lock::Held)}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_FALSE(database.inTransaction());
 }

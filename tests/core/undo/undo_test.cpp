@@ -9,23 +9,23 @@
 
 namespace {
 
-using journal::UndoStatus;
 using single::RenumberResult;
 using testdb::Snapshot;
 using testdb::snapshot;
+using undo::UndoStatus;
 
 using Journal = JournalOrganisation;
 
 TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   const Snapshot before = snapshot();
   ASSERT_EQ(single::renumber(session, "0007", "0012", single::SerialUpdate{rowId, 5}), RenumberResult::Done);
-  const journal::UndoCheck ready = journal::checkUndo(session, 1);
+  const undo::UndoCheck ready = undo::checkUndo(session, 1);
   EXPECT_EQ(ready.status, UndoStatus::Ready);
   // The record of another kind the renumber left under the old number is the employee's own: the
   // undo asks nothing about it.
-  EXPECT_EQ(ready.held, std::vector<journal::Held>{});
+  EXPECT_EQ(ready.held, std::vector<undo::Held>{});
   h.clearStatements();
-  EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
+  EXPECT_EQ(undo::undo(session, 1).status, UndoStatus::Done);
   EXPECT_EQ(hostStatements().last(), single::renumberBatch("0012", "0007", {}));
   // Everything is back but the serial handed out, which stays.
   const Snapshot expected = testdb::renamedColumn(before, "员工工号编码规则", "流水号", "2", "5", "ID=" + rowId);
@@ -39,15 +39,15 @@ TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   EXPECT_EQ(entries[0].rows, entries[1].rows);  // the same rows moved back
   EXPECT_EQ(entries[0].statement, single::renumberBatch("0012", "0007", {}));
   EXPECT_EQ(entries[1].undoneBy, 2);
-  EXPECT_EQ(journal::undoMessage({UndoStatus::Done}, 1), "第1条修改记录已撤销。编号规则的流水号未退回。");
+  EXPECT_EQ(undo::undoMessage({UndoStatus::Done}, 1), "第1条修改记录已撤销。编号规则的流水号未退回。");
 
   // A second undo, and an undo of the undo, are refused without a change.
   const Snapshot after = snapshot();
-  const journal::UndoCheck twice = journal::undo(session, 1);
+  const undo::UndoCheck twice = undo::undo(session, 1);
   EXPECT_EQ(twice.status, UndoStatus::AlreadyUndone);
-  EXPECT_EQ(journal::undoMessage(twice, 1), "第1条修改记录已经撤销过，不能再次撤销");
-  EXPECT_EQ(journal::undo(session, 2).status, UndoStatus::NotUndoable);
-  EXPECT_EQ(journal::undo(session, 9).status, UndoStatus::Missing);
+  EXPECT_EQ(undo::undoMessage(twice, 1), "第1条修改记录已经撤销过，不能再次撤销");
+  EXPECT_EQ(undo::undo(session, 2).status, UndoStatus::NotUndoable);
+  EXPECT_EQ(undo::undo(session, 9).status, UndoStatus::Missing);
   EXPECT_EQ(testdb::difference(after, snapshot()), QString());
   EXPECT_EQ(all().size(), 2u);
   EXPECT_FALSE(database.inTransaction());
@@ -57,45 +57,45 @@ TEST_F(Journal, UndoIsRefusedWhenTheNumberMovedOnOrTheOldNumberIsTakenAndAsksBef
   ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), RenumberResult::Done);
   h.exec("UPDATE 员工档案 SET 工号='0013' WHERE 工号='0012'");  // renumbered again by hand
   Snapshot before = snapshot();
-  journal::UndoCheck c = journal::undo(session, 1);
+  undo::UndoCheck c = undo::undo(session, 1);
   EXPECT_EQ(c.status, UndoStatus::NumberMovedOn);
-  EXPECT_EQ(journal::undoMessage(c, 1), "员工档案中工号0012已不属于一名员工，可能已被再次修改，不能撤销");
+  EXPECT_EQ(undo::undoMessage(c, 1), "员工档案中工号0012已不属于一名员工，可能已被再次修改，不能撤销");
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   h.exec("UPDATE 员工档案 SET 工号='0012' WHERE 工号='0013'");
   // Someone else came to share the number: named as such, not blamed on a second change.
   addEmployee("0012", "同号");
   before = snapshot();
-  c = journal::undo(session, 1);
+  c = undo::undo(session, 1);
   EXPECT_EQ(c.status, UndoStatus::NumberShared);
-  EXPECT_EQ(journal::undoMessage(c, 1),
+  EXPECT_EQ(undo::undoMessage(c, 1),
             "员工档案中工号0012现由2名员工共用（张三、同号），本条修改记录只把1名员工改为该工号，不能撤销");
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   h.exec("DELETE FROM 员工档案 WHERE 姓名='同号'");
   addEmployee("0007", "新人");
   before = snapshot();
-  c = journal::undo(session, 1);
+  c = undo::undo(session, 1);
   EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
-  EXPECT_EQ(journal::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销");
+  EXPECT_EQ(undo::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销");
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(all().size(), 1u);
 
   h.exec("DELETE FROM 员工档案 WHERE 姓名='新人'");
   h.exec("INSERT INTO 工资单明细 (员工编号) VALUES ('0007')");
-  c = journal::checkUndo(session, 1);
+  c = undo::checkUndo(session, 1);
   EXPECT_EQ(c.status, UndoStatus::Ready);
-  EXPECT_EQ(c.held, (std::vector<journal::Held>{{"0007", "工资单明细 1行"}}));
-  EXPECT_EQ(journal::undoMergeQuestion(c),
+  EXPECT_EQ(c.held, (std::vector<undo::Held>{{"0007", "工资单明细 1行"}}));
+  EXPECT_EQ(undo::undoMergeQuestion(c),
             "新工号0007在以下表中已有记录：工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？");
 
   // A later entry gave the old number to another employee: it is named, to be undone first.
   addEmployee("0050", "王五");
   ASSERT_EQ(single::renumber(session, "0050", "0007", std::nullopt), RenumberResult::Done);
-  c = journal::checkUndo(session, 1);
+  c = undo::checkUndo(session, 1);
   EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
-  EXPECT_EQ(journal::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销：第2条修改记录（单个修改，" +
-                                            journal().entry(2, 0)->time.toString(journal::kTimeFormat) +
-                                            "）把这个工号给了员工，请先撤销第2条记录");
+  EXPECT_EQ(undo::undoMessage(c, 1), "原工号0007已被其他员工使用，不能撤销：第2条修改记录（单个修改，" +
+                                         journal().entry(2, 0)->time.toString(journal::kTimeFormat) +
+                                         "）把这个工号给了员工，请先撤销第2条记录");
 }
 
 // A batch with a chain (0007 -> 5000 -> 6000, 5000 free before) and a row left as it was is undone
@@ -105,7 +105,7 @@ TEST_F(Journal, ABatchApplyWithAChainAndAnUnchangedRowIsUndoneToo) {
   ASSERT_TRUE(batch::applyRows(session, {{"0007", "5000"}, {"5000", "6000"}, {"0099", "0099"}}).applied());
   ASSERT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='6000'"), "张三");
   h.clearStatements();
-  EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
+  EXPECT_EQ(undo::undo(session, 1).status, UndoStatus::Done);
   EXPECT_EQ(hostStatements().last(),
             single::renumberBatch("6000", "5000", {}) + " " + single::renumberBatch("5000", "0007", {}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
@@ -126,9 +126,9 @@ TEST_F(Journal, ABatchUndoAsksInBoundedLinesListsLeanAndAStopChangesNothing) {
   // Records left under 25 old numbers, none of them the first row's.
   for (int i = 100; i < 125; ++i) h.exec(QString("INSERT INTO 工资单明细 (员工编号) VALUES ('%1')").arg(3000 + i));
 
-  const journal::UndoCheck c = journal::checkUndo(session, 1);
+  const undo::UndoCheck c = undo::checkUndo(session, 1);
   ASSERT_EQ(c.status, UndoStatus::Ready);
-  const QStringList lines = journal::undoMergeQuestion(c).split('\n');
+  const QStringList lines = undo::undoMergeQuestion(c).split('\n');
   ASSERT_EQ(lines.size(), 22);
   EXPECT_EQ(lines[0], "以下原工号在其他表中已有记录：3124：工资单明细 1行");  // the last renamed goes back first
   EXPECT_EQ(lines[19], "3105：工资单明细 1行");
@@ -150,23 +150,23 @@ TEST_F(Journal, ABatchUndoAsksInBoundedLinesListsLeanAndAStopChangesNothing) {
   const Snapshot applied = snapshot();
   for (int stopAt : {0, 1, 2, 4, 5}) {
     int calls = 0;
-    const ops::Progress stop = [&](int done, int) { return done == ops::kStillWorking || calls++ != stopAt; };
-    EXPECT_THROW(journal::undo(session, 1, stop), ops::Cancelled) << stopAt;
+    const common::Progress stop = [&](int done, int) { return done == common::kStillWorking || calls++ != stopAt; };
+    EXPECT_THROW(undo::undo(session, 1, stop), common::Cancelled) << stopAt;
     EXPECT_FALSE(database.inTransaction());
     EXPECT_EQ(testdb::difference(applied, snapshot()), QString()) << stopAt;
     EXPECT_EQ(all().size(), 1u);
   }
   std::vector<std::pair<int, int>> seen;
-  const ops::Progress record = [&](int done, int total) {
-    if (done != ops::kStillWorking) seen.emplace_back(done, total);
+  const common::Progress record = [&](int done, int total) {
+    if (done != common::kStillWorking) seen.emplace_back(done, total);
     return true;
   };
   h.clearStatements();
-  EXPECT_EQ(journal::undo(session, 1, record).status, UndoStatus::Done);
+  EXPECT_EQ(undo::undo(session, 1, record).status, UndoStatus::Done);
   // What it sent and recorded is the undo's change, built once: the renames back, the last first.
   std::vector<journal::Pair> renamed;
   for (auto r = rows.rbegin(); r != rows.rend(); ++r) renamed.push_back({r->oldNo, r->newNo, QString()});
-  const QStringList executions = journal::undoChange(1, renamed, {}).executions;
+  const QStringList executions = undo::undoChange(1, renamed, {}).executions;
   ASSERT_EQ(executions.size(), 3);
   const QStringList sent = h.statements();
   const qsizetype first = sent.indexOf(executions[0]);
@@ -202,13 +202,13 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
                                                {"66", "966", "无岗66"},
                                                {"955", "9955", "无岗955"},
                                                {"0099", "90099", "李四"}}));
-  const journal::UndoCheck ready = journal::checkUndo(session, 1);
+  const undo::UndoCheck ready = undo::checkUndo(session, 1);
   EXPECT_EQ(ready.status, UndoStatus::Ready);
   // The record of another kind the staging left under 0099: no question.
-  EXPECT_EQ(ready.held, std::vector<journal::Held>{});
+  EXPECT_EQ(ready.held, std::vector<undo::Held>{});
 
   h.clearStatements();
-  EXPECT_EQ(journal::undo(session, 1).status, UndoStatus::Done);
+  EXPECT_EQ(undo::undo(session, 1).status, UndoStatus::Done);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   // The shorter numbers first, each once, through the renumber's own statements.
   EXPECT_EQ(hostStatements().last(),
@@ -220,7 +220,7 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
   EXPECT_EQ(entries[0].undoes, 1);
   EXPECT_EQ(entries[1].undoneBy, 2);
   EXPECT_EQ(entries[0].pairs.size(), 4u);
-  const journal::UndoCheck twice = journal::undo(session, 1);
+  const undo::UndoCheck twice = undo::undo(session, 1);
   EXPECT_EQ(twice.status, UndoStatus::AlreadyUndone);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
@@ -228,21 +228,21 @@ TEST_F(Journal, AStagingIsUndoneToTheDatabaseBeforeItOnTheTermsOfARenumber) {
   batch::stageNoPosition(session, {});
   h.exec("UPDATE 员工档案 SET 工号='77' WHERE ID=(SELECT MIN(ID) FROM 员工档案 WHERE 工号='966')");
   Snapshot staged = snapshot();
-  journal::UndoCheck c = journal::undo(session, 3);
+  undo::UndoCheck c = undo::undo(session, 3);
   EXPECT_EQ(c.status, UndoStatus::NumberMovedOn);
-  EXPECT_EQ(journal::undoMessage(c, 3), "员工档案中工号966已不属于一名员工，可能已被再次修改，不能撤销");
+  EXPECT_EQ(undo::undoMessage(c, 3), "员工档案中工号966已不属于一名员工，可能已被再次修改，不能撤销");
   EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
   h.exec("UPDATE 员工档案 SET 工号='966' WHERE 工号='77'");
   h.exec("UPDATE 员工档案 SET 工号='0099' WHERE 工号='0007'");
   staged = snapshot();
-  c = journal::undo(session, 3);
+  c = undo::undo(session, 3);
   EXPECT_EQ(c.status, UndoStatus::OldNumberTaken);
-  EXPECT_EQ(journal::undoMessage(c, 3), "原工号0099已被其他员工使用，不能撤销");
+  EXPECT_EQ(undo::undoMessage(c, 3), "原工号0099已被其他员工使用，不能撤销");
   EXPECT_EQ(testdb::difference(staged, snapshot()), QString());
   EXPECT_EQ(all().size(), 3u);
   EXPECT_FALSE(database.inTransaction());
   h.exec("UPDATE 员工档案 SET 工号='0007' WHERE 姓名='张三'");
-  EXPECT_EQ(journal::undo(session, 3).status, UndoStatus::Done);
+  EXPECT_EQ(undo::undo(session, 3).status, UndoStatus::Done);
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 }
 

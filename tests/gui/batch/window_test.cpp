@@ -398,7 +398,7 @@ TEST_F(BatchWindow, StagingAsksFirstAndSaysWhenDone) {
   EXPECT_EQ(h.messages().mid(2), (QStringList{question,
                                               u"以下无岗位员工加9后的工号已被占用：12→912（有岗）\n"
                                               u"没有修改任何工号，请先处理这些员工的工号"_s}));
-  EXPECT_EQ(h.dialogs().shown.last().icon, ui::Icon::Warning);
+  EXPECT_EQ(h.dialogs().shown.last().icon, widgets::Icon::Warning);
   EXPECT_TRUE(updates().isEmpty());
   // Records under it: the merge question, No sends nothing.
   h.exec(u"DELETE FROM 员工档案 WHERE 姓名='有岗'"_s);

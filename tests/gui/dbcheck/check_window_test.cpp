@@ -37,7 +37,7 @@ TEST(CheckWindow, ListsFindingsAndAddsAndRemovesAColumn) {
   EXPECT_TRUE(h.messages().last().contains("不是普通名称"));
   g->clickCell(2, 2);
   w.Command3->click();
-  EXPECT_EQ(h.session().addedColumns(), (std::vector<added::AddedColumn>{{"外包人员", "员工编号"}}));
+  EXPECT_EQ(h.session().addedColumns(), (std::vector<common::added::AddedColumn>{{"外包人员", "员工编号"}}));
   ASSERT_EQ(g->Rows(), 5);  // checked again: the column is now an added one, no suspect, and has no index
   EXPECT_EQ(g->TextMatrix(3, 1) + "|" + g->TextMatrix(3, 2), "没有索引|外包人员");
   EXPECT_EQ(g->TextMatrix(4, 1), "已加入修改列表");

@@ -33,15 +33,19 @@ TEST(Drive, ShowsTheDatabasesTextAProgramFailureAsSuchAndAStopOnlyForAChange) {
        [] { throw std::out_of_range("vector::_M_range_check"); },
        drive::Outcome::Failed,
        {"程序出错：vector::_M_range_check"}},
-      {"stopped change", true, [] { throw ops::Cancelled(); }, drive::Outcome::Stopped, {"已取消，数据库没有任何修改"}},
-      {"stopped read", false, [] { throw ops::Cancelled(); }, drive::Outcome::Stopped, {}},
+      {"stopped change",
+       true,
+       [] { throw common::Cancelled(); },
+       drive::Outcome::Stopped,
+       {"已取消，数据库没有任何修改"}},
+      {"stopped read", false, [] { throw common::Cancelled(); }, drive::Outcome::Stopped, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const qsizetype before = h.messages().size();
     bool progressGiven = false;
     EXPECT_EQ(drive::run(&parent, {c.changes, QStringLiteral("正在修改第 %1 / %2 名员工")},
-                         [&](const ops::Progress& p) {
+                         [&](const common::Progress& p) {
                            progressGiven = bool(p);
                            c.thrown();
                          }),

@@ -153,14 +153,14 @@ TEST_F(ExportWindow, BrowseStartsInTheDocumentsFolderAndTakesTheChosenFile) {
 }
 
 TEST(ExportWindowBrowse, AFailingFileDialogReportsNumberAndDescription) {
-  struct FailingDialogs : ui::ScriptedDialogs {
+  struct FailingDialogs : widgets::ScriptedDialogs {
     QString chooseFile(QWidget*, const QString&, const QString&) override {
       throw std::system_error(std::make_error_code(std::errc::permission_denied), "cannot list the folder");
     }
   };
   auto dialogs = std::make_unique<FailingDialogs>();
   FailingDialogs* seen = dialogs.get();
-  ui::Dialogs::install(std::move(dialogs));
+  widgets::Dialogs::install(std::move(dialogs));
   {
     frm输出到Excel文件 w;
     w.Text1[0]->setText("/kept.xls");
@@ -172,9 +172,9 @@ TEST(ExportWindowBrowse, AFailingFileDialogReportsNumberAndDescription) {
                   .arg(EACCES)
                   .arg(QString::fromStdString(std::make_error_code(std::errc::permission_denied).message())));
     EXPECT_EQ(seen->shown[0].title, "员工工号修改");
-    EXPECT_EQ(seen->shown[0].icon, ui::Icon::Warning);
+    EXPECT_EQ(seen->shown[0].icon, widgets::Icon::Warning);
   }
-  ui::Dialogs::install(nullptr);
+  widgets::Dialogs::install(nullptr);
 }
 
 TEST_F(ExportWindow, WritesTitlesAndTheWholeGridAsTextIntoANewWorkbook) {
@@ -327,8 +327,8 @@ TEST_F(ExportWindow, AnEmptyPathAsksForAFileNameThenReportsTheFailure) {
   EXPECT_FALSE(output(w));
   EXPECT_THAT(h.messages(), ElementsAre("请确定输出的文件名", "输出到Execl失败"));
   EXPECT_THAT(h.titles(), ElementsAre("员工工号修改", "员工工号修改"));
-  EXPECT_EQ(h.dialogs().shown.value(0).icon, ui::Icon::None);
-  EXPECT_EQ(h.dialogs().shown.value(1).icon, ui::Icon::None);
+  EXPECT_EQ(h.dialogs().shown.value(0).icon, widgets::Icon::None);
+  EXPECT_EQ(h.dialogs().shown.value(1).icon, widgets::Icon::None);
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(shown.isEmpty());
 }
@@ -406,7 +406,7 @@ TEST_F(ExportWindow, AStopBeforeTheSaveLeavesNoNewWorkbookAndAnExistingOneAsItWa
     for (const QString& path : {fresh, book}) {
       SCOPED_TRACE(path.toStdString() + " " + std::to_string(stopAt));
       QStringList labels;
-      ui::ProgressDialog::setScript([&](const QString& label, int done, int) {
+      widgets::ProgressDialog::setScript([&](const QString& label, int done, int) {
         labels << label;
         return done < stopAt;
       });
@@ -414,7 +414,7 @@ TEST_F(ExportWindow, AStopBeforeTheSaveLeavesNoNewWorkbookAndAnExistingOneAsItWa
       auto grid = makeGrid(kTable);
       auto& w = window(grid.get(), path, "工程");
       EXPECT_FALSE(output(w));
-      ui::ProgressDialog::setScript({});
+      widgets::ProgressDialog::setScript({});
       EXPECT_THAT(h.messages(), ElementsAre("已取消输出，工作簿没有保存"));
       EXPECT_EQ(labels.last(), QStringLiteral("正在输出到Excel：第 %1 / 14 步").arg(stopAt + 1));
       EXPECT_TRUE(w.isVisible());

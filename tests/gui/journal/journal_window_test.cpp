@@ -31,8 +31,8 @@ TEST_F(JournalWindow, TheMenuOpensItListingNewestFirstWithFiltersAndDetails) {
   frm协调& menu = h.open<frm协调>();
   EXPECT_EQ(menu.Command6->text(), "修改记录");
   menu.Command6->click();
-  ASSERT_TRUE(shared_window::exists<frm修改记录>());
-  frm修改记录& w = shared_window::instance<frm修改记录>();
+  ASSERT_TRUE(widgets::shared_window::exists<frm修改记录>());
+  frm修改记录& w = widgets::shared_window::instance<frm修改记录>();
   EXPECT_TRUE(w.isVisible());
   FlexGrid* g = w.MSFlexGrid1;
   ASSERT_EQ(g->Rows(), 3);
@@ -70,7 +70,7 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
   ASSERT_EQ(single::renumber(session, "0007", "0012", std::nullopt), single::RenumberResult::Done);
   frm修改记录& w = h.open<frm修改记录>();
   w.MSFlexGrid1->clickCell(1, 1);
-  const QString question = journal::undoQuestion(*journal().entry(1));
+  const QString question = undo::undoQuestion(*journal().entry(1));
   EXPECT_EQ(question, "撤销第1条修改记录（单个修改）：工号0012改回0007。编号规则中已记下的流水号不会退回。是否继续？");
   const testdb::Snapshot before = testdb::snapshot();
   h.answer(false);
@@ -97,16 +97,16 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   frm修改记录& w = h.open<frm修改记录>();
   ASSERT_EQ(w.entryId(1), 1);
   EXPECT_TRUE(w.Command3->isEnabled());
-  const QString question = journal::undoQuestion(*journal().entry(1));
+  const QString question = undo::undoQuestion(*journal().entry(1));
   // Stopped under its progress dialog once every rename was sent: everything rolls back.
   const testdb::Snapshot applied = testdb::snapshot();
   QStringList labels;
-  ui::ProgressDialog::setScript([&](const QString& label, int done, int total) {
+  widgets::ProgressDialog::setScript([&](const QString& label, int done, int total) {
     labels << label;
     return total == 0 || done < total;
   });
   w.Command3->click();
-  ui::ProgressDialog::setScript({});
+  widgets::ProgressDialog::setScript({});
   EXPECT_EQ(labels,
             (QStringList{"正在查找原工号在其他表中的记录 1 / 2", "正在核对修改记录…", "正在撤销：第 1 / 2 个工号",
                          "正在撤销：第 1 / 2 个工号", "正在撤销：第 2 / 2 个工号"}));
@@ -172,7 +172,7 @@ TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
   });
   w.Command2->click();
   EXPECT_TRUE(shown);
-  shared_window::created<frm修改记录>() = {};
+  widgets::shared_window::created<frm修改记录>() = {};
 }
 
 TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
@@ -180,7 +180,7 @@ TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
   const QString settings = QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarnholm").fileName();
   writeHostSettings(QFileInfo(settings).path(), "sqlite:" + h.databasePath(), "sa");
   h.exec("INSERT INTO 员工档案 (工号, 姓名) VALUES ('0007', '张三')");
-  const std::unique_ptr<ops::Session> session = Connection::Main(h.database());
+  const std::unique_ptr<session::Session> session = Connection::Main(h.database());
   ASSERT_TRUE(session);
   EXPECT_TRUE(h.messages().isEmpty());
   ASSERT_TRUE(session->journal().active());
@@ -194,7 +194,7 @@ TEST(JournalStartup, TheStartOpensTheJournalOfTheSettingsInTheUsersDataFolder) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries.front().login, "sa");
   EXPECT_EQ(entries.front().server, "sqlite:" + h.databasePath());
-  shared_window::closeAll();  // the menu works on the session
+  widgets::shared_window::closeAll();  // the menu works on the session
   QFile::remove(settings);
   session->journal().close(h.database());
   QFile::remove(file);

@@ -91,7 +91,7 @@ TEST_F(RulesWindowTest, ListFailuresAreReportedAndTheWindowOpens) {
   h.exec("DROP TABLE 岗位类别");
   Window& w = open();
   ASSERT_EQ(h.messages().size(), 1);
-  EXPECT_EQ(h.titles()[0], app_info::title());
+  EXPECT_EQ(h.titles()[0], widgets::app_info::title());
   EXPECT_EQ(w.List1->count(), 0);
   EXPECT_EQ(w.TreeView2->count(), 3);
   EXPECT_EQ(w.TreeView1->count(), 3);

@@ -346,7 +346,7 @@ TEST_F(RulesWindowTest, SavingChecksBoxesAndCodes) {
   EXPECT_EQ(h.messages(),
             (QStringList{"请输入流水号位数  提示用0的数量表示", "流水号位数只能由0组成  提示用0的数量表示",
                          "请输入名称", "类别代码7已被其他编码类别使用，请输入另一个类别代码"}));
-  EXPECT_EQ(h.titles().first(), app_info::title());
+  EXPECT_EQ(h.titles().first(), widgets::app_info::title());
   EXPECT_EQ(count("员工工号编码规则名称"), "1");
   EXPECT_TRUE(h.statements().filter("Where ID=0").isEmpty());
   EXPECT_EQ(w.TreeView3->keys(), QStringList{"LB7"});

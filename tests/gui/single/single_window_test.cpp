@@ -150,7 +150,7 @@ TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
   w->Command4->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(alive.isNull());
-  EXPECT_FALSE(shared_window::exists<frm员工Kestrune>());
+  EXPECT_FALSE(widgets::shared_window::exists<frm员工Kestrune>());
 }
 
 TEST_F(SingleWindow, NoCriterionAndNothingFound) {
@@ -165,7 +165,7 @@ TEST_F(SingleWindow, NoCriterionAndNothingFound) {
   // The equal-numbers search reports no hit with an empty message.
   w->Command5->click();
   EXPECT_EQ(h.messages().last(), QString());
-  EXPECT_EQ(h.titles(), QStringList(3, app_info::title()));
+  EXPECT_EQ(h.titles(), QStringList(3, widgets::app_info::title()));
 }
 
 TEST_F(SingleWindow, FailedSearchShowsTheDatabaseTextAndStaysAtSearchStart) {
@@ -260,7 +260,7 @@ TEST_F(SingleWindow, NoRuleAndFailedQueryUntickTheBox) {
   select("0001");
   w->Check1->setChecked(true);
   EXPECT_EQ(h.messages(), QStringList{"该员工的员工类别没有设置过工号编号规则，不能采用自动编号"});
-  EXPECT_EQ(h.titles(), QStringList{app_info::title()});
+  EXPECT_EQ(h.titles(), QStringList{widgets::app_info::title()});
   EXPECT_FALSE(w->Check1->isChecked());
   EXPECT_EQ(w->Text4->text(), QString());
   EXPECT_EQ(w->numberPrefix() + w->ruleRowId(), QString());
@@ -316,13 +316,13 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   h.clearStatements();
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{"修改成功请通知张三 工号已经改成0012"});
-  EXPECT_EQ(h.titles(), QStringList{app_info::title()});
+  EXPECT_EQ(h.titles(), QStringList{widgets::app_info::title()});
   // The existence check, the widths (once per connection), the records already under the new
   // number (every column in one query), then inside the transaction the register's holders of
   // both numbers and the batch, without a serial.
   const QStringList expected{single::existsQuery("0012"), db::catalogueSql(Harness::current().database()),
-                             ops::holdersUnionSql(pinned::refColumns(), {"0012"}),
-                             ops::registerHoldersSql({"0007", "0012"}, ops::Lock::Held),
+                             common::holdersUnionSql(pinned::refColumns(), {"0012"}),
+                             common::registerHoldersSql({"0007", "0012"}, common::Lock::Held),
                              single::renumberBatch("0007", "0012", {})};
   EXPECT_EQ(h.statements(), expected);
   EXPECT_EQ(h.value("SELECT COUNT(*) FROM 考勤员设置 WHERE 工号='0012'"), "1");
@@ -350,7 +350,7 @@ TEST_F(SingleRenumber, RecordsUnderTheNewNumberAreMergedOnlyWhenConfirmed) {
   h.answer(false);
   w->Command3->click();
   EXPECT_EQ(h.messages(), (QStringList{question, "已取消，数据库没有任何修改"}));
-  EXPECT_FALSE(h.statements().contains(ops::registerHoldersSql({"0007", "0345"}, ops::Lock::Held)));
+  EXPECT_FALSE(h.statements().contains(common::registerHoldersSql({"0007", "0345"}, common::Lock::Held)));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
 
   h.answer(true);
@@ -380,7 +380,7 @@ TEST_F(SingleRenumber, ANumberTakenWhileTheQuestionIsShownIsRefusedInsideTheTran
   EXPECT_EQ(h.messages(),
             (QStringList{"新工号0345在以下表中已有记录：工资单明细 1行。继续修改将把这些记录并入该员工，是否继续？",
                          "新工号0345在核对之后已被员工李新使用，没有做任何修改，请输入另外的工号"}));
-  EXPECT_EQ(h.statements(), QStringList{ops::registerHoldersSql({"0007", "0345"}, ops::Lock::Held)});
+  EXPECT_EQ(h.statements(), QStringList{common::registerHoldersSql({"0007", "0345"}, common::Lock::Held)});
   EXPECT_EQ(testdb::difference(meanwhile, snapshot()), QString());
 }
 

@@ -22,12 +22,12 @@ namespace {
 class ScriptedDialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto owned = std::make_unique<ui::ScriptedDialogs>();
+    auto owned = std::make_unique<widgets::ScriptedDialogs>();
     dialogs = owned.get();
-    ui::Dialogs::install(std::move(owned));
+    widgets::Dialogs::install(std::move(owned));
   }
-  void TearDown() override { ui::Dialogs::install(nullptr); }
-  ui::ScriptedDialogs* dialogs = nullptr;
+  void TearDown() override { widgets::Dialogs::install(nullptr); }
+  widgets::ScriptedDialogs* dialogs = nullptr;
 };
 
 // What a message box showed, read while it is open.
@@ -51,36 +51,36 @@ void answerNextBox(BoxSeen* seen, QMessageBox::StandardButton button) {
 
 TEST_F(ScriptedDialogsTest, MessagesAndQuestionsAreRecordedInOrder) {
   dialogs->answers = {false};
-  ui::msg(nullptr, "请输入检索条件");
-  ui::msg(nullptr, "数据库连接失败!", "连接提示", ui::Icon::Information);
-  const bool first = ui::ask(nullptr, "是否要删除甲?");
-  const bool second = ui::ask(nullptr, "是否要删除乙?");  // unqueued: Yes
-  ui::dbError(nullptr, "UNIQUE constraint failed: 员工档案.工号");
+  widgets::msg(nullptr, "请输入检索条件");
+  widgets::msg(nullptr, "数据库连接失败!", "连接提示", widgets::Icon::Information);
+  const bool first = widgets::ask(nullptr, "是否要删除甲?");
+  const bool second = widgets::ask(nullptr, "是否要删除乙?");  // unqueued: Yes
+  widgets::dbError(nullptr, "UNIQUE constraint failed: 员工档案.工号");
   EXPECT_FALSE(first);
   EXPECT_TRUE(second);
   ASSERT_EQ(dialogs->shown.size(), 5);
-  const QList<ui::ScriptedDialogs::Shown>& s = dialogs->shown;
+  const QList<widgets::ScriptedDialogs::Shown>& s = dialogs->shown;
   EXPECT_EQ(s[0].text, "请输入检索条件");
   EXPECT_EQ(s[0].title, "员工工号修改");  // the tool's name, not the executable's
-  EXPECT_EQ(s[0].icon, ui::Icon::None);
+  EXPECT_EQ(s[0].icon, widgets::Icon::None);
   EXPECT_FALSE(s[0].isQuestion);
   EXPECT_EQ(s[1].title, "连接提示");
-  EXPECT_EQ(s[1].icon, ui::Icon::Information);
+  EXPECT_EQ(s[1].icon, widgets::Icon::Information);
   EXPECT_EQ(s[2].text, "是否要删除甲?");
-  EXPECT_EQ(s[2].title, app_info::title());
+  EXPECT_EQ(s[2].title, widgets::app_info::title());
   EXPECT_TRUE(s[2].isQuestion);
   EXPECT_TRUE(s[3].isQuestion);
   EXPECT_EQ(s[4].text, "UNIQUE constraint failed: 员工档案.工号");  // exactly the database's text
-  EXPECT_EQ(s[4].title, app_info::title());
-  EXPECT_EQ(s[4].icon, ui::Icon::Critical);
+  EXPECT_EQ(s[4].title, widgets::app_info::title());
+  EXPECT_EQ(s[4].icon, widgets::Icon::Critical);
   EXPECT_FALSE(s[4].isQuestion);
 }
 
 TEST_F(ScriptedDialogsTest, FileDialogsAnswerFromTheQueue) {
   dialogs->files = {"/tmp/a.xls"};
   const QString filter = "Excel Flie *.xls|*.xls|All flie *.*|*.*";
-  EXPECT_EQ(ui::Dialogs::current().chooseFile(nullptr, "/opt/app", filter), "/tmp/a.xls");
-  EXPECT_EQ(ui::Dialogs::current().chooseFile(nullptr, "/home", "x|*.x"), "");  // unqueued: cancelled
+  EXPECT_EQ(widgets::Dialogs::current().chooseFile(nullptr, "/opt/app", filter), "/tmp/a.xls");
+  EXPECT_EQ(widgets::Dialogs::current().chooseFile(nullptr, "/home", "x|*.x"), "");  // unqueued: cancelled
   EXPECT_EQ(dialogs->fileDialogDirs, (QStringList{"/opt/app", "/home"}));
   EXPECT_EQ(dialogs->fileDialogFilters, (QStringList{filter, "x|*.x"}));
   EXPECT_TRUE(dialogs->shown.isEmpty());
@@ -90,12 +90,12 @@ TEST_F(ScriptedDialogsTest, ModalShowRunsTheQueuedActionThenCloses) {
   QStringList seen;
   dialogs->modalActions.append([&](QWidget* w) {
     seen << QString("visible=%1").arg(w->isVisible());
-    ui::msg(w, "inside");  // dialogs may be used from within the modal window
+    widgets::msg(w, "inside");  // dialogs may be used from within the modal window
   });
   dialogs->modalActions.append([&](QWidget* w) { w->close(); });  // the window closes itself
 
   QWidget kept;
-  ui::Dialogs::current().showModal(&kept);
+  widgets::Dialogs::current().showModal(&kept);
   EXPECT_EQ(seen, QStringList{"visible=1"});
   EXPECT_FALSE(kept.isVisible());
   ASSERT_EQ(dialogs->shown.size(), 1);
@@ -103,13 +103,13 @@ TEST_F(ScriptedDialogsTest, ModalShowRunsTheQueuedActionThenCloses) {
 
   QPointer<QWidget> deleting = new QWidget;
   deleting->setAttribute(Qt::WA_DeleteOnClose);
-  ui::Dialogs::current().showModal(deleting);
+  widgets::Dialogs::current().showModal(deleting);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(deleting.isNull());
 
   QPointer<QWidget> plain = new QWidget;  // nothing queued: closed at once
   plain->setAttribute(Qt::WA_DeleteOnClose);
-  ui::Dialogs::current().showModal(plain);
+  widgets::Dialogs::current().showModal(plain);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(plain.isNull());
   EXPECT_EQ(dialogs->modalShows, 3);
@@ -117,17 +117,17 @@ TEST_F(ScriptedDialogsTest, ModalShowRunsTheQueuedActionThenCloses) {
 }
 
 TEST(QtDialogs, MessageBoxesShowTextTitleIconAndButtons) {
-  ui::QtDialogs dialogs;
+  widgets::QtDialogs dialogs;
   BoxSeen seen;
   answerNextBox(&seen, QMessageBox::Ok);
-  dialogs.message(nullptr, "错误信息：login failed", "信息文本", ui::Icon::Information);
+  dialogs.message(nullptr, "错误信息：login failed", "信息文本", widgets::Icon::Information);
   EXPECT_EQ(seen.text, "错误信息：login failed");
   EXPECT_EQ(seen.title, "信息文本");
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   EXPECT_EQ(seen.buttons, QMessageBox::Ok);
 
   answerNextBox(&seen, QMessageBox::Ok);
-  dialogs.message(nullptr, "no such table", "renumber", ui::Icon::Critical);
+  dialogs.message(nullptr, "no such table", "renumber", widgets::Icon::Critical);
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
 
   answerNextBox(&seen, QMessageBox::No);
@@ -145,7 +145,7 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
   for (int i = 0; i < 4253; ++i) lines << QString("%1：工资单明细 1行，考勤表详细 2行").arg(10000 + i);
   lines << "继续撤销将把这些记录并入相应员工，是否继续？";
   const QString text = lines.join('\n');
-  ui::QtDialogs dialogs;
+  widgets::QtDialogs dialogs;
   QString shown, details;
   int height = 0, titleRoom = 0;
   QTimer::singleShot(0, [&] {
@@ -168,13 +168,13 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
 
   // One line longer than the box: cut.
   const QString line = QString(3000, QChar(0x5DE5));
-  EXPECT_EQ(ui::boundedText(line, 20, 40), QString(798, QChar(0x5DE5)) + "……");
-  EXPECT_EQ(ui::boundedText("请输入检索条件", 20, 40), "请输入检索条件");
+  EXPECT_EQ(widgets::boundedText(line, 20, 40), QString(798, QChar(0x5DE5)) + "……");
+  EXPECT_EQ(widgets::boundedText("请输入检索条件", 20, 40), "请输入检索条件");
   // A question its operation bounded already, bounded tighter: one rest line for all left out.
   QStringList items;
   for (int i = 0; i < 25; ++i) items << QString("%1：工资单明细 1行").arg(7000 + i);
   const QString listed = text::listedText("以下原工号在其他表中已有记录：", items, "是否继续？");
-  EXPECT_EQ(ui::boundedText(listed, 10, 40).toStdString(),
+  EXPECT_EQ(widgets::boundedText(listed, 10, 40).toStdString(),
             (listed.split('\n').mid(0, 8) + QStringList{"……另有17项", "是否继续？"}).join('\n').toStdString());
 
   QTimer::singleShot(0, [&] {
@@ -186,14 +186,14 @@ TEST(QtDialogs, ALongTextIsBoundedToTheScreenWithTheWholeInItsDetails) {
         box->width() - QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box->windowTitle());
     box->button(QMessageBox::Ok)->click();
   });
-  dialogs.message(nullptr, "好", "修改记录未能写入的提示", ui::Icon::Warning);
+  dialogs.message(nullptr, "好", "修改记录未能写入的提示", widgets::Icon::Warning);
   EXPECT_EQ(shown, "好");
   EXPECT_EQ(details, "");
   EXPECT_GE(titleRoom, 100);  // the title and the window's buttons
 }
 
 TEST(QtDialogs, ModalShowReturnsWhenTheWindowIsClosedOrDestroyed) {
-  ui::QtDialogs dialogs;
+  widgets::QtDialogs dialogs;
   QWidget window;
   QTimer::singleShot(0, [&] {
     EXPECT_TRUE(window.isVisible());
@@ -218,14 +218,14 @@ TEST(QtDialogs, ModalShowReturnsWhenTheWindowIsClosedOrDestroyed) {
 }
 
 TEST(QtDialogs, FileFilterInQtsForm) {
-  EXPECT_EQ(ui::qtFileFilter("Excel Flie *.xls|*.xls|All flie *.*|*.*"),
+  EXPECT_EQ(widgets::qtFileFilter("Excel Flie *.xls|*.xls|All flie *.*|*.*"),
             "Excel Flie *.xls (*.xls);;All flie *.* (*.*)");
-  EXPECT_EQ(ui::qtFileFilter("Books|*.xls;*.xlsx"), "Books (*.xls *.xlsx)");
-  EXPECT_EQ(ui::qtFileFilter(""), "");
+  EXPECT_EQ(widgets::qtFileFilter("Books|*.xls;*.xlsx"), "Books (*.xls *.xlsx)");
+  EXPECT_EQ(widgets::qtFileFilter(""), "");
 }
 
 TEST(QtDialogs, FileDialogTakesTheChosenPath) {
-  ui::QtDialogs dialogs;
+  widgets::QtDialogs dialogs;
   QString filters;
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -254,28 +254,28 @@ struct Refusing : QWidget {  // a window whose close handler refuses
 }  // namespace
 
 TEST(SharedWindow, OneInstanceUntilClosedThenAFreshOne) {
-  shared_window::closeAll();
+  widgets::shared_window::closeAll();
   Counted::made = 0;
-  Counted& a = shared_window::show<Counted>();
-  Counted& b = shared_window::show<Counted>();
+  Counted& a = widgets::shared_window::show<Counted>();
+  Counted& b = widgets::shared_window::show<Counted>();
   EXPECT_EQ(&a, &b);
   EXPECT_EQ(Counted::made, 1);
   EXPECT_TRUE(a.isVisible());
-  EXPECT_TRUE(shared_window::exists<Counted>());
+  EXPECT_TRUE(widgets::shared_window::exists<Counted>());
 
   a.close();  // the user closes it: its instance ends at once, before the loop deletes it
-  EXPECT_FALSE(shared_window::exists<Counted>());
-  Counted& c = shared_window::instance<Counted>();
+  EXPECT_FALSE(widgets::shared_window::exists<Counted>());
+  Counted& c = widgets::shared_window::instance<Counted>();
   EXPECT_EQ(Counted::made, 2);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a goes, c stays
-  EXPECT_EQ(&shared_window::instance<Counted>(), &c);
+  EXPECT_EQ(&widgets::shared_window::instance<Counted>(), &c);
   EXPECT_EQ(Counted::made, 2);
 
-  shared_window::show<Refusing>();
-  shared_window::closeAll();  // also ends windows that refuse to close
-  EXPECT_FALSE(shared_window::exists<Counted>());
-  EXPECT_FALSE(shared_window::exists<Refusing>());
-  shared_window::instance<Counted>();
+  widgets::shared_window::show<Refusing>();
+  widgets::shared_window::closeAll();  // also ends windows that refuse to close
+  EXPECT_FALSE(widgets::shared_window::exists<Counted>());
+  EXPECT_FALSE(widgets::shared_window::exists<Refusing>());
+  widgets::shared_window::instance<Counted>();
   EXPECT_EQ(Counted::made, 3);
-  shared_window::closeAll();
+  widgets::shared_window::closeAll();
 }

@@ -91,17 +91,17 @@ TEST(Harness, ScriptedDialogsAndSharedWindows) {
     h.chooseFile("/tmp/x.xls");
     bool modalRan = false;
     h.onModal([&](QWidget*) { modalRan = true; });
-    ui::msg(nullptr, "修改成功");
-    ui::msg(nullptr, "数据库连接失败!", "连接提示", ui::Icon::Information);
-    EXPECT_FALSE(ui::ask(nullptr, "是否要删除?"));
-    EXPECT_TRUE(ui::ask(nullptr, "确定要改成?"));
-    EXPECT_EQ(ui::Dialogs::current().chooseFile(nullptr, "/", "x|*.x"), "/tmp/x.xls");
+    widgets::msg(nullptr, "修改成功");
+    widgets::msg(nullptr, "数据库连接失败!", "连接提示", widgets::Icon::Information);
+    EXPECT_FALSE(widgets::ask(nullptr, "是否要删除?"));
+    EXPECT_TRUE(widgets::ask(nullptr, "确定要改成?"));
+    EXPECT_EQ(widgets::Dialogs::current().chooseFile(nullptr, "/", "x|*.x"), "/tmp/x.xls");
     QWidget modal;
-    ui::Dialogs::current().showModal(&modal);
+    widgets::Dialogs::current().showModal(&modal);
     EXPECT_TRUE(modalRan);
     EXPECT_EQ(h.messages(), (QStringList{"修改成功", "数据库连接失败!", "是否要删除?", "确定要改成?"}));
     EXPECT_EQ(h.titles(), (QStringList{"员工工号修改", "连接提示", "员工工号修改", "员工工号修改"}));
-    EXPECT_EQ(&h.dialogs(), &ui::Dialogs::current());
+    EXPECT_EQ(&h.dialogs(), &widgets::Dialogs::current());
 
     Probe& w = h.open<Probe>();
     EXPECT_TRUE(w.isVisible());
@@ -109,8 +109,8 @@ TEST(Harness, ScriptedDialogsAndSharedWindows) {
     EXPECT_EQ(Probe::made, 1);
   }
   // The harness closed its windows and put the production dialogs back.
-  EXPECT_FALSE(shared_window::exists<Probe>());
-  EXPECT_EQ(dynamic_cast<ui::ScriptedDialogs*>(&ui::Dialogs::current()), nullptr);
+  EXPECT_FALSE(widgets::shared_window::exists<Probe>());
+  EXPECT_EQ(dynamic_cast<widgets::ScriptedDialogs*>(&widgets::Dialogs::current()), nullptr);
   Harness again;
   again.open<Probe>();
   EXPECT_EQ(Probe::made, 2);

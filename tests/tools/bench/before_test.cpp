@@ -64,7 +64,8 @@ TEST_F(BenchBefore, ApplySendsANumberAColumnOrARowPerRoundTripAndEndsAsTheToolDo
             "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='8100000')");
   EXPECT_EQ(sent[2],
             "SELECT 员工档案.工号, 员工档案.姓名, 员工档案.员工类别 FROM 员工档案  WHERE (员工档案.工号='8100002')");
-  for (std::size_t k = 0; k < columns.size(); ++k) EXPECT_EQ(sent[qsizetype(3 + k)], ops::holdersSql(columns[k], news));
+  for (std::size_t k = 0; k < columns.size(); ++k)
+    EXPECT_EQ(sent[qsizetype(3 + k)], common::holdersSql(columns[k], news));
   for (int i = 0; i < 3; ++i) {
     const qsizetype at = qsizetype(3 + columns.size()) + 2 * i;
     EXPECT_EQ(sent[at], "Select Count(*) As 人数 From 员工档案 Where 工号='" + olds[i] + "'");
