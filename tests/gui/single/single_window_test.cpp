@@ -1,5 +1,5 @@
 // The single-employee window: its controls, and that its clicks, ticks and keys reach the
-// operations (tests/ops/single/single_ops_test.cpp checks what those do on the database) and leave
+// operations (tests/core/single/single_ops_test.cpp checks what those do on the database) and leave
 // the window, its messages and the list as they should.
 #include <gtest/gtest.h>
 
