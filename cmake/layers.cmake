@@ -1,6 +1,6 @@
 # The layers, bottom to top, written once. The build makes a library of each (CMakeLists.txt),
 # globs its files for the include check and hands the same list to cmake/check_layers.cmake, which
-# includes this file; tests/CMakeLists.txt adds each feature's tests.
+# includes this file; tests/core/ and tests/gui/ add each feature's tests.
 #
 # A layer is a folder under src/ (tools/demo: under the project root), named by that path:
 #   renumber_layer(<folder> [USES <folder>...] [LOWER | WINDOW])
@@ -13,7 +13,8 @@
 # CORE: the core features (words) and lower layers its core includes. GUI: what its window
 # includes besides its own core: gui folders (drive, widgets), lower layers, core features, or
 # "core" for every core feature. A feature without CORE has no core folder, one without GUI no
-# window. Features are listed bottom to top: a core uses only features above its line.
+# window. Features are listed bottom to top: a core uses only features on earlier
+# lines (configuring refuses any other), so the core has no circle.
 set(RENUMBER_LAYERS "")
 set(RENUMBER_LOWER_LAYERS "")
 set(RENUMBER_WINDOW_LAYERS "")
