@@ -5,8 +5,15 @@ cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/layers.cmake)
 # Qt modules with widgets or a GUI: below the windows none of them may be included.
 set(gui_headers "QtWidgets/|QtGui/|<Q(Widget|Application|GuiApplication|Color|Palette|Font|Icon|Pixmap|Image|Cursor|MessageBox|Painter|KeyEvent)>")
-# The roots our own includes start with ("core/batch/batch_ops.h", "tools/demo/demo_data.h").
-set(own_roots "core|gui|db|host|text|calc|app|tools|tests")
+# The roots our own includes start with ("core/batch/batch_ops.h", "tools/demo/demo_data.h"):
+# the layers' first folders, the start-up's and the tests'.
+set(own_roots app tests)
+foreach(layer ${RENUMBER_LAYERS})
+  string(REGEX REPLACE "/.*" "" first ${layer})
+  list(APPEND own_roots ${first})
+endforeach()
+list(REMOVE_DUPLICATES own_roots)
+list(JOIN own_roots "|" own_roots)
 
 set(problems "")
 foreach(layer ${RENUMBER_LAYERS})

@@ -105,7 +105,7 @@ macro(renumber_resolve_features)
               list(APPEND _uses core/${_core})
             endif()
           endforeach()
-        elseif(_use STREQUAL "drive" OR _use STREQUAL "widgets")
+        elseif("gui/${_use}" IN_LIST RENUMBER_LAYERS)  # the shared controls, the driver
           list(APPEND _uses gui/${_use})
         elseif(_use IN_LIST RENUMBER_FEATURES)
           list(APPEND _uses core/${_use})
