@@ -232,18 +232,14 @@ change::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>&
   change.statement = change.executions.join(QString());
   change.units = int(rows.size());
   change.unitsPerExecution = int(per);
-  change.partsOf = [sent, added, per](qsizetype k) {
-    std::vector<change::ExecutionPart> parts;
-    const std::size_t from = std::size_t(k) * per;
-    for (std::size_t i = from; i < std::min(sent.size(), from + per); ++i)
+  // A failing execution's rows one by one, to name the failing row; when all pass, its rows.
+  for (std::size_t from = 0; from < sent.size(); from += per) {
+    const std::size_t to = std::min(sent.size(), from + per);
+    std::vector<change::ExecutionPart>& parts = change.parts.emplace_back();
+    for (std::size_t i = from; i < to; ++i)
       parts.push_back({applyBatch(sent[i].oldNo, sent[i].newNo, added), rowNote(sent, i)});
-    return parts;
-  };
-  change.executionNote = [size = sent.size(), per](qsizetype k) {
-    const std::size_t from = std::size_t(k) * per;
-    // The rows went through one by one: name the rows of the failed execution.
-    return QStringLiteral("\n第%1至%2行").arg(from + 1).arg(std::min(size, from + per));
-  };
+    change.notes << QStringLiteral("\n第%1至%2行").arg(from + 1).arg(to);
+  }
   return change;
 }
 

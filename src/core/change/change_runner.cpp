@@ -122,10 +122,15 @@ bool ChangeRunner::run(const Prepare& prepare) {
 void ChangeRunner::send(const Change& change, const common::Stepper& step) {
   const auto sendOne = [&](qsizetype k) {
     try {
-      if (change.send)
-        change.send(database_, k);
-      else
+      if (const auto record = change.records.find(k); record == change.records.end()) {
         database_.execute(change.executions[k]);
+      } else {
+        const RecordEdit& r = record->second;
+        if (r.id != 0)
+          database_.updateRecord(r.openSql, r.table, r.id, r.fields);
+        else
+          addedId_ = database_.addRecord(r.openSql, r.table, r.fields);
+      }
     } catch (const db::DbError& e) {
       throw worded(e, change.executions[k]);
     }
@@ -138,12 +143,13 @@ void ChangeRunner::send(const Change& change, const common::Stepper& step) {
       // A stop, a table held by another program, a constraint, a transaction the server ended, a
       // full log, any failure that is no row's: nothing more is sent (the transaction rolls back
       // as the failure leaves it). A stop is turned into common::Cancelled by the stepper.
-      if (step.stopped() || endsAtOnce(failed) || !change.partsOf) throw;
+      const std::size_t at = std::size_t(k);
+      if (step.stopped() || endsAtOnce(failed) || at >= change.parts.size() || change.parts[at].empty()) throw;
       // Which part failed: the same work again up to the failed execution, then its parts one by one.
       database_.rollback();
       database_.begin();
       for (qsizetype again = 0; again < k; ++again) sendOne(again);
-      for (const ExecutionPart& part : change.partsOf(k)) {
+      for (const ExecutionPart& part : change.parts[at]) {
         try {
           database_.execute(part.text);
         } catch (const db::DbError& e) {
@@ -151,7 +157,7 @@ void ChangeRunner::send(const Change& change, const common::Stepper& step) {
           throw db::DbError(e.text() + part.note);  // the transaction rolls back
         }
       }
-      throw db::DbError(failed.text() + (change.executionNote ? change.executionNote(k) : QString()));
+      throw db::DbError(failed.text() + change.notes.value(k));
     }
   }
 }

@@ -7,16 +7,14 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
+#include "db/database.h"
 #include "host/host_tables.h"
 #include "core/common/progress.h"
 #include "core/journal/journal.h"
-
-namespace db {
-class Database;
-}
 
 namespace change {
 
@@ -26,7 +24,17 @@ struct ExecutionPart {
   QString note;
 };
 
-// A change: the executions it sends and what the journal records of it.
+// A record sent as its fields: added (Database::addRecord) when id is 0, otherwise rewritten
+// (Database::updateRecord); openSql opens the table's recordset.
+struct RecordEdit {
+  QString openSql;
+  QString table;
+  db::Fields fields;
+  qint64 id = 0;
+};
+
+// A change: the executions it sends and what the journal records of it. Plain data: what a change
+// sends can be read off it, nothing is decided when it runs.
 struct Change {
   QString operation;  // the journal's operation (journal::singleRenumber(), ...)
   std::vector<journal::Pair> pairs;  // old -> new (the recorder reads the names); none for a rule change
@@ -42,15 +50,16 @@ struct Change {
   // Found stale ahead: the executions are still sent (a failing one is reported as such), then
   // everything rolls back and nothing is recorded.
   bool rollBack = false;
-  // Sends execution k; unset: Database::execute of its text (a record edit sends its fields).
-  std::function<void(db::Database& database, qsizetype k)> send;
+  // The executions sent as a record's fields, by their index; the others go as their text
+  // (Database::execute). A record edit's text is what is shown and recorded.
+  std::map<qsizetype, RecordEdit> records{};
   // When execution k fails in a row it writes (db::DbError::rowLevel(): a duplicate key, a value
-  // too long, a conversion, a Null): its parts, each sent alone after the executions before it are
+  // too long, a conversion, a Null): parts[k], each sent alone after the executions before it are
   // sent again, so that the error names the part that fails (its note added to the database's
-  // text); when all of them pass, the error names the execution (executionNote). Then all rolls
-  // back. Any other failure is never sent again.
-  std::function<std::vector<ExecutionPart>(qsizetype k)> partsOf;
-  std::function<QString(qsizetype k)> executionNote;
+  // text); when all of them pass, the error names the execution (notes[k]). Then all rolls back.
+  // Any other failure, or one of an execution without parts, is never sent again.
+  std::vector<std::vector<ExecutionPart>> parts{};
+  QStringList notes{};
 };
 
 // Runs changes on a database, recorded in its journal, with a progress (empty: no progress, no stop).
@@ -71,11 +80,14 @@ class ChangeRunner {
   // the database's text.
   bool run(const Prepare& prepare);
   bool run(const Change& change);
+  // The ID of the last record the runs added (0: none).
+  qint64 addedId() const { return addedId_; }
 
  private:
   db::Database& database_;
   journal::Journal& journal_;
-  const common::Progress& progress_;
+  common::Progress progress_;  // a copy: the default one is a temporary
+  qint64 addedId_ = 0;
   void send(const Change& change, const common::Stepper& step);
 };
 

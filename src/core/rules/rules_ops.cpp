@@ -246,14 +246,9 @@ change::Change ruleChange(const QString& operation, const QStringList& execution
 // A record edit: sent as its fields (Database::addRecord or updateRecord), shown and recorded as
 // recordEditText.
 change::Change recordEdit(const QString& operation, const QString& openSql, const QString& table,
-                          const db::Fields& fields, qint64 id, qint64* added) {
+                          const db::Fields& fields, qint64 id) {
   change::Change change = ruleChange(operation, {journal::recordEditText(table, fields, id)});
-  change.send = [=](db::Database& database, qsizetype) {
-    if (id != 0)
-      database.updateRecord(openSql, table, id, fields);
-    else
-      *added = database.addRecord(openSql, table, fields);
-  };
+  change.records.emplace(0, change::RecordEdit{openSql, table, fields, id});
   return change;
 }
 
@@ -262,25 +257,22 @@ change::Change recordEdit(const QString& operation, const QString& openSql, cons
 AddedRule addRule(session::Session& session, const NewRule& rule) {
   db::Database& database = session.database();
   AddedRule added;
-  change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
+  change::ChangeRunner runner(database, session.journal());
+  runner.run([&](const common::Stepper&) -> std::optional<change::Change> {
     added.holder = codeHolder(database, rule.code);
     if (added.holder.exists) return std::nullopt;
     const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
                             {QStringLiteral("类别码"), textOrNull(rule.code)},
                             {QStringLiteral("编码规则"), QVariant(rule.layout)},
                             {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
-    change::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0, &added.id);
+    change::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0);
     if (rule.layout < 2) {
-      const QString defaultRow = sqlEnsureDefaultRow(actingCode(rule.code));
-      change.executions << defaultRow;
+      change.executions << sqlEnsureDefaultRow(actingCode(rule.code));
       change.statement = change.executions.join(QStringLiteral(" "));
-      change.send = [edit = change.send, defaultRow](db::Database& on, qsizetype k) {
-        if (k == 0) return edit(on, k);
-        on.execute(defaultRow);
-      };
     }
     return change;
   });
+  added.id = runner.addedId();
   return added;
 }
 
@@ -289,7 +281,7 @@ void updateRule(session::Session& session, qint64 ruleId, int code, const QStrin
   const db::Fields fields{{QStringLiteral("编码规则"), QVariant(code)},
                           {QStringLiteral("流水号位数"), QVariant(pattern)}};
   change::ChangeRunner(database, session.journal())
-      .run(recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId, nullptr));
+      .run(recordEdit(journal::ruleChanged(), sqlOpenRule(ruleId), ruleTable(), fields, ruleId));
 }
 
 void changeRuleCode(session::Session& session, const RuleRef& rule, int code, bool dropRows) {
@@ -347,16 +339,15 @@ db::Fields ruleRowFields(const RuleRowValues& row) {
 
 qint64 addRuleRow(session::Session& session, const RuleRowValues& row) {
   db::Database& database = session.database();
-  qint64 id = 0;
-  change::ChangeRunner(database, session.journal())
-      .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0, &id));
-  return id;
+  change::ChangeRunner runner(database, session.journal());
+  runner.run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(0), ruleRowTable(), ruleRowFields(row), 0));
+  return runner.addedId();
 }
 
 void updateRuleRow(session::Session& session, qint64 id, const RuleRowValues& row) {
   db::Database& database = session.database();
   change::ChangeRunner(database, session.journal())
-      .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id, nullptr));
+      .run(recordEdit(journal::ruleRows(), sqlOpenRuleRow(id), ruleRowTable(), ruleRowFields(row), id));
 }
 
 void deleteRuleRow(session::Session& session, qint64 id) {
