@@ -145,5 +145,5 @@ renumber_feature(export GUI calc widgets)
 
 # The windows' shared controls and how a window runs a change: below every window, above the core.
 renumber_layer(gui/widgets USES text)  # text/listing.h: long lists bounded as the core bounds them
-renumber_layer(gui/drive USES core/common gui/widgets WINDOW)
+renumber_layer(gui/drive USES core/common core/change gui/widgets WINDOW)
 renumber_resolve_features()

@@ -167,10 +167,11 @@ TEST(HostileInput, SingleWindowNewNumberBox) {
     } else {
       const QString& n = hostile.typed;
       p.same(n, w.Text4->text(), u("box shows the number written"));
-      // The existence check, the widths of the columns (read once per connection), the records
-      // under the new number (every column in one query), then the count of the old number and
-      // the batch in the renumber's transaction.
-      const QStringList asked{single::existsQuery(n), db::catalogueSql(h.database())};
+      // The old number's holders, the existence check, the widths of the columns (read once per
+      // connection), the records under the new number (every column in one query), then the
+      // count of both numbers and the batch in the renumber's transaction.
+      const QStringList asked{single::registerCountQuery(u("0007")), single::existsQuery(n),
+                              db::catalogueSql(h.database())};
       if (const auto tooLong = single::newNumberTooLong(h.session(), n)) {
         // Longer than a column holds (the 10,000 characters): refused before anything is written.
         p.same(asked.join(u(" / ")), log.join(u(" / ")), u("statements"));

@@ -176,9 +176,12 @@ std::vector<HeldNumber> heldElsewhere(session::Session& session, const Rows& row
 namespace {
 
 // What the register says of every old number of the rows and of every changed new number, by the
-// number's key, in slices of common::kAskedPerStatement numbers, the rows read kept until the change
-// ends: nobody can take a new number or an old one between this read and the renames.
-QHash<QString, common::RegisterHolders> registerState(db::Database& database, const Rows& rows) {
+// number's key (the rows' twins are one number to the grid as to the database), as the database
+// finds each number's holders. Held: the rows read are kept until the change ends, so nobody can
+// take a new number or an old one between this read and the renames. step, when given, is told
+// the numbers read between slices.
+QHash<QString, common::RegisterHolders> registerState(db::Database& database, const Rows& rows, common::Lock lock,
+                                                      const Stepper* step = nullptr) {
   QSet<QString> asked;
   QStringList numbers;
   const auto ask = [&](const QString& number) {
@@ -189,11 +192,14 @@ QHash<QString, common::RegisterHolders> registerState(db::Database& database, co
   for (const Row& r : rows) ask(r.oldNo);
   for (const Row& r : rows)
     if (r.oldNo != r.newNo) ask(r.newNo);
-  // Each asked number's holders as the database finds them, by the number's key (the rows' twins
-  // are one number to the grid as to the database).
   QHash<QString, common::RegisterHolders> state;
-  const std::vector<common::RegisterHolders> held = common::registerHolders(database, numbers, common::Lock::Held);
-  for (qsizetype i = 0; i < numbers.size(); ++i) state.insert(key(numbers[i]), held[std::size_t(i)]);
+  const qsizetype per = step ? kNumbersPerQuery : numbers.size();
+  for (qsizetype from = 0; from < numbers.size(); from += per) {
+    if (step) (*step)(int(from), int(numbers.size()));
+    const QStringList slice = numbers.mid(from, per);
+    const std::vector<common::RegisterHolders> held = common::registerHolders(database, slice, lock);
+    for (qsizetype i = 0; i < slice.size(); ++i) state.insert(key(slice[i]), held[std::size_t(i)]);
+  }
   return state;
 }
 
@@ -250,29 +256,91 @@ std::optional<preview::TooLong> newNumbersTooLong(session::Session& session, con
   return preview::firstTooLong(session.catalogue(), applyColumns(session.added()), numbers);
 }
 
-ApplyResult applyRows(session::Session& session, const Rows& rows, const Progress& progress) {
+ApplyPlan planApply(session::Session& session, const Rows& rows, Purpose purpose, const Progress& progress) {
   db::Database& database = session.database();
+  ApplyPlan plan;
+  plan.rows = rows;
+  const auto refuse = [&plan](ApplyPlan::Status status, const QString& text) {
+    plan.status = status;
+    plan.refusal = change::Refusal{text};
+    return plan;
+  };
+  if (rows.empty()) return refuse(ApplyPlan::Status::NoRows, QStringLiteral("没有要修改的员工"));
+  QHash<QString, common::RegisterHolders> state;
+  {
+    const Stepper step(progress, database);
+    step.run([&] { state = registerState(database, rows, common::Lock::None, &step); });
+  }
+  plan.outcome = manualCheck(rows, [&state](const QString& number) -> std::optional<QString> {
+    const auto it = state.constFind(key(number));
+    if (it == state.cend() || it->employees == 0) return std::nullopt;
+    return it->firstName;
+  });
+  if (plan.outcome.status != Status::Passed) return refuse(ApplyPlan::Status::CheckFailed, QString());
+  QHash<QString, qint64> counts;
+  for (auto it = state.cbegin(); it != state.cend(); ++it) counts.insert(it.key(), it->employees);
+  // (A taken new number was refused by the check: what is left is an old number not held once.)
+  if (const RefusedRow refused = firstRefusedRow(counts, rows); refused.row >= 0) {
+    plan.staleRow = refused.row;
+    plan.staleOld = rows[std::size_t(refused.row)].oldNo;
+    return refuse(ApplyPlan::Status::Stale, staleMessage(plan.staleRow + 1, plan.staleOld));
+  }
+  if ((plan.tooLong = newNumbersTooLong(session, rows)))
+    return refuse(ApplyPlan::Status::TooLong, preview::tooLongMessage(*plan.tooLong));
+  if (purpose == Purpose::Apply) {
+    plan.held = heldElsewhere(session, rows, progress);
+    if (!plan.held.empty()) plan.questions.push_back({heldQuestion(plan.held), true});
+  }
+  plan.change = applyChange(rows, session.added());
+  return plan;
+}
+
+ApplyResult runApply(session::Session& session, const ApplyPlan& plan, const Progress& progress) {
+  db::Database& database = session.database();
+  const Rows& rows = plan.rows;
   ApplyResult result;
-  if ((result.tooLong = newNumbersTooLong(session, rows))) return result;
   change::ChangeRunner(database, session.journal(), progress)
       .run([&](const common::Stepper& step) -> std::optional<change::Change> {
         step(0, int(rows.size()));
-        const QHash<QString, common::RegisterHolders> state = registerState(database, rows);
+        const QHash<QString, common::RegisterHolders> state = registerState(database, rows, common::Lock::Held);
         QHash<QString, qint64> counts;
         for (auto it = state.cbegin(); it != state.cend(); ++it) counts.insert(it.key(), it->employees);
         const RefusedRow refused = firstRefusedRow(counts, rows);
-        if (refused.row < 0) return applyChange(rows, session.added());
-        const Row& row = rows[std::size_t(refused.row)];
-        if (refused.taken) {
-          result.takenRow = refused.row;
-          result.takenBy = state.value(key(row.newNo)).firstName;
+        if (refused.row >= 0) {
+          const Row& row = rows[std::size_t(refused.row)];
+          if (refused.taken) {
+            result.takenRow = refused.row;
+            result.takenBy = state.value(key(row.newNo)).firstName;
+            result.refusal = change::Refusal{takenMeanwhileMessage(refused.row + 1, row.newNo, result.takenBy)};
+            return std::nullopt;
+          }
+          result.staleRow = refused.row;
+          result.staleOld = row.oldNo;
+          result.refusal = change::Refusal{staleMessage(refused.row + 1, row.oldNo)};
+          return applyChange(rows, session.added(), refused.row);
+        }
+        // What the 是 answered: the rows under the new numbers are still those asked about.
+        if (!plan.held.empty() && heldElsewhere(session, rows) != plan.held) {
+          result.changedMeanwhile = true;
+          result.refusal = change::Refusal{heldChangedMessage()};
           return std::nullopt;
         }
-        result.staleRow = refused.row;
-        result.staleOld = row.oldNo;
-        return applyChange(rows, session.added(), refused.row);
+        return plan.change;
       });
   return result;
+}
+
+ApplyResult applyRows(session::Session& session, const Rows& rows, const Progress& progress) {
+  ApplyPlan plan;
+  plan.rows = rows;
+  if ((plan.tooLong = newNumbersTooLong(session, rows))) {
+    ApplyResult result;
+    result.tooLong = plan.tooLong;
+    result.refusal = change::Refusal{preview::tooLongMessage(*plan.tooLong)};
+    return result;
+  }
+  plan.change = applyChange(rows, session.added());
+  return runApply(session, plan, progress);
 }
 
 qint64 noPositionCount(db::Database& database) { return count(database, noPositionCountSql()); }

@@ -11,6 +11,7 @@
 #include "core/common/holders.h"
 #include "core/common/progress.h"
 #include "core/change/change_runner.h"
+#include "core/change/plan.h"
 
 namespace db {
 class Database;
@@ -83,7 +84,37 @@ change::Change applyChange(const Rows& rows, const std::vector<host::RefColumn>&
 // (applyColumns) cannot hold, from the catalogue kept for the connection; nullopt when all fit.
 std::optional<preview::TooLong> newNumbersTooLong(session::Session& session, const Rows& rows);
 
-struct ApplyResult {
+// What the apply's plan found, before anything is sent (it reads only).
+struct ApplyPlan : change::Plan {
+  enum class Status {
+    Ready,
+    NoRows,  // the work list is empty
+    CheckFailed,  // the check stops at a row (outcome says where; the window marks it)
+    Stale,  // the apply would reach a row whose old number the register does not hold exactly once
+    TooLong,  // a column the apply rewrites cannot hold a new number (tooLong)
+  };
+  Status status = Status::Ready;
+  Rows rows;
+  Outcome outcome;  // the check as the apply runs it (manual)
+  int staleRow = -1;  // Stale: the row (index from 0) and its old number
+  QString staleOld;
+  std::optional<preview::TooLong> tooLong;  // TooLong: the first such number and the narrowest column
+  // Rows of the other columns already under the new numbers: the question, and what its 是 merges.
+  std::vector<HeldNumber> held;
+};
+// A preview asks nothing: its impact lists the rows already under the new numbers.
+enum class Purpose { Apply, Preview };
+// The plan of applying rows. The register is read once for every old and changed new number
+// (common::registerHolders, many to a statement): the manual check and the count before each row
+// (firstRefusedRow, the earlier rows' renames applied) run on what was read. Then a new number
+// that a column the apply rewrites cannot hold refuses it (newNumbersTooLong); for the apply, the
+// rows of the other columns under the new numbers are found (heldElsewhere) and asked about
+// (heldQuestion). Reads only; progress counts the numbers read, then the slices of the other
+// columns. Throws db::DbError; a stop throws common::Cancelled.
+ApplyPlan planApply(session::Session& session, const Rows& rows, Purpose purpose = Purpose::Apply,
+                    const Progress& progress = {});
+
+struct ApplyResult : change::Ran {
   int staleRow = -1;  // the row whose old number the register no longer holds exactly once
   QString staleOld;
   // The row whose new number an employee took after the check (takenBy: the first holder's name):
@@ -91,22 +122,26 @@ struct ApplyResult {
   int takenRow = -1;
   QString takenBy;
   std::optional<preview::TooLong> tooLong;  // a new number a column cannot hold: nothing was sent
-  bool applied() const { return staleRow < 0 && takenRow < 0 && !tooLong; }
+  // The rows of the other columns under the new numbers changed after the question: nothing was sent.
+  bool changedMeanwhile = false;
+  bool applied() const { return staleRow < 0 && takenRow < 0 && !tooLong && !changedMeanwhile; }
 };
-// Renames every row's old number to its new number in every column, row after row, in one
-// transaction. A new number a column cannot hold (newNumbersTooLong) is refused before anything
-// is sent. Before a row's statements the register must hold its old number exactly once;
-// otherwise everything is rolled back and the row is returned. No employee may hold a row's
-// changed new number when the apply reaches it (the check found them free, and the host system
-// may have given one out since): such a row is returned and nothing is sent. A failing statement rolls back
-// everything and throws db::DbError whose text names the row.
-// The register's counts of the old and new numbers are read at the start in a few set queries
-// (common::registerHoldersSql) that keep the rows they read until the end (common::Lock::Held), and
-// carried forward row by row as the renames move them; the rows' texts
-// (applyBatch) go kRowsPerExecution rows to an execution. When an execution fails, the
-// transaction is rolled back and begun again, the executions before it are sent again and its
-// rows one by one, to name the failing row; then everything is rolled back.
+// Runs a plan answered 是: renames every row's old number to its new number in every column, row
+// after row, in one transaction. Inside it, before the first update, the plan's facts are read
+// again: the register's counts of the old and new numbers in a few set queries
+// (common::registerHoldersSql) that keep the rows they read until the end (common::Lock::Held),
+// carried forward row by row as the renames move them. A row whose old number the register no
+// longer holds exactly once when the apply reaches it rolls everything back (the rows before it
+// are still sent: a failing statement among them is reported as such); a row whose changed new
+// number an employee took since is returned and nothing is sent. When the plan asked about rows
+// under the new numbers, they are found again: any other rows send nothing (changedMeanwhile).
+// The rows' texts (applyBatch) go kRowsPerExecution rows to an execution. When an execution
+// fails, the transaction is rolled back and begun again, the executions before it are sent again
+// and its rows one by one, to name the failing row; then everything is rolled back.
 // Progress counts the rows done; a stop (also after the last row) rolls everything back.
+ApplyResult runApply(session::Session& session, const ApplyPlan& plan, const Progress& progress = {});
+// The run of rows without the plan's check and question: a new number a column cannot hold
+// (newNumbersTooLong) is refused before anything is sent, then runApply.
 ApplyResult applyRows(session::Session& session, const Rows& rows, const Progress& progress = {});
 
 // The columns the staging rewrites: its list, then the added columns it lacks.

@@ -20,18 +20,13 @@ class Session;
 namespace batch {
 
 struct ApplyPreview {
-  enum class Status {
-    Ready,
-    NoRows,  // the work list is empty
-    CheckFailed,  // the check the apply runs first stops (outcome says where)
-    Stale,  // the apply would reach a row whose old number the register does not hold exactly once
-    TooLong,  // a column the apply rewrites cannot hold a new number (tooLong)
-  };
+  using Status = ApplyPlan::Status;  // as the apply's plan found it
   Status status = Status::Ready;
   Outcome outcome;  // CheckFailed: the manual check's outcome
   int staleRow = -1;  // Stale: the row (index from 0) and its old number
   QString staleOld;
   std::optional<preview::TooLong> tooLong;  // TooLong: the first such number and the narrowest column
+  QString refused;  // the plan's refusal, as the apply reports it (CheckFailed: see refusalMessage)
   // Filled when Ready:
   preview::Impact impact;  // employees: one per row, in row order
   QStringList executions;
@@ -40,9 +35,7 @@ struct ApplyPreview {
   QString fileName;  // a file name for the script
 };
 
-// The preview of applying rows. The register is read once for all the rows' numbers (in slices
-// of 500): the apply's check (manual, as the apply runs it) and its register count before each
-// row are replayed on what was read, the earlier rows' renames included. Then all columns are
+// The preview of applying rows: the apply's plan (planApply, asking nothing), then all columns are
 // counted together for a slice of the numbers at a time (preview::impact): a thousand rows in at
 // most 20 round trips. origin gives the script header's server, database and login; a time left
 // null is now. Reads only. Throws db::DbError.

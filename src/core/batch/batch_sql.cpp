@@ -218,6 +218,10 @@ QString stagingChangedMessage() {
   return QStringLiteral("询问之后，其他表中“9”开头工号下的记录有了变化，没有做任何修改。请重新进行无岗位处理。");
 }
 
+QString heldChangedMessage() {
+  return QStringLiteral("询问之后，其他表中新工号下的记录有了变化，没有做任何修改。请重新上传。");
+}
+
 QString stagedMessage(qint64 count) {
   return QStringLiteral("已处理") + QString::number(count) + QStringLiteral("名无岗位员工");
 }

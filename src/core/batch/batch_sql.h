@@ -111,6 +111,8 @@ QString unknownDepartmentMessage(qint64 count);
 QString staleMessage(int gridRow, const QString& oldNo);
 // An employee the host system gave a row's new number after the numbers were checked.
 QString takenMeanwhileMessage(int gridRow, const QString& newNo, const QString& holder);
+// The apply refused because the rows of other tables under the new numbers changed after its question.
+QString heldChangedMessage();
 
 // A new number that rows of other tables already hold, with those tables ("工资单明细 3行，...").
 struct HeldNumber {

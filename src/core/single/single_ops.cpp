@@ -114,29 +114,79 @@ std::optional<preview::TooLong> newNumberTooLong(session::Session& session, cons
   return preview::firstTooLong(session.catalogue(), renumberColumns(session.added()), {newNumber});
 }
 
-RenumberResult renumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
-                        const std::optional<SerialUpdate>& serial, QString* takenBy) {
+RenumberPlan planRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
+                          const std::optional<AutoNumbering>& automatic, Purpose purpose) {
   db::Database& database = session.database();
-  if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
-  RenumberResult result = RenumberResult::Done;
-  // The same texts the impact preview shows and its script holds.
+  RenumberPlan plan;
+  plan.oldNumber = oldNumber;
+  plan.newNumber = newNumber;
+  const auto refuse = [&plan](RenumberPlan::Status status, const QString& text) {
+    plan.status = status;
+    plan.refusal = change::Refusal{text};
+    return plan;
+  };
+  {
+    db::Recordset count = database.open(registerCountQuery(oldNumber));
+    plan.oldNumberHolders = count.eof() ? 0 : count.field(QStringLiteral("行数")).toLongLong();
+  }
+  if (plan.oldNumberHolders != 1) return refuse(RenumberPlan::Status::OldNumberGone, oldNumberGoneMessage(oldNumber));
+  if (automatic) {
+    // A taken number moves on to the next serial without a word.
+    const FreeNumber free =
+        firstFreeNumber(database, newNumber, automatic->prefix, automatic->serial, automatic->pattern);
+    plan.newNumber = free.number;
+    plan.freeSerial = free.serial;
+    if (!automatic->ruleRowId.isEmpty()) plan.serial = SerialUpdate{automatic->ruleRowId, free.serial};
+  } else if (numberTaken(database, newNumber)) {
+    return refuse(RenumberPlan::Status::NewNumberTaken, numberTakenMessage(newNumber));
+  }
+  if ((plan.tooLong = newNumberTooLong(session, plan.newNumber)))
+    return refuse(RenumberPlan::Status::TooLong, preview::tooLongMessage(*plan.tooLong));
+  if (purpose == Purpose::Renumber) {
+    plan.held = recordsHolding(session, plan.newNumber);
+    if (!plan.held.isEmpty()) plan.questions.push_back({mergeQuestion(plan.newNumber, plan.held), true});
+  }
+  plan.change = renumberChange(plan.oldNumber, plan.newNumber, plan.serial, session.added());
+  return plan;
+}
+
+Renumbered runRenumber(session::Session& session, const RenumberPlan& plan) {
+  db::Database& database = session.database();
+  Renumbered ran;
+  const auto refuse = [&ran](RenumberResult result, const QString& text) {
+    ran.result = result;
+    ran.refusal = change::Refusal{text};
+    return std::nullopt;
+  };
   change::ChangeRunner(database, session.journal()).run([&](const common::Stepper&) -> std::optional<change::Change> {
     // The selection may be stale (another user changed or removed the number since), and the host
     // system may have given the new number to a new hire while the question was on the screen.
     const std::vector<common::RegisterHolders> held =
-        common::registerHolders(database, {oldNumber, newNumber}, common::Lock::Held);
-    if (held[0].employees != 1) {
-      result = RenumberResult::OldNumberGone;
-      return std::nullopt;
-    }
+        common::registerHolders(database, {plan.oldNumber, plan.newNumber}, common::Lock::Held);
+    if (held[0].employees != 1) return refuse(RenumberResult::OldNumberGone, oldNumberGoneMessage(plan.oldNumber));
     if (held[1].employees != 0) {
-      result = RenumberResult::NewNumberTaken;
-      if (takenBy) *takenBy = held[1].firstName;
-      return std::nullopt;
+      ran.takenBy = held[1].firstName;
+      return refuse(RenumberResult::NewNumberTaken, takenMeanwhileMessage(plan.newNumber, ran.takenBy));
     }
-    return renumberChange(oldNumber, newNumber, serial, session.added());
+    // What the 是 answered: the rows under the new number are still those asked about.
+    if (!plan.held.isEmpty() && recordsHolding(session, plan.newNumber) != plan.held)
+      return refuse(RenumberResult::ChangedMeanwhile, heldChangedMessage(plan.newNumber));
+    return plan.change;
   });
-  return result;
+  return ran;
+}
+
+RenumberResult renumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
+                        const std::optional<SerialUpdate>& serial, QString* takenBy) {
+  if (newNumberTooLong(session, newNumber)) return RenumberResult::TooLong;
+  RenumberPlan plan;
+  plan.oldNumber = oldNumber;
+  plan.newNumber = newNumber;
+  plan.serial = serial;
+  plan.change = renumberChange(oldNumber, newNumber, serial, session.added());
+  const Renumbered ran = runRenumber(session, plan);
+  if (takenBy) *takenBy = ran.takenBy;
+  return ran.result;
 }
 
 }  // namespace single

@@ -10,6 +10,7 @@
 
 #include "core/preview/column_widths.h"
 #include "core/change/change_runner.h"
+#include "core/change/plan.h"
 #include "core/single/single_sql.h"
 
 namespace db {
@@ -85,6 +86,7 @@ enum class RenumberResult {
   OldNumberGone,  // the register holds no employee (or more than one) with the old number: nothing changed
   NewNumberTaken,  // an employee holds the new number (the host system gave it out after the check): nothing changed
   TooLong,  // a column the renumber rewrites cannot hold the new number (newNumberTooLong): nothing was sent
+  ChangedMeanwhile,  // the rows of other tables under the new number changed after the question: nothing was sent
 };
 
 // The narrowest column of renumberColumns() that cannot hold newNumber, from the session's
@@ -96,11 +98,55 @@ std::optional<preview::TooLong> newNumberTooLong(session::Session& session, cons
 change::Change renumberChange(const QString& oldNumber, const QString& newNumber,
                               const std::optional<SerialUpdate>& serial, const std::vector<host::RefColumn>& added);
 
-// Moves every record from oldNumber to newNumber (renumberBatch) and stores the serial, in one
-// transaction. Inside it, before the first update, the register is read again for both numbers,
-// the rows read kept until the end (common::Lock::Held): it must hold exactly one employee with
-// oldNumber and none with newNumber (takenBy, when given, receives the first holder's name). A new
-// number a column cannot hold (newNumberTooLong) is refused before anything is sent.
+// Automatic numbering as the window holds it after a composition.
+struct AutoNumbering {
+  QString prefix;
+  qint32 serial = 0;  // the proposed serial
+  QString pattern;
+  QString ruleRowId;  // "" when no rule row takes the serial
+};
+
+// What the renumber's plan found, before anything is sent (it reads only).
+struct RenumberPlan : change::Plan {
+  enum class Status {
+    Ready,
+    OldNumberGone,  // the register holds no employee, or more than one, with the old number
+    NewNumberTaken,  // an employee already holds the new number
+    TooLong,  // a column the renumber rewrites cannot hold the new number (tooLong)
+  };
+  Status status = Status::Ready;
+  qint64 oldNumberHolders = 0;  // employees of the register holding the old number
+  QString oldNumber, newNumber;  // newNumber: with automatic numbering, the first free one
+  qint32 freeSerial = 0;  // automatic numbering: the serial of newNumber
+  std::optional<SerialUpdate> serial;  // the serial stored with it (a rule row takes it)
+  std::optional<preview::TooLong> tooLong;  // TooLong: the narrowest column that cannot hold it
+  QString held;  // the rows of other tables already under the new number: the question
+};
+// A preview asks nothing: its impact lists the rows already under the new number.
+enum class Purpose { Renumber, Preview };
+// The plan of renumbering oldNumber to newNumber. The register must hold exactly one employee with
+// oldNumber. With automatic numbering a taken number moves on to the first free serial without a
+// word (the serial stored as the renumber will store it); a typed number an employee holds refuses
+// it, and so does a new number a column the renumber rewrites cannot hold (newNumberTooLong). For
+// the renumber, the rows of other tables under the new number are found and asked about
+// (mergeQuestion). Reads only. Throws db::DbError.
+RenumberPlan planRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
+                          const std::optional<AutoNumbering>& automatic, Purpose purpose = Purpose::Renumber);
+
+struct Renumbered : change::Ran {
+  RenumberResult result = RenumberResult::Done;
+  QString takenBy;  // NewNumberTaken: the first holder's name
+};
+// Runs a plan answered 是: moves every record from the old number to the new one (renumberBatch)
+// and stores the serial, in one transaction. Inside it, before the first update, the plan's facts
+// are read again, the rows read kept until the end (common::Lock::Held): the register must hold
+// exactly one employee with the old number and none with the new one, and when the plan asked
+// about rows of other tables under the new number, they are still those.
+Renumbered runRenumber(session::Session& session, const RenumberPlan& plan);
+
+// The run without the plan's checks and question (a new number a column cannot hold is refused
+// before anything is sent, newNumberTooLong): runRenumber of the numbers as given (takenBy, when
+// given, receives the first holder's name).
 RenumberResult renumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                         const std::optional<SerialUpdate>& serial, QString* takenBy = nullptr);
 

@@ -20,36 +20,17 @@ QString fileNamePart(const QString& number) {
 
 RenumberPreview previewRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin) {
-  db::Database& database = session.database();
+  const RenumberPlan plan = planRenumber(session, oldNumber, newNumber, automatic, Purpose::Preview);
   RenumberPreview p;
-  p.oldNumber = oldNumber;
-  p.newNumber = newNumber;
-  {
-    db::Recordset count = database.open(registerCountQuery(oldNumber));
-    p.oldNumberHolders = count.eof() ? 0 : count.field(QStringLiteral("行数")).toLongLong();
-  }
-  if (p.oldNumberHolders != 1) {
-    p.status = RenumberPreview::Status::OldNumberGone;
-    return p;
-  }
-  if (automatic) {
-    // As the renumber does: a taken number moves on to the next serial.
-    const FreeNumber free =
-        firstFreeNumber(database, newNumber, automatic->prefix, automatic->serial, automatic->pattern);
-    p.newNumber = free.number;
-    if (!automatic->ruleRowId.isEmpty()) p.serial = SerialUpdate{automatic->ruleRowId, free.serial};
-  } else if (numberTaken(database, newNumber)) {
-    p.status = RenumberPreview::Status::NewNumberTaken;
-    return p;
-  }
-  // As the renumber refuses it: a new number a rewritten column cannot hold.
-  if ((p.tooLong = preview::firstTooLong(session.catalogue(), renumberColumns(session.added()), {p.newNumber}))) {
-    p.status = RenumberPreview::Status::TooLong;
-    return p;
-  }
-  p.impact = preview::impact(database, renumberColumns(session.added()), {{p.oldNumber, p.newNumber}});
-  p.executions =
-      renumberChange(p.oldNumber, p.newNumber, p.serial, session.added()).executions;  // what the renumber sends
+  p.status = plan.status;
+  p.oldNumberHolders = plan.oldNumberHolders;
+  p.oldNumber = plan.oldNumber;
+  p.newNumber = plan.newNumber;
+  p.serial = plan.serial;
+  p.tooLong = plan.tooLong;
+  if (!plan.ready()) return p;
+  p.impact = preview::impact(session.database(), renumberColumns(session.added()), {{p.oldNumber, p.newNumber}});
+  p.executions = plan.change.executions;  // what the renumber sends
   p.caption = QStringLiteral("修改工号 ") + p.oldNumber + QStringLiteral(" -> ") + p.newNumber;
   preview::ScriptHeader header = origin;
   if (header.time.isNull()) header.time = QDateTime::currentDateTime();

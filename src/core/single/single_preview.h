@@ -20,21 +20,8 @@ class Session;
 
 namespace single {
 
-// Automatic numbering as the window holds it after a composition.
-struct AutoNumbering {
-  QString prefix;
-  qint32 serial = 0;  // the proposed serial
-  QString pattern;
-  QString ruleRowId;  // "" when no rule row takes the serial
-};
-
 struct RenumberPreview {
-  enum class Status {
-    Ready,
-    OldNumberGone,  // the register holds no employee, or more than one, with the old number
-    NewNumberTaken,  // an employee already holds the new number
-    TooLong,  // a column the renumber rewrites cannot hold the new number (tooLong)
-  };
+  using Status = RenumberPlan::Status;  // as the renumber's plan found it
   Status status = Status::Ready;
   qint64 oldNumberHolders = 0;  // employees of the register holding the old number
   QString oldNumber, newNumber;  // newNumber: with automatic numbering, the first free one
@@ -48,8 +35,8 @@ struct RenumberPreview {
   QString fileName;  // a file name for the script
 };
 
-// The preview of renumbering oldNumber to newNumber (with automatic numbering: to the first free
-// number from it, the serial stored as the renumber would). origin gives the script header's
+// The preview of renumbering oldNumber to newNumber: the renumber's plan (planRenumber, asking
+// nothing), then the impact of its pair and its executions. origin gives the script header's
 // server, database and login; a time left null is now. Reads only. Throws db::DbError.
 RenumberPreview previewRenumber(session::Session& session, const QString& oldNumber, const QString& newNumber,
                                 const std::optional<AutoNumbering>& automatic, const preview::ScriptHeader& origin);

@@ -224,6 +224,10 @@ QString mergeQuestion(const QString& newNumber, const QString& held) {
 QString oldNumberGoneMessage(const QString& oldNumber) {
   return QStringLiteral("原工号") + oldNumber + QStringLiteral("已不存在，可能已被他人修改，请重新检索");
 }
+QString heldChangedMessage(const QString& newNumber) {
+  return QStringLiteral("询问之后，其他表中新工号") + newNumber +
+         QStringLiteral("下的记录有了变化，没有做任何修改，请重新修改");
+}
 QString takenMeanwhileMessage(const QString& newNumber, const QString& holder) {
   return QStringLiteral("新工号") + newNumber + QStringLiteral("在核对之后已被员工") + holder +
          QStringLiteral("使用，没有做任何修改，请输入另外的工号");

@@ -120,5 +120,7 @@ QString mergeQuestion(const QString& newNumber, const QString& held);
 QString oldNumberGoneMessage(const QString& oldNumber);
 // An employee the host system gave the new number after it was checked (holder: the employee's name).
 QString takenMeanwhileMessage(const QString& newNumber, const QString& holder);
+// The rows of other tables under the new number changed after the question before the renumber.
+QString heldChangedMessage(const QString& newNumber);
 
 }  // namespace single

@@ -350,49 +350,18 @@ void frm员工工号统一修改::check() {
 
 void frm员工工号统一修改::apply() {
   const Rows rows = gridRows();
-  // The numbers may have been changed since the last check: check the grid as it stands.
-  Outcome outcome;
-  std::vector<HeldNumber> held;
-  std::optional<preview::TooLong> tooLong;
-  if (drive::run(this, {false, QStringLiteral("正在核对新工号 %1 / %2")}, [&](const common::Progress& progress) {
-        Rows checked = rows;
-        outcome = checkRows(session_.database(), checked, false, progress);
-        // Refused before the merge question: the apply itself would refuse it.
-        if (outcome.status == Status::Passed) tooLong = newNumbersTooLong(session_, rows);
-        if (outcome.status == Status::Passed && !tooLong) {
-          widgets::ProgressDialog others(this, QStringLiteral("正在查找其他表中的新工号 %1 / %2"));
-          held = heldElsewhere(session_, rows, others.callback());
-        }
-      }) != drive::Outcome::Done)
-    return;
-  if (outcome.status != Status::Passed) {
+  // The numbers may have been changed since the last check: the plan checks the grid as it stands.
+  std::optional<ApplyPlan> plan;
+  const std::optional<ApplyResult> done = drive::change<ApplyPlan, ApplyResult>(
+      this, {false, QStringLiteral("正在核对新工号 %1 / %2")},
+      [&](const common::Progress& progress) { return planApply(session_, rows, Purpose::Apply, progress); },
+      {true, QStringLiteral("正在修改第 %1 / %2 名员工")},
+      [&](const ApplyPlan& p, const common::Progress& progress) { return runApply(session_, p, progress); }, &plan);
+  if (plan && plan->status == ApplyPlan::Status::CheckFailed) {
     Label2->clear();
-    bringIntoView(showOutcome(outcome));
-    return;
+    bringIntoView(showOutcome(plan->outcome));
   }
-  if (tooLong) {
-    widgets::msg(this, preview::tooLongMessage(*tooLong));
-    return;
-  }
-  if (!held.empty() && !drive::confirm(this, heldQuestion(held), true)) return;
-  ApplyResult result;
-  if (drive::run(this, {true, QStringLiteral("正在修改第 %1 / %2 名员工")}, [&](const common::Progress& progress) {
-        result = applyRows(session_, rows, progress);
-      }) != drive::Outcome::Done)
-    return;
-  if (result.tooLong) {
-    widgets::msg(this, preview::tooLongMessage(*result.tooLong));
-    return;
-  }
-  if (result.takenRow >= 0) {
-    widgets::msg(this,
-                 takenMeanwhileMessage(result.takenRow + 1, rows[std::size_t(result.takenRow)].newNo, result.takenBy));
-    return;
-  }
-  if (!result.applied()) {
-    widgets::msg(this, staleMessage(result.staleRow + 1, result.staleOld));
-    return;
-  }
+  if (!done || !done->done()) return;
   widgets::msg(this, QString::fromUtf16(kApplyDone));
   列表();  // the new numbers are the employees' numbers now
 }

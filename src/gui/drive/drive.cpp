@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/common/failure.h"
+#include "gui/widgets/app_info.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/progress.h"
 
@@ -52,6 +53,20 @@ bool confirm(QWidget* parent, const QString& question, bool defaultNo) {
   if (defaultNo ? widgets::askDefaultNo(parent, question) : widgets::ask(parent, question)) return true;
   widgets::msg(parent, kCancelled);
   return false;
+}
+
+bool refused(QWidget* parent, const std::optional<change::Refusal>& refusal) {
+  if (!refusal) return false;
+  if (!refusal->text.isEmpty())
+    widgets::msg(parent, refusal->text, widgets::app_info::title(),
+                 refusal->warning ? widgets::Icon::Warning : widgets::Icon::None);
+  return true;
+}
+
+bool asked(QWidget* parent, const std::vector<change::Question>& questions) {
+  for (const change::Question& q : questions)
+    if (!confirm(parent, q.text, q.defaultNo)) return false;
+  return true;
 }
 
 bool guarded(QWidget* parent, const std::function<void()>& work) {

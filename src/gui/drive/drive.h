@@ -6,8 +6,10 @@
 // closed before anything is shown.
 #include <QString>
 #include <functional>
+#include <optional>
 #include <utility>
 
+#include "core/change/plan.h"
 #include "core/common/progress.h"
 
 class QWidget;
@@ -35,6 +37,35 @@ struct Work {
 Outcome run(QWidget* parent, const Work& how, const std::function<void(const common::Progress&)>& work);
 // The same for work that brings its own progress dialog or has none.
 Outcome run(QWidget* parent, bool changes, const std::function<void()>& work);
+
+// A refusal shown (nothing when its text is empty: the window shows it); true when there was one.
+bool refused(QWidget* parent, const std::optional<change::Refusal>& refusal);
+// The plan's questions asked in order; false at the first 否 (told that nothing was changed).
+bool asked(QWidget* parent, const std::vector<change::Question>& questions);
+
+// A change the user asked for, from the click to its result: the plan (reads only) under planning,
+// its refusal shown or its questions asked, then the run of the answered plan under running (a
+// stop told that nothing was changed), its refusal shown. Returns the result when the run ran
+// (done(), or refused inside the transaction); the plan, once made, is left in *planned for the
+// window (a refusal it shows itself, the numbers it shows).
+template <class Plan, class Result>
+std::optional<Result> change(QWidget* parent, const Work& planning,
+                             const std::function<Plan(const common::Progress&)>& plan, const Work& running,
+                             const std::function<Result(const Plan&, const common::Progress&)>& run,
+                             std::optional<Plan>* planned = nullptr) {
+  std::optional<Plan> made;
+  if (drive::run(parent, planning, [&](const common::Progress& progress) { made = plan(progress); }) != Outcome::Done)
+    return std::nullopt;
+  const Plan& p = *made;
+  if (planned) *planned = made;
+  if (refused(parent, p.refusal) || !p.ready() || !asked(parent, p.questions)) return std::nullopt;
+  std::optional<Result> result;
+  if (drive::run(parent, running, [&](const common::Progress& progress) { result = run(p, progress); }) !=
+      Outcome::Done)
+    return std::nullopt;
+  refused(parent, result->refusal);
+  return result;
+}
 
 // Runs work that reads or changes the database without a progress dialog; false when it failed
 // (the failure has been shown). A stop is not expected: it goes on to the caller.

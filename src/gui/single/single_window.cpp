@@ -315,67 +315,31 @@ std::optional<QString> frm员工Kestrune::newNumberTyped() {
 void frm员工Kestrune::renumber() {
   const std::optional<QString> typed = newNumberTyped();
   if (!typed) return;
-  QString newNumber = *typed;
-  const bool automatic = Check1->isChecked();
+  std::optional<single::AutoNumbering> automatic;
+  if (Check1->isChecked()) automatic = single::AutoNumbering{numberPrefix_, nextSerial_, serialPattern_, ruleRowId_};
   const QString oldNumber = Label1[4]->property("Tag").toString();
-  auto& database = session_.database();
-  bool taken = false;
-  QString held;
-  std::optional<preview::TooLong> tooLong;
-  single::RenumberResult result = single::RenumberResult::Done;
-  const bool ok = drive::guarded(this, [&] {
-    if (automatic) {
-      // A taken number moves on to the next serial without a word.
-      const single::FreeNumber free =
-          single::firstFreeNumber(database, newNumber, numberPrefix_, nextSerial_, serialPattern_);
-      nextSerial_ = free.serial;
-      newNumber = free.number;
-      Text4->setText(newNumber);
-    } else if (single::numberTaken(database, newNumber)) {
-      taken = true;
-      return;
-    }
-    // Refused before the merge question: the renumber itself would refuse it.
-    if ((tooLong = single::newNumberTooLong(session_, newNumber))) return;
-    held = single::recordsHolding(session_, newNumber);
-  });
-  if (!ok) return;
-  if (taken) {
-    widgets::msg(this, single::numberTakenMessage(newNumber));
-    return;
-  }
-  if (tooLong) {
-    widgets::msg(this, preview::tooLongMessage(*tooLong));
-    return;
-  }
-  if (!held.isEmpty() && !drive::confirm(this, single::mergeQuestion(newNumber, held), true)) return;
-
-  std::optional<single::SerialUpdate> serial;
-  if (automatic && !ruleRowId_.isEmpty()) serial = single::SerialUpdate{ruleRowId_, nextSerial_};
-  QString takenBy;
-  if (!drive::guarded(this, [&] {
-        result = single::renumber(session_, oldNumber, newNumber, serial, &takenBy);
-        if (result == single::RenumberResult::TooLong) tooLong = single::newNumberTooLong(session_, newNumber);
-      }))
-    return;
-  if (tooLong) {
-    widgets::msg(this, preview::tooLongMessage(*tooLong));
-    return;
-  }
-  if (result == single::RenumberResult::OldNumberGone) {
-    widgets::msg(this, single::oldNumberGoneMessage(oldNumber));
+  std::optional<single::RenumberPlan> plan;
+  const std::optional<single::Renumbered> done = drive::change<single::RenumberPlan, single::Renumbered>(
+      this, {false},
+      [&](const common::Progress&) { return single::planRenumber(session_, oldNumber, *typed, automatic); }, {true},
+      [&](const single::RenumberPlan& p, const common::Progress&) { return single::runRenumber(session_, p); }, &plan);
+  if (!plan) return;
+  const bool oldNumberGone = plan->status == single::RenumberPlan::Status::OldNumberGone ||
+                             (done && done->result == single::RenumberResult::OldNumberGone);
+  if (oldNumberGone) {
     searchStart();
     return;
   }
-  if (result == single::RenumberResult::NewNumberTaken) {
-    widgets::msg(this, single::takenMeanwhileMessage(newNumber, takenBy));
-    return;
+  if (automatic) {
+    // The first free number from the one proposed, as the plan found it.
+    nextSerial_ = plan->freeSerial;
+    Text4->setText(plan->newNumber);
   }
-
+  if (!done || !done->done()) return;
   FlexGrid* g = MSFlexGrid1;
   const int r = g->Row();
-  widgets::msg(this, single::successMessage(g->TextMatrix(r, kColName), newNumber));
-  g->setTextMatrix(r, kColNumber, newNumber);
+  widgets::msg(this, single::successMessage(g->TextMatrix(r, kColName), plan->newNumber));
+  g->setTextMatrix(r, kColNumber, plan->newNumber);
   showSelection(r);  // the selection follows the employee to the new number
   forgetComposition();  // a second press finds the number taken instead of renumbering again
 }

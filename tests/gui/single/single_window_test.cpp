@@ -305,7 +305,7 @@ TEST_F(SingleRenumber, EmptyRefusedAndTakenNumbersAreRefused) {
   EXPECT_EQ(w->Text4->text(), "0099");
   EXPECT_EQ(h.messages(),
             (QStringList{"请输入新工号", "新工号不能含有“'”：只能由字母和数字组成", "0099已经存在，请输入另外的工号"}));
-  EXPECT_EQ(h.statements(), QStringList{single::existsQuery("0099")});
+  EXPECT_EQ(h.statements(), (QStringList{single::registerCountQuery("0007"), single::existsQuery("0099")}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
   EXPECT_EQ(tag(), "0007");
 }
@@ -317,10 +317,12 @@ TEST_F(SingleRenumber, RenumberOnceAndASecondPressIsRefused) {
   w->Command3->click();
   EXPECT_EQ(h.messages(), QStringList{"修改成功请通知张三 工号已经改成0012"});
   EXPECT_EQ(h.titles(), QStringList{widgets::app_info::title()});
-  // The existence check, the widths (once per connection), the records already under the new
-  // number (every column in one query), then inside the transaction the register's holders of
-  // both numbers and the batch, without a serial.
-  const QStringList expected{single::existsQuery("0012"), db::catalogueSql(Harness::current().database()),
+  // The plan: the old number's holders, the existence check, the widths (once per connection),
+  // the records already under the new number (every column in one query); then inside the
+  // transaction the register's holders of both numbers again and the batch, without a serial.
+  const QStringList expected{single::registerCountQuery("0007"),
+                             single::existsQuery("0012"),
+                             db::catalogueSql(Harness::current().database()),
                              common::holdersUnionSql(pinned::refColumns(), {"0012"}),
                              common::registerHoldersSql({"0007", "0012"}, common::Lock::Held),
                              single::renumberBatch("0007", "0012", {})};
