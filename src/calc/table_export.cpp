@@ -9,12 +9,27 @@
 
 namespace calc {
 
+QList<QStringList> withoutEmptyLastColumns(const QList<QStringList>& table) {
+  qsizetype used = 1;
+  for (const QStringList& row : table)
+    for (qsizetype c = row.size() - 1; c >= used; --c)
+      if (!row[c].isEmpty()) {
+        used = c + 1;
+        break;
+      }
+  QList<QStringList> out;
+  out.reserve(table.size());
+  for (const QStringList& row : table) out.append(row.mid(0, used));
+  return out;
+}
+
 void exportTable(Engine& engine, const TableExport& job, const StepHook& step) {
   const QString path = QFileInfo(job.path).absoluteFilePath();
   const QString problem = sheetNameProblem(job.sheet);
   if (!problem.isEmpty()) throw EngineError(problem);
-  const int rowCount = int(job.table.size());
-  const int colCount = rowCount > 0 ? int(job.table.first().size()) : 0;
+  const QList<QStringList> table = withoutEmptyLastColumns(job.table);
+  const int rowCount = int(table.size());
+  const int colCount = rowCount > 0 ? int(table.first().size()) : 0;
   if (colCount < 1) throw EngineError(QStringLiteral("the grid has no columns"));
   if (QFileInfo(path).isDir()) throw EngineError(path + QStringLiteral(" is a folder"));
   const CellRange tableRange{3, 1, rowCount + 2, colCount};
@@ -44,7 +59,7 @@ void exportTable(Engine& engine, const TableExport& job, const StepHook& step) {
   });
   // The table goes as text cells, so numbers such as "0012" keep their leading zeros.
   for (int from = 0; from < rowCount; from += kRowsPerStep)
-    steps.push_back([&, from] { book->writeTextTable(sheet, 3 + from, job.table.mid(from, kRowsPerStep)); });
+    steps.push_back([&, from] { book->writeTextTable(sheet, 3 + from, table.mid(from, kRowsPerStep)); });
   steps.push_back([&] {
     book->merge(sheet, {1, 1, 1, colCount});
     book->merge(sheet, {2, 1, 2, colCount});

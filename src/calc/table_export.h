@@ -32,7 +32,12 @@ using StepHook = std::function<bool(int done, int total)>;
 // Rows of the table written by one step.
 constexpr int kRowsPerStep = 500;
 
-// Writes job into the workbook at job.path: created with the sheet alone when missing; else the
+// The table without the columns at its end that are empty in every row (a grid's format string
+// ending in "|" has one): only the real columns are written, merged over and bordered. At least
+// one column stays.
+QList<QStringList> withoutEmptyLastColumns(const QList<QStringList>& table);
+
+// Writes job into the workbook at job.path (its table without empty last columns): created with the sheet alone when missing; else the
 // sheet is found (or added after the last) and shown, its used area cleared. The workbook is
 // saved with that sheet active. Throws EngineError with the engine's text, or Stopped; either
 // way the workbook is closed and a workbook created here is removed.

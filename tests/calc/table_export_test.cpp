@@ -107,6 +107,17 @@ TEST(TableExport, WritesANewWorkbookInCountedStepsOf500Rows) {
   EXPECT_EQ(contents(job.path), "saved");
 }
 
+TEST(TableExport, EmptyLastColumnsAreLeftOut) {
+  QTemporaryDir dir;
+  Recorder engine;
+  const calc::TableExport job{
+      dir.filePath("a.xls"), "t", "d", "工程", {{"原工号", "", "姓名", "", ""}, {"1", "", "", "", ""}}};
+  calc::exportTable(engine, job, [](int, int) { return true; });
+  for (const char* call : {"table 3+2 1||", "merge 1,1-1,3", "borders 3,1-4,3", "fit 1-3"})
+    EXPECT_TRUE(engine.calls.contains(call)) << call;
+  EXPECT_EQ(calc::withoutEmptyLastColumns({{"", ""}, {"", ""}}), (QList<QStringList>{{""}, {""}}));
+}
+
 TEST(TableExport, AStopOrAFailureAtAnyStepSavesNothingAndRemovesANewWorkbook) {
   QTemporaryDir dir;
   const QString fresh = dir.filePath("new.xls");

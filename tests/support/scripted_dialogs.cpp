@@ -15,6 +15,13 @@ bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& tit
   return answers.isEmpty() ? true : answers.takeFirst();
 }
 
+int ScriptedDialogs::choice(QWidget*, const QString& text, const QString& title, const QStringList& buttons) {
+  shown.append({text, title, Icon::None, true});
+  choiceButtons.append(buttons);
+  if (whileAsking) whileAsking();
+  return choices.isEmpty() ? 0 : choices.takeFirst();
+}
+
 QString ScriptedDialogs::chooseFile(QWidget*, const QString& initialDir, const QString& filter) {
   fileDialogDirs.append(initialDir);
   fileDialogFilters.append(filter);

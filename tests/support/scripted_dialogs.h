@@ -19,6 +19,8 @@ class ScriptedDialogs : public Dialogs {
   };
   void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
   bool question(QWidget* parent, const QString& text, const QString& title) override;
+  // Recorded as a question; answered from choices.
+  int choice(QWidget* parent, const QString& text, const QString& title, const QStringList& buttons) override;
   QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
   // Answered as chooseFile() (the same queues), and counted.
   QString chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) override;
@@ -27,6 +29,8 @@ class ScriptedDialogs : public Dialogs {
 
   QList<Shown> shown;  // every message and question, in order
   QList<bool> answers;  // next answers (unqueued question: Yes)
+  QList<int> choices;  // next buttons pressed in a choice (unqueued: the first)
+  QList<QStringList> choiceButtons;  // the buttons each choice offered
   std::function<void()> whileAsking;  // runs while each question is on the screen (others at work meanwhile)
   QStringList files;  // next file dialog results (unqueued: "")
   QStringList fileDialogDirs, fileDialogFilters;  // what each file dialog was given

@@ -11,7 +11,7 @@ namespace Connection {
 
 std::unique_ptr<session::Session> Main(db::Database& database) {
   const Settings s = ReadSettings();
-  if (!OpenSharedConnection(database, s.UID, s.PWD, s.DBname, s.Svr)) {
+  if (!OpenSharedConnection(database, s)) {
     widgets::msg(nullptr, QStringLiteral("数据库连接失败!"), QStringLiteral("连接提示"), widgets::Icon::Warning);
     return nullptr;
   }

@@ -1,6 +1,7 @@
 #include "gui/export/export_window.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -155,6 +156,12 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
     return false;
   }
   const QString path = QFileInfo(Text1[0]->text()).absoluteFilePath();
+  if (QFileInfo(path).isFile() && !widgets::askDefaultNo(this, existingWorkbookQuestion(path, Text1[2]->text()))) {
+    told_ = true;
+    widgets::msg(this, QStringLiteral("已取消输出，工作簿没有修改"), widgets::app_info::title(),
+                 widgets::Icon::Information);
+    return false;
+  }
   try {
     WaitCursor wait;
     if (!grid) throw calc::EngineError(QStringLiteral("no grid to export"));
@@ -175,12 +182,37 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
     reportEngineError(QString::fromLocal8Bit(e.what()));
     return false;
   }
-  if (Check1->isChecked()) showWorkbook(path);
+  if (Check1->isChecked()) {
+    showWorkbook(path);
+  } else {
+    widgets::msg(this, QStringLiteral("工作簿已保存：") + QDir::toNativeSeparators(path), widgets::app_info::title(),
+                 widgets::Icon::Information);
+  }
   return true;
+}
+
+QString frm输出到Excel文件::existingWorkbookQuestion(const QString& path, const QString& sheet) {
+  return QStringLiteral(
+             "工作簿已存在：%1\n是否把表格写入其中的工作表“%2”？同名工作表原有的内容将被替换，其他工作表保持不变。")
+      .arg(QDir::toNativeSeparators(path), sheet);
+}
+
+// The columns the export writes, their headers as written; no grid to export, no columns.
+void frm输出到Excel文件::showColumns() {
+  Grid1->setVisible(SourceGrid != nullptr);
+  if (!SourceGrid) return;
+  const QStringList headers = calc::withoutEmptyLastColumns({tableOf(*SourceGrid).value(0)}).value(0);
+  Grid1->setCols(int(headers.size()));
+  for (int c = 0; c < headers.size(); ++c) {
+    Grid1->setTextMatrix(0, c, headers[c]);
+    Grid1->setColWidth(c, 2 * Grid1->fontMetrics().horizontalAdvance(QLatin1Char('0')));
+  }
+  Grid1->fitColumns();
 }
 
 void frm输出到Excel文件::setData(const ExportData& handed) {
   SourceGrid = handed.table;
+  showColumns();
   Text1[0]->setText(handed.path);
   Text1[1]->setText(handed.title1);
   Text1[3]->setText(handed.title2);
@@ -197,6 +229,7 @@ QString frm输出到Excel文件::noEngineStatus() {
 
 void frm输出到Excel文件::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  showColumns();
   if (!calc::installedEngine()) StatusBar1->showMessage(noEngineStatus());
 }
 

@@ -35,7 +35,9 @@ class frm输出到Excel文件 : public QWidget {
   QCheckBox* Check1 = nullptr;  // "启动Excel": show the workbook after the export
   QPushButton* Command2 = nullptr;  // "输出"
   QPushButton* Command3 = nullptr;  // "取消"
-  FlexGrid* Grid1 = nullptr;  // check marks only; the export does not read it
+  // The headers of the columns the export writes (shown only with a grid to export), and a row
+  // of check marks the export does not read.
+  FlexGrid* Grid1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
 
   // The grid to export, set by the caller before the window is shown.
@@ -47,6 +49,9 @@ class frm输出到Excel文件 : public QWidget {
   // the status bar.
   static QString noEngineText();
   static QString noEngineStatus();
+  // Asked (default No) before writing into a workbook that exists; No writes nothing and says
+  // "已取消输出，工作簿没有修改".
+  static QString existingWorkbookQuestion(const QString& path, const QString& sheet);
 
   // Writes grid into the workbook named by Text1[0], into the sheet named by Text1[2], under the
   // titles of Text1[1] and Text1[3] (the boxes at the time of the call are what is written; the
@@ -55,7 +60,9 @@ class frm输出到Excel文件 : public QWidget {
   // workbook holds that sheet alone. A progress dialog shows the steps; "取消" stops the export
   // before the save (a new workbook is removed again) and says so. True when the workbook was saved. Reports a missing file
   // name itself; any other failure returns false with the engine's error text on the standard
-  // error stream. Without a spreadsheet engine the user is told so and nothing is written.
+  // error stream. Without a spreadsheet engine the user is told so and nothing is written. An
+  // existing workbook is written into only when the user agrees; with "启动Excel" unticked the user
+  // is told where the workbook was saved ("工作簿已保存：" + path).
   bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
 
   // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked); false
@@ -69,5 +76,6 @@ class frm输出到Excel文件 : public QWidget {
  private:
   void browse();
   void showWorkbook(const QString& path);
+  void showColumns();
   bool told_ = false;  // the last export ended with a message of its own (stopped, no engine)
 };

@@ -8,12 +8,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QStyle>
 
 #include "gui/drive/drive.h"
 #include "core/common/number_key.h"
 #include "core/session/session.h"
 #include "core/rules/rules_sql.h"
+#include "gui/widgets/cell_editor.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/flex_grid.h"
 #include "gui/widgets/keyed_tree.h"
@@ -80,6 +82,7 @@ RuleRowsPanel::RuleRowsPanel(session::Session& session, QWidget* frame, Labels& 
   Command6->hide();
   Text4 = makeEdit(this, QRect(0, 0, 60, 20));
   Text4->hide();
+  cellEditor_ = new widgets::CellEditor(Text4, MSFlexGrid1);
   List1 = new QListWidget(this);
   List1->setGeometry(0, 0, 240, 160);
   // No focus: a list taking the focus would make its first line current, which counts as a choice.
@@ -290,7 +293,7 @@ bool RuleRowsPanel::onDataRow() const { return MSFlexGrid1->Rows() > 1 && MSFlex
 void RuleRowsPanel::hideCellControls() {
   Command1->hide();
   Command6->hide();
-  Text4->hide();
+  cellEditor_->close();
   List1->hide();
 }
 
@@ -318,15 +321,11 @@ void RuleRowsPanel::fillGrid(const std::vector<rules::RuleRow>& rows) {
   MSFlexGrid1->show();
 }
 
-void RuleRowsPanel::placeOverCell(QWidget* control, bool atRightEdge) {
+void RuleRowsPanel::placeAtCellEdge(QWidget* control) {
   const QRect cell = MSFlexGrid1->cellRect(MSFlexGrid1->Row(), MSFlexGrid1->Col());
   const QPoint grid = MSFlexGrid1->pos();
-  if (atRightEdge) {
-    control->resize(control->width(), qMin(cell.height(), 22));
-    control->move(grid.x() + cell.left() + cell.width() - control->width(), grid.y() + cell.top());
-  } else {
-    control->setGeometry(grid.x() + cell.left(), grid.y() + cell.top(), cell.width(), cell.height());
-  }
+  control->resize(control->width(), qMin(cell.height(), 22));
+  control->move(grid.x() + cell.left() + cell.width() - control->width(), grid.y() + cell.top());
   control->show();
   control->raise();
 }
@@ -349,16 +348,13 @@ void RuleRowsPanel::gridClick() {
   }
   Command4->setEnabled(true);
   switch (MSFlexGrid1->Col()) {
-    case ColDepartment: placeOverCell(Command1, true); break;
-    case ColPosition: placeOverCell(Command6, true); break;
+    case ColDepartment: placeAtCellEdge(Command1); break;
+    case ColPosition: placeAtCellEdge(Command6); break;
     case ColDepartmentCode:
     case ColPositionCode:
-      Text4->setText(MSFlexGrid1->Text());
       // A code the layout has no part for can't be edited.
       Text4->setReadOnly(!rules::cellEditable(MSFlexGrid1->Col(), selectedLayout()));
-      placeOverCell(Text4, false);
-      Text4->setFocus();
-      Text4->selectAll();  // typing replaces the code, as in the batch window's grid
+      cellEditor_->open();  // typing replaces the code
       break;
     default: break;
   }
@@ -389,8 +385,30 @@ bool RuleRowsPanel::cellEditorKey(int key, const QString& text) {
   return widgets::keepOnly(text, widgets::kDigits) != text;
 }
 
-void RuleRowsPanel::saveRow() {
-  if (!onDataRow()) return;
+bool RuleRowsPanel::mayClose() {
+  // A rule without rows of its own writes none: its rows' edits go as "确定" drops them.
+  if (!cellEditor_->changed() || !onDataRow() || !rule_ || rule_->sharesCode) return true;
+  const QString typed = common::typedNumber(Text4->text()).number;  // as Enter writes it
+  if (typed == MSFlexGrid1->Text()) return true;
+  const QString column = MSFlexGrid1->TextMatrix(0, MSFlexGrid1->Col()).trimmed();
+  switch (widgets::choose(window(), unsavedEditQuestion(column, MSFlexGrid1->Text(), typed),
+                          {QStringLiteral("保存"), QStringLiteral("不保存"), QStringLiteral("取消")})) {
+    case 0:
+      // Saved as Enter and "确定" save it; a refused or failed save keeps the window open.
+      MSFlexGrid1->setText(typed);
+      cellEditor_->close();
+      return saveRow();
+    case 1: cellEditor_->close(); return true;
+    default: return false;  // the edit stays in the cell editor
+  }
+}
+
+QString RuleRowsPanel::unsavedEditQuestion(const QString& column, const QString& was, const QString& typed) {
+  return QStringLiteral("%1的修改尚未保存：“%2”改为“%3”。\n关闭窗口前是否保存这一行？").arg(column, was, typed);
+}
+
+bool RuleRowsPanel::saveRow() {
+  if (!onDataRow()) return false;
   const int row = MSFlexGrid1->Row();
   const QString department = MSFlexGrid1->TextMatrix(row, ColDepartment);
   const QString departmentCode = MSFlexGrid1->TextMatrix(row, ColDepartmentCode);
@@ -399,10 +417,10 @@ void RuleRowsPanel::saveRow() {
   const QString check = rules::rowCheckMessage(selectedLayout(), department, departmentCode, position, positionCode);
   if (!check.isEmpty()) {
     widgets::msg(window(), check);
-    return;
+    return false;
   }
   // A rule sharing its code "0" with rule "0" has no rows of its own to write.
-  if (!rule_ || rule_->sharesCode) return;
+  if (!rule_ || rule_->sharesCode) return false;
   const rules::RuleRowValues values{actingCode(), rules::itemNumber(department), departmentCode,
                                     rules::itemNumber(position), positionCode};
   const QString id = MSFlexGrid1->TextMatrix(row, ColId);
@@ -415,8 +433,9 @@ void RuleRowsPanel::saveRow() {
       rules::updateRuleRow(session_, id.toLongLong(), values);
     }
   });
-  if (!saved) return;
+  if (!saved) return false;
   hidePopups();
+  return true;
 }
 
 void RuleRowsPanel::deleteRow() {
@@ -471,8 +490,12 @@ void RuleRowsPanel::positionChosen(int row) {
 void RuleRowsPanel::loadDepartmentTree() {
   if (!drive::guarded(window(), [&] { departments_ = rules::currentDepartments(session_.database()); })) return;
   TreeView2->clearNodes();
+  // A current department whose parent is no current department (it ended, or it is no
+  // department) stands at the top, so that its name shows wherever its number is used.
+  QSet<QString> listed;
+  for (const rules::Department& row : departments_) listed.insert(row.number);
   for (const rules::Department& row : departments_) {
-    if (!row.parent.isEmpty()) continue;
+    if (!row.parent.isEmpty() && listed.contains(row.parent)) continue;
     if (TreeView2->addNode(QString(), departmentKey(row.number), row.number + QLatin1Char(' ') + row.name, 1)) {
       addDepartmentChildren(row.number);
     }

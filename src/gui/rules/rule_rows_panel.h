@@ -22,6 +22,9 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+namespace widgets {
+class CellEditor;
+}
 
 namespace session {
 class Session;
@@ -68,6 +71,12 @@ class RuleRowsPanel : public QWidget {
   // The grid of a window just opened: the header row only.
   void startEmpty();
   void hidePopups();
+  // Before the window closes: a code typed into the cell editor and not yet written is saved with
+  // its row, dropped or kept, as the user chooses ("保存", "不保存", "取消"); false keeps the window
+  // open (kept, or a save refused or failed, the user told why).
+  bool mayClose();
+  // The question: "<column>的修改尚未保存：“<was>”改为“<typed>”。\n关闭窗口前是否保存这一行？".
+  static QString unsavedEditQuestion(const QString& column, const QString& was, const QString& typed);
 
   // Reloads the grid with the specific rows stored under this category code.
   void listRows(const QString& categoryCode);
@@ -75,7 +84,8 @@ class RuleRowsPanel : public QWidget {
   QString departmentName(const QString& number) const;
   // The position list's line (number + " " + name) of a position category number; "" when not listed.
   QString positionName(const QString& number) const;
-  // Fills the department tree from the current departments.
+  // Fills the department tree from the current departments; one whose parent is no current
+  // department (ended, or unknown) is a root.
   void loadDepartmentTree();
   // Adds the children of a department under its node, recursively.
   void addDepartmentChildren(const QString& parentNumber);
@@ -105,7 +115,7 @@ class RuleRowsPanel : public QWidget {
   // Grid
   void gridClick();
   void newRow();
-  void saveRow();
+  bool saveRow();  // true when the row was written
   void deleteRow();
   void chooseDepartment();
   void positionButtonClick();
@@ -115,7 +125,7 @@ class RuleRowsPanel : public QWidget {
   void fillGrid(const std::vector<rules::RuleRow>& rows);
   void hideCellControls();
   bool onDataRow() const;
-  void placeOverCell(QWidget* control, bool atRightEdge);
+  void placeAtCellEdge(QWidget* control);
   QString pattern() const;
   // The code the shown rule's rows are stored under.
   QString actingCode() const;
@@ -132,6 +142,7 @@ class RuleRowsPanel : public QWidget {
   std::vector<rules::Department> departments_;
   bool suppressLayoutPrompt_ = false;
   bool choosingPosition_ = false;  // List1's selection is being reset by the panel
+  widgets::CellEditor* cellEditor_ = nullptr;  // Text4 over a code cell
 };
 
 }  // namespace rules::ui

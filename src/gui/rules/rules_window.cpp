@@ -3,6 +3,7 @@
 
 #include "core/session/session.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 
@@ -110,6 +111,14 @@ void frm工号规则设置::loadWindow() {
   rules_->load();
   rows_->loadPositionList();
   rows_->startEmpty();
+}
+
+void frm工号规则设置::closeEvent(QCloseEvent* event) {
+  if (!rows_->mayClose()) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 const QMap<QString, frm工号规则设置::RuleEntry>& frm工号规则设置::ruleEntries() const { return rules_->entries(); }

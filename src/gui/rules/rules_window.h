@@ -94,7 +94,8 @@ class frm工号规则设置 : public QWidget {
   QString 获取岗位名称(const QString& number) const;
   // Refills the category chooser with the categories that belong to no rule.
   void 员工类别列表();
-  // Fills the department tree from the current departments.
+  // Fills the department tree from the current departments; one whose parent is no current
+  // department (ended, or unknown) is a root.
   void LoadDepartmentTree();
   // Adds the children of a department under its node, recursively.
   void AddDepartmentChildren(const QString& parentNumber);
@@ -104,6 +105,11 @@ class frm工号规则设置 : public QWidget {
 
   // Node keys of rules and categories: "LB" + code or number.
   static inline const QString& kKeyPrefix = rules::ui::kKeyPrefix;
+
+ protected:
+  // A code typed into the grid's cell editor and not yet written is not dropped without a word:
+  // the user saves it with its row, drops it, or keeps the window open.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   session::Session& session_;

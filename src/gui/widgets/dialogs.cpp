@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -166,6 +167,10 @@ bool askDefaultNo(QWidget* parent, const QString& text) {
   return Dialogs::current().cautiousQuestion(parent, text, widgets::app_info::title());
 }
 
+int choose(QWidget* parent, const QString& text, const QStringList& buttons) {
+  return Dialogs::current().choice(parent, text, widgets::app_info::title(), buttons);
+}
+
 void dbError(QWidget* parent, const QString& databaseText) {
   Dialogs::current().message(parent, databaseText, widgets::app_info::title(), Icon::Critical);
 }
@@ -191,6 +196,20 @@ bool QtDialogs::cautiousQuestion(QWidget* parent, const QString& text, const QSt
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+int QtDialogs::choice(QWidget* parent, const QString& text, const QString& title, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::NoButton, parent);
+  fit(box, parent, text);
+  QList<QPushButton*> pressed;
+  for (const QString& caption : buttons) pressed.append(box.addButton(caption, QMessageBox::ActionRole));
+  if (pressed.isEmpty()) return -1;
+  box.setDefaultButton(pressed.first());
+  box.setEscapeButton(pressed.last());
+  box.exec();
+  for (int i = 0; i < pressed.size(); ++i)
+    if (box.clickedButton() == pressed[i]) return i;
+  return int(pressed.size()) - 1;
 }
 
 // An open dialog that also takes the name of a file that does not exist yet (the export

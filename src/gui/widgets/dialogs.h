@@ -24,6 +24,12 @@ class Dialogs {
   virtual bool cautiousQuestion(QWidget* parent, const QString& text, const QString& title) {
     return question(parent, text, title);
   }
+  // A question with these buttons, the first the default one and the last the one Esc presses;
+  // returns the index of the button pressed. Answered through question() (Yes the first button,
+  // No the last) where a stand-in does not offer it.
+  virtual int choice(QWidget* parent, const QString& text, const QString& title, const QStringList& buttons) {
+    return question(parent, text, title) ? 0 : int(buttons.size()) - 1;
+  }
   // A file dialog; returns the chosen path, "" when cancelled.
   virtual QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) = 0;
   // A save dialog ("保存"; an existing file is overwritten only when the user agrees): the path
@@ -49,6 +55,8 @@ void msg(QWidget* parent, const QString& text, const QString& title, Icon icon);
 bool ask(QWidget* parent, const QString& text);
 // A Yes/No question with the application's title and No as the default button.
 bool askDefaultNo(QWidget* parent, const QString& text);
+// A question with these buttons and the application's title; the index of the button pressed.
+int choose(QWidget* parent, const QString& text, const QStringList& buttons);
 // Shows the database's error text (a failed statement) with the application's title.
 void dbError(QWidget* parent, const QString& databaseText);
 
@@ -74,6 +82,7 @@ class QtDialogs : public Dialogs {
   void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
   bool question(QWidget* parent, const QString& text, const QString& title) override;
   bool cautiousQuestion(QWidget* parent, const QString& text, const QString& title) override;
+  int choice(QWidget* parent, const QString& text, const QString& title, const QStringList& buttons) override;
   QString chooseFile(QWidget* parent, const QString& initialDir, const QString& filter) override;
   QString chooseSaveFile(QWidget* parent, const QString& initialPath, const QString& filter) override;
   void showModal(QWidget* window) override;

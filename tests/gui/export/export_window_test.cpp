@@ -121,6 +121,7 @@ TEST_F(ExportWindow, OpensWithItsControlsAndKeepsCheckMarksInItsOwnGrid) {
   EXPECT_FALSE(w.Command1->icon().isNull());
   EXPECT_EQ(w.Grid1->Rows(), 2);
   EXPECT_EQ(w.Grid1->Cols(), 6);
+  EXPECT_FALSE(w.Grid1->isVisible());  // no grid to export, no columns to show
 
   w.Grid1->clickCell(1, 3);
   EXPECT_EQ(w.Grid1->TextMatrix(1, 3), "√");
@@ -251,9 +252,22 @@ TEST_F(ExportWindow, AnExistingSheetIsClearedAndTheOtherSheetsStayAsTheyWere) {
   ASSERT_EQ(before.sheet("工程")->rows, 10);
   EXPECT_EQ(before.activeSheet, 2);  // the sheet added last was written last
 
+  // Writing into an existing workbook is asked first; No writes nothing and says so.
+  const QString question = frm输出到Excel文件::existingWorkbookQuestion(path, "工程");
+  EXPECT_EQ(question, "工作簿已存在：" + path +
+                          "\n是否把表格写入其中的工作表“工程”？同名工作表原有的内容将被替换，其他工作表保持不变。");
+  const QByteArray unchanged = contents(path);
+  h.dialogs().shown.clear();
+  h.answer(false);
+  EXPECT_FALSE(exportGrid(kTable, path, "工程"));
+  EXPECT_THAT(h.messages(), ElementsAre(question, "已取消输出，工作簿没有修改"));
+  EXPECT_EQ(contents(path), unchanged);
+
   shown.clear();
+  h.dialogs().shown.clear();
   ASSERT_TRUE(exportGrid(kTable, path, "工程", false));
   EXPECT_TRUE(shown.isEmpty()) << "\"启动Excel\" unticked shows nothing";
+  EXPECT_THAT(h.messages(), ElementsAre(question, "工作簿已保存：" + path));
   const xls::Book after = xls::read(path);
   ASSERT_EQ(after.error, "");
   EXPECT_EQ(after.names(), before.names());  // the sheet was found, not added again
@@ -382,8 +396,9 @@ TEST_F(ExportWindow, RefusedExportsLeaveTheFileAndTheWindowAsTheyWere) {
     auto grid = makeGrid(kTable);
     auto& w = window(grid.get(), c.path, c.sheet);
     EXPECT_FALSE(output(w));
-    EXPECT_THAT(h.messages(), ElementsAre("输出到Execl失败"));
-    EXPECT_THAT(h.titles(), ElementsAre("员工工号修改"));
+    // An existing file is asked about first (answered Yes).
+    EXPECT_EQ(h.messages().mid(existed), QStringList{"输出到Execl失败"});
+    EXPECT_EQ(h.messages().size(), existed + 1);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(QFile::exists(c.path), existed);
     EXPECT_EQ(contents(c.path), bytes);
@@ -415,7 +430,7 @@ TEST_F(ExportWindow, AStopBeforeTheSaveLeavesNoNewWorkbookAndAnExistingOneAsItWa
       auto& w = window(grid.get(), path, "工程");
       EXPECT_FALSE(output(w));
       widgets::ProgressDialog::setScript({});
-      EXPECT_THAT(h.messages(), ElementsAre("已取消输出，工作簿没有保存"));
+      EXPECT_EQ(h.messages().mid(path == book), QStringList{"已取消输出，工作簿没有保存"});
       EXPECT_EQ(labels.last(), QStringLiteral("正在输出到Excel：第 %1 / 14 步").arg(stopAt + 1));
       EXPECT_TRUE(w.isVisible());
       EXPECT_EQ(QFile::exists(path), path == book);
@@ -438,7 +453,7 @@ TEST_F(ExportWindow, ALockLeftByAnOfficeOfThisToolThatIsGoneDoesNotBlockTheExpor
                 .toUtf8());
   }
   EXPECT_TRUE(exportGrid(kTable, path, "工程"));
-  EXPECT_TRUE(h.messages().isEmpty());
+  EXPECT_THAT(h.messages(), ElementsAre(frm输出到Excel文件::existingWorkbookQuestion(path, "工程")));
   EXPECT_FALSE(QFile::exists(lock));
 }
 

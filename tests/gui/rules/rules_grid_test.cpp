@@ -4,6 +4,8 @@
 #include "rules_fixture.h"
 #include "tests/support/scripted_dialogs.h"
 
+#include <QPointer>
+
 namespace {
 
 using namespace rules;
@@ -150,6 +152,48 @@ TEST_F(RulesWindowTest, AddEditSaveAndDeleteRows) {
   EXPECT_FALSE(w.Command3->isEnabled());
   EXPECT_FALSE(w.Command4->isEnabled());
   EXPECT_FALSE(w.Command1->isVisible());
+}
+
+TEST_F(RulesWindowTest, ClosingWithATypedCodeAsksToSaveDropOrKeepIt) {
+  seedSmall();
+  testdata::rule("7", "合同工", 5);
+  testdata::ruleRow(
+      {.code = "7", .department = "02", .departmentCode = "33", .positionCategory = "02", .positionCode = "2"});
+  {
+    Window& w = openRule("7");
+    w.MSFlexGrid1->clickCell(1, 2);
+    QTest::keyClicks(w.Text4, "34");
+    QTest::keyClick(w.Text4, Qt::Key_Escape);  // the edit is dropped: no question
+    EXPECT_FALSE(w.Text4->isVisible());
+    EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "33");
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(h.messages().isEmpty());
+  }
+  struct Case {
+    int choice;  // 保存, 不保存, 取消
+    bool closed;
+    const char* stored;
+  };
+  for (const Case& c : {Case{2, false, "33"}, Case{1, true, "33"}, Case{0, true, "34"}}) {
+    SCOPED_TRACE(c.choice);
+    Window& w = openRule("7");
+    w.MSFlexGrid1->clickCell(1, 2);
+    QTest::keyClicks(w.Text4, "34");
+    h.dialogs().shown.clear();
+    h.dialogs().choices = {c.choice};
+    QPointer<Window> guard(&w);
+    EXPECT_EQ(w.close(), c.closed);
+    EXPECT_EQ(h.messages(), QStringList{"部门码的修改尚未保存：“33”改为“34”。\n关闭窗口前是否保存这一行？"});
+    EXPECT_EQ(h.dialogs().choiceButtons.last(), (QStringList{"保存", "不保存", "取消"}));
+    EXPECT_EQ(h.value("SELECT 部门代码 From 员工工号编码规则"), c.stored);
+    if (!c.closed) {
+      EXPECT_EQ(w.Text4->text(), "34");  // kept in the editor
+    }
+    if (guard && guard->isVisible()) {
+      h.dialogs().choices = {1};
+      guard->close();
+    }
+  }
 }
 
 TEST_F(RulesWindowTest, CodeCellsWithoutTheirPartTakeNoKeys) {

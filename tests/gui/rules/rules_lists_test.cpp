@@ -16,8 +16,8 @@ TEST_F(RulesWindowTest, DepartmentTreeOfTheDemoData) {
                 (numbers[i - 1].size() == numbers[i].size() && numbers[i - 1] < numbers[i]))
         << numbers[i - 1].toStdString() << " before " << numbers[i].toStdString();
   }
-  // Roots, depth first, children in list order.
-  ASSERT_EQ(w.TreeView2->topLevelItemCount(), 3);
+  // Roots, depth first, children in list order; 10501 and 10502 of terminated 105 are roots too.
+  ASSERT_EQ(w.TreeView2->topLevelItemCount(), 5);
   EXPECT_EQ(w.TreeView2->topLevelItem(0)->text(0), "1 公司本部");
   EXPECT_TRUE(w.TreeView2->topLevelItem(0)->isExpanded());
   EXPECT_FALSE(w.TreeView2->topLevelItem(1)->isExpanded());
@@ -29,17 +29,14 @@ TEST_F(RulesWindowTest, DepartmentTreeOfTheDemoData) {
   EXPECT_EQ(w.TreeView2->keyOf(moved->parent()), "$203");
   EXPECT_EQ(moved->text(0), "20302 东湖绿化组");
   EXPECT_EQ(w.TreeView2->node("$204")->childCount(), 0);
-  // Terminated 105 hides its whole subtree, though 10501 and 10502 are current.
-  EXPECT_TRUE(numbers.contains("10501"));
   EXPECT_FALSE(w.TreeView2->exists("$105"));
-  EXPECT_FALSE(w.TreeView2->exists("$10501"));
-  EXPECT_FALSE(w.TreeView2->exists("$10502"));
-  EXPECT_EQ(w.TreeView2->count(), int(numbers.size()) - 2);
+  EXPECT_EQ(w.TreeView2->topLevelItem(4)->text(0), "10502 策划组");
+  EXPECT_EQ(w.TreeView2->count(), int(numbers.size()));
 
   EXPECT_EQ(w.获取部门名称("101"), "101 行政人事部");
   EXPECT_EQ(w.获取部门名称("10"), "");  // only a prefix of 101, 102 ...
   EXPECT_EQ(w.获取部门名称("1030"), "");
-  EXPECT_EQ(w.获取部门名称("10501"), "");  // not in the tree
+  EXPECT_EQ(w.获取部门名称("10501"), "10501 招商组");  // its parent ended, it did not
   EXPECT_EQ(w.获取部门名称(""), "");
   EXPECT_EQ(w.获取岗位名称("03"), "03 客服岗");
   EXPECT_EQ(w.获取岗位名称("0"), "");
@@ -69,21 +66,20 @@ TEST_F(RulesWindowTest, DepartmentTreeEdgeCases) {
   parentRecord("3", "2", "2021-01-01");
   parentRecord("3", "1", "2021-01-01");
   parentRecord("3", "10", "2019-01-01");
-  parentRecord("4", "77", "2021-01-01");  // 4 names a parent that is no department
+  parentRecord("4", "77", "2021-01-01");  // 4 names a parent that is no department: a root
   Window& w = open();
   QStringList roots;
   for (int i = 0; i < w.TreeView2->topLevelItemCount(); ++i) roots << w.TreeView2->topLevelItem(i)->text(0);
-  EXPECT_EQ(roots, (QStringList{"1 部门1", "2 部门2", "10 部门10"}));
+  EXPECT_EQ(roots, (QStringList{"1 部门1", "2 部门2", "4 部门4", "10 部门10"}));
   ASSERT_TRUE(w.TreeView2->exists("$3"));
   const QString parent = w.TreeView2->keyOf(w.TreeView2->node("$3")->parent());
   EXPECT_TRUE(parent == "$1" || parent == "$2") << parent.toStdString();
-  EXPECT_FALSE(w.TreeView2->exists("$4"));
-  EXPECT_EQ(w.TreeView2->count(), 4);
+  EXPECT_EQ(w.TreeView2->count(), 5);
   int threes = 0;
   for (const Window::DepartmentRow& row : w.departmentRows()) threes += row.number == "3";
   EXPECT_EQ(threes, 1);
   EXPECT_EQ(w.获取部门名称("3"), "3 部门3");
-  EXPECT_EQ(w.获取部门名称("4"), "");
+  EXPECT_EQ(w.获取部门名称("4"), "4 部门4");
 }
 
 TEST_F(RulesWindowTest, ListFailuresAreReportedAndTheWindowOpens) {

@@ -1,5 +1,7 @@
 #include "gui/widgets/flex_grid.h"
 
+#include <QLineEdit>
+
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
@@ -7,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "gui/widgets/cell_editor.h"
 #include "tests/support/qt_print.h"
 
 namespace {
@@ -34,6 +37,38 @@ void fill(FlexGrid& grid, int rows, int cols) {
   grid.setRows(rows);
   for (int r = 1; r < rows; ++r)
     for (int c = 0; c < cols; ++c) grid.setTextMatrix(r, c, QStringLiteral("%1,%2").arg(r).arg(c));
+}
+
+// The editor over a cell: typing replaces the cell's text, also after a click into the box
+// before anything was typed; Esc and a scroll close it with the cell as it was.
+TEST(FlexGridCellEditor, TypingStartsAFreshValueAndEscLeavesTheCell) {
+  QWidget window;
+  auto* grid = new FlexGrid(&window);
+  auto* box = new QLineEdit(&window);
+  box->hide();
+  widgets::CellEditor editor(box, grid);
+  grid->setRows(3);
+  grid->setTextMatrix(1, 1, "33");
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  grid->setRow(1);
+  editor.open();
+  EXPECT_EQ(box->geometry(), grid->cellRect(1, 1).translated(grid->pos()));
+  EXPECT_FALSE(editor.changed());
+  QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+  QTest::keyClicks(box, "34");
+  EXPECT_EQ(box->text(), "34");
+  EXPECT_TRUE(editor.changed());
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(1, box->height() / 2));  // typed: the click places the cursor
+  QTest::keyClicks(box, "5");
+  EXPECT_EQ(box->text(), "534");
+  QTest::keyClick(box, Qt::Key_Escape);
+  EXPECT_FALSE(editor.isOpen());
+  EXPECT_FALSE(editor.changed());
+  EXPECT_EQ(grid->TextMatrix(1, 1), "33");
+  editor.open();
+  emit grid->Scroll();
+  EXPECT_FALSE(editor.isOpen());
 }
 
 }  // namespace
