@@ -444,51 +444,95 @@ change::Change stagingChange(const std::vector<std::pair<QString, QString>>& old
   return change;
 }
 
-StagingResult stageNoPosition(session::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
+namespace {
+
+// The staging's checks before its question, read outside any transaction.
+StagingResult stagingFound(session::Session& session) {
+  StagingResult found;
+  found.tooLong = stagingTooLong(session);
+  if (!found.tooLong.empty()) return found;
+  // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
+  // was read for the widths).
+  found.notText = preview::nonCharacterColumns(session.catalogue(), stagingColumns(session.added()));
+  if (!found.notText.empty()) return found;
+  found.collisions = stagingCollisions(session.database());
+  if (found.collisions.empty()) found.held = stagingHeld(session.database(), session.added());
+  return found;
+}
+
+// The refusal of what the checks found, as the window shows it (a warning); none when they passed.
+std::optional<change::Refusal> stagingRefusal(const StagingResult& r) {
+  if (!r.notText.empty()) return change::Refusal{preview::notTextMessage(r.notText), true};
+  if (!r.tooLong.empty()) return change::Refusal{stagingTooLongMessage(r.tooLong), true};
+  if (!r.collisions.empty()) return change::Refusal{collisionMessage(r.collisions), true};
+  if (r.changedMeanwhile) return change::Refusal{stagingChangedMessage(), true};
+  return std::nullopt;
+}
+
+}  // namespace
+
+StagingPlan planStaging(session::Session& session, const Progress& progress) {
   db::Database& database = session.database();
-  const std::vector<host::RefColumn>& added = session.added();
-  // The "9" numbers are checked, and the merge question asked, before the transaction begins (a
-  // question never waits with the tables locked); inside it the checks run again, and a staging
-  // whose answer would differ now sends nothing.
-  StagingResult result;
+  StagingPlan plan;
   {
     const common::Stepper step(progress, database);
     step.run([&] {
-      result.tooLong = stagingTooLong(session);
-      if (!result.tooLong.empty()) return;
-      // '9' + a number column adds on SQL Server: such a column refuses the staging (the catalogue
-      // was read for the widths).
-      result.notText = preview::nonCharacterColumns(session.catalogue(), stagingColumns(added));
-      if (!result.notText.empty()) return;
-      result.collisions = stagingCollisions(database);
-      if (result.collisions.empty()) result.held = stagingHeld(database, added);
+      plan.count = noPositionCount(database);
+      if (plan.count != 0) plan.found = stagingFound(session);
     });
   }
-  if (!result.notText.empty() || !result.tooLong.empty() || !result.collisions.empty()) return result;
-  if (!result.held.empty() && !(askMerge && askMerge(result.held))) return result;
-  const std::vector<HeldNumber> answered = result.held;
-  result.staged = change::ChangeRunner(database, session.journal(), progress)
-                      .run([&](const common::Stepper&) -> std::optional<change::Change> {
-                        // Read again, the rows read kept until the end: nobody takes a "9"
-                        // number or adds rows under one between this check and the updates.
-                        result.collisions = stagingCollisions(database, common::Lock::Held);
-                        if (!result.collisions.empty()) return std::nullopt;
-                        result.held = stagingHeld(database, added, common::Lock::Held);
-                        if (result.held != answered) {
-                          result.changedMeanwhile = true;
-                          return std::nullopt;
-                        }
-                        // The journal's entry: every employee without a position, each number with a "9" in front (a
-                        // Null number stays Null: '9' + Null is Null).
-                        std::vector<std::pair<QString, QString>> oldNew;
-                        if (session.journal().active())
-                          for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
-                            if (!rs.isNull(QStringLiteral("工号")))
-                              oldNew.emplace_back(rs.text(QStringLiteral("工号")),
-                                                  QStringLiteral("9") + rs.text(QStringLiteral("工号")));
-                        return stagingChange(oldNew, added);
-                      });
+  if (plan.count == 0) {
+    plan.refusal = change::Refusal{QString::fromUtf16(kNoStaging)};
+    return plan;
+  }
+  if ((plan.refusal = stagingRefusal(plan.found))) return plan;
+  // The questions are asked before the transaction begins: a question never waits with the tables locked.
+  plan.questions.push_back({stagingQuestion(plan.count), false});
+  if (!plan.found.held.empty()) plan.questions.push_back({heldQuestion(plan.found.held), true});
+  plan.change = stagingChange({}, session.added());  // the pairs are read inside the transaction
+  return plan;
+}
+
+StagingResult runStaging(session::Session& session, const StagingPlan& plan, const Progress& progress) {
+  db::Database& database = session.database();
+  const std::vector<host::RefColumn>& added = session.added();
+  StagingResult result;
+  result.staged =
+      change::ChangeRunner(database, session.journal(), progress)
+          .run([&](const common::Stepper&) -> std::optional<change::Change> {
+            // Read again, the rows read kept until the end: nobody takes a "9"
+            // number or adds rows under one between this check and the updates.
+            result.collisions = stagingCollisions(database, common::Lock::Held);
+            if (!result.collisions.empty()) return std::nullopt;
+            result.held = stagingHeld(database, added, common::Lock::Held);
+            if (result.held != plan.found.held) {
+              result.changedMeanwhile = true;
+              return std::nullopt;
+            }
+            // The journal's entry: every employee without a position, each number with a "9" in front (a
+            // Null number stays Null: '9' + Null is Null).
+            change::Change change = plan.change;
+            if (session.journal().active())
+              for (db::Recordset rs = database.open(noPositionNumbersSql()); !rs.eof(); rs.moveNext())
+                if (!rs.isNull(QStringLiteral("工号")))
+                  change.pairs.push_back({rs.text(QStringLiteral("工号")),
+                                          QStringLiteral("9") + rs.text(QStringLiteral("工号")), QString()});
+            return change;
+          });
+  result.refusal = stagingRefusal(result);
   return result;
+}
+
+StagingResult stageNoPosition(session::Session& session, const Progress& progress, const MergeQuestion& askMerge) {
+  StagingPlan plan;
+  {
+    const common::Stepper step(progress, session.database());
+    step.run([&] { plan.found = stagingFound(session); });
+  }
+  if (stagingRefusal(plan.found)) return plan.found;
+  if (!plan.found.held.empty() && !(askMerge && askMerge(plan.found.held))) return plan.found;
+  plan.change = stagingChange({}, session.added());
+  return runStaging(session, plan, progress);
 }
 
 }  // namespace batch

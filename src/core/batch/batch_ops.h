@@ -154,7 +154,7 @@ std::vector<StagingTooLong> stagingTooLong(session::Session& session);
 qint64 noPositionCount(db::Database& database);
 // What the staging did: refused for numbers too long or for collisions, declined at the merge
 // question, or staged.
-struct StagingResult {
+struct StagingResult : change::Ran {
   std::vector<preview::NotText> notText;  // rewritten columns not of a character type: nothing was sent
   std::vector<StagingTooLong> tooLong;  // numbers that cannot take the "9": nothing was sent
   std::vector<StagingCollision> collisions;  // "9" numbers held in the register: nothing was sent
@@ -162,6 +162,23 @@ struct StagingResult {
   bool changedMeanwhile = false;  // the "9" numbers' rows changed after the merge question: nothing was sent
   bool staged = false;
 };
+// What the staging's plan found, before anything is sent (it reads only).
+struct StagingPlan : change::Plan {
+  qint64 count = 0;  // employees without a position
+  StagingResult found;  // the refusals it found, and the rows under the "9" numbers it asks about
+};
+// The plan of the staging: no employee without a position refuses it (kNoStaging); outside any
+// transaction, a rewritten column not of a character type refuses it (notText: '9' + an int column
+// adds on SQL Server), and so does a "9" number that a column the staging rewrites cannot hold
+// (tooLong) or that an employee with a position holds in the register (stagingCollisionsSql). Then
+// the question (stagingQuestion) and, for rows under free "9" numbers (stagingHeldSql), the merge
+// question (heldQuestion). Reads only. Progress: only its stop.
+StagingPlan planStaging(session::Session& session, const Progress& progress = {});
+// Runs a plan answered 是: the staging script, batch after batch, in one transaction. Inside it,
+// before the first batch, both checks run again, the rows read kept until the end: a collision
+// refuses, and held rows other than those asked about send nothing (changedMeanwhile).
+// Progress counts the batches; a stop (also after the last batch) rolls everything back.
+StagingResult runStaging(session::Session& session, const StagingPlan& plan, const Progress& progress = {});
 // The question before the staging merges rows already under "9" numbers into the staged
 // employees; true goes on. An empty one answers No.
 using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
@@ -169,14 +186,8 @@ using MergeQuestion = std::function<bool(const std::vector<HeldNumber>& held)>;
 // recorded as the whole script with the given employees' old -> new pairs.
 change::Change stagingChange(const std::vector<std::pair<QString, QString>>& oldNew,
                              const std::vector<host::RefColumn>& added);
-// Runs the staging script, batch after batch, in one transaction. Before it, outside any
-// transaction, a rewritten column not of a character type refuses it (notText: '9' + an int
-// column adds on SQL Server). Then it reads the employees without a position: a "9" number that a column the staging
-// rewrites cannot hold refuses the staging (tooLong). Then it checks every "9" number (stagingCollisionsSql, stagingHeldSql): one that an
-// employee with a position holds in the register refuses the staging; rows under free ones are
-// asked about (askMerge; No sends nothing). Inside the transaction both checks run again: a
-// collision refuses, and held rows other than those asked about send nothing (changedMeanwhile).
-// Progress counts the batches; a stop (also after the last batch) rolls everything back.
+// The staging without its count and first question: the plan's checks, the merge question asked
+// of askMerge (an empty one answers No, and No sends nothing), then runStaging.
 StagingResult stageNoPosition(session::Session& session, const Progress& progress = {},
                               const MergeQuestion& askMerge = {});
 

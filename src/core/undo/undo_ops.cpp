@@ -239,7 +239,12 @@ change::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std
   return change;
 }
 
-UndoCheck undo(session::Session& session, qint64 id, const common::Progress& progress) {
+namespace {
+
+// The undo's transaction: the checks again inside it (with the records under the old numbers when
+// asked is given: they must still be those), then the renames.
+UndoCheck undoInside(session::Session& session, qint64 id, const std::vector<Held>* asked,
+                     const common::Progress& progress) {
   UndoCheck c;
   // Refused before the transaction begins: the checks inside it would refuse it too.
   if (const std::optional<Entry> e = session.journal().entry(id, 0);
@@ -250,8 +255,12 @@ UndoCheck undo(session::Session& session, qint64 id, const common::Progress& pro
                           step(0, 0);
                           Entry e;
                           std::vector<Step> plan;
-                          c = check(session, id, false, &e, &plan);
+                          c = check(session, id, asked != nullptr, &e, &plan);
                           if (c.status != UndoStatus::Ready) return std::nullopt;
+                          if (asked && c.held != *asked) {
+                            c.status = UndoStatus::HeldChanged;
+                            return std::nullopt;
+                          }
                           std::vector<Pair> renamed;
                           for (const Step& s : plan) renamed.push_back(s.pair);
                           change::Change change = undoChange(id, renamed, session.added());
@@ -260,6 +269,40 @@ UndoCheck undo(session::Session& session, qint64 id, const common::Progress& pro
                         });
   if (done) c.status = UndoStatus::Done;
   return c;
+}
+
+}  // namespace
+
+UndoCheck undo(session::Session& session, qint64 id, const common::Progress& progress) {
+  return undoInside(session, id, nullptr, progress);
+}
+
+UndoPlan planUndo(session::Session& session, qint64 id, const common::Progress& progress) {
+  UndoPlan plan;
+  plan.id = id;
+  Entry e;
+  std::vector<Step> planned;
+  {
+    const common::Stepper step(progress, session.database());
+    plan.check = step.run([&] { return check(session, id, true, &e, &planned, &step); });
+  }
+  if (plan.check.status != UndoStatus::Ready) {
+    plan.refusal = change::Refusal{undoMessage(plan.check, id)};
+    return plan;
+  }
+  plan.questions.push_back({undoQuestion(e), true});
+  if (!plan.check.held.empty()) plan.questions.push_back({undoMergeQuestion(plan.check), true});
+  std::vector<Pair> renamed;
+  for (const Step& s : planned) renamed.push_back(s.pair);
+  plan.change = undoChange(id, renamed, session.added());
+  return plan;
+}
+
+Undone runUndo(session::Session& session, const UndoPlan& plan, const common::Progress& progress) {
+  Undone ran;
+  ran.check = undoInside(session, plan.id, plan.check.held.empty() ? nullptr : &plan.check.held, progress);
+  if (ran.check.status != UndoStatus::Done) ran.refusal = change::Refusal{undoMessage(ran.check, plan.id)};
+  return ran;
 }
 
 QString undoQuestion(const Entry& e) {
@@ -312,6 +355,8 @@ QString undoMessage(const UndoCheck& c, qint64 id) {
                            .arg(c.takenBy.operation, c.takenBy.time.toString(kTimeFormat));
     }
     case UndoStatus::Missing: return QStringLiteral("找不到第%1条修改记录").arg(id);
+    case UndoStatus::HeldChanged:
+      return QStringLiteral("询问之后，其他表中原工号下的记录有了变化，没有做任何修改，请重新撤销");
   }
   return QString();
 }

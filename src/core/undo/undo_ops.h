@@ -8,6 +8,7 @@
 #include "core/preview/column_widths.h"
 #include "core/common/progress.h"
 #include "core/change/change_runner.h"
+#include "core/change/plan.h"
 #include "core/journal/journal.h"
 
 namespace session {
@@ -27,6 +28,7 @@ enum class UndoStatus {
   OldNumberTaken,  // the register holds the old number again
   TooLong,  // a column the undo rewrites cannot hold an old number: nothing was sent
   Missing,  // no such entry
+  HeldChanged,  // the records under the old numbers changed after the merge question: nothing was sent
 };
 // An old number that records of other tables already carry, with those tables ("工资单明细 3行，...").
 struct Held {
@@ -51,6 +53,23 @@ bool undoable(const journal::Summary& entry);
 // Whether entry id can be undone now. Progress counts the numbers asked about in the other tables;
 // a stop throws common::Cancelled (nothing is changed either way). Throws db::DbError.
 UndoCheck checkUndo(session::Session& session, qint64 id, const common::Progress& progress = {});
+// What the undo's plan found, before anything is sent (it reads only).
+struct UndoPlan : change::Plan {
+  qint64 id = 0;
+  UndoCheck check;  // Ready, or why the entry cannot be undone now
+};
+// The plan of undoing entry id: checkUndo; refused with undoMessage unless Ready, otherwise the
+// question before an undo (undoQuestion) and, for records already under the old numbers, the merge
+// question (undoMergeQuestion), and the undo's change (undoChange). Reads only. Throws db::DbError;
+// a stop throws common::Cancelled.
+UndoPlan planUndo(session::Session& session, qint64 id, const common::Progress& progress = {});
+struct Undone : change::Ran {
+  UndoCheck check;  // Done, or why the run refused
+};
+// Runs a plan answered 是: undo, and when the plan asked about records under the old numbers, they
+// are read again inside the transaction: any other records send nothing (HeldChanged).
+Undone runUndo(session::Session& session, const UndoPlan& plan, const common::Progress& progress = {});
+
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
 // the same checks inside it, and records the undo. A renumber's pairs go back last pair first; a
 // staging's numbers each once (employees who shared a number moved together), the shorter first.

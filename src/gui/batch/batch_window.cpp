@@ -367,39 +367,14 @@ void frm员工工号统一修改::apply() {
 }
 
 void frm员工工号统一修改::stage() {
-  qint64 count = 0;
-  if (!drive::guarded(this, [&] { count = noPositionCount(session_.database()); })) return;
-  if (count == 0) {
-    widgets::msg(this, QString::fromUtf16(kNoStaging));
-    return;
-  }
-  if (!drive::confirm(this, stagingQuestion(count), false)) return;
-  StagingResult result;
-  if (drive::run(this, {true, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句")},
-                 [&](const common::Progress& progress) {
-                   result = stageNoPosition(session_, progress, [this](const std::vector<HeldNumber>& held) {
-                     return drive::confirm(this, heldQuestion(held), true);
-                   });
-                 }) != drive::Outcome::Done)
-    return;
-  if (!result.notText.empty()) {
-    widgets::msg(this, preview::notTextMessage(result.notText), widgets::app_info::title(), widgets::Icon::Warning);
-    return;
-  }
-  if (!result.tooLong.empty()) {
-    widgets::msg(this, stagingTooLongMessage(result.tooLong), widgets::app_info::title(), widgets::Icon::Warning);
-    return;
-  }
-  if (!result.collisions.empty()) {
-    widgets::msg(this, collisionMessage(result.collisions), widgets::app_info::title(), widgets::Icon::Warning);
-    return;
-  }
-  if (result.changedMeanwhile) {
-    widgets::msg(this, stagingChangedMessage(), widgets::app_info::title(), widgets::Icon::Warning);
-    return;
-  }
-  if (!result.staged) return;  // the merge question answered No (and told): nothing was sent
-  widgets::msg(this, stagedMessage(count));
+  std::optional<StagingPlan> plan;
+  const std::optional<StagingResult> done = drive::change<StagingPlan, StagingResult>(
+      this, {false, QStringLiteral("正在核对无岗位员工 %1 / %2"), QStringLiteral("正在核对无岗位员工…")},
+      [&](const common::Progress& progress) { return planStaging(session_, progress); },
+      {true, QStringLiteral("正在处理无岗位员工：第 %1 / %2 条语句")},
+      [&](const StagingPlan& p, const common::Progress& progress) { return runStaging(session_, p, progress); }, &plan);
+  if (!done || !done->done()) return;
+  widgets::msg(this, stagedMessage(plan->count));
 }
 
 // ---- Impact preview -----------------------------------------------------------------------

@@ -179,26 +179,17 @@ void frm修改记录::撤销() {
                                                              : QStringLiteral("请先选择一条修改记录"));
     return;
   }
-  undo::UndoCheck check;
-  std::optional<journal::Entry> e;
-  if (drive::run(this,
-                 {false, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"), QStringLiteral("正在核对修改记录…")},
-                 [&](const common::Progress& progress) {
-                   WaitCursor wait;
-                   e = session_.journal().entry(id, 0);
-                   check = undo::checkUndo(session_, id, progress);
-                 }) != drive::Outcome::Done)
-    return;
-  if (check.status != undo::UndoStatus::Ready || !e) {
-    widgets::msg(this, undo::undoMessage(check, id));
-    return;
-  }
-  if (!drive::confirm(this, undo::undoQuestion(*e), true)) return;
-  if (!check.held.empty() && !drive::confirm(this, undo::undoMergeQuestion(check), true)) return;
-  if (drive::run(this, {true, QStringLiteral("正在撤销：第 %1 / %2 个工号"), QStringLiteral("正在核对修改记录…")},
-                 [&](const common::Progress& progress) { check = undo::undo(session_, id, progress); }) !=
-      drive::Outcome::Done)
-    return;
-  widgets::msg(this, undo::undoMessage(check, id));
+  const std::optional<undo::Undone> done = drive::change<undo::UndoPlan, undo::Undone>(
+      this, {false, QStringLiteral("正在查找原工号在其他表中的记录 %1 / %2"), QStringLiteral("正在核对修改记录…")},
+      [&](const common::Progress& progress) {
+        WaitCursor wait;
+        return undo::planUndo(session_, id, progress);
+      },
+      {true, QStringLiteral("正在撤销：第 %1 / %2 个工号"), QStringLiteral("正在核对修改记录…")},
+      [&](const undo::UndoPlan& plan, const common::Progress& progress) {
+        return undo::runUndo(session_, plan, progress);
+      });
+  if (!done || !done->done()) return;
+  widgets::msg(this, undo::undoMessage(done->check, id));
   查询();
 }
