@@ -254,26 +254,53 @@ change::Change recordEdit(const QString& operation, const QString& openSql, cons
 
 }  // namespace
 
-AddedRule addRule(session::Session& session, const NewRule& rule) {
+QString codeTakenMessage(const CodeHolder& holder) {
+  return holder.noCode
+             ? QStringLiteral("已经有一个类别代码为空的编码类别，请输入类别代码")
+             : QStringLiteral("类别代码") + holder.code + QStringLiteral("已被其他编码类别使用，请输入另一个类别代码");
+}
+
+RulePlan planAddRule(session::Session& session, const NewRule& rule) {
+  RulePlan plan;
+  plan.rule = rule;
+  // Two rules with one code would share their rows and categories.
+  plan.holder = codeHolder(session.database(), rule.code);
+  if (plan.holder.exists) {
+    plan.refusal = change::Refusal{codeTakenMessage(plan.holder)};
+    return plan;
+  }
+  const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
+                          {QStringLiteral("类别码"), textOrNull(rule.code)},
+                          {QStringLiteral("编码规则"), QVariant(rule.layout)},
+                          {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
+  plan.change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0);
+  if (rule.layout < 2) {
+    plan.change.executions << sqlEnsureDefaultRow(actingCode(rule.code));
+    plan.change.statement = plan.change.executions.join(QStringLiteral(" "));
+  }
+  return plan;
+}
+
+RuleAdded runAddRule(session::Session& session, const RulePlan& plan) {
   db::Database& database = session.database();
-  AddedRule added;
+  RuleAdded ran;
   change::ChangeRunner runner(database, session.journal());
   runner.run([&](const common::Stepper&) -> std::optional<change::Change> {
-    added.holder = codeHolder(database, rule.code);
-    if (added.holder.exists) return std::nullopt;
-    const db::Fields fields{{QStringLiteral("编码类别名称"), QVariant(rule.name)},
-                            {QStringLiteral("类别码"), textOrNull(rule.code)},
-                            {QStringLiteral("编码规则"), QVariant(rule.layout)},
-                            {QStringLiteral("流水号位数"), QVariant(rule.pattern)}};
-    change::Change change = recordEdit(journal::ruleAdded(), sqlOpenRule(0), ruleTable(), fields, 0);
-    if (rule.layout < 2) {
-      change.executions << sqlEnsureDefaultRow(actingCode(rule.code));
-      change.statement = change.executions.join(QStringLiteral(" "));
+    ran.added.holder = codeHolder(database, plan.rule.code);
+    if (ran.added.holder.exists) {
+      ran.refusal = change::Refusal{codeTakenMessage(ran.added.holder)};
+      return std::nullopt;
     }
-    return change;
+    return plan.change;
   });
-  added.id = runner.addedId();
-  return added;
+  ran.added.id = runner.addedId();
+  return ran;
+}
+
+AddedRule addRule(session::Session& session, const NewRule& rule) {
+  RulePlan plan = planAddRule(session, rule);
+  if (!plan.ready()) return AddedRule{0, plan.holder};
+  return runAddRule(session, plan).added;
 }
 
 void updateRule(session::Session& session, qint64 ruleId, int code, const QString& pattern) {

@@ -15,6 +15,7 @@
 #include <QVariant>
 #include <vector>
 
+#include "core/change/plan.h"
 #include "host/host_schema.h"
 
 namespace db {
@@ -170,6 +171,19 @@ struct AddedRule {
   qint64 id = 0;  // 0 when refused
   CodeHolder holder;  // the rule that holds the code already (refused)
 };
+// The rule refused because another rule holds its code.
+QString codeTakenMessage(const CodeHolder& holder);
+// What the plan of adding a rule found (it reads only): a code another rule holds refuses it.
+struct RulePlan : change::Plan {
+  NewRule rule;
+  CodeHolder holder;
+};
+RulePlan planAddRule(session::Session& session, const NewRule& rule);
+struct RuleAdded : change::Ran {
+  AddedRule added;
+};
+// Runs the plan: inside the transaction the code is looked up again before the rule is added.
+RuleAdded runAddRule(session::Session& session, const RulePlan& plan);
 // Adds a rule and, for layouts 0 and 1, its default row (under "0" for a rule without a code), in
 // one transaction; refused without a change when its code is held already. Throws db::DbError.
 AddedRule addRule(session::Session& session, const NewRule& rule);

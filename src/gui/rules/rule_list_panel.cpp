@@ -34,13 +34,6 @@ void lockBox(QLineEdit* box, bool locked) {
   box->setPalette(palette);
 }
 
-// The message for a new rule whose code is held already.
-QString codeTakenMessage(const rules::CodeHolder& holder) {
-  return holder.noCode
-             ? QStringLiteral("已经有一个类别代码为空的编码类别，请输入类别代码")
-             : QStringLiteral("类别代码") + holder.code + QStringLiteral("已被其他编码类别使用，请输入另一个类别代码");
-}
-
 }  // namespace
 
 RuleListPanel::RuleListPanel(session::Session& session, QWidget* frame, Labels& labels)
@@ -197,13 +190,11 @@ void RuleListPanel::saveRule() {
   }
 
   const rules::NewRule rule{Text2->text(), Text3->text(), layout, Text1->text()};
-  rules::AddedRule stored;
-  if (!drive::guarded(window(), [&] { stored = rules::addRule(session_, rule); })) return;
-  if (stored.holder.exists) {
-    // Two rules with one code would share their rows and categories.
-    widgets::msg(window(), codeTakenMessage(stored.holder));
-    return;
-  }
+  const std::optional<rules::RuleAdded> ran = drive::change<rules::RulePlan, rules::RuleAdded>(
+      window(), {false}, [&](const common::Progress&) { return rules::planAddRule(session_, rule); }, {true},
+      [&](const rules::RulePlan& plan, const common::Progress&) { return rules::runAddRule(session_, plan); });
+  if (!ran || !ran->done()) return;
+  const rules::AddedRule& stored = ran->added;
   const QString key = kKeyPrefix + rule.code;
   TreeView3->addNode(QString(), key, rule.code + QLatin1Char(' ') + rule.name, 3);
   RuleEntry entry;

@@ -145,7 +145,8 @@ TEST_F(RulesWindowTest, EveryStatementAsSentForASampleRule) {
   ASSERT_FALSE(id.isEmpty());
   EXPECT_EQ(
       saved,
-      (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='7'",
+      (QStringList{"SELECT ID From 员工工号编码规则名称 Where 类别码='7'",  // the plan's, then again inside
+                   "SELECT ID From 员工工号编码规则名称 Where 类别码='7'",
                    "SELECT ID, 类别码, 编码类别名称, 编码规则, 流水号位数 From 员工工号编码规则名称 Where ID=0",
                    "INSERT INTO 员工工号编码规则名称 (编码类别名称, 类别码, 编码规则, 流水号位数) VALUES (?, ?, ?, ?)",
                    "if not exists (select * from 员工工号编码规则 where 类别代码 ='7')  INSERT INTO 员工工号编码规则 "
