@@ -20,7 +20,7 @@ void startJournal(session::Session& session) {
 void connectJournalExport(frm修改记录& w) {
   QObject::connect(w.Command2, &QPushButton::clicked, &w, [&w] {
     showExport({documentsWorkbook(QStringLiteral("修改记录.XLS")), QStringLiteral("工号修改记录"),
-                exportDate(QDate::currentDate()), QStringLiteral("修改记录"), w.MSFlexGrid1});
+                exportDate(QDate::currentDate()), QStringLiteral("修改记录"), w.MSFlexGrid1->table()});
   });
 }
 

@@ -27,7 +27,7 @@ void connectOldNewExport(frm员工工号统一修改& w) {
   QObject::connect(w.Command4, &QPushButton::clicked, &w, [&w] {
     ExportData data =
         oldNewExportFields(w.Combo1->currentText(), widgets::app_info::documentsFolder(), QDate::currentDate());
-    data.table = w.MSFlexGrid1;
+    data.table = w.MSFlexGrid1->table();
     showExport(data);
     w.Command3->setEnabled(true);
   });

@@ -42,7 +42,7 @@ TEST(OldNewExportFields, ComeFromTheRuleEntryTheProgramFolderAndTheDate) {
 
 struct Boxes {
   QString path, title1, title2, sheet;
-  FlexGrid* grid = nullptr;
+  QList<QStringList> table;
 };
 
 class OldNewExport : public ::testing::Test {
@@ -80,7 +80,7 @@ class OldNewExport : public ::testing::Test {
     h.onModal([&seen, then](QWidget* window) {
       auto* x = dynamic_cast<frm输出到Excel文件*>(window);
       ASSERT_NE(x, nullptr);
-      seen = {x->Text1[0]->text(), x->Text1[1]->text(), x->Text1[3]->text(), x->Text1[2]->text(), x->SourceGrid};
+      seen = {x->Text1[0]->text(), x->Text1[1]->text(), x->Text1[3]->text(), x->Text1[2]->text(), x->SourceTable};
       then(*x);
     });
   }
@@ -103,7 +103,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
   EXPECT_EQ(seen.sheet, "工程");
   EXPECT_TRUE(seen.title2 == before.toString("yyyy-MM-dd") || seen.title2 == after.toString("yyyy-MM-dd"))
       << seen.title2.toStdString();
-  EXPECT_EQ(seen.grid, w->MSFlexGrid1);
+  EXPECT_EQ(seen.table, w->MSFlexGrid1->table());
   EXPECT_TRUE(w->Command3->isEnabled());
   EXPECT_FALSE(QFile::exists(seen.path)) << "a cancel writes nothing";
   EXPECT_TRUE(h.messages().isEmpty());

@@ -23,26 +23,6 @@
 
 namespace {
 
-// The grid's header texts carry blanks after the caption that set the column widths on screen.
-QString withoutTrailingBlanks(QString text) {
-  while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
-  return text;
-}
-
-// The grid's whole table; the header row without the blanks that pad it on screen.
-QList<QStringList> tableOf(const FlexGrid& grid) {
-  QList<QStringList> table;
-  table.reserve(grid.Rows());
-  for (int i = 0; i < grid.Rows(); ++i) {
-    QStringList row;
-    row.reserve(grid.Cols());
-    for (int j = 0; j < grid.Cols(); ++j)
-      row.append(i == 0 ? withoutTrailingBlanks(grid.TextMatrix(i, j)) : grid.TextMatrix(i, j));
-    table.append(row);
-  }
-  return table;
-}
-
 void reportEngineError(const QString& text) {
   std::fprintf(stderr, "输出到Excel文件: %s\n", text.toUtf8().constData());
   std::fflush(stderr);
@@ -111,7 +91,7 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
 
   connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
-    if (To_Execl(SourceGrid, Text1[1]->text(), Text1[2]->text())) {
+    if (To_Execl(exported(), Text1[1]->text(), Text1[2]->text())) {
       close();
     } else if (!told_) {
       widgets::msg(this, QStringLiteral("输出到Execl失败"), widgets::app_info::title(), widgets::Icon::None);
@@ -140,6 +120,12 @@ void frm输出到Excel文件::browse() {
 }
 
 bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, const QString& sheet) {
+  return To_Execl(grid ? grid->table() : QList<QStringList>(), title, sheet);
+}
+
+QList<QStringList> frm输出到Excel文件::exported() const { return SourceGrid ? SourceGrid->table() : SourceTable; }
+
+bool frm输出到Excel文件::To_Execl(const QList<QStringList>& table, const QString& title, const QString& sheet) {
   // The boxes are what is written; the Output button hands the same texts over.
   Q_UNUSED(title);
   Q_UNUSED(sheet);
@@ -164,8 +150,8 @@ bool frm输出到Excel文件::To_Execl(FlexGrid* grid, const QString& title, con
   }
   try {
     WaitCursor wait;
-    if (!grid) throw calc::EngineError(QStringLiteral("no grid to export"));
-    const calc::TableExport job{path, Text1[1]->text(), Text1[3]->text(), Text1[2]->text(), tableOf(*grid)};
+    if (table.isEmpty()) throw calc::EngineError(QStringLiteral("no table to export"));
+    const calc::TableExport job{path, Text1[1]->text(), Text1[3]->text(), Text1[2]->text(), table};
     // Step by step under a progress dialog: the window answers, also while the office starts,
     // and "取消" stops the export before the workbook is saved.
     widgets::ProgressDialog progress(this, QStringLiteral("正在输出到Excel：第 %1 / %2 步"));
@@ -199,9 +185,10 @@ QString frm输出到Excel文件::existingWorkbookQuestion(const QString& path, c
 
 // The columns the export writes, their headers as written; no grid to export, no columns.
 void frm输出到Excel文件::showColumns() {
-  Grid1->setVisible(SourceGrid != nullptr);
-  if (!SourceGrid) return;
-  const QStringList headers = calc::withoutEmptyLastColumns({tableOf(*SourceGrid).value(0)}).value(0);
+  const QList<QStringList> table = exported();
+  Grid1->setVisible(!table.isEmpty());
+  if (table.isEmpty()) return;
+  const QStringList headers = calc::withoutEmptyLastColumns({table.value(0)}).value(0);
   Grid1->setCols(int(headers.size()));
   for (int c = 0; c < headers.size(); ++c) {
     Grid1->setTextMatrix(0, c, headers[c]);
@@ -211,7 +198,8 @@ void frm输出到Excel文件::showColumns() {
 }
 
 void frm输出到Excel文件::setData(const ExportData& handed) {
-  SourceGrid = handed.table;
+  SourceTable = handed.table;
+  SourceGrid = nullptr;
   showColumns();
   Text1[0]->setText(handed.path);
   Text1[1]->setText(handed.title1);

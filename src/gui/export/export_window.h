@@ -1,7 +1,7 @@
 #pragma once
-// The export window: writes a whole grid into one worksheet of an Excel workbook under two title
-// lines. A feature hands over what to export (setData: the four boxes and SourceGrid), then the
-// window is shown modally.
+// The export window: writes a whole table into one worksheet of an Excel workbook under two title
+// lines. A feature hands over what to export (setData: the four boxes and the table's texts), then
+// the window is shown modally.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,13 +14,13 @@
 #include "gui/widgets/flex_grid.h"
 
 // What a feature hands to the export window: the workbook's path, title 1 (cell A1), title 2
-// (A2), the sheet's name, and the grid whose whole table is written.
+// (A2), the sheet's name, and the table written, row by row (the header row first; FlexGrid::table()).
 struct ExportData {
   QString path;
   QString title1;
   QString title2;
   QString sheet;
-  FlexGrid* table = nullptr;
+  QList<QStringList> table{};
 };
 
 class frm输出到Excel文件 : public QWidget {
@@ -40,10 +40,13 @@ class frm输出到Excel文件 : public QWidget {
   FlexGrid* Grid1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
 
-  // The grid to export, set by the caller before the window is shown.
+  // The table to export, as handed over (setData).
+  QList<QStringList> SourceTable;
+  // A grid to export instead, read when the export runs (set by a caller that hands a grid itself;
+  // setData clears it).
   FlexGrid* SourceGrid = nullptr;
 
-  // Fills the four boxes and SourceGrid from what a feature hands over; the user may still edit the boxes.
+  // Fills the four boxes and SourceTable from what a feature hands over; the user may still edit the boxes.
   void setData(const ExportData& handed);
   // The explanation shown when the tool has no spreadsheet engine: in a message, and shorter in
   // the status bar.
@@ -64,6 +67,8 @@ class frm输出到Excel文件 : public QWidget {
   // existing workbook is written into only when the user agrees; with "启动Excel" unticked the user
   // is told where the workbook was saved ("工作簿已保存：" + path).
   bool To_Execl(FlexGrid* grid, const QString& title, const QString& sheet);
+  // The same for a table of texts (the header row first).
+  bool To_Execl(const QList<QStringList>& table, const QString& title, const QString& sheet);
 
   // Shows a written workbook in the desktop's spreadsheet application ("启动Excel" ticked); false
   // when nothing could open it (the user is told, the export still counts as done). A test sets
@@ -77,5 +82,7 @@ class frm输出到Excel文件 : public QWidget {
   void browse();
   void showWorkbook(const QString& path);
   void showColumns();
+  // The table the Output button writes: SourceGrid's when set, otherwise SourceTable.
+  QList<QStringList> exported() const;
   bool told_ = false;  // the last export ended with a message of its own (stopped, no engine)
 };

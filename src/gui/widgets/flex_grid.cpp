@@ -451,3 +451,19 @@ void FlexGrid::updateFrozenHeader() {
     frozenHeader_->hide();
   }
 }
+
+QList<QStringList> FlexGrid::table() const {
+  const auto withoutTrailingBlanks = [](QString text) {
+    while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
+    return text;
+  };
+  QList<QStringList> out;
+  out.reserve(Rows());
+  for (int i = 0; i < Rows(); ++i) {
+    QStringList row;
+    row.reserve(Cols());
+    for (int j = 0; j < Cols(); ++j) row.append(i == 0 ? withoutTrailingBlanks(TextMatrix(i, j)) : TextMatrix(i, j));
+    out.append(row);
+  }
+  return out;
+}

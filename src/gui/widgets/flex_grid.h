@@ -26,6 +26,9 @@ class FlexGrid : public QTableWidget {
   void setFixedCols(int n);
 
   QString TextMatrix(int row, int col) const;
+  // The whole table as texts, row by row (the header row first, without the blanks that pad its
+  // captions to set the column widths on screen): what an export writes.
+  QList<QStringList> table() const;
   void setTextMatrix(int row, int col, const QString& text);
   // The current cell's text.
   QString Text() const { return TextMatrix(Row(), Col()); }

@@ -33,7 +33,7 @@ TEST(ExportWithoutEngine, TheWindowExplainsAndWritesNothing) {
 
   auto& w = h.open<frm输出到Excel文件>();
   EXPECT_EQ(w.StatusBar1->currentMessage(), status);
-  w.setData({path, "工程类员工新旧工号对照表", "2024-03-07", "工程", &grid});
+  w.setData({path, "工程类员工新旧工号对照表", "2024-03-07", "工程", grid.table()});
   w.Command2->click();
   EXPECT_THAT(h.messages(), ::testing::ElementsAre(text));  // and not "输出到Execl失败" after it
   EXPECT_THAT(h.titles(), ::testing::ElementsAre("员工工号修改"));

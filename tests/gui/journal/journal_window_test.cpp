@@ -165,7 +165,7 @@ TEST_F(JournalWindow, ExportHandsTheListToTheExportWindow) {
     auto* x = dynamic_cast<frm输出到Excel文件*>(window);
     ASSERT_NE(x, nullptr);
     shown = true;
-    EXPECT_EQ(x->SourceGrid, w.MSFlexGrid1);
+    EXPECT_EQ(x->SourceTable, w.MSFlexGrid1->table());
     EXPECT_TRUE(x->Text1[0]->text().endsWith("修改记录.XLS"));
     EXPECT_EQ(x->Text1[1]->text(), "工号修改记录");
     EXPECT_EQ(x->Text1[2]->text(), "修改记录");
