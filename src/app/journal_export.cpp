@@ -24,10 +24,6 @@ void connectJournalExport(frm修改记录& w) {
   });
 }
 
-void wireJournal() {
-  widgets::shared_window::created<frm修改记录>() = [](frm修改记录& w) { connectJournalExport(w); };
-}
-
 QString journalListing(session::Session& session, const QDate& since, const QString& number, QString* error) {
   journal::Journal& journal = session.journal();
   const QString problem = session.openJournal();

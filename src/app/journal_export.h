@@ -15,9 +15,8 @@ class Session;
 // Opens the session's journal and tells the user what failed; a failed write after a committed
 // change is told in a message.
 void startJournal(session::Session& session);
+// Wires one journal window's "导出" (app/wiring.h: every journal window's).
 void connectJournalExport(frm修改记录& w);
-// Wires every journal window made from now on.
-void wireJournal();
 
 // `--journal`: the entries of the session's journal (since a day, of a number) as text; "" when
 // there are none. The journal is closed again.

@@ -5,14 +5,9 @@
 #include <QPushButton>
 #include <QVariant>
 
-#include "app/check_export.h"
-#include "app/preview_wiring.h"
 #include "app/show_export.h"
-#include "gui/dbcheck/check_window.h"
 #include "gui/batch/batch_window.h"
-#include "gui/single/single_window.h"
 #include "gui/widgets/app_info.h"
-#include "gui/widgets/shared_window.h"
 
 OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& folder, const QDate& today) {
   const QString n = ruleEntry.mid(2);
@@ -31,13 +26,4 @@ void connectOldNewExport(frm员工工号统一修改& w) {
     showExport(data);
     w.Command3->setEnabled(true);
   });
-}
-
-void wireFeatures() {
-  widgets::shared_window::created<frm员工工号统一修改>() = [](frm员工工号统一修改& w) {
-    connectOldNewExport(w);
-    connectBatchPreview(w);
-  };
-  widgets::shared_window::created<frm数据库检查>() = [](frm数据库检查& w) { connectCheckExport(w); };
-  widgets::shared_window::created<frm员工Kestrune>() = [](frm员工Kestrune& w) { connectSinglePreview(w); };
 }

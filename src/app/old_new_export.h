@@ -21,7 +21,3 @@ OldNewExportFields oldNewExportFields(const QString& ruleEntry, const QString& f
 // MSFlexGrid1, shows it modally and enables Command3 once it has closed, exported or not.
 // Wiring a window twice has no further effect.
 void connectOldNewExport(frm员工工号统一修改& w);
-
-// Wires the features that meet in one window: every batch window made from now on gets its
-// old/new table export. Called once at start-up (and by tests that press 导出对照表).
-void wireFeatures();

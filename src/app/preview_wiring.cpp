@@ -14,6 +14,10 @@ void showPreview(const QString& caption, const preview::Impact& impact, const QS
 
 }  // namespace
 
-void connectSinglePreview(frm员工Kestrune& w) { w.showPreview = showPreview; }
+void connectSinglePreview(frm员工Kestrune& w) {
+  QObject::connect(w.events, &SingleWindowEvents::previewReady, &w, showPreview);
+}
 
-void connectBatchPreview(frm员工工号统一修改& w) { w.showPreview = showPreview; }
+void connectBatchPreview(frm员工工号统一修改& w) {
+  QObject::connect(w.events, &BatchWindowEvents::previewReady, &w, showPreview);
+}

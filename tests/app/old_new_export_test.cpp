@@ -14,6 +14,7 @@
 #include "gui/export/export_window.h"
 #include "gui/batch/batch_window.h"
 #include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "tests/support/temporary_home.h"
 #include "tests/support/xls_reader.h"
 #include "tests/support/harness.h"

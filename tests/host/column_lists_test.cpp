@@ -12,7 +12,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "core/common/added_columns.h"
 #include "db/database.h"
 #include "host/host_tables.h"

@@ -17,7 +17,7 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 
 namespace robust {
 namespace {

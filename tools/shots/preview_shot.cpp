@@ -50,11 +50,12 @@ int main(int argc, char** argv) {
   frm影响预览 preview;
   frm员工Kestrune w(session);
   w.scriptOrigin = [] { return preview::ScriptHeader{QStringLiteral("demo"), QString(), QString(), {}, {}}; };
-  w.showPreview = [&](const QString& caption, const preview::Impact& impact, const QString& script,
-                      const QString& fileName) {
-    preview.显示(caption, impact, script, fileName);
-    preview.show();
-  };
+  QObject::connect(
+      w.events, &SingleWindowEvents::previewReady, &w,
+      [&](const QString& caption, const preview::Impact& impact, const QString& script, const QString& fileName) {
+        preview.显示(caption, impact, script, fileName);
+        preview.show();
+      });
   w.show();
   settle();
   w.Text1->setText(QStringLiteral("12"));

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "db/database.h"
 #include "gui/export/export_window.h"
 #include "gui/batch/batch_window.h"

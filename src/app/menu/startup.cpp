@@ -2,7 +2,7 @@
 #include "app/connection.h"
 #include "app/journal_export.h"
 #include "app/menu/menu_window.h"
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "core/session/session.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/shared_window.h"
@@ -18,7 +18,6 @@ std::unique_ptr<session::Session> Main(db::Database& database) {
   std::unique_ptr<session::Session> session = MakeSession(database, s);
   startJournal(*session);
   wireFeatures();
-  wireJournal();
   widgets::shared_window::show<frm协调>(*session);
   return session;
 }

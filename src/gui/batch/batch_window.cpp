@@ -398,5 +398,5 @@ void frm员工工号统一修改::previewApply() {
     case ApplyPreview::Status::Stale:
     case ApplyPreview::Status::TooLong: widgets::msg(this, refusalMessage(p)); return;
   }
-  if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
+  Q_EMIT events->previewReady(p.caption, p.impact, p.script, p.fileName);
 }

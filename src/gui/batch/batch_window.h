@@ -8,6 +8,7 @@
 
 #include "core/batch/batch_sql.h"
 #include "core/preview/preview.h"
+#include "gui/batch/batch_events.h"
 
 class QCheckBox;
 class QComboBox;
@@ -46,11 +47,8 @@ class frm员工工号统一修改 : public QWidget {
   QPushButton* Command5 = nullptr;  // stage employees without a position
   QPushButton* Command6 = nullptr;  // impact preview of the apply (enabled exactly when Command3 is)
 
-  // What "影响预览" does with a computed preview: caption, impact, the T-SQL script and a file
-  // name for it (the app shows the preview window). Unset: nothing is shown.
-  std::function<void(const QString& caption, const preview::Impact& impact, const QString& script,
-                     const QString& fileName)>
-      showPreview;
+  // The window's signals (a computed preview: previewReady).
+  BatchWindowEvents* events = new BatchWindowEvents(this);
   // The server, database and login the script's header names; unset: the session's.
   std::function<preview::ScriptHeader()> scriptOrigin;
   // The session the window works on.

@@ -368,5 +368,5 @@ void frm员工Kestrune::previewRenumber() {
     case single::RenumberPreview::Status::TooLong: widgets::msg(this, single::refusalMessage(p)); return;
     case single::RenumberPreview::Status::Ready: break;
   }
-  if (showPreview) showPreview(p.caption, p.impact, p.script, p.fileName);
+  Q_EMIT events->previewReady(p.caption, p.impact, p.script, p.fileName);
 }

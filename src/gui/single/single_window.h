@@ -10,6 +10,7 @@
 
 #include "core/preview/preview.h"
 #include "core/single/single_ops.h"
+#include "gui/single/single_events.h"
 
 class QCheckBox;
 class QFrame;
@@ -52,11 +53,8 @@ class frm员工Kestrune : public QWidget {
   QFrame* Picture1 = nullptr;
   FlexGrid* MSFlexGrid1 = nullptr;
 
-  // What "影响预览" does with a computed preview: caption, impact, the T-SQL script and a file
-  // name for it (the app shows the preview window). Unset: nothing is shown.
-  std::function<void(const QString& caption, const preview::Impact& impact, const QString& script,
-                     const QString& fileName)>
-      showPreview;
+  // The window's signals (a computed preview: previewReady).
+  SingleWindowEvents* events = new SingleWindowEvents(this);
   // Where the script is made, for its header (server, database, login); unset: the session's.
   std::function<preview::ScriptHeader()> scriptOrigin;
 

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "core/common/added_columns.h"
 #include "core/batch/batch_ops.h"
 #include "core/batch/batch_preview.h"

@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/old_new_export.h"
+#include "app/wiring.h"
 #include "core/common/added_columns.h"
 #include "core/single/single_sql.h"
 #include "core/single/single_preview.h"

@@ -12,7 +12,7 @@
 #include <QPushButton>
 
 #include "app/connection.h"
-#include "app/journal_export.h"
+#include "app/wiring.h"
 #include "app/menu/menu_window.h"
 #include "gui/export/export_window.h"
 #include "gui/journal/journal_window.h"
