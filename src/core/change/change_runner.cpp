@@ -1,5 +1,7 @@
 #include "core/change/change_runner.h"
 
+#include <memory>
+
 #include "core/common/failure.h"
 #include "db/database.h"
 #include "db/tsql_tokens.h"
@@ -113,14 +115,22 @@ bool ChangeRunner::run(const Prepare& prepare) {
       send(*change, step);
       return false;  // the transaction rolls back as it ends
     }
-    // The recorder reads the names and counts the rows before the statements run.
-    journal::Recorder record(journal_, database_, change->operation, change->pairs,
-                             change->statement ? *change->statement : change->executions.join(QStringLiteral("\n")),
-                             change->counted, change->undoes);
-    send(*change, step);
-    if (change->units > 0) step(change->units, change->units);
+    // Each recorder reads the names and counts the rows before its change's statements run.
+    std::vector<const Change*> sequence{&*change};
+    for (const Change& next : change->followedBy) sequence.push_back(&next);
+    std::vector<std::unique_ptr<journal::Recorder>> records;
+    for (const Change* c : sequence) {
+      records.push_back(std::make_unique<journal::Recorder>(
+          journal_, database_, c->operation, c->pairs,
+          c->statement ? *c->statement : c->executions.join(QStringLiteral("\n")), c->counted, c->undoes));
+      send(*c, step);
+      if (c->units > 0) step(c->units, c->units);
+    }
     step.finish();
-    record.commit(transaction);
+    if (records.size() == 1)
+      records.front()->commit(transaction);
+    else
+      journal::Recorder::commit(records, transaction);
     return true;
   });
 }
