@@ -70,6 +70,9 @@ class frm输出到Excel文件 : public QWidget {
   // it to watch instead of launching anything; unset, the desktop opens the file.
   static inline std::function<bool(const QString& path)> openWorkbook;
 
+  // The Output button saved the workbook since the last setData.
+  bool saved() const { return saved_; }
+
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -77,5 +80,6 @@ class frm输出到Excel文件 : public QWidget {
   void browse();
   void showWorkbook(const QString& path);
   void showColumns();
+  bool saved_ = false;
   bool told_ = false;  // the last export ended with a message of its own (stopped, no engine)
 };
