@@ -78,10 +78,12 @@ TEST(Failure, EachCauseIsToldInTheUsersWordsBeforeTheEnginesText) {
       {"SQLite, locked", locked(), "数据库正被其他程序使用，没有做任何修改，请稍后再试\ndatabase is locked"},
       {"SQLite, read-only", readOnly(),
        "数据库文件是只读的，没有做任何修改，请让管理员允许写入数据库后再试\nattempt to write a readonly database"},
-      {"SQLite, missing table", missing(), "缺少表员工照片，没有做任何修改，请先运行数据库检查\nno such table: 员工照片"},
+      {"SQLite, missing table", missing(),
+       "缺少表员工照片，没有做任何修改，请先运行数据库检查\nno such table: 员工照片"},
       {"SQL Server 1222", serverError(1222, "已超过了锁请求超时时段。"),
        "数据库正被其他程序使用，没有做任何修改，请稍后再试\n已超过了锁请求超时时段。"},
-      {"SQL Server 1205", serverError(1205, "死锁牺牲品"), "数据库正被其他程序使用，没有做任何修改，请稍后再试\n死锁牺牲品"},
+      {"SQL Server 1205", serverError(1205, "死锁牺牲品"),
+       "数据库正被其他程序使用，没有做任何修改，请稍后再试\n死锁牺牲品"},
       {"SQL Server 3906", serverError(3906, "Failed to update database \"hr\" because the database is read-only."),
        "数据库文件是只读的，没有做任何修改，请让管理员允许写入数据库后再试\n"
        "Failed to update database \"hr\" because the database is read-only."},
@@ -96,7 +98,8 @@ TEST(Failure, EachCauseIsToldInTheUsersWordsBeforeTheEnginesText) {
        "检查约束CK_a阻止了修改，数据库没有任何修改；数据库检查列出这些约束\n"
        "The UPDATE statement conflicted with the CHECK constraint \"CK_a\"."},
       {"any other", serverError(2627, "Violation of PRIMARY KEY constraint"), "Violation of PRIMARY KEY constraint"},
-      {"worded by the operation", serverError(1222, "lock").withLead("表甲正被其他程序使用"), "表甲正被其他程序使用\nlock"},
+      {"worded by the operation", serverError(1222, "lock").withLead("表甲正被其他程序使用"),
+       "表甲正被其他程序使用\nlock"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
