@@ -12,6 +12,7 @@ namespace {
 using MissingTable = SingleOrganisation;
 
 TEST_F(MissingTable, TheRenumberAndTheApplyAreRefusedByTheirPlans) {
+  addEmployee("0007", "张三");
   testdb::rawExec("DROP TABLE 员工照片");
   // A new connection: the session reads the catalogue again.
   const QString path = h.databasePath();
