@@ -14,6 +14,7 @@
 #include "app/menu/menu_window.h"
 #include "db/database.h"
 #include "tools/demo/demo_data.h"
+#include "core/common/failure.h"
 #include "core/common/number_key.h"
 #include "core/dbcheck/dbcheck_ops.h"
 #include "core/session/session.h"
@@ -143,7 +144,7 @@ int checkDatabase() {
     print(stdout, report.text());
     return report.ok() ? 0 : 1;
   } catch (const db::DbError& e) {
-    print(stderr, QStringLiteral("数据库检查失败：%1\n").arg(e.text()));
+    print(stderr, QStringLiteral("数据库检查失败：%1\n").arg(common::shownText(e)));
     return 2;
   }
 }
@@ -186,7 +187,7 @@ int dryRun(const Options& o) {
     }
     return 0;
   } catch (const db::DbError& e) {
-    print(stderr, QStringLiteral("数据库错误：%1\n").arg(e.text()));
+    print(stderr, QStringLiteral("数据库错误：%1\n").arg(common::shownText(e)));
     return 2;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QVariant>
 
@@ -23,7 +24,8 @@ void connectOldNewExport(frm员工工号统一修改& w) {
     ExportData data =
         oldNewExportFields(w.Combo1->currentText(), widgets::app_info::documentsFolder(), QDate::currentDate());
     data.table = w.MSFlexGrid1->table();
-    showExport(data);
+    // Exported: the line that asked for the export has done its work.
+    if (showExport(data)) w.Label2->clear();
     w.Command3->setEnabled(true);
   });
 }

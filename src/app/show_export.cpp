@@ -6,10 +6,11 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/shared_window.h"
 
-void showExport(const ExportData& data) {
+bool showExport(const ExportData& data) {
   auto& x = widgets::shared_window::instance<frm输出到Excel文件>();
   x.setData(data);
   widgets::Dialogs::current().showModal(&x);
+  return x.saved();
 }
 
 QString documentsWorkbook(const QString& fileName) {

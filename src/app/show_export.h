@@ -6,8 +6,9 @@
 
 #include "gui/export/export_window.h"
 
-// Fills the shared export window from data and shows it modally; returns when it has closed.
-void showExport(const ExportData& data);
+// Fills the shared export window from data and shows it modally; returns when it has closed,
+// whether the workbook was saved.
+bool showExport(const ExportData& data);
 
 // A workbook file of that name in the user's documents folder (the home folder when there is none).
 QString documentsWorkbook(const QString& fileName);

@@ -372,6 +372,8 @@ Cause causeOfSqlServerError(int nativeError, const QString& text) {
   switch (nativeError) {
     case 1222: return Cause::LockTimeOut;
     case 1205: return Cause::Deadlock;
+    case 3906: return Cause::ReadOnly;
+    case 208: return Cause::MissingTable;
     case 547: return namesCheckConstraint(text) ? Cause::Check : Cause::ForeignKey;
     default: return Cause::Other;
   }
@@ -413,6 +415,23 @@ QString DbError::checkConstraint() const {
   const qsizetype open = text_.indexOf(u'"');
   const qsizetype close = open < 0 ? -1 : text_.indexOf(u'"', open + 1);
   return close < 0 ? QString() : text_.mid(open + 1, close - open - 1);
+}
+
+QString DbError::missingTable() const {
+  if (cause_ != Cause::MissingTable) return {};
+  QString name;
+  if (text_.startsWith(kSqliteNoSuchTable)) {
+    name = text_.mid(kSqliteNoSuchTable.size()).trimmed();
+  } else {
+    const qsizetype open = text_.indexOf(u'\'');
+    const qsizetype close = open < 0 ? -1 : text_.indexOf(u'\'', open + 1);
+    if (close < 0) return {};
+    name = text_.mid(open + 1, close - open - 1);
+  }
+  name = name.section(u'.', -1);
+  if (name.startsWith(u'[') && name.endsWith(u']'))
+    name = name.mid(1, name.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+  return name;
 }
 
 void Database::begin() {

@@ -29,18 +29,38 @@ enum class Cause {
   Check,
   Stopped,  // the busy hook stopped the work (取消)
   TransactionEnded,  // the server ended the transaction by itself: nothing of it is committed
+  // The database takes no writes: a read-only file or connection (SQLite's SQLITE_READONLY), a
+  // database set read-only (SQL Server 3906).
+  ReadOnly,
+  // A table the work names is not in the database (SQLite's "no such table", SQL Server 208).
+  MissingTable,
 };
 
 // The cause of SQL Server's native error number (Other for any number not named above); text is the
 // error's text, which tells a CHECK constraint's 547 from a foreign key's.
 Cause causeOfSqlServerError(int nativeError, const QString& text);
 
-// A failure reported by the database (or the driver). what() is the database's text (UTF-8).
+// A failure reported by the database (or the driver). what() is text() (UTF-8): the database's
+// text, after the user's sentence when one was given (withLead).
 class DbError : public std::runtime_error {
  public:
   explicit DbError(const QString& text, Cause cause = Cause::Other, int nativeError = 0)
       : std::runtime_error(text.toStdString()), text_(text), cause_(cause), nativeError_(nativeError) {}
-  QString text() const { return text_; }
+  // The user's sentence, a line break and the database's text; the database's text alone when
+  // no sentence was given.
+  QString text() const { return lead_.isEmpty() ? text_ : lead_ + u'\n' + text_; }
+  // The database's (or the driver's) own text.
+  QString engineText() const { return text_; }
+  // The user's sentence said before the database's text; empty when none was given.
+  QString lead() const { return lead_; }
+  // The same failure with the user's sentence before the database's text.
+  DbError withLead(const QString& lead) const {
+    DbError e(lead + u'\n' + text_, cause_, nativeError_);
+    e.text_ = text_;
+    e.lead_ = lead;
+    e.statement_ = statement_;
+    return e;
+  }
   Cause cause() const { return cause_; }
   // The database's own number of the error (SQL Server's native error number); 0 when it gave none.
   int nativeError() const { return nativeError_; }
@@ -57,6 +77,10 @@ class DbError : public std::runtime_error {
   // The CHECK constraint that refused the change (Cause::Check) as the database's text names it;
   // empty for any other failure.
   QString checkConstraint() const;
+  // The table that is not there (Cause::MissingTable) as the database's text names it, without a
+  // schema or brackets: "no such table: 员工照片", "Invalid object name 'dbo.员工照片'." give 员工照片;
+  // empty for any other failure.
+  QString missingTable() const;
   // Which statement of an executed text failed, counted from 0 among the statements that give a
   // result (UPDATE, INSERT, DELETE, SELECT; not SET or DECLARE), so that in a text of plain
   // updates it is the update's place; -1 when unknown. Lets a caller name the failing table or
@@ -70,6 +94,7 @@ class DbError : public std::runtime_error {
 
  private:
   QString text_;
+  QString lead_;
   Cause cause_;
   int nativeError_;
   int statement_ = -1;

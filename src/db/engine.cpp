@@ -13,8 +13,9 @@ QString errorText(const QSqlError& e) {
 }
 
 // Qt's SQLite driver gives SQLite's result code as the native one: 9 is an interrupted statement
-// (the busy hook stopped it), 5 and 6 a lock another connection held past the busy time-out. A
-// refusing constraint is told by SQLite's text.
+// (the busy hook stopped it), 5 and 6 a lock another connection held past the busy time-out (or
+// a wait the busy hook ended), 8 a database that takes no writes. A refusing constraint and a
+// missing table are told by SQLite's text.
 void fail(const QSqlError& e) {
   bool numbered = false;
   const int code = e.nativeErrorCode().toInt(&numbered);
@@ -22,6 +23,8 @@ void fail(const QSqlError& e) {
   Cause cause = Cause::Other;
   if (numbered && code == 9) cause = Cause::Stopped;
   if (numbered && (code == 5 || code == 6)) cause = Cause::LockTimeOut;
+  if (numbered && code == 8) cause = Cause::ReadOnly;
+  if (text.startsWith(kSqliteNoSuchTable)) cause = Cause::MissingTable;
   if (text.startsWith(kSqliteForeignKeyFailed)) cause = Cause::ForeignKey;
   if (text.startsWith(kSqliteCheckFailed) && QStringView(text).mid(kSqliteCheckFailed.size()) != kTruncated)
     cause = Cause::Check;

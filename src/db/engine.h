@@ -18,12 +18,15 @@ namespace db {
 // follows).
 inline constexpr QStringView kSqliteForeignKeyFailed = u"FOREIGN KEY constraint failed";
 inline constexpr QStringView kSqliteCheckFailed = u"CHECK constraint failed: ";
+// How SQLite words a table that is not there (the table's name follows).
+inline constexpr QStringView kSqliteNoSuchTable = u"no such table: ";
 
 // The database's own text of a Qt SQL error (the driver's summary when the database gave none).
 QString errorText(const QSqlError& e);
 // Throws the embedded engine's failure as DbError, with the cause its code or text names: an
 // interrupted statement (Stopped), a lock held past the busy time-out (LockTimeOut), a foreign key
-// (ForeignKey) or a CHECK constraint other than a length check (Check).
+// (ForeignKey), a CHECK constraint other than a length check (Check), a database that takes no
+// writes (ReadOnly) or a table that is not there (MissingTable).
 [[noreturn]] void fail(const QSqlError& e);
 
 struct Recordset::Impl {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
@@ -265,7 +266,13 @@ class SqliteEngine : public Engine {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     worker.join();
-    if (rc != SQLITE_OK) throw DbError(error.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc)) : error);
+    if (rc != SQLITE_OK) {
+      const int primary = rc & 0xff;
+      const Cause cause = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? Cause::LockTimeOut
+                          : primary == SQLITE_READONLY                       ? Cause::ReadOnly
+                                                                             : Cause::Other;
+      throw DbError(error.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc)) : error, cause, primary);
+    }
   }
 
   void rollback() override {
@@ -282,6 +289,26 @@ class SqliteEngine : public Engine {
     return self->busy && !self->busy() ? 1 : 0;
   }
   void watchProgress() { sqlite3_progress_handler(handle(), kProgressSteps, &SqliteEngine::onProgress, this); }
+
+  // A lock another connection holds is waited for up to kLockWaitMs, sleeping kLockStepMs at a
+  // time; between the sleeps the busy hook is called (from this thread: the commit's own thread
+  // only sleeps), so that the window keeps painting, and a false ends the wait: the statement then
+  // fails with SQLite's "database is locked". (A "PRAGMA busy_timeout" sets SQLite's own wait instead.)
+  static constexpr int kLockWaitMs = 5000;
+  static constexpr int kLockStepMs = 10;
+  static int onLocked(void* engine, int count) {
+    auto* self = static_cast<SqliteEngine*>(engine);
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) self->lockWaitStart_ = now;
+    const auto left = std::chrono::milliseconds(kLockWaitMs) - (now - self->lockWaitStart_);
+    if (left <= std::chrono::milliseconds(0)) return 0;
+    if (std::this_thread::get_id() == self->owner_ && self->busy && !self->busy()) return 0;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(kLockStepMs)));
+    return 1;
+  }
+  void waitForLocks() { sqlite3_busy_handler(handle(), &SqliteEngine::onLocked, this); }
+  std::chrono::steady_clock::time_point lockWaitStart_;
 
   const std::thread::id owner_ = std::this_thread::get_id();
 
@@ -313,6 +340,7 @@ QString connect(const SqliteEngine& engine, const QString& absolutePath, bool cr
   // mode=rw never creates a file, even if it vanished since it was checked.
   d.setDatabaseName(QUrl::fromLocalFile(absolutePath).toString(QUrl::FullyEncoded) +
                     (create ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw")));
+  // SQLite's own wait for a lock while the file is checked; the engine's own wait follows (waitForLocks).
   d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
   if (!d.open()) return errorText(d.lastError());
   QSqlQuery check(d);
@@ -355,6 +383,7 @@ std::unique_ptr<Engine> openSqliteEngine(const QString& path, bool create, QStri
   const QString failure = connect(*engine, file.absoluteFilePath(), create);
   if (failure.isEmpty()) {
     engine->watchProgress();
+    engine->waitForLocks();
     return engine;
   }
   *error = prefix + failure;

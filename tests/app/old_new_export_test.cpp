@@ -106,6 +106,7 @@ TEST_F(OldNewExport, FillsTheExportWindowAndEnablesApplyAfterACancel) {
       << seen.title2.toStdString();
   EXPECT_EQ(seen.table, w->MSFlexGrid1->table());
   EXPECT_TRUE(w->Command3->isEnabled());
+  EXPECT_EQ(w->Label2->text(), "核对通过，共3名员工，请导出对照表后上传") << "not exported: still asked";
   EXPECT_FALSE(QFile::exists(seen.path)) << "a cancel writes nothing";
   EXPECT_TRUE(h.messages().isEmpty());
 
@@ -136,6 +137,7 @@ TEST_F(OldNewExport, WritesTheWorkListAsItStandsWithEditedNumbers) {
   EXPECT_TRUE(h.messages().isEmpty());
   EXPECT_THAT(shown, ::testing::ElementsAre(path));
   EXPECT_TRUE(w->Command3->isEnabled());
+  EXPECT_EQ(w->Label2->text(), "") << "exported: no longer asked";
 
   const xls::Book book = xls::read(path);
   ASSERT_EQ(book.error, "");

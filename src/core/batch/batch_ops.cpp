@@ -288,6 +288,11 @@ ApplyPlan planApply(session::Session& session, const Rows& rows, Purpose purpose
   if ((plan.tooLong = newNumbersTooLong(session, rows)))
     return refuse(ApplyPlan::Status::TooLong, preview::tooLongMessage(*plan.tooLong));
   if (purpose == Purpose::Apply) {
+    if (auto missing = change::missingTableRefusal(session.catalogue(), applyColumns(session.added()))) {
+      plan.status = ApplyPlan::Status::MissingTable;
+      plan.refusal = std::move(missing);
+      return plan;
+    }
     plan.held = heldElsewhere(session, rows, progress);
     if (!plan.held.empty()) plan.questions.push_back({heldQuestion(plan.held), true});
   }

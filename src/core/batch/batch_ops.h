@@ -92,6 +92,7 @@ struct ApplyPlan : change::Plan {
     CheckFailed,  // the check stops at a row (outcome says where; the window marks it)
     Stale,  // the apply would reach a row whose old number the register does not hold exactly once
     TooLong,  // a column the apply rewrites cannot hold a new number (tooLong)
+    MissingTable,  // the database lacks a table the apply rewrites (the apply only)
   };
   Status status = Status::Ready;
   Rows rows;

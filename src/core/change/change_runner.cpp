@@ -1,5 +1,8 @@
 #include "core/change/change_runner.h"
 
+#include <memory>
+
+#include "core/common/failure.h"
 #include "db/database.h"
 #include "db/tsql_tokens.h"
 
@@ -65,22 +68,27 @@ QString failedTable(const QString& execution, int statement) {
 }
 
 // A failure whose cause the user can act on, said in the user's words before the database's text:
-// another program holding a table (a lock time-out, a deadlock), or a foreign key or a CHECK
-// constraint refusing the change. Any other failure as the database gave it.
+// another program holding a table (a lock time-out, a deadlock), a foreign key or a CHECK
+// constraint refusing the change, named by the table the failing statement writes; a read-only
+// database, a missing table (common::leadOf). Any other failure as the database gave it.
 db::DbError worded(const db::DbError& e, const QString& execution) {
+  if (!e.lead().isEmpty()) return e;
+  const QString table = e.heldByOtherProgram() || e.cause() == db::Cause::ForeignKey || e.cause() == db::Cause::Check
+                            ? failedTable(execution, e.statement())
+                            : QString();
   QString lead;
-  if (e.heldByOtherProgram())
-    lead = QStringLiteral("表") + failedTable(execution, e.statement()) +
+  if (table.isEmpty())
+    lead = common::leadOf(e);
+  else if (e.heldByOtherProgram())
+    lead = QStringLiteral("表") + table +
            QStringLiteral("正被其他程序使用，本次修改已撤销，数据库没有任何修改，请稍后再试");
   else if (e.cause() == db::Cause::ForeignKey)
-    lead = QStringLiteral("表") + failedTable(execution, e.statement()) +
+    lead = QStringLiteral("表") + table +
            QStringLiteral("的外键约束阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
-  else if (e.cause() == db::Cause::Check)
-    lead = QStringLiteral("表") + failedTable(execution, e.statement()) + QStringLiteral("的检查约束") +
-           e.checkConstraint() + QStringLiteral("阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
   else
-    return e;
-  return db::DbError(lead + u'\n' + e.text(), e.cause(), e.nativeError()).atStatement(e.statement());
+    lead = QStringLiteral("表") + table + QStringLiteral("的检查约束") + e.checkConstraint() +
+           QStringLiteral("阻止了修改，数据库没有任何修改；数据库检查列出这些约束");
+  return lead.isEmpty() ? e : e.withLead(lead);
 }
 
 // A failure that sending the work again cannot explain better, or must not wait for: everything
@@ -107,14 +115,22 @@ bool ChangeRunner::run(const Prepare& prepare) {
       send(*change, step);
       return false;  // the transaction rolls back as it ends
     }
-    // The recorder reads the names and counts the rows before the statements run.
-    journal::Recorder record(journal_, database_, change->operation, change->pairs,
-                             change->statement ? *change->statement : change->executions.join(QStringLiteral("\n")),
-                             change->counted, change->undoes);
-    send(*change, step);
-    if (change->units > 0) step(change->units, change->units);
+    // Each recorder reads the names and counts the rows before its change's statements run.
+    std::vector<const Change*> sequence{&*change};
+    for (const Change& next : change->followedBy) sequence.push_back(&next);
+    std::vector<std::unique_ptr<journal::Recorder>> records;
+    for (const Change* c : sequence) {
+      records.push_back(std::make_unique<journal::Recorder>(
+          journal_, database_, c->operation, c->pairs,
+          c->statement ? *c->statement : c->executions.join(QStringLiteral("\n")), c->counted, c->undoes));
+      send(*c, step);
+      if (c->units > 0) step(c->units, c->units);
+    }
     step.finish();
-    record.commit(transaction);
+    if (records.size() == 1)
+      records.front()->commit(transaction);
+    else
+      journal::Recorder::commit(records, transaction);
     return true;
   });
 }

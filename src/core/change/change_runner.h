@@ -60,6 +60,9 @@ struct Change {
   // Any other failure, or one of an execution without parts, is never sent again.
   std::vector<std::vector<ExecutionPart>> parts{};
   QStringList notes{};
+  // Changes sent after this one, in order, in the same transaction, each recorded as an entry of
+  // its own (several undos taken back together): all are committed or none.
+  std::vector<Change> followedBy{};
 };
 
 // Runs changes on a database, recorded in its journal, with a progress (empty: no progress, no stop).

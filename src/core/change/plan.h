@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/change/change_runner.h"
+#include "db/catalogue.h"
 
 namespace change {
 
@@ -38,5 +39,16 @@ struct Ran {
   std::optional<Refusal> refusal;
   bool done() const { return !refusal; }
 };
+
+// The first table of the columns a change rewrites (each has a table, in the change's order) that
+// the database lacks, as the impact preview marks it, refused: "缺少表员工照片，请先运行数据库检查";
+// nullopt when all are there. The catalogue is the session's.
+template <class Columns>
+std::optional<Refusal> missingTableRefusal(const db::Catalogue& catalogue, const Columns& columns) {
+  for (const auto& c : columns)
+    if (!catalogue.find(c.table))
+      return Refusal{QStringLiteral("缺少表") + c.table + QStringLiteral("，请先运行数据库检查"), true};
+  return std::nullopt;
+}
 
 }  // namespace change

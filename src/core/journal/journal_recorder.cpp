@@ -95,6 +95,19 @@ void Recorder::commit(db::Transaction& transaction) {
   if (!written) committed();
 }
 
+void Recorder::commit(const std::vector<std::unique_ptr<Recorder>>& recorders, db::Transaction& transaction) {
+  std::vector<Recorder*> afterCommit;
+  const QDateTime now = QDateTime::currentDateTime();
+  for (const std::unique_ptr<Recorder>& r : recorders) {
+    if (!r->active_) continue;
+    r->entry_.time = now;
+    if (!(r->journal_.attachedTo(r->database_) && r->journal_.writeAttached(r->database_, r->entry_)))
+      afterCommit.push_back(r.get());
+  }
+  transaction.commit();
+  for (Recorder* r : afterCommit) r->committed();
+}
+
 void Recorder::committed() {
   if (!active_) return;
   if (!entry_.time.isValid()) entry_.time = QDateTime::currentDateTime();

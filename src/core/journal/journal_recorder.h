@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,9 @@ class Recorder {
   // Adds text to the statement recorded (a change sent in parts records them as they go).
   void addStatement(const QString& text) { entry_.statement += text; }
   void commit(db::Transaction& transaction);
+  // Several changes of one transaction, each its own entry, in order: every entry written, then
+  // one commit.
+  static void commit(const std::vector<std::unique_ptr<Recorder>>& recorders, db::Transaction& transaction);
   // For a change already committed by itself (one statement outside a transaction): writes the entry now.
   void committed();
   const Entry& entry() const { return entry_; }

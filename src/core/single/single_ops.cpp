@@ -143,6 +143,11 @@ RenumberPlan planRenumber(session::Session& session, const QString& oldNumber, c
   if ((plan.tooLong = newNumberTooLong(session, plan.newNumber)))
     return refuse(RenumberPlan::Status::TooLong, preview::tooLongMessage(*plan.tooLong));
   if (purpose == Purpose::Renumber) {
+    if (auto missing = change::missingTableRefusal(session.catalogue(), renumberColumns(session.added()))) {
+      plan.status = RenumberPlan::Status::MissingTable;
+      plan.refusal = std::move(missing);
+      return plan;
+    }
     plan.held = recordsHolding(session, plan.newNumber);
     if (!plan.held.isEmpty()) plan.questions.push_back({mergeQuestion(plan.newNumber, plan.held), true});
   }

@@ -113,6 +113,7 @@ struct RenumberPlan : change::Plan {
     OldNumberGone,  // the register holds no employee, or more than one, with the old number
     NewNumberTaken,  // an employee already holds the new number
     TooLong,  // a column the renumber rewrites cannot hold the new number (tooLong)
+    MissingTable,  // the database lacks a table the renumber rewrites (the renumber only)
   };
   Status status = Status::Ready;
   qint64 oldNumberHolders = 0;  // employees of the register holding the old number

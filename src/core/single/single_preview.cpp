@@ -48,6 +48,7 @@ QString refusalMessage(const RenumberPreview& p) {
       return QStringLiteral("员工档案中有%1个员工的工号是%2，不能修改").arg(p.oldNumberHolders).arg(p.oldNumber);
     case RenumberPreview::Status::NewNumberTaken: return numberTakenMessage(p.newNumber);
     case RenumberPreview::Status::TooLong: return preview::tooLongMessage(*p.tooLong);
+    case RenumberPreview::Status::MissingTable:  // the renumber's only: the preview marks the table
     case RenumberPreview::Status::Ready: break;
   }
   return QString();

@@ -96,7 +96,8 @@ QString codeAndName(const QString& code, const QString& name, bool nameIsNull) {
 QString employeeInfoCaption(const QString& number, const QString& name, const QString& idCard,
                             const QString& department, const QString& position) {
   return QStringLiteral("员工信息：工号 ") + number + QStringLiteral(" 姓名 ") + name + QStringLiteral(" 身份证 ") +
-         idCard + QStringLiteral(" 所在部门 ") + department + QStringLiteral(" 、") + position;
+         idCard + QStringLiteral(" 所在部门 ") + department +
+         (position.isEmpty() ? QString() : QStringLiteral(" 、") + position);
 }
 
 QString ruleQuery(const QString& categoryName) {

@@ -28,7 +28,7 @@ QString equalNumbersStatement();
 // A list cell joining code and name: code + " " + name, empty when the name is Null.
 QString codeAndName(const QString& code, const QString& name, bool nameIsNull);
 
-// The employee info caption shown after a selection.
+// The employee info caption shown after a selection; " 、" and the position only when there is one.
 QString employeeInfoCaption(const QString& number, const QString& name, const QString& idCard,
                             const QString& department, const QString& position);
 

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <functional>
 
 #include "db/database.h"
 #include "core/batch/batch_ops.h"
@@ -136,57 +137,84 @@ Summary laterEntryGiving(Journal& journal, qint64 id, const QString& number) {
   return {};
 }
 
-UndoCheck check(session::Session& session, qint64 id, bool withHeld, Entry* found, std::vector<Step>* planned,
-                const common::Stepper* step = nullptr) {
+// Whether entry e stored a serial in a numbering rule (only a single renumber does), which its
+// undo does not take back. The entry's statement is needed.
+bool storedSerial(const Entry& e) {
+  return e.operation == singleRenumber() && e.statement.contains(QStringLiteral("Update 员工工号编码规则 Set 流水号="));
+}
+
+// The entry as the checks read it: the statement only where it can tell a stored serial.
+std::optional<Entry> readEntry(Journal& journal, qint64 id) {
+  std::optional<Entry> e = journal.entry(id, 0);
+  if (e && e->operation == singleRenumber()) e = journal.entry(id);
+  return e;
+}
+
+// The checks for undoing the entries ids in their order (one entry, or several newest first taken
+// back in one transaction); held is filled only when withHeld. Each step, with the steps before it
+// done (those of the entries before too), needs its employees under the recorded new number and no
+// one else's employee under the old number. found and planned get each entry and its steps.
+UndoCheck check(session::Session& session, const std::vector<qint64>& ids, bool withHeld, std::vector<Entry>* found,
+                std::vector<std::vector<Step>>* planned, const common::Stepper* step = nullptr) {
   db::Database& database = session.database();
   UndoCheck c;
-  const std::optional<Entry> e = session.journal().entry(id, 0);  // its statement is not needed
-  if (!e) return c;
-  if (found) *found = *e;
-  if (!e->pairs.empty()) c.pair = e->pairs.front();
-  if (!undoable(*e)) {
-    c.status = UndoStatus::NotUndoable;
-    return c;
+  std::vector<Entry> entries;
+  std::vector<std::vector<Step>> plans;
+  std::vector<Step> all;
+  for (const qint64 id : ids) {
+    const std::optional<Entry> e = readEntry(session.journal(), id);
+    if (!e) return c;
+    if (entries.empty() && !e->pairs.empty()) c.pair = e->pairs.front();
+    if (!undoable(*e)) {
+      c.status = UndoStatus::NotUndoable;
+      return c;
+    }
+    if (undoneAlready(session.journal(), *e)) {
+      c.status = UndoStatus::AlreadyUndone;
+      return c;
+    }
+    plans.push_back(steps(*e));
+    if (refusedTooLong(session, plans.back(), c)) return c;
+    all.insert(all.end(), plans.back().begin(), plans.back().end());
+    c.serialStored = c.serialStored || storedSerial(*e);
+    entries.push_back(*e);
   }
-  if (undoneAlready(session.journal(), *e)) {
-    c.status = UndoStatus::AlreadyUndone;
-    return c;
-  }
-  const std::vector<Step> plan = steps(*e);
-  if (refusedTooLong(session, plan, c)) return c;
-  QHash<QString, qint64> counts = registerCounts(database, plan);
-  for (const Step& s : plan) {
-    const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
-    if (counts.value(from) > s.employees) {
-      // Others hold the number beside the employees the entry left there: named, not blamed on a change.
-      c.status = UndoStatus::NumberShared;
-      c.pair = s.pair;
-      c.leftThere = s.employees;
-      for (db::Recordset rs = database.open(batch::registerSetSql({s.pair.newNumber})); !rs.eof(); rs.moveNext())
-        c.sharedBy << rs.text(QStringLiteral("姓名"));
-      return c;
+  if (found) *found = entries;
+  QHash<QString, qint64> counts = registerCounts(database, all);
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    for (const Step& s : plans[k]) {
+      const QString from = key(s.pair.newNumber), to = key(s.pair.oldNumber);
+      if (counts.value(from) > s.employees) {
+        // Others hold the number beside the employees the entry left there: named, not blamed on a change.
+        c.status = UndoStatus::NumberShared;
+        c.pair = s.pair;
+        c.leftThere = s.employees;
+        for (db::Recordset rs = database.open(batch::registerSetSql({s.pair.newNumber})); !rs.eof(); rs.moveNext())
+          c.sharedBy << rs.text(QStringLiteral("姓名"));
+        return c;
+      }
+      if (counts.value(from) != s.employees) {
+        c.status = UndoStatus::NumberMovedOn;
+        c.pair = s.pair;
+        return c;
+      }
+      if (from == to) continue;  // only the case of the number changes back
+      if (counts.value(to) != 0) {
+        c.status = UndoStatus::OldNumberTaken;
+        c.pair = s.pair;
+        c.takenBy = laterEntryGiving(session.journal(), entries[k].id, s.pair.oldNumber);
+        return c;
+      }
+      counts[to] = counts.value(from);
+      counts[from] = 0;
     }
-    if (counts.value(from) != s.employees) {
-      c.status = UndoStatus::NumberMovedOn;
-      c.pair = s.pair;
-      return c;
-    }
-    if (from == to) continue;  // only the case of the number changes back
-    if (counts.value(to) != 0) {
-      c.status = UndoStatus::OldNumberTaken;
-      c.pair = s.pair;
-      c.takenBy = laterEntryGiving(session.journal(), e->id, s.pair.oldNumber);
-      return c;
-    }
-    counts[to] = counts.value(from);
-    counts[from] = 0;
   }
   if (withHeld) {
     // An old number that is also the "9" number of a step before it (a staging's 912 -> 12 before
     // 9912 -> 912) holds the records that step takes away: it is not asked about.
     QSet<QString> movedAway;
     QStringList numbers;
-    for (const Step& s : plan) {
+    for (const Step& s : all) {
       if (!movedAway.contains(key(s.pair.oldNumber))) numbers << s.pair.oldNumber;
       movedAway.insert(key(s.pair.newNumber));
     }
@@ -201,9 +229,26 @@ UndoCheck check(session::Session& session, qint64 id, bool withHeld, Entry* foun
     for (const QString& n : numbers)
       if (const QString text = common::holdingsText(held, n); !text.isEmpty()) c.held.push_back({n, text});
   }
-  if (planned) *planned = plan;
+  if (planned) *planned = plans;
   c.status = UndoStatus::Ready;
   return c;
+}
+
+// The entries to take back together so that entry id can be undone: while the undo is refused
+// because a later entry gave an old number to an employee, that entry goes first (newest first);
+// empty when there is no such way (the undo of id alone is refused for its own reason).
+constexpr int kTogetherAtMost = 20;
+std::vector<qint64> undoneTogether(session::Session& session, qint64 id, const UndoCheck& alone) {
+  std::vector<qint64> ids{id};
+  UndoCheck c = alone;
+  while (c.status == UndoStatus::OldNumberTaken && c.takenBy.id != 0 && int(ids.size()) < kTogetherAtMost &&
+         std::find(ids.begin(), ids.end(), c.takenBy.id) == ids.end()) {
+    ids.push_back(c.takenBy.id);
+    std::sort(ids.begin(), ids.end(), std::greater<>());
+    c = check(session, ids, false, nullptr, nullptr);
+    if (c.status == UndoStatus::Ready) return ids;
+  }
+  return {};
 }
 
 }  // namespace
@@ -219,7 +264,7 @@ bool undoable(const Summary& e) { return e.id != 0 && e.pairCount > 0 && undoabl
 
 UndoCheck checkUndo(session::Session& session, qint64 id, const common::Progress& progress) {
   const common::Stepper step(progress, session.database());
-  return step.run([&] { return check(session, id, true, nullptr, nullptr, &step); });
+  return step.run([&] { return check(session, {id}, true, nullptr, nullptr, &step); });
 }
 
 change::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std::vector<host::RefColumn>& added) {
@@ -242,81 +287,132 @@ change::Change undoChange(qint64 id, const std::vector<Pair>& renamed, const std
 namespace {
 
 // The undo's transaction: the checks again inside it (with the records under the old numbers when
-// asked is given: they must still be those), then the renames.
-UndoCheck undoInside(session::Session& session, qint64 id, const std::vector<Held>* asked,
+// asked is given: they must still be those), then the renames of each entry of ids in order, each
+// journaled as an undo of its own.
+UndoCheck undoInside(session::Session& session, const std::vector<qint64>& ids, const std::vector<Held>* asked,
                      const common::Progress& progress) {
   UndoCheck c;
   // Refused before the transaction begins: the checks inside it would refuse it too.
-  if (const std::optional<Entry> e = session.journal().entry(id, 0);
-      e && undoable(*e) && !undoneAlready(session.journal(), *e))
-    if (refusedTooLong(session, steps(*e), c)) return c;
+  for (const qint64 id : ids)
+    if (const std::optional<Entry> e = session.journal().entry(id, 0);
+        e && undoable(*e) && !undoneAlready(session.journal(), *e))
+      if (refusedTooLong(session, steps(*e), c)) return c;
   const bool done = change::ChangeRunner(session.database(), session.journal(), progress)
                         .run([&](const common::Stepper& step) -> std::optional<change::Change> {
                           step(0, 0);
-                          Entry e;
-                          std::vector<Step> plan;
-                          c = check(session, id, asked != nullptr, &e, &plan);
+                          std::vector<Entry> entries;
+                          std::vector<std::vector<Step>> plans;
+                          c = check(session, ids, asked != nullptr, &entries, &plans);
                           if (c.status != UndoStatus::Ready) return std::nullopt;
                           if (asked && c.held != *asked) {
                             c.status = UndoStatus::HeldChanged;
                             return std::nullopt;
                           }
-                          std::vector<Pair> renamed;
-                          for (const Step& s : plan) renamed.push_back(s.pair);
-                          change::Change change = undoChange(id, renamed, session.added());
-                          step(0, change.units);
+                          std::vector<change::Change> changes;
+                          int units = 0;
+                          for (std::size_t k = 0; k < entries.size(); ++k) {
+                            std::vector<Pair> renamed;
+                            for (const Step& s : plans[k]) renamed.push_back(s.pair);
+                            changes.push_back(undoChange(entries[k].id, renamed, session.added()));
+                            units += changes.back().units;
+                          }
+                          change::Change change = std::move(changes.front());
+                          change.followedBy.assign(std::make_move_iterator(changes.begin() + 1),
+                                                   std::make_move_iterator(changes.end()));
+                          step(0, units);
                           return change;
                         });
   if (done) c.status = UndoStatus::Done;
   return c;
 }
 
+// "第8条、第5条"
+QString entryList(const std::vector<qint64>& ids) {
+  QStringList names;
+  for (const qint64 id : ids) names << QStringLiteral("第%1条").arg(id);
+  return names.join(QStringLiteral("、"));
+}
+
 }  // namespace
 
 UndoCheck undo(session::Session& session, qint64 id, const common::Progress& progress) {
-  return undoInside(session, id, nullptr, progress);
+  return undoInside(session, {id}, nullptr, progress);
 }
 
 UndoPlan planUndo(session::Session& session, qint64 id, const common::Progress& progress) {
   UndoPlan plan;
   plan.id = id;
-  Entry e;
-  std::vector<Step> planned;
+  plan.entries = {id};
+  std::vector<Entry> found;
+  std::vector<std::vector<Step>> planned;
   {
     const common::Stepper step(progress, session.database());
-    plan.check = step.run([&] { return check(session, id, true, &e, &planned, &step); });
+    plan.check = step.run([&] {
+      UndoCheck alone = check(session, {id}, true, &found, &planned, &step);
+      // Refused because later entries gave an old number away: offered together with them.
+      if (const std::vector<qint64> together = undoneTogether(session, id, alone); !together.empty()) {
+        plan.together = undoMessage(alone, id);
+        plan.entries = together;
+        return check(session, together, true, &found, &planned, &step);
+      }
+      return alone;
+    });
   }
   if (plan.check.status != UndoStatus::Ready) {
     plan.refusal = change::Refusal{undoMessage(plan.check, id)};
     return plan;
   }
-  plan.questions.push_back({undoQuestion(e), true});
+  if (plan.entries.size() > 1)
+    plan.questions.push_back({undoTogetherQuestion(plan.together, plan.entries), true});
+  else
+    plan.questions.push_back({undoQuestion(found.front()), true});
   if (!plan.check.held.empty()) plan.questions.push_back({undoMergeQuestion(plan.check), true});
   std::vector<Pair> renamed;
-  for (const Step& s : planned) renamed.push_back(s.pair);
-  plan.change = undoChange(id, renamed, session.added());
+  for (const Step& s : planned.front()) renamed.push_back(s.pair);
+  plan.change = undoChange(plan.entries.front(), renamed, session.added());
+  for (std::size_t k = 1; k < plan.entries.size(); ++k) {
+    std::vector<Pair> more;
+    for (const Step& s : planned[k]) more.push_back(s.pair);
+    plan.change.followedBy.push_back(undoChange(plan.entries[k], more, session.added()));
+  }
   return plan;
 }
 
 Undone runUndo(session::Session& session, const UndoPlan& plan, const common::Progress& progress) {
   Undone ran;
-  ran.check = undoInside(session, plan.id, plan.check.held.empty() ? nullptr : &plan.check.held, progress);
+  const std::vector<qint64> ids = plan.entries.empty() ? std::vector<qint64>{plan.id} : plan.entries;
+  ran.check = undoInside(session, ids, plan.check.held.empty() ? nullptr : &plan.check.held, progress);
+  if (ran.check.status == UndoStatus::Done && ids.size() > 1) ran.together = undoneTogetherMessage(ran.check, ids);
   if (ran.check.status != UndoStatus::Done) ran.refusal = change::Refusal{undoMessage(ran.check, plan.id)};
   return ran;
 }
 
+QString undoTogetherQuestion(const QString& refused, const std::vector<qint64>& ids) {
+  return refused + QStringLiteral("。是否把%1记录一起撤销（从新到旧）？").arg(entryList(ids));
+}
+
+QString undoneTogetherMessage(const UndoCheck& check, const std::vector<qint64>& ids) {
+  return entryList(ids) + QStringLiteral("修改记录已一起撤销。") +
+         (check.serialStored ? QStringLiteral("编号规则的流水号未退回。") : QString());
+}
+
 QString undoQuestion(const Entry& e) {
   QStringList moves;
+  qsizetype changed = 0;
+  for (const Pair& p : e.pairs)
+    if (p.oldNumber != p.newNumber) ++changed;
   for (const Pair& p : e.pairs) {
+    if (p.oldNumber == p.newNumber) continue;  // a row left as it was: nothing goes back
     if (moves.size() == kMovesAsked) {
-      moves.last() += QStringLiteral("等%1人").arg(e.pairs.size());
+      moves.last() += QStringLiteral("等%1人").arg(changed);
       break;
     }
     moves << p.newNumber + QStringLiteral("改回") + p.oldNumber;
   }
-  return QStringLiteral("撤销第%1条修改记录（%2）：工号%3。编号规则中已记下的流水号不会退回。是否继续？")
+  return QStringLiteral("撤销第%1条修改记录（%2）：工号%3。%4是否继续？")
       .arg(e.id)
-      .arg(e.operation, moves.join(QStringLiteral("，")));
+      .arg(e.operation, moves.join(QStringLiteral("，")),
+           storedSerial(e) ? QStringLiteral("编号规则中已记下的流水号不会退回。") : QString());
 }
 
 QString undoMergeQuestion(const UndoCheck& c) {
@@ -331,7 +427,9 @@ QString undoMergeQuestion(const UndoCheck& c) {
 QString undoMessage(const UndoCheck& c, qint64 id) {
   switch (c.status) {
     case UndoStatus::Ready: return QString();
-    case UndoStatus::Done: return QStringLiteral("第%1条修改记录已撤销。编号规则的流水号未退回。").arg(id);
+    case UndoStatus::Done:
+      return QStringLiteral("第%1条修改记录已撤销。").arg(id) +
+             (c.serialStored ? QStringLiteral("编号规则的流水号未退回。") : QString());
     case UndoStatus::NotUndoable: return QStringLiteral("只有单个修改、批量修改和无岗位处理可以撤销");
     case UndoStatus::AlreadyUndone: return QStringLiteral("第%1条修改记录已经撤销过，不能再次撤销").arg(id);
     case UndoStatus::NumberMovedOn:

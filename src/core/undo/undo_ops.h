@@ -45,6 +45,8 @@ struct UndoCheck {
   // OldNumberTaken: the newest later entry, not undone, that gave the old number to an employee
   // (it must be undone first); id 0 when no entry of the journal did.
   journal::Summary takenBy{};
+  // An entry undone stored a serial in a numbering rule (a single renumber), which is not taken back.
+  bool serialStored = false;
 };
 // Whether an entry is of a kind that can be undone: a written single renumber, batch apply or
 // staging that changed a number (an undo, a rule change or an entry not written yet cannot).
@@ -57,17 +59,26 @@ UndoCheck checkUndo(session::Session& session, qint64 id, const common::Progress
 struct UndoPlan : change::Plan {
   qint64 id = 0;
   UndoCheck check;  // Ready, or why the entry cannot be undone now
+  // The entries the run takes back, in order: id alone, or newest first the later entries that
+  // gave its old numbers away, then id (asked with undoTogetherQuestion).
+  std::vector<qint64> entries;
+  QString together;  // several entries: why id alone is refused (undoMessage)
 };
 // The plan of undoing entry id: checkUndo; refused with undoMessage unless Ready, otherwise the
 // question before an undo (undoQuestion) and, for records already under the old numbers, the merge
-// question (undoMergeQuestion), and the undo's change (undoChange). Reads only. Throws db::DbError;
-// a stop throws common::Cancelled.
+// question (undoMergeQuestion), and the undo's change (undoChange). When id is refused because a
+// later entry gave one of its old numbers to an employee, and undoing the later entries that did
+// (newest first) would free them, it asks instead whether to undo them together
+// (undoTogetherQuestion) and the change takes each back in turn, in one transaction. Reads only.
+// Throws db::DbError; a stop throws common::Cancelled.
 UndoPlan planUndo(session::Session& session, qint64 id, const common::Progress& progress = {});
 struct Undone : change::Ran {
   UndoCheck check;  // Done, or why the run refused
+  QString together;  // several entries undone together: what the user is told (undoneTogetherMessage)
 };
-// Runs a plan answered 是: undo, and when the plan asked about records under the old numbers, they
-// are read again inside the transaction: any other records send nothing (HeldChanged).
+// Runs a plan answered 是: undo (of every entry of plan.entries in one transaction, each journaled
+// as an undo of its own), and when the plan asked about records under the old numbers, they are
+// read again inside the transaction: any other records send nothing (HeldChanged).
 Undone runUndo(session::Session& session, const UndoPlan& plan, const common::Progress& progress = {});
 
 // Renumbers every pair of entry id back (new -> old) with every column in one transaction, after
@@ -84,8 +95,14 @@ UndoCheck undo(session::Session& session, qint64 id, const common::Progress& pro
 change::Change undoChange(qint64 id, const std::vector<journal::Pair>& renamed,
                           const std::vector<host::RefColumn>& added);
 QString undoMessage(const UndoCheck& check, qint64 id);
-// The question before an undo.
+// The question before an undo: the numbers that go back (the first ten, then how many employees
+// in all); for a single renumber that stored a serial, that the serial is not taken back.
 QString undoQuestion(const journal::Entry& entry);
+// The question before undoing entries together: why the last alone is refused, then
+// "是否把第8条、第5条记录一起撤销（从新到旧）？".
+QString undoTogetherQuestion(const QString& refused, const std::vector<qint64>& ids);
+// "第8条、第5条修改记录已一起撤销。" (and that a serial stored is not taken back).
+QString undoneTogetherMessage(const UndoCheck& check, const std::vector<qint64>& ids);
 // The question before an undo onto old numbers that records already carry (check.held): for one
 // number the single renumber's question, for more one line per number (the first on the heading's
 // line), bounded as every long list (text::listedText).

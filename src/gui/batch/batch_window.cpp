@@ -389,6 +389,7 @@ void frm员工工号统一修改::previewApply() {
       }) != drive::Outcome::Done)
     return;
   switch (p.status) {
+    case ApplyPreview::Status::MissingTable:  // the apply's only
     case ApplyPreview::Status::Ready: break;
     case ApplyPreview::Status::CheckFailed:  // as the apply shows it
       Label2->clear();

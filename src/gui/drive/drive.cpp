@@ -22,7 +22,7 @@ std::optional<QString> failureOf(F&& work) {
   } catch (const common::Cancelled&) {
     throw;
   } catch (const std::exception& e) {
-    return common::fromDatabase(e) ? QString::fromUtf8(e.what()) : programFailure(e);
+    return common::fromDatabase(e) ? common::shownText(e) : programFailure(e);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // How a window runs an operation: the one place that shows what went wrong and what a stop by the
-// user means. A database error is shown as the database's text, any other failure as the
+// user means. A database error is shown as common::shownText words it (the user's sentence, then
+// the database's text), any other failure as the
 // program's ("程序出错：" and what the program says); a stop ("取消" of the progress dialog) of work that changes the database is told as
 // kCancelled, of work that only reads it not at all. The progress dialog, when there is one, is
 // closed before anything is shown.

@@ -92,6 +92,7 @@ frm输出到Excel文件::frm输出到Excel文件(QWidget* parent) : QWidget(pare
   connect(Command1, &QPushButton::clicked, this, [this] { browse(); });
   connect(Command2, &QPushButton::clicked, this, [this] {
     if (To_Execl(exported(), Text1[1]->text(), Text1[2]->text())) {
+      saved_ = true;
       close();
     } else if (!told_) {
       widgets::msg(this, QStringLiteral("输出到Execl失败"), widgets::app_info::title(), widgets::Icon::None);
@@ -200,6 +201,7 @@ void frm输出到Excel文件::showColumns() {
 void frm输出到Excel文件::setData(const ExportData& handed) {
   SourceTable = handed.table;
   SourceGrid = nullptr;
+  saved_ = false;
   showColumns();
   Text1[0]->setText(handed.path);
   Text1[1]->setText(handed.title1);

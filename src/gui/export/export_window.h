@@ -75,6 +75,9 @@ class frm输出到Excel文件 : public QWidget {
   // it to watch instead of launching anything; unset, the desktop opens the file.
   static inline std::function<bool(const QString& path)> openWorkbook;
 
+  // The Output button saved the workbook since the last setData.
+  bool saved() const { return saved_; }
+
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -84,5 +87,6 @@ class frm输出到Excel文件 : public QWidget {
   void showColumns();
   // The table the Output button writes: SourceGrid's when set, otherwise SourceTable.
   QList<QStringList> exported() const;
+  bool saved_ = false;
   bool told_ = false;  // the last export ended with a message of its own (stopped, no engine)
 };

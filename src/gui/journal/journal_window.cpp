@@ -190,6 +190,6 @@ void frm修改记录::撤销() {
         return undo::runUndo(session_, plan, progress);
       });
   if (!done || !done->done()) return;
-  widgets::msg(this, undo::undoMessage(done->check, id));
+  widgets::msg(this, done->together.isEmpty() ? undo::undoMessage(done->check, id) : done->together);
   查询();
 }

@@ -238,6 +238,7 @@ void frm员工Kestrune::listClicked() {
   if (r < 1 || r >= MSFlexGrid1->Rows()) return;  // the header row holds no employee
   selectRow(r);
   Picture1->hide();
+  Label1[3]->hide();  // the notice of several hits has done its work
 }
 
 // ---- Composition -----------------------------------------------------------------------------
@@ -366,6 +367,7 @@ void frm员工Kestrune::previewRenumber() {
       widgets::msg(this, single::numberTakenMessage(newNumber));
       return;
     case single::RenumberPreview::Status::TooLong: widgets::msg(this, single::refusalMessage(p)); return;
+    case single::RenumberPreview::Status::MissingTable:  // the renumber's only
     case single::RenumberPreview::Status::Ready: break;
   }
   Q_EMIT events->previewReady(p.caption, p.impact, p.script, p.fileName);

@@ -440,7 +440,15 @@ void FlexGrid::updateFrozenHeader() {
   if (!frozenHeader_) return;
   const bool scrolled = verticalScrollBar()->value() > 0 && rowCount() > 1;
   const int height = scrolled ? rowHeight(0) : 0;
-  if (viewportMargins().top() != height) setViewportMargins(0, height, 0, 0);
+  if (viewportMargins().top() != height) {
+    // The header kept in view takes a row's height from the rows: the scroll range grows by it, and
+    // a grid scrolled to its end stays there, its last row (a totals row) shown at its full height.
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    setViewportMargins(0, height, 0, 0);
+    updateGeometries();
+    if (atEnd && bar->value() != bar->maximum()) bar->setValue(bar->maximum());
+  }
   if (scrolled) {
     const QRect view = viewport()->geometry();
     frozenHeader_->setGeometry(view.left(), view.top() - height, view.width(), height);

@@ -228,7 +228,7 @@ TEST_F(BatchSlices, AFailingRowIsNamedAndNothingChanges) {
     applyRows(session(), rows);
     ADD_FAILURE() << "no error";
   } catch (const db::DbError& e) {
-    EXPECT_EQ(e.text(), u"no such table: 员工照片"_s);
+    EXPECT_EQ(e.text(), u"缺少表员工照片，没有做任何修改，请先运行数据库检查\nno such table: 员工照片"_s);
   }
   EXPECT_EQ(h.statements().filter(u"Update"_s).size(), 1);
   EXPECT_EQ(testdb::difference(withoutPhotos, testdb::snapshot()), QString());

@@ -351,8 +351,12 @@ TEST_F(Journal, AnApplyOfAThousandRowsWithTheJournalOpenTakesAtMostThirtyRoundTr
   // The question before its undo names the first ten moves and the count.
   QStringList moves;
   for (int i = 0; i < 10; ++i) moves << QString("%1改回%2").arg(800000 + i).arg(100000 + i);
-  EXPECT_EQ(undo::undoQuestion(entries[0]), "撤销第1条修改记录（批量修改）：工号" + moves.join("，") +
-                                                "等1000人。编号规则中已记下的流水号不会退回。是否继续？");
+  EXPECT_EQ(undo::undoQuestion(entries[0]),
+            "撤销第1条修改记录（批量修改）：工号" + moves.join("，") + "等1000人。是否继续？");
+  // Rows left as they were are no employees whose number changed.
+  journal::Entry withUnchanged = entries[0];
+  withUnchanged.pairs.push_back({"100999", "100999", "员工100999"});
+  EXPECT_EQ(undo::undoQuestion(withUnchanged), undo::undoQuestion(entries[0]));
   std::vector<journal::ColumnRows> expected = moved;
   for (journal::ColumnRows& c : expected)
     if (c.table == "员工档案") c.rows = 1000;  // every employee of the list; the others' rows only 100500's

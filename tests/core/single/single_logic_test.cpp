@@ -85,6 +85,8 @@ TEST(SingleSearchText, ListCellsAndCaption) {
   EXPECT_EQ(codeAndName("P01", QString(), false), "P01 ");
   EXPECT_EQ(employeeInfoCaption("0007", "张三", "110101", "D01 综合部", "P01 主管"),
             "员工信息：工号 0007 姓名 张三 身份证 110101 所在部门 D01 综合部 、P01 主管");
+  EXPECT_EQ(employeeInfoCaption("0007", "张三", "110101", "D01 综合部", ""),
+            "员工信息：工号 0007 姓名 张三 身份证 110101 所在部门 D01 综合部");
 }
 
 TEST(SingleComposeText, RuleQueryQuotesTheCategoryName) {

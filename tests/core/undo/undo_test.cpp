@@ -39,7 +39,9 @@ TEST_F(Journal, UndoRestoresTheDatabaseButTheSerialAndIsJournaledOnce) {
   EXPECT_EQ(entries[0].rows, entries[1].rows);  // the same rows moved back
   EXPECT_EQ(entries[0].statement, single::renumberBatch("0012", "0007", {}));
   EXPECT_EQ(entries[1].undoneBy, 2);
-  EXPECT_EQ(undo::undoMessage({UndoStatus::Done}, 1), "第1条修改记录已撤销。编号规则的流水号未退回。");
+  EXPECT_EQ(undo::undoMessage({.status = UndoStatus::Done, .serialStored = true}, 1),
+            "第1条修改记录已撤销。编号规则的流水号未退回。");
+  EXPECT_EQ(undo::undoMessage({UndoStatus::Done}, 1), "第1条修改记录已撤销。");
 
   // A second undo, and an undo of the undo, are refused without a change.
   const Snapshot after = snapshot();
@@ -109,6 +111,44 @@ TEST_F(Journal, ABatchApplyWithAChainAndAnUnchangedRowIsUndoneToo) {
   EXPECT_EQ(hostStatements().last(),
             single::renumberBatch("6000", "5000", {}) + " " + single::renumberBatch("5000", "0007", {}));
   EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+}
+
+// Two batches where the later gave the earlier's old number to another employee: the earlier alone
+// is refused, and offered together with the later one, newest first; answered 是 both go back in one
+// transaction, each journaled as an undo; a statement failing in the second leaves everything as it was.
+TEST_F(Journal, AnEarlierBatchIsUndoneTogetherWithTheLaterOneThatTookItsOldNumber) {
+  const Snapshot before = snapshot();
+  ASSERT_TRUE(batch::applyRows(session, {{"0007", "5000"}}).applied());
+  ASSERT_TRUE(batch::applyRows(session, {{"0099", "0007"}}).applied());
+  const Snapshot after = snapshot();
+  const undo::UndoPlan plan = undo::planUndo(session, 1);
+  ASSERT_TRUE(plan.ready());
+  EXPECT_EQ(plan.entries, (std::vector<qint64>{2, 1}));
+  ASSERT_EQ(plan.questions.size(), 1u);
+  EXPECT_EQ(plan.questions[0].text,
+            "原工号0007已被其他员工使用，不能撤销：第2条修改记录（批量修改，" +
+                journal().entry(2, 0)->time.toString(journal::kTimeFormat) +
+                "）把这个工号给了员工，请先撤销第2条记录。是否把第2条、第1条记录一起撤销（从新到旧）？");
+
+  // The undo of entry 1 (5000 back to 0007) fails after entry 2's went through: nothing changes.
+  testdb::rawExec(
+      "CREATE TRIGGER refuse BEFORE UPDATE ON 员工档案 WHEN OLD.工号='5000' BEGIN "
+      "SELECT RAISE(ABORT, 'refused'); END");
+  EXPECT_THROW(undo::runUndo(session, plan), db::DbError);
+  EXPECT_EQ(testdb::difference(after, snapshot()), QString());
+  EXPECT_EQ(all().size(), 2u);
+  testdb::rawExec("DROP TRIGGER refuse");
+
+  const undo::Undone done = undo::runUndo(session, plan);
+  EXPECT_TRUE(done.done());
+  EXPECT_EQ(done.together, "第2条、第1条修改记录已一起撤销。");
+  EXPECT_EQ(testdb::difference(before, snapshot()), QString());
+  const std::vector<journal::Entry> entries = all();  // newest first
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[1].undoes, 2);
+  EXPECT_EQ(entries[1].pairs, (std::vector<journal::Pair>{{"0007", "0099", "李四"}}));
+  EXPECT_EQ(entries[0].undoes, 1);
+  EXPECT_EQ(entries[0].pairs, (std::vector<journal::Pair>{{"5000", "0007", "张三"}}));
 }
 
 // A batch of 250 taken back: its merge question names at most 20 of the numbers that hold

@@ -27,7 +27,7 @@ TEST(Drive, ShowsTheDatabasesTextAProgramFailureAsSuchAndAStopOnlyForAChange) {
        true,
        [] { throw db::DbError("database is locked", db::Cause::LockTimeOut); },
        drive::Outcome::Failed,
-       {"database is locked"}},
+       {"数据库正被其他程序使用，没有做任何修改，请稍后再试\ndatabase is locked"}},
       {"program",
        false,
        [] { throw std::out_of_range("vector::_M_range_check"); },

@@ -71,7 +71,7 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
   frm修改记录& w = h.open<frm修改记录>();
   w.MSFlexGrid1->clickCell(1, 1);
   const QString question = undo::undoQuestion(*journal().entry(1));
-  EXPECT_EQ(question, "撤销第1条修改记录（单个修改）：工号0012改回0007。编号规则中已记下的流水号不会退回。是否继续？");
+  EXPECT_EQ(question, "撤销第1条修改记录（单个修改）：工号0012改回0007。是否继续？");
   const testdb::Snapshot before = testdb::snapshot();
   h.answer(false);
   w.Command3->click();
@@ -80,7 +80,7 @@ TEST_F(JournalWindow, UndoAsksFirstRenumbersBackAndIsRefusedTheSecondTime) {
 
   // Yes; the record of another kind the renumber left under 0007 is the employee's: no merge question.
   w.Command3->click();
-  EXPECT_EQ(h.messages().mid(2), (QStringList{question, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  EXPECT_EQ(h.messages().mid(2), (QStringList{question, "第1条修改记录已撤销。"}));
   EXPECT_EQ(h.value("SELECT 姓名 FROM 员工档案 WHERE 工号='0007'"), "张三");
   ASSERT_EQ(w.MSFlexGrid1->Rows(), 3);  // listed again: the undo on top
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
@@ -115,7 +115,7 @@ TEST_F(JournalWindow, ABatchApplyIsUndoneThroughTheWindowAndAStagingCanBe) {
   EXPECT_EQ(all().size(), 1u);
   h.dialogs().shown.clear();
   w.Command3->click();  // yes; the record the batch left under 0007 asks nothing
-  EXPECT_EQ(h.messages(), (QStringList{question, "第1条修改记录已撤销。编号规则的流水号未退回。"}));
+  EXPECT_EQ(h.messages(), (QStringList{question, "第1条修改记录已撤销。"}));
   EXPECT_EQ(testdb::difference(before, testdb::snapshot()), QString());
   EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 2), "撤销");
   EXPECT_FALSE(w.Command3->isEnabled());  // an undo is not undone

@@ -136,6 +136,7 @@ TEST_F(SingleWindow, SeveralHitsArePickedFromTheList) {
 
   pick("0120");
   EXPECT_FALSE(w->Picture1->isVisible());
+  EXPECT_FALSE(w->Label1[3]->isVisible()) << "the notice of several hits has done its work";
   EXPECT_TRUE(w->Frame2->isEnabled());
   EXPECT_EQ(tag(), "0120");
   EXPECT_EQ(w->Label1[4]->text(),

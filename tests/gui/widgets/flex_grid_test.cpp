@@ -328,6 +328,21 @@ TEST(FlexGridScroll, ScrollEventAndHeaderKeptInView) {
   EXPECT_GT(scroll.count(), before);
 }
 
+// Scrolled to its end, the last row (the impact preview's totals) is shown at its full height
+// under the header kept in view.
+TEST(FlexGridScroll, TheLastRowIsWholeAtTheEnd) {
+  FlexGrid grid;
+  grid.setFormatString(kBatchFormat);
+  fill(grid, 60, 7);
+  grid.resize(400, 200);
+  grid.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+  const QRect last = grid.visualRect(grid.model()->index(grid.Rows() - 1, 1));
+  EXPECT_LE(last.bottom(), grid.viewport()->height());
+  EXPECT_GE(last.top(), 0);
+}
+
 TEST(FlexGridList, RowNumbersOfThreeDigitsAndMoreFitTheFixedColumn) {
   FlexGrid grid;
   grid.setFormatString(kBatchFormat);
